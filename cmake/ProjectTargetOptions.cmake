@@ -1,0 +1,23 @@
+# Build settings shared by every target of this project (never by imported ones).
+option(FILEIO_WERROR "Treat compiler warnings as errors" OFF)
+option(FILEIO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+function(fileio_configure_target target)
+    target_compile_features(${target} PUBLIC cxx_std_17)
+    set_target_properties(${target} PROPERTIES
+        CXX_EXTENSIONS OFF
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON
+        POSITION_INDEPENDENT_CODE ON)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic
+        # Assertion reports name source files relative to the repository root.
+        -fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
+    if(FILEIO_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    if(FILEIO_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+            -fno-sanitize-recover=undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()
