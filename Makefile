@@ -24,7 +24,8 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --label-exclude benchmark
 
 bench: build
-	@echo "No benchmarks yet."
+	@set -e; for benchmark in $(BUILD_DIR)/bench/*Benchmark; do \
+		[ -x "$$benchmark" ] || continue; echo "== $$benchmark"; "$$benchmark" $(BENCH_ARGS); done
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),$(BUILD_DIR)/stage)
