@@ -1,0 +1,94 @@
+#include <FileIoInterface/LegInformation.h>
+
+#include <locale>
+#include <sstream>
+#include <utility>
+
+namespace Orvid::FileIoInterface {
+
+const std::string LegInformation::DEFAULT_LIDAR_ID = "Unknown LiDAR System";
+const std::string LegInformation::DEFAULT_SOFTWARE_ID = "rbContinua";
+
+LegInformation::LegInformation() : lidarId(DEFAULT_LIDAR_ID), softwareId(DEFAULT_SOFTWARE_ID) {}
+
+LegInformation::LegInformation(const std::vector<Attribute::Descriptor>& attributes)
+    : lidarId(DEFAULT_LIDAR_ID), attributes(attributes), softwareId(DEFAULT_SOFTWARE_ID) {}
+
+LegInformation::LegInformation(std::string name, std::optional<unsigned int> number,
+                               Maths::SpinDirection spinDirection)
+    : name(std::move(name))
+    , lidarId(DEFAULT_LIDAR_ID)
+    , number(number)
+    , spinDirection(spinDirection)
+    , softwareId(DEFAULT_SOFTWARE_ID) {}
+
+LegInformation::LegInformation(std::string name, const std::filesystem::path& filePath, std::string lidarId,
+                               std::optional<unsigned int> number, Maths::SpinDirection spinDirection,
+                               std::string comment, std::string softwareId,
+                               const std::vector<Attribute::Descriptor>& attributes)
+    : name(std::move(name))
+    , filePath(filePath)
+    , lidarId(lidarId.empty() ? DEFAULT_LIDAR_ID : std::move(lidarId))
+    , number(number)
+    , spinDirection(spinDirection)
+    , attributes(attributes)
+    , comment(std::move(comment))
+    , softwareId(softwareId.empty() ? DEFAULT_SOFTWARE_ID : std::move(softwareId)) {}
+
+LegInformation::LegInformation(const LegInformation& other) = default;
+
+LegInformation::LegInformation(LegInformation&& other) noexcept
+    : name(std::move(other.name))
+    , filePath(std::move(other.filePath))
+    , lidarId(std::move(other.lidarId))
+    , number(other.number)
+    , spinDirection(other.spinDirection)
+    , attributes(std::move(other.attributes))
+    , comment(std::move(other.comment))
+    , softwareId(std::move(other.softwareId)) {
+    // The standard leaves moved-from objects in any valid state; callers rely on empty ones.
+    other.name.clear();
+    other.filePath.clear();
+    other.lidarId.clear();
+    other.attributes.clear();
+    other.comment.clear();
+    other.softwareId.clear();
+}
+
+LegInformation& LegInformation::operator=(const LegInformation& other) = default;
+
+LegInformation& LegInformation::operator=(LegInformation&& other) noexcept {
+    if (this == &other) {
+        return *this;
+    }
+    name = std::move(other.name);
+    filePath = std::move(other.filePath);
+    lidarId = std::move(other.lidarId);
+    number = other.number;
+    spinDirection = other.spinDirection;
+    attributes = std::move(other.attributes);
+    comment = std::move(other.comment);
+    softwareId = std::move(other.softwareId);
+    other.name.clear();
+    other.filePath.clear();
+    other.lidarId.clear();
+    other.attributes.clear();
+    other.comment.clear();
+    other.softwareId.clear();
+    return *this;
+}
+
+LegInformation::~LegInformation() = default;
+
+std::string LegInformation::str() const {
+    std::ostringstream text;
+    // The number is printed without digit grouping whatever global locale the application set.
+    text.imbue(std::locale::classic());
+    text << "LegInformation: " << name;
+    if (number) {
+        text << " #" << *number;
+    }
+    return text.str();
+}
+
+} // namespace Orvid::FileIoInterface

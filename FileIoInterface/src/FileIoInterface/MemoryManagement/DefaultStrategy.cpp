@@ -1,0 +1,68 @@
+#include <FileIoInterface/MemoryManagement/DefaultStrategy.h>
+
+#include <Utils/CoreAssert.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace Orvid::FileIoInterface::MemoryManagement {
+
+DefaultStrategy::DefaultStrategy(double olap, double szRatio, std::size_t memRatio, std::size_t szOverhead)
+    : internalPointSize(0)
+    , szOverhead(szOverhead)
+    , szRatio(szRatio)
+    , memRatio(memRatio)
+    , overlap(std::fabs(olap)) {
+    // The values are stored before they are checked and kept when a check reports: an assertion
+    // handler that returns leaves a strategy built from exactly what the caller passed (the overlap
+    // as its magnitude). A NaN ratio or overlap fails its comparison, so it is reported as well;
+    // no value is clamped.
+    CORE_ASSERT( szRatio >= 1.0 );
+    CORE_ASSERT( memRatio > 0 );
+    CORE_ASSERT( olap >= 0.0 );
+}
+
+std::size_t DefaultStrategy::maximumNumberOfPointsIn(std::size_t memory) const {
+    // Both estimates go through the virtual call, so that a derived strategy's own estimate counts
+    // in the check as well as in the division.
+    CORE_ASSERT( approximateSizePerPoint() > 0 );
+    const double wholeSizePerPoint = std::ceil(approximateSizePerPoint());
+    // A non-positive or NaN estimate (reported above) and one beyond 64 bits cannot be converted to
+    // a whole size; no point fits then.
+    if (!(wholeSizePerPoint >= 1.0) || wholeSizePerPoint >= 0x1p64) {
+        return 0;
+    }
+    const auto perPoint = static_cast<std::uint64_t>(wholeSizePerPoint);
+    // A memory ratio of 0 was reported when the strategy was built; a charge beyond 64 bits exceeds
+    // every budget.
+    if (memRatio == 0 || perPoint > std::numeric_limits<std::uint64_t>::max() / memRatio) {
+        return 0;
+    }
+    return memory / (perPoint * memRatio);
+}
+
+void DefaultStrategy::setInternalPointSize(std::size_t sz) {
+    // Stored even when reported, as the constructor does with its arguments.
+    CORE_ASSERT( sz > 0 );
+    internalPointSize = sz;
+}
+
+double DefaultStrategy::approximateSizePerPoint() const {
+    const std::uint64_t bytes = std::uint64_t{szOverhead} + std::uint64_t{internalPointSize};
+    return static_cast<double>(bytes) * szRatio;
+}
+
+double DefaultStrategy::requiredOverlap() const { return overlap; }
+
+DefaultStrategy::DefaultStrategy(const DefaultStrategy& other) = default;
+
+DefaultStrategy::DefaultStrategy(DefaultStrategy&& other) noexcept = default;
+
+DefaultStrategy& DefaultStrategy::operator=(const DefaultStrategy& other) = default;
+
+DefaultStrategy& DefaultStrategy::operator=(DefaultStrategy&& other) noexcept = default;
+
+DefaultStrategy::~DefaultStrategy() = default;
+
+} // namespace Orvid::FileIoInterface::MemoryManagement

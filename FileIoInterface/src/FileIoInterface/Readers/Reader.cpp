@@ -1,0 +1,7 @@
+#include <FileIoInterface/Readers/Reader.h>
+
+namespace Orvid::FileIoInterface::Readers {
+
+Reader::~Reader() = default;
+
+} // namespace Orvid::FileIoInterface::Readers

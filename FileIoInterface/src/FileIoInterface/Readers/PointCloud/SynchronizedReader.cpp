@@ -1,0 +1,20 @@
+#include <FileIoInterface/Readers/PointCloud/SynchronizedReader.h>
+
+#include <utility>
+
+namespace Orvid::FileIoInterface::Readers::PointCloud {
+
+SynchronizedReader::SynchronizedReader(std::string systemId, std::string softwareId)
+    : systemId(std::move(systemId)), softwareId(std::move(softwareId)) {}
+
+SynchronizedReader::SynchronizedReader(const SynchronizedReader& other) = default;
+
+SynchronizedReader& SynchronizedReader::operator=(const SynchronizedReader& other) = default;
+
+SynchronizedReader::~SynchronizedReader() = default;
+
+const std::string& SynchronizedReader::getSystemId() const { return systemId; }
+
+const std::string& SynchronizedReader::getSoftwareId() const { return softwareId; }
+
+} // namespace Orvid::FileIoInterface::Readers::PointCloud

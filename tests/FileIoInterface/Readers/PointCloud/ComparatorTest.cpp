@@ -1,0 +1,421 @@
+#include <FileIoInterface/Readers/PointCloud/Comparator.h>
+
+#include "AssertRecorder.h"
+#include "LogRecorder.h"
+#include "MemoryPoint.h"
+#include "MemoryPointCloudReader.h"
+#include "RecordingPointCloudWriter.h"
+
+#include <Core/ReturnStatusError.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Orvid::FileIoInterface::ColorRGB;
+using Orvid::FileIoInterface::InputOutputPoint;
+using Orvid::FileIoInterface::Attribute::Value;
+using Orvid::FileIoInterface::Readers::PointCloud::Comparator;
+using Orvid::Testing::AssertRecorder;
+using Orvid::Testing::assertText;
+using Orvid::Testing::LogRecorder;
+using Orvid::Testing::makeLeg;
+using Orvid::Testing::makePoint;
+using Orvid::Testing::MemoryLeg;
+using Orvid::Testing::MemoryPoint;
+using Orvid::Testing::MemoryPointCloudReader;
+using Orvid::Testing::RecordingPointCloudWriter;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+using Points = std::vector<std::unique_ptr<InputOutputPoint>>;
+using Key = std::pair<double, std::size_t>;
+
+constexpr double EPSILON = 0.01;
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+/// A point on the x axis with return number 1, the shape of most cases here.
+std::unique_ptr<InputOutputPoint> at(double time, double x) { return makePoint(time, 1, x); }
+
+template <typename... P>
+Points points(P&&... p) {
+    Points result;
+    (result.push_back(std::forward<P>(p)), ...);
+    return result;
+}
+
+/// A reader over one leg named "L".
+MemoryPointCloudReader oneLeg(Points legPoints) {
+    std::vector<MemoryLeg> legs;
+    legs.push_back(makeLeg("L", std::move(legPoints)));
+    return MemoryPointCloudReader(std::move(legs));
+}
+
+template <typename Set>
+std::vector<Key> keys(const Set& set) {
+    std::vector<Key> result;
+    for (const auto& point : set) {
+        result.emplace_back(point->getTime(), point->getReturnNumber());
+    }
+    return result;
+}
+
+std::vector<double> xs(const Comparator::PointList& list) {
+    std::vector<double> result;
+    for (const auto& point : list) {
+        result.push_back(point->getX());
+    }
+    return result;
+}
+
+std::string report(const std::vector<std::uint64_t>& counts) {
+    static const char* const names[] = {"intensity",        "nbReturns",      "classificationFlags", "scannerChannel",
+                                        "scanDirection",    "edgeOfFlightLine", "classification",    "userData",
+                                        "scanAngle",        "sourceId",       "color"};
+    std::string text = "Statistics of point-cloud comparison:\n";
+    for (std::size_t i = 0; i < 11; ++i) {
+        text += std::string("\t") + names[i] + ":\t" + std::to_string(counts[i]) + "\n";
+    }
+    return text;
+}
+
+const std::vector<std::uint64_t> NO_DIFFERENCES(11, 0);
+
+TEST(Comparator, WorkedExampleSortsEveryTestPoint) {
+    auto reference = oneLeg(points(at(1, 0), at(2, 0), at(2, 5), at(3, 0)));
+    auto test = oneLeg(points(at(1, 0.001), at(2, 1), at(3, 1), at(4, 0)));
+    const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
+
+    EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{2, 1}, Key{4, 1}));
+    EXPECT_THAT(keys(comparator.getModified()), ElementsAre(Key{3, 1}));
+    EXPECT_THAT(xs(comparator.getModified()), ElementsAre(1.0));
+    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{2, 1}, Key{2, 1}));
+    EXPECT_EQ((*comparator.getRemoved().begin())->getX(), 0.0);
+    EXPECT_EQ((*std::next(comparator.getRemoved().begin()))->getX(), 5.0);
+    EXPECT_THAT(comparator.getMutated(), IsEmpty());
+    EXPECT_THAT(comparator.getAltered(), IsEmpty());
+}
+
+TEST(Comparator, IdenticalCloudsLeaveEverySetEmptyAndLogAZeroReport) {
+    LogRecorder log;
+    auto make = [] {
+        std::vector<MemoryLeg> legs;
+        legs.push_back(makeLeg("A", points(at(1, 0), makePoint(1, 2, 3), at(2, 4))));
+        legs.push_back(makeLeg("B", points(at(5, 1), at(6, 2))));
+        return MemoryPointCloudReader(std::move(legs));
+    };
+    auto reference = make();
+    auto test = make();
+    const Comparator comparator(reference, test, 2, EPSILON, Comparator::defaultOptions(), 256);
+
+    EXPECT_THAT(comparator.getRemoved(), IsEmpty());
+    EXPECT_THAT(comparator.getAdded(), IsEmpty());
+    EXPECT_THAT(comparator.getModified(), IsEmpty());
+    EXPECT_THAT(comparator.getMutated(), IsEmpty());
+    EXPECT_THAT(comparator.getAltered(), IsEmpty());
+    EXPECT_THAT(log.messages(), ElementsAre("rgbEpsilon: 256", report(NO_DIFFERENCES)));
+    EXPECT_EQ(log.lines()[0].level, "info");
+    EXPECT_FALSE(reference.hasMoreLegs());
+    EXPECT_FALSE(test.hasMoreLegs());
+}
+
+TEST(Comparator, LogsTheColourToleranceInPlainDecimal) {
+    for (const unsigned short tolerance : {0, 65535}) {
+        LogRecorder log;
+        auto reference = oneLeg(points(at(1, 0)));
+        auto test = oneLeg(points(at(1, 0)));
+        const Comparator comparator(reference, test, 1, EPSILON, {}, tolerance);
+        EXPECT_THAT(log.messages(), ElementsAre("rgbEpsilon: " + std::to_string(tolerance), report(NO_DIFFERENCES)));
+    }
+}
+
+TEST(Comparator, PairsTheFirstCandidateWithinEpsilonNotTheNearest) {
+    auto reference = oneLeg(points(at(1, 0.008), at(1, 0.0), at(1, 0.02)));
+    auto test = oneLeg(points(at(1, 0.0)));
+    const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
+    std::vector<double> remainingX;
+    for (const auto& point : comparator.getRemoved()) {
+        remainingX.push_back(point->getX());
+    }
+    EXPECT_THAT(remainingX, ElementsAre(0.0, 0.02));
+}
+
+TEST(Comparator, ADifferenceOfExactlyEpsilonAgreesAndANaNNeverDoes) {
+    auto reference = oneLeg(points(at(1, 0.0), makePoint(2, 1, 0, 0, 1.0), at(3, NaN), at(4, 0.0)));
+    auto test = oneLeg(points(at(1, 0.25), makePoint(2, 1, 0, 0, 1.25), at(3, NaN), at(4, 0.5)));
+    const Comparator comparator(reference, test, 10, 0.25, Comparator::defaultOptions(), 0);
+    EXPECT_THAT(comparator.getAdded(), IsEmpty());
+    EXPECT_THAT(keys(comparator.getModified()), ElementsAre(Key{3, 1}, Key{4, 1}));
+    EXPECT_TRUE(std::isnan(comparator.getModified().front()->getX()));
+    EXPECT_THAT(comparator.getRemoved(), IsEmpty());
+}
+
+TEST(Comparator, OneDistantCandidateIsModifiedButTwoLeaveTheTestPointAdded) {
+    RecordingPointCloudWriter displacement;
+    RecordingPointCloudWriter modified;
+    auto reference = oneLeg(points(makePoint(1, 1, 10, 20, 30), at(2, 0), at(2, 5)));
+    auto test = oneLeg(points(makePoint(1, 1, 10.02, 19.5, 31), at(2, 1)));
+    const Comparator comparator(reference, test, &displacement, &modified, 10, EPSILON,
+                                Comparator::defaultOptions(), 0);
+
+    ASSERT_EQ(comparator.getModified().size(), 1U);
+    const InputOutputPoint& moved = *comparator.getModified().front();
+    EXPECT_NEAR(moved.getX(), 0.02, 1e-12);
+    EXPECT_EQ(moved.getY(), -0.5);
+    EXPECT_EQ(moved.getZ(), 1.0);
+    EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{2, 1}));
+    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{2, 1}, Key{2, 1}));
+
+    EXPECT_THAT(modified.trace(), ElementsAre("begin:L", "write:1/1", "end"));
+    EXPECT_EQ(modified.events()[1].x, 10.02);
+    EXPECT_EQ(modified.events()[1].y, 19.5);
+    EXPECT_THAT(displacement.trace(), ElementsAre("begin:L", "write:1/1", "end"));
+    EXPECT_NEAR(displacement.events()[1].x, 0.02, 1e-12);
+    EXPECT_EQ(displacement.events()[1].y, -0.5);
+    EXPECT_EQ(displacement.events()[1].z, 1.0);
+}
+
+/// Records the interleaving of two writers' calls.
+class SharedLog {
+public:
+    struct Writer final : Orvid::FileIoInterface::Outputs::PointCloud::PointCloudWriter {
+        Writer(SharedLog& log, std::string name) : log(log), name(std::move(name)) {}
+        void beginLeg(const Orvid::FileIoInterface::LegInformation& leg) override {
+            log.calls.push_back(name + ".begin:" + leg.name);
+        }
+        void endLeg() override { log.calls.push_back(name + ".end"); }
+        Orvid::Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point) override {
+            log.calls.push_back(name + ".write:" + std::to_string(static_cast<int>(point.getX())));
+            return {};
+        }
+        SharedLog& log;
+        std::string name;
+    };
+    std::vector<std::string> calls;
+};
+
+TEST(Comparator, FramesEveryTestLegAndWritesModifiedBeforeDisplacement) {
+    SharedLog log;
+    SharedLog::Writer displacement(log, "displacement");
+    SharedLog::Writer modified(log, "modified");
+    auto reference = oneLeg(points(at(1, 100), at(3, 7)));
+    std::vector<MemoryLeg> testLegs;
+    testLegs.push_back(makeLeg("A", points(at(1, 103))));
+    testLegs.push_back(makeLeg("Empty", {}));
+    testLegs.push_back(makeLeg("C", points(at(3, 7))));
+    MemoryPointCloudReader test(std::move(testLegs));
+    const Comparator comparator(reference, test, &displacement, &modified, 10, EPSILON, Comparator::defaultOptions(),
+                                0);
+    EXPECT_THAT(log.calls, ElementsAre("displacement.begin:A", "modified.begin:A", "modified.write:103",
+                                       "displacement.write:3", "displacement.end", "modified.end",
+                                       "displacement.begin:Empty", "modified.begin:Empty", "displacement.end",
+                                       "modified.end", "displacement.begin:C", "modified.begin:C",
+                                       "displacement.end", "modified.end"));
+}
+
+TEST(Comparator, TheResultDoesNotDependOnTheBlockSize) {
+    auto reference = [] {
+        return oneLeg(points(at(1, 0), at(2, 0), at(3, 0), at(3, 9), at(5, 0), at(6, 0), at(7, 0)));
+    };
+    auto test = [] {
+        std::vector<MemoryLeg> legs;
+        legs.push_back(makeLeg("A", points(at(1, 0), at(2, 4), at(3, 1))));
+        legs.push_back(makeLeg("B", points(at(4, 0), at(6, 0), at(7, 0.5))));
+        return MemoryPointCloudReader(std::move(legs));
+    };
+    std::vector<std::vector<Key>> outcomes;
+    for (const std::size_t capacity : {1, 2, 1000}) {
+        auto r = reference();
+        auto t = test();
+        const Comparator comparator(r, t, capacity, EPSILON, Comparator::defaultOptions(), 0);
+        outcomes.push_back(keys(comparator.getAdded()));
+        outcomes.push_back(keys(comparator.getModified()));
+        outcomes.push_back(keys(comparator.getRemoved()));
+    }
+    EXPECT_THAT(outcomes[0], ElementsAre(Key{3, 1}, Key{4, 1}));
+    EXPECT_THAT(outcomes[1], ElementsAre(Key{2, 1}, Key{7, 1}));
+    EXPECT_THAT(outcomes[2], ElementsAre(Key{3, 1}, Key{3, 1}, Key{5, 1}));
+    for (std::size_t i = 3; i < outcomes.size(); ++i) {
+        EXPECT_EQ(outcomes[i], outcomes[i % 3]) << "outcome " << i;
+    }
+}
+
+TEST(Comparator, ReportsReadersWithoutLegs) {
+    AssertRecorder asserts;
+    MemoryPointCloudReader emptyReference;
+    auto test = oneLeg(points(at(1, 0)));
+    const Comparator withoutReference(emptyReference, test, 1, EPSILON, Comparator::defaultOptions(), 0);
+    EXPECT_THAT(asserts.messages(), ElementsAre(assertText("reader.hasMoreLegs()")));
+    EXPECT_THAT(keys(withoutReference.getAdded()), ElementsAre(Key{1, 1}));
+
+    asserts.clear();
+    auto reference = oneLeg(points(at(1, 0), at(2, 0)));
+    MemoryPointCloudReader emptyTest;
+    const Comparator withoutTest(reference, emptyTest, 1, EPSILON, Comparator::defaultOptions(), 0);
+    EXPECT_THAT(asserts.messages(), ElementsAre(assertText("reader.hasMoreLegs()")));
+    EXPECT_THAT(keys(withoutTest.getRemoved()), ElementsAre(Key{1, 1}, Key{2, 1}));
+}
+
+TEST(Comparator, ReportsAZeroCapacityOnlyAfterReadingTheReferenceAndThenReadsWholeLegs) {
+    AssertRecorder asserts;
+    std::size_t referenceReadsAtReport = 0;
+    MemoryPointCloudReader* referencePtr = nullptr;
+    Orvid::CoreAssert::AssertHandler recorderHandler = Orvid::CoreAssert::setAssertHandler(nullptr);
+    Orvid::CoreAssert::setAssertHandler([&](const std::string& message, const char* file, std::uint64_t line) {
+        referenceReadsAtReport = referencePtr->calls().nextPoint;
+        recorderHandler(message, file, line);
+    });
+    auto reference = oneLeg(points(at(1, 0), at(2, 0), at(3, 0)));
+    referencePtr = &reference;
+    auto test = oneLeg(points(at(1, 0), at(2, 0), at(4, 0)));
+    const Comparator comparator(reference, test, 0, EPSILON, Comparator::defaultOptions(), 0);
+    Orvid::CoreAssert::setAssertHandler(recorderHandler);
+
+    EXPECT_THAT(asserts.messages(), ElementsAre(assertText("capacity > 0")));
+    EXPECT_EQ(asserts.reports()[0].file, "FileIoInterface/src/FileIoInterface/Readers/PointCloud/ComparatorPImpl.cpp");
+    EXPECT_EQ(referenceReadsAtReport, 3U);
+    EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{4, 1}));
+    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{3, 1}));
+}
+
+TEST(Comparator, ReportsAnEpsilonNotAboveZeroOnceAndForEveryTestPoint) {
+    for (const double epsilon : {0.0, -1.0, NaN}) {
+        AssertRecorder asserts;
+        auto reference = oneLeg(points(at(1, 0), at(2, 0)));
+        auto test = oneLeg(points(at(1, 0), at(2, 0), at(3, 0)));
+        const Comparator comparator(reference, test, 10, epsilon, Comparator::defaultOptions(), 0);
+        const std::string text = assertText("epsilon > 0.0");
+        EXPECT_THAT(asserts.messages(), ElementsAre(text, text, text, text)) << epsilon;
+        if (epsilon == 0.0) {
+            // Exactly equal positions still agree.
+            EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{3, 1}));
+            EXPECT_THAT(comparator.getModified(), IsEmpty());
+        } else {
+            // No position agrees: each single candidate makes a modified point.
+            EXPECT_THAT(keys(comparator.getModified()), ElementsAre(Key{1, 1}, Key{2, 1}));
+        }
+    }
+}
+
+TEST(Comparator, AFailingWriterStopsTheComparisonWithItsStatusAndNoReport) {
+    LogRecorder log;
+    RecordingPointCloudWriter failing(1);
+    auto reference = oneLeg(points(at(1, 0), at(2, 0)));
+    auto test = oneLeg(points(at(1, 5), at(2, 5)));
+    try {
+        const Comparator comparator(reference, test, nullptr, &failing, 10, EPSILON, Comparator::defaultOptions(), 0);
+        FAIL() << "the writer's failure was swallowed";
+    } catch (const Orvid::Core::ReturnStatusError& error) {
+        EXPECT_FALSE(error.status());
+        EXPECT_EQ(error.status().message(), RecordingPointCloudWriter::FAILURE_MESSAGE);
+    }
+    EXPECT_THAT(log.messages(), ElementsAre("rgbEpsilon: 0"));
+    EXPECT_EQ(test.calls().nextPoint, 2U);
+}
+
+std::unique_ptr<MemoryPoint> withAttributes(double time, int variant) {
+    auto point = makePoint(time, 1);
+    if (variant & 1) {
+        point->intensity = 7;
+        point->classification = 6;
+        point->color = {1, 2, 3};
+    }
+    if (variant & 2) {
+        point->values = {Value{std::uint8_t{1}}};
+    }
+    return point;
+}
+
+TEST(Comparator, OptionsSelectTheComparisonsAndTheCounters) {
+    struct Case {
+        Comparator::Options options;
+        std::vector<Key> mutated;
+        std::vector<Key> altered;
+        std::vector<std::uint64_t> counts;
+    };
+    std::vector<std::uint64_t> threeDifferences(11, 0);
+    threeDifferences[0] = threeDifferences[6] = threeDifferences[10] = 2;
+    const std::vector<Case> cases = {
+        {{}, {}, {}, NO_DIFFERENCES},
+        {{Comparator::pointAttributes}, {{1, 1}, {3, 1}}, {}, threeDifferences},
+        {{Comparator::extraAttributes}, {}, {{2, 1}, {3, 1}}, NO_DIFFERENCES},
+        {Comparator::defaultOptions(), {{1, 1}, {3, 1}}, {{2, 1}}, threeDifferences},
+    };
+    for (const Case& c : cases) {
+        LogRecorder log;
+        auto reference = oneLeg(points(withAttributes(1, 0), withAttributes(2, 0), withAttributes(3, 0)));
+        auto test = oneLeg(points(withAttributes(1, 1), withAttributes(2, 2), withAttributes(3, 3)));
+        const Comparator comparator(reference, test, 10, EPSILON, c.options, 0);
+        EXPECT_EQ(keys(comparator.getMutated()), c.mutated) << c.options.mask();
+        EXPECT_EQ(keys(comparator.getAltered()), c.altered) << c.options.mask();
+        EXPECT_THAT(comparator.getRemoved(), IsEmpty());
+        EXPECT_EQ(log.messages().back(), report(c.counts)) << c.options.mask();
+    }
+}
+
+TEST(Comparator, ComparesColoursWithinTheToleranceAndANaNIntensityAsDifferent) {
+    for (const unsigned short tolerance : {5, 4}) {
+        LogRecorder log;
+        auto reference = oneLeg(points(at(1, 0), at(2, 0)));
+        auto tinted = makePoint(1, 1);
+        tinted->color = {5, 0, 0};
+        auto unknown = makePoint(2, 1);
+        unknown->intensity = NaN;
+        auto test = oneLeg(points(std::move(tinted), std::move(unknown)));
+        const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), tolerance);
+        std::vector<std::uint64_t> counts(11, 0);
+        counts[0] = 1;
+        counts[10] = tolerance == 5 ? 0 : 1;
+        EXPECT_EQ(keys(comparator.getMutated()).size(), tolerance == 5 ? 1U : 2U);
+        EXPECT_EQ(log.messages().back(), report(counts));
+    }
+}
+
+TEST(Comparator, RemovedPointsIterateByKeyThenInHintedInsertionOrder) {
+    std::vector<MemoryLeg> ordered;
+    ordered.push_back(makeLeg("A", points(makePoint(1, 1, 1), makePoint(1, 2, 2), makePoint(1, 2, 3))));
+    ordered.push_back(makeLeg("B", points(makePoint(1, 2, 4), makePoint(2, 1, 5))));
+    MemoryPointCloudReader inKeyOrder(std::move(ordered));
+    auto none = oneLeg({});
+    const Comparator readingOrder(inKeyOrder, none, 10, EPSILON, Comparator::defaultOptions(), 0);
+    std::vector<double> xsInOrder;
+    for (const auto& point : readingOrder.getRemoved()) {
+        xsInOrder.push_back(point->getX());
+    }
+    EXPECT_THAT(xsInOrder, ElementsAre(1, 2, 3, 4, 5));
+
+
+    std::vector<MemoryLeg> legs;
+    legs.push_back(makeLeg("A", points(makePoint(1, 2, 1), makePoint(1, 2, 2), makePoint(0.5, 3, 3))));
+    legs.push_back(makeLeg("B", points(makePoint(1, 1, 4), makePoint(1, 2, 5))));
+    MemoryPointCloudReader reference(std::move(legs));
+    auto test = oneLeg({});
+    const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
+    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{0.5, 3}, Key{1, 1}, Key{1, 2}, Key{1, 2}, Key{1, 2}));
+    std::vector<double> order;
+    for (const auto& point : comparator.getRemoved()) {
+        order.push_back(point->getX());
+    }
+    // Leg B's hint restarts at the end, but its second point is inserted just before the position after
+    // its first: ahead of leg A's equivalent points, because this reference is not read in key order.
+    EXPECT_THAT(order, ElementsAre(3, 4, 5, 1, 2));
+}
+
+TEST(Comparator, AReferenceLegContributesAtMostItsAnnouncedCount) {
+    std::vector<MemoryLeg> legs;
+    legs.push_back(makeLeg("A", points(at(1, 0), at(2, 0), at(3, 0))));
+    legs.back().announcedCount = 2;
+    legs.push_back(makeLeg("B", points(at(4, 0))));
+    MemoryPointCloudReader reference(std::move(legs));
+    auto test = oneLeg({});
+    const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
+    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{1, 1}, Key{2, 1}, Key{4, 1}));
+}
+
+} // namespace
