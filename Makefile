@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build demo test bench install clean
+.PHONY: all setup configure build demo test bench fuzz install clean
 
 all: build
 
@@ -26,6 +26,19 @@ test: build
 bench: build
 	@set -e; for benchmark in $(BUILD_DIR)/bench/*Benchmark; do \
 		[ -x "$$benchmark" ] || continue; echo "== $$benchmark"; "$$benchmark" $(BENCH_ARGS); done
+
+# libFuzzer on the LAS reader and writer, seeded with the shared sample files; bounded in time.
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/setup.sh clang libclang-rt-14-dev
+	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DFILEIO_BUILD_FUZZERS=ON -DFILEIO_SANITIZE=ON -DFILEIO_BUILD_TESTS=OFF -DFILEIO_BUILD_BENCHMARKS=OFF
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target LasReaderFuzzer
+	mkdir -p $(FUZZ_BUILD_DIR)/corpus/las
+	-cp ../shared/data/las/*.las $(FUZZ_BUILD_DIR)/corpus/las/
+	$(FUZZ_BUILD_DIR)/fuzz/LasReaderFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+		-malloc_limit_mb=64 -timeout=10 $(FUZZ_BUILD_DIR)/corpus/las
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),$(BUILD_DIR)/stage)

@@ -3,18 +3,19 @@
 #     target_link_libraries(myPlugin PRIVATE FileIoInterface::FileIoInterface)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS Orvid_Core Orvid_Utils Orvid_Maths FileIoInterface
+install(TARGETS Orvid_Core Orvid_Utils Orvid_Maths FileIoInterface FileIoInterfaceLas
     EXPORT FileIoInterfaceTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-foreach(headers Core/include Utils/include Maths/include FileIoInterface/include)
+foreach(headers Core/include Utils/include Maths/include FileIoInterface/include Plugins/Las/include)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${headers}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         PATTERN "*Private.h" EXCLUDE)
 endforeach()
 install(FILES ${FILEIO_GENERATED_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/FileIoInterface)
+install(FILES ${FILEIO_LAS_GENERATED_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/FileIoInterface/Las)
 install(FILES ${ORVID_CORE_GENERATED_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Core)
 install(FILES ${ORVID_UTILS_GENERATED_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Utils)
 

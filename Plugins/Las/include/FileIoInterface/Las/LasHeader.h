@@ -1,0 +1,87 @@
+#pragma once
+
+#include <FileIoInterface/AttributeDescriptor.h>
+#include <FileIoInterface/Las/LasExport.h>
+#include <FileIoInterface/Las/LasVlr.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las {
+
+/// Three values, one per axis.
+struct Xyz {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+/// What a LAS file's header block and variable-length records say, in meaning-level form: counts
+/// resolved across the legacy and 64-bit fields, strings cut at their first NUL, the extra-bytes
+/// record turned into descriptors.
+struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
+    std::uint8_t versionMajor = 1;
+    std::uint8_t versionMinor = 4;
+    /// 0 when not assigned; otherwise the flight line or source id.
+    std::uint16_t fileSourceId = 0;
+    /// Bit 0: adjusted standard GPS time (else GPS week time); bit 4: coordinate system in WKT.
+    std::uint16_t globalEncoding = 0;
+    /// The project GUID's 16 bytes as stored.
+    std::array<std::uint8_t, 16> projectId{};
+    std::string systemIdentifier;
+    std::string generatingSoftware;
+    std::uint16_t creationDayOfYear = 0;
+    std::uint16_t creationYear = 0;
+    /// Size of the header block as stored, in bytes; the records start there.
+    std::uint16_t headerSize = 0;
+    /// Byte offset of the first point record.
+    std::uint32_t offsetToPointData = 0;
+    /// Point data record format, 0 to 10.
+    std::uint8_t pointFormat = 0;
+    /// Bytes per point record: the format's standard length plus the extra bytes.
+    std::uint16_t pointRecordLength = 0;
+    /// Number of point records: the legacy 32-bit count when it is non-zero, else the 64-bit one.
+    std::uint64_t pointCount = 0;
+    /// Points by return number 1 to 15 (1 to 5 before LAS 1.4), resolved like `pointCount`.
+    std::array<std::uint64_t, 15> pointsByReturn{};
+    /// Real coordinate = stored integer x scale + offset, per axis.
+    Xyz scale;
+    Xyz offset;
+    /// Bounds of the real coordinates, as the header states them.
+    Xyz min;
+    Xyz max;
+    /// The variable-length records before the points, in file order.
+    std::vector<LasVlr> vlrs;
+    /// The extra bytes of each record as attribute descriptors, in record order, covering exactly
+    /// `pointRecordLength - standardRecordLength()` bytes: data types 1 to 10 as described, each element
+    /// of a deprecated array type as its own descriptor "name[k]", and every undocumented byte (data
+    /// type 0, or not described at all, or an extra-bytes record that describes more bytes than there
+    /// are) as a descriptor of data type `None` whose value is one unsigned byte.
+    std::vector<Attribute::Descriptor> extraAttributes;
+    /// Size of the file in bytes.
+    std::uint64_t fileSize = 0;
+
+    bool hasGpsTime() const;
+    bool hasColor() const;
+    bool hasNir() const;
+    bool hasWavePacket() const;
+    /// Whether GPS times are adjusted standard GPS time (global encoding bit 0) rather than week time.
+    bool hasAdjustedStandardGpsTime() const { return (globalEncoding & 0x01u) != 0; }
+    /// The record length that `pointFormat` defines, without extra bytes.
+    std::uint16_t standardRecordLength() const;
+    /// "LAS <major>.<minor>, point format <n>".
+    std::string describe() const;
+};
+
+/// Reads and checks the header block and the variable-length records of the LAS file at `path`.
+/// Throws Core::IOException, with a message that starts with the path and names the field and its
+/// byte offset, when the file cannot be read or is not a LAS file this plug-in reads: wrong signature,
+/// version other than 1.0 to 1.4, point format above 10 or compressed, truncated header, records
+/// running past the point data, a record length shorter than the format's, more points announced than
+/// the file holds, a scale factor that is not a positive number from 1e-12 to 1e6, a non-finite offset.
+FILEIOINTERFACE_LAS_EXPORT LasHeader readLasHeader(const std::filesystem::path& path);
+
+} // namespace Orvid::FileIoInterface::Las

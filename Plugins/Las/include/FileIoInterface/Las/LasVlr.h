@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las {
+
+/// A variable-length record of a LAS header: identified by its user id and record id.
+struct LasVlr {
+    /// At most 16 characters, e.g. "LASF_Projection".
+    std::string userId;
+    std::uint16_t recordId = 0;
+    /// At most 32 characters.
+    std::string description;
+    /// At most 65 535 bytes.
+    std::vector<std::uint8_t> payload;
+};
+
+} // namespace Orvid::FileIoInterface::Las

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <FileIoInterface/Las/LasExport.h>
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las {
+
+class OutputFile;
+class PointCodec;
+
+/// Scale factors and offsets of the stored coordinates: real = stored x scale + offset, per axis.
+struct LasScaleOffset {
+    Xyz scale{0.001, 0.001, 0.001};
+    Xyz offset;
+};
+
+/// How a `LasWriter` lays out its files.
+struct LasWriterOptions {
+    /// Minor version of the files: 2, 3 or 4 (LAS 1.2, 1.3, 1.4).
+    std::uint8_t versionMinor = 4;
+    /// Point data record format of every leg. Absent: chosen per leg from its first point, within
+    /// formats 6 to 8 for LAS 1.4 and 0 to 3 otherwise: RGB when the point was read from a format with
+    /// RGB (or, for a point not read from LAS, has a colour other than black), NIR likewise; GPS time
+    /// always in LAS 1.4, otherwise when the source format has it. Wave packets are written only when
+    /// a format that has them is given here.
+    std::optional<std::uint8_t> pointFormat;
+    /// Scale and offset of every leg. Absent: those of the leg's source, the LAS file named by its
+    /// `LegInformation::filePath`; when it has none, scale 0.001 and an offset of the first point's
+    /// coordinates rounded to whole kilometres.
+    std::optional<LasScaleOffset> scaleOffset;
+    /// GPS time type (global encoding bit 0): adjusted standard time or week time. Absent: the leg
+    /// source's, else week time.
+    std::optional<bool> adjustedStandardGpsTime;
+    /// Copy the coordinate system records (LASF_Projection) of the leg's source file, those that the
+    /// written version and format allow (WKT for LAS 1.4 formats 6 to 10).
+    bool copyCoordinateSystem = true;
+};
+
+/// Writes each leg as a LAS file "<leg name>.las" in an output folder (created when missing). The
+/// file is written as "<leg name>.las.partial" and renamed when `endLeg` has completed its header
+/// (point counts, counts by return, bounds), so a file under its final name is always complete; an
+/// unfinished leg's partial file is removed when the writer is destroyed. The extra-bytes record is
+/// made from the leg's descriptors (undocumented bytes become data-type-0 entries); each point's
+/// `values` must match them.
+class FILEIOINTERFACE_LAS_EXPORT LasWriter final : public Outputs::PointCloud::PointCloudWriter {
+public:
+    /// Throws std::invalid_argument for options no file can have: a version other than 1.2 to 1.4, a
+    /// point format the version lacks, a scale that is not a positive number from 1e-12 to 1e6.
+    explicit LasWriter(std::filesystem::path folder, LasWriterOptions options = {});
+    ~LasWriter() override;
+    LasWriter(const LasWriter&) = delete;
+    LasWriter& operator=(const LasWriter&) = delete;
+
+    /// Throws Core::IOException when a leg is already open, the folder or file cannot be created, or a
+    /// descriptor cannot be written (data type above 10, name over 32 bytes, limits of another type).
+    void beginLeg(const LegInformation& leg) override;
+    /// Throws Core::IOException when no leg is open or the file cannot be completed or renamed; the
+    /// partial file is then removed.
+    void endLeg() override;
+    /// Fails, naming the file, when no leg is open, an earlier write failed, the disk refuses the
+    /// bytes, or a value does not fit the leg's format (coordinates for its scale and offset, returns,
+    /// class, flags, scan angle, extra values against the descriptors). A point that does not fit is
+    /// not written; the leg can go on.
+    Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point) override;
+
+    /// The final path of `leg`'s file.
+    std::filesystem::path pathFor(const LegInformation& leg) const;
+    /// Files completed so far, in order.
+    const std::vector<std::filesystem::path>& writtenFiles() const { return mWrittenFiles; }
+
+private:
+    struct Leg;
+
+    void start(const InputOutputPoint* firstPoint);
+    bool flush();
+    void abandonLeg();
+
+    std::filesystem::path mFolder;
+    LasWriterOptions mOptions;
+    std::unique_ptr<Leg> mLeg;
+    std::size_t mLegsBegun = 0;
+    std::vector<std::filesystem::path> mWrittenFiles;
+};
+
+} // namespace Orvid::FileIoInterface::Las

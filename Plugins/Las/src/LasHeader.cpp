@@ -1,0 +1,254 @@
+#include <FileIoInterface/Las/LasHeader.h>
+
+#include "ExtraBytesLayout.h"
+#include "HeaderReader.h"
+#include "InputFile.h"
+#include "Raw/ByteCursor.h"
+#include "Raw/PointFormat.h"
+#include "Raw/RawHeader.h"
+#include "Raw/RawVlr.h"
+
+#include <Core/IOException.h>
+#include <Utils/CoreAssert.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iomanip>
+#include <sstream>
+
+namespace Orvid::FileIoInterface::Las {
+
+namespace {
+
+constexpr double SMALLEST_SCALE = 1e-12;
+constexpr double LARGEST_SCALE = 1e6;
+constexpr std::uint16_t EXTRA_BYTES_RECORD_ID = 4;
+
+std::string printable(const std::array<char, 4>& signature) {
+    std::ostringstream text;
+    for (const char character : signature) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (byte >= 0x20 && byte < 0x7F) {
+            text << character;
+        } else {
+            text << "\\x" << std::hex << std::setw(2) << std::setfill('0') << static_cast<unsigned>(byte)
+                 << std::dec;
+        }
+    }
+    return text.str();
+}
+
+std::string number(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+const Raw::PointFormat& formatOf(std::uint8_t number) {
+    CORE_ASSERT( number <= Raw::MAX_POINT_FORMAT );
+    return Raw::POINT_FORMATS[number <= Raw::MAX_POINT_FORMAT ? number : 0];
+}
+
+Xyz xyz(const std::array<double, 3>& values) {
+    return {values[0], values[1], values[2]};
+}
+
+void checkTransform(const InputFile& file, const Raw::RawHeader& raw) {
+    static const char* const AXES[] = {"X", "Y", "Z"};
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        const double scale = raw.scale[axis];
+        if (!(scale >= SMALLEST_SCALE && scale <= LARGEST_SCALE)) {
+            throw Core::IOException(file.message(std::string(AXES[axis]) + " scale factor " + number(scale) +
+                                                 " (byte " + std::to_string(Raw::OFFSET_SCALE + 8 * axis) +
+                                                 ") is not a positive number from 1e-12 to 1e6"));
+        }
+        const double offset = raw.offset[axis];
+        if (!std::isfinite(offset)) {
+            throw Core::IOException(file.message(std::string(AXES[axis]) + " offset " + number(offset) +
+                                                 " (byte " + std::to_string(Raw::OFFSET_OFFSET + 8 * axis) +
+                                                 ") is not finite"));
+        }
+    }
+}
+
+std::vector<LasVlr> readVlrs(InputFile& file, const Raw::RawHeader& raw) {
+    std::vector<LasVlr> vlrs;
+    std::uint64_t position = raw.headerSize;
+    const std::uint64_t end = raw.offsetToPointData;
+    for (std::uint32_t index = 0; index < raw.numberOfVlrs; ++index) {
+        const std::string where = "VLR " + std::to_string(index) + " at byte " + std::to_string(position);
+        if (position + Raw::RawVlrHeader::SIZE > end) {
+            throw Core::IOException(file.message(where + " runs past the offset to point data (" +
+                                                 std::to_string(end) + "; " +
+                                                 std::to_string(raw.numberOfVlrs) + " VLRs announced)"));
+        }
+        std::array<std::uint8_t, Raw::RawVlrHeader::SIZE> bytes{};
+        file.seek(position);
+        file.readExactly(bytes.data(), bytes.size(), "VLR header");
+        const auto header = Raw::RawVlrHeader::decode(bytes.data());
+        LasVlr vlr;
+        vlr.userId = Raw::textOf(header.userId);
+        vlr.recordId = header.recordId;
+        vlr.description = Raw::textOf(header.description);
+        const std::uint64_t payloadEnd = position + Raw::RawVlrHeader::SIZE + header.recordLengthAfterHeader;
+        if (payloadEnd > end) {
+            throw Core::IOException(
+                file.message(where + " ('" + vlr.userId + "' " + std::to_string(vlr.recordId) + ", 54 + " +
+                             std::to_string(header.recordLengthAfterHeader) +
+                             " bytes) runs past the offset to point data (" + std::to_string(end) + ")"));
+        }
+        vlr.payload.resize(header.recordLengthAfterHeader);
+        file.readExactly(vlr.payload.data(), vlr.payload.size(), "VLR payload");
+        vlrs.push_back(std::move(vlr));
+        position = payloadEnd;
+    }
+    return vlrs;
+}
+
+} // namespace
+
+LasHeader readHeader(InputFile& file) {
+    const std::uint64_t fileSize = file.size();
+    std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
+    const std::size_t available = file.read(bytes.data(), bytes.size());
+    Raw::RawHeader raw = Raw::decodeRawHeader(bytes.data(), available);
+
+    if (available < raw.signature.size() || printable(raw.signature) != "LASF") {
+        throw Core::IOException(
+            file.message(available < raw.signature.size()
+                             ? "not a LAS file (" + std::to_string(available) + " bytes)"
+                             : "not a LAS file (signature '" + printable(raw.signature) + "')"));
+    }
+    if (available < Raw::HEADER_SIZE_1_0) {
+        throw Core::IOException(file.message("truncated header (" + std::to_string(available) +
+                                             " bytes, a LAS header has at least 227)"));
+    }
+    if (raw.versionMajor != 1 || raw.versionMinor > 4) {
+        throw Core::IOException(file.message("unsupported LAS version " + std::to_string(raw.versionMajor) +
+                                             "." + std::to_string(raw.versionMinor) + " (byte 24)"));
+    }
+    if ((raw.pointFormat & 0xC0u) != 0) {
+        std::ostringstream text;
+        text << "compressed point data (point format byte 0x" << std::hex << std::setw(2) << std::setfill('0')
+             << static_cast<unsigned>(raw.pointFormat) << std::dec << " at byte 104) is not supported";
+        throw Core::IOException(file.message(text.str()));
+    }
+    if (raw.pointFormat > Raw::MAX_POINT_FORMAT) {
+        throw Core::IOException(
+            file.message("unsupported point format " + std::to_string(raw.pointFormat) + " (byte 104)"));
+    }
+    if (raw.headerSize < Raw::HEADER_SIZE_1_0) {
+        throw Core::IOException(file.message("header size " + std::to_string(raw.headerSize) +
+                                             " (byte 94) is smaller than the 227 bytes of a LAS header"));
+    }
+    if (raw.headerSize > fileSize) {
+        throw Core::IOException(file.message("truncated header (header size " +
+                                             std::to_string(raw.headerSize) + ", file has " +
+                                             std::to_string(fileSize) + " bytes)"));
+    }
+    // A header shorter than its version's standard lacks the later fields; they read as zero.
+    raw = Raw::decodeRawHeader(bytes.data(), raw.headerSize);
+    if (raw.offsetToPointData < raw.headerSize) {
+        throw Core::IOException(file.message("offset to point data " + std::to_string(raw.offsetToPointData) +
+                                             " (byte 96) lies inside the header (" +
+                                             std::to_string(raw.headerSize) + " bytes)"));
+    }
+    if (raw.offsetToPointData > fileSize) {
+        throw Core::IOException(file.message("offset to point data " + std::to_string(raw.offsetToPointData) +
+                                             " (byte 96) lies beyond the end of the file (" +
+                                             std::to_string(fileSize) + " bytes)"));
+    }
+    const Raw::PointFormat& format = Raw::POINT_FORMATS[raw.pointFormat];
+    if (raw.pointRecordLength < format.standardLength) {
+        throw Core::IOException(file.message("point record length " + std::to_string(raw.pointRecordLength) +
+                                             " (byte 105) is shorter than point format " +
+                                             std::to_string(raw.pointFormat) + " needs (" +
+                                             std::to_string(format.standardLength) + ")"));
+    }
+    checkTransform(file, raw);
+
+    LasHeader header;
+    header.versionMajor = raw.versionMajor;
+    header.versionMinor = raw.versionMinor;
+    header.fileSourceId = raw.versionMinor >= 1 ? raw.fileSourceId : 0;
+    header.globalEncoding = raw.versionMinor >= 2 ? raw.globalEncoding : 0;
+    header.projectId = raw.projectId;
+    header.systemIdentifier = Raw::textOf(raw.systemIdentifier);
+    header.generatingSoftware = Raw::textOf(raw.generatingSoftware);
+    header.creationDayOfYear = raw.creationDayOfYear;
+    header.creationYear = raw.creationYear;
+    header.headerSize = raw.headerSize;
+    header.offsetToPointData = raw.offsetToPointData;
+    header.pointFormat = raw.pointFormat;
+    header.pointRecordLength = raw.pointRecordLength;
+    // LAS 1.4 keeps the legacy 32-bit counts for old readers and zeroes them when they cannot hold the
+    // truth; a non-zero legacy count is the one an older reader sees, so it wins.
+    if (raw.legacyPointCount != 0 || raw.versionMinor < 4) {
+        header.pointCount = raw.legacyPointCount;
+        std::copy(raw.legacyPointsByReturn.begin(), raw.legacyPointsByReturn.end(),
+                  header.pointsByReturn.begin());
+    } else {
+        header.pointCount = raw.pointCount;
+        header.pointsByReturn = raw.pointsByReturn;
+    }
+    header.scale = xyz(raw.scale);
+    header.offset = xyz(raw.offset);
+    header.max = {raw.bounds[0], raw.bounds[2], raw.bounds[4]};
+    header.min = {raw.bounds[1], raw.bounds[3], raw.bounds[5]};
+    header.fileSize = fileSize;
+
+    const std::uint64_t pointBytes = fileSize - raw.offsetToPointData;
+    const std::uint64_t held = pointBytes / raw.pointRecordLength;
+    if (header.pointCount > held) {
+        throw Core::IOException(file.message("header announces " + std::to_string(header.pointCount) +
+                                             " points but the file holds only " + std::to_string(held) +
+                                             " (" + std::to_string(pointBytes) + " bytes from byte " +
+                                             std::to_string(raw.offsetToPointData) + ", " +
+                                             std::to_string(raw.pointRecordLength) + " per point)"));
+    }
+
+    header.vlrs = readVlrs(file, raw);
+    const std::vector<std::uint8_t>* extraBytesRecord = nullptr;
+    for (const LasVlr& vlr : header.vlrs) {
+        if (vlr.userId == "LASF_Spec" && vlr.recordId == EXTRA_BYTES_RECORD_ID) {
+            extraBytesRecord = &vlr.payload;
+            break;
+        }
+    }
+    header.extraAttributes = descriptorsFromExtraBytesRecord(
+        extraBytesRecord, static_cast<std::size_t>(raw.pointRecordLength - format.standardLength));
+    return header;
+}
+
+LasHeader readLasHeader(const std::filesystem::path& path) {
+    InputFile file(path);
+    return readHeader(file);
+}
+
+bool LasHeader::hasGpsTime() const {
+    return formatOf(pointFormat).gpsTime != 0;
+}
+
+bool LasHeader::hasColor() const {
+    return formatOf(pointFormat).rgb != 0;
+}
+
+bool LasHeader::hasNir() const {
+    return formatOf(pointFormat).nir != 0;
+}
+
+bool LasHeader::hasWavePacket() const {
+    return formatOf(pointFormat).wavePacket != 0;
+}
+
+std::uint16_t LasHeader::standardRecordLength() const {
+    return formatOf(pointFormat).standardLength;
+}
+
+std::string LasHeader::describe() const {
+    return "LAS " + std::to_string(versionMajor) + "." + std::to_string(versionMinor) + ", point format " +
+           std::to_string(pointFormat);
+}
+
+} // namespace Orvid::FileIoInterface::Las

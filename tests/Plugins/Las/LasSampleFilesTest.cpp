@@ -1,0 +1,317 @@
+#include "LasTestSupport.h"
+
+#include <FileIoInterface/Las/LasReader.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
+
+namespace {
+
+using namespace Orvid::FileIoInterface;
+using Las::LasHeader;
+using Las::LasPoint;
+using Las::Xyz;
+using Orvid::Testing::Las::readPoints;
+using Orvid::Testing::Las::sampleFile;
+
+constexpr double NO_TIME = std::numeric_limits<double>::quiet_NaN();
+
+struct SampleFacts {
+    const char* file;
+    std::uint8_t minor;
+    std::uint8_t format;
+    std::uint16_t recordLength;
+    std::uint32_t offsetToPointData;
+    std::uint64_t count;
+    std::vector<std::uint64_t> byReturn;
+    Xyz scale;
+    Xyz offset;
+    Xyz min;
+    Xyz max;
+    std::uint16_t globalEncoding;
+    bool blankSystemIdentifier;
+    std::size_t vlrs;
+    std::size_t extraAttributes;
+    double firstTime;
+    double lastTime;
+};
+
+std::ostream& operator<<(std::ostream& stream, const SampleFacts& facts) {
+    return stream << facts.file;
+}
+
+// The facts of the shared folder's README: file, minor version, format, record length, offset to the
+// points, count, by return, scale, offset, min, max, global encoding, blank system id, VLRs, extra
+// attributes, first and last GPS time.
+// clang-format off
+const SampleFacts SAMPLES[] = {
+    {"1.0_1.las", 0, 1, 28, 1007, 1, {0, 1}, {0.01, 0.01, 0.01}, {}, {470692.44, 4602888.90, 16.00},
+     {470692.44, 4602888.90, 16.00}, 0, false, 3, 0, 1205902800.0, 1205902800.0},
+    {"1.2_2.las", 2, 2, 26, 1005, 1, {0, 1}, {0.01, 0.01, 0.01}, {}, {470692.44, 4602888.90, 16.00},
+     {470692.44, 4602888.90, 16.00}, 0, false, 3, 0, NO_TIME, NO_TIME},
+    {"1.2-with-color.las", 2, 3, 34, 229, 1065, {925, 114, 21, 5}, {0.01, 0.01, 0.01}, {-0.0, -0.0, -0.0},
+     {635619.85, 848899.70, 406.59}, {638982.55, 853535.43, 586.38}, 0, true, 0, 0, 245370.417065, 249783.162158},
+    {"mvk-thin.las", 2, 1, 28, 3314, 6280, {4806, 1238, 230, 6}, {0.01, 0.01, 0.01}, {-0.0, -0.0, -0.0},
+     {2045001.76, 1267501.19, 95.79}, {2049993.92, 1272499.79, 228.73}, 0, false, 5, 0, 338834.499247, 340756.309420},
+    {"test1_4.las", 4, 6, 30, 2305, 1000, {974, 23, 2, 1}, {0.00000116451354, 0.000001164510015, 0.000001003143236},
+     {1692500.351999999955297, 1817499.595999999903142, 7350.194652999999562},
+     {1694038.445637697121128, 1816492.70627042837441, 5592.749917174096481},
+     {1694539.677014891291037, 1816497.976262832526118, 5599.069686454538896}, 17, true, 2, 0, 83177420.534005,
+     83177420.601045},
+    {"autzen-bmx-2010.las", 4, 7, 36, 1270, 829, {725, 80, 23, 1}, {0.01, 0.01, 0.01}, {194000, 259000, -0.0},
+     {194472.82, 259222.19, 422.93}, {194506.92, 259264.09, 434.51}, 16, true, 1, 0, 246493.478149, 247190.890258},
+    {"extrabytes.las", 4, 3, 61, 1389, 1065, {925, 114, 21, 5}, {0.01, 0.01, 0.01}, {},
+     {635619.85, 848899.70, 406.59}, {638982.55, 853535.43, 586.38}, 0, false, 1, 14, 245370.417065, 249783.162158},
+    {"5points_14.las", 4, 6, 33, 921, 5, {1, 2, 0, 0, 0, 0, 0, 1, 1}, {0.01, 0.01, 0.01}, {600000, 4800000, 0},
+     {630498.56, 4834748.73, 61.33}, {630499.95, 4834749.66, 63.68}, 17, false, 3, 2, 53413162.5604, 53413162.5802},
+    {"gps-time-nan.las", 2, 1, 28, 227, 1, {}, {0.001, 0.001, 0.001}, {}, {}, {}, 0, false, 0, 0, NO_TIME, NO_TIME},
+    {"synthetic_eb_all_types_pf8.las", 4, 8, 80, 3001, 84, {40, 27, 17}, {0.001, 0.001, 0.001}, {500000, 4000000, 0},
+     {500100.050, 4000100.001, 120.038}, {500128.577, 4000103.669, 129.392}, 17, false, 2, 10, 300000000.0005,
+     300000000.020001},
+};
+// clang-format on
+
+void expectXyz(const Xyz& expected, const Xyz& actual) {
+    EXPECT_DOUBLE_EQ(expected.x, actual.x);
+    EXPECT_DOUBLE_EQ(expected.y, actual.y);
+    EXPECT_DOUBLE_EQ(expected.z, actual.z);
+}
+
+class LasSampleFile : public testing::TestWithParam<SampleFacts> {};
+
+TEST_P(LasSampleFile, HeaderAndPointsMatchTheKnownFacts) {
+    const SampleFacts& facts = GetParam();
+    Las::LasReader reader({sampleFile(facts.file)});
+    const LasHeader& header = reader.header(0);
+    EXPECT_EQ(header.versionMinor, facts.minor);
+    EXPECT_EQ(header.pointFormat, facts.format);
+    EXPECT_EQ(header.pointRecordLength, facts.recordLength);
+    EXPECT_EQ(header.offsetToPointData, facts.offsetToPointData);
+    EXPECT_EQ(header.pointCount, facts.count);
+    std::vector<std::uint64_t> byReturn = facts.byReturn;
+    byReturn.resize(15);
+    EXPECT_EQ(std::vector<std::uint64_t>(header.pointsByReturn.begin(), header.pointsByReturn.end()),
+              byReturn);
+    expectXyz(facts.scale, header.scale);
+    expectXyz(facts.offset, header.offset);
+    EXPECT_EQ(std::signbit(header.offset.x), std::signbit(facts.offset.x));
+    expectXyz(facts.min, header.min);
+    expectXyz(facts.max, header.max);
+    EXPECT_EQ(header.globalEncoding, facts.globalEncoding);
+    EXPECT_EQ(header.systemIdentifier.empty(), facts.blankSystemIdentifier);
+    EXPECT_FALSE(header.generatingSoftware.empty());
+    EXPECT_EQ(header.vlrs.size(), facts.vlrs);
+    EXPECT_EQ(header.extraAttributes.size(), facts.extraAttributes);
+    EXPECT_EQ(reader.numberOfPoints(), facts.count);
+
+    const LegInformation leg = reader.nextLeg();
+    EXPECT_EQ(leg.name, std::filesystem::path(facts.file).stem().string());
+    EXPECT_EQ(leg.number, 0U);
+    EXPECT_EQ(leg.lidarId,
+              facts.blankSystemIdentifier ? LegInformation::DEFAULT_LIDAR_ID : header.systemIdentifier);
+    EXPECT_EQ(leg.softwareId, header.generatingSoftware);
+    EXPECT_EQ(leg.attributes.size(), facts.extraAttributes);
+    EXPECT_EQ(reader.numberOfPointsInLeg(), facts.count);
+
+    std::vector<std::uint64_t> counted(15);
+    double first = std::numeric_limits<double>::infinity();
+    double last = -first;
+    std::uint64_t points = 0;
+    while (reader.hasMorePoints()) {
+        const auto point = reader.nextPoint();
+        ++points;
+        if (point->getReturnNumber() >= 1) {
+            ++counted[point->getReturnNumber() - 1];
+        }
+        first = std::min(first, point->getTime());
+        last = std::max(last, point->getTime());
+        EXPECT_EQ(point->values.size(), facts.extraAttributes);
+    }
+    EXPECT_EQ(points, facts.count);
+    EXPECT_EQ(counted, byReturn);
+    if (std::isnan(facts.firstTime)) {
+        EXPECT_TRUE(header.pointFormat == 2 || header.pointFormat == 0 || std::isinf(first) || first == 0.0);
+    } else {
+        EXPECT_NEAR(first, facts.firstTime, 1e-6);
+        EXPECT_NEAR(last, facts.lastTime, 1e-6);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedData, LasSampleFile, testing::ValuesIn(SAMPLES),
+                         [](const testing::TestParamInfo<SampleFacts>& info) {
+                             std::string name = std::filesystem::path(info.param.file).stem().string();
+                             std::replace_if(
+                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
+
+TEST(LasSampleValues, PointsWithoutTimeOrWithOddReturnsKeepTheirStoredValues) {
+    const auto rgbOnly = readPoints(sampleFile("1.2_2.las"));
+    ASSERT_EQ(rgbOnly.size(), 1U);
+    EXPECT_EQ(rgbOnly[0]->getColor(), ColorRGB(255, 12, 234));
+    EXPECT_EQ(rgbOnly[0]->getTime(), 0.0);
+    EXPECT_EQ(rgbOnly[0]->getReturnNumber(), 2U);
+    EXPECT_EQ(rgbOnly[0]->getNbReturns(), 0U);
+
+    const auto nan = readPoints(sampleFile("gps-time-nan.las"));
+    ASSERT_EQ(nan.size(), 1U);
+    EXPECT_TRUE(std::isnan(nan[0]->getTime()));
+    EXPECT_EQ(nan[0]->getReturnNumber(), 0U);
+}
+
+// The smallest and largest of `value(point)` over the points of a sample file.
+template <typename Value>
+std::pair<double, double> rangeOf(const std::string& file, Value value) {
+    std::pair<double, double> range{std::numeric_limits<double>::infinity(),
+                                    -std::numeric_limits<double>::infinity()};
+    for (const auto& point : readPoints(sampleFile(file))) {
+        range = {std::min(range.first, static_cast<double>(value(*point))),
+                 std::max(range.second, static_cast<double>(value(*point)))};
+    }
+    return range;
+}
+
+template <typename T>
+auto extra(std::size_t index) {
+    return [index](const LasPoint& point) { return std::get<T>(point.values[index]); };
+}
+
+TEST(LasSampleValues, LegacyClassesKeepClassTwelveAndEightBitColours) {
+    std::map<int, int> mvk;
+    for (const auto& point : readPoints(sampleFile("mvk-thin.las"))) {
+        ++mvk[point->getClassification()];
+    }
+    EXPECT_EQ(mvk.size(), 6U);
+    EXPECT_EQ(mvk[12], 3702);
+    std::map<int, int> coloured;
+    for (const auto& point : readPoints(sampleFile("1.2-with-color.las"))) {
+        ++coloured[point->getClassification()];
+    }
+    EXPECT_EQ(coloured, (std::map<int, int>{{1, 789}, {2, 276}}));
+    EXPECT_EQ(rangeOf("1.2-with-color.las", [](const LasPoint& point) { return point.getColor().red; }),
+              std::make_pair(39.0, 249.0));
+}
+
+TEST(LasSampleValues, ExtendedFormatsGiveFlagsChannelsAndFineScanAngles) {
+    const auto overlap = [](const LasPoint& point) {
+        return point.getClassificationFlags().has(ClassificationFlag::Overlap) ? 1 : 0;
+    };
+    EXPECT_EQ(rangeOf("test1_4.las", overlap), std::make_pair(1.0, 1.0));
+    const auto angles = rangeOf("test1_4.las", [](const LasPoint& point) { return point.getScanAngle(); });
+    EXPECT_DOUBLE_EQ(angles.first, 11.022);
+    EXPECT_DOUBLE_EQ(angles.second, 19.038);
+
+    std::set<double> times;
+    for (const auto& point : readPoints(sampleFile("autzen-bmx-2010.las"))) {
+        times.insert(point->getTime());
+    }
+    EXPECT_EQ(times.size(), 357U);
+
+    std::set<std::size_t> ninthPulse;
+    std::set<int> classes;
+    int overlaps = 0;
+    for (const auto& point : readPoints(sampleFile("5points_14.las"))) {
+        if (point->getNbReturns() == 9) {
+            ninthPulse.insert(point->getReturnNumber());
+        }
+        classes.insert(point->getClassification());
+        overlaps += overlap(*point);
+        EXPECT_EQ(point->getScannerChannel(), 1);
+    }
+    EXPECT_EQ(ninthPulse, (std::set<std::size_t>{8, 9}));
+    EXPECT_EQ(classes.count(41) + classes.count(42), 2U);
+    EXPECT_EQ(overlaps, 1);
+}
+
+Attribute::Descriptor describe(Attribute::DataType type, const std::string& name,
+                               const std::string& description) {
+    Attribute::Descriptor descriptor;
+    descriptor.dataType = type;
+    descriptor.name = name;
+    descriptor.description = description;
+    return descriptor;
+}
+
+TEST(LasSampleValues, DeprecatedArraysAndUntypedExtraBytesBecomeSingleDescriptors) {
+    using Attribute::DataType;
+    std::vector<Attribute::Descriptor> expected;
+    for (const char* color : {"Colors[0]", "Colors[1]", "Colors[2]"}) {
+        expected.push_back(describe(DataType::UInt16, color, "Colors"));
+    }
+    expected.insert(expected.end(), 7, describe(DataType::None, "Reserved", "Reserved"));
+    expected.push_back(describe(DataType::Int8, "Flags[0]", "Flags"));
+    expected.push_back(describe(DataType::Int8, "Flags[1]", "Flags"));
+    expected.push_back(describe(DataType::UInt32, "Intensity", "Brightness"));
+    expected.push_back(describe(DataType::UInt64, "Time", "Time"));
+    EXPECT_EQ(Las::readLasHeader(sampleFile("extrabytes.las")).extraAttributes, expected);
+
+    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint16_t>(0)), std::make_pair(39.0, 249.0));
+    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint8_t>(3)).second, 0.0); // the untyped bytes are zero
+    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::int8_t>(10)), std::make_pair(1.0, 4.0));
+    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint32_t>(12)).second, 254.0);
+    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint64_t>(13)), std::make_pair(245370.0, 249783.0));
+}
+
+TEST(LasSampleValues, ScaledExtraBytesAndReservedVlrFieldsOfFivePoints) {
+    const LasHeader header = Las::readLasHeader(sampleFile("5points_14.las"));
+    EXPECT_EQ(header.fileSourceId, 4711);
+    ASSERT_EQ(header.vlrs.size(), 3U);
+    EXPECT_TRUE(header.vlrs[1].payload.empty());
+    EXPECT_EQ(header.vlrs[2].userId, "funny");
+    ASSERT_EQ(header.extraAttributes.size(), 2U);
+    Attribute::Descriptor height =
+        describe(Attribute::DataType::Int16, "height above ground", "quantized to 5 cm above 1' SRTM");
+    height.scale = 0.05;
+    height.offset = 0.0;
+    EXPECT_EQ(header.extraAttributes[0], height);
+    EXPECT_EQ(header.extraAttributes[1].dataType, Attribute::DataType::UInt8);
+    EXPECT_EQ(header.extraAttributes[1].name, "coverage count");
+    const auto metres = rangeOf("5points_14.las", extra<std::int16_t>(0));
+    EXPECT_DOUBLE_EQ(metres.first * 0.05, 8.65);
+    EXPECT_DOUBLE_EQ(metres.second * 0.05, 23.5);
+    EXPECT_EQ(rangeOf("5points_14.las", extra<std::uint8_t>(1)), std::make_pair(0.0, 6.0));
+}
+
+TEST(LasSampleValues, EveryExtraBytesTypeOfTheSyntheticFormatEightFile) {
+    const LasHeader header = Las::readLasHeader(sampleFile("synthetic_eb_all_types_pf8.las"));
+    EXPECT_EQ(header.systemIdentifier, "SYNTHETIC EB TEST");
+    EXPECT_EQ(header.generatingSoftware, "gen_eb14.py");
+    EXPECT_EQ(header.creationDayOfYear, 15);
+    EXPECT_EQ(header.creationYear, 2024);
+    ASSERT_EQ(header.extraAttributes.size(), 10U);
+    for (std::size_t index = 0; index < 10; ++index) {
+        EXPECT_EQ(static_cast<std::size_t>(header.extraAttributes[index].dataType), index + 1);
+    }
+    const Attribute::Descriptor& u16 = header.extraAttributes[2];
+    EXPECT_EQ(u16.options().to_ulong(), 1U);
+    EXPECT_EQ(u16.noData, Attribute::Value{std::uint16_t{65535}});
+    EXPECT_EQ(header.extraAttributes[3].scale, 0.01);
+    EXPECT_EQ(header.extraAttributes[3].offset, 100.0);
+    EXPECT_EQ(header.extraAttributes[5].options().to_ulong(), 8U);
+    EXPECT_EQ(header.extraAttributes[5].scale, 0.001);
+
+    const auto points = readPoints(sampleFile("synthetic_eb_all_types_pf8.las"));
+    ASSERT_EQ(points.size(), 84U);
+    EXPECT_EQ(std::get<std::uint64_t>(points[0]->values[6]), 9223372036854788153ULL);
+    int noData = 0;
+    std::set<int> classes;
+    std::set<int> channels;
+    for (std::size_t index = 0; index < points.size(); ++index) {
+        noData += points[index]->values[2] == *u16.noData ? 1 : 0;
+        classes.insert(points[index]->getClassification());
+        channels.insert(points[index]->getScannerChannel());
+        if (index > 0) {
+            EXPECT_LE(points[index - 1]->getTime(), points[index]->getTime());
+        }
+    }
+    EXPECT_EQ(noData, 2);
+    EXPECT_EQ(classes.count(40) + classes.count(41), 2U);
+    EXPECT_EQ(channels, (std::set<int>{0, 1, 2, 3}));
+}
+
+} // namespace
