@@ -17,10 +17,14 @@ configure: setup
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-demo: build
-	$(BUILD_DIR)/Examples/PointRecordExample
+demo: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvid-compare
+	$(BUILD_DIR)/bin/orvid-compare --demo $(abspath $(BUILD_DIR))/demo
 
+# The browser test of the HTML report renders it with chromium; where chromium cannot be installed,
+# that test skips.
 test: build
+	@scripts/setup.sh chromium || echo "chromium could not be installed: the browser test will be skipped"
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --label-exclude benchmark
 
 bench: build

@@ -10,14 +10,17 @@ namespace {
 using FileIoInterface::ClassificationFlag;
 using FileIoInterface::ColorRGB;
 
-// A mid-size airborne system: 100 kHz pulse rate, 50 sweeps per second of a +-30 degree mirror,
-// 60 m/s over ground at 800 m, legs 500 m apart in alternate directions.
-constexpr double PULSE_PERIOD = 1e-5;
-constexpr std::uint64_t PULSES_PER_SWEEP = 1000;
-constexpr double HALF_FIELD_OF_VIEW = 30.0;
+// A light airborne system: 5 kHz pulse rate, 20 sweeps per second of a +-20 degree mirror, 60 m/s over
+// ground at 800 m, legs 400 m apart in alternate directions. Sparse, so that a survey of a few hundred
+// thousand points covers legs several hundred metres long.
+constexpr double PULSE_PERIOD = 2e-4;
+constexpr std::uint64_t PULSES_PER_SWEEP = 250;
+constexpr double HALF_FIELD_OF_VIEW = 20.0;
 constexpr double SPEED = 60.0;
 constexpr double ALTITUDE = 800.0;
-constexpr double LEG_SPACING = 500.0;
+constexpr double LEG_SPACING = 400.0;
+// Returns per pulse, on average over woods and open ground.
+constexpr double MEAN_RETURNS = 1.5;
 constexpr double TURN_TIME = 120.0;
 constexpr double FIRST_TIME = 320000000.0;
 constexpr double ORIGIN_X = 500000.0;
@@ -42,9 +45,9 @@ double terrainHeight(double x, double y) {
     return 120.0 + 15.0 * std::sin(x / 400.0) + 10.0 * std::cos(y / 300.0) + 2.0 * std::sin((x + y) / 37.0);
 }
 
+/// About how long a leg is flown: its pulses at the mean number of returns.
 double legDuration(const SurveyParameters& parameters) {
-    // Pulses per leg at the mean number of returns, rounded up generously.
-    return static_cast<double>(parameters.pointsPerLeg) * PULSE_PERIOD;
+    return static_cast<double>(parameters.pointsPerLeg) / MEAN_RETURNS * PULSE_PERIOD;
 }
 
 ColorRGB colourOf(std::uint8_t classification, double shade) {
@@ -173,7 +176,7 @@ void LegGenerator::makeReturn(SurveyPoint& point) {
         (classification == GROUND ? 600.0 : 250.0) * (0.6 + 0.8 * shade) / static_cast<double>(mReturn));
     point.classification = classification;
     point.classificationFlags = {};
-    if (std::fabs(mScanAngle) > 27.0) {
+    if (std::fabs(mScanAngle) > HALF_FIELD_OF_VIEW - 3.0) {
         point.classificationFlags.set(ClassificationFlag::Overlap);
     }
     point.scannerChannel = 0;

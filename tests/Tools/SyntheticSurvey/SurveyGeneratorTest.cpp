@@ -34,7 +34,7 @@ TEST(SurveyGenerator, LegsHoldExactlyTheAskedPointsInTimeOrderWithConsistentRetu
             EXPECT_LE(point.returnNumber, point.nbReturns);
             EXPECT_EQ(point.sourceId, leg + 1);
             EXPECT_EQ(std::round(point.x * 100.0) * 0.01, point.x);
-            EXPECT_LE(std::fabs(point.scanAngle), 30.0);
+            EXPECT_LE(std::fabs(point.scanAngle), 20.0);
             returnCounts.insert(point.nbReturns);
             lastTime = point.time;
         }

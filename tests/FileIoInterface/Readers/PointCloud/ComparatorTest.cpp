@@ -11,8 +11,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -416,6 +419,82 @@ TEST(Comparator, AReferenceLegContributesAtMostItsAnnouncedCount) {
     auto test = oneLeg({});
     const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
     EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{1, 1}, Key{2, 1}, Key{4, 1}));
+}
+
+/// The pairing rules applied by brute force to keys in a plain list: what the comparator must find
+/// for a reference read in key order, whatever the order of the test points.
+struct ExpectedOutcome {
+    std::vector<double> added;
+    std::vector<double> modified;
+    std::vector<double> removed;
+};
+
+ExpectedOutcome pairByBruteForce(std::vector<std::tuple<Key, double>> reference,
+                                 const std::vector<std::tuple<Key, double>>& test) {
+    ExpectedOutcome outcome;
+    for (const auto& [key, x] : test) {
+        std::vector<std::size_t> candidates;
+        for (std::size_t i = 0; i < reference.size(); ++i) {
+            if (std::get<0>(reference[i]) == key) {
+                candidates.push_back(i);
+            }
+        }
+        const auto within = std::find_if(candidates.begin(), candidates.end(), [&](std::size_t i) {
+            return std::fabs(std::get<1>(reference[i]) - x) <= EPSILON;
+        });
+        if (within != candidates.end()) {
+            reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(*within));
+        } else if (candidates.size() == 1) {
+            outcome.modified.push_back(x);
+            reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(candidates[0]));
+        } else {
+            outcome.added.push_back(x);
+        }
+    }
+    for (const auto& [key, x] : reference) {
+        outcome.removed.push_back(x);
+    }
+    return outcome;
+}
+
+TEST(Comparator, AgreesWithBruteForcePairingOnShuffledDuplicateKeys) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 20; ++round) {
+        std::uniform_int_distribution<int> time(0, 15);
+        std::uniform_int_distribution<int> returnNumber(1, 2);
+        std::uniform_int_distribution<int> offset(0, 2);
+        std::vector<std::tuple<Key, double>> reference;
+        std::vector<std::tuple<Key, double>> test;
+        for (int i = 0; i < 40; ++i) {
+            // Unique x values identify the points; offsets of 0 or 1 (within epsilon) or 0.5 (beyond).
+            const Key key{time(random), returnNumber(random)};
+            reference.emplace_back(key, 100.0 * i);
+            test.emplace_back(Key{time(random), returnNumber(random)}, 100.0 * i + 0.005 * offset(random));
+            test.emplace_back(key, 100.0 * i + (offset(random) == 0 ? 0.5 : 0.0) + 0.0001 * i);
+        }
+        std::stable_sort(reference.begin(), reference.end(),
+                         [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
+        std::shuffle(test.begin(), test.end(), random);
+        const ExpectedOutcome expected = pairByBruteForce(reference, test);
+
+        auto toPoints = [](const std::vector<std::tuple<Key, double>>& entries) {
+            Points result;
+            for (const auto& [key, x] : entries) {
+                result.push_back(makePoint(key.first, key.second, x));
+            }
+            return result;
+        };
+        auto referenceReader = oneLeg(toPoints(reference));
+        auto testReader = oneLeg(toPoints(test));
+        const Comparator comparator(referenceReader, testReader, 7, EPSILON, {}, 0);
+        EXPECT_EQ(xs(comparator.getAdded()), expected.added) << "round " << round;
+        EXPECT_EQ(comparator.getModified().size(), expected.modified.size()) << "round " << round;
+        std::vector<double> removed;
+        for (const auto& point : comparator.getRemoved()) {
+            removed.push_back(point->getX());
+        }
+        EXPECT_EQ(removed, expected.removed) << "round " << round;
+    }
 }
 
 } // namespace
