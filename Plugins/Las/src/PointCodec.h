@@ -109,10 +109,7 @@ private:
         point.mColor = ColorRGB(raw.red, raw.green, raw.blue);
         point.mNir = raw.nir;
         if constexpr (FORMAT.wavePacket != 0) {
-            const Raw::RawWavePacket& packet = raw.wavePacket;
-            point.mWavePacket = std::make_unique<LasWavePacket>(
-                LasWavePacket{packet.descriptorIndex, packet.dataOffset, packet.size,
-                              packet.returnPointLocation, packet.dx, packet.dy, packet.dz});
+            point.mWavePacket = std::make_unique<LasWavePacket>(raw.wavePacket);
         } else if (point.mWavePacket) {
             point.mWavePacket.reset();
         }
@@ -175,13 +172,7 @@ private:
             raw.intensity = point.getRawIntensity();
             raw.nir = point.getNir();
             if (const LasWavePacket* packet = point.getWavePacket()) {
-                raw.wavePacket = {packet->descriptorIndex,
-                                  packet->dataOffset,
-                                  packet->size,
-                                  packet->returnPointLocation,
-                                  packet->dx,
-                                  packet->dy,
-                                  packet->dz};
+                raw.wavePacket = *packet;
             }
         } else {
             millidegrees = millidegreesFromDegrees(point.getScanAngle());

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <map>
 #include <iomanip>
 #include <ostream>
 #include <stdexcept>
@@ -49,26 +50,12 @@ json toJson(const InputDescription& input) {
 }
 
 json flightLines(const ComparisonReport& report) {
-    std::set<std::uint16_t> ids;
-    for (const auto& [id, count] : report.reference.scan.pointsBySourceId) {
-        ids.insert(id);
-    }
-    for (const auto& [id, count] : report.test.scan.pointsBySourceId) {
-        ids.insert(id);
-    }
-    for (const auto& [id, counts] : report.summary.byFlightLine) {
-        ids.insert(id);
-    }
-    const auto lookup = [](const auto& map, std::uint16_t id) {
-        const auto found = map.find(id);
-        return found == map.end() ? typename std::decay_t<decltype(map)>::mapped_type{} : found->second;
-    };
     json lines = json::array();
-    for (const std::uint16_t id : ids) {
-        json line = toJson(lookup(report.summary.byFlightLine, id));
-        line["sourceId"] = id;
-        line["referencePoints"] = lookup(report.reference.scan.pointsBySourceId, id);
-        line["testPoints"] = lookup(report.test.scan.pointsBySourceId, id);
+    for (const FlightLineRow& row : flightLineRows(report)) {
+        json line = toJson(row.counts);
+        line["sourceId"] = row.sourceId;
+        line["referencePoints"] = row.referencePoints;
+        line["testPoints"] = row.testPoints;
         lines.push_back(line);
     }
     return lines;
@@ -126,6 +113,26 @@ std::string share(std::uint64_t count, std::uint64_t of) {
 }
 
 } // namespace
+
+std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report) {
+    std::map<std::uint16_t, FlightLineRow> rows;
+    for (const auto& [id, count] : report.reference.scan.pointsBySourceId) {
+        rows[id].referencePoints = count;
+    }
+    for (const auto& [id, count] : report.test.scan.pointsBySourceId) {
+        rows[id].testPoints = count;
+    }
+    for (const auto& [id, counts] : report.summary.byFlightLine) {
+        rows[id].counts = counts;
+    }
+    std::vector<FlightLineRow> result;
+    result.reserve(rows.size());
+    for (auto& [id, row] : rows) {
+        row.sourceId = id;
+        result.push_back(row);
+    }
+    return result;
+}
 
 bool differs(const ClassCounts& counts, const DifferenceClasses& failOn) {
     for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {

@@ -56,6 +56,17 @@ struct ComparisonReport {
     int exitStatus = 0;
 };
 
+/// One flight line (point source id) of either input: its points and the differences in it.
+struct FlightLineRow {
+    std::uint16_t sourceId = 0;
+    std::uint64_t referencePoints = 0;
+    std::uint64_t testPoints = 0;
+    ClassCounts counts;
+};
+
+/// Every flight line of either input or of the differences, by source id.
+std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report);
+
 /// Whether any class that `failOn` names has points.
 bool differs(const ClassCounts& counts, const DifferenceClasses& failOn);
 

@@ -3,20 +3,14 @@
 #include "Raw/ByteCursor.h"
 #include "Raw/PointFormat.h"
 
+#include <FileIoInterface/Las/LasWavePacket.h>
+
 #include <cstdint>
 
 namespace Orvid::FileIoInterface::Las::Raw {
 
-/// The wave packet block as stored.
-struct RawWavePacket {
-    std::uint8_t descriptorIndex = 0;
-    std::uint64_t dataOffset = 0;
-    std::uint32_t size = 0;
-    float returnPointLocation = 0.0f;
-    float dx = 0.0f;
-    float dy = 0.0f;
-    float dz = 0.0f;
-};
+/// The wave packet block: the point carries it exactly as stored.
+using RawWavePacket = LasWavePacket;
 
 /// The standard fields of a point record in on-disk units, bit fields unpacked: scaled integer
 /// coordinates, the scan angle as a whole-degree rank (formats 0 to 5) or in 0.006° steps (6 to 10).

@@ -74,12 +74,6 @@ std::string swatch(std::string_view colour) {
     return "<span class=\"swatch\" style=\"background:" + std::string(colour) + "\"></span>";
 }
 
-template <typename Map>
-typename Map::mapped_type valueAt(const Map& map, std::uint16_t id) {
-    const auto found = map.find(id);
-    return found == map.end() ? typename Map::mapped_type{} : found->second;
-}
-
 void writeInputRow(std::ostream& out, const char* role, const InputDescription& input) {
     std::string formats;
     for (const std::string& format : input.formats) {
@@ -235,22 +229,9 @@ void writeAttributeSection(std::ostream& out, const ComparisonReport& report) {
 }
 
 void writeFlightLineSection(std::ostream& out, const ComparisonReport& report) {
-    std::set<std::uint16_t> ids;
-    for (const auto& [id, count] : report.reference.scan.pointsBySourceId) {
-        ids.insert(id);
-    }
-    for (const auto& [id, count] : report.test.scan.pointsBySourceId) {
-        ids.insert(id);
-    }
-    for (const auto& [id, counts] : report.summary.byFlightLine) {
-        ids.insert(id);
-    }
-    std::vector<std::pair<std::uint16_t, ClassCounts>> lines;
-    for (const std::uint16_t id : ids) {
-        lines.emplace_back(id, valueAt(report.summary.byFlightLine, id));
-    }
+    std::vector<FlightLineRow> lines = flightLineRows(report);
     std::stable_sort(lines.begin(), lines.end(),
-                     [](const auto& a, const auto& b) { return a.second.total() > b.second.total(); });
+                     [](const auto& a, const auto& b) { return a.counts.total() > b.counts.total(); });
 
     out << "<section id=\"flight-lines\">\n<h2>By flight line</h2>\n<table id=\"flight-line-table\" "
            "data-lines=\""
@@ -262,10 +243,11 @@ void writeFlightLineSection(std::ostream& out, const ComparisonReport& report) {
     }
     out << "<th class=\"n\">differences</th></tr>\n";
     for (std::size_t i = 0; i < lines.size() && i < MAX_FLIGHT_LINES_LISTED; ++i) {
-        const auto& [id, counts] = lines[i];
-        out << "<tr data-source-id=\"" << id << "\"><td class=\"n\">" << id << "</td><td class=\"n\">"
-            << formatCount(valueAt(report.reference.scan.pointsBySourceId, id)) << "</td><td class=\"n\">"
-            << formatCount(valueAt(report.test.scan.pointsBySourceId, id)) << "</td>";
+        const FlightLineRow& line = lines[i];
+        const ClassCounts& counts = line.counts;
+        out << "<tr data-source-id=\"" << line.sourceId << "\"><td class=\"n\">" << line.sourceId
+            << "</td><td class=\"n\">" << formatCount(line.referencePoints) << "</td><td class=\"n\">"
+            << formatCount(line.testPoints) << "</td>";
         for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
             out << "<td class=\"n\">" << formatCount(counts[kind]) << "</td>";
         }
