@@ -9,9 +9,15 @@ function(fileio_configure_target target)
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
         POSITION_INDEPENDENT_CODE ON)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic
-        # Assertion reports name source files relative to the repository root.
-        -fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+    # Assertion reports name source files relative to the repository root, also those of our inline
+    # header code compiled into the targets of this build that use it.
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+        target_compile_options(${target} PRIVATE -fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
+    else()
+        target_compile_options(${target} PUBLIC $<BUILD_INTERFACE:-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=>)
+    endif()
     if(FILEIO_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()

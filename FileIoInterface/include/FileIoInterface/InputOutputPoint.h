@@ -17,12 +17,11 @@ namespace Orvid::FileIoInterface {
 /// format's concrete class stores the standard attributes behind the accessors. Points travel as
 /// `std::unique_ptr<InputOutputPoint>` and are not moved themselves: moving a point copies `values`.
 /// Units (time, coordinates, intensity, scan angle) are those of the format plug-in.
-class FILEIOINTERFACE_EXPORT InputOutputPoint {
-public:
+struct FILEIOINTERFACE_EXPORT InputOutputPoint {
     /// The additional attribute values, in the order of the leg's descriptors.
     std::vector<Attribute::Value> values;
 
-    explicit InputOutputPoint(const std::vector<Attribute::Value>& values = {});
+    InputOutputPoint(const std::vector<Attribute::Value>& values = {});
     InputOutputPoint(const InputOutputPoint& other);
     InputOutputPoint& operator=(const InputOutputPoint& other);
     virtual ~InputOutputPoint();

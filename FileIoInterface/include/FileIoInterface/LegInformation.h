@@ -33,7 +33,7 @@ struct FILEIOINTERFACE_EXPORT LegInformation {
     static const std::string DEFAULT_SOFTWARE_ID;
 
     LegInformation();
-    explicit LegInformation(const std::vector<Attribute::Descriptor>& attributes);
+    LegInformation(const std::vector<Attribute::Descriptor>& attributes);
     LegInformation(std::string name, std::optional<unsigned int> number, Maths::SpinDirection spinDirection);
     /// Takes `attributes` last, unlike the field order. An empty `lidarId` or `softwareId` becomes the
     /// library's default; every other field is stored as given.

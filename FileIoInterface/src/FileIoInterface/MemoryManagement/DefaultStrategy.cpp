@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 namespace Orvid::FileIoInterface::MemoryManagement {
 
@@ -17,7 +16,8 @@ DefaultStrategy::DefaultStrategy(double olap, double szRatio, std::size_t memRat
     // The values are stored before they are checked and kept when a check reports: an assertion
     // handler that returns leaves a strategy built from exactly what the caller passed (the overlap
     // as its magnitude). A NaN ratio or overlap fails its comparison, so it is reported as well;
-    // no value is clamped.
+    // no value is clamped, and the checks come in the order of the parameters that matter most to
+    // the estimate.
     CORE_ASSERT( szRatio >= 1.0 );
     CORE_ASSERT( memRatio > 0 );
     CORE_ASSERT( olap >= 0.0 );
@@ -33,13 +33,13 @@ std::size_t DefaultStrategy::maximumNumberOfPointsIn(std::size_t memory) const {
     if (!(wholeSizePerPoint >= 1.0) || wholeSizePerPoint >= 0x1p64) {
         return 0;
     }
-    const auto perPoint = static_cast<std::uint64_t>(wholeSizePerPoint);
-    // A memory ratio of 0 was reported when the strategy was built; a charge beyond 64 bits exceeds
-    // every budget.
-    if (memRatio == 0 || perPoint > std::numeric_limits<std::uint64_t>::max() / memRatio) {
+    // Unsigned 64-bit arithmetic, without clamping. A memory ratio of 0 was reported when the
+    // strategy was built; it must not divide by zero here.
+    const std::uint64_t divisor = static_cast<std::uint64_t>(wholeSizePerPoint) * std::uint64_t{memRatio};
+    if (divisor == 0) {
         return 0;
     }
-    return memory / (perPoint * memRatio);
+    return memory / divisor;
 }
 
 void DefaultStrategy::setInternalPointSize(std::size_t sz) {

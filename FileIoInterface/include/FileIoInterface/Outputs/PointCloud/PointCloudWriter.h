@@ -3,6 +3,7 @@
 #include <FileIoInterface/FileIoInterfaceExport.h>
 #include <FileIoInterface/InputOutputPoint.h>
 #include <FileIoInterface/LegInformation.h>
+#include <Core/ReturnStatusError.h>
 #include <Utils/ErrorManagement/ReturnStatus.h>
 
 namespace Orvid::FileIoInterface::Outputs::PointCloud {
@@ -27,6 +28,12 @@ public:
 };
 
 /// Writes one point; throws Core::ReturnStatusError carrying the writer's status when it failed.
-FILEIOINTERFACE_EXPORT PointCloudWriter& operator<<(PointCloudWriter& writer, const InputOutputPoint& point);
+inline PointCloudWriter& operator<<(PointCloudWriter& writer, const InputOutputPoint& point) {
+    const Utils::ErrorManagement::ReturnStatus status = writer.write(point);
+    if (status) {
+        return writer;
+    }
+    throw Core::ReturnStatusError(status);
+}
 
 } // namespace Orvid::FileIoInterface::Outputs::PointCloud
