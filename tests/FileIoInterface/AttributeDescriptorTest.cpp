@@ -1,4 +1,5 @@
 #include <FileIoInterface/AttributeDescriptor.h>
+#include <FileIoInterface/LumivareAttributes.h>
 
 #include "AssertRecorder.h"
 
@@ -7,7 +8,7 @@
 
 #include <functional>
 #include <limits>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -16,23 +17,28 @@ using Orvid::FileIoInterface::Attribute::DataType;
 using Orvid::FileIoInterface::Attribute::Descriptor;
 using Orvid::FileIoInterface::Attribute::Value;
 using Orvid::Testing::assertText;
-using ::testing::ElementsAre;
+using Optional = std::optional<Value>;
 
-Descriptor full() {
+Descriptor make(DataType type, std::string name, std::string description, Optional noData = {},
+                Optional min = {}, Optional max = {}, std::optional<double> scale = {},
+                std::optional<double> offset = {}) {
     Descriptor d;
-    d.dataType = DataType::UInt16;
-    d.name = "Amplitude";
-    d.noData = Value{std::uint16_t{65535}};
-    d.min = Value{std::uint16_t{0}};
-    d.max = Value{std::uint16_t{10000}};
-    d.scale = 0.01;
-    d.offset = -0.0;
-    d.description = "Echo signal amplitude [dB]";
+    d.dataType = type;
+    std::tie(d.name, d.noData, d.min, d.max, d.scale, d.offset, d.description) =
+        std::tie(name, noData, min, max, scale, offset, description);
     return d;
 }
 
+Value u16(std::uint16_t value) {
+    return Value{value};
+}
+
+Descriptor full() {
+    return make(DataType::UInt16, "Amplitude", "Echo signal amplitude [dB]", u16(65535), u16(0), u16(10000),
+                0.01, -0.0);
+}
+
 TEST(AttributeDescriptor, EqualityComparesEveryFieldNumerically) {
-    EXPECT_TRUE(Descriptor() == Descriptor());
     Descriptor positiveZero = full();
     positiveZero.offset = 0.0;
     EXPECT_TRUE(full() == positiveZero);
@@ -41,9 +47,9 @@ TEST(AttributeDescriptor, EqualityComparesEveryFieldNumerically) {
         [](Descriptor& d) { d.name = "Amplitudes"; },
         [](Descriptor& d) { d.noData.reset(); },
         [](Descriptor& d) { d.noData = Value{std::int32_t{65535}}; },
-        [](Descriptor& d) { d.min = Value{std::uint16_t{1}}; },
+        [](Descriptor& d) { d.min = u16(1); },
         [](Descriptor& d) { d.max = Value{std::numeric_limits<float>::quiet_NaN()}; },
-        [](Descriptor& d) { d.scale = std::numeric_limits<double>::quiet_NaN(); },
+        [](Descriptor& d) { d.scale = 0.02; },
         [](Descriptor& d) { d.offset.reset(); },
         [](Descriptor& d) { d.description = "Echo signal amplitude"; },
     };
@@ -51,48 +57,64 @@ TEST(AttributeDescriptor, EqualityComparesEveryFieldNumerically) {
         Descriptor changed = full();
         changes[i](changed);
         EXPECT_FALSE(changed == full()) << "change " << i;
-        EXPECT_FALSE(full() == changed) << "change " << i;
     }
-    Descriptor nan = full();
-    nan.scale = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(nan == Descriptor(nan));
+    positiveZero.scale = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(positiveZero == Descriptor(positiveZero));
 }
 
 TEST(AttributeDescriptor, OptionsAndGuardedGetters) {
     Orvid::Testing::AssertRecorder asserts;
-    EXPECT_EQ(full().options().to_ulong(), 31U);
-    EXPECT_EQ(full().getScaleValue(), 0.01);
-    EXPECT_EQ(full().get<Descriptor::Max>(), Value{std::uint16_t{10000}});
     Descriptor partial;
     EXPECT_EQ(partial.options().to_ulong(), 0U);
     partial.scale = 2.0;
     partial.offset = 3.0;
     EXPECT_EQ(partial.options().to_ulong(), 24U);
-    EXPECT_EQ(partial.getOffsetValue(), 3.0);
+    EXPECT_EQ(full().options().to_ulong(), 31U);
+    // Min, max and scale without no-data: bits 1, 2 and 3.
+    EXPECT_EQ(make(DataType::Int16, "", "", {}, u16(0), u16(1), 1.0).options().to_ulong(), 14U);
+    EXPECT_EQ(std::make_pair(partial.getScaleValue(), partial.getOffsetValue()), std::make_pair(2.0, 3.0));
     EXPECT_TRUE(asserts.reports().empty());
 
     Descriptor().getScaleValue();
     Descriptor().getOffsetValue();
-    EXPECT_THAT(asserts.messages(), ElementsAre(assertText("has< O >()"), assertText("option"),
-                                                assertText("has< O >()"), assertText("option")));
+    EXPECT_THAT(asserts.messages(), ::testing::ElementsAre(assertText("has< O >()"), assertText("option"),
+                                                           assertText("has< O >()"), assertText("option")));
     for (const auto& report : asserts.reports()) {
         EXPECT_EQ(report.file, "FileIoInterface/include/FileIoInterface/AttributeDescriptor.h");
     }
 }
 
 TEST(AttributeDescriptor, MoveEmptiesOnlyTheSourceStrings) {
-    Descriptor movedFrom = full();
-    movedFrom.name.clear();
-    movedFrom.description.clear();
-
+    const Descriptor movedFrom = make(DataType::UInt16, "", "", u16(65535), u16(0), u16(10000), 0.01, -0.0);
     Descriptor source = full();
     Descriptor constructed(std::move(source));
-    EXPECT_TRUE(constructed == full());
-    EXPECT_TRUE(source == movedFrom);
+    EXPECT_TRUE(constructed == full() && source == movedFrom);
     Descriptor assigned;
     assigned = std::move(constructed);
-    EXPECT_TRUE(assigned == full());
-    EXPECT_TRUE(constructed == movedFrom);
+    EXPECT_TRUE(assigned == full() && constructed == movedFrom);
+}
+
+TEST(LumivareAttributes, EveryCallReturnsTheSameFreshCatalogue) {
+    using namespace Orvid::FileIoInterface::Lumivare;
+    const std::vector<Descriptor> expected = {
+        make(DataType::UInt16, "Lumi Vare photo index", "Source Lumi Vare photo"),
+        make(DataType::Float, "Lumi Vare Range", "LIDAR to object distance"),
+        make(DataType::UInt64, "Laser Incident CUV", "Compact unit vec, LIDAR to obj"),
+        make(DataType::UInt16, "Amplitude", "Echo signal amplitude [dB]", u16(65535), u16(0), u16(10000),
+             0.01),
+        make(DataType::Int16, "Reflectance", "Echo signal reflectance [dB]", {}, Value{std::int16_t{-5000}},
+             Value{std::int16_t{15000}}, 0.01),
+        make(DataType::UInt16, "Deviation", "Pulse shape deviation", u16(65535), u16(0), u16(32767)),
+    };
+    std::vector<unsigned long> options;
+    for (const Descriptor& descriptor : getRieglAttributes()) {
+        options.push_back(descriptor.options().to_ulong());
+    }
+    EXPECT_EQ(options, (std::vector<unsigned long>{0, 0, 0, 15, 14, 7}));
+    for (int call = 0; call < 2; ++call) {
+        EXPECT_EQ(getRieglAttributes(), expected);
+        EXPECT_EQ(getStandardAttributes(), std::vector<Descriptor>(expected.begin(), expected.begin() + 3));
+    }
 }
 
 } // namespace

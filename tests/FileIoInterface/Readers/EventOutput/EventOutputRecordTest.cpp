@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -18,38 +19,31 @@ bool isSignalingNaN(double value) {
     return bits == 0x7FF0000000000001;
 }
 
-TEST(EventOutputRecords, DefaultToSignalingNaNAndMoveOnlyTheText) {
-    EoLlhUasMaster llh;
-    EXPECT_TRUE(llh.imageName.empty());
-    for (double field : {llh.latitude, llh.longitude, llh.omega, llh.phi, llh.kappa}) {
-        EXPECT_TRUE(isSignalingNaN(field));
+// `nans` default to the signaling NaN and keep its bits through copies and moves; `number` is moved too.
+template <typename Record>
+void expectNaNsAndMovedText(std::initializer_list<double Record::*> nans, double Record::*number) {
+    Record record;
+    record.imageName = "IMG";
+    record.*number = 0.25;
+    const Record copy(record);
+    Record moved(std::move(record));
+    Record assigned;
+    assigned = std::move(moved);
+    EXPECT_TRUE(record.imageName.empty() && moved.imageName.empty());
+    EXPECT_EQ(copy.imageName + assigned.imageName, "IMGIMG");
+    EXPECT_EQ(assigned.*number, 0.25);
+    for (double Record::*field : nans) {
+        EXPECT_TRUE(isSignalingNaN(copy.*field) && isSignalingNaN(assigned.*field));
     }
-    llh.imageName = "IMG_1";
-    llh.kappaStdDev = 0.25;
-    EoLlhUasMaster llhCopy(llh);
-    const EoLlhUasMaster llhMoved(std::move(llh));
-    EXPECT_TRUE(llh.imageName.empty());
-    EXPECT_EQ(llh.kappaStdDev, 0.25);
-    EXPECT_EQ(llhMoved.imageName + std::to_string(llhMoved.kappaStdDev), "IMG_10.250000");
-    EXPECT_TRUE(isSignalingNaN(llhMoved.latitude) && isSignalingNaN(llhCopy.kappa));
-    llh = std::move(llhCopy);
-    EXPECT_EQ(llh.imageName, "IMG_1");
-    EXPECT_TRUE(llhCopy.imageName.empty());
+}
 
-    EoXyzPix4d xyz;
-    EXPECT_TRUE(xyz.imageName.empty());
-    EXPECT_TRUE(isSignalingNaN(xyz.omega) && isSignalingNaN(xyz.phi) && isSignalingNaN(xyz.kappa));
-    xyz.imageName = "IMG_2";
-    xyz.verticalAccuracy = 0.1;
-    EoXyzPix4d& alias = xyz;
-    xyz = alias;
-    EoXyzPix4d xyzMoved(std::move(xyz));
-    EXPECT_TRUE(xyz.imageName.empty());
-    EXPECT_EQ(xyz.verticalAccuracy, 0.1);
-    xyz = std::move(xyzMoved);
-    EXPECT_EQ(xyz.imageName, "IMG_2");
-    EXPECT_TRUE(xyzMoved.imageName.empty());
-    EXPECT_TRUE(isSignalingNaN(xyz.kappa) && isSignalingNaN(xyzMoved.kappa));
+TEST(EventOutputRecords, DefaultToSignalingNaNAndMoveOnlyTheText) {
+    expectNaNsAndMovedText<EoLlhUasMaster>({&EoLlhUasMaster::latitude, &EoLlhUasMaster::longitude,
+                                            &EoLlhUasMaster::omega, &EoLlhUasMaster::phi,
+                                            &EoLlhUasMaster::kappa},
+                                           &EoLlhUasMaster::kappaStdDev);
+    expectNaNsAndMovedText<EoXyzPix4d>({&EoXyzPix4d::omega, &EoXyzPix4d::phi, &EoXyzPix4d::kappa},
+                                       &EoXyzPix4d::verticalAccuracy);
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include <FileIoInterface/Readers/PointCloud/LidarSynchronizedReader.h>
+#include <FileIoInterface/Readers/PointCloud/TrajectorySynchronizedReader.h>
 
 #include "AssertRecorder.h"
 #include "LogRecorder.h"
-#include "StubSynchronizedReader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,21 +10,38 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace {
 
+using namespace Orvid::FileIoInterface::Readers::PointCloud;
 using Orvid::Testing::assertText;
 using Orvid::Testing::LogLine;
 using Bounds = std::vector<std::pair<double, double>>;
 
 const double INF = std::numeric_limits<double>::infinity();
 
-using Orvid::FileIoInterface::Readers::PointCloud::LidarSynchronizedReader;
+// The pure operations with no data behind them; the identifiers the bases keep, exposed.
+template <typename Base>
+class Stub : public Base {
+public:
+    using Base::Base;
+    using Base::getSoftwareId;
+    using Base::getSystemId;
+    void open(const std::filesystem::path&) override {}
+    void close() override {}
+    bool isOpen() const override { return false; }
+    Orvid::Maths::Interval<double> timeSpan() const override { return {}; }
+    bool seek(double) override { return false; }
+    double currentTime() const override { return 0.0; }
+    std::size_t readUntil(double) override { return 0; }
+    bool hasMoreRecords() const override { return false; }
+};
 
-class Lidar final : public Orvid::Testing::StubSynchronizedReader<LidarSynchronizedReader> {
+class Lidar final : public Stub<LidarSynchronizedReader> {
 public:
     explicit Lidar(std::size_t legs, bool rangeFilterEnabled = false)
-        : StubSynchronizedReader(legs, "system", "software", rangeFilterEnabled) {}
+        : Stub(legs, "system", "software", rangeFilterEnabled) {}
     using LidarSynchronizedReader::isRangeFilterEnabled;
     using LidarSynchronizedReader::updateLegInterval;
 
@@ -37,6 +54,19 @@ public:
     }
 };
 
+class Trajectory final : public Stub<TrajectorySynchronizedReader> {
+public:
+    using Stub::Stub;
+    std::array<double, 6> poseAt(double) override { return {}; }
+    std::string ids() const { return getSystemId() + "|" + getSoftwareId(); }
+};
+
+TEST(TrajectorySynchronizedReader, KeepsItsIdentifiersThroughMoves) {
+    Trajectory reader("A", "B");
+    const Trajectory moved(std::move(reader));
+    EXPECT_EQ(reader.ids() + moved.ids(), "A|BA|B");
+}
+
 TEST(LidarSynchronizedReader, WidensIntervalsStrictlyAndCopiesThem) {
     Orvid::Testing::AssertRecorder asserts;
     Lidar reader(3, true);
@@ -46,23 +76,21 @@ TEST(LidarSynchronizedReader, WidensIntervalsStrictlyAndCopiesThem) {
         reader.updateLegInterval(0, time);
     }
     reader.updateLegInterval(1, 0.0);
-    EXPECT_EQ(reader.bounds(), (Bounds{{3.0, 5.0}, {0.0, 0.0}, {INF, -INF}}));
     // -0.0 equals both bounds of [+0.0, +0.0]: only a non-strict test would store it.
     reader.updateLegInterval(1, -0.0);
-    EXPECT_FALSE(std::signbit(reader.getLegIntervals()[1].lower));
-    EXPECT_FALSE(std::signbit(reader.getLegIntervals()[1].upper));
+    EXPECT_FALSE(std::signbit(reader.getLegIntervals()[1].lower) ||
+                 std::signbit(reader.getLegIntervals()[1].upper));
     EXPECT_TRUE(asserts.reports().empty());
 
     const Lidar copy(reader);
     reader.updateLegInterval(2, 1.0);
     EXPECT_EQ(copy.bounds(), (Bounds{{3.0, 5.0}, {0.0, 0.0}, {INF, -INF}}));
     EXPECT_EQ(copy.getSystemId() + copy.getSoftwareId(), "systemsoftware");
-    EXPECT_TRUE(copy.isRangeFilterEnabled());
-    EXPECT_FALSE(Lidar(1, false).isRangeFilterEnabled());
+    EXPECT_TRUE(copy.isRangeFilterEnabled() && !Lidar(1, false).isRangeFilterEnabled());
     // Destroyed through either base, the whole reader goes (the sanitizer build checks the sizes).
-    using namespace Orvid::FileIoInterface::Readers;
-    std::unique_ptr<RangeFilterInterface> filter = std::make_unique<Lidar>(copy);
-    std::unique_ptr<Reader> base = std::make_unique<Lidar>(copy);
+    std::unique_ptr<Orvid::FileIoInterface::Readers::RangeFilterInterface> filter =
+        std::make_unique<Lidar>(copy);
+    std::unique_ptr<Orvid::FileIoInterface::Readers::Reader> base = std::make_unique<Lidar>(copy);
 }
 
 TEST(LidarSynchronizedReader, ReportsBadTimesAndLegsAtTheirLines) {
@@ -74,7 +102,7 @@ TEST(LidarSynchronizedReader, ReportsBadTimesAndLegsAtTheirLines) {
     reader.updateLegInterval(3, 1.0);
     EXPECT_EQ(reader.bounds(), (Bounds{{1.0e-310, 1.0e-310}, {INF, -INF}, {INF, INF}}));
     const std::string time = assertText("time == 0.0 || std::isnormal( time )");
-    EXPECT_THAT(asserts.messages(),
+    ASSERT_THAT(asserts.messages(),
                 ::testing::ElementsAre(time, time, time, assertText("legIntervals.size() > i")));
     EXPECT_EQ(asserts.reports()[0].file,
               "FileIoInterface/src/FileIoInterface/Readers/PointCloud/LidarSynchronizedReader.cpp");
@@ -88,15 +116,13 @@ TEST(LidarSynchronizedReader, LogsAllIntervalsInOneSignedFixedLine) {
     for (double time : {1.0, 2.5}) {
         reader.updateLegInterval(0, time);
     }
-    for (double time : {3.0, 4.0}) {
-        reader.updateLegInterval(1, time);
-    }
+    reader.updateLegInterval(1, 4.0);
     reader.log();
     Lidar(1).log();
     Lidar(0).log();
     EXPECT_THAT(log.lines(),
                 ::testing::ElementsAre(LogLine{"info", "[ +1.000000000000000000 ; +2.500000000000000000 ]"
-                                                       "[ +3.000000000000000000 ; +4.000000000000000000 ]"},
+                                                       "[ +4.000000000000000000 ; +4.000000000000000000 ]"},
                                        LogLine{"info", "[ +inf ; -inf ]"}, LogLine{"info", ""}));
 }
 
