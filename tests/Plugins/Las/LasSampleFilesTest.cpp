@@ -8,46 +8,38 @@
 #include <cmath>
 #include <limits>
 #include <map>
-#include <set>
 
 namespace {
 
 using namespace Orvid::FileIoInterface;
+using namespace Orvid::Testing::Las;
 using Las::LasHeader;
 using Las::LasPoint;
 using Las::Xyz;
-using Orvid::Testing::Las::readPoints;
-using Orvid::Testing::Las::sampleFile;
 
 constexpr double NO_TIME = std::numeric_limits<double>::quiet_NaN();
 
 struct SampleFacts {
     const char* file;
-    std::uint8_t minor;
-    std::uint8_t format;
+    std::uint8_t minor, format;
     std::uint16_t recordLength;
     std::uint32_t offsetToPointData;
     std::uint64_t count;
     std::vector<std::uint64_t> byReturn;
-    Xyz scale;
-    Xyz offset;
-    Xyz min;
-    Xyz max;
+    Xyz scale, offset, min, max;
     std::uint16_t globalEncoding;
     bool blankSystemIdentifier;
-    std::size_t vlrs;
-    std::size_t extraAttributes;
-    double firstTime;
-    double lastTime;
+    std::size_t vlrs, extraAttributes;
+    double firstTime, lastTime;
 };
 
 std::ostream& operator<<(std::ostream& stream, const SampleFacts& facts) {
     return stream << facts.file;
 }
 
-// The facts of the shared folder's README: file, minor version, format, record length, offset to the
-// points, count, by return, scale, offset, min, max, global encoding, blank system id, VLRs, extra
-// attributes, first and last GPS time.
+// The facts of the shared folder's README: file, minor version, format, record length, offset to the points,
+// count, by return, scale, offset, min, max, global encoding, blank system id, VLRs, extra attributes, first
+// and last GPS time.
 // clang-format off
 const SampleFacts SAMPLES[] = {
     {"1.0_1.las", 0, 1, 28, 1007, 1, {0, 1}, {0.01, 0.01, 0.01}, {}, {470692.44, 4602888.90, 16.00},
@@ -87,12 +79,14 @@ class LasSampleFile : public testing::TestWithParam<SampleFacts> {};
 TEST_P(LasSampleFile, HeaderAndPointsMatchTheKnownFacts) {
     const SampleFacts& facts = GetParam();
     Las::LasReader reader({sampleFile(facts.file)});
-    const LasHeader& header = reader.header(0);
-    EXPECT_EQ(header.versionMinor, facts.minor);
-    EXPECT_EQ(header.pointFormat, facts.format);
-    EXPECT_EQ(header.pointRecordLength, facts.recordLength);
-    EXPECT_EQ(header.offsetToPointData, facts.offsetToPointData);
-    EXPECT_EQ(header.pointCount, facts.count);
+    const LasHeader header = reader.header(0);
+    EXPECT_EQ(std::make_tuple(header.versionMinor, header.pointFormat, header.pointRecordLength,
+                              header.offsetToPointData, header.pointCount, header.globalEncoding,
+                              header.systemIdentifier.empty(), header.vlrs.size(),
+                              header.extraAttributes.size()),
+              std::make_tuple(facts.minor, facts.format, facts.recordLength, facts.offsetToPointData,
+                              facts.count, facts.globalEncoding, facts.blankSystemIdentifier, facts.vlrs,
+                              facts.extraAttributes));
     std::vector<std::uint64_t> byReturn = facts.byReturn;
     byReturn.resize(15);
     EXPECT_EQ(std::vector<std::uint64_t>(header.pointsByReturn.begin(), header.pointsByReturn.end()),
@@ -102,11 +96,6 @@ TEST_P(LasSampleFile, HeaderAndPointsMatchTheKnownFacts) {
     EXPECT_EQ(std::signbit(header.offset.x), std::signbit(facts.offset.x));
     expectXyz(facts.min, header.min);
     expectXyz(facts.max, header.max);
-    EXPECT_EQ(header.globalEncoding, facts.globalEncoding);
-    EXPECT_EQ(header.systemIdentifier.empty(), facts.blankSystemIdentifier);
-    EXPECT_FALSE(header.generatingSoftware.empty());
-    EXPECT_EQ(header.vlrs.size(), facts.vlrs);
-    EXPECT_EQ(header.extraAttributes.size(), facts.extraAttributes);
     EXPECT_EQ(reader.numberOfPoints(), facts.count);
 
     const LegInformation leg = reader.nextLeg();
@@ -115,65 +104,45 @@ TEST_P(LasSampleFile, HeaderAndPointsMatchTheKnownFacts) {
     EXPECT_EQ(leg.lidarId,
               facts.blankSystemIdentifier ? LegInformation::DEFAULT_LIDAR_ID : header.systemIdentifier);
     EXPECT_EQ(leg.softwareId, header.generatingSoftware);
-    EXPECT_EQ(leg.attributes.size(), facts.extraAttributes);
+    EXPECT_EQ(leg.attributes, header.extraAttributes);
     EXPECT_EQ(reader.numberOfPointsInLeg(), facts.count);
 
     std::vector<std::uint64_t> counted(15);
     double first = std::numeric_limits<double>::infinity();
     double last = -first;
-    std::uint64_t points = 0;
     while (reader.hasMorePoints()) {
         const auto point = reader.nextPoint();
-        ++points;
         if (point->getReturnNumber() >= 1) {
             ++counted[point->getReturnNumber() - 1];
         }
         first = std::min(first, point->getTime());
         last = std::max(last, point->getTime());
-        EXPECT_EQ(point->values.size(), facts.extraAttributes);
     }
-    EXPECT_EQ(points, facts.count);
     EXPECT_EQ(counted, byReturn);
-    if (std::isnan(facts.firstTime)) {
-        EXPECT_TRUE(header.pointFormat == 2 || header.pointFormat == 0 || std::isinf(first) || first == 0.0);
-    } else {
+    if (!std::isnan(facts.firstTime)) {
         EXPECT_NEAR(first, facts.firstTime, 1e-6);
         EXPECT_NEAR(last, facts.lastTime, 1e-6);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SharedData, LasSampleFile, testing::ValuesIn(SAMPLES),
-                         [](const testing::TestParamInfo<SampleFacts>& info) {
-                             std::string name = std::filesystem::path(info.param.file).stem().string();
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                             return name;
-                         });
-
-TEST(LasSampleValues, PointsWithoutTimeOrWithOddReturnsKeepTheirStoredValues) {
-    const auto rgbOnly = readPoints(sampleFile("1.2_2.las"));
-    ASSERT_EQ(rgbOnly.size(), 1U);
-    EXPECT_EQ(rgbOnly[0]->getColor(), ColorRGB(255, 12, 234));
-    EXPECT_EQ(rgbOnly[0]->getTime(), 0.0);
-    EXPECT_EQ(rgbOnly[0]->getReturnNumber(), 2U);
-    EXPECT_EQ(rgbOnly[0]->getNbReturns(), 0U);
-
-    const auto nan = readPoints(sampleFile("gps-time-nan.las"));
-    ASSERT_EQ(nan.size(), 1U);
-    EXPECT_TRUE(std::isnan(nan[0]->getTime()));
-    EXPECT_EQ(nan[0]->getReturnNumber(), 0U);
+TEST_P(LasSampleFile, ReadingWritingAndReadingAgainKeepsEveryField) {
+    expectRoundTrip(sampleFile(GetParam().file), std::max<std::uint8_t>(GetParam().minor, 2));
 }
 
-// The smallest and largest of `value(point)` over the points of a sample file.
+INSTANTIATE_TEST_SUITE_P(SharedData, LasSampleFile, testing::ValuesIn(SAMPLES));
+
+// How many points of a sample file give each value of `value(point)`.
 template <typename Value>
-std::pair<double, double> rangeOf(const std::string& file, Value value) {
-    std::pair<double, double> range{std::numeric_limits<double>::infinity(),
-                                    -std::numeric_limits<double>::infinity()};
+std::map<double, int> histogram(const std::string& file, Value value) {
+    std::map<double, int> counts;
     for (const auto& point : readPoints(sampleFile(file))) {
-        range = {std::min(range.first, static_cast<double>(value(*point))),
-                 std::max(range.second, static_cast<double>(value(*point)))};
+        ++counts[static_cast<double>(value(*point))];
     }
-    return range;
+    return counts;
+}
+
+std::pair<double, double> rangeOf(const std::map<double, int>& counts) {
+    return {counts.begin()->first, counts.rbegin()->first};
 }
 
 template <typename T>
@@ -181,51 +150,44 @@ auto extra(std::size_t index) {
     return [index](const LasPoint& point) { return std::get<T>(point.values[index]); };
 }
 
-TEST(LasSampleValues, LegacyClassesKeepClassTwelveAndEightBitColours) {
-    std::map<int, int> mvk;
-    for (const auto& point : readPoints(sampleFile("mvk-thin.las"))) {
-        ++mvk[point->getClassification()];
-    }
-    EXPECT_EQ(mvk.size(), 6U);
-    EXPECT_EQ(mvk[12], 3702);
-    std::map<int, int> coloured;
-    for (const auto& point : readPoints(sampleFile("1.2-with-color.las"))) {
-        ++coloured[point->getClassification()];
-    }
-    EXPECT_EQ(coloured, (std::map<int, int>{{1, 789}, {2, 276}}));
-    EXPECT_EQ(rangeOf("1.2-with-color.las", [](const LasPoint& point) { return point.getColor().red; }),
-              std::make_pair(39.0, 249.0));
-}
+const auto classOf = [](const LasPoint& point) { return point.getClassification(); };
+const auto redOf = [](const LasPoint& point) { return point.getColor().red; };
+const auto overlapOf = [](const LasPoint& point) {
+    return point.getClassificationFlags().has(ClassificationFlag::Overlap);
+};
 
-TEST(LasSampleValues, ExtendedFormatsGiveFlagsChannelsAndFineScanAngles) {
-    const auto overlap = [](const LasPoint& point) {
-        return point.getClassificationFlags().has(ClassificationFlag::Overlap) ? 1 : 0;
-    };
-    EXPECT_EQ(rangeOf("test1_4.las", overlap), std::make_pair(1.0, 1.0));
-    const auto angles = rangeOf("test1_4.las", [](const LasPoint& point) { return point.getScanAngle(); });
+TEST(LasSampleValues, TimesReturnsClassesColoursFlagsChannelsAndScanAngles) {
+    const auto rgbOnly = readPoints(sampleFile("1.2_2.las"));
+    const auto nan = readPoints(sampleFile("gps-time-nan.las"));
+    ASSERT_EQ(rgbOnly.size() + nan.size(), 2U);
+    EXPECT_EQ(rgbOnly[0]->getColor(), ColorRGB(255, 12, 234));
+    EXPECT_EQ(std::make_tuple(rgbOnly[0]->getReturnNumber(), rgbOnly[0]->getNbReturns()),
+              std::make_tuple(2U, 0U));
+    EXPECT_TRUE(std::isnan(nan[0]->getTime()));
+    EXPECT_EQ(nan[0]->getReturnNumber(), 0U);
+
+    const auto mvk = histogram("mvk-thin.las", classOf);
+    EXPECT_EQ(mvk.size(), 6U);
+    EXPECT_EQ(mvk.at(12), 3702);
+    EXPECT_EQ(histogram("1.2-with-color.las", classOf), (std::map<double, int>{{1, 789}, {2, 276}}));
+    EXPECT_EQ(rangeOf(histogram("1.2-with-color.las", redOf)), std::make_pair(39.0, 249.0));
+
+    EXPECT_EQ(histogram("test1_4.las", overlapOf), (std::map<double, int>{{1, 1000}}));
+    const auto angles = rangeOf(histogram("test1_4.las", [](const LasPoint& p) { return p.getScanAngle(); }));
     EXPECT_DOUBLE_EQ(angles.first, 11.022);
     EXPECT_DOUBLE_EQ(angles.second, 19.038);
+    EXPECT_EQ(histogram("autzen-bmx-2010.las", [](const LasPoint& p) { return p.getTime(); }).size(), 357U);
+    EXPECT_EQ(rangeOf(histogram("autzen-bmx-2010.las", redOf)), std::make_pair(9728.0, 55552.0));
 
-    std::set<double> times;
-    for (const auto& point : readPoints(sampleFile("autzen-bmx-2010.las"))) {
-        times.insert(point->getTime());
-    }
-    EXPECT_EQ(times.size(), 357U);
-
-    std::set<std::size_t> ninthPulse;
-    std::set<int> classes;
-    int overlaps = 0;
-    for (const auto& point : readPoints(sampleFile("5points_14.las"))) {
-        if (point->getNbReturns() == 9) {
-            ninthPulse.insert(point->getReturnNumber());
-        }
-        classes.insert(point->getClassification());
-        overlaps += overlap(*point);
-        EXPECT_EQ(point->getScannerChannel(), 1);
-    }
-    EXPECT_EQ(ninthPulse, (std::set<std::size_t>{8, 9}));
+    const auto ninth = histogram("5points_14.las", [](const LasPoint& point) {
+        return point.getNbReturns() == 9 ? point.getReturnNumber() : 0;
+    });
+    EXPECT_EQ(ninth.count(8) + ninth.count(9), 2U);
+    const auto classes = histogram("5points_14.las", classOf);
     EXPECT_EQ(classes.count(41) + classes.count(42), 2U);
-    EXPECT_EQ(overlaps, 1);
+    EXPECT_EQ(histogram("5points_14.las", overlapOf), (std::map<double, int>{{0, 4}, {1, 1}}));
+    EXPECT_EQ(histogram("5points_14.las", [](const LasPoint& p) { return p.getScannerChannel(); }),
+              (std::map<double, int>{{1, 5}}));
 }
 
 Attribute::Descriptor describe(Attribute::DataType type, const std::string& name,
@@ -250,11 +212,12 @@ TEST(LasSampleValues, DeprecatedArraysAndUntypedExtraBytesBecomeSingleDescriptor
     expected.push_back(describe(DataType::UInt64, "Time", "Time"));
     EXPECT_EQ(Las::readLasHeader(sampleFile("extrabytes.las")).extraAttributes, expected);
 
-    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint16_t>(0)), std::make_pair(39.0, 249.0));
-    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint8_t>(3)).second, 0.0); // the untyped bytes are zero
-    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::int8_t>(10)), std::make_pair(1.0, 4.0));
-    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint32_t>(12)).second, 254.0);
-    EXPECT_EQ(rangeOf("extrabytes.las", extra<std::uint64_t>(13)), std::make_pair(245370.0, 249783.0));
+    EXPECT_EQ(rangeOf(histogram("extrabytes.las", extra<std::uint16_t>(0))), std::make_pair(39.0, 249.0));
+    EXPECT_EQ(histogram("extrabytes.las", extra<std::uint8_t>(3)), (std::map<double, int>{{0, 1065}}));
+    EXPECT_EQ(rangeOf(histogram("extrabytes.las", extra<std::int8_t>(10))), std::make_pair(1.0, 4.0));
+    EXPECT_EQ(rangeOf(histogram("extrabytes.las", extra<std::uint32_t>(12))).second, 254.0);
+    EXPECT_EQ(rangeOf(histogram("extrabytes.las", extra<std::uint64_t>(13))),
+              std::make_pair(245370.0, 249783.0));
 }
 
 TEST(LasSampleValues, ScaledExtraBytesAndReservedVlrFieldsOfFivePoints) {
@@ -263,26 +226,26 @@ TEST(LasSampleValues, ScaledExtraBytesAndReservedVlrFieldsOfFivePoints) {
     ASSERT_EQ(header.vlrs.size(), 3U);
     EXPECT_TRUE(header.vlrs[1].payload.empty());
     EXPECT_EQ(header.vlrs[2].userId, "funny");
-    ASSERT_EQ(header.extraAttributes.size(), 2U);
     Attribute::Descriptor height =
         describe(Attribute::DataType::Int16, "height above ground", "quantized to 5 cm above 1' SRTM");
     height.scale = 0.05;
     height.offset = 0.0;
+    ASSERT_EQ(header.extraAttributes.size(), 2U);
     EXPECT_EQ(header.extraAttributes[0], height);
     EXPECT_EQ(header.extraAttributes[1].dataType, Attribute::DataType::UInt8);
     EXPECT_EQ(header.extraAttributes[1].name, "coverage count");
-    const auto metres = rangeOf("5points_14.las", extra<std::int16_t>(0));
+    const auto metres = rangeOf(histogram("5points_14.las", extra<std::int16_t>(0)));
     EXPECT_DOUBLE_EQ(metres.first * 0.05, 8.65);
     EXPECT_DOUBLE_EQ(metres.second * 0.05, 23.5);
-    EXPECT_EQ(rangeOf("5points_14.las", extra<std::uint8_t>(1)), std::make_pair(0.0, 6.0));
+    EXPECT_EQ(rangeOf(histogram("5points_14.las", extra<std::uint8_t>(1))), std::make_pair(0.0, 6.0));
 }
 
 TEST(LasSampleValues, EveryExtraBytesTypeOfTheSyntheticFormatEightFile) {
-    const LasHeader header = Las::readLasHeader(sampleFile("synthetic_eb_all_types_pf8.las"));
-    EXPECT_EQ(header.systemIdentifier, "SYNTHETIC EB TEST");
-    EXPECT_EQ(header.generatingSoftware, "gen_eb14.py");
-    EXPECT_EQ(header.creationDayOfYear, 15);
-    EXPECT_EQ(header.creationYear, 2024);
+    const std::string file = "synthetic_eb_all_types_pf8.las";
+    const LasHeader header = Las::readLasHeader(sampleFile(file));
+    EXPECT_EQ(std::make_tuple(header.systemIdentifier, header.generatingSoftware, header.creationDayOfYear,
+                              header.creationYear),
+              std::make_tuple("SYNTHETIC EB TEST", "gen_eb14.py", 15, 2024));
     ASSERT_EQ(header.extraAttributes.size(), 10U);
     for (std::size_t index = 0; index < 10; ++index) {
         EXPECT_EQ(static_cast<std::size_t>(header.extraAttributes[index].dataType), index + 1);
@@ -295,23 +258,11 @@ TEST(LasSampleValues, EveryExtraBytesTypeOfTheSyntheticFormatEightFile) {
     EXPECT_EQ(header.extraAttributes[5].options().to_ulong(), 8U);
     EXPECT_EQ(header.extraAttributes[5].scale, 0.001);
 
-    const auto points = readPoints(sampleFile("synthetic_eb_all_types_pf8.las"));
-    ASSERT_EQ(points.size(), 84U);
-    EXPECT_EQ(std::get<std::uint64_t>(points[0]->values[6]), 9223372036854788153ULL);
-    int noData = 0;
-    std::set<int> classes;
-    std::set<int> channels;
-    for (std::size_t index = 0; index < points.size(); ++index) {
-        noData += points[index]->values[2] == *u16.noData ? 1 : 0;
-        classes.insert(points[index]->getClassification());
-        channels.insert(points[index]->getScannerChannel());
-        if (index > 0) {
-            EXPECT_LE(points[index - 1]->getTime(), points[index]->getTime());
-        }
-    }
-    EXPECT_EQ(noData, 2);
+    EXPECT_EQ(std::get<std::uint64_t>(readPoints(sampleFile(file))[0]->values[6]), 9223372036854788153ULL);
+    EXPECT_EQ(histogram(file, extra<std::uint16_t>(2)).at(65535), 2);
+    const auto classes = histogram(file, classOf);
     EXPECT_EQ(classes.count(40) + classes.count(41), 2U);
-    EXPECT_EQ(channels, (std::set<int>{0, 1, 2, 3}));
+    EXPECT_EQ(histogram(file, [](const LasPoint& p) { return p.getScannerChannel(); }).size(), 4U);
 }
 
 } // namespace

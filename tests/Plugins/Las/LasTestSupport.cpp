@@ -1,32 +1,32 @@
 #include "LasTestSupport.h"
 
 #include <FileIoInterface/Las/LasReader.h>
+#include <FileIoInterface/Las/LasWriter.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
-#include <variant>
+#include <stdexcept>
+#include <stdlib.h>
+#include <tuple>
 
 namespace Orvid::Testing::Las {
 
-using FileIoInterface::Las::LasPoint;
+using namespace FileIoInterface::Las;
 
 TemporaryFolder::TemporaryFolder() {
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    mPath =
-        std::filesystem::temp_directory_path() / ("las-test-" + std::to_string(::getpid()) + "-" +
-                                                  std::to_string(stamp) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(mPath);
+    std::string pattern = (std::filesystem::temp_directory_path() / "las-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a folder from " + pattern);
+    }
+    path = pattern;
 }
 
 TemporaryFolder::~TemporaryFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(mPath, ignored);
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::filesystem::path sampleFile(const std::string& name) {
@@ -35,20 +35,19 @@ std::filesystem::path sampleFile(const std::string& name) {
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
     std::ifstream stream(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(stream),
-                                     std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream stream(path, std::ios::binary);
-    stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> craftLas(std::uint8_t minor, std::uint8_t format, std::uint32_t points,
-                                   std::uint16_t recordLength) {
+                                   std::uint16_t extraBytes) {
     static const std::uint16_t STANDARD[] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
     const std::uint16_t headerSize = minor >= 4 ? 375 : (minor == 3 ? 235 : 227);
-    const std::uint16_t length = recordLength != 0 ? recordLength : STANDARD[format];
+    const std::uint16_t length = STANDARD[format] + extraBytes;
     std::vector<std::uint8_t> bytes(headerSize + std::size_t{points} * length, 0);
     std::memcpy(bytes.data(), "LASF", 4);
     bytes[24] = 1;
@@ -67,8 +66,24 @@ std::vector<std::uint8_t> craftLas(std::uint8_t minor, std::uint8_t format, std:
     return bytes;
 }
 
+void addVlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t recordId,
+            const std::vector<std::uint8_t>& payload) {
+    std::uint32_t offset = 0;
+    std::uint32_t count = 0;
+    std::memcpy(&offset, bytes.data() + 96, 4);
+    std::memcpy(&count, bytes.data() + 100, 4);
+    std::vector<std::uint8_t> vlr(54, 0);
+    std::memcpy(vlr.data() + 2, userId, std::strlen(userId));
+    put<std::uint16_t>(vlr, 18, recordId);
+    put<std::uint16_t>(vlr, 20, static_cast<std::uint16_t>(payload.size()));
+    vlr.insert(vlr.end(), payload.begin(), payload.end());
+    bytes.insert(bytes.begin() + offset, vlr.begin(), vlr.end());
+    put<std::uint32_t>(bytes, 96, offset + static_cast<std::uint32_t>(vlr.size()));
+    put<std::uint32_t>(bytes, 100, count + 1);
+}
+
 std::vector<std::unique_ptr<LasPoint>> readPoints(const std::filesystem::path& path) {
-    FileIoInterface::Las::LasReader reader({path});
+    LasReader reader({path});
     reader.nextLeg();
     std::vector<std::unique_ptr<LasPoint>> points;
     while (reader.hasMorePoints()) {
@@ -78,53 +93,49 @@ std::vector<std::unique_ptr<LasPoint>> readPoints(const std::filesystem::path& p
     return points;
 }
 
-namespace {
-
-template <typename T>
-bool sameBits(T a, T b) {
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
-bool sameValue(const FileIoInterface::Attribute::Value& a, const FileIoInterface::Attribute::Value& b) {
-    return a.index() == b.index() &&
-           std::visit([&b](auto payload) { return sameBits(payload, std::get<decltype(payload)>(b)); }, a);
-}
-
-} // namespace
-
-void expectSamePoint(const LasPoint& expected, const LasPoint& actual) {
-    EXPECT_TRUE(sameBits(expected.getX(), actual.getX())) << expected.getX() << " vs " << actual.getX();
-    EXPECT_TRUE(sameBits(expected.getY(), actual.getY())) << expected.getY() << " vs " << actual.getY();
-    EXPECT_TRUE(sameBits(expected.getZ(), actual.getZ())) << expected.getZ() << " vs " << actual.getZ();
-    EXPECT_TRUE(sameBits(expected.getTime(), actual.getTime()))
-        << expected.getTime() << " vs " << actual.getTime();
-    EXPECT_EQ(expected.getRawIntensity(), actual.getRawIntensity());
-    EXPECT_EQ(expected.getReturnNumber(), actual.getReturnNumber());
-    EXPECT_EQ(expected.getNbReturns(), actual.getNbReturns());
-    EXPECT_EQ(expected.getClassification(), actual.getClassification());
-    EXPECT_EQ(expected.getClassificationFlags(), actual.getClassificationFlags());
-    EXPECT_EQ(expected.getScannerChannel(), actual.getScannerChannel());
-    EXPECT_EQ(expected.getScanDirection(), actual.getScanDirection());
-    EXPECT_EQ(expected.getEdgeOfFlightLine(), actual.getEdgeOfFlightLine());
-    EXPECT_EQ(expected.getUserData(), actual.getUserData());
-    EXPECT_EQ(expected.getScanAngleMillidegrees(), actual.getScanAngleMillidegrees());
-    EXPECT_EQ(expected.getSourceId(), actual.getSourceId());
-    EXPECT_EQ(expected.getColor(), actual.getColor());
-    EXPECT_EQ(expected.getNir(), actual.getNir());
-    ASSERT_EQ(expected.getWavePacket() == nullptr, actual.getWavePacket() == nullptr);
-    if (const auto* packet = expected.getWavePacket()) {
-        const auto* other = actual.getWavePacket();
-        EXPECT_EQ(packet->descriptorIndex, other->descriptorIndex);
-        EXPECT_EQ(packet->dataOffset, other->dataOffset);
-        EXPECT_EQ(packet->size, other->size);
-        EXPECT_TRUE(sameBits(packet->returnPointLocation, other->returnPointLocation));
-        EXPECT_TRUE(sameBits(packet->dx, other->dx) && sameBits(packet->dy, other->dy) &&
-                    sameBits(packet->dz, other->dz));
+void expectRoundTrip(const std::filesystem::path& source, std::uint8_t minor) {
+    TemporaryFolder folder;
+    LasReader reader({source});
+    const LasHeader sourceHeader = reader.header(0);
+    LasWriterOptions options;
+    options.versionMinor = minor;
+    options.pointFormat = sourceHeader.pointFormat;
+    LasWriter writer(folder.path, options);
+    const FileIoInterface::LegInformation leg = reader.nextLeg();
+    writer.beginLeg(leg);
+    LasPoint point;
+    while (reader.hasMorePoints()) {
+        reader.readPoint(point);
+        // What the format lacks reads as zero.
+        EXPECT_TRUE((sourceHeader.hasGpsTime() || point.getTime() == 0.0) &&
+                    (sourceHeader.hasColor() || point.getColor() == FileIoInterface::ColorRGB()) &&
+                    (sourceHeader.hasNir() || point.getNir() == 0) &&
+                    sourceHeader.hasWavePacket() == (point.getWavePacket() != nullptr));
+        ASSERT_TRUE(writer.write(point));
     }
-    ASSERT_EQ(expected.values.size(), actual.values.size());
-    for (std::size_t index = 0; index < expected.values.size(); ++index) {
-        EXPECT_TRUE(sameValue(expected.values[index], actual.values[index])) << "value " << index;
+    writer.endLeg();
+
+    const std::filesystem::path written = folder / (leg.name + ".las");
+    ASSERT_EQ(writer.writtenFiles(), std::vector<std::filesystem::path>{written});
+    const LasHeader header = readLasHeader(written);
+    const auto kept = [](const LasHeader& h) {
+        return std::make_tuple(h.pointFormat, h.pointCount, h.pointRecordLength, h.scale.x, h.scale.y,
+                               h.scale.z, h.offset.x, h.offset.y, h.offset.z, h.globalEncoding & 1,
+                               h.systemIdentifier, h.generatingSoftware);
+    };
+    EXPECT_EQ(header.versionMinor, minor);
+    EXPECT_EQ(kept(header), kept(sourceHeader));
+    EXPECT_EQ(header.extraAttributes, sourceHeader.extraAttributes);
+    if (sourceHeader.pointsByReturn != decltype(sourceHeader.pointsByReturn){}) {
+        EXPECT_EQ(header.pointsByReturn, sourceHeader.pointsByReturn);
     }
+    // Equal records read with equal format, scale, offset and extra-bytes layout give equal points.
+    const std::vector<std::uint8_t> before = readBytes(source);
+    const std::vector<std::uint8_t> after = readBytes(written);
+    ASSERT_EQ(after.size(),
+              header.offsetToPointData + sourceHeader.pointCount * sourceHeader.pointRecordLength);
+    EXPECT_TRUE(std::equal(after.begin() + header.offsetToPointData, after.end(),
+                           before.begin() + sourceHeader.offsetToPointData));
 }
 
 } // namespace Orvid::Testing::Las

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Core/IOException.h>
 #include <FileIoInterface/Las/LasPoint.h>
 
 #include <cstdint>
@@ -12,18 +13,12 @@
 namespace Orvid::Testing::Las {
 
 /// A fresh folder under the system's temporary folder, removed with everything in it on destruction.
-class TemporaryFolder {
-public:
+struct TemporaryFolder {
     TemporaryFolder();
     ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    std::filesystem::path operator/(const std::string& name) const { return path / name; }
 
-    const std::filesystem::path& path() const { return mPath; }
-    std::filesystem::path operator/(const std::string& name) const { return mPath / name; }
-
-private:
-    std::filesystem::path mPath;
+    std::filesystem::path path;
 };
 
 /// A file of the shared sample folder.
@@ -38,16 +33,32 @@ void put(std::vector<std::uint8_t>& bytes, std::size_t offset, T value) {
     std::memcpy(bytes.data() + offset, &value, sizeof(T));
 }
 
-/// A valid LAS 1.<minor> file of `format` with `points` zero-filled records of `recordLength` bytes
-/// (the format's standard length when 0), scale 0.01 and no VLR.
+/// A valid LAS 1.<minor> file of `format` with `points` zero-filled records of the format's standard length
+/// plus `extraBytes`, scale 0.01, offset 0 and no VLR.
 std::vector<std::uint8_t> craftLas(std::uint8_t minor, std::uint8_t format, std::uint32_t points,
-                                   std::uint16_t recordLength = 0);
+                                   std::uint16_t extraBytes = 0);
+
+/// Inserts a VLR of `payload` before the point data of the crafted file `bytes`.
+void addVlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t recordId,
+            const std::vector<std::uint8_t>& payload);
 
 /// Every point of the single-leg file at `path`.
 std::vector<std::unique_ptr<FileIoInterface::Las::LasPoint>> readPoints(const std::filesystem::path& path);
 
-/// Expects every field of the two points to be equal bit for bit (times and coordinates by their bytes).
-void expectSamePoint(const FileIoInterface::Las::LasPoint& expected,
-                     const FileIoInterface::Las::LasPoint& actual);
+/// The message of the IOException that `action` throws.
+template <typename Action>
+std::string ioErrorOf(Action action) {
+    try {
+        action();
+    } catch (const Core::IOException& error) {
+        return error.what();
+    }
+    return "no exception";
+}
+
+/// Reads the single-leg file at `source` and writes its points as LAS 1.<minor> of the same point format;
+/// expects the same point records and header facts, so that every field of every point reads back bit for
+/// bit.
+void expectRoundTrip(const std::filesystem::path& source, std::uint8_t minor);
 
 } // namespace Orvid::Testing::Las
