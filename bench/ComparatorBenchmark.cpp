@@ -37,7 +37,9 @@ void operator delete(void* block) noexcept {
     }
 }
 
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+void operator delete(void* block, std::size_t) noexcept {
+    operator delete(block);
+}
 
 namespace {
 
@@ -107,10 +109,12 @@ void compare(benchmark::State& state) {
         compareSeconds += secondsSince(start);
         // Point objects only leave the readers during the comparison, so what the heap grew by is the
         // comparator's own: tree and list nodes.
-        bytesPerReferencePoint = static_cast<double>(gPeakBytes - bytesBefore) / static_cast<double>(referencePoints);
+        bytesPerReferencePoint =
+            static_cast<double>(gPeakBytes - bytesBefore) / static_cast<double>(referencePoints);
         state.ResumeTiming();
     }
-    state.counters["test_points_per_s"] = benchmark::Counter(static_cast<double>(testPoints), benchmark::Counter::kIsRate);
+    state.counters["test_points_per_s"] =
+        benchmark::Counter(static_cast<double>(testPoints), benchmark::Counter::kIsRate);
     state.counters["bytes_per_reference_point"] = bytesPerReferencePoint;
     state.counters["x_drain_only"] = compareSeconds / drainSeconds;
 }
@@ -128,13 +132,15 @@ void drainOnly(benchmark::State& state) {
         drain(reference);
         drain(test);
     }
-    state.counters["test_points_per_s"] = benchmark::Counter(static_cast<double>(testPoints), benchmark::Counter::kIsRate);
+    state.counters["test_points_per_s"] =
+        benchmark::Counter(static_cast<double>(testPoints), benchmark::Counter::kIsRate);
 }
 
 // Generating the clouds takes longer than comparing them, so each size runs a fixed, small number of
 // iterations.
 void registerAll() {
-    for (const auto& [name, function] : {std::pair{"drainOnly", &drainOnly}, std::pair{"compare", &compare}}) {
+    for (const auto& [name, function] :
+         {std::pair{"drainOnly", &drainOnly}, std::pair{"compare", &compare}}) {
         for (const std::int64_t changed : {0, 1}) {
             for (const auto& [points, iterations] : {std::pair{64 << 10, 10}, {1 << 20, 3}, {4 << 20, 1}}) {
                 benchmark::RegisterBenchmark(name, function)

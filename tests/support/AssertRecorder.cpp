@@ -3,12 +3,15 @@
 namespace Orvid::Testing {
 
 AssertRecorder::AssertRecorder() {
-    mPrevious = CoreAssert::setAssertHandler([this](const std::string& message, const char* file, std::uint64_t line) {
-        mReports.push_back({message, file, line});
-    });
+    mPrevious = CoreAssert::setAssertHandler(
+        [this](const std::string& message, const char* file, std::uint64_t line) {
+            mReports.push_back({message, file, line});
+        });
 }
 
-AssertRecorder::~AssertRecorder() { CoreAssert::setAssertHandler(mPrevious); }
+AssertRecorder::~AssertRecorder() {
+    CoreAssert::setAssertHandler(mPrevious);
+}
 
 std::vector<std::string> AssertRecorder::messages() const {
     std::vector<std::string> texts;
@@ -18,6 +21,8 @@ std::vector<std::string> AssertRecorder::messages() const {
     return texts;
 }
 
-std::string assertText(const std::string& condition) { return "CORE_ASSERT failed: '" + condition + "'"; }
+std::string assertText(const std::string& condition) {
+    return "CORE_ASSERT failed: '" + condition + "'";
+}
 
 } // namespace Orvid::Testing

@@ -23,7 +23,9 @@ LogRecorder::LogRecorder(Listen listen)
         Core::Logging::sLogger = mLogger;
     }
     if (listen != Listen::Logger) {
-        Core::Logging::sLoggingFunction = [this](const std::string& message) { mFunctionLines.push_back(message); };
+        Core::Logging::sLoggingFunction = [this](const std::string& message) {
+            mFunctionLines.push_back(message);
+        };
     }
 }
 
@@ -32,7 +34,9 @@ LogRecorder::~LogRecorder() {
     Core::Logging::sLoggingFunction = mPreviousFunction;
 }
 
-const std::vector<LogLine>& LogRecorder::lines() const { return mLogger->lines; }
+const std::vector<LogLine>& LogRecorder::lines() const {
+    return mLogger->lines;
+}
 
 std::vector<std::string> LogRecorder::messages() const {
     std::vector<std::string> texts;

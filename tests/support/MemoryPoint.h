@@ -48,7 +48,9 @@ public:
     void setSourceId(std::uint16_t value) override { sourceId = value; }
     std::uint8_t getUserData() const override { return userData; }
     std::size_t getNbReturns() const override { return nbReturns; }
-    FileIoInterface::ClassificationFlags getClassificationFlags() const override { return classificationFlags; }
+    FileIoInterface::ClassificationFlags getClassificationFlags() const override {
+        return classificationFlags;
+    }
     std::uint8_t getScannerChannel() const override { return scannerChannel; }
     std::uint8_t getScanDirection() const override { return scanDirection; }
     std::uint8_t getEdgeOfFlightLine() const override { return edgeOfFlightLine; }

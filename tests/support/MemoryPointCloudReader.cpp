@@ -4,14 +4,16 @@
 
 namespace Orvid::Testing {
 
-MemoryLeg makeLeg(const std::string& name, std::vector<std::unique_ptr<FileIoInterface::InputOutputPoint>> points) {
+MemoryLeg makeLeg(const std::string& name,
+                  std::vector<std::unique_ptr<FileIoInterface::InputOutputPoint>> points) {
     MemoryLeg leg;
     leg.information.name = name;
     leg.points = std::move(points);
     return leg;
 }
 
-MemoryPointCloudReader::MemoryPointCloudReader(std::vector<MemoryLeg> legs) : mLegs(std::move(legs)) {
+MemoryPointCloudReader::MemoryPointCloudReader(std::vector<MemoryLeg> legs)
+    : mLegs(std::move(legs)) {
     for (const MemoryLeg& leg : mLegs) {
         mNumberOfPoints += leg.points.size();
     }

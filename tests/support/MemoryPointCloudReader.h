@@ -52,6 +52,7 @@ private:
 };
 
 /// A leg named `name` holding `points`, moved in.
-MemoryLeg makeLeg(const std::string& name, std::vector<std::unique_ptr<FileIoInterface::InputOutputPoint>> points);
+MemoryLeg makeLeg(const std::string& name,
+                  std::vector<std::unique_ptr<FileIoInterface::InputOutputPoint>> points);
 
 } // namespace Orvid::Testing

@@ -13,15 +13,23 @@ void RecordingPointCloudWriter::beginLeg(const FileIoInterface::LegInformation& 
     mEvents.push_back({WriterEvent::Kind::BeginLeg, leg.name});
 }
 
-void RecordingPointCloudWriter::endLeg() { mEvents.push_back({WriterEvent::Kind::EndLeg, {}}); }
+void RecordingPointCloudWriter::endLeg() {
+    mEvents.push_back({WriterEvent::Kind::EndLeg, {}});
+}
 
-Utils::ErrorManagement::ReturnStatus RecordingPointCloudWriter::write(const FileIoInterface::InputOutputPoint& point) {
+Utils::ErrorManagement::ReturnStatus
+RecordingPointCloudWriter::write(const FileIoInterface::InputOutputPoint& point) {
     ++mWrites;
     if (mFailingWrite && *mFailingWrite == mWrites) {
         return Utils::ErrorManagement::ReturnStatus::failure(FAILURE_MESSAGE);
     }
-    mEvents.push_back({WriterEvent::Kind::Write, {}, point.getTime(), point.getReturnNumber(), point.getX(),
-                       point.getY(), point.getZ()});
+    mEvents.push_back({WriterEvent::Kind::Write,
+                       {},
+                       point.getTime(),
+                       point.getReturnNumber(),
+                       point.getX(),
+                       point.getY(),
+                       point.getZ()});
     return Utils::ErrorManagement::ReturnStatus::success();
 }
 

@@ -27,16 +27,36 @@ void dispatch(Member member, const std::string& message) {
 
 Logger::~Logger() = default;
 
-void Logger::info(const std::string& message) { writeToStandardError("info", message); }
-void Logger::warning(const std::string& message) { writeToStandardError("warning", message); }
-void Logger::debug(const std::string& message) { writeToStandardError("debug", message); }
-void Logger::error(const std::string& message) { writeToStandardError("error", message); }
-void Logger::verbose(const std::string& message) { writeToStandardError("verbose", message); }
+void Logger::info(const std::string& message) {
+    writeToStandardError("info", message);
+}
+void Logger::warning(const std::string& message) {
+    writeToStandardError("warning", message);
+}
+void Logger::debug(const std::string& message) {
+    writeToStandardError("debug", message);
+}
+void Logger::error(const std::string& message) {
+    writeToStandardError("error", message);
+}
+void Logger::verbose(const std::string& message) {
+    writeToStandardError("verbose", message);
+}
 
-void logInfo(const std::string& message) { dispatch(&Logger::info, message); }
-void logWarning(const std::string& message) { dispatch(&Logger::warning, message); }
-void logDebug(const std::string& message) { dispatch(&Logger::debug, message); }
-void logError(const std::string& message) { dispatch(&Logger::error, message); }
-void logVerbose(const std::string& message) { dispatch(&Logger::verbose, message); }
+void logInfo(const std::string& message) {
+    dispatch(&Logger::info, message);
+}
+void logWarning(const std::string& message) {
+    dispatch(&Logger::warning, message);
+}
+void logDebug(const std::string& message) {
+    dispatch(&Logger::debug, message);
+}
+void logError(const std::string& message) {
+    dispatch(&Logger::error, message);
+}
+void logVerbose(const std::string& message) {
+    dispatch(&Logger::verbose, message);
+}
 
 } // namespace Orvid::Core::Logging

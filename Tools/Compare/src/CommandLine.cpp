@@ -65,28 +65,34 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
                    "'auto' takes the coarser coordinate scale factor of the two inputs")
         ->type_name("auto|UNITS")
         ->default_str("auto");
-    app.add_option("--rgb-epsilon", options.rgbEpsilon, "Largest per-channel colour difference (0 to 65535) of "
-                                                        "points whose colour is unchanged")
+    app.add_option("--rgb-epsilon", options.rgbEpsilon,
+                   "Largest per-channel colour difference (0 to 65535) of "
+                   "points whose colour is unchanged")
         ->type_name("0..65535")
         ->default_val(0);
     bool noPointAttributes = false;
     bool noExtraAttributes = false;
-    app.add_flag("--no-point-attributes", noPointAttributes, "Do not compare the point attributes (no 'mutated')");
-    app.add_flag("--no-extra-attributes", noExtraAttributes, "Do not compare the extra-bytes attributes (no "
-                                                             "'altered')");
+    app.add_flag("--no-point-attributes", noPointAttributes,
+                 "Do not compare the point attributes (no 'mutated')");
+    app.add_flag("--no-extra-attributes", noExtraAttributes,
+                 "Do not compare the extra-bytes attributes (no "
+                 "'altered')");
     std::size_t capacity = 0;
     auto* capacityOption =
         app.add_option("--capacity", capacity, "Test points compared per block")
-                               ->type_name("N")
-                               ->check(CLI::Validator(
-            [](std::string& text) { return text.find_first_not_of('0') == std::string::npos ? "must be at least 1" : ""; },
-            "N"));
-    auto* memoryOption = app.add_option("--memory", options.memory,
-                                        "Memory for a block of test points, such as 512M or 2G (the block size "
-                                        "follows from it); the whole reference cloud is held besides")
-                             ->transform(CLI::AsSizeValue(false))
-                             ->type_name("SIZE")
-                             ->default_str("512M");
+            ->type_name("N")
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    return text.find_first_not_of('0') == std::string::npos ? "must be at least 1" : "";
+                },
+                "N"));
+    auto* memoryOption =
+        app.add_option("--memory", options.memory,
+                       "Memory for a block of test points, such as 512M or 2G (the block size "
+                       "follows from it); the whole reference cloud is held besides")
+            ->transform(CLI::AsSizeValue(false))
+            ->type_name("SIZE")
+            ->default_str("512M");
     capacityOption->excludes(memoryOption);
 
     std::string outDirectory;
@@ -95,7 +101,8 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
                    "(x, y, z = test - reference), added/, removed/, mutated/, altered/")
         ->type_name("DIR");
     std::string jsonFile;
-    app.add_option("--json", jsonFile, "Write a machine-readable report (JSON, schema 'orvid-compare/1') here")
+    app.add_option("--json", jsonFile,
+                   "Write a machine-readable report (JSON, schema 'orvid-compare/1') here")
         ->type_name("FILE");
     std::string htmlFile;
     app.add_option("--html", htmlFile,
@@ -111,7 +118,8 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             [](std::string& list) {
                 for (const std::string& name : CLI::detail::split(list, ',')) {
                     if (name != "any" && name != "none" && !differenceClassNamed(name)) {
-                        return "'" + name + "' is not one of removed, added, modified, mutated, altered, any, none";
+                        return "'" + name +
+                               "' is not one of removed, added, modified, mutated, altered, any, none";
                     }
                 }
                 return std::string();
@@ -119,8 +127,9 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             "LIST"))
         ->default_str("any");
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    auto* progress = app.add_flag("--progress,!--no-progress", "Show a progress bar on standard error (default: "
-                                                               "when it is a terminal)");
+    auto* progress =
+        app.add_flag("--progress,!--no-progress", "Show a progress bar on standard error (default: "
+                                                  "when it is a terminal)");
     app.add_flag("--demo", options.demo,
                  "Generate a synthetic survey and a changed copy (in the folder given as REFERENCE, or a "
                  "temporary one), compare them and check that the planted changes are found");

@@ -99,27 +99,29 @@ std::size_t blockCapacity(const CompareOptions& options, const LasReader& test) 
 FileIoInterface::LegInformation legOf(const LasReader& reader, std::size_t leg) {
     const LasHeader& header = reader.header(leg);
     const fs::path& file = reader.files()[leg];
-    return FileIoInterface::LegInformation(file.stem().string(), file, header.systemIdentifier,
-                                           static_cast<unsigned int>(leg), Maths::SpinDirection{}, header.describe(),
-                                           header.generatingSoftware, header.extraAttributes);
+    return FileIoInterface::LegInformation(
+        file.stem().string(), file, header.systemIdentifier, static_cast<unsigned int>(leg),
+        Maths::SpinDirection{}, header.describe(), header.generatingSoftware, header.extraAttributes);
 }
 
 void warnAboutKeys(const char* role, const InputDescription& input, std::vector<std::string>& warnings) {
     if (input.scan.duplicateKeys != 0) {
-        warnings.push_back(std::string(role) + ": " + std::to_string(input.scan.duplicateKeys) +
-                           " points share their (GPS time, return number) with an earlier point; their pairing "
+        warnings.push_back(std::string(role) + ": " + counted(input.scan.duplicateKeys, "point") +
+                           " share their (GPS time, return number) with an earlier point; their pairing "
                            "is ambiguous");
     }
     if (input.scan.nanTimes != 0) {
-        warnings.push_back(std::string(role) + ": " + std::to_string(input.scan.nanTimes) +
-                           " points have a NaN GPS time; their pairing is unreliable");
+        warnings.push_back(std::string(role) + ": " + counted(input.scan.nanTimes, "point") +
+                           (input.scan.nanTimes == 1 ? " has" : " have") +
+                           " a NaN GPS time; their pairing is unreliable");
     }
 }
 
 /// Installs the command's logger for its lifetime.
 class LoggerInstallation {
 public:
-    explicit LoggerInstallation(std::shared_ptr<ReportLogger> logger) : mLogger(std::move(logger)) {
+    explicit LoggerInstallation(std::shared_ptr<ReportLogger> logger)
+        : mLogger(std::move(logger)) {
         mPrevious = Core::Logging::sLogger;
         Core::Logging::sLogger = mLogger;
     }
@@ -145,11 +147,9 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
 
     RunParameters& parameters = report.parameters;
     parameters.epsilonFromScale = !options.epsilon;
-    parameters.epsilon =
-        options.epsilon.value_or(std::max(*std::max_element(report.reference.coarsestScale.begin(),
-                                                            report.reference.coarsestScale.end()),
-                                          *std::max_element(report.test.coarsestScale.begin(),
-                                                            report.test.coarsestScale.end())));
+    parameters.epsilon = options.epsilon.value_or(std::max(
+        *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
+        *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
     parameters.rgbEpsilon = options.rgbEpsilon;
     parameters.pointAttributes = options.pointAttributes;
     parameters.extraAttributes = options.extraAttributes;
@@ -157,11 +157,14 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     parameters.failOn = options.failOn;
 
     if (!options.quiet) {
-        out << "Reference: " << options.reference.string() << " (" << referenceReader->numberOfLegs() << " legs, "
-            << referenceReader->numberOfPoints() << " points)\nTest:      " << options.test.string() << " ("
-            << testReader->numberOfLegs() << " legs, " << testReader->numberOfPoints() << " points)\nEpsilon:   "
-            << parameters.epsilon << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "")
-            << ", block of " << parameters.capacity << " test points\n";
+        out << "Reference: " << options.reference.string() << " ("
+            << counted(referenceReader->numberOfLegs(), "leg") << ", "
+            << counted(referenceReader->numberOfPoints(), "point")
+            << ")\nTest:      " << options.test.string() << " (" << counted(testReader->numberOfLegs(), "leg")
+            << ", " << counted(testReader->numberOfPoints(), "point")
+            << ")\nEpsilon:   " << parameters.epsilon
+            << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "") << ", block of "
+            << parameters.capacity << " test points\n";
     }
 
     const auto logger = std::make_shared<ReportLogger>(out, err, options.quiet);
@@ -215,12 +218,13 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     if (output) {
         const FileIoInterface::LegInformation referenceLeg = legOf(*referenceReader, 0);
         const FileIoInterface::LegInformation testLeg = legOf(*testReader, 0);
-        std::uint64_t unwritten = output->writeClass(DifferenceClass::removed, comparator.getRemoved(), referenceLeg);
+        std::uint64_t unwritten =
+            output->writeClass(DifferenceClass::removed, comparator.getRemoved(), referenceLeg);
         unwritten += output->writeClass(DifferenceClass::added, comparator.getAdded(), testLeg);
         unwritten += output->writeClass(DifferenceClass::mutated, comparator.getMutated(), testLeg);
         unwritten += output->writeClass(DifferenceClass::altered, comparator.getAltered(), testLeg);
         if (unwritten != 0) {
-            report.warnings.push_back(std::to_string(unwritten) + " points did not fit the LAS files of " +
+            report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
                                       output->folder().string() + " and were left out");
         }
     }

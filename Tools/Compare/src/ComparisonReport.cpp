@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
-#include <map>
 #include <iomanip>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
@@ -38,14 +38,10 @@ json toJson(const InputDescription& input) {
     for (const auto& file : input.files) {
         files.push_back(file.string());
     }
-    return {{"path", input.path.string()},
-            {"files", files},
-            {"formats", input.formats},
-            {"legs", input.scan.legs},
-            {"points", input.scan.points},
-            {"announcedPoints", input.announcedPoints},
-            {"scale", input.coarsestScale},
-            {"duplicateKeys", input.scan.duplicateKeys},
+    return {{"path", input.path.string()},    {"files", files},
+            {"formats", input.formats},       {"legs", input.scan.legs},
+            {"points", input.scan.points},    {"announcedPoints", input.announcedPoints},
+            {"scale", input.coarsestScale},   {"duplicateKeys", input.scan.duplicateKeys},
             {"nanTimes", input.scan.nanTimes}};
 }
 
@@ -108,7 +104,8 @@ std::string share(std::uint64_t count, std::uint64_t of) {
         return "-";
     }
     std::ostringstream text;
-    text << std::fixed << std::setprecision(2) << 100.0 * static_cast<double>(count) / static_cast<double>(of) << " %";
+    text << std::fixed << std::setprecision(2) << 100.0 * static_cast<double>(count) / static_cast<double>(of)
+         << " %";
     return text.str();
 }
 
@@ -145,22 +142,27 @@ bool differs(const ClassCounts& counts, const DifferenceClasses& failOn) {
 
 void printSummary(std::ostream& out, const ComparisonReport& report) {
     const ClassCounts& counts = report.summary.counts;
-    out << "\nSummary: reference " << report.reference.scan.points << " points in " << report.reference.scan.legs
-        << " legs, test " << report.test.scan.points << " points in " << report.test.scan.legs << " legs; epsilon "
-        << report.parameters.epsilon << (report.parameters.epsilonFromScale ? " (coarser scale factor)" : "")
-        << ", rgb-epsilon " << report.parameters.rgbEpsilon << '\n';
-    out << "  " << std::left << std::setw(10) << "class" << std::right << std::setw(14) << "points" << std::setw(12)
-        << "share" << "  of\n";
+    out << "\nSummary: reference " << counted(report.reference.scan.points, "point") << " in "
+        << counted(report.reference.scan.legs, "leg") << ", test "
+        << counted(report.test.scan.points, "point") << " in " << counted(report.test.scan.legs, "leg")
+        << "; epsilon " << report.parameters.epsilon
+        << (report.parameters.epsilonFromScale ? " (coarser scale factor)" : "") << ", rgb-epsilon "
+        << report.parameters.rgbEpsilon << '\n';
+    out << "  " << std::left << std::setw(10) << "class" << std::right << std::setw(14) << "points"
+        << std::setw(12) << "share"
+        << "  of\n";
     for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
         const bool ofReference = kind == DifferenceClass::removed;
         const std::uint64_t of = ofReference ? report.reference.scan.points : report.test.scan.points;
-        out << "  " << std::left << std::setw(10) << nameOf(kind) << std::right << std::setw(14) << counts[kind]
-            << std::setw(12) << share(counts[kind], of) << "  " << (ofReference ? "reference" : "test") << '\n';
+        out << "  " << std::left << std::setw(10) << nameOf(kind) << std::right << std::setw(14)
+            << counts[kind] << std::setw(12) << share(counts[kind], of) << "  "
+            << (ofReference ? "reference" : "test") << '\n';
     }
     if (report.summary.displacement.count != 0) {
         const DisplacementStatistics& d = report.summary.displacement;
-        out << "  displacement of modified points: mean |d| " << d.magnitude.mean << ", max |d| " << d.magnitude.maxAbs
-            << ", mean (dx, dy, dz) (" << d.dx.mean << ", " << d.dy.mean << ", " << d.dz.mean << ")\n";
+        out << "  displacement of modified points: mean |d| " << d.magnitude.mean << ", max |d| "
+            << d.magnitude.maxAbs << ", mean (dx, dy, dz) (" << d.dx.mean << ", " << d.dy.mean << ", "
+            << d.dz.mean << ")\n";
     }
     for (const std::string& warning : report.warnings) {
         out << "  warning: " << warning << '\n';

@@ -60,7 +60,8 @@ void toLasPoint(const SurveyPoint& generated, LasPoint& point) {
 PlantedChanges writeSurvey(const fs::path& folder, const ChangePlan& plan) {
     FileIoInterface::Las::LasWriterOptions options;
     options.pointFormat = 7;
-    options.scaleOffset = FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
+    options.scaleOffset =
+        FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
     options.adjustedStandardGpsTime = true;
     LasWriter writer(folder, options);
     PlantedChanges planted;
@@ -129,14 +130,14 @@ int runDemo(const CompareOptions& options, std::ostream& out, std::ostream& err)
         const bool match = found[kind] == count;
         allFound = allFound && match;
         if (!options.quiet) {
-            out << "  " << std::left << std::setw(18) << planted << std::right << std::setw(8) << count << "  "
-                << std::left << std::setw(9) << nameOf(kind) << std::right << std::setw(8) << found[kind]
-                << (match ? "  ok" : "  MISMATCH") << '\n';
+            out << "  " << std::left << std::setw(18) << planted << std::right << std::setw(8) << count
+                << "  " << std::left << std::setw(9) << nameOf(kind) << std::right << std::setw(8)
+                << found[kind] << (match ? "  ok" : "  MISMATCH") << '\n';
         }
     }
     if (!options.quiet) {
-        out << "\nOutputs:\n  differences as LAS: " << demo.outDirectory->string() << "\n  JSON report:        "
-            << demo.jsonFile->string() << '\n';
+        out << "\nOutputs:\n  differences as LAS: " << demo.outDirectory->string()
+            << "\n  JSON report:        " << demo.jsonFile->string() << '\n';
         out << "  HTML report:        " << demo.htmlFile->string() << '\n';
     }
     if (!allFound) {

@@ -27,4 +27,8 @@ std::optional<DifferenceClass> differenceClassNamed(std::string_view name) {
     return std::nullopt;
 }
 
+std::string counted(std::uint64_t count, std::string_view noun) {
+    return std::to_string(count) + ' ' + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 } // namespace Orvid::Compare

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace Orvid::Compare {
@@ -32,7 +33,9 @@ public:
     bool empty() const { return mMask == 0; }
 
 private:
-    static std::uint8_t bit(DifferenceClass kind) { return static_cast<std::uint8_t>(1U << static_cast<unsigned>(kind)); }
+    static std::uint8_t bit(DifferenceClass kind) {
+        return static_cast<std::uint8_t>(1U << static_cast<unsigned>(kind));
+    }
     std::uint8_t mMask = 0;
 };
 
@@ -44,5 +47,8 @@ struct ClassCounts {
     std::uint64_t operator[](DifferenceClass kind) const { return counts[static_cast<std::size_t>(kind)]; }
     std::uint64_t total() const { return counts[0] + counts[1] + counts[2] + counts[3] + counts[4]; }
 };
+
+/// "1 point", "2 points": a count with its noun, in the plural unless it is one.
+std::string counted(std::uint64_t count, std::string_view noun);
 
 } // namespace Orvid::Compare

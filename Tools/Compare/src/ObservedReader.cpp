@@ -7,7 +7,10 @@ namespace Orvid::Compare {
 
 ObservedReader::ObservedReader(PointCloudReader& inner, Progress& progress, std::string label,
                                DensityGrid* density)
-    : mInner(inner), mProgress(progress), mLabel(std::move(label)), mDensity(density) {
+    : mInner(inner)
+    , mProgress(progress)
+    , mLabel(std::move(label))
+    , mDensity(density) {
     mKeys.reserve(static_cast<std::size_t>(inner.numberOfPoints()));
 }
 

@@ -17,17 +17,20 @@ const char* const DISPLACEMENT = "displacement";
 } // namespace
 
 OutputFolder::OutputFolder(fs::path folder, const FileIoInterface::Las::Xyz& testScale)
-    : mFolder(std::move(folder)), mStaging(mFolder / (".orvid-compare-partial-" + std::to_string(::getpid()))) {
+    : mFolder(std::move(folder))
+    , mStaging(mFolder / (".orvid-compare-partial-" + std::to_string(::getpid()))) {
     std::error_code error;
     fs::create_directories(mStaging, error);
     if (error) {
-        throw Core::IOException(mFolder.string() + ": cannot create the output folder (" + error.message() + ")");
+        throw Core::IOException(mFolder.string() + ": cannot create the output folder (" + error.message() +
+                                ")");
     }
     mModified = std::make_unique<FileIoInterface::Las::LasWriter>(mStaging / MODIFIED);
     FileIoInterface::Las::LasWriterOptions displacementOptions;
     // Displacements are small numbers around zero: keep the test files' precision, not their offset.
     displacementOptions.scaleOffset = FileIoInterface::Las::LasScaleOffset{testScale, {}};
-    mDisplacement = std::make_unique<FileIoInterface::Las::LasWriter>(mStaging / DISPLACEMENT, displacementOptions);
+    mDisplacement =
+        std::make_unique<FileIoInterface::Las::LasWriter>(mStaging / DISPLACEMENT, displacementOptions);
 }
 
 OutputFolder::~OutputFolder() {
@@ -39,14 +42,16 @@ OutputFolder::~OutputFolder() {
     }
 }
 
-fs::path OutputFolder::staged(DifferenceClass kind) const { return mStaging / std::string(nameOf(kind)); }
+fs::path OutputFolder::staged(DifferenceClass kind) const {
+    return mStaging / std::string(nameOf(kind));
+}
 
 void OutputFolder::commit() {
     mModified.reset();
     mDisplacement.reset();
     std::error_code error;
-    for (const fs::path& name : {fs::path(MODIFIED), fs::path(DISPLACEMENT), fs::path("added"), fs::path("removed"),
-                                 fs::path("mutated"), fs::path("altered")}) {
+    for (const fs::path& name : {fs::path(MODIFIED), fs::path(DISPLACEMENT), fs::path("added"),
+                                 fs::path("removed"), fs::path("mutated"), fs::path("altered")}) {
         const fs::path target = mFolder / name;
         fs::remove_all(target, error);
         if (fs::exists(mStaging / name)) {

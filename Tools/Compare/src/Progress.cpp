@@ -7,9 +7,13 @@
 
 namespace Orvid::Compare {
 
-Progress::Progress(std::ostream& terminal, bool enabled) : mTerminal(terminal), mEnabled(enabled) {}
+Progress::Progress(std::ostream& terminal, bool enabled)
+    : mTerminal(terminal)
+    , mEnabled(enabled) {}
 
-Progress::~Progress() { finish(); }
+Progress::~Progress() {
+    finish();
+}
 
 void Progress::start(const std::string& label, std::uint64_t legs, std::uint64_t points) {
     finish();
@@ -45,14 +49,15 @@ void Progress::draw(bool force) {
         return;
     }
     mLastDraw = now;
-    const double share = mTotal == 0 ? 1.0 : std::min(1.0, static_cast<double>(mPoints) / static_cast<double>(mTotal));
+    const double share =
+        mTotal == 0 ? 1.0 : std::min(1.0, static_cast<double>(mPoints) / static_cast<double>(mTotal));
     constexpr int WIDTH = 30;
     const int filled = static_cast<int>(share * WIDTH);
     std::ostringstream line;
     line << '\r' << mLabel << " [" << std::string(static_cast<std::size_t>(filled), '#')
          << std::string(static_cast<std::size_t>(WIDTH - filled), ' ') << "] " << std::setw(3)
-         << static_cast<int>(share * 100.0) << "%  leg " << std::max<std::uint64_t>(mLeg, 1) << '/' << mLegs << "  "
-         << mPoints << '/' << mTotal << " points";
+         << static_cast<int>(share * 100.0) << "%  leg " << std::max<std::uint64_t>(mLeg, 1) << '/' << mLegs
+         << "  " << mPoints << '/' << mTotal << " points";
     mTerminal << line.str() << std::flush;
     mDrawn = true;
 }

@@ -10,7 +10,10 @@ const std::string STATISTICS_HEADING = "Statistics of point-cloud comparison:";
 
 } // namespace
 
-ReportLogger::ReportLogger(std::ostream& out, std::ostream& err, bool quiet) : mOut(out), mErr(err), mQuiet(quiet) {}
+ReportLogger::ReportLogger(std::ostream& out, std::ostream& err, bool quiet)
+    : mOut(out)
+    , mErr(err)
+    , mQuiet(quiet) {}
 
 void ReportLogger::info(const std::string& message) {
     parseStatistics(message);
@@ -25,7 +28,9 @@ void ReportLogger::warning(const std::string& message) {
 
 void ReportLogger::debug(const std::string&) {}
 
-void ReportLogger::error(const std::string& message) { mErr << "error: " << message << '\n'; }
+void ReportLogger::error(const std::string& message) {
+    mErr << "error: " << message << '\n';
+}
 
 void ReportLogger::verbose(const std::string&) {}
 

@@ -12,8 +12,10 @@ namespace Orvid::Compare {
 
 /// The eleven point attributes the comparator counts differences of, in its report order.
 constexpr std::array<const char*, 11> COMPARED_ATTRIBUTES = {
-    "intensity",      "nbReturns", "classificationFlags", "scannerChannel", "scanDirection", "edgeOfFlightLine",
-    "classification", "userData",  "scanAngle",           "sourceId",       "color"};
+    "intensity",      "nbReturns",     "classificationFlags",
+    "scannerChannel", "scanDirection", "edgeOfFlightLine",
+    "classification", "userData",      "scanAngle",
+    "sourceId",       "color"};
 
 /// Receives the library's log lines: prints them (unless quiet) and keeps the per-attribute counts of
 /// the comparator's statistics report.

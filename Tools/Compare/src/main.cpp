@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     if (const auto* early = std::get_if<Orvid::Compare::EarlyExit>(&parsed)) {
         return early->status;
     }
-    const int status = Orvid::Compare::runCommand(std::get<Orvid::Compare::CompareOptions>(parsed), std::cout, std::cerr);
+    const int status =
+        Orvid::Compare::runCommand(std::get<Orvid::Compare::CompareOptions>(parsed), std::cout, std::cerr);
     std::cout.flush();
     return status;
 }

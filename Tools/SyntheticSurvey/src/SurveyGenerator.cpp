@@ -27,7 +27,13 @@ constexpr double ORIGIN_X = 500000.0;
 constexpr double ORIGIN_Y = 4600000.0;
 constexpr double PI = 3.14159265358979323846;
 
-enum Class : std::uint8_t { UNCLASSIFIED = 1, GROUND = 2, LOW_VEGETATION = 3, HIGH_VEGETATION = 5, BUILDING = 6 };
+enum Class : std::uint8_t {
+    UNCLASSIFIED = 1,
+    GROUND = 2,
+    LOW_VEGETATION = 3,
+    HIGH_VEGETATION = 5,
+    BUILDING = 6
+};
 
 std::uint64_t splitMix(std::uint64_t& state) {
     std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
@@ -36,10 +42,14 @@ std::uint64_t splitMix(std::uint64_t& state) {
     return z ^ (z >> 31);
 }
 
-double uniform(std::uint64_t& state) { return static_cast<double>(splitMix(state) >> 11) * 0x1p-53; }
+double uniform(std::uint64_t& state) {
+    return static_cast<double>(splitMix(state) >> 11) * 0x1p-53;
+}
 
 /// Rounds to the centimetre grid of the files the survey is written to.
-double toCentimetres(double metres) { return std::round(metres * 100.0) * 0.01; }
+double toCentimetres(double metres) {
+    return std::round(metres * 100.0) * 0.01;
+}
 
 double terrainHeight(double x, double y) {
     return 120.0 + 15.0 * std::sin(x / 400.0) + 10.0 * std::cos(y / 300.0) + 2.0 * std::sin((x + y) / 37.0);
@@ -172,8 +182,8 @@ void LegGenerator::makeReturn(SurveyPoint& point) {
     point.y = toCentimetres(mGroundY + drift);
     point.z = toCentimetres(ground + height);
     const double shade = uniform(mSurveyRandom);
-    point.intensity = static_cast<std::uint16_t>(
-        (classification == GROUND ? 600.0 : 250.0) * (0.6 + 0.8 * shade) / static_cast<double>(mReturn));
+    point.intensity = static_cast<std::uint16_t>((classification == GROUND ? 600.0 : 250.0) *
+                                                 (0.6 + 0.8 * shade) / static_cast<double>(mReturn));
     point.classification = classification;
     point.classificationFlags = {};
     if (std::fabs(mScanAngle) > HALF_FIELD_OF_VIEW - 3.0) {
@@ -206,10 +216,9 @@ LegGenerator::Change LegGenerator::drawChange() {
         return Change::None;
     }
     double draw = uniform(mChangeRandom);
-    for (const auto& [kind, part] : {std::pair{Change::Moved, mPlan.moved},
-                                     std::pair{Change::Reclassified, mPlan.reclassified},
-                                     std::pair{Change::Altered, mPlan.altered},
-                                     std::pair{Change::Removed, mPlan.removed}}) {
+    for (const auto& [kind, part] :
+         {std::pair{Change::Moved, mPlan.moved}, std::pair{Change::Reclassified, mPlan.reclassified},
+          std::pair{Change::Altered, mPlan.altered}, std::pair{Change::Removed, mPlan.removed}}) {
         if (draw < part) {
             return kind;
         }
@@ -256,8 +265,8 @@ std::vector<FileIoInterface::Attribute::Descriptor> extraAttributeDescriptors() 
 
 FileIoInterface::LegInformation legInformation(std::size_t leg) {
     const auto number = static_cast<unsigned int>(leg + 1);
-    return FileIoInterface::LegInformation("leg-" + std::to_string(number), {}, "Synthetic airborne scanner", number,
-                                           Maths::SpinDirection{}, {}, "orvid synthetic survey",
+    return FileIoInterface::LegInformation("leg-" + std::to_string(number), {}, "Synthetic airborne scanner",
+                                           number, Maths::SpinDirection{}, {}, "orvid synthetic survey",
                                            extraAttributeDescriptors());
 }
 

@@ -390,8 +390,8 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
     EXPECT_EQ(written["warnings"],
               (json{"reference: 432 points share their (GPS time, return number) with an earlier point; their "
                     "pairing is ambiguous",
-                    "test: 1 points have a NaN GPS time; their pairing is unreliable"}));
-    EXPECT_NE(unreliable.out.find("warning: test: 1 points have a NaN"), std::string::npos) << unreliable.out;
+                    "test: 1 point has a NaN GPS time; their pairing is unreliable"}));
+    EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
 }
 
 } // namespace

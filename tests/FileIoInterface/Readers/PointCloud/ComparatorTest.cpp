@@ -44,7 +44,9 @@ constexpr double EPSILON = 0.01;
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 
 /// A point on the x axis with return number 1, the shape of most cases here.
-std::unique_ptr<InputOutputPoint> at(double time, double x) { return makePoint(time, 1, x); }
+std::unique_ptr<InputOutputPoint> at(double time, double x) {
+    return makePoint(time, 1, x);
+}
 
 template <typename... P>
 Points points(P&&... p) {
@@ -79,9 +81,10 @@ std::vector<double> xs(const Set& set) {
 }
 
 std::string report(const std::vector<std::uint64_t>& counts) {
-    static const char* const names[] = {"intensity",        "nbReturns",      "classificationFlags", "scannerChannel",
-                                        "scanDirection",    "edgeOfFlightLine", "classification",    "userData",
-                                        "scanAngle",        "sourceId",       "color"};
+    static const char* const names[] = {"intensity",      "nbReturns",     "classificationFlags",
+                                        "scannerChannel", "scanDirection", "edgeOfFlightLine",
+                                        "classification", "userData",      "scanAngle",
+                                        "sourceId",       "color"};
     std::string text = "Statistics of point-cloud comparison:\n";
     for (std::size_t i = 0; i < 11; ++i) {
         text += std::string("\t") + names[i] + ":\t" + std::to_string(counts[i]) + "\n";
@@ -134,7 +137,8 @@ TEST(Comparator, LogsTheColourToleranceInPlainDecimal) {
         auto reference = oneLeg(points(at(1, 0)));
         auto test = oneLeg(points(at(1, 0)));
         const Comparator comparator(reference, test, 1, EPSILON, {}, tolerance);
-        EXPECT_THAT(log.messages(), ElementsAre("rgbEpsilon: " + std::to_string(tolerance), report(NO_DIFFERENCES)));
+        EXPECT_THAT(log.messages(),
+                    ElementsAre("rgbEpsilon: " + std::to_string(tolerance), report(NO_DIFFERENCES)));
     }
 }
 
@@ -184,7 +188,9 @@ TEST(Comparator, OneDistantCandidateIsModifiedButTwoLeaveTheTestPointAdded) {
 class SharedLog {
 public:
     struct Writer final : Orvid::FileIoInterface::Outputs::PointCloud::PointCloudWriter {
-        Writer(SharedLog& log, std::string name) : log(log), name(std::move(name)) {}
+        Writer(SharedLog& log, std::string name)
+            : log(log)
+            , name(std::move(name)) {}
         void beginLeg(const Orvid::FileIoInterface::LegInformation& leg) override {
             log.calls.push_back(name + ".begin:" + leg.name);
         }
@@ -209,8 +215,8 @@ TEST(Comparator, FramesEveryTestLegAndWritesModifiedBeforeDisplacement) {
     testLegs.push_back(makeLeg("Empty", {}));
     testLegs.push_back(makeLeg("C", points(at(3, 7))));
     MemoryPointCloudReader test(std::move(testLegs));
-    const Comparator comparator(reference, test, &displacement, &modified, 10, EPSILON, Comparator::defaultOptions(),
-                                0);
+    const Comparator comparator(reference, test, &displacement, &modified, 10, EPSILON,
+                                Comparator::defaultOptions(), 0);
     EXPECT_THAT(log.calls, ElementsAre("displacement.begin:A", "modified.begin:A", "modified.write:103",
                                        "displacement.write:3", "displacement.end", "modified.end",
                                        "displacement.begin:Empty", "modified.begin:Empty", "displacement.end",
@@ -265,17 +271,18 @@ TEST(Comparator, ReportsAZeroCapacityOnlyAfterReadingTheReferenceAndThenReadsWho
     auto reference = oneLeg(points(at(1, 0), at(2, 0), at(3, 0)));
     auto test = oneLeg(points(at(1, 0), at(2, 0), at(4, 0)));
     std::vector<std::pair<std::string, std::size_t>> reports;
-    const auto previous = Orvid::CoreAssert::setAssertHandler([&](const std::string& message, const char* file,
-                                                                  std::uint64_t) {
-        reports.emplace_back(message + " @ " + file, reference.calls().nextPoint);
-    });
+    const auto previous =
+        Orvid::CoreAssert::setAssertHandler([&](const std::string& message, const char* file, std::uint64_t) {
+            reports.emplace_back(message + " @ " + file, reference.calls().nextPoint);
+        });
     const Comparator comparator(reference, test, 0, EPSILON, Comparator::defaultOptions(), 0);
     Orvid::CoreAssert::setAssertHandler(previous);
 
-    EXPECT_THAT(reports, ElementsAre(std::pair{assertText("capacity > 0") +
-                                                   " @ FileIoInterface/src/FileIoInterface/Readers/PointCloud/"
-                                                   "ComparatorPImpl.cpp",
-                                               std::size_t{3}}));
+    EXPECT_THAT(reports,
+                ElementsAre(std::pair{assertText("capacity > 0") +
+                                          " @ FileIoInterface/src/FileIoInterface/Readers/PointCloud/"
+                                          "ComparatorPImpl.cpp",
+                                      std::size_t{3}}));
     EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{4, 1}));
     EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{3, 1}));
 }
@@ -305,7 +312,8 @@ TEST(Comparator, AFailingWriterStopsTheComparisonWithItsStatusAndNoReport) {
     auto reference = oneLeg(points(at(1, 0), at(2, 0)));
     auto test = oneLeg(points(at(1, 5), at(2, 5)));
     try {
-        const Comparator comparator(reference, test, nullptr, &failing, 10, EPSILON, Comparator::defaultOptions(), 0);
+        const Comparator comparator(reference, test, nullptr, &failing, 10, EPSILON,
+                                    Comparator::defaultOptions(), 0);
         FAIL() << "the writer's failure was swallowed";
     } catch (const Orvid::Core::ReturnStatusError& error) {
         EXPECT_FALSE(error.status());
@@ -382,14 +390,14 @@ TEST(Comparator, RemovedPointsIterateByKeyThenInHintedInsertionOrder) {
     const Comparator readingOrder(inKeyOrder, none, 10, EPSILON, Comparator::defaultOptions(), 0);
     EXPECT_THAT(xs(readingOrder.getRemoved()), ElementsAre(1, 2, 3, 4, 5));
 
-
     std::vector<MemoryLeg> legs;
     legs.push_back(makeLeg("A", points(makePoint(1, 2, 1), makePoint(1, 2, 2), makePoint(0.5, 3, 3))));
     legs.push_back(makeLeg("B", points(makePoint(1, 1, 4), makePoint(1, 2, 5))));
     MemoryPointCloudReader reference(std::move(legs));
     auto test = oneLeg({});
     const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
-    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{0.5, 3}, Key{1, 1}, Key{1, 2}, Key{1, 2}, Key{1, 2}));
+    EXPECT_THAT(keys(comparator.getRemoved()),
+                ElementsAre(Key{0.5, 3}, Key{1, 1}, Key{1, 2}, Key{1, 2}, Key{1, 2}));
     // Leg B's hint restarts at the end, but its second point is inserted just before the position after
     // its first: ahead of leg A's equivalent points, because this reference is not read in key order.
     EXPECT_THAT(xs(comparator.getRemoved()), ElementsAre(3, 4, 5, 1, 2));

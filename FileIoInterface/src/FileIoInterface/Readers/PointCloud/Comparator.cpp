@@ -19,8 +19,8 @@ const Set& emptySet() {
 
 Comparator::Comparator(PointCloudReader& referenceReader, PointCloudReader& testReader,
                        Outputs::PointCloud::PointCloudWriter* displacementWriter,
-                       Outputs::PointCloud::PointCloudWriter* modifiedWriter, std::size_t capacity, double epsilon,
-                       Options options, unsigned short rgbEpsilon)
+                       Outputs::PointCloud::PointCloudWriter* modifiedWriter, std::size_t capacity,
+                       double epsilon, Options options, unsigned short rgbEpsilon)
     : pimpl(std::make_unique<ComparatorPImpl>(referenceReader, testReader, displacementWriter, modifiedWriter,
                                               capacity, epsilon, options, rgbEpsilon)) {}
 
@@ -31,7 +31,9 @@ Comparator::Comparator(PointCloudReader& referenceReader, PointCloudReader& test
 
 Comparator::~Comparator() = default;
 
-Comparator::Options Comparator::defaultOptions() { return Options{pointAttributes, extraAttributes}; }
+Comparator::Options Comparator::defaultOptions() {
+    return Options{pointAttributes, extraAttributes};
+}
 
 const Comparator::PointSet& Comparator::getRemoved() const {
     CORE_ASSERT( pimpl );

@@ -11,12 +11,14 @@
 
 namespace Orvid::FileIoInterface::Readers::PointCloud {
 
-using Core::Logging::logMessage;
 using Core::Logging::LoggingType;
+using Core::Logging::logMessage;
 
 const char* const attributeNames[11] = {
-    "intensity", "nbReturns", "classificationFlags", "scannerChannel", "scanDirection", "edgeOfFlightLine",
-    "classification", "userData", "scanAngle", "sourceId", "color",
+    "intensity",      "nbReturns",     "classificationFlags",
+    "scannerChannel", "scanDirection", "edgeOfFlightLine",
+    "classification", "userData",      "scanAngle",
+    "sourceId",       "color",
 };
 
 bool isBefore(const std::unique_ptr<InputOutputPoint>& a, const std::unique_ptr<InputOutputPoint>& b) {
@@ -43,7 +45,9 @@ bool isWithinEpsilon(const InputOutputPoint& p, const InputOutputPoint& t, doubl
 ComparatorPImpl::ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader,
                                  Writer* displacementWriter, Writer* modifiedWriter, std::size_t capacity,
                                  double epsilon, Options options, unsigned short rgbEpsilon)
-    : removed(PointSet::key_compare(isBefore)), options(options), rgbEpsilon(rgbEpsilon) {
+    : removed(PointSet::key_compare(isBefore))
+    , options(options)
+    , rgbEpsilon(rgbEpsilon) {
     CORE_ASSERT( removed.key_comp() );
     logMessage(LoggingType::Info, "rgbEpsilon: " + std::to_string(this->rgbEpsilon));
     loadReference(referenceReader);
@@ -54,8 +58,10 @@ ComparatorPImpl::ComparatorPImpl(PointCloudReader& referenceReader, PointCloudRe
 }
 
 ComparatorPImpl::ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader,
-                                 std::size_t capacity, double epsilon, Options options, unsigned short rgbEpsilon)
-    : ComparatorPImpl(referenceReader, testReader, nullptr, nullptr, capacity, epsilon, options, rgbEpsilon) {}
+                                 std::size_t capacity, double epsilon, Options options,
+                                 unsigned short rgbEpsilon)
+    : ComparatorPImpl(referenceReader, testReader, nullptr, nullptr, capacity, epsilon, options, rgbEpsilon) {
+}
 
 void ComparatorPImpl::loadReference(PointCloudReader& reader) {
     CORE_ASSERT( reader.hasMoreLegs() );
@@ -122,7 +128,8 @@ void ComparatorPImpl::compareSample(PointList& sample, double epsilon, Writer* d
     }
 }
 
-ComparatorPImpl::Candidates ComparatorPImpl::findCandidates(const std::unique_ptr<InputOutputPoint>& testPoint) {
+ComparatorPImpl::Candidates
+ComparatorPImpl::findCandidates(const std::unique_ptr<InputOutputPoint>& testPoint) {
     const double time = testPoint->getTime();
     if (referenceHasNaNTime || std::isnan(time)) {
         return removed.equal_range(testPoint);
@@ -151,10 +158,9 @@ ComparatorPImpl::Candidates ComparatorPImpl::findCandidates(const std::unique_pt
     return {finger, last};
 }
 
-ComparatorPImpl::PointList::iterator ComparatorPImpl::classifyTestPoint(PointList& sample, PointList::iterator testIt,
-                                                                        Candidates candidates, double epsilon,
-                                                                        Writer* displacementWriter,
-                                                                        Writer* modifiedWriter) {
+ComparatorPImpl::PointList::iterator
+ComparatorPImpl::classifyTestPoint(PointList& sample, PointList::iterator testIt, Candidates candidates,
+                                   double epsilon, Writer* displacementWriter, Writer* modifiedWriter) {
     CORE_ASSERT( !sample.empty() );
     CORE_ASSERT( testIt != std::end( sample ) );
     CORE_ASSERT( *testIt );

@@ -39,9 +39,9 @@ public:
     using Writer = Outputs::PointCloud::PointCloudWriter;
     using EqualityMask = Utils::Enum::Flags<ComparedAttribute>;
 
-    ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader, Writer* displacementWriter,
-                    Writer* modifiedWriter, std::size_t capacity, double epsilon, Options options,
-                    unsigned short rgbEpsilon);
+    ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader,
+                    Writer* displacementWriter, Writer* modifiedWriter, std::size_t capacity, double epsilon,
+                    Options options, unsigned short rgbEpsilon);
     ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader, std::size_t capacity,
                     double epsilon, Options options, unsigned short rgbEpsilon);
 
@@ -55,12 +55,13 @@ private:
     using Candidates = std::pair<PointSet::iterator, PointSet::iterator>;
 
     void loadReference(PointCloudReader& reader);
-    void compareTest(PointCloudReader& reader, std::size_t capacity, double epsilon, Writer* displacementWriter,
-                     Writer* modifiedWriter);
+    void compareTest(PointCloudReader& reader, std::size_t capacity, double epsilon,
+                     Writer* displacementWriter, Writer* modifiedWriter);
     void compareSample(PointList& sample, double epsilon, Writer* displacementWriter, Writer* modifiedWriter);
     Candidates findCandidates(const std::unique_ptr<InputOutputPoint>& testPoint);
-    PointList::iterator classifyTestPoint(PointList& sample, PointList::iterator testIt, Candidates candidates,
-                                          double epsilon, Writer* displacementWriter, Writer* modifiedWriter);
+    PointList::iterator classifyTestPoint(PointList& sample, PointList::iterator testIt,
+                                          Candidates candidates, double epsilon, Writer* displacementWriter,
+                                          Writer* modifiedWriter);
 
     EqualityMask compareAttributes(const InputOutputPoint& t, const InputOutputPoint& r) const;
     void countDifferences(EqualityMask mask);
