@@ -99,6 +99,8 @@ json toJson(const ComparisonReport& report) {
     };
 }
 
+} // namespace
+
 std::string share(std::uint64_t count, std::uint64_t of) {
     if (of == 0) {
         return "-";
@@ -108,8 +110,6 @@ std::string share(std::uint64_t count, std::uint64_t of) {
          << " %";
     return text.str();
 }
-
-} // namespace
 
 std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report) {
     std::map<std::uint16_t, FlightLineRow> rows;

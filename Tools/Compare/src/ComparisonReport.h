@@ -67,6 +67,9 @@ struct FlightLineRow {
 /// Every flight line of either input or of the differences, by source id.
 std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report);
 
+/// "1.03 %" of `of`, or "-" when there is nothing to take a share of.
+std::string share(std::uint64_t count, std::uint64_t of);
+
 /// Whether any class that `failOn` names has points.
 bool differs(const ClassCounts& counts, const DifferenceClasses& failOn);
 

@@ -57,17 +57,20 @@ void toLasPoint(const SurveyPoint& generated, LasPoint& point) {
     point.setColor(generated.color);
 }
 
-PlantedChanges writeSurvey(const fs::path& folder, const ChangePlan& plan) {
+} // namespace
+
+std::vector<PlantedChanges> writeSurveyAsLas(const fs::path& folder, const SurveyParameters& parameters,
+                                             const ChangePlan& plan) {
     FileIoInterface::Las::LasWriterOptions options;
     options.pointFormat = 7;
     options.scaleOffset =
         FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
     options.adjustedStandardGpsTime = true;
     LasWriter writer(folder, options);
-    PlantedChanges planted;
-    for (std::size_t leg = 0; leg < DEMO_SURVEY.legs; ++leg) {
+    std::vector<PlantedChanges> planted;
+    for (std::size_t leg = 0; leg < parameters.legs; ++leg) {
         writer.beginLeg(SyntheticSurvey::legInformation(leg));
-        LegGenerator generator(DEMO_SURVEY, leg, plan);
+        LegGenerator generator(parameters, leg, plan);
         SurveyPoint generated;
         LasPoint point;
         while (generator.next(generated)) {
@@ -77,20 +80,20 @@ PlantedChanges writeSurvey(const fs::path& folder, const ChangePlan& plan) {
             }
         }
         writer.endLeg();
-        planted += generator.planted();
+        planted.push_back(generator.planted());
     }
     return planted;
 }
-
-} // namespace
 
 DemoSurvey writeDemoSurvey(fs::path folder) {
     if (folder.empty()) {
         folder = newTemporaryFolder();
     }
     DemoSurvey survey{folder, folder / "reference", folder / "test", {}};
-    writeSurvey(survey.reference, {});
-    survey.planted = writeSurvey(survey.test, DEMO_CHANGES);
+    writeSurveyAsLas(survey.reference, DEMO_SURVEY, {});
+    for (const PlantedChanges& leg : writeSurveyAsLas(survey.test, DEMO_SURVEY, DEMO_CHANGES)) {
+        survey.planted += leg;
+    }
     return survey;
 }
 

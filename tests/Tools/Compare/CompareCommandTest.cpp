@@ -3,7 +3,6 @@
 #include "Demo.h"
 
 #include <FileIoInterface/Las/LasReader.h>
-#include <FileIoInterface/Las/LasWriter.h>
 #include <SyntheticSurvey/SurveyGenerator.h>
 
 #include <nlohmann/json.hpp>
@@ -27,7 +26,6 @@ namespace fs = std::filesystem;
 using json = nlohmann::json;
 using namespace Orvid::FileIoInterface::Las;
 using namespace Orvid::SyntheticSurvey;
-using Orvid::FileIoInterface::Attribute::Value;
 
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
 const SurveyParameters SURVEY{3, 6000, 77};
@@ -89,34 +87,7 @@ json countsOf(const PlantedChanges& planted) {
 
 /// Writes a generated survey (the reference when `plan` is empty) as LAS legs; the changes per leg.
 std::vector<PlantedChanges> writeSurvey(const fs::path& folder, const ChangePlan& plan) {
-    LasWriterOptions options;
-    options.pointFormat = 7;
-    options.scaleOffset = LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
-    LasWriter writer(folder, options);
-    std::vector<PlantedChanges> planted;
-    for (std::size_t leg = 0; leg < SURVEY.legs; ++leg) {
-        writer.beginLeg(legInformation(leg));
-        LegGenerator generator(SURVEY, leg, plan);
-        SurveyPoint generated;
-        LasPoint point;
-        while (generator.next(generated)) {
-            point.values.assign({Value{generated.amplitude}, Value{generated.pulseWidth}});
-            point.setTime(generated.time);
-            point.setReturnNumber(generated.returnNumber);
-            point.setNbReturns(generated.nbReturns);
-            point.setX(generated.x);
-            point.setY(generated.y);
-            point.setZ(generated.z);
-            point.setClassification(generated.classification);
-            point.setSourceId(generated.sourceId);
-            if (!writer.write(point)) {
-                throw std::runtime_error(folder.string() + ": a generated point could not be written");
-            }
-        }
-        writer.endLeg();
-        planted.push_back(generator.planted());
-    }
-    return planted;
+    return Orvid::Compare::writeSurveyAsLas(folder, SURVEY, plan);
 }
 
 using Key = std::pair<double, std::size_t>;

@@ -46,17 +46,6 @@ details { margin: 4px 0; }
 code { font-size: 13px; }
 )";
 
-/// "1.03 %" of `of`, or "-" when there is nothing to take a share of.
-std::string share(std::uint64_t count, std::uint64_t of) {
-    if (of == 0) {
-        return "-";
-    }
-    std::ostringstream text;
-    text << std::fixed << std::setprecision(2) << 100.0 * static_cast<double>(count) / static_cast<double>(of)
-         << " %";
-    return text.str();
-}
-
 /// A measurement in coordinate units, to six significant digits.
 std::string measure(double value) {
     std::ostringstream text;
