@@ -2,6 +2,11 @@
 option(FILEIO_WERROR "Treat compiler warnings as errors" OFF)
 option(FILEIO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
+# Our own code only: third-party headers come in as system includes and stay quiet.
+set(FILEIO_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast
+    -Wnon-virtual-dtor -Woverloaded-virtual -Wsuggest-override -Wnull-dereference -Wdouble-promotion
+    -Wformat=2)
+
 function(fileio_configure_target target)
     target_compile_features(${target} PUBLIC cxx_std_17)
     set_target_properties(${target} PROPERTIES
@@ -9,7 +14,7 @@ function(fileio_configure_target target)
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
         POSITION_INDEPENDENT_CODE ON)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+    target_compile_options(${target} PRIVATE ${FILEIO_WARNINGS})
     # Assertion reports name source files relative to the repository root, also those of our inline
     # header code compiled into the targets of this build that use it.
     get_target_property(type ${target} TYPE)

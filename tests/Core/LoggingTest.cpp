@@ -8,8 +8,8 @@
 
 namespace {
 
-using Orvid::Core::Logging::logMessage;
 using Orvid::Core::Logging::LoggingType;
+using Orvid::Core::Logging::logMessage;
 using Orvid::Testing::AssertRecorder;
 using Orvid::Testing::LogLine;
 using Orvid::Testing::LogRecorder;
@@ -55,9 +55,10 @@ TEST(LogMessage, ReportsAnUnknownLevelAndLogsNothing) {
     AssertRecorder asserts;
     logMessage(static_cast<LoggingType>(5), "lost");
     EXPECT_THAT(log.lines(), IsEmpty());
-    EXPECT_THAT(asserts.messages(),
-                ElementsAre("CORE_NEVER_COME_HERE triggered: '\"Added a new LoggingType? This switch case needs "
-                            "to be updated\"'"));
+    EXPECT_THAT(
+        asserts.messages(),
+        ElementsAre("CORE_NEVER_COME_HERE triggered: '\"Added a new LoggingType? This switch case needs "
+                    "to be updated\"'"));
     EXPECT_EQ(asserts.reports()[0].file, "Core/include/Core/Logging/LoggingCallbackPrivate.h");
 }
 

@@ -19,7 +19,8 @@ TEST(CoreAssert, ReportsTheConditionAsWrittenWithFileAndLine) {
     AssertRecorder asserts;
     const std::unique_ptr<int> missing;
     const int capacity = 0;
-    CORE_ASSERT( capacity > 0 ); const std::uint64_t firstLine = __LINE__;
+    CORE_ASSERT( capacity > 0 );
+    const std::uint64_t firstLine = __LINE__;
     CORE_ASSERT(missing);
     CORE_ASSERT( capacity == 0 );
     ASSERT_EQ(asserts.reports().size(), 2U);
@@ -38,7 +39,8 @@ TEST(CoreAssert, NeverComeHereQuotesItsText) {
 
 TEST(CoreAssert, SetAssertHandlerReturnsTheHandlerItReplaces) {
     int calls = 0;
-    auto previous = Orvid::CoreAssert::setAssertHandler([&calls](const std::string&, const char*, std::uint64_t) { ++calls; });
+    auto previous = Orvid::CoreAssert::setAssertHandler(
+        [&calls](const std::string&, const char*, std::uint64_t) { ++calls; });
     CORE_ASSERT(false);
     auto mine = Orvid::CoreAssert::setAssertHandler(previous);
     ASSERT_TRUE(mine);
@@ -54,8 +56,8 @@ TEST(CoreAssert, DefaultHandlerLogsAtErrorLevelAndReturns) {
     Orvid::CoreAssert::setAssertHandler(previous);
     ASSERT_EQ(log.lines().size(), 1U);
     EXPECT_EQ(log.lines()[0].level, "error");
-    EXPECT_EQ(log.lines()[0].message,
-              "tests/Utils/CoreAssertTest.cpp:" + std::to_string(line) + ": CORE_ASSERT failed: '1 + 1 == 3'");
+    EXPECT_EQ(log.lines()[0].message, "tests/Utils/CoreAssertTest.cpp:" + std::to_string(line) +
+                                          ": CORE_ASSERT failed: '1 + 1 == 3'");
 }
 
 TEST(CoreAssert, APassingConditionReportsNothing) {

@@ -30,8 +30,10 @@ TEST(SafeCast, SignedToNarrowerSignedChecksBothBounds) {
     EXPECT_EQ(signedToNarrowerSigned<std::int16_t>(std::int32_t{-32768}), -32768);
     EXPECT_EQ(signedToNarrowerSigned<std::int16_t>(std::int32_t{32767}), 32767);
     EXPECT_THAT(asserts.reports(), IsEmpty());
-    EXPECT_EQ(signedToNarrowerSigned<std::int16_t>(std::int32_t{40000}), static_cast<std::int16_t>(40000 - 65536));
-    EXPECT_EQ(signedToNarrowerSigned<std::int16_t>(std::int32_t{-40000}), static_cast<std::int16_t>(-40000 + 65536));
+    EXPECT_EQ(signedToNarrowerSigned<std::int16_t>(std::int32_t{40000}),
+              static_cast<std::int16_t>(40000 - 65536));
+    EXPECT_EQ(signedToNarrowerSigned<std::int16_t>(std::int32_t{-40000}),
+              static_cast<std::int16_t>(-40000 + 65536));
     EXPECT_THAT(asserts.messages(), ElementsAre(assertText("value <= std::numeric_limits< D >::max()"),
                                                 assertText("value >= std::numeric_limits< D >::min()")));
 }

@@ -9,7 +9,8 @@
 
 int main() {
     int reports = 0;
-    Orvid::CoreAssert::setAssertHandler([&reports](const std::string&, const char*, std::uint64_t) { ++reports; });
+    Orvid::CoreAssert::setAssertHandler(
+        [&reports](const std::string&, const char*, std::uint64_t) { ++reports; });
     CORE_ASSERT(reports > 0);
 
     Orvid::FileIoInterface::Las::LasPoint point;
@@ -19,7 +20,7 @@ int main() {
     const Orvid::FileIoInterface::ColorRGB colour(1, 2, 3);
     const bool ok = reports == 1 && colour.isEquivalentTo(Orvid::FileIoInterface::ColorRGB::DEFAULT, 3) &&
                     Orvid::FileIoInterface::InputOutputPoint::epsilon() > 0.0 && copy->getX() == 12.5;
-    std::cout << "FileIoInterface " << FILEIOINTERFACE_VERSION_STRING << (ok ? ": consumer OK" : ": consumer FAILED")
-              << '\n';
+    std::cout << "FileIoInterface " << FILEIOINTERFACE_VERSION_STRING
+              << (ok ? ": consumer OK" : ": consumer FAILED") << '\n';
     return ok ? 0 : 1;
 }

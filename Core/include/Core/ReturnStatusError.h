@@ -10,7 +10,8 @@ namespace Orvid::Core {
 class ReturnStatusError : public std::runtime_error {
 public:
     explicit ReturnStatusError(const Utils::ErrorManagement::ReturnStatus& status)
-        : std::runtime_error(status.message()), mStatus(status) {}
+        : std::runtime_error(status.message())
+        , mStatus(status) {}
 
     const Utils::ErrorManagement::ReturnStatus& status() const noexcept { return mStatus; }
 

@@ -13,7 +13,9 @@ struct FILEIOINTERFACE_EXPORT ColorRGB {
     std::uint16_t blue = 0;
 
     constexpr ColorRGB(std::uint16_t red = 0, std::uint16_t green = 0, std::uint16_t blue = 0)
-        : red(red), green(green), blue(blue) {}
+        : red(red)
+        , green(green)
+        , blue(blue) {}
     constexpr ColorRGB(const ColorRGB&) = default;
     constexpr ColorRGB(ColorRGB&&) = default;
     ColorRGB& operator=(const ColorRGB&) = default;

@@ -38,8 +38,9 @@ struct FILEIOINTERFACE_EXPORT LegInformation {
     /// Takes `attributes` last, unlike the field order. An empty `lidarId` or `softwareId` becomes the
     /// library's default; every other field is stored as given.
     LegInformation(std::string name, const std::filesystem::path& filePath, std::string lidarId,
-                   std::optional<unsigned int> number, Maths::SpinDirection spinDirection, std::string comment,
-                   std::string softwareId, const std::vector<Attribute::Descriptor>& attributes);
+                   std::optional<unsigned int> number, Maths::SpinDirection spinDirection,
+                   std::string comment, std::string softwareId,
+                   const std::vector<Attribute::Descriptor>& attributes);
 
     LegInformation(const LegInformation& other);
     /// Moves the strings, the path and the descriptors, leaving the source's empty; copies `number`

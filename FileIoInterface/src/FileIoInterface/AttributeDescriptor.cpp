@@ -61,8 +61,12 @@ std::bitset<5> Descriptor::options() const {
     return bits;
 }
 
-double Descriptor::getScaleValue() const { return get<Scale>(); }
+double Descriptor::getScaleValue() const {
+    return get<Scale>();
+}
 
-double Descriptor::getOffsetValue() const { return get<Offset>(); }
+double Descriptor::getOffsetValue() const {
+    return get<Offset>();
+}
 
 } // namespace Orvid::FileIoInterface::Attribute

@@ -9,10 +9,14 @@ namespace Orvid::FileIoInterface {
 const std::string LegInformation::DEFAULT_LIDAR_ID = "Unknown LiDAR System";
 const std::string LegInformation::DEFAULT_SOFTWARE_ID = "rbContinua";
 
-LegInformation::LegInformation() : lidarId(DEFAULT_LIDAR_ID), softwareId(DEFAULT_SOFTWARE_ID) {}
+LegInformation::LegInformation()
+    : lidarId(DEFAULT_LIDAR_ID)
+    , softwareId(DEFAULT_SOFTWARE_ID) {}
 
 LegInformation::LegInformation(const std::vector<Attribute::Descriptor>& attributes)
-    : lidarId(DEFAULT_LIDAR_ID), attributes(attributes), softwareId(DEFAULT_SOFTWARE_ID) {}
+    : lidarId(DEFAULT_LIDAR_ID)
+    , attributes(attributes)
+    , softwareId(DEFAULT_SOFTWARE_ID) {}
 
 LegInformation::LegInformation(std::string name, std::optional<unsigned int> number,
                                Maths::SpinDirection spinDirection)

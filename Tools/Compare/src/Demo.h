@@ -21,9 +21,9 @@ struct DemoSurvey {
 /// Writes the survey that `parameters` describe (the reference when `plan` is empty) as LAS 1.4 legs
 /// "leg-<n>.las" of point format 7, at 1 cm, into `folder`; returns the changes planted in each leg.
 /// Throws Core::IOException when a file cannot be written.
-std::vector<SyntheticSurvey::PlantedChanges> writeSurveyAsLas(const std::filesystem::path& folder,
-                                                              const SyntheticSurvey::SurveyParameters& parameters,
-                                                              const SyntheticSurvey::ChangePlan& plan);
+std::vector<SyntheticSurvey::PlantedChanges>
+writeSurveyAsLas(const std::filesystem::path& folder, const SyntheticSurvey::SurveyParameters& parameters,
+                 const SyntheticSurvey::ChangePlan& plan);
 
 /// Writes three legs of about 100 000 points each, and a copy with moved, reclassified, altered,
 /// removed and added points, into `folder`/reference and `folder`/test (a new temporary folder when

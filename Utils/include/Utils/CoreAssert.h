@@ -22,14 +22,14 @@ ORVID_UTILS_EXPORT void assertFailed(const std::string& message, const char* fil
 } // namespace Orvid::CoreAssert
 
 /// Reports "CORE_ASSERT failed: '<condition as written>'" when the condition is false.
-#define CORE_ASSERT(condition)                                                                          \
-    do {                                                                                                \
-        if (!(condition)) {                                                                             \
-            ::Orvid::CoreAssert::assertFailed("CORE_ASSERT failed: '" #condition "'", __FILE__, __LINE__); \
-        }                                                                                               \
+#define CORE_ASSERT(condition)                                                                               \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            ::Orvid::CoreAssert::assertFailed("CORE_ASSERT failed: '" #condition "'", __FILE__, __LINE__);   \
+        }                                                                                                    \
     } while (false)
 
 /// Reports "CORE_NEVER_COME_HERE triggered: '<text as written>'" for a branch that must be unreachable;
 /// a string literal keeps its quotes in the report.
-#define CORE_NEVER_COME_HERE(text)                                                                      \
+#define CORE_NEVER_COME_HERE(text)                                                                           \
     ::Orvid::CoreAssert::assertFailed("CORE_NEVER_COME_HERE triggered: '" #text "'", __FILE__, __LINE__)

@@ -66,7 +66,9 @@ public:
     using pointer = const E*;
     using reference = E;
 
-    constexpr EnumIterator(std::uint32_t current, bool isEnd) : current(current), isEnd(isEnd) {}
+    constexpr EnumIterator(std::uint32_t current, bool isEnd)
+        : current(current)
+        , isEnd(isEnd) {}
 
     E operator*() const {
         CORE_ASSERT( !isEnd );
@@ -97,7 +99,9 @@ private:
 template <typename E>
 struct EnumRange {
     EnumIterator<E> begin() const { return EnumIterator<E>(0, false); }
-    EnumIterator<E> end() const { return EnumIterator<E>(static_cast<std::uint32_t>(EnumTraits<E>::last), true); }
+    EnumIterator<E> end() const {
+        return EnumIterator<E>(static_cast<std::uint32_t>(EnumTraits<E>::last), true);
+    }
 };
 
 /// `for (const E e : range<E>())` visits every enumerator of `E` once.

@@ -33,7 +33,8 @@ const double SHIFT = 0.25;
 
 /// A new folder in the system's temporary folder, removed with its contents when it goes.
 struct TemporaryFolder {
-    TemporaryFolder() : path(create()) {}
+    TemporaryFolder()
+        : path(create()) {}
     ~TemporaryFolder() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
@@ -56,7 +57,9 @@ std::string contentsOf(const fs::path& file) {
     return text.str();
 }
 
-json jsonIn(const fs::path& file) { return json::parse(contentsOf(file)); }
+json jsonIn(const fs::path& file) {
+    return json::parse(contentsOf(file));
+}
 
 struct Outcome {
     int status = -1;
@@ -81,8 +84,11 @@ Outcome run(const std::vector<std::string>& arguments, const fs::path& folder) {
 }
 
 json countsOf(const PlantedChanges& planted) {
-    return {{"removed", planted.removed}, {"added", planted.added}, {"modified", planted.moved},
-            {"mutated", planted.reclassified}, {"altered", planted.altered}};
+    return {{"removed", planted.removed},
+            {"added", planted.added},
+            {"modified", planted.moved},
+            {"mutated", planted.reclassified},
+            {"altered", planted.altered}};
 }
 
 /// Writes a generated survey (the reference when `plan` is empty) as LAS legs; the changes per leg.
@@ -127,7 +133,8 @@ protected:
         for (const PlantedChanges& leg : sPlanted) {
             sTotal += leg;
         }
-        for (const PlantedChanges& leg : writeSurvey(dropped(), ChangePlan{0.0, 0.0, 0.0, 0.02, 0.0, SHIFT})) {
+        for (const PlantedChanges& leg :
+             writeSurvey(dropped(), ChangePlan{0.0, 0.0, 0.0, 0.02, 0.0, SHIFT})) {
             sDropped += leg;
         }
     }
@@ -166,7 +173,8 @@ TEST_F(CompareGeneratedSurvey, TheJsonReportDescribesThePlantedChanges) {
     EXPECT_EQ(report["parameters"]["epsilon"], 0.01);
     EXPECT_EQ(report["parameters"]["epsilonSource"], "scale");
     EXPECT_EQ(report["parameters"]["capacity"], 4000);
-    EXPECT_EQ(report["inputs"]["test"]["points"], SURVEY.legs * SURVEY.pointsPerLeg - sTotal.removed + sTotal.added);
+    EXPECT_EQ(report["inputs"]["test"]["points"],
+              SURVEY.legs * SURVEY.pointsPerLeg - sTotal.removed + sTotal.added);
     EXPECT_EQ(report["result"], (json{{"different", true}, {"exitStatus", 1}}));
 
     json attributes = report["attributeDifferences"];
@@ -197,7 +205,8 @@ TEST_F(CompareGeneratedSurvey, TheJsonReportDescribesThePlantedChanges) {
 }
 
 TEST_F(CompareGeneratedSurvey, FailOnNamesTheClassesThatMakeTheExitStatusOne) {
-    const Outcome quiet = run({"--quiet", "--fail-on", "none", reference().string(), test().string()}, folder());
+    const Outcome quiet =
+        run({"--quiet", "--fail-on", "none", reference().string(), test().string()}, folder());
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(compare({}, dropped()).first, 1);
@@ -242,7 +251,8 @@ TEST_F(CompareGeneratedSurvey, OutWritesEachClassAsLasFilesThatReadBack) {
         written.insert(entry.path().filename().string());
     }
     // No staging folder left behind.
-    EXPECT_EQ(written, (std::set<std::string>{"added", "altered", "displacement", "modified", "mutated", "removed"}));
+    EXPECT_EQ(written,
+              (std::set<std::string>{"added", "altered", "displacement", "modified", "mutated", "removed"}));
 
     std::map<std::string, std::map<Key, LasPoint>> found;
     for (const std::string& kind : written) {
@@ -269,7 +279,8 @@ TEST_F(CompareGeneratedSurvey, OutWritesEachClassAsLasFilesThatReadBack) {
     }
     for (const auto& [key, point] : found["modified"]) {
         const LasPoint& read = after.at(key);
-        EXPECT_TRUE(point.getX() == read.getX() && point.getY() == read.getY() && point.getZ() == read.getZ());
+        EXPECT_TRUE(point.getX() == read.getX() && point.getY() == read.getY() &&
+                    point.getZ() == read.getZ());
     }
     // Within half the 0.01 scale of the files.
     for (const auto& [key, point] : found["displacement"]) {
@@ -316,8 +327,10 @@ protected:
 
 TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem) {
     const std::vector<std::pair<fs::path, std::string>> cases = {
-        {sFolder->path / "missing.las", "no such file"},     {sFolder->path / "notes.las", "not a LAS file"},
-        {sFolder->path / "cut.las", "announces 829 points"}, {sFolder->path / "cut-header.las", "truncated header"},
+        {sFolder->path / "missing.las", "no such file"},
+        {sFolder->path / "notes.las", "not a LAS file"},
+        {sFolder->path / "cut.las", "announces 829 points"},
+        {sFolder->path / "cut-header.las", "truncated header"},
         {SAMPLES / "1.2_2.las", "point format 2 has no GPS time"}};
     for (const auto& [bad, problem] : cases) {
         for (const bool asTest : {false, true}) {
@@ -333,7 +346,8 @@ TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem)
 TEST_F(CompareErrors, UsageErrorsExitWithStatusTwo) {
     EXPECT_NE(refused({sGood}).err.find("REFERENCE TEST"), std::string::npos);
     for (const char* epsilon : {"-1", "0", "abc", "0.01x"}) {
-        EXPECT_NE(refused({"--epsilon", epsilon, sGood, sGood}).err.find("--epsilon"), std::string::npos) << epsilon;
+        EXPECT_NE(refused({"--epsilon", epsilon, sGood, sGood}).err.find("--epsilon"), std::string::npos)
+            << epsilon;
     }
     EXPECT_NE(refused({"--fail-on", "moved", sGood, sGood}).err.find("'moved'"), std::string::npos);
 }
@@ -358,10 +372,11 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
     EXPECT_EQ(unreliable.status, 1) << unreliable.err;
     written = jsonIn(report);
     EXPECT_EQ(written["inputs"]["test"]["nanTimes"], 1);
-    EXPECT_EQ(written["warnings"],
-              (json{"reference: 432 points share their (GPS time, return number) with an earlier point; their "
-                    "pairing is ambiguous",
-                    "test: 1 point has a NaN GPS time; their pairing is unreliable"}));
+    EXPECT_EQ(
+        written["warnings"],
+        (json{"reference: 432 points share their (GPS time, return number) with an earlier point; their "
+              "pairing is ambiguous",
+              "test: 1 point has a NaN GPS time; their pairing is unreliable"}));
     EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
 }
 

@@ -53,7 +53,9 @@ double DefaultStrategy::approximateSizePerPoint() const {
     return static_cast<double>(bytes) * szRatio;
 }
 
-double DefaultStrategy::requiredOverlap() const { return overlap; }
+double DefaultStrategy::requiredOverlap() const {
+    return overlap;
+}
 
 DefaultStrategy::DefaultStrategy(const DefaultStrategy& other) = default;
 

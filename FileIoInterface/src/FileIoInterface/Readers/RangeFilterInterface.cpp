@@ -9,6 +9,8 @@ RangeFilterInterface::RangeFilterInterface(const RangeFilterInterface& other) = 
 
 RangeFilterInterface::~RangeFilterInterface() = default;
 
-bool RangeFilterInterface::isRangeFilterEnabled() const { return rangeFilterEnabled; }
+bool RangeFilterInterface::isRangeFilterEnabled() const {
+    return rangeFilterEnabled;
+}
 
 } // namespace Orvid::FileIoInterface::Readers

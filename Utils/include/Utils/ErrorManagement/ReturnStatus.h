@@ -21,7 +21,9 @@ public:
     const std::string& message() const noexcept { return mMessage; }
 
 private:
-    ReturnStatus(bool succeeded, std::string message) : mSucceeded(succeeded), mMessage(std::move(message)) {}
+    ReturnStatus(bool succeeded, std::string message)
+        : mSucceeded(succeeded)
+        , mMessage(std::move(message)) {}
 
     bool mSucceeded = true;
     std::string mMessage;

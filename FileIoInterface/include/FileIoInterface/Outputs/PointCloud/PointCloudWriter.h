@@ -1,9 +1,9 @@
 #pragma once
 
+#include <Core/ReturnStatusError.h>
 #include <FileIoInterface/FileIoInterfaceExport.h>
 #include <FileIoInterface/InputOutputPoint.h>
 #include <FileIoInterface/LegInformation.h>
-#include <Core/ReturnStatusError.h>
 #include <Utils/ErrorManagement/ReturnStatus.h>
 
 namespace Orvid::FileIoInterface::Outputs::PointCloud {

@@ -36,7 +36,8 @@ PointCloudReader& operator>>(PointCloudReader& reader, std::unique_ptr<InputOutp
     return reader;
 }
 
-PointCloudReader& operator>>(PointCloudReader& reader, std::vector<std::unique_ptr<InputOutputPoint>>& points) {
+PointCloudReader& operator>>(PointCloudReader& reader,
+                             std::vector<std::unique_ptr<InputOutputPoint>>& points) {
     points = reader.read(0);
     return reader;
 }

@@ -5,7 +5,8 @@
 namespace Orvid::FileIoInterface::Readers::PointCloud {
 
 SynchronizedReader::SynchronizedReader(std::string systemId, std::string softwareId)
-    : systemId(std::move(systemId)), softwareId(std::move(softwareId)) {}
+    : systemId(std::move(systemId))
+    , softwareId(std::move(softwareId)) {}
 
 SynchronizedReader::SynchronizedReader(const SynchronizedReader& other) = default;
 
@@ -13,8 +14,12 @@ SynchronizedReader& SynchronizedReader::operator=(const SynchronizedReader& othe
 
 SynchronizedReader::~SynchronizedReader() = default;
 
-const std::string& SynchronizedReader::getSystemId() const { return systemId; }
+const std::string& SynchronizedReader::getSystemId() const {
+    return systemId;
+}
 
-const std::string& SynchronizedReader::getSoftwareId() const { return softwareId; }
+const std::string& SynchronizedReader::getSoftwareId() const {
+    return softwareId;
+}
 
 } // namespace Orvid::FileIoInterface::Readers::PointCloud

@@ -30,7 +30,6 @@ public:
 
     std::unique_ptr<InputOutputPoint> clone() const override;
 
-
     double getTime() const override { return mTime; }
     std::size_t getReturnNumber() const override { return mReturnNumber; }
     double getX() const override { return mX; }
