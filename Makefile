@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build demo test bench fuzz install clean
+.PHONY: all setup configure build demo test bench fuzz format lint install clean
 
 all: build
 
@@ -43,6 +43,16 @@ fuzz:
 	-cp ../shared/data/las/*.las $(FUZZ_BUILD_DIR)/corpus/las/
 	$(FUZZ_BUILD_DIR)/fuzz/LasReaderFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 		-malloc_limit_mb=64 -timeout=10 $(FUZZ_BUILD_DIR)/corpus/las
+
+# Formats every source in place; CI runs the same with --check.
+format:
+	@scripts/setup.sh clang-format
+	scripts/format.sh
+
+# clang-tidy with the checks of .clang-tidy, on the sources of $(BUILD_DIR).
+lint: setup
+	@scripts/setup.sh clang-tidy
+	scripts/lint.sh $(BUILD_DIR)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),$(BUILD_DIR)/stage)

@@ -154,6 +154,6 @@ void registerAll() {
     }
 }
 
-const bool registered = (registerAll(), true);
+const bool REGISTERED = (registerAll(), true);
 
 } // namespace

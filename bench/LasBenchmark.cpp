@@ -4,6 +4,8 @@
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LasWriter.h>
 
+#include "TemporaryFolder.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -23,25 +25,9 @@ constexpr std::size_t POINT_COUNT = std::size_t{10} << 20;
 // Points are written from a pool larger than the caches, as from a cloud held in memory.
 constexpr std::size_t POOL_SIZE = std::size_t{1} << 20;
 
-class BenchmarkFolder {
-public:
-    BenchmarkFolder()
-        : mPath(std::filesystem::temp_directory_path() / ("las-benchmark-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(mPath);
-    }
-    ~BenchmarkFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(mPath, ignored);
-    }
-    const std::filesystem::path& path() const { return mPath; }
-
-private:
-    std::filesystem::path mPath;
-};
-
 const std::filesystem::path& folder() {
-    static const BenchmarkFolder instance;
-    return instance.path();
+    static const TemporaryFolder instance("las-benchmark");
+    return instance.path;
 }
 
 std::vector<Attribute::Descriptor> attributesOf(std::uint8_t format) {
@@ -66,7 +52,7 @@ const std::vector<LasPoint>& pool(std::uint8_t format) {
         points.resize(POOL_SIZE);
         for (std::size_t index = 0; index < POOL_SIZE; ++index) {
             LasPoint& point = points[index];
-            const double line = static_cast<double>(index / 200);
+            const double line = std::floor(static_cast<double>(index) / 200.0);
             const double across = static_cast<double>(index % 200) - 100.0;
             point.setX(500000.0 + across * 0.5);
             point.setY(4000000.0 + line * 0.7);
@@ -167,7 +153,7 @@ void BM_PlainSequentialRead(benchmark::State& state) {
         std::fclose(file);
     }
     const double seconds = secondsSince(start);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
     ceilingRates[format] = reportPoints(state, seconds);
 }
 

@@ -1,24 +1,26 @@
 #include <Utils/CoreAssert.h>
 
-#include <Core/Logging/Logger.h>
-
 #include <iostream>
 #include <utility>
 
 namespace Orvid::CoreAssert {
 namespace {
 
-void reportThroughLog(const std::string& message, const char* file, std::uint64_t line) {
-    const std::string report = std::string(file) + ':' + std::to_string(line) + ": " + message;
-    if (Core::Logging::sLogger.expired() && !Core::Logging::sLoggingFunction) {
-        std::cerr << report << '\n';
-        return;
-    }
-    Core::Logging::logError(report);
+void writeToStandardError(const std::string& report) {
+    std::cerr << report << '\n';
+}
+
+ReportRoute& currentRoute() {
+    static ReportRoute route = writeToStandardError;
+    return route;
+}
+
+void reportThroughRoute(const std::string& message, const char* file, std::uint64_t line) {
+    currentRoute()(std::string(file) + ':' + std::to_string(line) + ": " + message);
 }
 
 AssertHandler& currentHandler() {
-    static AssertHandler handler = reportThroughLog;
+    static AssertHandler handler = reportThroughRoute;
     return handler;
 }
 
@@ -26,9 +28,16 @@ AssertHandler& currentHandler() {
 
 AssertHandler setAssertHandler(AssertHandler handler) {
     if (!handler) {
-        handler = reportThroughLog;
+        handler = reportThroughRoute;
     }
     return std::exchange(currentHandler(), std::move(handler));
+}
+
+ReportRoute setDefaultReportRoute(ReportRoute route) {
+    if (!route) {
+        route = writeToStandardError;
+    }
+    return std::exchange(currentRoute(), std::move(route));
 }
 
 void assertFailed(const std::string& message, const char* file, std::uint64_t line) {

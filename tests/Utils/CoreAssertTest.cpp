@@ -19,8 +19,8 @@ TEST(CoreAssert, ReportsTheConditionAsWrittenWithFileAndLine) {
     AssertRecorder asserts;
     const std::unique_ptr<int> missing;
     const int capacity = 0;
+    const std::uint64_t firstLine = __LINE__ + 1;
     CORE_ASSERT( capacity > 0 );
-    const std::uint64_t firstLine = __LINE__;
     CORE_ASSERT(missing);
     CORE_ASSERT( capacity == 0 );
     ASSERT_EQ(asserts.reports().size(), 2U);

@@ -1,5 +1,7 @@
 #include <Core/Logging/Logger.h>
 
+#include <Utils/CoreAssert.h>
+
 #include <iostream>
 
 namespace Orvid::Core::Logging {
@@ -22,6 +24,19 @@ void dispatch(Member member, const std::string& message) {
         sLoggingFunction(message);
     }
 }
+
+/// Assertion reports go to the log at error level, or to standard error while nobody listens.
+void reportAssertion(const std::string& report) {
+    if (sLogger.expired() && !sLoggingFunction) {
+        std::cerr << report << '\n';
+        return;
+    }
+    logError(report);
+}
+
+// Loading the logging service routes the utilities layer's assertion reports through it: that layer
+// sits below this one and cannot call it.
+const bool ASSERTION_REPORTS_ROUTED = (CoreAssert::setDefaultReportRoute(reportAssertion), true);
 
 } // namespace
 

@@ -12,10 +12,10 @@ struct FILEIOINTERFACE_EXPORT ColorRGB {
     std::uint16_t green = 0;
     std::uint16_t blue = 0;
 
-    constexpr ColorRGB(std::uint16_t red = 0, std::uint16_t green = 0, std::uint16_t blue = 0)
-        : red(red)
-        , green(green)
-        , blue(blue) {}
+    constexpr ColorRGB(std::uint16_t r = 0, std::uint16_t g = 0, std::uint16_t b = 0)
+        : red(r)
+        , green(g)
+        , blue(b) {}
     constexpr ColorRGB(const ColorRGB&) = default;
     constexpr ColorRGB(ColorRGB&&) = default;
     ColorRGB& operator=(const ColorRGB&) = default;

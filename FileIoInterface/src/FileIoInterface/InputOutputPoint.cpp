@@ -2,8 +2,8 @@
 
 namespace Orvid::FileIoInterface {
 
-InputOutputPoint::InputOutputPoint(const std::vector<Attribute::Value>& values)
-    : values(values) {}
+InputOutputPoint::InputOutputPoint(const std::vector<Attribute::Value>& initialValues)
+    : values(initialValues) {}
 
 InputOutputPoint::InputOutputPoint(const InputOutputPoint& other) = default;
 

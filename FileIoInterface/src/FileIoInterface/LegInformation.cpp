@@ -13,31 +13,39 @@ LegInformation::LegInformation()
     : lidarId(DEFAULT_LIDAR_ID)
     , softwareId(DEFAULT_SOFTWARE_ID) {}
 
-LegInformation::LegInformation(const std::vector<Attribute::Descriptor>& attributes)
+LegInformation::LegInformation(const std::vector<Attribute::Descriptor>& legAttributes)
     : lidarId(DEFAULT_LIDAR_ID)
-    , attributes(attributes)
+    , attributes(legAttributes)
     , softwareId(DEFAULT_SOFTWARE_ID) {}
 
-LegInformation::LegInformation(std::string name, std::optional<unsigned int> number,
-                               Maths::SpinDirection spinDirection)
-    : name(std::move(name))
+LegInformation::LegInformation(std::string legName, std::optional<unsigned int> legNumber,
+                               Maths::SpinDirection legSpinDirection)
+    : name(std::move(legName))
     , lidarId(DEFAULT_LIDAR_ID)
-    , number(number)
-    , spinDirection(spinDirection)
+    , number(legNumber)
+    , spinDirection(legSpinDirection)
     , softwareId(DEFAULT_SOFTWARE_ID) {}
 
-LegInformation::LegInformation(std::string name, const std::filesystem::path& filePath, std::string lidarId,
-                               std::optional<unsigned int> number, Maths::SpinDirection spinDirection,
-                               std::string comment, std::string softwareId,
-                               const std::vector<Attribute::Descriptor>& attributes)
-    : name(std::move(name))
-    , filePath(filePath)
-    , lidarId(lidarId.empty() ? DEFAULT_LIDAR_ID : std::move(lidarId))
-    , number(number)
-    , spinDirection(spinDirection)
-    , attributes(attributes)
-    , comment(std::move(comment))
-    , softwareId(softwareId.empty() ? DEFAULT_SOFTWARE_ID : std::move(softwareId)) {}
+LegInformation::LegInformation(std::string legName, const std::filesystem::path& legFilePath,
+                               std::string legLidarId, std::optional<unsigned int> legNumber,
+                               Maths::SpinDirection legSpinDirection, std::string legComment,
+                               std::string legSoftwareId,
+                               const std::vector<Attribute::Descriptor>& legAttributes)
+    : name(std::move(legName))
+    , filePath(legFilePath)
+    , lidarId(std::move(legLidarId))
+    , number(legNumber)
+    , spinDirection(legSpinDirection)
+    , attributes(legAttributes)
+    , comment(std::move(legComment))
+    , softwareId(std::move(legSoftwareId)) {
+    if (lidarId.empty()) {
+        lidarId = DEFAULT_LIDAR_ID;
+    }
+    if (softwareId.empty()) {
+        softwareId = DEFAULT_SOFTWARE_ID;
+    }
+}
 
 LegInformation::LegInformation(const LegInformation& other) = default;
 

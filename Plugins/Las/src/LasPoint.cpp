@@ -7,8 +7,8 @@ namespace Orvid::FileIoInterface::Las {
 // Every point of a cloud is one object: keep it within a cache line and a half beside its values.
 static_assert(sizeof(LasPoint) <= 96, "LasPoint grew beyond 96 bytes");
 
-LasPoint::LasPoint(const std::vector<Attribute::Value>& values)
-    : InputOutputPoint(values) {}
+LasPoint::LasPoint(const std::vector<Attribute::Value>& initialValues)
+    : InputOutputPoint(initialValues) {}
 
 LasPoint::LasPoint(const LasPoint& other)
     : InputOutputPoint(other)

@@ -16,6 +16,14 @@ using AssertHandler = std::function<void(const std::string& message, const char*
 /// listens) and returns, so the caller carries on.
 ORVID_UTILS_EXPORT AssertHandler setAssertHandler(AssertHandler handler);
 
+/// Where the default handler sends its "<file>:<line>: <message>" line.
+using ReportRoute = std::function<void(const std::string& report)>;
+
+/// Installs the default handler's destination and returns the one it replaces; an empty route
+/// restores standard error. The logging layer installs its own when it is loaded, so that this layer
+/// needs to know nothing of it.
+ORVID_UTILS_EXPORT ReportRoute setDefaultReportRoute(ReportRoute route);
+
 /// Reports a failed assertion to the current handler. Returns when the handler returns.
 ORVID_UTILS_EXPORT void assertFailed(const std::string& message, const char* file, std::uint64_t line);
 

@@ -66,9 +66,9 @@ public:
     using pointer = const E*;
     using reference = E;
 
-    constexpr EnumIterator(std::uint32_t current, bool isEnd)
-        : current(current)
-        , isEnd(isEnd) {}
+    constexpr EnumIterator(std::uint32_t value, bool end)
+        : current(value)
+        , isEnd(end) {}
 
     E operator*() const {
         CORE_ASSERT( !isEnd );

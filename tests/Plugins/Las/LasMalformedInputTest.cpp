@@ -15,6 +15,7 @@ using namespace Orvid::Testing::Las;
 using Bytes = std::vector<std::uint8_t>;
 
 struct Malformed {
+    const char* name;
     std::uint8_t minor;
     std::uint8_t format;
     std::uint32_t points;
@@ -25,53 +26,69 @@ struct Malformed {
 // A crafted LAS 1.<minor> file of the format with that many points, once changed: the error it gives.
 // clang-format off
 const Malformed CASES[] = {
-    {2, 1, 0, [](Bytes& b) { b.clear(); }, "not a LAS file (0 bytes)"},
-    {2, 1, 0, [](Bytes& b) { std::memcpy(b.data(), "PK\3\4", 4); }, "not a LAS file (signature 'PK\\x03\\x04')"},
-    {2, 1, 0, [](Bytes& b) { b.resize(100); }, "truncated header (100 bytes, a LAS header has at least 227)"},
-    {4, 6, 0, [](Bytes& b) { b.resize(300); }, "truncated header (header size 375, file has 300 bytes)"},
-    {2, 1, 0, [](Bytes& b) { b[24] = 2; b[25] = 0; }, "unsupported LAS version 2.0 (byte 24)"},
-    {4, 6, 0, [](Bytes& b) { b[104] = 11; }, "unsupported point format 11 (byte 104)"},
-    {4, 6, 0, [](Bytes& b) { b[104] = 0x86; },
+    {"Empty", 2, 1, 0, [](Bytes& b) { b.clear(); }, "not a LAS file (0 bytes)"},
+    {"NotLasSignature", 2, 1, 0, [](Bytes& b) { std::memcpy(b.data(), "PK\3\4", 4); },
+     "not a LAS file (signature 'PK\\x03\\x04')"},
+    {"ShorterThanAnyHeader", 2, 1, 0, [](Bytes& b) { b.resize(100); },
+     "truncated header (100 bytes, a LAS header has at least 227)"},
+    {"ShorterThanItsHeaderSize", 4, 6, 0, [](Bytes& b) { b.resize(300); },
+     "truncated header (header size 375, file has 300 bytes)"},
+    {"UnknownVersion", 2, 1, 0, [](Bytes& b) { b[24] = 2; b[25] = 0; },
+     "unsupported LAS version 2.0 (byte 24)"},
+    {"UnknownPointFormat", 4, 6, 0, [](Bytes& b) { b[104] = 11; }, "unsupported point format 11 (byte 104)"},
+    {"CompressedPointData", 4, 6, 0, [](Bytes& b) { b[104] = 0x86; },
      "compressed point data (point format byte 0x86 at byte 104) is not supported"},
-    {2, 1, 0, [](Bytes& b) { put<std::uint16_t>(b, 94, 200); },
+    {"HeaderSizeTooSmall", 2, 1, 0, [](Bytes& b) { put<std::uint16_t>(b, 94, 200); },
      "header size 200 (byte 94) is smaller than the 227 bytes of a LAS header"},
-    {2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 96, 100); },
+    {"PointDataInsideHeader", 2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 96, 100); },
      "offset to point data 100 (byte 96) lies inside the header (227 bytes)"},
-    {2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 96, 5000); },
+    {"PointDataBeyondEnd", 2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 96, 5000); },
      "offset to point data 5000 (byte 96) lies beyond the end of the file (227 bytes)"},
-    {2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 100, 1); },
+    {"VlrCountBeyondPointData", 2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 100, 1); },
      "VLR 0 at byte 227 runs past the offset to point data (227; 1 VLRs announced)"},
-    {2, 1, 0, [](Bytes& b) { addVlr(b, "LASF_Spec", 3, Bytes(10)); put<std::uint16_t>(b, 227 + 20, 500); },
+    {"VlrPayloadBeyondPointData", 2, 1, 0,
+     [](Bytes& b) { addVlr(b, "LASF_Spec", 3, Bytes(10)); put<std::uint16_t>(b, 227 + 20, 500); },
      "VLR 0 at byte 227 ('LASF_Spec' 3, 54 + 500 bytes) runs past the offset to point data (291)"},
-    {2, 1, 3, [](Bytes& b) { put<std::uint32_t>(b, 107, 4000000000U); },
+    {"LegacyCountBeyondFile", 2, 1, 3, [](Bytes& b) { put<std::uint32_t>(b, 107, 4000000000U); },
      "header announces 4000000000 points but the file holds only 3 (84 bytes from byte 227, 28 per point)"},
-    {4, 6, 2, [](Bytes& b) { put<std::uint32_t>(b, 107, 0); put<std::uint64_t>(b, 247, ~std::uint64_t{0}); },
+    {"ExtendedCountBeyondFile", 4, 6, 2,
+     [](Bytes& b) { put<std::uint32_t>(b, 107, 0); put<std::uint64_t>(b, 247, ~std::uint64_t{0}); },
      "header announces 18446744073709551615 points but the file holds only 2 (60 bytes from byte 375, 30 per "
      "point)"},
-    {2, 3, 1, [](Bytes& b) { put<std::uint16_t>(b, 105, 20); },
+    {"RecordShorterThanFormat", 2, 3, 1, [](Bytes& b) { put<std::uint16_t>(b, 105, 20); },
      "point record length 20 (byte 105) is shorter than point format 3 needs (34)"},
-    {2, 1, 0, [](Bytes& b) { put<double>(b, 131, -0.01); },
+    {"NegativeXScale", 2, 1, 0, [](Bytes& b) { put<double>(b, 131, -0.01); },
      "X scale factor -0.01 (byte 131) is not a positive number from 1e-12 to 1e6"},
-    {2, 1, 0, [](Bytes& b) { put<double>(b, 139, 0.0); },
+    {"ZeroYScale", 2, 1, 0, [](Bytes& b) { put<double>(b, 139, 0.0); },
      "Y scale factor 0 (byte 139) is not a positive number from 1e-12 to 1e6"},
-    {2, 1, 0, [](Bytes& b) { put<double>(b, 147, 1e300); },
+    {"HugeZScale", 2, 1, 0, [](Bytes& b) { put<double>(b, 147, 1e300); },
      "Z scale factor 1e+300 (byte 147) is not a positive number from 1e-12 to 1e6"},
-    {2, 1, 0, [](Bytes& b) { put<double>(b, 147, std::nan("")); },
+    {"NanZScale", 2, 1, 0, [](Bytes& b) { put<double>(b, 147, std::nan("")); },
      "Z scale factor nan (byte 147) is not a positive number from 1e-12 to 1e6"},
-    {2, 1, 0, [](Bytes& b) { put<double>(b, 163, std::numeric_limits<double>::infinity()); },
+    {"InfiniteYOffset", 2, 1, 0,
+     [](Bytes& b) { put<double>(b, 163, std::numeric_limits<double>::infinity()); },
      "Y offset inf (byte 163) is not finite"},
 };
 // clang-format on
 
-TEST(LasMalformedInput, EachProblemIsNamedWithTheFile) {
+class LasMalformedFile : public testing::TestWithParam<Malformed> {};
+
+TEST_P(LasMalformedFile, IsRefusedWithTheFileAndTheProblem) {
+    const TemporaryFolder folder;
+    const std::filesystem::path path = folder / "input.las";
+    const Malformed& malformed = GetParam();
+    Bytes bytes = craftLas(malformed.minor, malformed.format, malformed.points);
+    malformed.change(bytes);
+    writeBytes(path, bytes);
+    EXPECT_EQ(ioErrorOf([&path] { readPoints(path); }), path.string() + ": " + malformed.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LasMalformedFile, testing::ValuesIn(CASES),
+                         [](const testing::TestParamInfo<Malformed>& param) { return param.param.name; });
+
+TEST(LasMalformedInput, AbsentAndShortenedFilesAreNamed) {
     TemporaryFolder folder;
     const std::filesystem::path path = folder / "input.las";
-    for (const Malformed& malformed : CASES) {
-        Bytes bytes = craftLas(malformed.minor, malformed.format, malformed.points);
-        malformed.change(bytes);
-        writeBytes(path, bytes);
-        EXPECT_EQ(ioErrorOf([&path] { readPoints(path); }), path.string() + ": " + malformed.message);
-    }
     EXPECT_THROW(Las::readLasHeader(folder / "absent.las"), Orvid::Core::IOException);
 
     // A file cut short after the header was read.

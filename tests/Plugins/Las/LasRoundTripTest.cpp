@@ -14,14 +14,14 @@ using namespace Orvid::Testing::Las;
 std::vector<std::uint8_t> randomLas(std::uint8_t minor, std::uint8_t format) {
     constexpr std::uint32_t POINTS = 60;
     constexpr std::uint16_t EXTRA_BYTES = 1 + 1 + 2 + 2 + 4 + 4 + 8 + 8 + 4 + 8 + 3;
-    std::vector<std::uint8_t> descriptors(10 * 192, 0);
+    std::vector<std::uint8_t> descriptors(std::size_t{10} * 192, 0);
     for (std::uint8_t type = 1; type <= 10; ++type) {
-        const std::size_t at = (type - 1u) * 192u;
+        const std::size_t at = std::size_t{type - 1u} * 192u;
         descriptors[at + 2] = type;
         descriptors[at + 3] = 0x1F;
         descriptors[at + 4] = static_cast<std::uint8_t>('a' + type); // the name
         // No-data, min and max: 1.5 for the floating types, 100 for the others.
-        for (const std::size_t slot : {40, 64, 88}) {
+        for (const std::size_t slot : {40u, 64u, 88u}) {
             put<std::uint64_t>(descriptors, at + slot, type >= 9 ? 0x3FF8000000000000 : 100);
         }
         put<double>(descriptors, at + 112, 0.25);

@@ -150,11 +150,17 @@ auto extra(std::size_t index) {
     return [index](const LasPoint& point) { return std::get<T>(point.values[index]); };
 }
 
-const auto classOf = [](const LasPoint& point) { return point.getClassification(); };
-const auto redOf = [](const LasPoint& point) { return point.getColor().red; };
-const auto overlapOf = [](const LasPoint& point) {
-    return point.getClassificationFlags().has(ClassificationFlag::Overlap);
-};
+double classOf(const LasPoint& point) {
+    return point.getClassification();
+}
+
+double redOf(const LasPoint& point) {
+    return point.getColor().red;
+}
+
+double overlapOf(const LasPoint& point) {
+    return point.getClassificationFlags().has(ClassificationFlag::Overlap) ? 1.0 : 0.0;
+}
 
 TEST(LasSampleValues, TimesReturnsClassesColoursFlagsChannelsAndScanAngles) {
     const auto rgbOnly = readPoints(sampleFile("1.2_2.las"));

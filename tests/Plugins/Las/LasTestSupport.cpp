@@ -9,25 +9,11 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <stdlib.h>
 #include <tuple>
 
 namespace Orvid::Testing::Las {
 
 using namespace FileIoInterface::Las;
-
-TemporaryFolder::TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "las-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a folder from " + pattern);
-    }
-    path = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
 
 std::filesystem::path sampleFile(const std::string& name) {
     return std::filesystem::path(LAS_SAMPLE_DIR) / name;

@@ -3,6 +3,8 @@
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasPoint.h>
 
+#include "TemporaryFolder.h"
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -11,15 +13,6 @@
 #include <vector>
 
 namespace Orvid::Testing::Las {
-
-/// A fresh folder under the system's temporary folder, removed with everything in it on destruction.
-struct TemporaryFolder {
-    TemporaryFolder();
-    ~TemporaryFolder();
-    std::filesystem::path operator/(const std::string& name) const { return path / name; }
-
-    std::filesystem::path path;
-};
 
 /// A file of the shared sample folder.
 std::filesystem::path sampleFile(const std::string& name);

@@ -98,7 +98,7 @@ TEST_F(LasWriterTest, DiskFullFailsTheWriteTheInsertionAndTheLegWithoutAFinalFil
 }
 
 TEST_F(LasWriterTest, EndLegCompletesCountsByReturnAndBounds) {
-    for (const auto& [minor, format] : {std::pair<int, int>{2, 1}, {4, 1}, {4, 6}}) {
+    for (const auto& [minor, format] : {std::pair<std::uint8_t, std::uint8_t>{2, 1}, {4, 1}, {4, 6}}) {
         const std::string name = "counts" + std::to_string(minor) + std::to_string(format);
         const LasHeader header =
             writeLeg(legNamed(name), fixedOptions(minor, format), pointAt(1010, 1990, -5, 1),

@@ -1,6 +1,7 @@
 // orvid-compare run as a process on generated surveys with known changes and on the shared LAS
 // samples: exit statuses, messages, the JSON report and the LAS outputs against what was planted.
 #include "Demo.h"
+#include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasReader.h>
 #include <SyntheticSurvey/SurveyGenerator.h>
@@ -30,26 +31,6 @@ using namespace Orvid::SyntheticSurvey;
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
 const SurveyParameters SURVEY{3, 6000, 77};
 const double SHIFT = 0.25;
-
-/// A new folder in the system's temporary folder, removed with its contents when it goes.
-struct TemporaryFolder {
-    TemporaryFolder()
-        : path(create()) {}
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    static fs::path create() {
-        std::string pattern = (fs::temp_directory_path() / "orvid-compare-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error(pattern + ": cannot create a temporary folder");
-        }
-        return pattern;
-    }
-    const fs::path path;
-};
 
 std::string contentsOf(const fs::path& file) {
     std::ostringstream text;
@@ -314,7 +295,7 @@ protected:
         const fs::path report = sFolder->path / "report.json";
         const fs::path out = sFolder->path / "differences";
         arguments.insert(arguments.begin(), {"--json", report.string(), "--out", out.string()});
-        const Outcome outcome = run(arguments, sFolder->path);
+        Outcome outcome = run(arguments, sFolder->path);
         EXPECT_EQ(outcome.status, 2);
         EXPECT_FALSE(fs::exists(report) || fs::exists(out));
         EXPECT_EQ(outcome.out, "");
@@ -322,7 +303,7 @@ protected:
     }
 
     inline static std::unique_ptr<TemporaryFolder> sFolder;
-    inline static const std::string sGood = (SAMPLES / "autzen-bmx-2010.las").string();
+    inline static const std::string GOOD_SAMPLE = (SAMPLES / "autzen-bmx-2010.las").string();
 };
 
 TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem) {
@@ -335,7 +316,8 @@ TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem)
     for (const auto& [bad, problem] : cases) {
         for (const bool asTest : {false, true}) {
             SCOPED_TRACE(bad.string() + (asTest ? " as test" : " as reference"));
-            const Outcome outcome = refused({asTest ? sGood : bad.string(), asTest ? bad.string() : sGood});
+            const Outcome outcome =
+                refused({asTest ? GOOD_SAMPLE : bad.string(), asTest ? bad.string() : GOOD_SAMPLE});
             EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
             EXPECT_NE(outcome.err.find(bad.string() + ": "), std::string::npos) << outcome.err;
             EXPECT_NE(outcome.err.find(problem), std::string::npos) << outcome.err;
@@ -344,12 +326,14 @@ TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem)
 }
 
 TEST_F(CompareErrors, UsageErrorsExitWithStatusTwo) {
-    EXPECT_NE(refused({sGood}).err.find("REFERENCE TEST"), std::string::npos);
+    EXPECT_NE(refused({GOOD_SAMPLE}).err.find("REFERENCE TEST"), std::string::npos);
     for (const char* epsilon : {"-1", "0", "abc", "0.01x"}) {
-        EXPECT_NE(refused({"--epsilon", epsilon, sGood, sGood}).err.find("--epsilon"), std::string::npos)
+        EXPECT_NE(refused({"--epsilon", epsilon, GOOD_SAMPLE, GOOD_SAMPLE}).err.find("--epsilon"),
+                  std::string::npos)
             << epsilon;
     }
-    EXPECT_NE(refused({"--fail-on", "moved", sGood, sGood}).err.find("'moved'"), std::string::npos);
+    EXPECT_NE(refused({"--fail-on", "moved", GOOD_SAMPLE, GOOD_SAMPLE}).err.find("'moved'"),
+              std::string::npos);
 }
 
 TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {

@@ -7,11 +7,12 @@
 
 namespace Orvid::FileIoInterface::MemoryManagement {
 
-DefaultStrategy::DefaultStrategy(double olap, double szRatio, std::size_t memRatio, std::size_t szOverhead)
+DefaultStrategy::DefaultStrategy(double olap, double sizeRatio, std::size_t memoryRatio,
+                                 std::size_t sizeOverhead)
     : internalPointSize(0)
-    , szOverhead(szOverhead)
-    , szRatio(szRatio)
-    , memRatio(memRatio)
+    , szOverhead(sizeOverhead)
+    , szRatio(sizeRatio)
+    , memRatio(memoryRatio)
     , overlap(std::fabs(olap)) {
     // The values are stored before they are checked and kept when a check reports: an assertion
     // handler that returns leaves a strategy built from exactly what the caller passed (the overlap

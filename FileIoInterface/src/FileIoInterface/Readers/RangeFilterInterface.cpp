@@ -2,8 +2,8 @@
 
 namespace Orvid::FileIoInterface::Readers {
 
-RangeFilterInterface::RangeFilterInterface(bool rangeFilterEnabled)
-    : rangeFilterEnabled(rangeFilterEnabled) {}
+RangeFilterInterface::RangeFilterInterface(bool enabled)
+    : rangeFilterEnabled(enabled) {}
 
 RangeFilterInterface::RangeFilterInterface(const RangeFilterInterface& other) = default;
 

@@ -93,7 +93,7 @@ template <std::uint8_t N>
         record.edgeOfFlightLine = returns >> 7;
         record.classification = flags & 0x1Fu;
         record.classificationFlags = flags >> 5;
-        record.scanAngle = load<std::int8_t>(bytes + 16);
+        record.scanAngle = std::int16_t{load<std::int8_t>(bytes + 16)};
         record.userData = bytes[17];
         record.pointSourceId = load<std::uint16_t>(bytes + 18);
     }

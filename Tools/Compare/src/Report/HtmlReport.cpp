@@ -157,7 +157,8 @@ void writeMapSection(std::ostream& out, const ComparisonReport& report) {
         const bool wide = map.reference.columns() >= map.reference.rows();
         const std::size_t along = wide ? map.reference.columns() : map.reference.rows();
         out << " The extent is long, so it is cut into " << panels.size() << " panels of about "
-            << roughly(static_cast<double>(along / panels.size()) * map.reference.cellSize())
+            << roughly(static_cast<double>(along) / static_cast<double>(panels.size()) *
+                       map.reference.cellSize())
             << " coordinate units of "
             << (wide ? "x each, numbered from west to east" : "y each, numbered from north to south") << '.';
     }

@@ -60,7 +60,7 @@ std::size_t occupiedCells(const DensityGrid& grid) {
     std::size_t cells = 0;
     for (std::size_t row = 0; row < grid.rows(); ++row) {
         for (std::size_t column = 0; column < grid.columns(); ++column) {
-            cells += grid.count(column, row) != 0 ? 1 : 0;
+            cells += grid.count(column, row) != 0 ? 1u : 0u;
         }
     }
     return cells;
@@ -233,7 +233,7 @@ void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
         std::size_t cells = 0;
         for (std::size_t row = 0; row < reference.rows(); ++row) {
             for (std::size_t column = 0; column < reference.columns(); ++column) {
-                cells += drawn(column, row) ? 1 : 0;
+                cells += drawn(column, row) ? 1u : 0u;
             }
         }
         svg.element("path",
@@ -333,6 +333,13 @@ void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displace
         const double barHeight = heightOf(static_cast<double>(counts[i]));
         const std::string from = formatNumber(binWidth * static_cast<double>(i), binDecimals);
         const std::string to = formatNumber(binWidth * static_cast<double>(i + 1), binDecimals);
+        std::string label = "|d| from ";
+        label.append(from)
+            .append(" to ")
+            .append(to)
+            .append(": ")
+            .append(formatCount(counts[i]))
+            .append(" points");
         svg.rect(LEFT + barWidth * static_cast<double>(i), baseline - barHeight,
                  std::max(1.0, barWidth - (barWidth > 4.0 ? 1.0 : 0.0)), barHeight,
                  {{"class", "bin"},
@@ -340,7 +347,7 @@ void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displace
                   {"data-from", from},
                   {"data-to", to},
                   {"fill", fill}},
-                 "|d| from " + from + " to " + to + ": " + formatCount(counts[i]) + " points");
+                 label);
     }
 
     const double step = niceLengthBelow(range / 5.0);

@@ -21,7 +21,6 @@
 
 namespace {
 
-using Orvid::FileIoInterface::ColorRGB;
 using Orvid::FileIoInterface::InputOutputPoint;
 using Orvid::FileIoInterface::Attribute::Value;
 using Orvid::FileIoInterface::Readers::PointCloud::Comparator;
@@ -41,7 +40,7 @@ using Points = std::vector<std::unique_ptr<InputOutputPoint>>;
 using Key = std::pair<double, std::size_t>;
 
 constexpr double EPSILON = 0.01;
-const double NaN = std::numeric_limits<double>::quiet_NaN();
+const double QUIET_NAN = std::numeric_limits<double>::quiet_NaN();
 
 /// A point on the x axis with return number 1, the shape of most cases here.
 std::unique_ptr<InputOutputPoint> at(double time, double x) {
@@ -132,7 +131,7 @@ TEST(Comparator, IdenticalCloudsLeaveEverySetEmptyAndLogAZeroReport) {
 }
 
 TEST(Comparator, LogsTheColourToleranceInPlainDecimal) {
-    for (const unsigned short tolerance : {0, 65535}) {
+    for (const unsigned short tolerance : {std::uint16_t{0}, std::uint16_t{65535}}) {
         LogRecorder log;
         auto reference = oneLeg(points(at(1, 0)));
         auto test = oneLeg(points(at(1, 0)));
@@ -150,8 +149,8 @@ TEST(Comparator, PairsTheFirstCandidateWithinEpsilonNotTheNearest) {
 }
 
 TEST(Comparator, ADifferenceOfExactlyEpsilonAgreesAndANaNNeverDoes) {
-    auto reference = oneLeg(points(at(1, 0.0), makePoint(2, 1, 0, 0, 1.0), at(3, NaN), at(4, 0.0)));
-    auto test = oneLeg(points(at(1, 0.25), makePoint(2, 1, 0, 0, 1.25), at(3, NaN), at(4, 0.5)));
+    auto reference = oneLeg(points(at(1, 0.0), makePoint(2, 1, 0, 0, 1.0), at(3, QUIET_NAN), at(4, 0.0)));
+    auto test = oneLeg(points(at(1, 0.25), makePoint(2, 1, 0, 0, 1.25), at(3, QUIET_NAN), at(4, 0.5)));
     const Comparator comparator(reference, test, 10, 0.25, Comparator::defaultOptions(), 0);
     EXPECT_THAT(comparator.getAdded(), IsEmpty());
     EXPECT_THAT(keys(comparator.getModified()), ElementsAre(Key{3, 1}, Key{4, 1}));
@@ -188,9 +187,9 @@ TEST(Comparator, OneDistantCandidateIsModifiedButTwoLeaveTheTestPointAdded) {
 class SharedLog {
 public:
     struct Writer final : Orvid::FileIoInterface::Outputs::PointCloud::PointCloudWriter {
-        Writer(SharedLog& log, std::string name)
-            : log(log)
-            , name(std::move(name)) {}
+        Writer(SharedLog& sharedLog, std::string writerName)
+            : log(sharedLog)
+            , name(std::move(writerName)) {}
         void beginLeg(const Orvid::FileIoInterface::LegInformation& leg) override {
             log.calls.push_back(name + ".begin:" + leg.name);
         }
@@ -235,7 +234,7 @@ TEST(Comparator, TheResultDoesNotDependOnTheBlockSize) {
         return MemoryPointCloudReader(std::move(legs));
     };
     std::vector<std::vector<Key>> outcomes;
-    for (const std::size_t capacity : {1, 2, 1000}) {
+    for (const std::size_t capacity : {1u, 2u, 1000u}) {
         auto r = reference();
         auto t = test();
         const Comparator comparator(r, t, capacity, EPSILON, Comparator::defaultOptions(), 0);
@@ -288,7 +287,7 @@ TEST(Comparator, ReportsAZeroCapacityOnlyAfterReadingTheReferenceAndThenReadsWho
 }
 
 TEST(Comparator, ReportsAnEpsilonNotAboveZeroOnceAndForEveryTestPoint) {
-    for (const double epsilon : {0.0, -1.0, NaN}) {
+    for (const double epsilon : {0.0, -1.0, QUIET_NAN}) {
         AssertRecorder asserts;
         auto reference = oneLeg(points(at(1, 0), at(2, 0)));
         auto test = oneLeg(points(at(1, 0), at(2, 0), at(3, 0)));
@@ -364,13 +363,13 @@ TEST(Comparator, OptionsSelectTheComparisonsAndTheCounters) {
 }
 
 TEST(Comparator, ComparesColoursWithinTheToleranceAndANaNIntensityAsDifferent) {
-    for (const unsigned short tolerance : {5, 4}) {
+    for (const unsigned short tolerance : {std::uint16_t{5}, std::uint16_t{4}}) {
         LogRecorder log;
         auto reference = oneLeg(points(at(1, 0), at(2, 0)));
         auto tinted = makePoint(1, 1);
         tinted->color = {5, 0, 0};
         auto unknown = makePoint(2, 1);
-        unknown->intensity = NaN;
+        unknown->intensity = QUIET_NAN;
         auto test = oneLeg(points(std::move(tinted), std::move(unknown)));
         const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), tolerance);
         std::vector<std::uint64_t> counts(11, 0);
@@ -425,7 +424,8 @@ struct ExpectedOutcome {
 ExpectedOutcome pairByBruteForce(std::vector<std::tuple<Key, double>> reference,
                                  const std::vector<std::tuple<Key, double>>& test) {
     ExpectedOutcome outcome;
-    for (const auto& [key, x] : test) {
+    for (const auto& [key, testX] : test) {
+        const double x = testX;
         std::vector<std::size_t> candidates;
         for (std::size_t i = 0; i < reference.size(); ++i) {
             if (std::get<0>(reference[i]) == key) {

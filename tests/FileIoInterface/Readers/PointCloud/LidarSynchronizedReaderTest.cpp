@@ -40,8 +40,8 @@ public:
 
 class Lidar final : public Stub<LidarSynchronizedReader> {
 public:
-    explicit Lidar(std::size_t legs, bool rangeFilterEnabled = false)
-        : Stub(legs, "system", "software", rangeFilterEnabled) {}
+    explicit Lidar(std::size_t legs, bool withRangeFilter = false)
+        : Stub(legs, "system", "software", withRangeFilter) {}
     using LidarSynchronizedReader::isRangeFilterEnabled;
     using LidarSynchronizedReader::updateLegInterval;
 

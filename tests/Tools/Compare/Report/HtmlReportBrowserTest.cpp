@@ -3,6 +3,7 @@
 // folder for people to look at.
 #include "CompareCommand.h"
 #include "Demo.h"
+#include "TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -111,9 +112,8 @@ std::vector<std::vector<std::uint64_t>> tableRows(const std::string& table) {
 class HtmlReportInBrowser : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/orvid-html-report-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        sFolder = pattern;
+        sTemporary = std::make_unique<TemporaryFolder>("orvid-html-report");
+        const fs::path& sFolder = sTemporary->path;
         sSurvey = std::make_unique<DemoSurvey>(writeDemoSurvey(sFolder / "survey"));
         CompareOptions options;
         options.reference = sSurvey->reference;
@@ -127,7 +127,7 @@ protected:
     }
     static void TearDownTestSuite() {
         sSurvey.reset();
-        fs::remove_all(sFolder);
+        sTemporary.reset();
     }
     void SetUp() override {
         mChromium = findChromium();
@@ -137,18 +137,19 @@ protected:
         }
     }
 
-    static fs::path sFolder;
+    static std::unique_ptr<TemporaryFolder> sTemporary;
     static std::unique_ptr<DemoSurvey> sSurvey;
     static std::uint64_t sTestPoints;
     std::optional<fs::path> mChromium;
 };
 
-fs::path HtmlReportInBrowser::sFolder;
+std::unique_ptr<TemporaryFolder> HtmlReportInBrowser::sTemporary;
 std::unique_ptr<DemoSurvey> HtmlReportInBrowser::sSurvey;
 std::uint64_t HtmlReportInBrowser::sTestPoints = 0;
 
 TEST_F(HtmlReportInBrowser, ShowsThePlantedChangesInEveryPart) {
-    const BrowserRun run = runChromium(*mChromium, sFolder, "--dump-dom", sFolder / "report.html");
+    const BrowserRun run =
+        runChromium(*mChromium, sTemporary->path, "--dump-dom", sTemporary->path / "report.html");
     ASSERT_EQ(run.status, 0) << run.log;
     const std::string& dom = run.output;
     ASSERT_NE(dom.find("Written by orvid-compare"), std::string::npos) << "the page did not load whole:\n"
@@ -205,10 +206,11 @@ TEST_F(HtmlReportInBrowser, TakesAScreenshotIntoTheBuildFolder) {
     // The page goes beside its screenshot, for people to open.
     const fs::path page = OUTPUT_FOLDER / "compare-demo-report.html";
     const fs::path screenshot = OUTPUT_FOLDER / "compare-demo-report.png";
-    fs::copy_file(sFolder / "report.html", page, fs::copy_options::overwrite_existing);
+    fs::copy_file(sTemporary->path / "report.html", page, fs::copy_options::overwrite_existing);
     fs::remove(screenshot);
-    const BrowserRun run = runChromium(
-        *mChromium, sFolder, "--screenshot='" + screenshot.string() + "' --window-size=1200,2000", page);
+    const BrowserRun run =
+        runChromium(*mChromium, sTemporary->path,
+                    "--screenshot='" + screenshot.string() + "' --window-size=1200,2000", page);
     ASSERT_EQ(run.status, 0) << run.log;
     const std::string png = contentsOf(screenshot);
     ASSERT_GE(png.size(), 24U) << screenshot;

@@ -1,4 +1,5 @@
 #include "Report/HtmlReport.h"
+#include "TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -66,9 +67,9 @@ TEST(HtmlReport, StaysUnderThreeMegabytesAndEscapesWhatTheInputsName) {
 }
 
 TEST(HtmlReport, LeavesNoFileBehindWhenItCannotBeWritten) {
-    const fs::path folder = fs::temp_directory_path() / ("orvid-html-test-" + std::to_string(::getpid()));
+    const TemporaryFolder temporary;
+    const fs::path& folder = temporary.path;
     const fs::path path = folder / "missing" / "report.html";
-    fs::create_directories(folder);
     try {
         writeHtmlReport(path, ComparisonReport{});
         ADD_FAILURE() << "no exception";
@@ -78,7 +79,6 @@ TEST(HtmlReport, LeavesNoFileBehindWhenItCannotBeWritten) {
     writeHtmlReport(folder / "report.html", ComparisonReport{});
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     EXPECT_TRUE(fs::exists(folder / "report.html"));
-    fs::remove_all(folder);
 }
 
 } // namespace

@@ -34,7 +34,7 @@ TEST(MapPanels, ShowACompactGridWhole) {
 TEST(MapPanels, CutATallGridIntoPanelsSideBySideNorthFirst) {
     const std::vector<MapPanel> panels = mapPanels(35, 1131);
     ASSERT_EQ(panels.size(), 6U);
-    EXPECT_EQ(coverage(panels, 35, 1131), std::vector<int>(35 * 1131, 1));
+    EXPECT_EQ(coverage(panels, 35, 1131), std::vector<int>(std::size_t{35} * 1131, 1));
     EXPECT_EQ(panels.front().endRow, 1131U);
     EXPECT_EQ(panels.back().firstRow, 0U);
     EXPECT_EQ(panels[1].left, 35 + MAP_PANEL_GAP);
@@ -44,7 +44,7 @@ TEST(MapPanels, CutATallGridIntoPanelsSideBySideNorthFirst) {
 TEST(MapPanels, CutAWideGridIntoPanelsStackedWestFirst) {
     const std::vector<MapPanel> panels = mapPanels(1000, 10);
     ASSERT_EQ(panels.size(), 10U);
-    EXPECT_EQ(coverage(panels, 1000, 10), std::vector<int>(1000 * 10, 1));
+    EXPECT_EQ(coverage(panels, 1000, 10), std::vector<int>(std::size_t{1000} * 10, 1));
     EXPECT_EQ(panels.front().firstColumn, 0U);
     EXPECT_EQ(panels[3].top, 3 * (10 + MAP_PANEL_GAP));
 }

@@ -44,10 +44,10 @@ bool isWithinEpsilon(const InputOutputPoint& p, const InputOutputPoint& t, doubl
 
 ComparatorPImpl::ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader,
                                  Writer* displacementWriter, Writer* modifiedWriter, std::size_t capacity,
-                                 double epsilon, Options options, unsigned short rgbEpsilon)
+                                 double epsilon, Options comparisonOptions, unsigned short colourTolerance)
     : removed(PointSet::key_compare(isBefore))
-    , options(options)
-    , rgbEpsilon(rgbEpsilon) {
+    , options(comparisonOptions)
+    , rgbEpsilon(colourTolerance) {
     CORE_ASSERT( removed.key_comp() );
     logMessage(LoggingType::Info, "rgbEpsilon: " + std::to_string(this->rgbEpsilon));
     loadReference(referenceReader);
@@ -58,10 +58,10 @@ ComparatorPImpl::ComparatorPImpl(PointCloudReader& referenceReader, PointCloudRe
 }
 
 ComparatorPImpl::ComparatorPImpl(PointCloudReader& referenceReader, PointCloudReader& testReader,
-                                 std::size_t capacity, double epsilon, Options options,
-                                 unsigned short rgbEpsilon)
-    : ComparatorPImpl(referenceReader, testReader, nullptr, nullptr, capacity, epsilon, options, rgbEpsilon) {
-}
+                                 std::size_t capacity, double epsilon, Options comparisonOptions,
+                                 unsigned short colourTolerance)
+    : ComparatorPImpl(referenceReader, testReader, nullptr, nullptr, capacity, epsilon, comparisonOptions,
+                      colourTolerance) {}
 
 void ComparatorPImpl::loadReference(PointCloudReader& reader) {
     CORE_ASSERT( reader.hasMoreLegs() );

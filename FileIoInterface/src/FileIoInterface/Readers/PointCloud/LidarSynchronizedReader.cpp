@@ -19,10 +19,10 @@ constexpr Maths::Interval<double> EMPTY_INTERVAL{std::numeric_limits<double>::in
 
 } // namespace
 
-LidarSynchronizedReader::LidarSynchronizedReader(std::size_t numberOfLegs, std::string systemId,
-                                                 std::string softwareId, bool rangeFilterEnabled)
-    : SynchronizedReader(std::move(systemId), std::move(softwareId))
-    , RangeFilterInterface(rangeFilterEnabled)
+LidarSynchronizedReader::LidarSynchronizedReader(std::size_t numberOfLegs, std::string lidarSystemId,
+                                                 std::string lidarSoftwareId, bool withRangeFilter)
+    : SynchronizedReader(std::move(lidarSystemId), std::move(lidarSoftwareId))
+    , RangeFilterInterface(withRangeFilter)
     , legIntervals(numberOfLegs, EMPTY_INTERVAL) {}
 
 LidarSynchronizedReader::LidarSynchronizedReader(const LidarSynchronizedReader& other) = default;

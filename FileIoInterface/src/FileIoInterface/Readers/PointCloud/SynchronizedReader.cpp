@@ -4,9 +4,9 @@
 
 namespace Orvid::FileIoInterface::Readers::PointCloud {
 
-SynchronizedReader::SynchronizedReader(std::string systemId, std::string softwareId)
-    : systemId(std::move(systemId))
-    , softwareId(std::move(softwareId)) {}
+SynchronizedReader::SynchronizedReader(std::string readerSystemId, std::string readerSoftwareId)
+    : systemId(std::move(readerSystemId))
+    , softwareId(std::move(readerSoftwareId)) {}
 
 SynchronizedReader::SynchronizedReader(const SynchronizedReader& other) = default;
 

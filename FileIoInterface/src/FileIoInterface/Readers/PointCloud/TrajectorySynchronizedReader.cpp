@@ -4,8 +4,9 @@
 
 namespace Orvid::FileIoInterface::Readers::PointCloud {
 
-TrajectorySynchronizedReader::TrajectorySynchronizedReader(std::string systemId, std::string softwareId)
-    : SynchronizedReader(std::move(systemId), std::move(softwareId)) {}
+TrajectorySynchronizedReader::TrajectorySynchronizedReader(std::string readerSystemId,
+                                                           std::string readerSoftwareId)
+    : SynchronizedReader(std::move(readerSystemId), std::move(readerSoftwareId)) {}
 
 TrajectorySynchronizedReader::TrajectorySynchronizedReader(const TrajectorySynchronizedReader& other) =
     default;
