@@ -2,8 +2,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include <FileIoInterface/Version.h>
+
 #include <cmath>
+#include <cstdint>
 #include <iostream>
+#include <limits>
+#include <sstream>
+
+#include <unistd.h>
 
 namespace Orvid::Compare {
 namespace {
@@ -45,6 +52,42 @@ std::optional<double> parseEpsilon(const std::string& text) {
     return value;
 }
 
+/// The machine's physical memory in bytes, or the largest value when it cannot be told.
+std::uint64_t physicalMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) {
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+std::string gibibytes(std::uint64_t bytes) {
+    const double value = static_cast<double>(bytes) / static_cast<double>(1ULL << 30);
+    std::ostringstream text;
+    text.precision(3);
+    text << value << " GiB";
+    return text.str();
+}
+
+/// A whole number of at least 1, as typed: signs, fractions and trailing letters are refused.
+std::size_t parseCount(const std::string& flag, const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+    }
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(text, &used);
+    } catch (const std::out_of_range&) {
+        throw CLI::ValidationError(flag, "'" + text + "' is too large");
+    }
+    if (value == 0) {
+        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+    }
+    return static_cast<std::size_t>(value);
+}
+
 } // namespace
 
 std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* const* argv) {
@@ -52,6 +95,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     CLI::App app(DESCRIPTION, "orvid-compare");
     app.footer(EPILOGUE);
     app.get_formatter()->column_width(30);
+    app.set_version_flag("--version", std::string("orvid-compare ") + FILEIOINTERFACE_VERSION_STRING);
 
     std::string reference;
     std::string test;
@@ -77,15 +121,9 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     app.add_flag("--no-extra-attributes", noExtraAttributes,
                  "Do not compare the extra-bytes attributes (no "
                  "'altered')");
-    std::size_t capacity = 0;
+    std::string capacity;
     auto* capacityOption =
-        app.add_option("--capacity", capacity, "Test points compared per block")
-            ->type_name("N")
-            ->check(CLI::Validator(
-                [](std::string& text) {
-                    return text.find_first_not_of('0') == std::string::npos ? "must be at least 1" : "";
-                },
-                "N"));
+        app.add_option("--capacity", capacity, "Test points compared per block")->type_name("N");
     auto* memoryOption =
         app.add_option("--memory", options.memory,
                        "Memory for a block of test points, such as 512M or 2G (the block size "
@@ -100,6 +138,12 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
                    "Write the differences as LAS files into this folder: modified/ (as read), displacement/ "
                    "(x, y, z = test - reference), added/, removed/, mutated/, altered/")
         ->type_name("DIR");
+    app.add_flag("--overwrite", options.overwrite,
+                 "Write into an --out folder that holds other files too (only the files an earlier run "
+                 "wrote there are ever replaced)");
+    app.add_flag("--strict", options.strict,
+                 "Treat every warning about an input (such as a point count that disagrees with the file) "
+                 "as an error");
     std::string jsonFile;
     app.add_option("--json", jsonFile,
                    "Write a machine-readable report (JSON, schema 'orvid-compare/1') here")
@@ -143,6 +187,18 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             throw CLI::ValidationError("--demo", "takes at most one folder");
         }
         options.epsilon = parseEpsilon(epsilon);
+        if (capacityOption->count() > 0) {
+            options.capacity = parseCount("--capacity", capacity);
+        }
+        if (memoryOption->count() > 0) {
+            if (options.memory == 0) {
+                throw CLI::ValidationError("--memory", "must be more than 0");
+            }
+            if (options.memory > physicalMemory()) {
+                throw CLI::ValidationError("--memory", "is more than the " + gibibytes(physicalMemory()) +
+                                                           " of memory this machine has");
+            }
+        }
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return EarlyExit{status == 0 ? 0 : 2};
@@ -162,9 +218,6 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     }
     options.pointAttributes = !noPointAttributes;
     options.extraAttributes = !noExtraAttributes;
-    if (capacityOption->count() > 0) {
-        options.capacity = capacity;
-    }
     if (!outDirectory.empty()) {
         options.outDirectory = outDirectory;
     }

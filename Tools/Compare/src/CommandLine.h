@@ -26,6 +26,10 @@ struct CompareOptions {
     /// Memory budget of a block of test points, in bytes.
     std::uint64_t memory = 512ULL << 20;
     std::optional<std::filesystem::path> outDirectory;
+    /// Write into an --out folder that holds files of others (only an earlier run's are replaced).
+    bool overwrite = false;
+    /// Turn every warning about an input into an error (exit status 2).
+    bool strict = false;
     std::optional<std::filesystem::path> jsonFile;
     /// Where to write the HTML report, if anywhere.
     std::optional<std::filesystem::path> htmlFile;

@@ -1,5 +1,7 @@
 #include "CompareCommand.h"
 
+#include "Command/Interruption.h"
+#include "Command/OutputTransaction.h"
 #include "Demo.h"
 #include "ObservedReader.h"
 #include "OutputFolder.h"
@@ -45,12 +47,27 @@ std::vector<fs::path> lasFilesOf(const fs::path& input) {
     if (!fs::exists(input, error)) {
         throw Core::IOException(input.string() + ": no such file or folder");
     }
+    if (!fs::is_regular_file(input, error)) {
+        throw Core::IOException(input.string() +
+                                ": not a regular file (a pipe, device or socket cannot be read twice)");
+    }
     return {input};
 }
 
+std::uint64_t bytesOf(const std::vector<fs::path>& files) {
+    std::uint64_t bytes = 0;
+    for (const fs::path& file : files) {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(file, error);
+        bytes += error ? 0 : size;
+    }
+    return bytes;
+}
+
 /// Opens an input, checks that its points can be paired, and describes it.
-std::unique_ptr<LasReader> openInput(const fs::path& input, InputDescription& description) {
-    auto reader = std::make_unique<LasReader>(lasFilesOf(input));
+std::unique_ptr<LasReader> openInput(const fs::path& input, std::vector<fs::path> files,
+                                     InputDescription& description) {
+    auto reader = std::make_unique<LasReader>(std::move(files));
     description.path = input;
     description.files = reader->files();
     description.announcedPoints = reader->numberOfPoints();
@@ -134,16 +151,51 @@ private:
     std::weak_ptr<Core::Logging::Logger> mPrevious;
 };
 
+/// What ran out of memory, and what may help.
+std::runtime_error outOfMemory(const LasReader& reference, const LasReader& test,
+                               const CompareOptions& options) {
+    const bool readingTest = test.currentLeg().has_value();
+    const LasReader& reader = readingTest ? test : reference;
+    const std::size_t leg = reader.currentLeg().value_or(0);
+    const std::string file = reader.files().empty() ? std::string() : reader.files()[leg].string();
+    return std::runtime_error(
+        file + ": out of memory while reading the " + (readingTest ? "test" : "reference") +
+        " cloud; the whole reference is held, and --memory (now " + std::to_string(options.memory >> 20) +
+        " MiB) bounds the block of test points: give a smaller --memory or compare "
+        "fewer legs at a time");
+}
+
 } // namespace
 
 ComparisonReport runComparison(const CompareOptions& options, std::ostream& out, std::ostream& err) {
     ComparisonReport report;
-    std::unique_ptr<LasReader> referenceReader = openInput(options.reference, report.reference);
-    std::unique_ptr<LasReader> testReader = openInput(options.test, report.test);
-    std::optional<HtmlReportFile> html;
-    if (options.htmlFile) {
-        html.emplace(*options.htmlFile);
+    std::vector<fs::path> referenceFiles = lasFilesOf(options.reference);
+    std::vector<fs::path> testFiles = lasFilesOf(options.test);
+    const std::uint64_t inputBytes = bytesOf(referenceFiles) + bytesOf(testFiles);
+
+    // Every output is staged, and so checked, before any input is read.
+    std::vector<fs::path> inputs{options.reference, options.test};
+    inputs.insert(inputs.end(), referenceFiles.begin(), referenceFiles.end());
+    inputs.insert(inputs.end(), testFiles.begin(), testFiles.end());
+    OutputTransaction outputs(inputs);
+    std::optional<fs::path> jsonStaged;
+    std::optional<fs::path> htmlStaged;
+    std::optional<fs::path> folderStaged;
+    if (options.jsonFile) {
+        jsonStaged = outputs.stageFile(*options.jsonFile, "JSON report");
     }
+    if (options.htmlFile) {
+        htmlStaged = outputs.stageFile(*options.htmlFile, "HTML report");
+    }
+    if (options.outDirectory) {
+        folderStaged = outputs.stageFolder(*options.outDirectory, options.overwrite);
+    }
+    // The class files hold at most every point of both inputs; the reports are small.
+    report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
+
+    std::unique_ptr<LasReader> referenceReader =
+        openInput(options.reference, std::move(referenceFiles), report.reference);
+    std::unique_ptr<LasReader> testReader = openInput(options.test, std::move(testFiles), report.test);
 
     RunParameters& parameters = report.parameters;
     parameters.epsilonFromScale = !options.epsilon;
@@ -184,7 +236,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     std::unique_ptr<OutputFolder> output;
     if (options.outDirectory) {
         const auto& scale = testReader->header(0).scale;
-        output = std::make_unique<OutputFolder>(*options.outDirectory, scale);
+        output = std::make_unique<OutputFolder>(*options.outDirectory, *folderStaged, scale);
     }
 
     Comparator::Options comparisonOptions;
@@ -202,9 +254,14 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     if (report.map) {
         modifiedWriter = &modifiedBinning.emplace(report.map->of(DifferenceClass::modified), modifiedWriter);
     }
-    const Comparator comparator(reference, test, output ? &output->displacementWriter() : nullptr,
-                                modifiedWriter, parameters.capacity, parameters.epsilon, comparisonOptions,
-                                parameters.rgbEpsilon);
+    std::optional<Comparator> compared;
+    try {
+        compared.emplace(reference, test, output ? &output->displacementWriter() : nullptr, modifiedWriter,
+                         parameters.capacity, parameters.epsilon, comparisonOptions, parameters.rgbEpsilon);
+    } catch (const std::bad_alloc&) {
+        throw outOfMemory(*referenceReader, *testReader, options);
+    }
+    const Comparator& comparator = *compared;
     progress.finish();
 
     report.reference.scan = reference.finish();
@@ -231,25 +288,32 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     if (!options.quiet) {
         printSummary(out, report);
     }
-    if (options.jsonFile) {
-        writeJsonReport(*options.jsonFile, report);
+    if (jsonStaged) {
+        writeJsonReport(*jsonStaged, report, *options.jsonFile);
     }
-    if (html) {
-        html->write(report);
+    if (htmlStaged) {
+        writeHtmlReport(*htmlStaged, report, *options.htmlFile);
     }
-    // Last, so that a report that could not be written leaves no fresh outputs beside it.
     if (output) {
-        output->commit();
+        output->finish();
     }
+    throwIfInterrupted();
+    outputs.commit();
     return report;
 }
 
 int runCommand(const CompareOptions& options, std::ostream& out, std::ostream& err) {
+    const InterruptionGuard interruptions;
     try {
         if (options.demo) {
             return runDemo(options, out, err);
         }
         return runComparison(options, out, err).exitStatus;
+    } catch (const Interrupted& interruption) {
+        err << "orvid-compare: " << interruption.what() << '\n';
+        return interruption.status;
+    } catch (const std::bad_alloc&) {
+        err << "orvid-compare: error: out of memory; give a smaller --memory\n";
     } catch (const std::exception& error) {
         err << "orvid-compare: error: " << error.what() << '\n';
     }

@@ -6,14 +6,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iomanip>
 #include <map>
 #include <ostream>
 #include <stdexcept>
-#include <system_error>
-
-#include <unistd.h>
 
 namespace Orvid::Compare {
 namespace {
@@ -171,24 +170,14 @@ void printSummary(std::ostream& out, const ComparisonReport& report) {
         << (report.exitStatus != 0 ? " (exit status 1)" : " (exit status 0)") << '\n';
 }
 
-void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& report) {
-    std::filesystem::path temporary = path;
-    temporary += ".partial-" + std::to_string(::getpid());
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << std::setw(2) << toJson(report) << '\n';
-        file.flush();
-        if (!file) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw std::runtime_error(path.string() + ": cannot write the JSON report");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw std::runtime_error(path.string() + ": cannot write the JSON report (" + error.message() + ")");
+void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& report,
+                     const std::filesystem::path& shownAs) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << std::setw(2) << toJson(report) << '\n';
+    file.close();
+    if (!file) {
+        throw std::runtime_error(shownAs.string() + ": cannot write the JSON report (" +
+                                 std::strerror(errno) + ")");
     }
 }
 

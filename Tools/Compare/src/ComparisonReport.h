@@ -76,8 +76,10 @@ bool differs(const ClassCounts& counts, const DifferenceClasses& failOn);
 /// The short table of the five classes, with the warnings and the verdict.
 void printSummary(std::ostream& out, const ComparisonReport& report);
 
-/// Writes the report as JSON (schema "orvid-compare/1") to `path`, through a temporary file that is
-/// renamed only when complete. Throws std::runtime_error naming the file when it cannot be written.
-void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& report);
+/// Writes the report as JSON (schema "orvid-compare/1") to the file `path`. Throws std::runtime_error
+/// naming `shownAs` (the path the user gave, of which `path` may be the staged copy) when it cannot be
+/// written completely.
+void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& report,
+                     const std::filesystem::path& shownAs);
 
 } // namespace Orvid::Compare

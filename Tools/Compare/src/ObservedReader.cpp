@@ -1,5 +1,7 @@
 #include "ObservedReader.h"
 
+#include "Command/Interruption.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +36,7 @@ FileIoInterface::LegInformation ObservedReader::nextLeg() {
 }
 
 std::unique_ptr<FileIoInterface::InputOutputPoint> ObservedReader::nextPoint() {
+    throwIfInterrupted();
     std::unique_ptr<FileIoInterface::InputOutputPoint> point = mInner.nextPoint();
     mProgress.advance();
     if (point) {

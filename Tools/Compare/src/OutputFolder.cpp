@@ -1,11 +1,5 @@
 #include "OutputFolder.h"
 
-#include <Core/IOException.h>
-
-#include <system_error>
-
-#include <unistd.h>
-
 namespace Orvid::Compare {
 namespace {
 
@@ -16,15 +10,9 @@ const char* const DISPLACEMENT = "displacement";
 
 } // namespace
 
-OutputFolder::OutputFolder(fs::path folder, const FileIoInterface::Las::Xyz& testScale)
+OutputFolder::OutputFolder(fs::path folder, fs::path staging, const FileIoInterface::Las::Xyz& testScale)
     : mFolder(std::move(folder))
-    , mStaging(mFolder / (".orvid-compare-partial-" + std::to_string(::getpid()))) {
-    std::error_code error;
-    fs::create_directories(mStaging, error);
-    if (error) {
-        throw Core::IOException(mFolder.string() + ": cannot create the output folder (" + error.message() +
-                                ")");
-    }
+    , mStaging(std::move(staging)) {
     mModified = std::make_unique<FileIoInterface::Las::LasWriter>(mStaging / MODIFIED);
     FileIoInterface::Las::LasWriterOptions displacementOptions;
     // Displacements are small numbers around zero: keep the test files' precision, not their offset.
@@ -33,37 +21,15 @@ OutputFolder::OutputFolder(fs::path folder, const FileIoInterface::Las::Xyz& tes
         std::make_unique<FileIoInterface::Las::LasWriter>(mStaging / DISPLACEMENT, displacementOptions);
 }
 
-OutputFolder::~OutputFolder() {
-    mModified.reset();
-    mDisplacement.reset();
-    if (!mCommitted) {
-        std::error_code ignored;
-        fs::remove_all(mStaging, ignored);
-    }
-}
+OutputFolder::~OutputFolder() = default;
 
 fs::path OutputFolder::staged(DifferenceClass kind) const {
     return mStaging / std::string(nameOf(kind));
 }
 
-void OutputFolder::commit() {
+void OutputFolder::finish() {
     mModified.reset();
     mDisplacement.reset();
-    std::error_code error;
-    for (const fs::path& name : {fs::path(MODIFIED), fs::path(DISPLACEMENT), fs::path("added"),
-                                 fs::path("removed"), fs::path("mutated"), fs::path("altered")}) {
-        const fs::path target = mFolder / name;
-        fs::remove_all(target, error);
-        if (fs::exists(mStaging / name)) {
-            fs::rename(mStaging / name, target, error);
-            if (error) {
-                throw Core::IOException(target.string() + ": cannot move the output into place (" +
-                                        error.message() + ")");
-            }
-        }
-    }
-    fs::remove_all(mStaging, error);
-    mCommitted = true;
 }
 
 } // namespace Orvid::Compare

@@ -11,13 +11,13 @@
 
 namespace Orvid::Compare {
 
-/// The folder that `--out` names. Everything is written into a staging folder inside it and moved
-/// into place by `commit()`, so that an interrupted run leaves no partial output under a final name;
-/// a staging folder that was not committed is removed.
+/// The class files that `--out` asks for, written into `staging` (the run's output transaction moves
+/// them into place, all or none) and shown to the user as paths of `folder`.
 class OutputFolder {
 public:
     /// `testScale` is the scale of the displacement files, whose offset is 0.
-    OutputFolder(std::filesystem::path folder, const FileIoInterface::Las::Xyz& testScale);
+    OutputFolder(std::filesystem::path folder, std::filesystem::path staging,
+                 const FileIoInterface::Las::Xyz& testScale);
     ~OutputFolder();
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
@@ -32,8 +32,8 @@ public:
     template <typename Points>
     std::uint64_t writeClass(DifferenceClass kind, const Points& points, FileIoInterface::LegInformation leg);
 
-    /// Moves the written folders to their final places, replacing earlier ones.
-    void commit();
+    /// Completes the files of the comparator's writers.
+    void finish();
 
     const std::filesystem::path& folder() const { return mFolder; }
 
@@ -44,7 +44,6 @@ private:
     std::filesystem::path mStaging;
     std::unique_ptr<FileIoInterface::Las::LasWriter> mModified;
     std::unique_ptr<FileIoInterface::Las::LasWriter> mDisplacement;
-    bool mCommitted = false;
 };
 
 template <typename Points>

@@ -1,5 +1,6 @@
 // orvid-compare run as a process on generated surveys with known changes and on the shared LAS
 // samples: exit statuses, messages, the JSON report and the LAS outputs against what was planted.
+#include "CommandRunner.h"
 #include "Demo.h"
 #include "TemporaryFolder.h"
 
@@ -12,13 +13,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -27,41 +26,14 @@ namespace fs = std::filesystem;
 using json = nlohmann::json;
 using namespace Orvid::FileIoInterface::Las;
 using namespace Orvid::SyntheticSurvey;
+using namespace Orvid::Testing::Compare;
 
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
 const SurveyParameters SURVEY{3, 6000, 77};
 const double SHIFT = 0.25;
 
-std::string contentsOf(const fs::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
-
 json jsonIn(const fs::path& file) {
     return json::parse(contentsOf(file));
-}
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-/// Runs the command, its standard output and error captured in files of `folder`.
-Outcome run(const std::vector<std::string>& arguments, const fs::path& folder) {
-    std::string command = ORVID_COMPARE;
-    for (const std::string& argument : arguments) {
-        command += " '" + argument + "'";
-    }
-    command += " >'" + (folder / "stdout.txt").string() + "' 2>'" + (folder / "stderr.txt").string() + "'";
-    const int status = std::system(command.c_str());
-    Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(folder / "stdout.txt"),
-                    contentsOf(folder / "stderr.txt")};
-    // A sanitizer report exits with 1 too, which would pass for "different".
-    EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
-    EXPECT_EQ(outcome.err.find("runtime error"), std::string::npos) << outcome.err;
-    return outcome;
 }
 
 json countsOf(const PlantedChanges& planted) {
@@ -231,9 +203,10 @@ TEST_F(CompareGeneratedSurvey, OutWritesEachClassAsLasFilesThatReadBack) {
     for (const auto& entry : fs::directory_iterator(out)) {
         written.insert(entry.path().filename().string());
     }
-    // No staging folder left behind.
-    EXPECT_EQ(written,
-              (std::set<std::string>{"added", "altered", "displacement", "modified", "mutated", "removed"}));
+    // No staging folder left behind; the manifest lists what the run wrote.
+    EXPECT_EQ(written, (std::set<std::string>{".orvid-compare-manifest", "added", "altered", "displacement",
+                                              "modified", "mutated", "removed"}));
+    written.erase(".orvid-compare-manifest");
 
     std::map<std::string, std::map<Key, LasPoint>> found;
     for (const std::string& kind : written) {

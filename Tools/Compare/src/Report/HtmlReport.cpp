@@ -7,17 +7,16 @@
 #include <FileIoInterface/Version.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 namespace Orvid::Compare {
 namespace {
@@ -272,39 +271,15 @@ void writeHtmlPage(std::ostream& out, const ComparisonReport& report) {
         << ".</p></footer>\n</body>\n</html>\n";
 }
 
-HtmlReportFile::HtmlReportFile(std::filesystem::path path)
-    : mPath(std::move(path))
-    , mTemporary(mPath.string() + ".partial-" + std::to_string(::getpid()))
-    , mFile(mTemporary, std::ios::binary | std::ios::trunc) {
-    if (!mFile) {
-        throw std::runtime_error(mPath.string() + ": cannot write the HTML report");
+void writeHtmlReport(const std::filesystem::path& path, const ComparisonReport& report,
+                     const std::filesystem::path& shownAs) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    writeHtmlPage(file, report);
+    file.close();
+    if (!file) {
+        throw std::runtime_error(shownAs.string() + ": cannot write the HTML report (" +
+                                 std::strerror(errno) + ")");
     }
-}
-
-HtmlReportFile::~HtmlReportFile() {
-    if (!mWritten) {
-        mFile.close();
-        std::error_code ignored;
-        std::filesystem::remove(mTemporary, ignored);
-    }
-}
-
-void HtmlReportFile::write(const ComparisonReport& report) {
-    writeHtmlPage(mFile, report);
-    mFile.close();
-    if (!mFile) {
-        throw std::runtime_error(mPath.string() + ": cannot write the HTML report");
-    }
-    std::error_code error;
-    std::filesystem::rename(mTemporary, mPath, error);
-    if (error) {
-        throw std::runtime_error(mPath.string() + ": cannot write the HTML report (" + error.message() + ")");
-    }
-    mWritten = true;
-}
-
-void writeHtmlReport(const std::filesystem::path& path, const ComparisonReport& report) {
-    HtmlReportFile(path).write(report);
 }
 
 } // namespace Orvid::Compare

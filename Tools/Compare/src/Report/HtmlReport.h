@@ -20,29 +20,9 @@ constexpr std::size_t MAX_FILES_LISTED = 50;
 /// per-flight-line table. Its size is bounded whatever the size of the clouds: under 3 MB.
 void writeHtmlPage(std::ostream& out, const ComparisonReport& report);
 
-/// An HTML report file in the making. Its temporary file is created at once, so that a report that
-/// cannot be written fails before a long comparison rather than after it, and takes the final name only
-/// when complete; a report never written leaves nothing behind.
-class HtmlReportFile {
-public:
-    /// Throws std::runtime_error naming the file when it cannot be created.
-    explicit HtmlReportFile(std::filesystem::path path);
-    ~HtmlReportFile();
-    HtmlReportFile(const HtmlReportFile&) = delete;
-    HtmlReportFile& operator=(const HtmlReportFile&) = delete;
-
-    /// Writes the page and gives the file its final name, replacing an earlier one; call once. Throws
-    /// std::runtime_error naming the file when it cannot be written.
-    void write(const ComparisonReport& report);
-
-private:
-    std::filesystem::path mPath;
-    std::filesystem::path mTemporary;
-    std::ofstream mFile;
-    bool mWritten = false;
-};
-
-/// Writes the page to `path` at once, as HtmlReportFile does.
-void writeHtmlReport(const std::filesystem::path& path, const ComparisonReport& report);
+/// Writes the page to the file `path`. Throws std::runtime_error naming `shownAs` (the path the user
+/// gave, of which `path` may be the staged copy) when it cannot be written completely.
+void writeHtmlReport(const std::filesystem::path& path, const ComparisonReport& report,
+                     const std::filesystem::path& shownAs);
 
 } // namespace Orvid::Compare

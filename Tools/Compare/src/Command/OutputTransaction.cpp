@@ -1,0 +1,323 @@
+#include "Command/OutputTransaction.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string FOLDER_STAGING_PREFIX = ".orvid-compare-partial-";
+const std::string FILE_STAGING_INFIX = ".partial-";
+const char* const MANIFEST_HEADER = "orvid-compare outputs 1";
+
+std::string pidSuffix() {
+    return std::to_string(::getpid());
+}
+
+bool isAllDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+/// True when no process of that id runs any longer.
+bool isDeadProcess(const std::string& digits) {
+    const long pid = std::stol(digits);
+    return pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH;
+}
+
+/// Removes what dead runs staged in `folder` under `prefix` followed by their process id.
+void removeStaleStaging(const fs::path& folder, const std::string& prefix) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+            isAllDigits(name.substr(prefix.size())) && isDeadProcess(name.substr(prefix.size()))) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
+fs::path folderOf(const fs::path& file) {
+    const fs::path parent = file.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+std::vector<std::string> readManifest(const fs::path& file) {
+    std::vector<std::string> entries;
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line) || line != MANIFEST_HEADER) {
+        return entries;
+    }
+    while (std::getline(in, line)) {
+        // Only plain relative paths below the folder: a tampered manifest cannot reach outside it.
+        const fs::path entry(line);
+        if (!line.empty() && entry.is_relative() &&
+            std::none_of(entry.begin(), entry.end(), [](const fs::path& part) { return part == ".."; })) {
+            entries.push_back(line);
+        }
+    }
+    return entries;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& entry) {
+    return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+std::vector<std::string> filesBelow(const fs::path& folder) {
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_directory()) {
+            files.push_back(entry.path().lexically_relative(folder).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1U << 20) - 1) >> 20) + " MB";
+}
+
+} // namespace
+
+const char* const OutputTransaction::MANIFEST = ".orvid-compare-manifest";
+
+OutputTransaction::OutputTransaction(std::vector<fs::path> inputs) {
+    for (fs::path& input : inputs) {
+        struct stat status {};
+        if (::stat(input.c_str(), &status) == 0) {
+            mInputs.push_back({static_cast<std::uintmax_t>(status.st_dev),
+                               static_cast<std::uintmax_t>(status.st_ino), S_ISDIR(status.st_mode),
+                               std::move(input)});
+        }
+    }
+}
+
+OutputTransaction::~OutputTransaction() {
+    if (mCommitted) {
+        return;
+    }
+    std::error_code ignored;
+    for (const auto& [destination, staged] : mFiles) {
+        fs::remove(staged, ignored);
+    }
+    if (!mFolderStaging.empty()) {
+        fs::remove_all(mFolderStaging, ignored);
+    }
+    if (mFolderCreated) {
+        fs::remove(mFolder, ignored); // only when still empty
+    }
+}
+
+void OutputTransaction::checkNotAnInput(const fs::path& destination, const std::string& what) const {
+    const auto sameAs = [this](const fs::path& path, bool foldersOnly) -> const Identity* {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0) {
+            return nullptr;
+        }
+        for (const Identity& input : mInputs) {
+            if ((!foldersOnly || input.folder) &&
+                input.device == static_cast<std::uintmax_t>(status.st_dev) &&
+                input.inode == static_cast<std::uintmax_t>(status.st_ino)) {
+                return &input;
+            }
+        }
+        return nullptr;
+    };
+    if (const Identity* input = sameAs(destination, false)) {
+        throw std::runtime_error(destination.string() + ": the " + what + " would overwrite the input " +
+                                 input->path.string() + "; choose another path");
+    }
+    std::error_code error;
+    fs::path ancestor = fs::absolute(destination, error).parent_path();
+    while (!ancestor.empty()) {
+        if (const Identity* input = sameAs(ancestor, true)) {
+            throw std::runtime_error(destination.string() + ": the " + what +
+                                     " would be written inside the input folder " + input->path.string() +
+                                     "; choose a path outside it");
+        }
+        if (ancestor == ancestor.root_path()) {
+            break;
+        }
+        ancestor = ancestor.parent_path();
+    }
+}
+
+fs::path OutputTransaction::stageFile(const fs::path& destination, const std::string& what) {
+    std::error_code error;
+    if (destination.filename().empty() || fs::is_directory(destination, error)) {
+        throw std::runtime_error(destination.string() + ": the " + what + " needs a file name, not a folder");
+    }
+    const fs::path folder = folderOf(destination);
+    if (!fs::is_directory(folder, error)) {
+        throw std::runtime_error(destination.string() + ": the folder " + folder.string() +
+                                 " does not exist, so the " + what + " cannot be written there");
+    }
+    checkNotAnInput(destination, what);
+    for (const auto& [other, staged] : mFiles) {
+        if (fs::weakly_canonical(other, error) == fs::weakly_canonical(destination, error)) {
+            throw std::runtime_error(destination.string() + ": named for two outputs");
+        }
+    }
+    const std::string name = destination.filename().string();
+    removeStaleStaging(folder, name + FILE_STAGING_INFIX);
+    fs::path staged = folder / (name + FILE_STAGING_INFIX + pidSuffix());
+    if (std::ofstream(staged, std::ios::binary | std::ios::trunc).fail()) {
+        throw std::runtime_error(destination.string() + ": the " + what + " cannot be written here (" +
+                                 std::strerror(errno) + ")");
+    }
+    mFiles.emplace_back(destination, staged);
+    return staged;
+}
+
+fs::path OutputTransaction::stageFolder(const fs::path& folder, bool overwrite) {
+    std::error_code error;
+    if (fs::exists(folder, error) && !fs::is_directory(folder, error)) {
+        throw std::runtime_error(folder.string() +
+                                 ": exists and is not a folder, so the differences cannot be "
+                                 "written there");
+    }
+    checkNotAnInput(folder / MANIFEST, "output folder");
+    struct stat folderStatus {};
+    if (::stat(folder.c_str(), &folderStatus) == 0) {
+        for (const Identity& input : mInputs) {
+            if (input.device == static_cast<std::uintmax_t>(folderStatus.st_dev) &&
+                input.inode == static_cast<std::uintmax_t>(folderStatus.st_ino)) {
+                throw std::runtime_error(folder.string() + ": is the input " + input.path.string() +
+                                         "; choose another output folder");
+            }
+            for (fs::path ancestor = fs::absolute(input.path, error).parent_path(); !ancestor.empty();
+                 ancestor = ancestor.parent_path()) {
+                struct stat status {};
+                if (::stat(ancestor.c_str(), &status) == 0 && status.st_dev == folderStatus.st_dev &&
+                    status.st_ino == folderStatus.st_ino) {
+                    throw std::runtime_error(
+                        folder.string() + ": holds the input " + input.path.string() +
+                        ", which the outputs could replace; choose another output folder");
+                }
+                if (ancestor == ancestor.root_path()) {
+                    break;
+                }
+            }
+        }
+    } else {
+        fs::create_directories(folder, error);
+        if (error) {
+            throw std::runtime_error(folder.string() + ": cannot create the output folder (" +
+                                     error.message() + ")");
+        }
+        mFolderCreated = true;
+    }
+    mFolder = folder;
+    removeStaleStaging(folder, FOLDER_STAGING_PREFIX);
+    mPreviousOutputs = readManifest(folder / MANIFEST);
+    for (const std::string& file : filesBelow(folder)) {
+        const bool staging = file.compare(0, FOLDER_STAGING_PREFIX.size(), FOLDER_STAGING_PREFIX) == 0;
+        if (!staging && file != MANIFEST && !contains(mPreviousOutputs, file) && !overwrite) {
+            throw std::runtime_error(folder.string() + ": holds files that orvid-compare did not write (" +
+                                     file +
+                                     ", for one); give --overwrite to write beside them, or choose a new or "
+                                     "empty folder");
+        }
+    }
+    mFolderStaging = folder / (FOLDER_STAGING_PREFIX + pidSuffix());
+    fs::create_directories(mFolderStaging, error);
+    if (error) {
+        throw std::runtime_error(folder.string() + ": the differences cannot be written here (" +
+                                 error.message() + ")");
+    }
+    return mFolderStaging;
+}
+
+std::vector<std::string> OutputTransaction::roomWarnings(std::uint64_t bytes) const {
+    std::vector<fs::path> places;
+    for (const auto& [destination, staged] : mFiles) {
+        places.push_back(folderOf(destination));
+    }
+    if (!mFolder.empty()) {
+        places.push_back(mFolder);
+    }
+    std::vector<std::string> warnings;
+    for (const fs::path& place : places) {
+        struct statvfs room {};
+        if (::statvfs(place.c_str(), &room) == 0) {
+            const std::uint64_t free = std::uint64_t{room.f_bavail} * room.f_frsize;
+            if (free < bytes) {
+                warnings.push_back(place.string() + ": only " + megabytes(free) +
+                                   " free, and the outputs may take up to " + megabytes(bytes));
+            }
+        }
+    }
+    return warnings;
+}
+
+void OutputTransaction::commitFolder() {
+    const std::vector<std::string> staged = filesBelow(mFolderStaging);
+    // Check every destination before the first move, so that a refusal leaves everything as it was.
+    for (const std::string& file : staged) {
+        std::error_code error;
+        if (fs::exists(mFolder / file, error) && !contains(mPreviousOutputs, file)) {
+            throw std::runtime_error(
+                (mFolder / file).string() +
+                ": exists and was not written by orvid-compare, so it was left alone and "
+                "no output was moved into place");
+        }
+    }
+    for (const std::string& file : mPreviousOutputs) {
+        std::error_code ignored;
+        if (fs::is_regular_file(mFolder / file, ignored)) {
+            fs::remove(mFolder / file, ignored);
+            fs::remove(mFolder / fs::path(file).parent_path(), ignored); // only when now empty
+        }
+    }
+    for (const std::string& file : staged) {
+        std::error_code error;
+        fs::create_directories((mFolder / file).parent_path(), error);
+        fs::rename(mFolderStaging / file, mFolder / file, error);
+        if (error) {
+            throw std::runtime_error((mFolder / file).string() + ": cannot move the output into place (" +
+                                     error.message() + ")");
+        }
+    }
+    const fs::path manifest = mFolderStaging / MANIFEST;
+    {
+        std::ofstream out(manifest, std::ios::trunc);
+        out << MANIFEST_HEADER << '\n';
+        for (const std::string& file : staged) {
+            out << file << '\n';
+        }
+    }
+    std::error_code error;
+    fs::rename(manifest, mFolder / MANIFEST, error);
+    fs::remove_all(mFolderStaging, error);
+}
+
+void OutputTransaction::commit() {
+    if (!mFolderStaging.empty()) {
+        commitFolder();
+    }
+    for (const auto& [destination, staged] : mFiles) {
+        std::error_code error;
+        fs::rename(staged, destination, error);
+        if (error) {
+            throw std::runtime_error(destination.string() + ": cannot move the output into place (" +
+                                     error.message() + ")");
+        }
+    }
+    mCommitted = true;
+}
+
+} // namespace Orvid::Compare

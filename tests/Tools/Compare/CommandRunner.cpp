@@ -1,0 +1,34 @@
+#include "CommandRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+
+namespace Orvid::Testing::Compare {
+
+std::string contentsOf(const std::filesystem::path& file) {
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+Outcome run(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+            const std::string& prefix) {
+    std::string command = prefix + " " + ORVID_COMPARE;
+    for (const std::string& argument : arguments) {
+        command += " '" + argument + "'";
+    }
+    command += " >'" + (folder / "stdout.txt").string() + "' 2>'" + (folder / "stderr.txt").string() + "'";
+    const int status = std::system(("sh -c \"" + command + "\"").c_str());
+    Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(folder / "stdout.txt"),
+                    contentsOf(folder / "stderr.txt")};
+    EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("runtime error"), std::string::npos) << outcome.err;
+    return outcome;
+}
+
+} // namespace Orvid::Testing::Compare
