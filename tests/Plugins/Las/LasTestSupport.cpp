@@ -100,7 +100,7 @@ void expectRoundTrip(const std::filesystem::path& source, std::uint8_t minor) {
     options.pointFormat = sourceHeader.pointFormat;
     LasWriter writer(folder.path, options);
     const FileIoInterface::LegInformation leg = reader.nextLeg();
-    writer.beginLeg(leg);
+    writer.beginLeg(leg, carriedFieldsOf(sourceHeader));
     LasPoint point;
     while (reader.hasMorePoints()) {
         reader.readPoint(point);
