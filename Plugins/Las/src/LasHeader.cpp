@@ -169,30 +169,39 @@ void checkTrailingStart(const InputFile& file, const Raw::RawHeader& raw, std::u
     }
 }
 
-// Walks the `count` extended records from `start` to check that each one ends inside the file; their
-// payloads are not read. `announced` ends the message about a header cut short: where the count was.
-void checkExtendedRecords(InputFile& file, std::uint64_t start, std::uint32_t count, const std::string& name,
-                          const std::string& announced) {
+// Checks that the extended record at `position` ends inside the file and returns where it ends; its
+// payload is not read. `where` names the record; `announced` ends the message about a header cut short.
+std::uint64_t checkExtendedRecord(InputFile& file, std::uint64_t position, const std::string& where,
+                                  const std::string& announced) {
+    if (file.size() - position < Raw::RawEvlrHeader::SIZE) {
+        throw Core::IOException(file.message(where + " runs past the end of the file (" +
+                                             std::to_string(file.size()) + " bytes" + announced + ")"));
+    }
+    std::array<std::uint8_t, Raw::RawEvlrHeader::SIZE> bytes{};
+    file.seek(position);
+    file.readExactly(bytes.data(), bytes.size(), "extended VLR header");
+    const auto header = Raw::RawEvlrHeader::decode(bytes.data());
+    const std::uint64_t payloadStart = position + Raw::RawEvlrHeader::SIZE;
+    if (header.recordLengthAfterHeader > file.size() - payloadStart) {
+        throw Core::IOException(file.message(
+            where + " ('" + Raw::textOf(header.userId) + "' " + std::to_string(header.recordId) + ", 60 + " +
+            std::to_string(header.recordLengthAfterHeader) + " bytes) runs past the end of the file (" +
+            std::to_string(file.size()) + " bytes)"));
+    }
+    return payloadStart + header.recordLengthAfterHeader;
+}
+
+// Walks the `count` extended VLRs from `start`, each of which must end inside the file.
+void checkExtendedVlrs(InputFile& file, std::uint64_t start, std::uint32_t count) {
+    const std::string announced = "; " + std::to_string(count) + " EVLRs announced at byte " +
+                                  std::to_string(Raw::OFFSET_NUMBER_OF_EVLRS);
     std::uint64_t position = start;
     for (std::uint32_t index = 0; index < count; ++index) {
-        const std::string numbered = announced.empty() ? name : name + " " + std::to_string(index);
-        const std::string where = numbered + " at byte " + std::to_string(position);
-        if (file.size() - position < Raw::RawEvlrHeader::SIZE) {
-            throw Core::IOException(file.message(where + " runs past the end of the file (" +
-                                                 std::to_string(file.size()) + " bytes" + announced + ")"));
-        }
-        std::array<std::uint8_t, Raw::RawEvlrHeader::SIZE> bytes{};
-        file.seek(position);
-        file.readExactly(bytes.data(), bytes.size(), "extended VLR header");
-        const auto header = Raw::RawEvlrHeader::decode(bytes.data());
-        const std::uint64_t payloadStart = position + Raw::RawEvlrHeader::SIZE;
-        if (header.recordLengthAfterHeader > file.size() - payloadStart) {
-            throw Core::IOException(file.message(
-                where + " ('" + Raw::textOf(header.userId) + "' " + std::to_string(header.recordId) +
-                ", 60 + " + std::to_string(header.recordLengthAfterHeader) +
-                " bytes) runs past the end of the file (" + std::to_string(file.size()) + " bytes)"));
-        }
-        position = payloadStart + header.recordLengthAfterHeader;
+        std::string where = "EVLR ";
+        where += std::to_string(index);
+        where += " at byte ";
+        where += std::to_string(position);
+        position = checkExtendedRecord(file, position, where, announced);
     }
 }
 
@@ -204,15 +213,15 @@ void checkPointData(InputFile& file, const Raw::RawHeader& raw, LasHeader& heade
     if (raw.versionMinor >= 3 && raw.waveformDataStart != 0) {
         checkTrailingStart(file, raw, raw.waveformDataStart, "start of waveform data",
                            Raw::OFFSET_WAVEFORM_DATA);
-        checkExtendedRecords(file, raw.waveformDataStart, 1, "waveform data record", std::string());
+        checkExtendedRecord(file, raw.waveformDataStart,
+                            "waveform data record at byte " + std::to_string(raw.waveformDataStart),
+                            std::string());
         end = raw.waveformDataStart;
         endName = "the waveform data";
     }
     if (raw.versionMinor >= 4 && raw.numberOfEvlrs != 0) {
         checkTrailingStart(file, raw, raw.firstEvlrStart, "start of first EVLR", Raw::OFFSET_FIRST_EVLR);
-        checkExtendedRecords(file, raw.firstEvlrStart, raw.numberOfEvlrs, "EVLR",
-                             "; " + std::to_string(raw.numberOfEvlrs) + " EVLRs announced at byte " +
-                                 std::to_string(Raw::OFFSET_NUMBER_OF_EVLRS));
+        checkExtendedVlrs(file, raw.firstEvlrStart, raw.numberOfEvlrs);
         if (raw.firstEvlrStart < end) {
             end = raw.firstEvlrStart;
             endName = "the extended VLRs";

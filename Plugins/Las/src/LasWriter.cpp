@@ -117,7 +117,7 @@ struct LasWriter::Leg {
 
 LasWriter::LasWriter(std::filesystem::path folder, LasWriterOptions options)
     : mFolder(std::move(folder))
-    , mOptions(options) {
+    , mOptions(std::move(options)) {
     if (mOptions.versionMinor < 2 || mOptions.versionMinor > 4) {
         throw std::invalid_argument("LAS writer: version 1." + std::to_string(mOptions.versionMinor) +
                                     " is not written (1.2, 1.3 or 1.4)");

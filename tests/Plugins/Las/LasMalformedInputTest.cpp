@@ -150,7 +150,7 @@ const NotRegular NOT_REGULAR[] = {
      "a character device"},
     {"Fifo",
      [](const std::filesystem::path& folder) {
-         const std::filesystem::path fifo = folder / "pipe.las";
+         std::filesystem::path fifo = folder / "pipe.las";
          EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
          return fifo;
      },
