@@ -6,17 +6,58 @@
 #include <cstring>
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Orvid::FileIoInterface::Las {
+
+namespace {
+
+const char* kindOf(std::filesystem::file_type type) {
+    switch (type) {
+    case std::filesystem::file_type::directory:
+        return "a directory";
+    case std::filesystem::file_type::fifo:
+        return "a FIFO";
+    case std::filesystem::file_type::character:
+        return "a character device";
+    case std::filesystem::file_type::block:
+        return "a block device";
+    case std::filesystem::file_type::socket:
+        return "a socket";
+    default:
+        return "of an unknown kind";
+    }
+}
+
+} // namespace
 
 InputFile::InputFile(const std::filesystem::path& path)
     : mPath(path) {
+    // Opening a FIFO for reading waits for a writer, and a device may never end: only regular files
+    // are opened. A missing file falls through to the open, which names the reason.
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        throw Core::IOException(message("cannot open (is a directory)"));
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!error && status.type() != std::filesystem::file_type::regular &&
+        status.type() != std::filesystem::file_type::not_found) {
+        throw Core::IOException(message(std::string("not a regular file (") + kindOf(status.type()) + ")"));
     }
-    mFile = std::fopen(path.c_str(), "rb");
-    if (mFile == nullptr) {
+    // Non-blocking, so that a FIFO swapped in after the check cannot hang the open either.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
         throw Core::IOException(message(std::string("cannot open (") + std::strerror(errno) + ")"));
+    }
+    struct stat opened {};
+    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(descriptor);
+        throw Core::IOException(message("not a regular file"));
+    }
+    mFile = ::fdopen(descriptor, "rb");
+    if (mFile == nullptr) {
+        const std::string reason = std::strerror(errno);
+        ::close(descriptor);
+        throw Core::IOException(message("cannot open (" + reason + ")"));
     }
     long end = -1;
     if (std::fseek(mFile, 0, SEEK_END) == 0) {

@@ -106,6 +106,150 @@ std::vector<LasVlr> readVlrs(InputFile& file, const Raw::RawHeader& raw) {
     return vlrs;
 }
 
+template <typename Count, std::size_t N>
+std::string listOf(const std::array<Count, N>& counts, std::size_t size) {
+    std::string text;
+    for (std::size_t index = 0; index < size && index < N; ++index) {
+        text += (index == 0 ? "" : " ") + std::to_string(counts[index]);
+    }
+    return text;
+}
+
+// LAS 1.4 keeps the 32-bit counts only for older readers and defines the 64-bit ones as the truth; a
+// 1.4 file whose 64-bit count is zero but whose legacy count is not was written by a tool that filled
+// only the legacy fields, and its points are still there.
+void resolveCounts(const Raw::RawHeader& raw, LasHeader& header) {
+    const auto& legacyByReturn = raw.legacyPointsByReturn;
+    const bool legacyOnly = raw.versionMinor < 4 || (raw.pointCount == 0 && raw.legacyPointCount != 0);
+    if (legacyOnly) {
+        header.pointCount = raw.legacyPointCount;
+        std::copy(legacyByReturn.begin(), legacyByReturn.end(), header.pointsByReturn.begin());
+        if (raw.versionMinor >= 4) {
+            header.warnings.push_back(
+                "The 64-bit point count (byte " + std::to_string(Raw::OFFSET_POINT_COUNT) +
+                ") is 0 but the legacy point count (byte " + std::to_string(Raw::OFFSET_LEGACY_POINT_COUNT) +
+                ") is " + std::to_string(raw.legacyPointCount) + "; the legacy counts are used.");
+        }
+        return;
+    }
+    header.pointCount = raw.pointCount;
+    header.pointsByReturn = raw.pointsByReturn;
+    if (raw.legacyPointCount != 0 && raw.legacyPointCount != raw.pointCount) {
+        header.warnings.push_back("The legacy point count " + std::to_string(raw.legacyPointCount) +
+                                  " (byte " + std::to_string(Raw::OFFSET_LEGACY_POINT_COUNT) +
+                                  ") differs from the 64-bit point count " + std::to_string(raw.pointCount) +
+                                  " (byte " + std::to_string(Raw::OFFSET_POINT_COUNT) +
+                                  "); the 64-bit count is used.");
+    }
+    const bool legacyByReturnGiven = std::any_of(legacyByReturn.begin(), legacyByReturn.end(),
+                                                 [](std::uint32_t count) { return count != 0; });
+    if (legacyByReturnGiven &&
+        !std::equal(legacyByReturn.begin(), legacyByReturn.end(), raw.pointsByReturn.begin())) {
+        header.warnings.push_back(
+            "The legacy points by return " + listOf(legacyByReturn, legacyByReturn.size()) + " (byte " +
+            std::to_string(Raw::OFFSET_LEGACY_POINTS_BY_RETURN) + ") differ from the 64-bit counts " +
+            listOf(raw.pointsByReturn, legacyByReturn.size()) + " (byte " +
+            std::to_string(Raw::OFFSET_POINTS_BY_RETURN) + "); the 64-bit counts are used.");
+    }
+}
+
+// A record after the points (waveform data, extended VLRs) announced at `start` by the header field
+// `field` at byte `fieldOffset`: its start must lie between the point data and the end of the file.
+void checkTrailingStart(const InputFile& file, const Raw::RawHeader& raw, std::uint64_t start,
+                        const char* field, std::size_t fieldOffset) {
+    const std::string where =
+        std::string(field) + " " + std::to_string(start) + " (byte " + std::to_string(fieldOffset) + ")";
+    if (start > file.size()) {
+        throw Core::IOException(file.message(where + " lies beyond the end of the file (" +
+                                             std::to_string(file.size()) + " bytes)"));
+    }
+    if (start < raw.offsetToPointData) {
+        throw Core::IOException(file.message(where + " lies before the point data (byte " +
+                                             std::to_string(raw.offsetToPointData) + ")"));
+    }
+}
+
+// Checks that the extended record at `position` ends inside the file and returns where it ends; its
+// payload is not read. `where` names the record; `announced` ends the message about a header cut short.
+std::uint64_t checkExtendedRecord(InputFile& file, std::uint64_t position, const std::string& where,
+                                  const std::string& announced) {
+    if (file.size() - position < Raw::RawEvlrHeader::SIZE) {
+        throw Core::IOException(file.message(where + " runs past the end of the file (" +
+                                             std::to_string(file.size()) + " bytes" + announced + ")"));
+    }
+    std::array<std::uint8_t, Raw::RawEvlrHeader::SIZE> bytes{};
+    file.seek(position);
+    file.readExactly(bytes.data(), bytes.size(), "extended VLR header");
+    const auto header = Raw::RawEvlrHeader::decode(bytes.data());
+    const std::uint64_t payloadStart = position + Raw::RawEvlrHeader::SIZE;
+    if (header.recordLengthAfterHeader > file.size() - payloadStart) {
+        throw Core::IOException(file.message(
+            where + " ('" + Raw::textOf(header.userId) + "' " + std::to_string(header.recordId) + ", 60 + " +
+            std::to_string(header.recordLengthAfterHeader) + " bytes) runs past the end of the file (" +
+            std::to_string(file.size()) + " bytes)"));
+    }
+    return payloadStart + header.recordLengthAfterHeader;
+}
+
+// Walks the `count` extended VLRs from `start`, each of which must end inside the file.
+void checkExtendedVlrs(InputFile& file, std::uint64_t start, std::uint32_t count) {
+    const std::string announced = "; " + std::to_string(count) + " EVLRs announced at byte " +
+                                  std::to_string(Raw::OFFSET_NUMBER_OF_EVLRS);
+    std::uint64_t position = start;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        std::string where = "EVLR ";
+        where += std::to_string(index);
+        where += " at byte ";
+        where += std::to_string(position);
+        position = checkExtendedRecord(file, position, where, announced);
+    }
+}
+
+// Finds where the point data ends, checks the records after it, and compares the records it holds
+// with the count the header announces.
+void checkPointData(InputFile& file, const Raw::RawHeader& raw, LasHeader& header) {
+    std::uint64_t end = file.size();
+    const char* endName = nullptr;
+    if (raw.versionMinor >= 3 && raw.waveformDataStart != 0) {
+        checkTrailingStart(file, raw, raw.waveformDataStart, "start of waveform data",
+                           Raw::OFFSET_WAVEFORM_DATA);
+        checkExtendedRecord(file, raw.waveformDataStart,
+                            "waveform data record at byte " + std::to_string(raw.waveformDataStart),
+                            std::string());
+        end = raw.waveformDataStart;
+        endName = "the waveform data";
+    }
+    if (raw.versionMinor >= 4 && raw.numberOfEvlrs != 0) {
+        checkTrailingStart(file, raw, raw.firstEvlrStart, "start of first EVLR", Raw::OFFSET_FIRST_EVLR);
+        checkExtendedVlrs(file, raw.firstEvlrStart, raw.numberOfEvlrs);
+        if (raw.firstEvlrStart < end) {
+            end = raw.firstEvlrStart;
+            endName = "the extended VLRs";
+        }
+    }
+    header.pointDataEnd = end;
+
+    const std::uint64_t pointBytes = end - raw.offsetToPointData;
+    header.recordsInPointData = pointBytes / raw.pointRecordLength;
+    const std::string extent =
+        std::to_string(pointBytes) + " bytes from byte " + std::to_string(raw.offsetToPointData) +
+        (endName != nullptr ? " to " + std::string(endName) + " at byte " + std::to_string(end)
+                            : std::string()) +
+        ", " + std::to_string(raw.pointRecordLength) + " per point";
+    if (header.pointCount > header.recordsInPointData) {
+        throw Core::IOException(
+            file.message("header announces " + std::to_string(header.pointCount) + " points but the " +
+                         (endName != nullptr ? "point data" : "file") + " holds only " +
+                         std::to_string(header.recordsInPointData) + " (" + extent + ")"));
+    }
+    if (header.recordsInPointData > header.pointCount) {
+        header.warnings.push_back("The header announces " + std::to_string(header.pointCount) +
+                                  (header.pointCount == 1 ? " point" : " points") +
+                                  " but the point data holds " + std::to_string(header.recordsInPointData) +
+                                  " whole records (" + extent + ").");
+    }
+}
+
 } // namespace
 
 LasHeader readHeader(InputFile& file) {
@@ -182,31 +326,14 @@ LasHeader readHeader(InputFile& file) {
     header.offsetToPointData = raw.offsetToPointData;
     header.pointFormat = raw.pointFormat;
     header.pointRecordLength = raw.pointRecordLength;
-    // LAS 1.4 keeps the legacy 32-bit counts for old readers and zeroes them when they cannot hold the
-    // truth; a non-zero legacy count is the one an older reader sees, so it wins.
-    if (raw.legacyPointCount != 0 || raw.versionMinor < 4) {
-        header.pointCount = raw.legacyPointCount;
-        std::copy(raw.legacyPointsByReturn.begin(), raw.legacyPointsByReturn.end(),
-                  header.pointsByReturn.begin());
-    } else {
-        header.pointCount = raw.pointCount;
-        header.pointsByReturn = raw.pointsByReturn;
-    }
+    resolveCounts(raw, header);
     header.scale = xyz(raw.scale);
     header.offset = xyz(raw.offset);
     header.max = {raw.bounds[0], raw.bounds[2], raw.bounds[4]};
     header.min = {raw.bounds[1], raw.bounds[3], raw.bounds[5]};
     header.fileSize = fileSize;
 
-    const std::uint64_t pointBytes = fileSize - raw.offsetToPointData;
-    const std::uint64_t held = pointBytes / raw.pointRecordLength;
-    if (header.pointCount > held) {
-        throw Core::IOException(file.message("header announces " + std::to_string(header.pointCount) +
-                                             " points but the file holds only " + std::to_string(held) +
-                                             " (" + std::to_string(pointBytes) + " bytes from byte " +
-                                             std::to_string(raw.offsetToPointData) + ", " +
-                                             std::to_string(raw.pointRecordLength) + " per point)"));
-    }
+    checkPointData(file, raw, header);
 
     header.vlrs = readVlrs(file, raw);
     const std::vector<std::uint8_t>* extraBytesRecord = nullptr;

@@ -1,5 +1,7 @@
 #include <FileIoInterface/Las/LasWriter.h>
 
+#include <FileIoInterface/Las/LasLayout.h>
+
 #include "ExtraBytesLayout.h"
 #include "OutputFile.h"
 #include "PointCodec.h"
@@ -9,6 +11,7 @@
 
 #include <Core/IOException.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <ctime>
@@ -23,14 +26,7 @@ using Utils::ErrorManagement::ReturnStatus;
 namespace {
 
 constexpr std::size_t BUFFER_SIZE = std::size_t{1} << 20;
-constexpr std::uint16_t WKT_BIT = 0x10;
-constexpr std::uint16_t ADJUSTED_GPS_TIME_BIT = 0x01;
 const char* const PARTIAL_SUFFIX = ".partial";
-
-std::size_t headerSizeOf(std::uint8_t versionMinor) {
-    return versionMinor >= 4 ? Raw::HEADER_SIZE_1_4
-                             : (versionMinor == 3 ? Raw::HEADER_SIZE_1_3 : Raw::HEADER_SIZE_1_0);
-}
 
 std::uint8_t maxFormatOf(std::uint8_t versionMinor) {
     return versionMinor >= 4 ? 10 : (versionMinor == 3 ? 5 : 3);
@@ -40,28 +36,60 @@ bool isValidScale(double scale) {
     return scale >= 1e-12 && scale <= 1e6;
 }
 
-std::optional<LasHeader> sourceHeaderOf(const LegInformation& leg) {
-    if (leg.filePath.empty()) {
-        return std::nullopt;
-    }
-    try {
-        return readLasHeader(leg.filePath);
-    } catch (const Core::IOException&) {
-        // A leg whose source is not a readable LAS file simply has no source settings to take.
-        return std::nullopt;
+void checkScaleOffset(const LasScaleOffset& scaleOffset, const char* whose) {
+    const Xyz& scale = scaleOffset.scale;
+    const Xyz& offset = scaleOffset.offset;
+    if (!isValidScale(scale.x) || !isValidScale(scale.y) || !isValidScale(scale.z) ||
+        !std::isfinite(offset.x) || !std::isfinite(offset.y) || !std::isfinite(offset.z)) {
+        throw std::invalid_argument(std::string("LAS writer: ") + whose +
+                                    " scales must be positive numbers from 1e-12 to 1e6 and offsets finite");
     }
 }
 
-bool isGeoTiffRecord(const LasVlr& vlr) {
-    return vlr.userId == "LASF_Projection" && vlr.recordId >= 34735 && vlr.recordId <= 34737;
+// The header as the layout fixes it; counts and bounds wait for the end of the leg.
+Raw::RawHeader rawHeaderOf(const LasLayout& layout) {
+    Raw::RawHeader header;
+    header.signature = {'L', 'A', 'S', 'F'};
+    header.fileSourceId = layout.fileSourceId;
+    header.globalEncoding = layout.globalEncoding;
+    header.projectId = layout.projectId;
+    header.versionMajor = 1;
+    header.versionMinor = layout.versionMinor;
+    header.systemIdentifier = Raw::fieldOf<32>(layout.systemIdentifier);
+    header.generatingSoftware = Raw::fieldOf<32>(layout.generatingSoftware);
+    const std::time_t now = std::time(nullptr);
+    if (const std::tm* date = std::gmtime(&now)) {
+        header.creationDayOfYear = static_cast<std::uint16_t>(date->tm_yday + 1);
+        header.creationYear = static_cast<std::uint16_t>(date->tm_year + 1900);
+    }
+    header.headerSize = layout.headerSize;
+    header.offsetToPointData = layout.offsetToPointData;
+    header.numberOfVlrs = static_cast<std::uint32_t>(layout.vlrs.size());
+    header.pointFormat = layout.pointFormat;
+    header.pointRecordLength = layout.pointRecordLength;
+    const LasScaleOffset& scaleOffset = layout.scaleOffset;
+    header.scale = {scaleOffset.scale.x, scaleOffset.scale.y, scaleOffset.scale.z};
+    header.offset = {scaleOffset.offset.x, scaleOffset.offset.y, scaleOffset.offset.z};
+    return header;
 }
 
-bool isWktRecord(const LasVlr& vlr) {
-    return vlr.userId == "LASF_Projection" && (vlr.recordId == 2111 || vlr.recordId == 2112);
-}
-
-double kilometreOf(double coordinate) {
-    return std::isfinite(coordinate) ? std::round(coordinate / 1000.0) * 1000.0 : 0.0;
+// Encodes `header` and `vlrs` at `bytes`, which has room for them; returns the bytes written.
+std::size_t encodeHeaderAndVlrs(const Raw::RawHeader& header, const std::vector<LasVlr>& vlrs,
+                                std::uint8_t* bytes) {
+    Raw::encodeRawHeader(header, bytes, header.headerSize);
+    std::size_t position = header.headerSize;
+    for (const LasVlr& vlr : vlrs) {
+        Raw::RawVlrHeader vlrHeader;
+        vlrHeader.userId = Raw::fieldOf<16>(vlr.userId);
+        vlrHeader.recordId = vlr.recordId;
+        vlrHeader.recordLengthAfterHeader = static_cast<std::uint16_t>(vlr.payload.size());
+        vlrHeader.description = Raw::fieldOf<32>(vlr.description);
+        vlrHeader.encode(bytes + position);
+        position += Raw::RawVlrHeader::SIZE;
+        std::copy(vlr.payload.begin(), vlr.payload.end(), bytes + position);
+        position += vlr.payload.size();
+    }
+    return position;
 }
 
 } // namespace
@@ -70,13 +98,12 @@ struct LasWriter::Leg {
     LegInformation information;
     std::filesystem::path finalPath;
     std::filesystem::path partialPath;
-    std::optional<LasHeader> source;
+    std::optional<LasCarriedFields> carried;
     ExtraBytesLayout extraBytes;
     std::vector<std::uint8_t> extraBytesRecord;
     OutputFile file;
     std::unique_ptr<PointCodec> codec;
     Raw::RawHeader header;
-    std::vector<LasVlr> vlrs;
     std::vector<std::uint8_t> buffer;
     std::size_t used = 0;
     std::size_t recordLength = 0;
@@ -90,7 +117,7 @@ struct LasWriter::Leg {
 
 LasWriter::LasWriter(std::filesystem::path folder, LasWriterOptions options)
     : mFolder(std::move(folder))
-    , mOptions(options) {
+    , mOptions(std::move(options)) {
     if (mOptions.versionMinor < 2 || mOptions.versionMinor > 4) {
         throw std::invalid_argument("LAS writer: version 1." + std::to_string(mOptions.versionMinor) +
                                     " is not written (1.2, 1.3 or 1.4)");
@@ -100,13 +127,10 @@ LasWriter::LasWriter(std::filesystem::path folder, LasWriterOptions options)
                                     " does not exist in LAS 1." + std::to_string(mOptions.versionMinor));
     }
     if (mOptions.scaleOffset) {
-        const Xyz& scale = mOptions.scaleOffset->scale;
-        const Xyz& offset = mOptions.scaleOffset->offset;
-        if (!isValidScale(scale.x) || !isValidScale(scale.y) || !isValidScale(scale.z) ||
-            !std::isfinite(offset.x) || !std::isfinite(offset.y) || !std::isfinite(offset.z)) {
-            throw std::invalid_argument("LAS writer: scales must be positive numbers from 1e-12 to 1e6 and "
-                                        "offsets finite");
-        }
+        checkScaleOffset(*mOptions.scaleOffset, "given");
+    }
+    if (mOptions.carried) {
+        checkScaleOffset(mOptions.carried->scaleOffset, "carried");
     }
 }
 
@@ -128,6 +152,15 @@ std::filesystem::path LasWriter::pathFor(const LegInformation& leg) const {
 }
 
 void LasWriter::beginLeg(const LegInformation& leg) {
+    open(leg, mOptions.carried);
+}
+
+void LasWriter::beginLeg(const LegInformation& leg, const LasCarriedFields& carried) {
+    checkScaleOffset(carried.scaleOffset, "carried");
+    open(leg, carried);
+}
+
+void LasWriter::open(const LegInformation& leg, std::optional<LasCarriedFields> carried) {
     if (mLeg) {
         throw Core::IOException(mLeg->finalPath.string() + ": a new leg begins before this one has ended");
     }
@@ -149,7 +182,7 @@ void LasWriter::beginLeg(const LegInformation& leg) {
         throw Core::IOException(state->finalPath.string() + ": " + std::to_string(leg.attributes.size()) +
                                 " extra attributes do not fit one extra-bytes record");
     }
-    state->source = sourceHeaderOf(leg);
+    state->carried = std::move(carried);
     std::error_code error;
     std::filesystem::create_directories(mFolder, error);
     if (error) {
@@ -164,115 +197,15 @@ void LasWriter::beginLeg(const LegInformation& leg) {
 
 void LasWriter::start(const InputOutputPoint* firstPoint) {
     Leg& leg = *mLeg;
-    const std::uint8_t minor = mOptions.versionMinor;
-    const LasHeader* source = leg.source ? &*leg.source : nullptr;
-
-    std::uint8_t format = 0;
-    if (mOptions.pointFormat) {
-        format = *mOptions.pointFormat;
-    } else {
-        bool color = false;
-        bool nir = false;
-        bool time = true;
-        const auto* lasPoint = dynamic_cast<const LasPoint*>(firstPoint);
-        if (lasPoint != nullptr && lasPoint->getSourcePointFormat() &&
-            *lasPoint->getSourcePointFormat() <= Raw::MAX_POINT_FORMAT) {
-            const Raw::PointFormat& from = Raw::POINT_FORMATS[*lasPoint->getSourcePointFormat()];
-            color = from.rgb != 0;
-            nir = from.nir != 0;
-            time = from.gpsTime != 0;
-        } else if (firstPoint != nullptr) {
-            color = firstPoint->getColor() != ColorRGB::DEFAULT;
-            nir = lasPoint != nullptr && lasPoint->getNir() != 0;
-        }
-        if (minor >= 4) {
-            format = nir ? 8 : (color ? 7 : 6);
-        } else {
-            format = time ? (color ? 3 : 1) : (color ? 2 : 0);
-        }
-    }
-
-    LasScaleOffset scaleOffset;
-    if (mOptions.scaleOffset) {
-        scaleOffset = *mOptions.scaleOffset;
-    } else if (source != nullptr) {
-        scaleOffset = {source->scale, source->offset};
-    } else if (firstPoint != nullptr) {
-        scaleOffset.offset = {kilometreOf(firstPoint->getX()), kilometreOf(firstPoint->getY()),
-                              kilometreOf(firstPoint->getZ())};
-    }
-
-    // Coordinate system records: WKT where LAS 1.4 requires or the source used it, GeoTIFF otherwise.
-    const bool wkt = minor >= 4 && (format >= 6 || (source != nullptr && (source->globalEncoding & WKT_BIT)));
-    const std::size_t headerSize = headerSizeOf(minor);
-    std::size_t offsetToPointData = headerSize;
-    leg.vlrs.clear();
-    if (leg.extraBytes.fieldCount() != 0) {
-        leg.vlrs.push_back(LasVlr{"LASF_Spec", 4, "Extra bytes", leg.extraBytesRecord});
-        offsetToPointData += Raw::RawVlrHeader::SIZE + leg.extraBytesRecord.size();
-    }
-    if (mOptions.copyCoordinateSystem && source != nullptr) {
-        for (const LasVlr& vlr : source->vlrs) {
-            const std::size_t size = Raw::RawVlrHeader::SIZE + vlr.payload.size();
-            // Copied records are optional: one that would push the points beyond a 32-bit offset is left out.
-            if ((wkt ? isWktRecord(vlr) : isGeoTiffRecord(vlr)) &&
-                offsetToPointData + size <= std::numeric_limits<std::uint32_t>::max()) {
-                leg.vlrs.push_back(vlr);
-                offsetToPointData += size;
-            }
-        }
-    }
-
-    const Raw::PointFormat& pointFormat = Raw::POINT_FORMATS[format];
-    leg.codec =
-        std::make_unique<PointCodec>(pointFormat, scaleOffset.scale, scaleOffset.offset, leg.extraBytes);
+    const LasLayout layout =
+        planLasLayout(mOptions, leg.carried ? &*leg.carried : nullptr, leg.information, firstPoint);
+    leg.codec = std::make_unique<PointCodec>(Raw::POINT_FORMATS[layout.pointFormat], layout.scaleOffset.scale,
+                                             layout.scaleOffset.offset, leg.extraBytes);
     leg.recordLength = leg.codec->recordLength();
-
-    Raw::RawHeader& header = leg.header;
-    header.signature = {'L', 'A', 'S', 'F'};
-    header.fileSourceId = source != nullptr ? source->fileSourceId : 0;
-    const bool adjusted =
-        mOptions.adjustedStandardGpsTime.value_or(source != nullptr && source->hasAdjustedStandardGpsTime());
-    header.globalEncoding =
-        static_cast<std::uint16_t>((adjusted ? ADJUSTED_GPS_TIME_BIT : 0) | (wkt ? WKT_BIT : 0));
-    header.versionMajor = 1;
-    header.versionMinor = minor;
-    // The library's default identifiers stand for "none given": write them blank, as they were read.
-    const std::string& lidarId = leg.information.lidarId;
-    const std::string& softwareId = leg.information.softwareId;
-    header.systemIdentifier = Raw::fieldOf<32>(lidarId == LegInformation::DEFAULT_LIDAR_ID ? "" : lidarId);
-    header.generatingSoftware =
-        Raw::fieldOf<32>(softwareId == LegInformation::DEFAULT_SOFTWARE_ID ? "" : softwareId);
-    const std::time_t now = std::time(nullptr);
-    if (const std::tm* date = std::gmtime(&now)) {
-        header.creationDayOfYear = static_cast<std::uint16_t>(date->tm_yday + 1);
-        header.creationYear = static_cast<std::uint16_t>(date->tm_year + 1900);
-    }
-    header.headerSize = static_cast<std::uint16_t>(headerSize);
-    header.offsetToPointData = static_cast<std::uint32_t>(offsetToPointData);
-    header.numberOfVlrs = static_cast<std::uint32_t>(leg.vlrs.size());
-    header.pointFormat = format;
-    header.pointRecordLength = static_cast<std::uint16_t>(leg.recordLength);
-    header.scale = {scaleOffset.scale.x, scaleOffset.scale.y, scaleOffset.scale.z};
-    header.offset = {scaleOffset.offset.x, scaleOffset.offset.y, scaleOffset.offset.z};
-
+    leg.header = rawHeaderOf(layout);
     // The header is written now to reserve its place and again, complete, by endLeg.
-    leg.buffer.resize(std::max(BUFFER_SIZE, offsetToPointData + leg.recordLength));
-    Raw::encodeRawHeader(header, leg.buffer.data(), headerSize);
-    std::size_t position = headerSize;
-    for (const LasVlr& vlr : leg.vlrs) {
-        Raw::RawVlrHeader vlrHeader;
-        vlrHeader.userId = Raw::fieldOf<16>(vlr.userId);
-        vlrHeader.recordId = vlr.recordId;
-        vlrHeader.recordLengthAfterHeader = static_cast<std::uint16_t>(vlr.payload.size());
-        vlrHeader.description = Raw::fieldOf<32>(vlr.description);
-        vlrHeader.encode(leg.buffer.data() + position);
-        position += Raw::RawVlrHeader::SIZE;
-        std::copy(vlr.payload.begin(), vlr.payload.end(),
-                  leg.buffer.begin() + static_cast<std::ptrdiff_t>(position));
-        position += vlr.payload.size();
-    }
-    leg.used = position;
+    leg.buffer.resize(std::max(BUFFER_SIZE, std::size_t{layout.offsetToPointData} + leg.recordLength));
+    leg.used = encodeHeaderAndVlrs(leg.header, layout.vlrs, leg.buffer.data());
     leg.lowest.fill(std::numeric_limits<std::int32_t>::max());
     leg.highest.fill(std::numeric_limits<std::int32_t>::min());
 }

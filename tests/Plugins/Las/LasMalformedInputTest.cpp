@@ -8,6 +8,10 @@
 #include <cmath>
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace Orvid::FileIoInterface;
@@ -55,6 +59,39 @@ const Malformed CASES[] = {
      [](Bytes& b) { put<std::uint32_t>(b, 107, 0); put<std::uint64_t>(b, 247, ~std::uint64_t{0}); },
      "header announces 18446744073709551615 points but the file holds only 2 (60 bytes from byte 375, 30 per "
      "point)"},
+    {"PointsRunIntoTheExtendedVlrs", 4, 6, 2,
+     [](Bytes& b) {
+         put<std::uint64_t>(b, 235, appendEvlr(b, "LASF_Spec", 7, 0)); put<std::uint32_t>(b, 243, 1);
+         put<std::uint32_t>(b, 107, 3); put<std::uint64_t>(b, 247, 3);
+     },
+     "header announces 3 points but the point data holds only 2 (60 bytes from byte 375 to the extended VLRs at "
+     "byte 435, 30 per point)"},
+    {"WaveformDataBeyondEnd", 3, 4, 0, [](Bytes& b) { put<std::uint64_t>(b, 227, 9000); },
+     "start of waveform data 9000 (byte 227) lies beyond the end of the file (235 bytes)"},
+    {"WaveformDataBeforePoints", 3, 4, 1, [](Bytes& b) { put<std::uint64_t>(b, 227, 100); },
+     "start of waveform data 100 (byte 227) lies before the point data (byte 235)"},
+    {"WaveformHeaderPastEnd", 3, 1, 1, [](Bytes& b) { b.resize(b.size() + 20); put<std::uint64_t>(b, 227, 263); },
+     "waveform data record at byte 263 runs past the end of the file (283 bytes)"},
+    {"WaveformPayloadPastEnd", 3, 1, 1,
+     [](Bytes& b) { put<std::uint64_t>(b, 227, appendEvlr(b, "LASF_Spec", 65535, 1000, Bytes(999))); },
+     "waveform data record at byte 263 ('LASF_Spec' 65535, 60 + 1000 bytes) runs past the end of the file "
+     "(1322 bytes)"},
+    {"FirstEvlrBeyondEnd", 4, 6, 0,
+     [](Bytes& b) { put<std::uint64_t>(b, 235, 5000); put<std::uint32_t>(b, 243, 1); },
+     "start of first EVLR 5000 (byte 235) lies beyond the end of the file (375 bytes)"},
+    {"FirstEvlrInsideTheHeader", 4, 6, 0,
+     [](Bytes& b) { put<std::uint64_t>(b, 235, 0); put<std::uint32_t>(b, 243, 1); },
+     "start of first EVLR 0 (byte 235) lies before the point data (byte 375)"},
+    {"EvlrCountBeyondEnd", 4, 6, 1,
+     [](Bytes& b) { put<std::uint64_t>(b, 235, appendEvlr(b, "LASF_Spec", 7, 0)); put<std::uint32_t>(b, 243, 3); },
+     "EVLR 1 at byte 465 runs past the end of the file (465 bytes; 3 EVLRs announced at byte 243)"},
+    {"EvlrPayloadPastEnd", 4, 6, 1,
+     [](Bytes& b) {
+         put<std::uint64_t>(b, 235, appendEvlr(b, "LASF_Projection", 2112, ~std::uint64_t{0}, Bytes(8)));
+         put<std::uint32_t>(b, 243, 1);
+     },
+     "EVLR 0 at byte 405 ('LASF_Projection' 2112, 60 + 18446744073709551615 bytes) runs past the end of the file "
+     "(473 bytes)"},
     {"RecordShorterThanFormat", 2, 3, 1, [](Bytes& b) { put<std::uint16_t>(b, 105, 20); },
      "point record length 20 (byte 105) is shorter than point format 3 needs (34)"},
     {"NegativeXScale", 2, 1, 0, [](Bytes& b) { put<double>(b, 131, -0.01); },
@@ -99,6 +136,45 @@ TEST(LasMalformedInput, AbsentAndShortenedFilesAreNamed) {
     EXPECT_EQ(ioErrorOf([&reader] { reader.nextPoint(); }),
               path.string() + ": point data truncated at byte 311 (112 bytes from byte 227 expected)");
 }
+
+struct NotRegular {
+    const char* name;
+    /// Makes the input in `folder` and returns its path.
+    std::filesystem::path (*make)(const std::filesystem::path& folder);
+    const char* kind;
+};
+
+const NotRegular NOT_REGULAR[] = {
+    {"Folder", [](const std::filesystem::path& folder) { return folder; }, "a directory"},
+    {"CharacterDevice", [](const std::filesystem::path&) { return std::filesystem::path("/dev/zero"); },
+     "a character device"},
+    {"Fifo",
+     [](const std::filesystem::path& folder) {
+         std::filesystem::path fifo = folder / "pipe.las";
+         EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+         return fifo;
+     },
+     "a FIFO"},
+};
+
+class LasNotRegularInput : public testing::TestWithParam<NotRegular> {};
+
+TEST_P(LasNotRegularInput, IsRefusedBeforeItIsOpened) {
+    const TemporaryFolder folder;
+    const std::filesystem::path path = GetParam().make(folder.path);
+    // Holding the FIFO open for writing keeps a reader that opened it anyway from blocking: the test
+    // then fails on the message instead of hanging.
+    const int writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+    const std::string expected = path.string() + ": not a regular file (" + GetParam().kind + ")";
+    EXPECT_EQ(ioErrorOf([&path] { Las::readLasHeader(path); }), expected);
+    EXPECT_EQ(ioErrorOf([&path] { Las::LasReader reader({path}); }), expected);
+    if (writer >= 0) {
+        ::close(writer);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LasNotRegularInput, testing::ValuesIn(NOT_REGULAR),
+                         [](const testing::TestParamInfo<NotRegular>& param) { return param.param.name; });
 
 // Oddities that real files show: readable, with every byte accounted for.
 TEST(LasMalformedInput, TolerantCasesReadWithTheirPointsIntact) {

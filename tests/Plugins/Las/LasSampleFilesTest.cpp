@@ -97,6 +97,7 @@ TEST_P(LasSampleFile, HeaderAndPointsMatchTheKnownFacts) {
     expectXyz(facts.min, header.min);
     expectXyz(facts.max, header.max);
     EXPECT_EQ(reader.numberOfPoints(), facts.count);
+    EXPECT_EQ(header.warnings, std::vector<std::string>{});
 
     const LegInformation leg = reader.nextLeg();
     EXPECT_EQ(leg.name, std::filesystem::path(facts.file).stem().string());

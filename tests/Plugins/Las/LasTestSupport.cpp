@@ -68,6 +68,18 @@ void addVlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t 
     put<std::uint32_t>(bytes, 100, count + 1);
 }
 
+std::uint64_t appendEvlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t recordId,
+                         std::uint64_t announced, const std::vector<std::uint8_t>& payload) {
+    const std::uint64_t start = bytes.size();
+    std::vector<std::uint8_t> header(60, 0);
+    std::memcpy(header.data() + 2, userId, std::strlen(userId));
+    put<std::uint16_t>(header, 18, recordId);
+    put<std::uint64_t>(header, 20, announced);
+    bytes.insert(bytes.end(), header.begin(), header.end());
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return start;
+}
+
 std::vector<std::unique_ptr<LasPoint>> readPoints(const std::filesystem::path& path) {
     LasReader reader({path});
     reader.nextLeg();
@@ -88,7 +100,7 @@ void expectRoundTrip(const std::filesystem::path& source, std::uint8_t minor) {
     options.pointFormat = sourceHeader.pointFormat;
     LasWriter writer(folder.path, options);
     const FileIoInterface::LegInformation leg = reader.nextLeg();
-    writer.beginLeg(leg);
+    writer.beginLeg(leg, carriedFieldsOf(sourceHeader));
     LasPoint point;
     while (reader.hasMorePoints()) {
         reader.readPoint(point);

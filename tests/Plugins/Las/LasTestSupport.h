@@ -35,6 +35,11 @@ std::vector<std::uint8_t> craftLas(std::uint8_t minor, std::uint8_t format, std:
 void addVlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t recordId,
             const std::vector<std::uint8_t>& payload);
 
+/// Appends to the crafted file `bytes` an extended VLR (60-byte header) that announces `announced` payload
+/// bytes and holds `payload`; returns its byte offset.
+std::uint64_t appendEvlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t recordId,
+                         std::uint64_t announced, const std::vector<std::uint8_t>& payload = {});
+
 /// Every point of the single-leg file at `path`.
 std::vector<std::unique_ptr<FileIoInterface::Las::LasPoint>> readPoints(const std::filesystem::path& path);
 

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -137,23 +139,92 @@ TEST_F(LasWriterTest, PicksTheFormatFromTheFirstPointUnlessTold) {
     EXPECT_EQ(formatOf(2, black), 1);
 }
 
-TEST_F(LasWriterTest, SourceGivesCoordinateSystemAndSignedZeroOffsetElseOffsetNearTheFirstPoint) {
+TEST_F(LasWriterTest, CarriedFieldsGiveScaleOffsetAndTheSignOfZeroElseOffsetNearTheFirstPoint) {
     Las::LasReader reader({sampleFile("mvk-thin.las")});
     const LegInformation leg = reader.nextLeg();
     LasWriterOptions options;
     options.versionMinor = 2;
+    options.carried = Las::carriedFieldsOf(reader.header(0));
     const LasHeader header = writeLeg(leg, options, *reader.nextPoint());
-    // The round trips check that scale, offset and identifiers are the source's; -0 keeps its sign.
+    EXPECT_EQ(std::make_tuple(header.scale.x, header.offset.x), std::make_tuple(0.01, 0.0));
     EXPECT_TRUE(std::signbit(header.offset.x));
     ASSERT_EQ(header.vlrs.size(), 3U); // the three GeoTIFF records, not the vendor's two
-    EXPECT_EQ(header.vlrs[0].recordId, 34735);
-    EXPECT_EQ(header.vlrs[0].payload, reader.header(0).vlrs[2].payload);
 
-    const LasHeader free = writeLeg(legNamed("free"), LasWriterOptions(), pointAt(470692.44, 4602888.9, 16));
-    EXPECT_EQ(std::make_tuple(free.offset.x, free.offset.y, free.offset.z, free.scale.z),
-              std::make_tuple(471000.0, 4603000.0, 0.0, 0.001));
-    EXPECT_DOUBLE_EQ(readPoints(mFolder / "free.las")[0]->getY(), 4602888.9);
+    // Without carried fields the source is not consulted, though the leg names it.
+    const LasHeader uncarried = writeLeg(leg, LasWriterOptions(), pointAt(470692.44, 4602888.9, 16));
+    EXPECT_EQ(std::make_tuple(uncarried.offset.x, uncarried.offset.y, uncarried.offset.z, uncarried.scale.z,
+                              uncarried.vlrs.size()),
+              std::make_tuple(471000.0, 4603000.0, 0.0, 0.001, std::size_t{0}));
+    EXPECT_DOUBLE_EQ(readPoints(mFolder / (leg.name + ".las"))[0]->getY(), 4602888.9);
 }
+
+TEST_F(LasWriterTest, WritesTheSameBytesWhetherOrNotTheSourceStillExists) {
+    const std::filesystem::path source = mFolder / "source.las";
+    std::filesystem::copy_file(sampleFile("mvk-thin.las"), source);
+    Las::LasReader reader({source});
+    const LegInformation leg = reader.nextLeg();
+    const Las::LasCarriedFields carried = Las::carriedFieldsOf(reader.header(0));
+    const auto first = reader.nextPoint();
+    const auto writeInto = [&](const std::filesystem::path& folder) {
+        LasWriter writer(folder, LasWriterOptions());
+        writer.beginLeg(leg, carried);
+        writer << *first;
+        writer.endLeg();
+        std::vector<std::uint8_t> bytes = readBytes(folder / "source.las");
+        std::fill_n(bytes.begin() + 90, 4, std::uint8_t{0}); // the creation date
+        return bytes;
+    };
+    const std::vector<std::uint8_t> withSource = writeInto(mFolder / "with");
+    std::filesystem::remove(source);
+    EXPECT_EQ(writeInto(mFolder / "without"), withSource);
+}
+
+// A LAS 1.0 or 1.2 sample with GeoTIFF keys, written as LAS 1.2 with its carried fields.
+class LasGeoTiffSample : public testing::TestWithParam<const char*> {};
+
+TEST_P(LasGeoTiffSample, KeepsVersionFormatScaleOffsetAndCoordinateSystemRecords) {
+    const TemporaryFolder folder;
+    Las::LasReader reader({sampleFile(GetParam())});
+    const LasHeader source = reader.header(0);
+    LasWriterOptions options;
+    options.versionMinor = 2;
+    LasWriter writer(folder.path, options);
+    const LegInformation leg = reader.nextLeg();
+    writer.beginLeg(leg, Las::carriedFieldsOf(source));
+    while (reader.hasMorePoints()) {
+        writer << *reader.nextPoint();
+    }
+    writer.endLeg();
+
+    const LasHeader written = Las::readLasHeader(folder / (leg.name + ".las"));
+    const auto kept = [](const LasHeader& h) {
+        return std::make_tuple(h.pointFormat, h.scale.x, h.scale.y, h.scale.z, h.offset.x, h.offset.y,
+                               h.offset.z, h.fileSourceId, h.globalEncoding, h.projectId);
+    };
+    EXPECT_EQ(written.versionMinor, 2);
+    EXPECT_EQ(kept(written), kept(source));
+    std::vector<std::tuple<std::string, std::uint16_t, std::string, std::vector<std::uint8_t>>> expected;
+    for (const Las::LasVlr& vlr : source.vlrs) {
+        if (vlr.userId == "LASF_Projection") {
+            expected.emplace_back(vlr.userId, vlr.recordId, vlr.description, vlr.payload);
+        }
+    }
+    ASSERT_FALSE(expected.empty());
+    std::vector<std::tuple<std::string, std::uint16_t, std::string, std::vector<std::uint8_t>>> actual;
+    for (const Las::LasVlr& vlr : written.vlrs) {
+        actual.emplace_back(vlr.userId, vlr.recordId, vlr.description, vlr.payload);
+    }
+    EXPECT_EQ(actual, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedData, LasGeoTiffSample,
+                         testing::Values("mvk-thin.las", "1.2_2.las", "1.0_1.las"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             std::string name = std::filesystem::path(param.param).stem().string();
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
 
 TEST_F(LasWriterTest, PointsThatDoNotFitAreRefusedWithTheReasonAndTheLegGoesOn) {
     LasWriter writer(mFolder.path, fixedOptions(2, 1));
@@ -195,6 +266,11 @@ TEST_F(LasWriterTest, MisuseIsRefusedWithAClearMessage) {
     LasWriterOptions badScale = fixedOptions();
     badScale.scaleOffset->scale.y = -1.0;
     EXPECT_THROW(LasWriter(mFolder.path, badScale), std::invalid_argument);
+    Las::LasCarriedFields badOffset;
+    badOffset.scaleOffset.offset.z = std::nan("");
+    LasWriterOptions carryingBadOffset;
+    carryingBadOffset.carried = badOffset;
+    EXPECT_THROW(LasWriter(mFolder.path, carryingBadOffset), std::invalid_argument);
 
     LasWriter writer(mFolder.path, fixedOptions());
     EXPECT_EQ(writer.write(pointAt(0, 0, 0)).message(),
@@ -206,6 +282,7 @@ TEST_F(LasWriterTest, MisuseIsRefusedWithAClearMessage) {
     EXPECT_EQ(ioErrorOf([&writer, &longName] { writer.beginLeg(LegInformation({longName})); }),
               (mFolder / "leg0.las").string() + ": attribute '" + longName.name +
                   "' has a name longer than 32 bytes");
+    EXPECT_THROW(writer.beginLeg(legNamed("c"), badOffset), std::invalid_argument);
     writer.beginLeg(legNamed("a/b"));
     EXPECT_THROW(writer.beginLeg(legNamed("second")), Orvid::Core::IOException);
     writer.endLeg();

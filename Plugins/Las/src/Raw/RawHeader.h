@@ -19,10 +19,15 @@ constexpr std::size_t OFFSET_NUMBER_OF_VLRS = 100;
 constexpr std::size_t OFFSET_POINT_FORMAT = 104;
 constexpr std::size_t OFFSET_RECORD_LENGTH = 105;
 constexpr std::size_t OFFSET_LEGACY_POINT_COUNT = 107;
+constexpr std::size_t OFFSET_LEGACY_POINTS_BY_RETURN = 111;
 constexpr std::size_t OFFSET_SCALE = 131;
 constexpr std::size_t OFFSET_OFFSET = 155;
 constexpr std::size_t OFFSET_BOUNDS = 179;
+constexpr std::size_t OFFSET_WAVEFORM_DATA = 227;
+constexpr std::size_t OFFSET_FIRST_EVLR = 235;
+constexpr std::size_t OFFSET_NUMBER_OF_EVLRS = 243;
 constexpr std::size_t OFFSET_POINT_COUNT = 247;
+constexpr std::size_t OFFSET_POINTS_BY_RETURN = 255;
 
 /// The public header block exactly as stored: every field at its on-disk width, counts unresolved,
 /// bounds in the on-disk order (max before min on each axis). Fields that a version or a short header

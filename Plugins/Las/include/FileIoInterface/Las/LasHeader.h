@@ -21,7 +21,7 @@ struct Xyz {
 
 /// What a LAS file's header block and variable-length records say, in meaning-level form: counts
 /// resolved across the legacy and 64-bit fields, strings cut at their first NUL, the extra-bytes
-/// record turned into descriptors.
+/// record turned into descriptors, and what the file says that a reader may doubt as `warnings`.
 struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     std::uint8_t versionMajor = 1;
     std::uint8_t versionMinor = 4;
@@ -43,9 +43,11 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     std::uint8_t pointFormat = 0;
     /// Bytes per point record: the format's standard length plus the extra bytes.
     std::uint16_t pointRecordLength = 0;
-    /// Number of point records: the legacy 32-bit count when it is non-zero, else the 64-bit one.
+    /// Number of point records: the 64-bit count in LAS 1.4 (the legacy 32-bit one only when the
+    /// 64-bit count is zero), the 32-bit count before.
     std::uint64_t pointCount = 0;
-    /// Points by return number 1 to 15 (1 to 5 before LAS 1.4), resolved like `pointCount`.
+    /// Points by return number 1 to 15 (1 to 5 before LAS 1.4), taken from the same fields as
+    /// `pointCount`.
     std::array<std::uint64_t, 15> pointsByReturn{};
     /// Real coordinate = stored integer x scale + offset, per axis.
     Xyz scale;
@@ -63,6 +65,17 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     std::vector<Attribute::Descriptor> extraAttributes;
     /// Size of the file in bytes.
     std::uint64_t fileSize = 0;
+    /// Byte offset where the point data ends: the start of the first record that follows the points
+    /// (LAS 1.3 waveform data, LAS 1.4 extended VLRs) or else the end of the file.
+    std::uint64_t pointDataEnd = 0;
+    /// Whole records of `pointRecordLength` bytes from `offsetToPointData` to `pointDataEnd`; at least
+    /// `pointCount`.
+    std::uint64_t recordsInPointData = 0;
+    /// What the file says that does not add up but still lets it be read, each a complete sentence
+    /// without the file's path, in the order found: a LAS 1.4 legacy count that differs from the 64-bit
+    /// one, point data holding more whole records than the header announces. A caller may print them
+    /// or treat them as errors.
+    std::vector<std::string> warnings;
 
     bool hasGpsTime() const;
     bool hasColor() const;
@@ -78,10 +91,13 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
 
 /// Reads and checks the header block and the variable-length records of the LAS file at `path`.
 /// Throws Core::IOException, with a message that starts with the path and names the field and its
-/// byte offset, when the file cannot be read or is not a LAS file this plug-in reads: wrong signature,
-/// version other than 1.0 to 1.4, point format above 10 or compressed, truncated header, records
-/// running past the point data, a record length shorter than the format's, more points announced than
-/// the file holds, a scale factor that is not a positive number from 1e-12 to 1e6, a non-finite offset.
+/// byte offset, when the file cannot be read or is not a LAS file this plug-in reads: not a regular
+/// file (refused before it is opened), wrong signature, version other than 1.0 to 1.4, point format
+/// above 10 or compressed, truncated header, records running past the point data, a record length
+/// shorter than the format's, more points announced than the point data holds, waveform data or
+/// extended VLRs that start outside the file or run past its end, a scale factor that is not a
+/// positive number from 1e-12 to 1e6, a non-finite offset. Doubtful but readable facts become
+/// `LasHeader::warnings`.
 FILEIOINTERFACE_LAS_EXPORT LasHeader readLasHeader(const std::filesystem::path& path);
 
 } // namespace Orvid::FileIoInterface::Las

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <FileIoInterface/Las/LasCarriedFields.h>
 #include <FileIoInterface/Las/LasExport.h>
-#include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
 
 #include <cstddef>
@@ -16,12 +16,6 @@ namespace Orvid::FileIoInterface::Las {
 class OutputFile;
 class PointCodec;
 
-/// Scale factors and offsets of the stored coordinates: real = stored x scale + offset, per axis.
-struct LasScaleOffset {
-    Xyz scale{0.001, 0.001, 0.001};
-    Xyz offset;
-};
-
 /// How a `LasWriter` lays out its files.
 struct LasWriterOptions {
     /// Minor version of the files: 2, 3 or 4 (LAS 1.2, 1.3, 1.4).
@@ -32,16 +26,18 @@ struct LasWriterOptions {
     /// always in LAS 1.4, otherwise when the source format has it. Wave packets are written only when
     /// a format that has them is given here.
     std::optional<std::uint8_t> pointFormat;
-    /// Scale and offset of every leg. Absent: those of the leg's source, the LAS file named by its
-    /// `LegInformation::filePath`; when it has none, scale 0.001 and an offset of the first point's
-    /// coordinates rounded to whole kilometres.
+    /// Scale and offset of every leg. Absent: the carried fields', else scale 0.001 and an offset of
+    /// the first point's coordinates rounded to whole kilometres.
     std::optional<LasScaleOffset> scaleOffset;
-    /// GPS time type (global encoding bit 0): adjusted standard time or week time. Absent: the leg
-    /// source's, else week time.
+    /// GPS time type (global encoding bit 0): adjusted standard time or week time. Absent: the carried
+    /// fields', else week time.
     std::optional<bool> adjustedStandardGpsTime;
-    /// Copy the coordinate system records (LASF_Projection) of the leg's source file, those that the
-    /// written version and format allow (WKT for LAS 1.4 formats 6 to 10).
+    /// Write the carried coordinate-system records that the written version and format allow: WKT for
+    /// LAS 1.4 formats 6 to 10 (and LAS 1.4 when the source declared WKT), GeoTIFF otherwise.
     bool copyCoordinateSystem = true;
+    /// The header fields every leg carries over from its source (see `carriedFieldsOf`), unless
+    /// `beginLeg(leg, carried)` gives its own. Absent: nothing is carried over.
+    std::optional<LasCarriedFields> carried;
 };
 
 /// Writes each leg as a LAS file "<leg name>.las" in an output folder (created when missing). The
@@ -49,11 +45,14 @@ struct LasWriterOptions {
 /// (point counts, counts by return, bounds), so a file under its final name is always complete; an
 /// unfinished leg's partial file is removed when the writer is destroyed. The extra-bytes record is
 /// made from the leg's descriptors (undocumented bytes become data-type-0 entries); each point's
-/// `values` must match them.
+/// `values` must match them. The header fields of a source are carried over only when the caller
+/// gives them (`LasWriterOptions::carried`, `beginLeg(leg, carried)`): the writer opens no input, and
+/// `planLasLayout` tells what it writes.
 class FILEIOINTERFACE_LAS_EXPORT LasWriter final : public Outputs::PointCloud::PointCloudWriter {
 public:
     /// Throws std::invalid_argument for options no file can have: a version other than 1.2 to 1.4, a
-    /// point format the version lacks, a scale that is not a positive number from 1e-12 to 1e6.
+    /// point format the version lacks, a scale that is not a positive number from 1e-12 to 1e6 or an
+    /// offset that is not finite (given or carried).
     explicit LasWriter(std::filesystem::path folder, LasWriterOptions options = {});
     ~LasWriter() override;
     LasWriter(const LasWriter&) = delete;
@@ -61,7 +60,11 @@ public:
 
     /// Throws Core::IOException when a leg is already open, the folder or file cannot be created, or a
     /// descriptor cannot be written (data type above 10, name over 32 bytes, limits of another type).
+    /// Carries over `LasWriterOptions::carried`, if any.
     void beginLeg(const LegInformation& leg) override;
+    /// As `beginLeg(leg)`, carrying over `carried` instead of the options' fields. Throws
+    /// std::invalid_argument, before anything else, when its scale or offset is one no file can have.
+    void beginLeg(const LegInformation& leg, const LasCarriedFields& carried);
     /// Throws Core::IOException when no leg is open or the file cannot be completed or renamed; the
     /// partial file is then removed.
     void endLeg() override;
@@ -79,6 +82,7 @@ public:
 private:
     struct Leg;
 
+    void open(const LegInformation& leg, std::optional<LasCarriedFields> carried);
     void start(const InputOutputPoint* firstPoint);
     bool flush();
     void abandonLeg();

@@ -1,0 +1,117 @@
+#include <FileIoInterface/Las/LasLayout.h>
+
+#include "ExtraBytesLayout.h"
+#include "Raw/PointFormat.h"
+#include "Raw/RawHeader.h"
+#include "Raw/RawVlr.h"
+
+#include <FileIoInterface/Las/LasPoint.h>
+
+#include <cmath>
+#include <limits>
+
+namespace Orvid::FileIoInterface::Las {
+
+namespace {
+
+constexpr std::uint16_t ADJUSTED_GPS_TIME_BIT = 0x01;
+constexpr std::uint16_t SYNTHETIC_RETURN_NUMBERS_BIT = 0x08;
+constexpr std::uint16_t WKT_BIT = 0x10;
+
+std::uint16_t headerSizeOf(std::uint8_t versionMinor) {
+    return static_cast<std::uint16_t>(
+        versionMinor >= 4 ? Raw::HEADER_SIZE_1_4
+                          : (versionMinor == 3 ? Raw::HEADER_SIZE_1_3 : Raw::HEADER_SIZE_1_0));
+}
+
+double kilometreOf(double coordinate) {
+    return std::isfinite(coordinate) ? std::round(coordinate / 1000.0) * 1000.0 : 0.0;
+}
+
+// RGB when the point was read from a format with RGB (or, made in memory, is not black), NIR likewise;
+// GPS time always in LAS 1.4, otherwise when the source format has it.
+std::uint8_t formatFor(std::uint8_t versionMinor, const InputOutputPoint* firstPoint) {
+    bool color = false;
+    bool nir = false;
+    bool time = true;
+    const auto* lasPoint = dynamic_cast<const LasPoint*>(firstPoint);
+    if (lasPoint != nullptr && lasPoint->getSourcePointFormat() &&
+        *lasPoint->getSourcePointFormat() <= Raw::MAX_POINT_FORMAT) {
+        const Raw::PointFormat& from = Raw::POINT_FORMATS[*lasPoint->getSourcePointFormat()];
+        color = from.rgb != 0;
+        nir = from.nir != 0;
+        time = from.gpsTime != 0;
+    } else if (firstPoint != nullptr) {
+        color = firstPoint->getColor() != ColorRGB::DEFAULT;
+        nir = lasPoint != nullptr && lasPoint->getNir() != 0;
+    }
+    if (versionMinor >= 4) {
+        return nir ? 8 : (color ? 7 : 6);
+    }
+    return time ? (color ? 3 : 1) : (color ? 2 : 0);
+}
+
+} // namespace
+
+LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields* carried,
+                        const LegInformation& leg, const InputOutputPoint* firstPoint) {
+    LasLayout layout;
+    const std::uint8_t minor = options.versionMinor;
+    layout.versionMinor = minor;
+    layout.pointFormat = options.pointFormat ? *options.pointFormat : formatFor(minor, firstPoint);
+
+    if (options.scaleOffset) {
+        layout.scaleOffset = *options.scaleOffset;
+    } else if (carried != nullptr) {
+        layout.scaleOffset = carried->scaleOffset;
+    } else if (firstPoint != nullptr) {
+        layout.scaleOffset.offset = {kilometreOf(firstPoint->getX()), kilometreOf(firstPoint->getY()),
+                                     kilometreOf(firstPoint->getZ())};
+    }
+
+    const bool wkt =
+        minor >= 4 && (layout.pointFormat >= 6 || (carried != nullptr && carried->wktCoordinateSystem));
+    const bool adjusted =
+        options.adjustedStandardGpsTime.value_or(carried != nullptr && carried->adjustedStandardGpsTime);
+    const bool synthetic = minor >= 3 && carried != nullptr && carried->syntheticReturnNumbers;
+    layout.globalEncoding =
+        static_cast<std::uint16_t>((adjusted ? ADJUSTED_GPS_TIME_BIT : 0) |
+                                   (synthetic ? SYNTHETIC_RETURN_NUMBERS_BIT : 0) | (wkt ? WKT_BIT : 0));
+    if (carried != nullptr) {
+        layout.fileSourceId = carried->fileSourceId;
+        layout.projectId = carried->projectId;
+    }
+    // The library's default identifiers stand for "none given": write them blank, as they were read.
+    layout.systemIdentifier = leg.lidarId == LegInformation::DEFAULT_LIDAR_ID ? "" : leg.lidarId;
+    layout.generatingSoftware = leg.softwareId == LegInformation::DEFAULT_SOFTWARE_ID ? "" : leg.softwareId;
+
+    const ExtraBytesLayout extraBytes(leg.attributes, leg.name);
+    layout.pointRecordLength =
+        static_cast<std::uint16_t>(Raw::POINT_FORMATS[layout.pointFormat].standardLength + extraBytes.size());
+    layout.headerSize = headerSizeOf(minor);
+    std::uint64_t offsetToPointData = layout.headerSize;
+    if (extraBytes.fieldCount() != 0) {
+        layout.vlrs.push_back(
+            LasVlr{"LASF_Spec", 4, "Extra bytes", extraBytesRecordFromDescriptors(leg.attributes)});
+        offsetToPointData += Raw::RawVlrHeader::SIZE + layout.vlrs.back().payload.size();
+    }
+    if (options.copyCoordinateSystem && carried != nullptr) {
+        for (const LasVlr& vlr : carried->coordinateSystemRecords) {
+            const std::uint64_t size = Raw::RawVlrHeader::SIZE + vlr.payload.size();
+            // Carried records are optional: one that a VLR cannot hold, or that would push the points
+            // beyond a 32-bit offset, is left out.
+            if ((wkt ? isWktRecord(vlr) : isGeoTiffRecord(vlr)) &&
+                vlr.payload.size() <= std::numeric_limits<std::uint16_t>::max() &&
+                offsetToPointData + size <= std::numeric_limits<std::uint32_t>::max()) {
+                layout.vlrs.push_back(vlr);
+                offsetToPointData += size;
+            } else {
+                ++layout.coordinateSystemRecordsLeftOut;
+            }
+        }
+    }
+    layout.offsetToPointData = static_cast<std::uint32_t>(offsetToPointData);
+    return layout;
+}
+
+} // namespace Orvid::FileIoInterface::Las
