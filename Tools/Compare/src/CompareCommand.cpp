@@ -1,5 +1,6 @@
 #include "CompareCommand.h"
 
+#include "Command/ClassFileKind.h"
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "Demo.h"
@@ -64,9 +65,10 @@ std::uint64_t bytesOf(const std::vector<fs::path>& files) {
     return bytes;
 }
 
-/// Opens an input, checks that its points can be paired, and describes it.
-std::unique_ptr<LasReader> openInput(const fs::path& input, std::vector<fs::path> files,
-                                     InputDescription& description) {
+/// Opens an input, checks that its points can be paired, and describes it. What its headers say that
+/// a reader may doubt goes to `warnings`, or, with `strict`, ends the run.
+std::unique_ptr<LasReader> openInput(const fs::path& input, std::vector<fs::path> files, bool strict,
+                                     InputDescription& description, std::vector<std::string>& warnings) {
     auto reader = std::make_unique<LasReader>(std::move(files));
     description.path = input;
     description.files = reader->files();
@@ -77,12 +79,27 @@ std::unique_ptr<LasReader> openInput(const fs::path& input, std::vector<fs::path
             throw Core::IOException(reader->files()[leg].string() + ": " + header.describe() +
                                     " has no GPS time, so its points cannot be paired");
         }
+        for (const std::string& warning : header.warnings) {
+            const std::string located = reader->files()[leg].string() + ": " + warning;
+            if (strict) {
+                throw Core::IOException(located + " (an error with --strict)");
+            }
+            warnings.push_back(located);
+        }
         description.formats.insert(header.describe());
         description.coarsestScale[0] = std::max(description.coarsestScale[0], header.scale.x);
         description.coarsestScale[1] = std::max(description.coarsestScale[1], header.scale.y);
         description.coarsestScale[2] = std::max(description.coarsestScale[2], header.scale.z);
     }
     return reader;
+}
+
+std::vector<LasHeader> headersOf(const LasReader& reader) {
+    std::vector<LasHeader> headers;
+    for (std::size_t leg = 0; leg < reader.numberOfLegs(); ++leg) {
+        headers.push_back(reader.header(leg));
+    }
+    return headers;
 }
 
 /// The extent that the headers of the reader's non-empty legs state.
@@ -193,9 +210,10 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     // The class files hold at most every point of both inputs; the reports are small.
     report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
 
-    std::unique_ptr<LasReader> referenceReader =
-        openInput(options.reference, std::move(referenceFiles), report.reference);
-    std::unique_ptr<LasReader> testReader = openInput(options.test, std::move(testFiles), report.test);
+    std::unique_ptr<LasReader> referenceReader = openInput(options.reference, std::move(referenceFiles),
+                                                           options.strict, report.reference, report.warnings);
+    std::unique_ptr<LasReader> testReader =
+        openInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
 
     RunParameters& parameters = report.parameters;
     parameters.epsilonFromScale = !options.epsilon;
@@ -235,8 +253,15 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
 
     std::unique_ptr<OutputFolder> output;
     if (options.outDirectory) {
-        const auto& scale = testReader->header(0).scale;
-        output = std::make_unique<OutputFolder>(*options.outDirectory, *folderStaged, scale);
+        ClassFileKind referenceKind = classFileKindOf("reference", headersOf(*referenceReader));
+        ClassFileKind testKind = classFileKindOf("test", headersOf(*testReader));
+        for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
+            if (kind->conversion) {
+                report.warnings.push_back(*kind->conversion);
+            }
+        }
+        output = std::make_unique<OutputFolder>(*options.outDirectory, *folderStaged,
+                                                std::move(referenceKind), std::move(testKind));
     }
 
     Comparator::Options comparisonOptions;

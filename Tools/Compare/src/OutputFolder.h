@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Command/ClassFileKind.h"
 #include "DifferenceClass.h"
 
 #include <FileIoInterface/Las/LasWriter.h>
@@ -15,9 +16,10 @@ namespace Orvid::Compare {
 /// them into place, all or none) and shown to the user as paths of `folder`.
 class OutputFolder {
 public:
-    /// `testScale` is the scale of the displacement files, whose offset is 0.
-    OutputFolder(std::filesystem::path folder, std::filesystem::path staging,
-                 const FileIoInterface::Las::Xyz& testScale);
+    /// Removed points are written as `reference` kind, the others as `test` kind; displacements in the
+    /// test kind's format and scale, with offset 0.
+    OutputFolder(std::filesystem::path folder, std::filesystem::path staging, ClassFileKind reference,
+                 ClassFileKind test);
     ~OutputFolder();
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
@@ -27,8 +29,8 @@ public:
     FileIoInterface::Outputs::PointCloud::PointCloudWriter& displacementWriter() { return *mDisplacement; }
 
     /// Writes the points of one class as a single leg "<class>.las" in the folder "<class>/", with the
-    /// metadata of `leg` (its source file gives the scale, offset and format). Returns the number of
-    /// points that could not be written.
+    /// metadata of `leg`, in the kind of the class's input. Returns the number of points that could not
+    /// be written.
     template <typename Points>
     std::uint64_t writeClass(DifferenceClass kind, const Points& points, FileIoInterface::LegInformation leg);
 
@@ -42,6 +44,8 @@ private:
 
     std::filesystem::path mFolder;
     std::filesystem::path mStaging;
+    ClassFileKind mReference;
+    ClassFileKind mTest;
     std::unique_ptr<FileIoInterface::Las::LasWriter> mModified;
     std::unique_ptr<FileIoInterface::Las::LasWriter> mDisplacement;
 };
@@ -52,7 +56,8 @@ std::uint64_t OutputFolder::writeClass(DifferenceClass kind, const Points& point
     if (points.empty()) {
         return 0;
     }
-    FileIoInterface::Las::LasWriter writer(staged(kind));
+    FileIoInterface::Las::LasWriter writer(staged(kind),
+                                           (kind == DifferenceClass::removed ? mReference : mTest).options);
     leg.name = std::string(nameOf(kind));
     writer.beginLeg(leg);
     std::uint64_t failed = 0;

@@ -6,6 +6,8 @@
 #include "Demo.h"
 #include "TemporaryFolder.h"
 
+#include <FileIoInterface/Las/LasHeader.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -224,6 +226,50 @@ TEST(Interruption, ASignalStopsTheRunWithTheConventionalStatus) {
     } catch (const Orvid::Compare::Interrupted& interrupted) {
         EXPECT_EQ(interrupted.status, 143);
     }
+}
+
+TEST_F(OutputSafety, ACountBelowThePointDataIsReportedAndClassFilesKeepTheInputsKind) {
+    // The test copy's header announces 100 points fewer than its point data holds.
+    const fs::path shortCount = at("short-count.las");
+    fs::copy_file(SAMPLES / "mvk-thin.las", shortCount);
+    {
+        std::fstream file(shortCount, std::ios::in | std::ios::out | std::ios::binary);
+        const std::uint32_t announced = 6180;
+        file.seekp(107);
+        file.write(reinterpret_cast<const char*>(&announced), sizeof announced);
+    }
+    const std::string reference = (SAMPLES / "mvk-thin.las").string();
+    const Outcome warned = compare({"--out", at("out").string(), reference, shortCount.string()});
+    EXPECT_EQ(warned.status, 1) << warned.err;
+    EXPECT_NE(
+        warned.out.find("warning: " + shortCount.string() +
+                        ": The header announces 6180 points but the point data holds 6280 whole records"),
+        std::string::npos)
+        << warned.out;
+    const Outcome strict = compare({"--strict", reference, shortCount.string()});
+    EXPECT_EQ(strict.status, 2);
+    EXPECT_NE(strict.err.find("(an error with --strict)"), std::string::npos) << strict.err;
+
+    // The removed points are the reference's: written as LAS 1.2, format 1, with its coordinate system.
+    const Orvid::FileIoInterface::Las::LasHeader source =
+        Orvid::FileIoInterface::Las::readLasHeader(reference);
+    const Orvid::FileIoInterface::Las::LasHeader removed =
+        Orvid::FileIoInterface::Las::readLasHeader(at("out/removed/removed.las"));
+    EXPECT_EQ(removed.pointCount, 100U);
+    EXPECT_EQ(removed.describe(), source.describe());
+    EXPECT_EQ(std::make_tuple(removed.scale.x, removed.offset.x),
+              std::make_tuple(source.scale.x, source.offset.x));
+    const auto coordinateSystem = [](const Orvid::FileIoInterface::Las::LasHeader& header) {
+        std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> records;
+        for (const auto& vlr : header.vlrs) {
+            if (vlr.userId == "LASF_Projection") {
+                records.emplace_back(vlr.recordId, vlr.payload);
+            }
+        }
+        return records;
+    };
+    EXPECT_FALSE(coordinateSystem(source).empty());
+    EXPECT_EQ(coordinateSystem(removed), coordinateSystem(source));
 }
 
 } // namespace
