@@ -51,6 +51,10 @@ struct FieldChange {
     std::function<void(Descriptor&)> apply;
 };
 
+void PrintTo(const FieldChange& change, std::ostream* out) {
+    *out << change.field;
+}
+
 class AttributeDescriptorEquality : public ::testing::TestWithParam<FieldChange> {};
 
 TEST_P(AttributeDescriptorEquality, SeesAChangeOfEveryField) {

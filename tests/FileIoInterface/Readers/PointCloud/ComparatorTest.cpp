@@ -250,6 +250,10 @@ struct AttributeCase {
     std::array<std::uint64_t, 3> counts;
 };
 
+void PrintTo(const AttributeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ComparatorAttributes : public ::testing::TestWithParam<AttributeCase> {};
 
 TEST_P(ComparatorAttributes, SelectTheComparisonsAndTheCounters) {
