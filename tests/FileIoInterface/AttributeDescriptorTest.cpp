@@ -38,29 +38,44 @@ Descriptor full() {
                 0.01, -0.0);
 }
 
-TEST(AttributeDescriptor, EqualityComparesEveryFieldNumerically) {
+TEST(AttributeDescriptor, EqualityComparesNumbersNotBits) {
     Descriptor positiveZero = full();
     positiveZero.offset = 0.0;
     EXPECT_TRUE(full() == positiveZero);
-    const std::vector<std::function<void(Descriptor&)>> changes = {
-        [](Descriptor& d) { d.dataType = DataType::Int16; },
-        [](Descriptor& d) { d.name = "Amplitudes"; },
-        [](Descriptor& d) { d.noData.reset(); },
-        [](Descriptor& d) { d.noData = Value{std::int32_t{65535}}; },
-        [](Descriptor& d) { d.min = u16(1); },
-        [](Descriptor& d) { d.max = Value{std::numeric_limits<float>::quiet_NaN()}; },
-        [](Descriptor& d) { d.scale = 0.02; },
-        [](Descriptor& d) { d.offset.reset(); },
-        [](Descriptor& d) { d.description = "Echo signal amplitude"; },
-    };
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        Descriptor changed = full();
-        changes[i](changed);
-        EXPECT_FALSE(changed == full()) << "change " << i;
-    }
     positiveZero.scale = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(positiveZero == Descriptor(positiveZero));
 }
+
+struct FieldChange {
+    std::string field;
+    std::function<void(Descriptor&)> apply;
+};
+
+void PrintTo(const FieldChange& change, std::ostream* out) {
+    *out << change.field;
+}
+
+class AttributeDescriptorEquality : public ::testing::TestWithParam<FieldChange> {};
+
+TEST_P(AttributeDescriptorEquality, SeesAChangeOfEveryField) {
+    Descriptor changed = full();
+    GetParam().apply(changed);
+    EXPECT_FALSE(changed == full());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, AttributeDescriptorEquality,
+    ::testing::Values(
+        FieldChange{"dataType", [](Descriptor& d) { d.dataType = DataType::Int16; }},
+        FieldChange{"name", [](Descriptor& d) { d.name = "Amplitudes"; }},
+        FieldChange{"noDataAbsent", [](Descriptor& d) { d.noData.reset(); }},
+        FieldChange{"noDataType", [](Descriptor& d) { d.noData = Value{std::int32_t{65535}}; }},
+        FieldChange{"min", [](Descriptor& d) { d.min = u16(1); }},
+        FieldChange{"max", [](Descriptor& d) { d.max = Value{std::numeric_limits<float>::quiet_NaN()}; }},
+        FieldChange{"scale", [](Descriptor& d) { d.scale = 0.02; }},
+        FieldChange{"offsetAbsent", [](Descriptor& d) { d.offset.reset(); }},
+        FieldChange{"description", [](Descriptor& d) { d.description = "Echo signal amplitude"; }}),
+    [](const ::testing::TestParamInfo<FieldChange>& param) { return param.param.field; });
 
 TEST(AttributeDescriptor, OptionsAndGuardedGetters) {
     Orvid::Testing::AssertRecorder asserts;

@@ -20,18 +20,15 @@ MemoryPointCloudReader::MemoryPointCloudReader(std::vector<MemoryLeg> legs)
 }
 
 bool MemoryPointCloudReader::hasMoreLegs() {
-    ++mCalls.hasMoreLegs;
     return mNextLeg < mLegs.size();
 }
 
 FileIoInterface::LegInformation MemoryPointCloudReader::nextLeg() {
-    ++mCalls.nextLeg;
     mNextPoint = 0;
     return mLegs.at(mNextLeg++).information;
 }
 
 bool MemoryPointCloudReader::hasMorePoints() {
-    ++mCalls.hasMorePoints;
     return mNextLeg > 0 && mNextPoint < mLegs[mNextLeg - 1].points.size();
 }
 

@@ -32,9 +32,6 @@ public:
     std::size_t numberOfPointsInLeg() override;
 
     struct Calls {
-        std::size_t hasMoreLegs = 0;
-        std::size_t nextLeg = 0;
-        std::size_t hasMorePoints = 0;
         std::size_t nextPoint = 0;
         std::size_t numberOfPointsInLeg = 0;
     };

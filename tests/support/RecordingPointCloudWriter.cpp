@@ -1,6 +1,7 @@
 #include "RecordingPointCloudWriter.h"
 
 #include <sstream>
+#include <utility>
 
 namespace Orvid::Testing {
 
@@ -9,12 +10,16 @@ const char* const RecordingPointCloudWriter::FAILURE_MESSAGE = "disk full";
 RecordingPointCloudWriter::RecordingPointCloudWriter(std::optional<std::size_t> failingWrite)
     : mFailingWrite(failingWrite) {}
 
+RecordingPointCloudWriter::RecordingPointCloudWriter(std::vector<std::string>& trace, std::string name)
+    : mTrace(&trace)
+    , mName(std::move(name)) {}
+
 void RecordingPointCloudWriter::beginLeg(const FileIoInterface::LegInformation& leg) {
-    mEvents.push_back({WriterEvent::Kind::BeginLeg, leg.name});
+    mTrace->push_back(mName + "begin:" + leg.name);
 }
 
 void RecordingPointCloudWriter::endLeg() {
-    mEvents.push_back({WriterEvent::Kind::EndLeg, {}});
+    mTrace->push_back(mName + "end");
 }
 
 Utils::ErrorManagement::ReturnStatus
@@ -23,34 +28,11 @@ RecordingPointCloudWriter::write(const FileIoInterface::InputOutputPoint& point)
     if (mFailingWrite && *mFailingWrite == mWrites) {
         return Utils::ErrorManagement::ReturnStatus::failure(FAILURE_MESSAGE);
     }
-    mEvents.push_back({WriterEvent::Kind::Write,
-                       {},
-                       point.getTime(),
-                       point.getReturnNumber(),
-                       point.getX(),
-                       point.getY(),
-                       point.getZ()});
+    std::ostringstream line;
+    line << mName << "write:" << point.getTime() << '/' << point.getReturnNumber() << ' ' << point.getX()
+         << ' ' << point.getY() << ' ' << point.getZ();
+    mTrace->push_back(line.str());
     return Utils::ErrorManagement::ReturnStatus::success();
-}
-
-std::vector<std::string> RecordingPointCloudWriter::trace() const {
-    std::vector<std::string> lines;
-    for (const WriterEvent& event : mEvents) {
-        std::ostringstream line;
-        switch (event.kind) {
-        case WriterEvent::Kind::BeginLeg:
-            line << "begin:" << event.legName;
-            break;
-        case WriterEvent::Kind::EndLeg:
-            line << "end";
-            break;
-        case WriterEvent::Kind::Write:
-            line << "write:" << event.time << '/' << event.returnNumber;
-            break;
-        }
-        lines.push_back(line.str());
-    }
-    return lines;
 }
 
 } // namespace Orvid::Testing

@@ -9,32 +9,22 @@
 
 namespace Orvid::Testing {
 
-/// What a recording writer received, in order.
-struct WriterEvent {
-    enum class Kind { BeginLeg, EndLeg, Write };
-    Kind kind;
-    /// The leg's name for BeginLeg; empty otherwise.
-    std::string legName;
-    /// The point's key and coordinates as they were when written.
-    double time = 0.0;
-    std::size_t returnNumber = 0;
-    double x = 0.0;
-    double y = 0.0;
-    double z = 0.0;
-};
-
-/// A writer that records every call and can be told to fail its n-th write (counting from 1).
+/// A writer that records every call as a line of text: "<name>begin:<leg>", "<name>end" and
+/// "<name>write:<time>/<return> <x> <y> <z>". Writers may share one trace to show how their calls
+/// interleave. It can be told to fail its n-th write (counting from 1), which it does not record.
 class RecordingPointCloudWriter final : public FileIoInterface::Outputs::PointCloud::PointCloudWriter {
 public:
     explicit RecordingPointCloudWriter(std::optional<std::size_t> failingWrite = std::nullopt);
+    /// Records into `trace`, which must outlive the writer, each line prefixed with `name`.
+    RecordingPointCloudWriter(std::vector<std::string>& trace, std::string name);
+    RecordingPointCloudWriter(const RecordingPointCloudWriter&) = delete;
+    RecordingPointCloudWriter& operator=(const RecordingPointCloudWriter&) = delete;
 
     void beginLeg(const FileIoInterface::LegInformation& leg) override;
     void endLeg() override;
     Utils::ErrorManagement::ReturnStatus write(const FileIoInterface::InputOutputPoint& point) override;
 
-    const std::vector<WriterEvent>& events() const { return mEvents; }
-    /// The events in a compact form: "begin:<leg>", "end", "write:<time>/<return>".
-    std::vector<std::string> trace() const;
+    const std::vector<std::string>& trace() const { return *mTrace; }
     std::size_t writes() const { return mWrites; }
 
     /// The message of the failed status.
@@ -43,7 +33,9 @@ public:
 private:
     std::optional<std::size_t> mFailingWrite;
     std::size_t mWrites = 0;
-    std::vector<WriterEvent> mEvents;
+    std::vector<std::string> mOwnTrace;
+    std::vector<std::string>* mTrace = &mOwnTrace;
+    std::string mName;
 };
 
 } // namespace Orvid::Testing

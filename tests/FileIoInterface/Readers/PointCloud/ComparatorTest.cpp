@@ -79,6 +79,15 @@ std::vector<double> xs(const Set& set) {
     return result;
 }
 
+template <typename Set>
+std::vector<double> times(const Set& set) {
+    std::vector<double> result;
+    for (const auto& point : set) {
+        result.push_back(point->getTime());
+    }
+    return result;
+}
+
 std::string report(const std::vector<std::uint64_t>& counts) {
     static const char* const names[] = {"intensity",      "nbReturns",     "classificationFlags",
                                         "scannerChannel", "scanDirection", "edgeOfFlightLine",
@@ -93,20 +102,6 @@ std::string report(const std::vector<std::uint64_t>& counts) {
 
 const std::vector<std::uint64_t> NO_DIFFERENCES(11, 0);
 
-TEST(Comparator, WorkedExampleSortsEveryTestPoint) {
-    auto reference = oneLeg(points(at(1, 0), at(2, 0), at(2, 5), at(3, 0)));
-    auto test = oneLeg(points(at(1, 0.001), at(2, 1), at(3, 1), at(4, 0)));
-    const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), 0);
-
-    EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{2, 1}, Key{4, 1}));
-    EXPECT_THAT(keys(comparator.getModified()), ElementsAre(Key{3, 1}));
-    EXPECT_THAT(xs(comparator.getModified()), ElementsAre(1.0));
-    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{2, 1}, Key{2, 1}));
-    EXPECT_THAT(xs(comparator.getRemoved()), ElementsAre(0.0, 5.0));
-    EXPECT_THAT(comparator.getMutated(), IsEmpty());
-    EXPECT_THAT(comparator.getAltered(), IsEmpty());
-}
-
 TEST(Comparator, IdenticalCloudsLeaveEverySetEmptyAndLogAZeroReport) {
     LogRecorder log;
     auto make = [] {
@@ -117,28 +112,17 @@ TEST(Comparator, IdenticalCloudsLeaveEverySetEmptyAndLogAZeroReport) {
     };
     auto reference = make();
     auto test = make();
-    const Comparator comparator(reference, test, 2, EPSILON, Comparator::defaultOptions(), 256);
+    const Comparator comparator(reference, test, 2, EPSILON, Comparator::defaultOptions(), 65535);
 
     EXPECT_THAT(comparator.getRemoved(), IsEmpty());
     EXPECT_THAT(comparator.getAdded(), IsEmpty());
     EXPECT_THAT(comparator.getModified(), IsEmpty());
     EXPECT_THAT(comparator.getMutated(), IsEmpty());
     EXPECT_THAT(comparator.getAltered(), IsEmpty());
-    EXPECT_THAT(log.messages(), ElementsAre("rgbEpsilon: 256", report(NO_DIFFERENCES)));
+    EXPECT_THAT(log.messages(), ElementsAre("rgbEpsilon: 65535", report(NO_DIFFERENCES)));
     EXPECT_EQ(log.lines()[0].level, "info");
     EXPECT_FALSE(reference.hasMoreLegs());
     EXPECT_FALSE(test.hasMoreLegs());
-}
-
-TEST(Comparator, LogsTheColourToleranceInPlainDecimal) {
-    for (const unsigned short tolerance : {std::uint16_t{0}, std::uint16_t{65535}}) {
-        LogRecorder log;
-        auto reference = oneLeg(points(at(1, 0)));
-        auto test = oneLeg(points(at(1, 0)));
-        const Comparator comparator(reference, test, 1, EPSILON, {}, tolerance);
-        EXPECT_THAT(log.messages(),
-                    ElementsAre("rgbEpsilon: " + std::to_string(tolerance), report(NO_DIFFERENCES)));
-    }
 }
 
 TEST(Comparator, PairsTheFirstCandidateWithinEpsilonNotTheNearest) {
@@ -158,96 +142,29 @@ TEST(Comparator, ADifferenceOfExactlyEpsilonAgreesAndANaNNeverDoes) {
     EXPECT_THAT(comparator.getRemoved(), IsEmpty());
 }
 
-TEST(Comparator, OneDistantCandidateIsModifiedButTwoLeaveTheTestPointAdded) {
-    RecordingPointCloudWriter displacement;
-    RecordingPointCloudWriter modified;
-    auto reference = oneLeg(points(makePoint(1, 1, 10, 20, 30), at(2, 0), at(2, 5)));
-    auto test = oneLeg(points(makePoint(1, 1, 10.02, 19.5, 31), at(2, 1)));
-    const Comparator comparator(reference, test, &displacement, &modified, 10, EPSILON,
-                                Comparator::defaultOptions(), 0);
-
-    ASSERT_EQ(comparator.getModified().size(), 1U);
-    const InputOutputPoint& moved = *comparator.getModified().front();
-    EXPECT_NEAR(moved.getX(), 0.02, 1e-12);
-    EXPECT_EQ(moved.getY(), -0.5);
-    EXPECT_EQ(moved.getZ(), 1.0);
-    EXPECT_THAT(keys(comparator.getAdded()), ElementsAre(Key{2, 1}));
-    EXPECT_THAT(keys(comparator.getRemoved()), ElementsAre(Key{2, 1}, Key{2, 1}));
-
-    EXPECT_THAT(modified.trace(), ElementsAre("begin:L", "write:1/1", "end"));
-    EXPECT_EQ(modified.events()[1].x, 10.02);
-    EXPECT_EQ(modified.events()[1].y, 19.5);
-    EXPECT_THAT(displacement.trace(), ElementsAre("begin:L", "write:1/1", "end"));
-    EXPECT_NEAR(displacement.events()[1].x, 0.02, 1e-12);
-    EXPECT_EQ(displacement.events()[1].y, -0.5);
-    EXPECT_EQ(displacement.events()[1].z, 1.0);
-}
-
-/// Records the interleaving of two writers' calls.
-class SharedLog {
-public:
-    struct Writer final : Orvid::FileIoInterface::Outputs::PointCloud::PointCloudWriter {
-        Writer(SharedLog& sharedLog, std::string writerName)
-            : log(sharedLog)
-            , name(std::move(writerName)) {}
-        void beginLeg(const Orvid::FileIoInterface::LegInformation& leg) override {
-            log.calls.push_back(name + ".begin:" + leg.name);
-        }
-        void endLeg() override { log.calls.push_back(name + ".end"); }
-        Orvid::Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point) override {
-            log.calls.push_back(name + ".write:" + std::to_string(static_cast<int>(point.getX())));
-            return {};
-        }
-        SharedLog& log;
-        std::string name;
-    };
-    std::vector<std::string> calls;
-};
-
-TEST(Comparator, FramesEveryTestLegAndWritesModifiedBeforeDisplacement) {
-    SharedLog log;
-    SharedLog::Writer displacement(log, "displacement");
-    SharedLog::Writer modified(log, "modified");
-    auto reference = oneLeg(points(at(1, 100), at(3, 7)));
+TEST(Comparator, FramesEveryTestLegAndWritesAModifiedPointThenItsDisplacement) {
+    std::vector<std::string> trace;
+    RecordingPointCloudWriter displacement(trace, "displacement.");
+    RecordingPointCloudWriter modified(trace, "modified.");
+    auto reference = oneLeg(points(makePoint(1, 1, 10, 20, 30), at(2, 0), at(2, 5), at(3, 7)));
     std::vector<MemoryLeg> testLegs;
-    testLegs.push_back(makeLeg("A", points(at(1, 103))));
+    testLegs.push_back(makeLeg("A", points(makePoint(1, 1, 10.02, 19.5, 31), at(2, 1))));
     testLegs.push_back(makeLeg("Empty", {}));
     testLegs.push_back(makeLeg("C", points(at(3, 7))));
     MemoryPointCloudReader test(std::move(testLegs));
     const Comparator comparator(reference, test, &displacement, &modified, 10, EPSILON,
                                 Comparator::defaultOptions(), 0);
-    EXPECT_THAT(log.calls, ElementsAre("displacement.begin:A", "modified.begin:A", "modified.write:103",
-                                       "displacement.write:3", "displacement.end", "modified.end",
-                                       "displacement.begin:Empty", "modified.begin:Empty", "displacement.end",
-                                       "modified.end", "displacement.begin:C", "modified.begin:C",
-                                       "displacement.end", "modified.end"));
-}
-
-TEST(Comparator, TheResultDoesNotDependOnTheBlockSize) {
-    auto reference = [] {
-        return oneLeg(points(at(1, 0), at(2, 0), at(3, 0), at(3, 9), at(5, 0), at(6, 0), at(7, 0)));
-    };
-    auto test = [] {
-        std::vector<MemoryLeg> legs;
-        legs.push_back(makeLeg("A", points(at(1, 0), at(2, 4), at(3, 1))));
-        legs.push_back(makeLeg("B", points(at(4, 0), at(6, 0), at(7, 0.5))));
-        return MemoryPointCloudReader(std::move(legs));
-    };
-    std::vector<std::vector<Key>> outcomes;
-    for (const std::size_t capacity : {1u, 2u, 1000u}) {
-        auto r = reference();
-        auto t = test();
-        const Comparator comparator(r, t, capacity, EPSILON, Comparator::defaultOptions(), 0);
-        outcomes.push_back(keys(comparator.getAdded()));
-        outcomes.push_back(keys(comparator.getModified()));
-        outcomes.push_back(keys(comparator.getRemoved()));
-    }
-    EXPECT_THAT(outcomes[0], ElementsAre(Key{3, 1}, Key{4, 1}));
-    EXPECT_THAT(outcomes[1], ElementsAre(Key{2, 1}, Key{7, 1}));
-    EXPECT_THAT(outcomes[2], ElementsAre(Key{3, 1}, Key{3, 1}, Key{5, 1}));
-    for (std::size_t i = 3; i < outcomes.size(); ++i) {
-        EXPECT_EQ(outcomes[i], outcomes[i % 3]) << "outcome " << i;
-    }
+    EXPECT_THAT(trace,
+                ElementsAre("displacement.begin:A", "modified.begin:A", "modified.write:1/1 10.02 19.5 31",
+                            "displacement.write:1/1 0.02 -0.5 1", "displacement.end", "modified.end",
+                            "displacement.begin:Empty", "modified.begin:Empty", "displacement.end",
+                            "modified.end", "displacement.begin:C", "modified.begin:C", "displacement.end",
+                            "modified.end"));
+    ASSERT_EQ(comparator.getModified().size(), 1U);
+    const InputOutputPoint& moved = *comparator.getModified().front();
+    EXPECT_NEAR(moved.getX(), 0.02, 1e-12);
+    EXPECT_EQ(moved.getY(), -0.5);
+    EXPECT_EQ(moved.getZ(), 1.0);
 }
 
 TEST(Comparator, ReportsReadersWithoutLegs) {
@@ -322,63 +239,68 @@ TEST(Comparator, AFailingWriterStopsTheComparisonWithItsStatusAndNoReport) {
     EXPECT_EQ(test.calls().nextPoint, 2U);
 }
 
-std::unique_ptr<MemoryPoint> withAttributes(double time, int variant) {
-    auto point = makePoint(time, 1);
-    if (variant & 1) {
-        point->intensity = 7;
-        point->classification = 6;
-        point->color = {1, 2, 3};
-    }
-    if (variant & 2) {
-        point->values = {Value{std::uint8_t{1}}};
-    }
-    return point;
+/// Which points the options and the colour tolerance make mutated or altered, and what is counted.
+struct AttributeCase {
+    std::string name;
+    Comparator::Options options;
+    unsigned short colourTolerance;
+    std::vector<double> mutated;
+    std::vector<double> altered;
+    /// The differences in intensity, classification and colour; no other attribute differs.
+    std::array<std::uint64_t, 3> counts;
+};
+
+void PrintTo(const AttributeCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
-TEST(Comparator, OptionsSelectTheComparisonsAndTheCounters) {
-    struct Case {
-        Comparator::Options options;
-        std::vector<Key> mutated;
-        std::vector<Key> altered;
-        std::vector<std::uint64_t> counts;
-    };
-    std::vector<std::uint64_t> threeDifferences(11, 0);
-    threeDifferences[0] = threeDifferences[6] = threeDifferences[10] = 2;
-    const std::vector<Case> cases = {
-        {{}, {}, {}, NO_DIFFERENCES},
-        {{Comparator::pointAttributes}, {{1, 1}, {3, 1}}, {}, threeDifferences},
-        {{Comparator::extraAttributes}, {}, {{2, 1}, {3, 1}}, NO_DIFFERENCES},
-        {Comparator::defaultOptions(), {{1, 1}, {3, 1}}, {{2, 1}}, threeDifferences},
-    };
-    for (const Case& c : cases) {
-        LogRecorder log;
-        auto reference = oneLeg(points(withAttributes(1, 0), withAttributes(2, 0), withAttributes(3, 0)));
-        auto test = oneLeg(points(withAttributes(1, 1), withAttributes(2, 2), withAttributes(3, 3)));
-        const Comparator comparator(reference, test, 10, EPSILON, c.options, 0);
-        EXPECT_EQ(keys(comparator.getMutated()), c.mutated) << c.options.mask();
-        EXPECT_EQ(keys(comparator.getAltered()), c.altered) << c.options.mask();
-        EXPECT_THAT(comparator.getRemoved(), IsEmpty());
-        EXPECT_EQ(log.messages().back(), report(c.counts)) << c.options.mask();
+class ComparatorAttributes : public ::testing::TestWithParam<AttributeCase> {};
+
+TEST_P(ComparatorAttributes, SelectTheComparisonsAndTheCounters) {
+    // Against default points at times 1 to 5: changed point attributes, an extra value, both, a tint,
+    // and an unknown intensity.
+    Points changed;
+    for (double time = 1; time <= 5; ++time) {
+        auto point = makePoint(time, 1);
+        if (time == 1 || time == 3) {
+            point->intensity = 7;
+            point->classification = 6;
+            point->color = {1, 2, 3};
+        }
+        if (time == 2 || time == 3) {
+            point->values = {Value{std::uint8_t{1}}};
+        }
+        if (time == 4) {
+            point->color = {5, 0, 0};
+        }
+        if (time == 5) {
+            point->intensity = QUIET_NAN;
+        }
+        changed.push_back(std::move(point));
     }
+    LogRecorder log;
+    auto reference = oneLeg(points(at(1, 0), at(2, 0), at(3, 0), at(4, 0), at(5, 0)));
+    auto test = oneLeg(std::move(changed));
+    const AttributeCase& c = GetParam();
+    const Comparator comparator(reference, test, 10, EPSILON, c.options, c.colourTolerance);
+    const std::vector<std::uint64_t> counts = {c.counts[0], 0, 0, 0, 0, 0, c.counts[1], 0, 0, 0, c.counts[2]};
+    EXPECT_EQ(times(comparator.getMutated()), c.mutated);
+    EXPECT_EQ(times(comparator.getAltered()), c.altered);
+    EXPECT_THAT(comparator.getRemoved(), IsEmpty());
+    EXPECT_EQ(log.messages().back(), report(counts));
 }
 
-TEST(Comparator, ComparesColoursWithinTheToleranceAndANaNIntensityAsDifferent) {
-    for (const unsigned short tolerance : {std::uint16_t{5}, std::uint16_t{4}}) {
-        LogRecorder log;
-        auto reference = oneLeg(points(at(1, 0), at(2, 0)));
-        auto tinted = makePoint(1, 1);
-        tinted->color = {5, 0, 0};
-        auto unknown = makePoint(2, 1);
-        unknown->intensity = QUIET_NAN;
-        auto test = oneLeg(points(std::move(tinted), std::move(unknown)));
-        const Comparator comparator(reference, test, 10, EPSILON, Comparator::defaultOptions(), tolerance);
-        std::vector<std::uint64_t> counts(11, 0);
-        counts[0] = 1;
-        counts[10] = tolerance == 5 ? 0 : 1;
-        EXPECT_EQ(keys(comparator.getMutated()).size(), tolerance == 5 ? 1U : 2U);
-        EXPECT_EQ(log.messages().back(), report(counts));
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Options, ComparatorAttributes,
+    ::testing::Values(
+        AttributeCase{"none", {}, 0, {}, {}, {0, 0, 0}},
+        AttributeCase{"pointAttributes", {Comparator::pointAttributes}, 0, {1, 3, 4, 5}, {}, {3, 2, 3}},
+        AttributeCase{"extraAttributes", {Comparator::extraAttributes}, 0, {}, {2, 3}, {0, 0, 0}},
+        AttributeCase{
+            "defaultsWithinColourTolerance", Comparator::defaultOptions(), 5, {1, 3, 5}, {2}, {3, 2, 0}},
+        AttributeCase{
+            "defaultsBeyondColourTolerance", Comparator::defaultOptions(), 4, {1, 3, 4, 5}, {2}, {3, 2, 1}}),
+    [](const ::testing::TestParamInfo<AttributeCase>& param) { return param.param.name; });
 
 TEST(Comparator, RemovedPointsIterateByKeyThenInHintedInsertionOrder) {
     std::vector<MemoryLeg> ordered;
@@ -417,6 +339,7 @@ TEST(Comparator, AReferenceLegContributesAtMostItsAnnouncedCount) {
 /// for a reference read in key order, whatever the order of the test points.
 struct ExpectedOutcome {
     std::vector<double> added;
+    /// The displacements along x.
     std::vector<double> modified;
     std::vector<double> removed;
 };
@@ -438,7 +361,7 @@ ExpectedOutcome pairByBruteForce(std::vector<std::tuple<Key, double>> reference,
         if (within != candidates.end()) {
             reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(*within));
         } else if (candidates.size() == 1) {
-            outcome.modified.push_back(x);
+            outcome.modified.push_back(x - std::get<1>(reference[candidates[0]]));
             reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(candidates[0]));
         } else {
             outcome.added.push_back(x);
@@ -477,16 +400,20 @@ TEST(Comparator, AgreesWithBruteForcePairingOnShuffledDuplicateKeys) {
             }
             return result;
         };
-        auto referenceReader = oneLeg(toPoints(reference));
-        auto testReader = oneLeg(toPoints(test));
-        const Comparator comparator(referenceReader, testReader, 7, EPSILON, {}, 0);
-        EXPECT_EQ(xs(comparator.getAdded()), expected.added) << "round " << round;
-        EXPECT_EQ(comparator.getModified().size(), expected.modified.size()) << "round " << round;
-        std::vector<double> removed;
-        for (const auto& point : comparator.getRemoved()) {
-            removed.push_back(point->getX());
+        // In blocks of one, of several and of all the test points, the test read in two legs.
+        for (const std::size_t capacity : {1U, 7U, 1000U}) {
+            auto referenceReader = oneLeg(toPoints(reference));
+            std::vector<MemoryLeg> testLegs;
+            testLegs.push_back(makeLeg("A", toPoints({test.begin(), test.begin() + 30})));
+            testLegs.push_back(makeLeg("B", toPoints({test.begin() + 30, test.end()})));
+            MemoryPointCloudReader testReader(std::move(testLegs));
+            const Comparator comparator(referenceReader, testReader, capacity, EPSILON, {}, 0);
+            const std::string where =
+                "round " + std::to_string(round) + ", capacity " + std::to_string(capacity);
+            EXPECT_EQ(xs(comparator.getAdded()), expected.added) << where;
+            EXPECT_EQ(xs(comparator.getModified()), expected.modified) << where;
+            EXPECT_EQ(xs(comparator.getRemoved()), expected.removed) << where;
         }
-        EXPECT_EQ(removed, expected.removed) << "round " << round;
     }
 }
 
