@@ -1,4 +1,4 @@
-#include "ObservedReader.h"
+#include "src/ObservedReader.h"
 
 #include "Command/Interruption.h"
 

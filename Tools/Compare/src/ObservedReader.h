@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Progress.h"
-#include "Report/DensityGrid.h"
+#include "Command/Progress.h"
+#include "Gather/DensityGrid.h"
 
 #include <FileIoInterface/Readers/PointCloud/PointCloudReader.h>
 

@@ -1,4 +1,4 @@
-#include "ReportLogger.h"
+#include "src/ReportLogger.h"
 
 #include <ostream>
 #include <sstream>

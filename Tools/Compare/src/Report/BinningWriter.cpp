@@ -1,4 +1,4 @@
-#include "Report/BinningWriter.h"
+#include "src/Report/BinningWriter.h"
 
 namespace Orvid::Compare {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Report/DensityGrid.h"
+#include "Gather/DensityGrid.h"
 
 #include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
 

@@ -1,0 +1,246 @@
+#include "Command/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <FileIoInterface/Version.h>
+
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <limits>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace Orvid::Compare {
+namespace {
+
+constexpr const char* DESCRIPTION = R"(Compares a test point cloud with a reference cloud, point by point.
+
+Points are paired by identity, GPS time and return number, not by file order or nearest neighbour, so
+re-sorted or re-tiled data compares correctly. Every test point ends in one class:
+  removed   reference points that no test point has the identity of
+  added     test points whose identity no reference point has (or several have, none in place)
+  modified  moved: the one reference point of that identity lies beyond --epsilon on some axis
+  mutated   in place, but a point attribute differs (intensity, returns, classification and its flags,
+            scanner channel, scan direction, edge of flight line, user data, scan angle,
+            point source id, colour beyond --rgb-epsilon)
+  altered   in place, point attributes equal, but an extra-bytes attribute differs
+REFERENCE and TEST are LAS files or folders of LAS files (their *.las files in name order are the
+flight legs). Input needs GPS time: point formats 0 and 2 are refused.
+
+Exit status: 0 when nothing that --fail-on names differs, 1 when something does, 2 on a usage
+error or an unreadable or malformed input.)";
+
+constexpr const char* EPILOGUE = R"(
+Examples:
+  orvid-compare before/ after/
+  orvid-compare --epsilon 0.005 --fail-on removed,added --json report.json ref.las new.las
+  orvid-compare --out differences/ ref/ new/      (then open differences/*/ in a viewer)
+  orvid-compare --demo                             (a synthetic survey with planted changes)
+)";
+
+std::optional<double> parseEpsilon(const std::string& text) {
+    if (text == "auto") {
+        return std::nullopt;
+    }
+    std::size_t used = 0;
+    const double value = std::stod(text, &used);
+    if (used != text.size() || !(value > 0.0) || !std::isfinite(value)) {
+        throw CLI::ValidationError("--epsilon", "must be 'auto' or a positive number of coordinate units");
+    }
+    return value;
+}
+
+/// The machine's physical memory in bytes, or the largest value when it cannot be told.
+std::uint64_t physicalMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) {
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+std::string gibibytes(std::uint64_t bytes) {
+    const double value = static_cast<double>(bytes) / static_cast<double>(1ULL << 30);
+    std::ostringstream text;
+    text.precision(3);
+    text << value << " GiB";
+    return text.str();
+}
+
+/// A whole number of at least 1, as typed: signs, fractions and trailing letters are refused.
+std::size_t parseCount(const std::string& flag, const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+    }
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(text, &used);
+    } catch (const std::out_of_range&) {
+        throw CLI::ValidationError(flag, "'" + text + "' is too large");
+    }
+    if (value == 0) {
+        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+    }
+    return static_cast<std::size_t>(value);
+}
+
+} // namespace
+
+std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* const* argv) {
+    CompareOptions options;
+    CLI::App app(DESCRIPTION, "orvid-compare");
+    app.footer(EPILOGUE);
+    app.get_formatter()->column_width(30);
+    app.set_version_flag("--version", std::string("orvid-compare ") + FILEIOINTERFACE_VERSION_STRING);
+
+    std::string reference;
+    std::string test;
+    app.add_option("REFERENCE", reference, "The reference cloud: a LAS file or a folder of LAS files")
+        ->type_name("PATH");
+    app.add_option("TEST", test, "The test cloud, likewise")->type_name("PATH");
+
+    std::string epsilon = "auto";
+    app.add_option("--epsilon", epsilon,
+                   "Largest per-axis coordinate difference of a point left in place, in coordinate units; "
+                   "'auto' takes the coarser coordinate scale factor of the two inputs")
+        ->type_name("auto|UNITS")
+        ->default_str("auto");
+    app.add_option("--rgb-epsilon", options.rgbEpsilon,
+                   "Largest per-channel colour difference (0 to 65535) of "
+                   "points whose colour is unchanged")
+        ->type_name("0..65535")
+        ->default_val(0);
+    bool noPointAttributes = false;
+    bool noExtraAttributes = false;
+    app.add_flag("--no-point-attributes", noPointAttributes,
+                 "Do not compare the point attributes (no 'mutated')");
+    app.add_flag("--no-extra-attributes", noExtraAttributes,
+                 "Do not compare the extra-bytes attributes (no "
+                 "'altered')");
+    std::string capacity;
+    auto* capacityOption =
+        app.add_option("--capacity", capacity, "Test points compared per block")->type_name("N");
+    auto* memoryOption =
+        app.add_option("--memory", options.memory,
+                       "Memory for a block of test points, such as 512M or 2G (the block size "
+                       "follows from it); the whole reference cloud is held besides")
+            ->transform(CLI::AsSizeValue(false))
+            ->type_name("SIZE")
+            ->default_str("512M");
+    capacityOption->excludes(memoryOption);
+
+    std::string outDirectory;
+    app.add_option("--out", outDirectory,
+                   "Write the differences as LAS files into this folder: modified/ (as read), displacement/ "
+                   "(x, y, z = test - reference), added/, removed/, mutated/, altered/")
+        ->type_name("DIR");
+    app.add_flag("--overwrite", options.overwrite,
+                 "Write into an --out folder that holds other files too (only the files an earlier run "
+                 "wrote there are ever replaced)");
+    app.add_flag("--strict", options.strict,
+                 "Treat every warning about an input (such as a point count that disagrees with the file) "
+                 "as an error");
+    std::string jsonFile;
+    app.add_option("--json", jsonFile,
+                   "Write a machine-readable report (JSON, schema 'orvid-compare/1') here")
+        ->type_name("FILE");
+    std::string htmlFile;
+    app.add_option("--html", htmlFile,
+                   "Write a self-contained HTML report here: a map of where the differences lie, a histogram "
+                   "of the displacements, a chart of the attributes that differ and a table per flight line")
+        ->type_name("FILE");
+    std::string failOn = "any";
+    app.add_option("--fail-on", failOn,
+                   "Classes that make the exit status 1, comma-separated: removed, added, modified, mutated, "
+                   "altered, any or none")
+        ->type_name("LIST")
+        ->check(CLI::Validator(
+            [](std::string& list) {
+                for (const std::string& name : CLI::detail::split(list, ',')) {
+                    if (name != "any" && name != "none" && !differenceClassNamed(name)) {
+                        return "'" + name +
+                               "' is not one of removed, added, modified, mutated, altered, any, none";
+                    }
+                }
+                return std::string();
+            },
+            "LIST"))
+        ->default_str("any");
+    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+    auto* progress =
+        app.add_flag("--progress,!--no-progress", "Show a progress bar on standard error (default: "
+                                                  "when it is a terminal)");
+    app.add_flag("--demo", options.demo,
+                 "Generate a synthetic survey and a changed copy (in the folder given as REFERENCE, or a "
+                 "temporary one), compare them and check that the planted changes are found");
+
+    try {
+        app.parse(argc, argv);
+        if (!options.demo && (reference.empty() || test.empty())) {
+            throw CLI::ValidationError("REFERENCE TEST", "give a reference and a test cloud (or --demo)");
+        }
+        if (options.demo && !test.empty()) {
+            throw CLI::ValidationError("--demo", "takes at most one folder");
+        }
+        options.epsilon = parseEpsilon(epsilon);
+        if (capacityOption->count() > 0) {
+            options.capacity = parseCount("--capacity", capacity);
+        }
+        if (memoryOption->count() > 0) {
+            if (options.memory == 0) {
+                throw CLI::ValidationError("--memory", "must be more than 0");
+            }
+            if (options.memory > physicalMemory()) {
+                throw CLI::ValidationError("--memory", "is more than the " + gibibytes(physicalMemory()) +
+                                                           " of memory this machine has");
+            }
+        }
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return EarlyExit{status == 0 ? 0 : 2};
+    } catch (const std::invalid_argument&) {
+        std::cerr << "--epsilon: must be 'auto' or a positive number of coordinate units\n";
+        return EarlyExit{2};
+    } catch (const std::out_of_range&) {
+        std::cerr << "--epsilon: out of range\n";
+        return EarlyExit{2};
+    }
+
+    if (options.demo) {
+        options.demoDirectory = reference;
+    } else {
+        options.reference = reference;
+        options.test = test;
+    }
+    options.pointAttributes = !noPointAttributes;
+    options.extraAttributes = !noExtraAttributes;
+    if (!outDirectory.empty()) {
+        options.outDirectory = outDirectory;
+    }
+    if (!jsonFile.empty()) {
+        options.jsonFile = jsonFile;
+    }
+    if (!htmlFile.empty()) {
+        options.htmlFile = htmlFile;
+    }
+    options.failOn = DifferenceClasses();
+    for (const std::string& name : CLI::detail::split(failOn, ',')) {
+        if (name == "any") {
+            options.failOn = DifferenceClasses::all();
+            break;
+        }
+        if (const auto kind = differenceClassNamed(name)) {
+            options.failOn.add(*kind);
+        }
+    }
+    if (progress->count() > 0) {
+        options.progress = progress->as<bool>();
+    }
+    return options;
+}
+
+} // namespace Orvid::Compare

@@ -1,0 +1,153 @@
+#include "Command/Demo.h"
+
+#include "Command/CompareCommand.h"
+
+#include <FileIoInterface/Las/LasPoint.h>
+#include <FileIoInterface/Las/LasWriter.h>
+
+#include <Core/IOException.h>
+
+#include <cstdlib>
+#include <iomanip>
+#include <ostream>
+#include <vector>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+using FileIoInterface::Las::LasPoint;
+using FileIoInterface::Las::LasWriter;
+using SyntheticSurvey::ChangePlan;
+using SyntheticSurvey::LegGenerator;
+using SyntheticSurvey::PlantedChanges;
+using SyntheticSurvey::SurveyParameters;
+using SyntheticSurvey::SurveyPoint;
+
+const SurveyParameters DEMO_SURVEY{3, 100000, 2026};
+// Moved 5 cm, reclassified, one extra attribute altered, dropped and added.
+const ChangePlan DEMO_CHANGES{0.01, 0.01, 0.005, 0.005, 0.005, 0.05};
+
+fs::path newTemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "orvid-compare-demo-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw Core::IOException(pattern + ": cannot create a temporary folder");
+    }
+    return pattern;
+}
+
+void toLasPoint(const SurveyPoint& generated, LasPoint& point) {
+    using FileIoInterface::Attribute::Value;
+    point.values.assign({Value{generated.amplitude}, Value{generated.pulseWidth}});
+    point.setTime(generated.time);
+    point.setX(generated.x);
+    point.setY(generated.y);
+    point.setZ(generated.z);
+    point.setRawIntensity(generated.intensity);
+    point.setReturnNumber(generated.returnNumber);
+    point.setNbReturns(generated.nbReturns);
+    point.setClassification(generated.classification);
+    point.setClassificationFlags(generated.classificationFlags);
+    point.setScannerChannel(generated.scannerChannel);
+    point.setScanDirection(generated.scanDirection);
+    point.setEdgeOfFlightLine(generated.edgeOfFlightLine);
+    point.setUserData(generated.userData);
+    point.setScanAngle(generated.scanAngle);
+    point.setSourceId(generated.sourceId);
+    point.setColor(generated.color);
+}
+
+} // namespace
+
+std::vector<PlantedChanges> writeSurveyAsLas(const fs::path& folder, const SurveyParameters& parameters,
+                                             const ChangePlan& plan) {
+    FileIoInterface::Las::LasWriterOptions options;
+    options.pointFormat = 7;
+    options.scaleOffset =
+        FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
+    options.adjustedStandardGpsTime = true;
+    LasWriter writer(folder, options);
+    std::vector<PlantedChanges> planted;
+    for (std::size_t leg = 0; leg < parameters.legs; ++leg) {
+        writer.beginLeg(SyntheticSurvey::legInformation(leg));
+        LegGenerator generator(parameters, leg, plan);
+        SurveyPoint generated;
+        LasPoint point;
+        while (generator.next(generated)) {
+            toLasPoint(generated, point);
+            if (const auto status = writer.write(point); !status) {
+                throw Core::IOException(status.message());
+            }
+        }
+        writer.endLeg();
+        planted.push_back(generator.planted());
+    }
+    return planted;
+}
+
+DemoSurvey writeDemoSurvey(fs::path folder) {
+    if (folder.empty()) {
+        folder = newTemporaryFolder();
+    }
+    DemoSurvey survey{folder, folder / "reference", folder / "test", {}};
+    writeSurveyAsLas(survey.reference, DEMO_SURVEY, {});
+    for (const PlantedChanges& leg : writeSurveyAsLas(survey.test, DEMO_SURVEY, DEMO_CHANGES)) {
+        survey.planted += leg;
+    }
+    return survey;
+}
+
+int runDemo(const CompareOptions& options, std::ostream& out, std::ostream& err) {
+    const DemoSurvey survey = writeDemoSurvey(options.demoDirectory);
+    CompareOptions demo = options;
+    demo.reference = survey.reference;
+    demo.test = survey.test;
+    if (!demo.outDirectory) {
+        demo.outDirectory = survey.folder / "differences";
+    }
+    if (!demo.jsonFile) {
+        demo.jsonFile = survey.folder / "report.json";
+    }
+    if (!demo.htmlFile) {
+        demo.htmlFile = survey.folder / "report.html";
+    }
+    if (!options.quiet) {
+        out << "Demo survey: " << DEMO_SURVEY.legs << " flight legs of " << DEMO_SURVEY.pointsPerLeg
+            << " points in " << survey.reference.string() << ",\na changed copy in " << survey.test.string()
+            << ".\n\n";
+    }
+    const ComparisonReport report = runComparison(demo, out, err);
+
+    const ClassCounts& found = report.summary.counts;
+    const std::vector<std::tuple<DifferenceClass, const char*, std::uint64_t>> expected = {
+        {DifferenceClass::removed, "dropped", survey.planted.removed},
+        {DifferenceClass::added, "added", survey.planted.added},
+        {DifferenceClass::modified, "moved by 5 cm", survey.planted.moved},
+        {DifferenceClass::mutated, "reclassified", survey.planted.reclassified},
+        {DifferenceClass::altered, "amplitude altered", survey.planted.altered}};
+    bool allFound = true;
+    if (!options.quiet) {
+        out << "\nPlanted changes and what the comparison found:\n";
+    }
+    for (const auto& [kind, planted, count] : expected) {
+        const bool match = found[kind] == count;
+        allFound = allFound && match;
+        if (!options.quiet) {
+            out << "  " << std::left << std::setw(18) << planted << std::right << std::setw(8) << count
+                << "  " << std::left << std::setw(9) << nameOf(kind) << std::right << std::setw(8)
+                << found[kind] << (match ? "  ok" : "  MISMATCH") << '\n';
+        }
+    }
+    if (!options.quiet) {
+        out << "\nOutputs:\n  differences as LAS: " << demo.outDirectory->string()
+            << "\n  JSON report:        " << demo.jsonFile->string() << '\n';
+        out << "  HTML report:        " << demo.htmlFile->string() << '\n';
+    }
+    if (!allFound) {
+        err << "orvid-compare: the demo comparison did not find exactly the planted changes\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace Orvid::Compare

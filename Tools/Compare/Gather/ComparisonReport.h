@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Gather/ComparisonSummary.h"
+#include "Gather/DifferenceMap.h"
+#include "src/ObservedReader.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace Orvid::Compare {
+
+/// One input of the comparison: where it came from and what was read of it.
+struct InputDescription {
+    /// As given on the command line.
+    std::filesystem::path path;
+    /// Its LAS files, one per leg, in leg order.
+    std::vector<std::filesystem::path> files;
+    /// "LAS <version>, point format <n>" of each distinct kind of file.
+    std::set<std::string> formats;
+    /// Points the headers announce.
+    std::uint64_t announcedPoints = 0;
+    /// The largest scale factor per axis over its files.
+    std::array<double, 3> coarsestScale{};
+    InputScan scan;
+};
+
+/// The parameters the comparison ran with.
+struct RunParameters {
+    double epsilon = 0.0;
+    /// Whether epsilon was derived from the inputs' scale factors.
+    bool epsilonFromScale = false;
+    std::uint16_t rgbEpsilon = 0;
+    bool pointAttributes = true;
+    bool extraAttributes = true;
+    std::size_t capacity = 0;
+    DifferenceClasses failOn;
+};
+
+/// Everything a report of one comparison says.
+struct ComparisonReport {
+    InputDescription reference;
+    InputDescription test;
+    RunParameters parameters;
+    ComparisonSummary summary;
+    /// Where the points lie, when a map was asked for and the inputs' headers give an extent.
+    std::optional<DifferenceMap> map;
+    /// Things that make the result less certain, such as ambiguous keys.
+    std::vector<std::string> warnings;
+    /// 0 when nothing that --fail-on names differs, else 1.
+    int exitStatus = 0;
+};
+
+/// One flight line (point source id) of either input: its points and the differences in it.
+struct FlightLineRow {
+    std::uint16_t sourceId = 0;
+    std::uint64_t referencePoints = 0;
+    std::uint64_t testPoints = 0;
+    ClassCounts counts;
+};
+
+/// Every flight line of either input or of the differences, by source id.
+std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report);
+
+/// Whether any class that `failOn` names has points.
+bool differs(const ClassCounts& counts, const DifferenceClasses& failOn);
+
+} // namespace Orvid::Compare

@@ -1,0 +1,286 @@
+#include "Render/HtmlReport.h"
+#include "Render/TextSummary.h"
+
+#include "Render/ReportCharts.h"
+#include "Render/SvgWriter.h"
+#include "src/ReportLogger.h"
+
+#include <FileIoInterface/Version.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace Orvid::Compare {
+namespace {
+
+constexpr const char* STYLE = R"(
+body { font: 14px/1.45 system-ui, "DejaVu Sans", sans-serif; color: #222; margin: 24px auto; max-width: 1000px;
+       padding: 0 16px; }
+h1 { font-size: 22px; margin: 0 0 8px; }
+h2 { font-size: 17px; margin: 28px 0 8px; border-bottom: 1px solid #ddd; padding-bottom: 4px; }
+table { border-collapse: collapse; margin: 6px 0; }
+th, td { padding: 3px 10px; border-bottom: 1px solid #eee; text-align: left; vertical-align: top; }
+td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
+.verdict { display: inline-block; font-weight: 600; padding: 4px 12px; border-radius: 4px; margin: 4px 0 10px; }
+.verdict.same { background: #e3f4ea; color: #135c31; }
+.verdict.different { background: #fbe6dc; color: #8a2c00; }
+.swatch { display: inline-block; width: 12px; height: 12px; border-radius: 2px; margin-right: 6px;
+          vertical-align: -1px; }
+.legend { list-style: none; padding: 0; margin: 6px 0; }
+.legend li { display: inline-block; margin-right: 18px; }
+.note { color: #666; }
+.warning { color: #8a2c00; }
+svg { display: block; margin: 6px 0; }
+svg text { font: 12px system-ui, "DejaVu Sans", sans-serif; fill: #333; }
+svg text.panel-number { font-weight: 600; paint-order: stroke; stroke: #fff; stroke-width: 3px; }
+details { margin: 4px 0; }
+code { font-size: 13px; }
+)";
+
+/// A measurement in coordinate units, to six significant digits.
+std::string measure(double value) {
+    std::ostringstream text;
+    text << std::setprecision(6) << value;
+    return text.str();
+}
+
+/// A positive length to three significant digits, in plain notation: "320", "1.7", "0.0123".
+std::string roughly(double value) {
+    const int magnitude = value > 0.0 ? static_cast<int>(std::floor(std::log10(value))) : 0;
+    return formatNumber(value, std::max(0, 2 - magnitude));
+}
+
+std::string swatch(std::string_view colour) {
+    return "<span class=\"swatch\" style=\"background:" + std::string(colour) + "\"></span>";
+}
+
+void writeInputRow(std::ostream& out, const char* role, const InputDescription& input) {
+    std::string formats;
+    for (const std::string& format : input.formats) {
+        formats += (formats.empty() ? "" : "; ") + format;
+    }
+    out << "<tr id=\"input-" << role << "\"><th>" << role << "</th><td><code>"
+        << escapeText(input.path.string()) << "</code>";
+    if (input.files.size() > 1 || (input.files.size() == 1 && input.files.front() != input.path)) {
+        out << "<details><summary>" << input.files.size() << " files</summary>";
+        for (std::size_t i = 0; i < input.files.size() && i < MAX_FILES_LISTED; ++i) {
+            out << "<code>" << escapeText(input.files[i].filename().string()) << "</code><br>";
+        }
+        if (input.files.size() > MAX_FILES_LISTED) {
+            out << "<span class=\"note\">and " << input.files.size() - MAX_FILES_LISTED << " more</span>";
+        }
+        out << "</details>";
+    }
+    out << "</td><td class=\"n\" data-legs=\"" << input.scan.legs << "\">" << formatCount(input.scan.legs)
+        << "</td><td class=\"n\" data-points=\"" << input.scan.points << "\">"
+        << formatCount(input.scan.points) << "</td><td>" << escapeText(formats) << "</td></tr>\n";
+}
+
+void writeHeader(std::ostream& out, const ComparisonReport& report) {
+    const bool different = report.summary.counts.total() != 0;
+    out << "<header>\n<h1>Point-cloud comparison</h1>\n<div id=\"verdict\" class=\"verdict "
+        << (different ? "different" : "same") << "\" data-exit-status=\"" << report.exitStatus << "\">"
+        << (different ? "Different" : "Same") << " \xE2\x80\x94 exit status " << report.exitStatus
+        << "</div>\n";
+    out << "<table id=\"inputs\">\n<tr><th></th><th>path</th><th class=\"n\">legs</th><th "
+           "class=\"n\">points</th>"
+           "<th>format</th></tr>\n";
+    writeInputRow(out, "reference", report.reference);
+    writeInputRow(out, "test", report.test);
+    out << "</table>\n";
+
+    const RunParameters& parameters = report.parameters;
+    std::string failOn;
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        if (parameters.failOn.has(kind)) {
+            failOn += (failOn.empty() ? "" : ", ") + std::string(nameOf(kind));
+        }
+    }
+    out << "<table id=\"parameters\">\n<tr><th>epsilon</th><td>" << measure(parameters.epsilon) << " ("
+        << (parameters.epsilonFromScale ? "the coarser coordinate scale factor of the inputs" : "given")
+        << ")</td></tr>\n<tr><th>rgb-epsilon</th><td>" << parameters.rgbEpsilon
+        << "</td></tr>\n<tr><th>compared</th><td>positions"
+        << (parameters.pointAttributes ? ", point attributes" : "")
+        << (parameters.extraAttributes ? ", extra-bytes attributes" : "")
+        << "</td></tr>\n<tr><th>capacity</th><td>" << formatCount(parameters.capacity)
+        << " test points per block</td></tr>\n<tr><th>fail on</th><td>" << (failOn.empty() ? "none" : failOn)
+        << "</td></tr>\n</table>\n";
+    if (!report.warnings.empty()) {
+        out << "<ul id=\"warnings\">\n";
+        for (const std::string& warning : report.warnings) {
+            out << "<li class=\"warning\">" << escapeText(warning) << "</li>\n";
+        }
+        out << "</ul>\n";
+    }
+    out << "</header>\n";
+}
+
+void writeClassSummary(std::ostream& out, const ComparisonReport& report) {
+    out << "<section id=\"summary\">\n<h2>Differences</h2>\n<table>\n<tr><th>class</th><th "
+           "class=\"n\">points</th>"
+           "<th class=\"n\">share</th><th>of</th></tr>\n";
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        const bool ofReference = kind == DifferenceClass::removed;
+        const std::uint64_t count = report.summary.counts[kind];
+        const std::uint64_t of = ofReference ? report.reference.scan.points : report.test.scan.points;
+        out << "<tr><td>" << swatch(colourOf(kind)) << nameOf(kind) << "</td><td class=\"n\" id=\"count-"
+            << nameOf(kind) << "\" data-count=\"" << count << "\">" << formatCount(count)
+            << "</td><td class=\"n\">" << share(count, of) << "</td><td>"
+            << (ofReference ? "reference" : "test") << "</td></tr>\n";
+    }
+    out << "</table>\n</section>\n";
+}
+
+void writeMapSection(std::ostream& out, const ComparisonReport& report) {
+    out << "<section id=\"map-section\">\n<h2>Where the differences lie</h2>\n";
+    if (!report.map) {
+        out << "<p class=\"note\">No map: the inputs' headers state no extent.</p>\n</section>\n";
+        return;
+    }
+    const DifferenceMap& map = *report.map;
+    const Extent& extent = map.reference.extent();
+    out << "<p class=\"note\">Top view, north up: x " << formatNumber(extent.minX) << " to "
+        << formatNumber(extent.maxX) << ", y " << formatNumber(extent.minY) << " to "
+        << formatNumber(extent.maxY) << ", in cells of " << roughly(map.reference.cellSize())
+        << " coordinate units.";
+    const std::vector<MapPanel> panels = mapPanels(map.reference.columns(), map.reference.rows());
+    if (panels.size() > 1) {
+        const bool wide = map.reference.columns() >= map.reference.rows();
+        const std::size_t along = wide ? map.reference.columns() : map.reference.rows();
+        out << " The extent is long, so it is cut into " << panels.size() << " panels of about "
+            << roughly(static_cast<double>(along) / static_cast<double>(panels.size()) *
+                       map.reference.cellSize())
+            << " coordinate units of "
+            << (wide ? "x each, numbered from west to east" : "y each, numbered from north to south") << '.';
+    }
+    out << "</p>\n";
+    writeMapSvg(out, map);
+    out << "<ul class=\"legend\">\n";
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        out << "<li>" << swatch(colourOf(kind)) << nameOf(kind) << " (" << formatCount(map.of(kind).binned())
+            << ")</li>\n";
+    }
+    out << "<li>";
+    for (const char* shade : DENSITY_SHADES) {
+        out << swatch(shade);
+    }
+    out << "reference points per cell, 1 to " << formatCount(map.reference.maxCount())
+        << "</li>\n</ul>\n<p class=\"note\">A cell where several classes differ takes the colour of the one "
+           "most concentrated there, relative to its average over the cells it occupies.</p>\n";
+    std::uint64_t outside = map.reference.outside();
+    for (const DensityGrid& grid : map.classes) {
+        outside += grid.outside();
+    }
+    if (outside != 0) {
+        out << "<p class=\"warning\" id=\"map-outside\">" << formatCount(outside)
+            << " points lie outside the extent that the headers state and are not drawn.</p>\n";
+    }
+    out << "</section>\n";
+}
+
+void writeDisplacementSection(std::ostream& out, const ComparisonReport& report) {
+    const DisplacementStatistics& d = report.summary.displacement;
+    out << "<section id=\"displacement\">\n<h2>How far the modified points moved</h2>\n";
+    writeHistogramSvg(out, d);
+    out << "<table id=\"displacement-statistics\">\n<tr><th></th><th class=\"n\">mean</th><th "
+           "class=\"n\">RMS</th>"
+           "<th class=\"n\">largest</th></tr>\n";
+    const std::vector<std::pair<const char*, const SeriesStatistics*>> rows = {
+        {"|d|", &d.magnitude}, {"dx", &d.dx}, {"dy", &d.dy}, {"dz", &d.dz}};
+    for (const auto& [name, series] : rows) {
+        out << "<tr><th>" << escapeText(name) << "</th><td class=\"n\">" << measure(series->mean)
+            << "</td><td class=\"n\">" << measure(series->rms) << "</td><td class=\"n\">"
+            << measure(series->maxAbs) << "</td></tr>\n";
+    }
+    out << "</table>\n<p class=\"note\">Of " << formatCount(d.count)
+        << " modified points, in coordinate units; d = test - reference (largest: of the absolute values). "
+           "Means of dx, dy or dz away from 0 reveal a systematic shift.</p>\n</section>\n";
+}
+
+void writeAttributeSection(std::ostream& out, const ComparisonReport& report) {
+    out << "<section id=\"attribute-differences\">\n<h2>Which point attributes differ</h2>\n";
+    if (report.summary.attributeDifferences) {
+        writeAttributeChartSvg(out, *report.summary.attributeDifferences);
+        out << "<p class=\"note\">Pairs in place that differ in each attribute; a pair can differ in "
+               "several.</p>\n";
+    } else {
+        out << "<p class=\"note\">Point attributes were not compared.</p>\n";
+    }
+    out << "</section>\n";
+}
+
+void writeFlightLineSection(std::ostream& out, const ComparisonReport& report) {
+    std::vector<FlightLineRow> lines = flightLineRows(report);
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return a.counts.total() > b.counts.total(); });
+
+    out << "<section id=\"flight-lines\">\n<h2>By flight line</h2>\n<table id=\"flight-line-table\" "
+           "data-lines=\""
+        << lines.size()
+        << "\">\n<tr><th class=\"n\">point source id</th><th class=\"n\">reference</th>"
+           "<th class=\"n\">test</th>";
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        out << "<th class=\"n\">" << swatch(colourOf(kind)) << nameOf(kind) << "</th>";
+    }
+    out << "<th class=\"n\">differences</th></tr>\n";
+    for (std::size_t i = 0; i < lines.size() && i < MAX_FLIGHT_LINES_LISTED; ++i) {
+        const FlightLineRow& line = lines[i];
+        const ClassCounts& counts = line.counts;
+        out << "<tr data-source-id=\"" << line.sourceId << "\"><td class=\"n\">" << line.sourceId
+            << "</td><td class=\"n\">" << formatCount(line.referencePoints) << "</td><td class=\"n\">"
+            << formatCount(line.testPoints) << "</td>";
+        for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+            out << "<td class=\"n\">" << formatCount(counts[kind]) << "</td>";
+        }
+        out << "<td class=\"n\">" << formatCount(counts.total()) << "</td></tr>\n";
+    }
+    out << "</table>\n";
+    if (lines.size() > MAX_FLIGHT_LINES_LISTED) {
+        out << "<p class=\"note\">" << formatCount(lines.size() - MAX_FLIGHT_LINES_LISTED)
+            << " more flight lines with fewer differences are not listed; the JSON report has them "
+               "all.</p>\n";
+    }
+    out << "</section>\n";
+}
+
+} // namespace
+
+void writeHtmlPage(std::ostream& out, const ComparisonReport& report) {
+    out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           "<meta name=\"generator\" content=\"orvid-compare "
+        << FILEIOINTERFACE_VERSION_STRING << "\">\n<title>Comparison of "
+        << escapeText(report.test.path.filename().string()) << " with "
+        << escapeText(report.reference.path.filename().string()) << "</title>\n<style>" << STYLE
+        << "</style>\n</head>\n<body>\n";
+    writeHeader(out, report);
+    writeClassSummary(out, report);
+    writeMapSection(out, report);
+    writeDisplacementSection(out, report);
+    writeAttributeSection(out, report);
+    writeFlightLineSection(out, report);
+    out << "<footer class=\"note\"><p>Written by orvid-compare " << FILEIOINTERFACE_VERSION_STRING
+        << ".</p></footer>\n</body>\n</html>\n";
+}
+
+void writeHtmlReport(const std::filesystem::path& path, const ComparisonReport& report,
+                     const std::filesystem::path& shownAs) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    writeHtmlPage(file, report);
+    file.close();
+    if (!file) {
+        throw std::runtime_error(shownAs.string() + ": cannot write the HTML report (" +
+                                 std::strerror(errno) + ")");
+    }
+}
+
+} // namespace Orvid::Compare

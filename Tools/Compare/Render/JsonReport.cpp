@@ -1,0 +1,112 @@
+#include "Render/JsonReport.h"
+
+#include "src/ReportLogger.h"
+
+#include <FileIoInterface/Version.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <stdexcept>
+
+namespace Orvid::Compare {
+namespace {
+
+// Keys keep the order they are written in, so that the report reads top-down.
+using json = nlohmann::ordered_json;
+
+json toJson(const SeriesStatistics& series) {
+    return {{"mean", series.mean}, {"rms", series.rms}, {"maxAbs", series.maxAbs}};
+}
+
+json toJson(const ClassCounts& counts) {
+    json object = json::object();
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        object[std::string(nameOf(kind))] = counts[kind];
+    }
+    return object;
+}
+
+json toJson(const InputDescription& input) {
+    json files = json::array();
+    for (const auto& file : input.files) {
+        files.push_back(file.string());
+    }
+    return {{"path", input.path.string()},    {"files", files},
+            {"formats", input.formats},       {"legs", input.scan.legs},
+            {"points", input.scan.points},    {"announcedPoints", input.announcedPoints},
+            {"scale", input.coarsestScale},   {"duplicateKeys", input.scan.duplicateKeys},
+            {"nanTimes", input.scan.nanTimes}};
+}
+
+json flightLines(const ComparisonReport& report) {
+    json lines = json::array();
+    for (const FlightLineRow& row : flightLineRows(report)) {
+        json line = toJson(row.counts);
+        line["sourceId"] = row.sourceId;
+        line["referencePoints"] = row.referencePoints;
+        line["testPoints"] = row.testPoints;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+json toJson(const ComparisonReport& report) {
+    const RunParameters& parameters = report.parameters;
+    json failOn = json::array();
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        if (parameters.failOn.has(kind)) {
+            failOn.push_back(nameOf(kind));
+        }
+    }
+    json attributes = nullptr;
+    if (report.summary.attributeDifferences) {
+        attributes = json::object();
+        for (std::size_t i = 0; i < COMPARED_ATTRIBUTES.size(); ++i) {
+            attributes[COMPARED_ATTRIBUTES[i]] = (*report.summary.attributeDifferences)[i];
+        }
+    }
+    const DisplacementStatistics& displacement = report.summary.displacement;
+    return {
+        {"schema", "orvid-compare/1"},
+        {"tool", {{"name", "orvid-compare"}, {"version", FILEIOINTERFACE_VERSION_STRING}}},
+        {"inputs", {{"reference", toJson(report.reference)}, {"test", toJson(report.test)}}},
+        {"parameters",
+         {{"epsilon", parameters.epsilon},
+          {"epsilonSource", parameters.epsilonFromScale ? "scale" : "given"},
+          {"rgbEpsilon", parameters.rgbEpsilon},
+          {"pointAttributes", parameters.pointAttributes},
+          {"extraAttributes", parameters.extraAttributes},
+          {"capacity", parameters.capacity},
+          {"failOn", failOn}}},
+        {"counts", toJson(report.summary.counts)},
+        {"attributeDifferences", attributes},
+        {"displacement",
+         {{"count", displacement.count},
+          {"magnitude", toJson(displacement.magnitude)},
+          {"dx", toJson(displacement.dx)},
+          {"dy", toJson(displacement.dy)},
+          {"dz", toJson(displacement.dz)}}},
+        {"flightLines", flightLines(report)},
+        {"warnings", report.warnings},
+        {"result", {{"different", report.exitStatus != 0}, {"exitStatus", report.exitStatus}}},
+    };
+}
+
+} // namespace
+
+void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& report,
+                     const std::filesystem::path& shownAs) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << std::setw(2) << toJson(report) << '\n';
+    file.close();
+    if (!file) {
+        throw std::runtime_error(shownAs.string() + ": cannot write the JSON report (" +
+                                 std::strerror(errno) + ")");
+    }
+}
+
+} // namespace Orvid::Compare

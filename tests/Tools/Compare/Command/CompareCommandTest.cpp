@@ -1,0 +1,340 @@
+// orvid-compare run as a process on generated surveys with known changes and on the shared LAS
+// samples: exit statuses, messages, the JSON report and the LAS outputs against what was planted.
+#include "CommandRunner.h"
+#include "Command/Demo.h"
+#include "TemporaryFolder.h"
+
+#include <FileIoInterface/Las/LasReader.h>
+#include <SyntheticSurvey/SurveyGenerator.h>
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using namespace Orvid::FileIoInterface::Las;
+using namespace Orvid::SyntheticSurvey;
+using namespace Orvid::Testing::Compare;
+
+const fs::path SAMPLES = LAS_SAMPLE_DIR;
+const SurveyParameters SURVEY{3, 6000, 77};
+const double SHIFT = 0.25;
+
+json jsonIn(const fs::path& file) {
+    return json::parse(contentsOf(file));
+}
+
+json countsOf(const PlantedChanges& planted) {
+    return {{"removed", planted.removed},
+            {"added", planted.added},
+            {"modified", planted.moved},
+            {"mutated", planted.reclassified},
+            {"altered", planted.altered}};
+}
+
+/// Writes a generated survey (the reference when `plan` is empty) as LAS legs; the changes per leg.
+std::vector<PlantedChanges> writeSurvey(const fs::path& folder, const ChangePlan& plan) {
+    return Orvid::Compare::writeSurveyAsLas(folder, SURVEY, plan);
+}
+
+using Key = std::pair<double, std::size_t>;
+
+/// The points of the LAS files of `folder`, by (GPS time, return number).
+std::map<Key, LasPoint> pointsIn(const fs::path& folder) {
+    LasReader reader(lasFilesIn(folder));
+    std::map<Key, LasPoint> points;
+    LasPoint point;
+    while (reader.hasMoreLegs()) {
+        reader.nextLeg();
+        while (reader.hasMorePoints()) {
+            reader.readPoint(point);
+            points.emplace(Key{point.getTime(), point.getReturnNumber()}, point);
+        }
+    }
+    return points;
+}
+
+TEST(CompareDemo, ItsReportCountsExactlyThePlantedChanges) {
+    const TemporaryFolder expected;
+    const PlantedChanges planted = Orvid::Compare::writeDemoSurvey(expected.path).planted;
+    EXPECT_GT(planted.moved * planted.reclassified * planted.altered * planted.removed * planted.added, 0U);
+    const TemporaryFolder folder;
+    const Outcome demo = run({"--demo", (folder.path / "demo").string()}, folder.path);
+    ASSERT_EQ(demo.status, 0) << demo.err;
+    EXPECT_EQ(jsonIn(folder.path / "demo" / "report.json")["counts"], countsOf(planted));
+    EXPECT_TRUE(fs::is_directory(folder.path / "demo" / "differences" / "modified"));
+}
+
+class CompareGeneratedSurvey : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sFolder = std::make_unique<TemporaryFolder>();
+        writeSurvey(reference(), {});
+        sPlanted = writeSurvey(test(), ChangePlan{0.01, 0.01, 0.01, 0.01, 0.01, SHIFT});
+        for (const PlantedChanges& leg : sPlanted) {
+            sTotal += leg;
+        }
+        for (const PlantedChanges& leg :
+             writeSurvey(dropped(), ChangePlan{0.0, 0.0, 0.0, 0.02, 0.0, SHIFT})) {
+            sDropped += leg;
+        }
+    }
+    static void TearDownTestSuite() { sFolder.reset(); }
+
+    static fs::path folder() { return sFolder->path; }
+    static fs::path reference() { return folder() / "reference"; }
+    /// The reference with every kind of change.
+    static fs::path test() { return folder() / "test"; }
+    /// The reference less some points.
+    static fs::path dropped() { return folder() / "dropped"; }
+
+    /// Compares the reference with `copy`; the exit status and the JSON report.
+    static std::pair<int, json> compare(std::vector<std::string> options, const fs::path& copy = test()) {
+        const fs::path report = folder() / "report.json";
+        fs::remove(report);
+        options.insert(options.end(), {"--json", report.string(), reference().string(), copy.string()});
+        const int status = run(options, folder()).status;
+        return {status, fs::exists(report) ? jsonIn(report) : json()};
+    }
+
+    inline static std::unique_ptr<TemporaryFolder> sFolder;
+    /// The changes of `test()` per leg, and in all.
+    inline static std::vector<PlantedChanges> sPlanted;
+    inline static PlantedChanges sTotal;
+    inline static PlantedChanges sDropped;
+};
+
+TEST_F(CompareGeneratedSurvey, TheJsonReportDescribesThePlantedChanges) {
+    // Blocks smaller than the test cloud: pairs are found across blocks.
+    auto [status, report] = compare({"--capacity", "4000"});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(report["schema"], "orvid-compare/1");
+    EXPECT_EQ(report["counts"], countsOf(sTotal));
+    EXPECT_GT(sTotal.moved * sTotal.reclassified * sTotal.altered * sTotal.removed * sTotal.added, 0U);
+    EXPECT_EQ(report["parameters"]["epsilon"], 0.01);
+    EXPECT_EQ(report["parameters"]["epsilonSource"], "scale");
+    EXPECT_EQ(report["parameters"]["capacity"], 4000);
+    EXPECT_EQ(report["inputs"]["test"]["points"],
+              SURVEY.legs * SURVEY.pointsPerLeg - sTotal.removed + sTotal.added);
+    EXPECT_EQ(report["result"], (json{{"different", true}, {"exitStatus", 1}}));
+
+    json attributes = report["attributeDifferences"];
+    ASSERT_EQ(attributes.size(), 11U) << attributes;
+    EXPECT_EQ(attributes["classification"], sTotal.reclassified);
+    attributes.erase("classification");
+    for (const auto& [name, count] : attributes.items()) {
+        EXPECT_EQ(count, 0) << name;
+    }
+
+    json& displacement = report["displacement"];
+    EXPECT_EQ(displacement["count"], sTotal.moved);
+    EXPECT_NEAR(displacement["dx"]["mean"].get<double>(), SHIFT, 1e-6);
+    EXPECT_NEAR(displacement["dy"]["mean"].get<double>(), -SHIFT, 1e-6);
+    EXPECT_NEAR(displacement["dz"]["mean"].get<double>(), SHIFT, 1e-6);
+    EXPECT_NEAR(displacement["dy"]["rms"].get<double>(), SHIFT, 1e-6);
+    EXPECT_NEAR(displacement["magnitude"]["maxAbs"].get<double>(), SHIFT * std::sqrt(3.0), 1e-6);
+
+    // Each generated leg is a flight line of its own, source id leg + 1.
+    ASSERT_EQ(report["flightLines"].size(), SURVEY.legs);
+    for (std::size_t leg = 0; leg < SURVEY.legs; ++leg) {
+        json line = countsOf(sPlanted[leg]);
+        line["sourceId"] = leg + 1;
+        line["referencePoints"] = SURVEY.pointsPerLeg;
+        line["testPoints"] = SURVEY.pointsPerLeg - sPlanted[leg].removed + sPlanted[leg].added;
+        EXPECT_EQ(report["flightLines"][leg], line);
+    }
+}
+
+TEST_F(CompareGeneratedSurvey, FailOnNamesTheClassesThatMakeTheExitStatusOne) {
+    const Outcome quiet =
+        run({"--quiet", "--fail-on", "none", reference().string(), test().string()}, folder());
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(compare({}, dropped()).first, 1);
+    EXPECT_EQ(compare({"--fail-on", "added,removed"}, dropped()).first, 1);
+    auto [status, report] = compare({"--fail-on", "added,modified,mutated,altered"}, dropped());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(report["counts"], countsOf(sDropped));
+    EXPECT_EQ(report["result"], (json{{"different", false}, {"exitStatus", 0}}));
+}
+
+TEST_F(CompareGeneratedSurvey, AnInputComparedWithItselfIsTheSame) {
+    auto [status, report] = compare({}, reference());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(report["counts"], countsOf({}));
+    const fs::path leg = lasFilesIn(test()).at(1);
+    const Outcome single = run({leg.string(), leg.string()}, folder());
+    EXPECT_EQ(single.status, 0) << single.err;
+    EXPECT_NE(single.out.find("Result: same"), std::string::npos) << single.out;
+}
+
+TEST_F(CompareGeneratedSurvey, OptionsLeaveOutTheirClassesOnly) {
+    const auto without = [](std::uint64_t PlantedChanges::*kind) {
+        PlantedChanges expected = sTotal;
+        expected.*kind = 0;
+        return countsOf(expected);
+    };
+    EXPECT_EQ(compare({"--no-point-attributes"}).second["counts"], without(&PlantedChanges::reclassified));
+    EXPECT_EQ(compare({"--no-extra-attributes"}).second["counts"], without(&PlantedChanges::altered));
+    // Moves below epsilon leave points in place.
+    auto [status, report] = compare({"--epsilon", "0.3"});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(report["counts"], without(&PlantedChanges::moved));
+    EXPECT_EQ(report["parameters"]["epsilonSource"], "given");
+}
+
+TEST_F(CompareGeneratedSurvey, OutWritesEachClassAsLasFilesThatReadBack) {
+    const fs::path out = folder() / "differences";
+    auto [status, report] = compare({"--out", out.string()});
+    ASSERT_EQ(status, 1);
+    std::set<std::string> written;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        written.insert(entry.path().filename().string());
+    }
+    // No staging folder left behind; the manifest lists what the run wrote.
+    EXPECT_EQ(written, (std::set<std::string>{".orvid-compare-manifest", "added", "altered", "displacement",
+                                              "modified", "mutated", "removed"}));
+    written.erase(".orvid-compare-manifest");
+
+    std::map<std::string, std::map<Key, LasPoint>> found;
+    for (const std::string& kind : written) {
+        const std::size_t files = lasFilesIn(out / kind).size();
+        EXPECT_EQ(files, kind == "modified" || kind == "displacement" ? SURVEY.legs : 1U) << kind;
+        found[kind] = pointsIn(out / kind);
+        EXPECT_EQ(found[kind].size(), report["counts"][kind == "displacement" ? "modified" : kind]) << kind;
+    }
+    const std::map<Key, LasPoint> before = pointsIn(reference());
+    const std::map<Key, LasPoint> after = pointsIn(test());
+    for (const auto& [key, point] : found["removed"]) {
+        EXPECT_TRUE(before.count(key) == 1 && after.count(key) == 0) << key.first;
+    }
+    for (const auto& [key, point] : found["added"]) {
+        EXPECT_TRUE(before.count(key) == 0 && after.count(key) == 1) << key.first;
+    }
+    for (const auto& [key, point] : found["mutated"]) {
+        EXPECT_EQ(point.getClassification(), after.at(key).getClassification());
+        EXPECT_NE(point.getClassification(), before.at(key).getClassification());
+    }
+    for (const auto& [key, point] : found["altered"]) {
+        EXPECT_EQ(point.values, after.at(key).values);
+        EXPECT_NE(point.values, before.at(key).values);
+    }
+    for (const auto& [key, point] : found["modified"]) {
+        const LasPoint& read = after.at(key);
+        EXPECT_TRUE(point.getX() == read.getX() && point.getY() == read.getY() &&
+                    point.getZ() == read.getZ());
+    }
+    // Within half the 0.01 scale of the files.
+    for (const auto& [key, point] : found["displacement"]) {
+        EXPECT_EQ(found["modified"].count(key), 1U) << key.first;
+        EXPECT_TRUE(std::fabs(point.getX() - SHIFT) <= 0.005 && std::fabs(point.getY() + SHIFT) <= 0.005 &&
+                    std::fabs(point.getZ() - SHIFT) <= 0.005)
+            << point.getX() << ' ' << point.getY() << ' ' << point.getZ();
+    }
+
+    // A later run replaces the outputs: classes it did not find are gone.
+    EXPECT_EQ(compare({"--out", out.string()}, dropped()).first, 1);
+    EXPECT_TRUE(fs::exists(out / "removed"));
+    for (const char* kind : {"added", "mutated", "altered"}) {
+        EXPECT_FALSE(fs::exists(out / kind)) << kind;
+    }
+}
+
+class CompareErrors : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sFolder = std::make_unique<TemporaryFolder>();
+        std::ofstream(sFolder->path / "notes.las") << "Survey notes, not a point cloud.\n";
+        const std::string sample = contentsOf(SAMPLES / "autzen-bmx-2010.las");
+        std::ofstream(sFolder->path / "cut.las", std::ios::binary) << sample.substr(0, sample.size() / 2);
+        std::ofstream(sFolder->path / "cut-header.las", std::ios::binary) << sample.substr(0, 100);
+    }
+    static void TearDownTestSuite() { sFolder.reset(); }
+
+    /// Runs with --json and --out, expecting status 2 and nothing under their names.
+    static Outcome refused(std::vector<std::string> arguments) {
+        const fs::path report = sFolder->path / "report.json";
+        const fs::path out = sFolder->path / "differences";
+        arguments.insert(arguments.begin(), {"--json", report.string(), "--out", out.string()});
+        Outcome outcome = run(arguments, sFolder->path);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_FALSE(fs::exists(report) || fs::exists(out));
+        EXPECT_EQ(outcome.out, "");
+        return outcome;
+    }
+
+    inline static std::unique_ptr<TemporaryFolder> sFolder;
+    inline static const std::string GOOD_SAMPLE = (SAMPLES / "autzen-bmx-2010.las").string();
+};
+
+TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem) {
+    const std::vector<std::pair<fs::path, std::string>> cases = {
+        {sFolder->path / "missing.las", "no such file"},
+        {sFolder->path / "notes.las", "not a LAS file"},
+        {sFolder->path / "cut.las", "announces 829 points"},
+        {sFolder->path / "cut-header.las", "truncated header"},
+        {SAMPLES / "1.2_2.las", "point format 2 has no GPS time"}};
+    for (const auto& [bad, problem] : cases) {
+        for (const bool asTest : {false, true}) {
+            SCOPED_TRACE(bad.string() + (asTest ? " as test" : " as reference"));
+            const Outcome outcome =
+                refused({asTest ? GOOD_SAMPLE : bad.string(), asTest ? bad.string() : GOOD_SAMPLE});
+            EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+            EXPECT_NE(outcome.err.find(bad.string() + ": "), std::string::npos) << outcome.err;
+            EXPECT_NE(outcome.err.find(problem), std::string::npos) << outcome.err;
+        }
+    }
+}
+
+TEST_F(CompareErrors, UsageErrorsExitWithStatusTwo) {
+    EXPECT_NE(refused({GOOD_SAMPLE}).err.find("REFERENCE TEST"), std::string::npos);
+    for (const char* epsilon : {"-1", "0", "abc", "0.01x"}) {
+        EXPECT_NE(refused({"--epsilon", epsilon, GOOD_SAMPLE, GOOD_SAMPLE}).err.find("--epsilon"),
+                  std::string::npos)
+            << epsilon;
+    }
+    EXPECT_NE(refused({"--fail-on", "moved", GOOD_SAMPLE, GOOD_SAMPLE}).err.find("'moved'"),
+              std::string::npos);
+}
+
+TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
+    const TemporaryFolder folder;
+    const fs::path report = folder.path / "report.json";
+    // 646 of its 829 points share 214 keys: 432 repeat the key of an earlier point.
+    const std::string duplicates = (SAMPLES / "autzen-bmx-2010.las").string();
+    const Outcome same = run({"--json", report.string(), duplicates, duplicates}, folder.path);
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_NE(same.out.find("warning: reference: 432 points share"), std::string::npos) << same.out;
+    EXPECT_NE(same.out.find("warning: test: 432 points share"), std::string::npos) << same.out;
+    json written = jsonIn(report);
+    EXPECT_EQ(written["inputs"]["reference"]["duplicateKeys"], 432);
+    ASSERT_EQ(written["warnings"].size(), 2U) << written["warnings"];
+    EXPECT_NE(written["warnings"][1].get<std::string>().find("test: 432 "), std::string::npos);
+
+    // Each input is described on its own.
+    const std::string nan = (SAMPLES / "gps-time-nan.las").string();
+    const Outcome unreliable = run({"--json", report.string(), duplicates, nan}, folder.path);
+    EXPECT_EQ(unreliable.status, 1) << unreliable.err;
+    written = jsonIn(report);
+    EXPECT_EQ(written["inputs"]["test"]["nanTimes"], 1);
+    EXPECT_EQ(
+        written["warnings"],
+        (json{"reference: 432 points share their (GPS time, return number) with an earlier point; their "
+              "pairing is ambiguous",
+              "test: 1 point has a NaN GPS time; their pairing is unreliable"}));
+    EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
+}
+
+} // namespace

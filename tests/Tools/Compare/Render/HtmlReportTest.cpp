@@ -1,0 +1,81 @@
+#include "Render/HtmlReport.h"
+#include "TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace Orvid::Compare;
+
+/// A report as large as a page can get: every map cell of every layer differing from its neighbours,
+/// every flight line, thousands of files with markup in their names.
+ComparisonReport largestReport() {
+    ComparisonReport report;
+    for (InputDescription* input : {&report.reference, &report.test}) {
+        input->path = "/survey/<script>alert(1)</script>";
+        for (int i = 0; i < 5000; ++i) {
+            input->files.push_back(input->path / ("leg-" + std::to_string(i) + "<b>.las"));
+        }
+        for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
+            input->scan.pointsBySourceId[static_cast<std::uint16_t>(id)] = 123456789;
+        }
+    }
+    for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
+        report.summary.byFlightLine[static_cast<std::uint16_t>(id)].counts = {1234567, 1234567, 1234567,
+                                                                              1234567, 1};
+    }
+    report.summary.attributeDifferences = std::array<std::uint64_t, 11>{};
+    report.warnings.push_back("test: 5 points share a key <ambiguous>");
+
+    DifferenceMap& map = report.map.emplace(Extent{0.0, 0.0, 1000.0, 1000.0});
+    const DensityGrid& reference = map.reference;
+    for (std::size_t row = 0; row < reference.rows(); ++row) {
+        for (std::size_t column = 0; column < reference.columns(); ++column) {
+            const double x = (static_cast<double>(column) + 0.5) * reference.cellSize();
+            const double y = (static_cast<double>(row) + 0.5) * reference.cellSize();
+            // Alternating between the lightest and darkest shades.
+            for (int i = (row + column) % 2 == 0 ? 100 : 1; i > 0; --i) {
+                map.reference.add(x, y);
+            }
+            for (std::size_t kind = 0; kind < map.classes.size(); ++kind) {
+                if ((row + column + kind) % 2 == 0) {
+                    map.classes[kind].add(x, y);
+                }
+            }
+        }
+    }
+    return report;
+}
+
+TEST(HtmlReport, StaysUnderThreeMegabytesAndEscapesWhatTheInputsName) {
+    const ComparisonReport report = largestReport();
+    ASSERT_EQ(report.map->reference.columns() * report.map->reference.rows(), DifferenceMap::CELL_BUDGET);
+    std::ostringstream page;
+    writeHtmlPage(page, report);
+    EXPECT_LT(page.str().size(), 3'000'000U);
+    EXPECT_EQ(page.str().find("<script"), std::string::npos);
+    EXPECT_EQ(page.str().find("<b>"), std::string::npos);
+    EXPECT_EQ(page.str().find("<ambiguous>"), std::string::npos);
+    EXPECT_NE(page.str().find("64\u202F536 more flight lines"), std::string::npos) << "1000 of 65 536 listed";
+}
+
+TEST(HtmlReport, NamesTheGivenPathWhenItCannotBeWritten) {
+    const TemporaryFolder folder;
+    const fs::path path = folder / "missing" / "report.html";
+    try {
+        writeHtmlReport(path, ComparisonReport{}, "shown.html");
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "shown.html: cannot write the HTML report (No such file or directory)");
+    }
+}
+
+} // namespace
