@@ -1,7 +1,7 @@
 // orvid-compare run as a process on generated surveys with known changes and on the shared LAS
 // samples: exit statuses, messages, the JSON report and the LAS outputs against what was planted.
-#include "CommandRunner.h"
 #include "Command/Demo.h"
+#include "CommandRunner.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasReader.h>

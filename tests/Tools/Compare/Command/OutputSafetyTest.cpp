@@ -1,9 +1,9 @@
 // What orvid-compare guarantees about the user's files: inputs are never written, files it did not
 // write are never removed, and no output appears under its final name unless the whole run succeeded.
+#include "Command/Demo.h"
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "CommandRunner.h"
-#include "Command/Demo.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
