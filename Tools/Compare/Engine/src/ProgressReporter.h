@@ -19,19 +19,23 @@ public:
             mCallback(mPhase, 0, mTotal);
         }
     }
+    ProgressReporter(const ProgressReporter&) = delete;
+    ProgressReporter& operator=(const ProgressReporter&) = delete;
 
     void advance(std::uint64_t points) {
         mDone += points;
         if (mCallback && mDone >= mNext) {
             mNext = mDone + mStep;
-            mCallback(mPhase, mDone < mTotal ? mDone : mTotal, mTotal);
+            mReported = mDone < mTotal ? mDone : mTotal;
+            mCallback(mPhase, mReported, mTotal);
         }
     }
 
     /// Reports the whole total as done.
     void finish() {
-        if (mCallback && mDone != mTotal) {
-            mDone = mTotal;
+        mDone = mTotal;
+        if (mCallback && mReported != mTotal) {
+            mReported = mTotal;
             mCallback(mPhase, mTotal, mTotal);
         }
     }
@@ -43,6 +47,7 @@ private:
     std::uint64_t mStep;
     std::uint64_t mDone = 0;
     std::uint64_t mNext = 0;
+    std::uint64_t mReported = 0;
 };
 
 } // namespace Orvid::Compare::Engine
