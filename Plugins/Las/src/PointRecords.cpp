@@ -47,7 +47,7 @@ PointRecords::~PointRecords() = default;
 PointRecords::PointRecords(PointRecords&&) noexcept = default;
 PointRecords& PointRecords::operator=(PointRecords&&) noexcept = default;
 
-void PointRecords::decode(const std::uint8_t* record, LasPoint& point) const {
+void PointRecords::decodeAt(const std::uint8_t* record, LasPoint& point) const {
     point.values.clear();
     mCodec->decode(record, point);
 }

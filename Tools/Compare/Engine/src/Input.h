@@ -68,11 +68,11 @@ public:
         return mCursors[leg].record(position - mInput->legStart(leg));
     }
     void decode(std::uint64_t position, std::size_t leg, FileIoInterface::Las::LasPoint& point) {
-        mInput->leg(leg).decode(record(position, leg), point);
+        mInput->leg(leg).decodeAt(record(position, leg), point);
     }
     std::uint8_t channel(std::uint64_t position) {
         const std::size_t leg = mInput->legOf(position);
-        return mInput->leg(leg).scannerChannel(record(position, leg));
+        return mInput->leg(leg).scannerChannelAt(record(position, leg));
     }
 
 private:
@@ -83,8 +83,8 @@ private:
 /// The key of the record at `record` of `records`.
 inline Key keyOf(const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record,
                  bool byChannel) {
-    return {primaryOf(records.gpsTime(record)),
-            secondaryOf(records.returnNumber(record), records.scannerChannel(record), byChannel)};
+    return {primaryOf(records.gpsTimeAt(record)),
+            secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record), byChannel)};
 }
 
 } // namespace Orvid::Compare::Engine

@@ -45,7 +45,7 @@ public:
     std::size_t recordLength() const { return mRecordLength; }
 
     /// GPS time of the record at `record` (`recordLength()` bytes); 0.0 for formats without one.
-    double gpsTime(const std::uint8_t* record) const {
+    double gpsTimeAt(const std::uint8_t* record) const {
         double time = 0.0;
         if (mTimeOffset != 0) {
             std::memcpy(&time, record + mTimeOffset, sizeof(time));
@@ -53,24 +53,26 @@ public:
         return time;
     }
     /// Return number of the record at `record`: 3 bits in formats 0 to 5, 4 bits in 6 to 10.
-    std::uint8_t returnNumber(const std::uint8_t* record) const {
+    std::uint8_t returnNumberAt(const std::uint8_t* record) const {
         return static_cast<std::uint8_t>(record[RETURNS_OFFSET] & mReturnMask);
     }
     /// Scanner channel of the record at `record`: 0 to 3 in formats 6 to 10, always 0 before.
-    std::uint8_t scannerChannel(const std::uint8_t* record) const {
+    std::uint8_t scannerChannelAt(const std::uint8_t* record) const {
         return mExtended ? static_cast<std::uint8_t>((record[FLAGS_OFFSET] >> 4) & 0x03u) : std::uint8_t{0};
     }
     /// Fills `point` from the record at `record`, exactly as `LasReader::readPoint` would, reusing the
     /// point's storage.
-    void decode(const std::uint8_t* record, LasPoint& point) const;
+    void decodeAt(const std::uint8_t* record, LasPoint& point) const;
 
     /// The same, for the record at position `index` (less than `size()`).
-    double gpsTime(std::uint64_t index) const { return gpsTime(Cursor(*this).record(index)); }
-    std::uint8_t returnNumber(std::uint64_t index) const { return returnNumber(Cursor(*this).record(index)); }
-    std::uint8_t scannerChannel(std::uint64_t index) const {
-        return scannerChannel(Cursor(*this).record(index));
+    double gpsTime(std::uint64_t index) const { return gpsTimeAt(Cursor(*this).record(index)); }
+    std::uint8_t returnNumber(std::uint64_t index) const {
+        return returnNumberAt(Cursor(*this).record(index));
     }
-    void decode(std::uint64_t index, LasPoint& point) const { decode(Cursor(*this).record(index), point); }
+    std::uint8_t scannerChannel(std::uint64_t index) const {
+        return scannerChannelAt(Cursor(*this).record(index));
+    }
+    void decode(std::uint64_t index, LasPoint& point) const { decodeAt(Cursor(*this).record(index), point); }
 
     /// Reads records through the block that holds them, keeping that block for the next record. One
     /// cursor per thread; it refers to its `PointRecords`, which must outlive it.
