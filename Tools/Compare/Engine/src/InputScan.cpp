@@ -10,7 +10,7 @@ namespace Orvid::Compare::Engine {
 namespace {
 
 /// Records per scanning task: a multiple of the sample stride, so that samples fall inside tasks.
-constexpr std::uint64_t PIECE = InputScan::SAMPLE_STRIDE * 256;
+constexpr std::uint64_t PIECE = InputScan::SAMPLE_STRIDE * 32;
 
 struct Piece {
     std::uint64_t nanTimes = 0;

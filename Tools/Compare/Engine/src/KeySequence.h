@@ -29,7 +29,6 @@ public:
         sequence.mPosition = begin;
         sequence.mEnd = end;
         sequence.mByChannel = byChannel;
-        sequence.mLeg = begin < input.size() ? input.legOf(begin) : input.legCount();
         sequence.settleOnRecord();
         return sequence;
     }
@@ -61,16 +60,11 @@ private:
 
     void settleOnRecord() {
         for (; mPosition < mEnd; ++mPosition) {
-            while (mPosition >= mInput->legStart(mLeg + 1)) {
-                ++mLeg;
-                mCursor.reset();
+            if (mPosition >= mLegEnd) {
+                enterLegOf(mPosition);
             }
-            if (!mCursor) {
-                mCursor.emplace(mInput->leg(mLeg));
-            }
-            const FileIoInterface::Las::PointRecords& records = mInput->leg(mLeg);
-            const std::uint8_t* record = mCursor->record(mPosition - mInput->legStart(mLeg));
-            mKey = keyOf(records, record, mByChannel);
+            const std::uint8_t* record = mCursor->record(mPosition - mLegStart);
+            mKey = keyOf(*mRecords, record, mByChannel);
             if (mKey.primary != NAN_PRIMARY) {
                 mCurrent = mPosition;
                 mAtEnd = false;
@@ -80,13 +74,24 @@ private:
         mAtEnd = true;
     }
 
+    void enterLegOf(std::uint64_t position) {
+        const std::size_t leg = mInput->legOf(position);
+        mRecords = &mInput->leg(leg);
+        mCursor.emplace(*mRecords);
+        mLegStart = mInput->legStart(leg);
+        mLegEnd = mInput->legStart(leg + 1);
+    }
+
     const KeyEntry* mEntry = nullptr;
     const KeyEntry* mEntryEnd = nullptr;
     const Input* mInput = nullptr;
+    const FileIoInterface::Las::PointRecords* mRecords = nullptr;
     std::optional<FileIoInterface::Las::PointRecords::Cursor> mCursor;
+    std::uint64_t mLegStart = 0;
+    /// Ends the current leg; 0 before the first record is read.
+    std::uint64_t mLegEnd = 0;
     std::uint64_t mPosition = 0;
     std::uint64_t mEnd = 0;
-    std::size_t mLeg = 0;
     bool mByChannel = false;
     bool mAtEnd = true;
     Key mKey;
