@@ -4,6 +4,7 @@
 // Also reports the peak anonymous resident memory of the comparison (RssAnon, sampled) and the
 // limit it must stay within.
 //
+// Orders: both files in GPS-time order (0), the test file shuffled (1), both shuffled (2).
 // Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
 // optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
 // into ORVID_ENGINE_BENCH_DATA (default <temp>/orvid-engine-bench) and kept for later runs.
@@ -16,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -24,6 +26,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -39,37 +42,29 @@ using Compare::Engine::EngineOptions;
 constexpr unsigned THREADS = 2;
 constexpr std::uint64_t MIB = std::uint64_t{1} << 20;
 
+/// The generated pair, and copies with their records shuffled.
 struct PairFiles {
     fs::path reference;
     fs::path test;
+    fs::path shuffledReference;
     fs::path shuffledTest;
 };
+
+/// Input orders measured.
+enum Order : std::int64_t { KEY_ORDER = 0, TEST_SHUFFLED = 1, BOTH_SHUFFLED = 2 };
 
 fs::path dataFolder() {
     const char* folder = std::getenv("ORVID_ENGINE_BENCH_DATA");
     return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-engine-bench";
 }
 
-/// Writes the pair of `points` reference points, unless a completed earlier run left it, in a child
-/// process, so that the memory the generation takes never shows in this process.
-PairFiles pairOf(std::int64_t points) {
-    const fs::path folder = dataFolder() / std::to_string(points);
-    PairFiles files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled-test.las"};
-    const fs::path done = folder / "complete";
-    if (fs::exists(done)) {
-        return files;
-    }
+/// Runs `write` in a child process, so that the memory it takes never shows in this process.
+template <typename Write>
+void inChildProcess(const fs::path& folder, Write&& write) {
     const pid_t child = ::fork();
     if (child == 0) {
         try {
-            fs::remove_all(folder);
-            fs::create_directories(folder);
-            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-            Testing::writeSurveyLegs(folder, "reference", survey);
-            Testing::writeSurveyLegs(folder, "test", survey, plan);
-            Testing::writeShuffledCopy(files.test, files.shuffledTest, 7);
-            std::ofstream(done) << "complete\n";
+            write();
             std::_Exit(0);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "cannot write the benchmark files: %s\n", error.what());
@@ -81,6 +76,38 @@ PairFiles pairOf(std::int64_t points) {
         WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "cannot write the benchmark files into %s\n", folder.c_str());
         std::exit(1);
+    }
+}
+
+/// The pair of `points` reference points, written unless an earlier run left it; each file is
+/// written under a temporary name and renamed when complete.
+PairFiles pairOf(std::int64_t points) {
+    const fs::path folder = dataFolder() / std::to_string(points);
+    const PairFiles files{folder / "reference-1.las", folder / "test-1.las",
+                          folder / "shuffled-reference.las", folder / "shuffled-test.las"};
+    if (!fs::exists(files.reference) || !fs::exists(files.test)) {
+        inChildProcess(folder, [&] {
+            const fs::path partial = folder / "partial";
+            fs::remove_all(partial);
+            fs::create_directories(partial);
+            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+            Testing::writeSurveyLegs(partial, "reference", survey);
+            Testing::writeSurveyLegs(partial, "test", survey, plan);
+            fs::rename(partial / files.test.filename(), files.test);
+            fs::rename(partial / files.reference.filename(), files.reference);
+            fs::remove_all(partial);
+        });
+    }
+    for (const auto& [source, shuffled, seed] :
+         {std::tuple{files.test, files.shuffledTest, 7}, {files.reference, files.shuffledReference, 11}}) {
+        if (!fs::exists(shuffled)) {
+            inChildProcess(folder, [&, source = source, shuffled = shuffled, seed = seed] {
+                const fs::path partial = fs::path(shuffled).concat(".partial");
+                Testing::writeShuffledCopy(source, partial, static_cast<std::uint64_t>(seed));
+                fs::rename(partial, shuffled);
+            });
+        }
     }
     return files;
 }
@@ -150,10 +177,10 @@ private:
     double mSum = 0.0;
 };
 
-double plainReadSeconds(const PairFiles& files, bool shuffled) {
+double plainReadSeconds(const std::array<fs::path, 2>& inputs) {
     const auto start = Clock::now();
     FileIoInterface::Las::LasPoint point;
-    for (const fs::path& path : {files.reference, shuffled ? files.shuffledTest : files.test}) {
+    for (const fs::path& path : inputs) {
         FileIoInterface::Las::LasReader reader({path});
         while (reader.hasMoreLegs()) {
             reader.nextLeg();
@@ -166,31 +193,32 @@ double plainReadSeconds(const PairFiles& files, bool shuffled) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-/// Arguments: reference points, test shuffled (0/1), memory budget in MiB (0: the default).
+/// Arguments: reference points, `Order`, memory budget in MiB (0: the default).
 void compareEngine(benchmark::State& state) {
     const std::int64_t points = state.range(0);
-    const bool shuffled = state.range(1) != 0;
+    const auto order = static_cast<Order>(state.range(1));
     const auto budget = static_cast<std::uint64_t>(state.range(2)) * MIB;
     const PairFiles files = pairOf(points);
+    const std::array<fs::path, 2> inputs{order == BOTH_SHUFFLED ? files.shuffledReference : files.reference,
+                                         order == KEY_ORDER ? files.test : files.shuffledTest};
     const std::uint64_t inputPoints = FileIoInterface::Las::readLasHeader(files.reference).pointCount +
                                       FileIoInterface::Las::readLasHeader(files.test).pointCount;
     EngineOptions options;
     options.threads = THREADS;
     options.memoryBudget = budget;
     // Brings both files into the page cache.
-    plainReadSeconds(files, shuffled);
+    plainReadSeconds(inputs);
 
     double readSeconds = 0.0;
     double engineSeconds = 0.0;
     std::uint64_t peak = 0;
     std::size_t windows = 0;
     for (auto _ : state) {
-        readSeconds += plainReadSeconds(files, shuffled);
+        readSeconds += plainReadSeconds(inputs);
         CountingSink sink;
         RssAnonSampler sampler;
         const auto start = Clock::now();
-        const auto outcome = CompareEngine(options).compare(
-            {files.reference}, {shuffled ? files.shuffledTest : files.test}, sink);
+        const auto outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         peak = std::max(peak, sampler.stop());
         engineSeconds += seconds;
@@ -199,11 +227,11 @@ void compareEngine(benchmark::State& state) {
         state.SetIterationTime(seconds);
     }
     std::uint64_t limit = budget != 0 ? budget : 20 * inputPoints + 64 * MIB;
-    if (!shuffled) {
+    if (order == KEY_ORDER) {
         limit = std::min(limit, 64 * MIB);
     }
     state.counters["x_plain_read"] = engineSeconds / readSeconds;
-    state.counters["x_limit"] = shuffled ? 15.0 : 4.0;
+    state.counters["x_limit"] = order == KEY_ORDER ? 4.0 : 15.0;
     state.counters["us_per_point"] =
         engineSeconds * 1e6 / static_cast<double>(state.iterations()) / static_cast<double>(inputPoints);
     state.counters["peak_rss_anon_MiB"] = static_cast<double>(peak) / static_cast<double>(MIB);
@@ -235,11 +263,11 @@ std::vector<std::int64_t> sizes() {
 
 void registerAll() {
     for (const std::int64_t points : sizes()) {
-        for (const std::int64_t shuffled : {0, 1}) {
+        for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED, BOTH_SHUFFLED}) {
             for (const std::int64_t budgetMiB : {0, 256}) {
                 benchmark::RegisterBenchmark("compareEngine", compareEngine)
-                    ->ArgNames({"points", "shuffled", "budget_MiB"})
-                    ->Args({points, shuffled, budgetMiB})
+                    ->ArgNames({"points", "order", "budget_MiB"})
+                    ->Args({points, order, budgetMiB})
                     ->Iterations(points >= 5000000 ? 1 : 3)
                     ->Unit(benchmark::kMillisecond)
                     ->UseManualTime();

@@ -37,6 +37,7 @@ PointRecords::PointRecords(const std::filesystem::path& path)
                                           ExtraBytesLayout(mHeader.extraAttributes, path.string()));
     mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
                                                    mRecordLength);
+    mContiguous = mSource->contiguousBytes();
     mBlockStarts.reserve(mSource->blockCount());
     for (std::size_t block = 0; block < mSource->blockCount(); ++block) {
         mBlockStarts.push_back(mSource->block(block).first);

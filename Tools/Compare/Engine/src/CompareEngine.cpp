@@ -31,7 +31,7 @@ struct WindowSide {
     const Input* input = nullptr;
     const InputScan* scan = nullptr;
     bool streamed = false;
-    std::vector<KeyEntry> index;
+    KeyIndex index;
     /// Start of each chunk, and the end: positions when streamed, index offsets otherwise.
     std::vector<std::uint64_t> starts;
 
@@ -47,7 +47,7 @@ struct WindowSide {
         if (streamed) {
             return KeySequence::ofStream(*input, starts[chunk], starts[chunk + 1], byChannel);
         }
-        return KeySequence::ofIndex(index.data() + starts[chunk], index.data() + starts[chunk + 1]);
+        return KeySequence::ofIndex(*input, index.begin() + starts[chunk], index.begin() + starts[chunk + 1]);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace Orvid::Compare::Engine {
 
@@ -50,10 +51,11 @@ inline std::uint64_t secondaryOf(std::uint8_t returnNumber, std::uint8_t channel
 
 /// One point of a key index, 16 bytes: its key and its position in its input (reading order over all
 /// legs). Entries compare by key, then by position.
+/// Trivial, so that an index of them is allocated without being written.
 struct KeyEntry {
-    std::uint64_t primary = 0;
+    std::uint64_t primary;
     /// Secondary word in the top 6 bits, position below.
-    std::uint64_t secondaryAndPosition = 0;
+    std::uint64_t secondaryAndPosition;
 
     Key key() const { return {primary, secondaryAndPosition >> POSITION_BITS}; }
     std::uint64_t position() const { return secondaryAndPosition & POSITION_MASK; }
@@ -62,6 +64,6 @@ struct KeyEntry {
                (a.primary == b.primary && a.secondaryAndPosition < b.secondaryAndPosition);
     }
 };
-static_assert(sizeof(KeyEntry) == 16);
+static_assert(sizeof(KeyEntry) == 16 && std::is_trivial_v<KeyEntry>);
 
 } // namespace Orvid::Compare::Engine

@@ -3,6 +3,10 @@
 #include "Parallel.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace Orvid::Compare::Engine {
 
@@ -61,8 +65,22 @@ void sortBucket(KeyEntry* first, KeyEntry* last) {
 
 } // namespace
 
-std::vector<KeyEntry> buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected,
-                                    bool byChannel, unsigned threads) {
+KeyIndex::KeyIndex(std::size_t size)
+    : mEntries(new KeyEntry[size])
+    , mSize(size) {
+    // Entries are written and read in random order: large pages spare most of the address
+    // translations. Asked for before the first write, while no page is there yet.
+    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first =
+        (reinterpret_cast<std::uintptr_t>(mEntries.get()) + pageSize - 1) / pageSize * pageSize;
+    const auto last = reinterpret_cast<std::uintptr_t>(mEntries.get() + size) / pageSize * pageSize;
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+}
+
+KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,
+                       unsigned threads) {
     const std::uint64_t points = input.size();
     const unsigned parts =
         static_cast<unsigned>(std::clamp<std::uint64_t>(points / 65536, 1, std::max(threads, 1u)));
@@ -100,7 +118,7 @@ std::vector<KeyEntry> buildKeyIndex(const Input& input, const Window& window, st
     bucketStarts[buckets.count()] = total;
 
     // Pass 2: each entry straight to its place.
-    std::vector<KeyEntry> entries(static_cast<std::size_t>(total));
+    KeyIndex entries(static_cast<std::size_t>(total));
     runTasks(parts, parts, [&](std::size_t part) {
         const auto [begin, end] = rangeOf(part);
         std::vector<std::uint64_t>& next = counts[part];
@@ -109,7 +127,7 @@ std::vector<KeyEntry> buildKeyIndex(const Input& input, const Window& window, st
                                 const FileIoInterface::Las::PointRecords& records) {
                                 const Key key = keyOf(records, record, byChannel);
                                 if (window.holds(key.primary, key.secondary)) {
-                                    entries[static_cast<std::size_t>(next[buckets.of(key)]++)] = {
+                                    entries.begin()[next[buckets.of(key)]++] = {
                                         key.primary, (key.secondary << POSITION_BITS) | position};
                                 }
                             });
@@ -123,7 +141,8 @@ std::vector<KeyEntry> buildKeyIndex(const Input& input, const Window& window, st
             const std::size_t first = buckets.count() * part / sorters;
             const std::size_t last = buckets.count() * (part + 1) / sorters;
             for (std::size_t bucket = first; bucket < last; ++bucket) {
-                sortBucket(entries.data() + bucketStarts[bucket], entries.data() + bucketStarts[bucket + 1]);
+                sortBucket(entries.begin() + bucketStarts[bucket],
+                           entries.begin() + bucketStarts[bucket + 1]);
             }
         });
     }

@@ -5,6 +5,7 @@
 
 #include <FileIoInterface/Las/PointRecords.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -15,10 +16,17 @@ namespace Orvid::Compare::Engine {
 /// with its NaN-time points left out.
 class KeySequence {
 public:
-    static KeySequence ofIndex(const KeyEntry* first, const KeyEntry* last) {
+    /// Entries from `first` to `last` of a key index of `input`.
+    static KeySequence ofIndex(const Input& input, const KeyEntry* first, const KeyEntry* last) {
         KeySequence sequence;
+        sequence.mIndexed = &input;
         sequence.mEntry = first;
         sequence.mEntryEnd = last;
+        for (const KeyEntry* ahead = first;
+             ahead < last && ahead < first + PREFETCH_DISTANCE + PREFETCH_BATCH; ++ahead) {
+            input.prefetch(ahead->position());
+        }
+        sequence.mPrefetched = std::min(last, first + PREFETCH_DISTANCE + PREFETCH_BATCH);
         sequence.settleOnEntry();
         return sequence;
     }
@@ -39,7 +47,15 @@ public:
 
     void advance() {
         if (mInput == nullptr) {
+            // Records of an index lie anywhere in the file: asking for them well before they are
+            // decoded, several at once, overlaps the waits for memory and for address translation.
             ++mEntry;
+            if (mPrefetched - mEntry <= PREFETCH_DISTANCE && mPrefetched < mEntryEnd) {
+                const KeyEntry* const last = std::min(mEntryEnd, mPrefetched + PREFETCH_BATCH);
+                for (; mPrefetched < last; ++mPrefetched) {
+                    mIndexed->prefetch(mPrefetched->position());
+                }
+            }
             settleOnEntry();
         } else {
             ++mPosition;
@@ -48,6 +64,9 @@ public:
     }
 
 private:
+    static constexpr std::ptrdiff_t PREFETCH_DISTANCE = 24;
+    static constexpr std::ptrdiff_t PREFETCH_BATCH = 8;
+
     KeySequence() = default;
 
     void settleOnEntry() {
@@ -82,8 +101,11 @@ private:
         mLegEnd = mInput->legStart(leg + 1);
     }
 
+    const Input* mIndexed = nullptr;
     const KeyEntry* mEntry = nullptr;
     const KeyEntry* mEntryEnd = nullptr;
+    /// Entries before this one have had their records prefetched.
+    const KeyEntry* mPrefetched = nullptr;
     const Input* mInput = nullptr;
     const FileIoInterface::Las::PointRecords* mRecords = nullptr;
     std::optional<FileIoInterface::Las::PointRecords::Cursor> mCursor;

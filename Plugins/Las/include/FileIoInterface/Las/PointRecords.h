@@ -43,6 +43,9 @@ public:
     std::uint64_t size() const { return mHeader.pointCount; }
     /// Bytes per record, extra bytes included.
     std::size_t recordLength() const { return mRecordLength; }
+    /// All records one after the other, when the file holds them so (a stored file, mapped); null
+    /// when records come block by block. For hints such as prefetching; read through a `Cursor`.
+    const std::uint8_t* contiguousRecords() const { return mContiguous; }
 
     /// GPS time of the record at `record` (`recordLength()` bytes); 0.0 for formats without one.
     double gpsTimeAt(const std::uint8_t* record) const {
@@ -110,6 +113,7 @@ private:
     std::unique_ptr<RecordBlockSource> mSource;
     /// Start of each block, ascending, for finding the block of a record.
     std::vector<std::uint64_t> mBlockStarts;
+    const std::uint8_t* mContiguous = nullptr;
     std::size_t mRecordLength = 0;
     std::size_t mTimeOffset = 0;
     std::uint8_t mReturnMask = 0x07u;
