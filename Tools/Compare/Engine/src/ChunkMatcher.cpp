@@ -1,6 +1,7 @@
 #include "ChunkMatcher.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace Orvid::Compare::Engine {
 
@@ -73,8 +74,20 @@ void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& 
     }
 }
 
+std::size_t ChunkMatcher::unpairedFrom(std::size_t candidate) {
+    std::size_t root = candidate;
+    while (mNextUnpaired[root] != root) {
+        root = mNextUnpaired[root];
+    }
+    // Shortcuts the paths walked, so that paired candidates are skipped at almost no cost.
+    while (mNextUnpaired[candidate] != root) {
+        candidate = std::exchange(mNextUnpaired[candidate], root);
+    }
+    return root;
+}
+
 void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
-    std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
     const std::vector<std::uint64_t>& tests = mGroup[TEST];
     if (references.size() > 1) {
         countDuplicates(REFERENCE, references);
@@ -82,6 +95,13 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     if (tests.size() > 1) {
         countDuplicates(TEST, tests);
     }
+    // Candidate k is unpaired when it is its own successor; a paired one leads to the next.
+    const std::size_t candidates = references.size();
+    mNextUnpaired.resize(candidates + 1);
+    for (std::size_t candidate = 0; candidate <= candidates; ++candidate) {
+        mNextUnpaired[candidate] = candidate;
+    }
+    std::size_t unpaired = candidates;
 
     // Each test point, in reading order, against the reference points of its key still unpaired, in
     // reading order: the first within epsilon pairs; a single one beyond epsilon makes it modified.
@@ -89,22 +109,26 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         const std::size_t slot = nextSlot();
         PointId testId;
         decode(TEST, testPosition, mTestPoints[slot], testId);
-        std::size_t found = references.size();
+        std::size_t found = candidates;
         PointId referenceId;
-        for (std::size_t candidate = 0; candidate < references.size(); ++candidate) {
+        for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
+             candidate = unpairedFrom(candidate + 1)) {
             decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
             if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
                 found = candidate;
                 break;
             }
         }
-        if (found != references.size()) {
+        if (found != candidates) {
             pair(slot, testId, referenceId);
-            references.erase(references.begin() + static_cast<std::ptrdiff_t>(found));
-        } else if (references.size() == 1) {
+            mNextUnpaired[found] = found + 1;
+            --unpaired;
+        } else if (unpaired == 1) {
             // The single candidate is the last one decoded into the slot.
             mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
-            references.clear();
+            const std::size_t only = unpairedFrom(0);
+            mNextUnpaired[only] = only + 1;
+            --unpaired;
         } else {
             mPending[slot] = {PointClass::added, 0, false, testId, {}};
         }
@@ -112,10 +136,11 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
             flush();
         }
     }
-    for (const std::uint64_t referencePosition : references) {
+    for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
+         candidate = unpairedFrom(candidate + 1)) {
         const std::size_t slot = nextSlot();
         PointId referenceId;
-        decode(REFERENCE, referencePosition, mReferencePoints[slot], referenceId);
+        decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
         mPending[slot] = {PointClass::removed, 0, false, {}, referenceId};
         if (mPending.size() >= BUFFER_LIMIT) {
             flush();

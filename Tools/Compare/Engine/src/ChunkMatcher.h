@@ -59,6 +59,9 @@ private:
     };
 
     void matchGroup(const std::function<void()>& flush);
+    /// The first candidate of the group from `candidate` on that is still unpaired; the group's size
+    /// when none is.
+    std::size_t unpairedFrom(std::size_t candidate);
     void countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions);
     /// The slot of the next decision, its points ready to be decoded into.
     std::size_t nextSlot();
@@ -73,6 +76,8 @@ private:
     std::vector<FileIoInterface::Las::LasPoint> mTestPoints;
     std::vector<FileIoInterface::Las::LasPoint> mReferencePoints;
     std::vector<std::uint64_t> mGroup[2];
+    /// Per reference candidate of the group: itself while unpaired, else a candidate after it.
+    std::vector<std::size_t> mNextUnpaired;
     std::vector<std::uint8_t> mChannels;
     AttributeCounters mDifferenceCounts;
     std::array<DuplicateCounts, 2> mDuplicates{};

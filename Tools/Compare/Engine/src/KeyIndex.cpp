@@ -30,7 +30,7 @@ public:
         }
         const std::uint64_t span = window.end - window.lowest - 1;
         const std::uint64_t wanted = std::max<std::uint64_t>(expected / ENTRIES_PER_BUCKET, 1);
-        while ((span >> mShift) >= wanted) {
+        while (mShift < 63 && (span >> mShift) >= wanted) {
             ++mShift;
         }
         mCount = (span >> mShift) + 1;

@@ -231,6 +231,33 @@ TEST(CompareEngineTest, PairsByChannelWhenAskedAndSaysWhenTheChannelWouldSeparat
     }
 }
 
+TEST(CompareEngineTest, PairsPointsThatAllShareOneTimeAsTheLibraryDoes) {
+    // A point format without GPS time gives every point time 0: keys differ by return number only,
+    // and each key has thousands of candidates.
+    const TemporaryFolder folder("engine-one-time");
+    std::vector<PointLeg> referenceLegs(1);
+    std::vector<PointLeg> testLegs(2);
+    for (std::size_t index = 0; index < 6000; ++index) {
+        const double x = static_cast<double>(index % 97);
+        const double y = static_cast<double>(index / 97);
+        referenceLegs[0].push_back(makePoint(0.0, 1 + index % 2, x, y));
+        if (index % 17 != 0) {
+            testLegs[index % 3 == 0 ? 1 : 0].push_back(
+                makePoint(0.0, 1 + index % 2, x + (index % 13 == 0 ? 0.5 : 0.0), y));
+        }
+    }
+    FileIoInterface::Las::LasWriterOptions writerOptions;
+    writerOptions.pointFormat = 0;
+    writerOptions.versionMinor = 2;
+    const auto reference = writeLasLegs(folder.path(), "reference", referenceLegs, writerOptions, {});
+    const auto test = writeLasLegs(folder.path(), "test", testLegs, writerOptions, {});
+    ComparisonOutcome outcome;
+    EXPECT_EQ(engineResults(reference, test, EngineOptions{}, &outcome).sets,
+              libraryResults(reference, test, EngineOptions{}).sets);
+    EXPECT_EQ(outcome.reference.duplicateKeys, 5998u);
+    EXPECT_GT(outcome.count(PointClass::added), 0u);
+}
+
 TEST(CompareEngineTest, ThrowsTheReadersErrorForAFileItCannotRead) {
     const TemporaryFolder folder("engine-missing");
     OrderSink sink;
