@@ -19,7 +19,8 @@ enum class Phase : std::uint8_t {
     comparing,
 };
 
-/// Called with the points done of the phase's total; from one thread at a time.
+/// Called with the points done of the phase's total, from the engine's threads one at a time (each
+/// call happens before the next); a phase starts with 0 done and ends with its total done.
 using ProgressCallback = std::function<void(Phase phase, std::uint64_t done, std::uint64_t total)>;
 
 /// Compares a reference and a test point cloud, each a list of LAS files (one leg per file), with the
@@ -39,11 +40,12 @@ using ProgressCallback = std::function<void(Phase phase, std::uint64_t done, std
 /// pairs them with depends on the shape of its tree; `ComparisonOutcome::hasNanTimes` says when this
 /// applies.
 ///
-/// Inputs in key order (detected) stream through in one pass. Any other input is paired through a
-/// key index of 16 bytes per point, sorted in linear time, its records read back by position; when
-/// the index does not fit the memory budget, the comparison runs in consecutive GPS-time windows,
-/// with the same results. Points of one GPS time are never split between windows, nor NaN-time points
-/// of one return number and channel.
+/// Inputs in key order (detected by a first pass over the keys) stream through in one pass, in
+/// bounded memory. Any other input is paired through a key index of 16 bytes per point (time, return
+/// number and channel, record position) sorted in linear time, its records read back by position;
+/// when the index does not fit the memory budget, the comparison runs in consecutive GPS-time
+/// windows, with the same results (see `EngineOptions::memoryBudget`). NaN-time points form windows
+/// of their own, after all others. The work is shared by `EngineOptions::threads` threads.
 class CompareEngine {
 public:
     explicit CompareEngine(const EngineOptions& options);
