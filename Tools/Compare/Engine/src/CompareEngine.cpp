@@ -19,10 +19,11 @@ namespace {
 
 /// Points per chunk of work, about: large enough to keep the hand-over between threads rare.
 constexpr std::uint64_t CHUNK_POINTS = 16384;
-/// Memory that the comparison holds whatever the size of its inputs, for the budget: the decisions
-/// and decoded points of each worker, the scans' samples, the planner's histograms.
+/// Memory that the comparison holds whatever the size of its inputs, for the budget: the scans'
+/// samples, the planner's histograms, the index's bucket counts; per thread, the decisions and
+/// decoded points of a worker and the scratch of an index sorter.
 constexpr std::uint64_t FIXED_BYTES = std::uint64_t{8} << 20;
-constexpr std::uint64_t BYTES_PER_WORKER = std::uint64_t{4} << 20;
+constexpr std::uint64_t BYTES_PER_WORKER = std::uint64_t{8} << 20;
 /// The least that a window's key index may use, however small the budget.
 constexpr std::uint64_t LEAST_INDEX_BYTES = std::uint64_t{64} << 10;
 

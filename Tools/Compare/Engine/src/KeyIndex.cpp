@@ -3,7 +3,9 @@
 #include "Parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,14 +14,28 @@ namespace Orvid::Compare::Engine {
 
 namespace {
 
-/// Entries per bucket and counting thread aimed at: the bucket counts of all threads together then
-/// cost one byte per entry, whatever the number of threads.
-constexpr std::uint64_t ENTRIES_PER_BUCKET = 8;
+/// Entries per first-level bucket aimed at: a bucket is then sorted inside the processor's caches,
+/// while the first pass writes to few enough buckets at once to keep their cache lines and pages.
+constexpr std::uint64_t ENTRIES_PER_BUCKET = 16384;
+constexpr std::uint64_t MOST_BUCKETS = 8192;
+/// Entries per second-level bucket aimed at, sorted by insertion.
+constexpr std::uint64_t ENTRIES_PER_SUBBUCKET = 8;
+/// Larger buckets (only where many points share a narrow span of time) are sorted in place, so that
+/// the scratch of a sorting thread stays within a few MiB.
+constexpr std::size_t LARGEST_SCRATCH = std::size_t{1} << 18;
 constexpr std::ptrdiff_t INSERTION_SORT_LIMIT = 32;
 
-/// Maps a key of the window to its bucket: a shift of the primary word for a time window, whose
-/// buckets then cover equal spans of time; the secondary word itself for a NaN window, whose entries
-/// then need no further sort.
+unsigned shiftFor(std::uint64_t span, std::uint64_t buckets) {
+    unsigned shift = 0;
+    while (shift < 63 && (span >> shift) >= buckets) {
+        ++shift;
+    }
+    return shift;
+}
+
+/// Maps a key of the window to its first-level bucket: a shift of the primary word for a time
+/// window, whose buckets then cover equal spans of time; the secondary word itself for a NaN window,
+/// whose entries then need no further sort.
 class Buckets {
 public:
     Buckets(const Window& window, std::uint64_t expected)
@@ -29,14 +45,12 @@ public:
             return;
         }
         const std::uint64_t span = window.end - window.lowest - 1;
-        const std::uint64_t wanted = std::max<std::uint64_t>(expected / ENTRIES_PER_BUCKET, 1);
-        while (mShift < 63 && (span >> mShift) >= wanted) {
-            ++mShift;
-        }
+        mShift = shiftFor(span, std::clamp<std::uint64_t>(expected / ENTRIES_PER_BUCKET, 1, MOST_BUCKETS));
         mCount = (span >> mShift) + 1;
     }
 
     std::uint64_t count() const { return mCount; }
+    unsigned shift() const { return mShift; }
     std::size_t of(const Key& key) const {
         return static_cast<std::size_t>(mWindow.nanTimes ? key.secondary - mWindow.lowest
                                                          : (key.primary - mWindow.lowest) >> mShift);
@@ -48,11 +62,7 @@ private:
     std::uint64_t mCount = 0;
 };
 
-void sortBucket(KeyEntry* first, KeyEntry* last) {
-    if (last - first > INSERTION_SORT_LIMIT) {
-        std::sort(first, last);
-        return;
-    }
+void insertionSort(KeyEntry* first, KeyEntry* last) {
     for (KeyEntry* current = first + (first != last ? 1 : 0); current < last; ++current) {
         const KeyEntry entry = *current;
         KeyEntry* hole = current;
@@ -60,6 +70,46 @@ void sortBucket(KeyEntry* first, KeyEntry* last) {
             *hole = hole[-1];
         }
         *hole = entry;
+    }
+}
+
+/// Sorts the entries of one first-level bucket, whose primary words are `lowest` or above and span
+/// less than 2^`bucketShift`: a counting sort by finer spans through `scratch`, then insertion sorts.
+void sortBucket(KeyEntry* first, KeyEntry* last, std::uint64_t lowest, unsigned bucketShift,
+                std::vector<KeyEntry>& scratch, std::vector<std::size_t>& counts) {
+    const auto size = static_cast<std::size_t>(last - first);
+    if (size <= static_cast<std::size_t>(INSERTION_SORT_LIMIT)) {
+        insertionSort(first, last);
+        return;
+    }
+    if (size > LARGEST_SCRATCH || bucketShift == 0) {
+        std::sort(first, last);
+        return;
+    }
+    const std::uint64_t span = (std::uint64_t{1} << bucketShift) - 1;
+    const unsigned shift = shiftFor(span, std::max<std::uint64_t>(size / ENTRIES_PER_SUBBUCKET, 1));
+    const auto subbuckets = static_cast<std::size_t>((span >> shift) + 1);
+    counts.assign(subbuckets + 1, 0);
+    for (const KeyEntry* entry = first; entry < last; ++entry) {
+        ++counts[static_cast<std::size_t>((entry->primary - lowest) >> shift) + 1];
+    }
+    for (std::size_t subbucket = 1; subbucket <= subbuckets; ++subbucket) {
+        counts[subbucket] += counts[subbucket - 1];
+    }
+    scratch.assign(first, last);
+    for (const KeyEntry& entry : scratch) {
+        first[counts[static_cast<std::size_t>((entry.primary - lowest) >> shift)]++] = entry;
+    }
+    // counts[k] now ends sub-bucket k.
+    KeyEntry* start = first;
+    for (std::size_t subbucket = 0; subbucket < subbuckets; ++subbucket) {
+        KeyEntry* const end = first + counts[subbucket];
+        if (end - start > INSERTION_SORT_LIMIT) {
+            std::sort(start, end);
+        } else {
+            insertionSort(start, end);
+        }
+        start = end;
     }
 }
 
@@ -89,7 +139,7 @@ KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t e
     };
 
     // Pass 1: how many entries each part has in each bucket.
-    const Buckets buckets(window, expected / parts);
+    const Buckets buckets(window, expected);
     std::vector<std::vector<std::uint64_t>> counts(parts, std::vector<std::uint64_t>(buckets.count(), 0));
     runTasks(parts, parts, [&](std::size_t part) {
         const auto [begin, end] = rangeOf(part);
@@ -137,12 +187,14 @@ KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t e
 
     if (!window.nanTimes) {
         const unsigned sorters = std::max(threads, 1u);
-        runTasks(sorters, sorters, [&](std::size_t part) {
-            const std::size_t first = buckets.count() * part / sorters;
-            const std::size_t last = buckets.count() * (part + 1) / sorters;
-            for (std::size_t bucket = first; bucket < last; ++bucket) {
-                sortBucket(entries.begin() + bucketStarts[bucket],
-                           entries.begin() + bucketStarts[bucket + 1]);
+        std::atomic<std::size_t> nextBucket{0};
+        runTasks(sorters, sorters, [&](std::size_t) {
+            std::vector<KeyEntry> scratch;
+            std::vector<std::size_t> subbucketCounts;
+            for (std::size_t bucket = nextBucket++; bucket < buckets.count(); bucket = nextBucket++) {
+                sortBucket(entries.begin() + bucketStarts[bucket], entries.begin() + bucketStarts[bucket + 1],
+                           window.lowest + (std::uint64_t{bucket} << buckets.shift()), buckets.shift(),
+                           scratch, subbucketCounts);
             }
         });
     }

@@ -10,9 +10,9 @@
 
 namespace Orvid::Compare::Engine {
 
-/// Bytes a key index needs per point while it is built: the entry and its share of the bucket counts
-/// and starts.
-constexpr std::uint64_t INDEX_BYTES_PER_POINT = sizeof(KeyEntry) + 2;
+/// Bytes a key index needs per point: the entry (bucket counts and sorting scratch are part of the
+/// engine's fixed working memory).
+constexpr std::uint64_t INDEX_BYTES_PER_POINT = sizeof(KeyEntry);
 
 /// Key entries in one block of memory, sorted once built.
 class KeyIndex {
@@ -34,9 +34,10 @@ private:
 };
 
 /// The key index of the points of `input` that fall in `window`, sorted by key and then by position.
-/// Built by a counting sort straight from the records (two passes over the keys, the second placing
-/// each entry in its bucket of the window's key range) and a sort inside each small bucket, so that
-/// time grows linearly for times spread as a survey's are. `expected` (about the number of entries)
+/// Built by a distribution sort straight from the records: two passes over the keys count and then
+/// place each entry in its bucket of the window's span of time, and each bucket is sorted in the
+/// processor's caches by a finer counting sort; time grows linearly for times spread as a survey's
+/// are. `expected` (about the number of entries)
 /// sizes the buckets. Runs on up to `threads` threads.
 KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,
                        unsigned threads);

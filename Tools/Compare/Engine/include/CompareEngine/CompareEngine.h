@@ -13,7 +13,7 @@ namespace Orvid::Compare::Engine {
 
 /// Phases of a comparison, for progress reports.
 enum class Phase : std::uint8_t {
-    /// Reading the keys of both inputs (once, and again for each window's key index).
+    /// Reading the keys of both inputs once, for their order and range of times.
     indexing,
     /// Pairing and classifying; points count once each as they are decided.
     comparing,

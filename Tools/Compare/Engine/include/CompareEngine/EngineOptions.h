@@ -20,8 +20,8 @@ struct EngineOptions {
     /// Threads that index and compare; 0 means one per core.
     unsigned threads = 0;
     /// Bytes the whole comparison may hold; 0 means `defaultMemoryBudget()`. Records are read from
-    /// the page cache and do not count. About 8 MiB and 4 MiB per thread go to working memory; the
-    /// rest bounds the key index (18 bytes per point of an input not in key order), and at least
+    /// the page cache and do not count. About 8 MiB and 8 MiB per thread go to working memory; the
+    /// rest bounds the key index (16 bytes per point of an input not in key order), and at least
     /// 64 KiB is always left to it. An index that does not fit makes the comparison run in several
     /// GPS-time windows, each re-reading the inputs' keys. A window never splits one GPS time (nor
     /// the NaN times of one return number), so points that share a single time beyond the budget are
