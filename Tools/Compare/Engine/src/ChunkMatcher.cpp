@@ -95,6 +95,23 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     if (tests.size() > 1) {
         countDuplicates(TEST, tests);
     }
+    if (references.size() == 1 && tests.size() == 1) {
+        // The usual key, one point on each side: they pair, or the test point is modified.
+        const std::size_t slot = nextSlot();
+        PointId testId;
+        PointId referenceId;
+        decode(TEST, tests[0], mTestPoints[slot], testId);
+        decode(REFERENCE, references[0], mReferencePoints[slot], referenceId);
+        if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
+            pair(slot, testId, referenceId);
+        } else {
+            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+        }
+        if (mPending.size() >= BUFFER_LIMIT) {
+            flush();
+        }
+        return;
+    }
     // Candidate k is unpaired when it is its own successor; a paired one leads to the next.
     const std::size_t candidates = references.size();
     mNextUnpaired.resize(candidates + 1);
