@@ -7,6 +7,7 @@
 
 #include <CompareEngine/ComparisonOutcome.h>
 #include <CompareEngine/Decision.h>
+#include <CompareEngine/DecisionSink.h>
 #include <CompareEngine/EngineOptions.h>
 
 #include <FileIoInterface/Las/LasPoint.h>

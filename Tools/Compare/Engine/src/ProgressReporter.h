@@ -1,6 +1,6 @@
 #pragma once
 
-#include <CompareEngine/CompareEngine.h>
+#include <CompareEngine/Progress.h>
 
 #include <cstdint>
 

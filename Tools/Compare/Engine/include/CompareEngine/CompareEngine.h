@@ -1,27 +1,14 @@
 #pragma once
 
 #include <CompareEngine/ComparisonOutcome.h>
-#include <CompareEngine/Decision.h>
+#include <CompareEngine/DecisionSink.h>
 #include <CompareEngine/EngineOptions.h>
+#include <CompareEngine/Progress.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 namespace Orvid::Compare::Engine {
-
-/// Phases of a comparison, for progress reports.
-enum class Phase : std::uint8_t {
-    /// Reading the keys of both inputs once, for their order and range of times.
-    indexing,
-    /// Pairing and classifying; points count once each as they are decided.
-    comparing,
-};
-
-/// Called with the points done of the phase's total, from the engine's threads one at a time (each
-/// call happens before the next); a phase starts with 0 done and ends with its total done.
-using ProgressCallback = std::function<void(Phase phase, std::uint64_t done, std::uint64_t total)>;
 
 /// Compares a reference and a test point cloud, each a list of LAS files (one leg per file), with the
 /// answers of the library's comparator, in bounded memory and on several threads.
