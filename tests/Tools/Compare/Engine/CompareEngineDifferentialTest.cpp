@@ -216,13 +216,14 @@ private:
                 FileIoInterface::ClassificationFlags::fromMask(point.classificationFlags.mask() ^ 1u);
             break;
         case 3:
-            point.scannerChannel = extended() ? static_cast<std::uint8_t>((point.scannerChannel + 1) % 4) : 0;
+            point.scannerChannel =
+                extended() ? static_cast<std::uint8_t>((point.scannerChannel + 1) % 4) : std::uint8_t{0};
             break;
         case 4:
-            point.scanDirection ^= 1u;
+            point.scanDirection = static_cast<std::uint8_t>(point.scanDirection ^ 1u);
             break;
         case 5:
-            point.edgeOfFlightLine ^= 1u;
+            point.edgeOfFlightLine = static_cast<std::uint8_t>(point.edgeOfFlightLine ^ 1u);
             break;
         case 6:
             point.classification = static_cast<std::uint8_t>(point.classification + 1);

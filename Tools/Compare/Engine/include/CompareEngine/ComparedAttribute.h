@@ -38,7 +38,7 @@ struct AttributeCounters {
     /// Counts one pair that differs in the attributes of `differences`.
     void count(AttributeMask differences) {
         for (std::size_t index = 0; index < COMPARED_ATTRIBUTE_COUNT; ++index) {
-            counts[index] += (differences >> index) & 1u;
+            counts[index] += (static_cast<unsigned>(differences) >> index) & 1u;
         }
     }
     AttributeCounters& operator+=(const AttributeCounters& other);
