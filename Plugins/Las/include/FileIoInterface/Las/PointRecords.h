@@ -1,0 +1,123 @@
+#pragma once
+
+#include <FileIoInterface/Las/LasExport.h>
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasPoint.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las {
+
+class PointCodec;
+class RecordBlockSource;
+
+/// Random access to the raw point records of one LAS file, by position from 0 to `size() - 1`, for
+/// programs that visit records in an order of their own (by key, say) or read only a few fields of
+/// each. The records of a stored file are mapped read-only: they live in the page cache, not in the
+/// program's anonymous memory. Records are read in blocks (a stored file is one block); `Cursor`
+/// keeps the block it last read, so a program that visits records through one cursor per thread
+/// reads each block once per visit of it.
+///
+/// The object is immutable once made: every const member may be called from several threads at once.
+class FILEIOINTERFACE_LAS_EXPORT PointRecords {
+public:
+    /// Reads and checks the header (as `readLasHeader` does) and maps the point records. Throws
+    /// Core::IOException, with a message that starts with the path, when the path is not a regular
+    /// file, the header is not one this plug-in reads, or the records cannot be mapped.
+    explicit PointRecords(const std::filesystem::path& path);
+    ~PointRecords();
+    PointRecords(PointRecords&&) noexcept;
+    PointRecords& operator=(PointRecords&&) noexcept;
+    PointRecords(const PointRecords&) = delete;
+    PointRecords& operator=(const PointRecords&) = delete;
+
+    const std::filesystem::path& path() const { return mPath; }
+    const LasHeader& header() const { return mHeader; }
+    /// Number of point records.
+    std::uint64_t size() const { return mHeader.pointCount; }
+    /// Bytes per record, extra bytes included.
+    std::size_t recordLength() const { return mRecordLength; }
+    /// All records one after the other, when the file holds them so (a stored file, mapped); null
+    /// when records come block by block. For hints such as prefetching; read through a `Cursor`.
+    const std::uint8_t* contiguousRecords() const { return mContiguous; }
+
+    /// GPS time of the record at `record` (`recordLength()` bytes); 0.0 for formats without one.
+    double gpsTimeAt(const std::uint8_t* record) const {
+        double time = 0.0;
+        if (mTimeOffset != 0) {
+            std::memcpy(&time, record + mTimeOffset, sizeof(time));
+        }
+        return time;
+    }
+    /// Return number of the record at `record`: 3 bits in formats 0 to 5, 4 bits in 6 to 10.
+    std::uint8_t returnNumberAt(const std::uint8_t* record) const {
+        return static_cast<std::uint8_t>(record[RETURNS_OFFSET] & mReturnMask);
+    }
+    /// Scanner channel of the record at `record`: 0 to 3 in formats 6 to 10, always 0 before.
+    std::uint8_t scannerChannelAt(const std::uint8_t* record) const {
+        return mExtended ? static_cast<std::uint8_t>((record[FLAGS_OFFSET] >> 4) & 0x03u) : std::uint8_t{0};
+    }
+    /// Fills `point` from the record at `record`, exactly as `LasReader::readPoint` would, reusing the
+    /// point's storage.
+    void decodeAt(const std::uint8_t* record, LasPoint& point) const;
+
+    /// The same, for the record at position `index` (less than `size()`).
+    double gpsTime(std::uint64_t index) const { return gpsTimeAt(Cursor(*this).record(index)); }
+    std::uint8_t returnNumber(std::uint64_t index) const {
+        return returnNumberAt(Cursor(*this).record(index));
+    }
+    std::uint8_t scannerChannel(std::uint64_t index) const {
+        return scannerChannelAt(Cursor(*this).record(index));
+    }
+    void decode(std::uint64_t index, LasPoint& point) const { decodeAt(Cursor(*this).record(index), point); }
+
+    /// Reads records through the block that holds them, keeping that block for the next record. One
+    /// cursor per thread; it refers to its `PointRecords`, which must outlive it.
+    class FILEIOINTERFACE_LAS_EXPORT Cursor {
+    public:
+        explicit Cursor(const PointRecords& records);
+
+        /// The bytes of record `index` (less than `size()`), valid until this cursor reads another
+        /// block. Throws Core::IOException when its block cannot be read.
+        const std::uint8_t* record(std::uint64_t index) {
+            if (index - mFirst < mCount) {
+                return mBytes + (index - mFirst) * mRecordLength;
+            }
+            return load(index);
+        }
+
+    private:
+        const std::uint8_t* load(std::uint64_t index);
+
+        const PointRecords* mRecords;
+        std::vector<std::uint8_t> mScratch;
+        const std::uint8_t* mBytes = nullptr;
+        std::uint64_t mFirst = 0;
+        std::uint64_t mCount = 0;
+        std::size_t mRecordLength = 0;
+    };
+
+private:
+    static constexpr std::size_t RETURNS_OFFSET = 14;
+    static constexpr std::size_t FLAGS_OFFSET = 15;
+
+    std::filesystem::path mPath;
+    LasHeader mHeader;
+    std::unique_ptr<PointCodec> mCodec;
+    std::unique_ptr<RecordBlockSource> mSource;
+    /// Start of each block, ascending, for finding the block of a record.
+    std::vector<std::uint64_t> mBlockStarts;
+    const std::uint8_t* mContiguous = nullptr;
+    std::size_t mRecordLength = 0;
+    std::size_t mTimeOffset = 0;
+    std::uint8_t mReturnMask = 0x07u;
+    bool mExtended = false;
+};
+
+} // namespace Orvid::FileIoInterface::Las

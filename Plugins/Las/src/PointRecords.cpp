@@ -1,0 +1,80 @@
+#include <FileIoInterface/Las/PointRecords.h>
+
+#include "ExtraBytesLayout.h"
+#include "MappedRecordBlocks.h"
+#include "PointCodec.h"
+#include "Raw/PointFormat.h"
+
+#include <Core/IOException.h>
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace Orvid::FileIoInterface::Las {
+
+namespace {
+
+void requireRegularFile(const std::filesystem::path& path) {
+    // Checked before the header is read: a FIFO or a device would block or never end.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        throw Core::IOException(path.string() + ": is not a regular file: its records cannot be mapped");
+    }
+}
+
+} // namespace
+
+PointRecords::PointRecords(const std::filesystem::path& path)
+    : mPath(path) {
+    requireRegularFile(path);
+    mHeader = readLasHeader(path);
+    const Raw::PointFormat& format = Raw::POINT_FORMATS[mHeader.pointFormat];
+    mRecordLength = mHeader.pointRecordLength;
+    mTimeOffset = format.gpsTime;
+    mExtended = format.extended;
+    mReturnMask = format.extended ? 0x0Fu : 0x07u;
+    mCodec = std::make_unique<PointCodec>(format, mHeader.scale, mHeader.offset,
+                                          ExtraBytesLayout(mHeader.extraAttributes, path.string()));
+    mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
+                                                   mRecordLength);
+    mContiguous = mSource->contiguousBytes();
+    mBlockStarts.reserve(mSource->blockCount());
+    for (std::size_t block = 0; block < mSource->blockCount(); ++block) {
+        mBlockStarts.push_back(mSource->block(block).first);
+    }
+}
+
+PointRecords::~PointRecords() = default;
+PointRecords::PointRecords(PointRecords&&) noexcept = default;
+PointRecords& PointRecords::operator=(PointRecords&&) noexcept = default;
+
+void PointRecords::decodeAt(const std::uint8_t* record, LasPoint& point) const {
+    point.values.clear();
+    mCodec->decode(record, point);
+}
+
+PointRecords::Cursor::Cursor(const PointRecords& records)
+    : mRecords(&records)
+    , mRecordLength(records.mRecordLength) {
+    if (const std::uint8_t* bytes = records.mSource->contiguousBytes()) {
+        mBytes = bytes;
+        mCount = records.size();
+    }
+}
+
+const std::uint8_t* PointRecords::Cursor::load(std::uint64_t index) {
+    const std::vector<std::uint64_t>& starts = mRecords->mBlockStarts;
+    if (index >= mRecords->size() || starts.empty()) {
+        throw Core::IOException(mRecords->mPath.string() + ": no point record " + std::to_string(index) +
+                                " (the file holds " + std::to_string(mRecords->size()) + ")");
+    }
+    const auto block =
+        static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), index) - starts.begin() - 1);
+    const RecordBlock range = mRecords->mSource->block(block);
+    mBytes = mRecords->mSource->blockBytes(block, mScratch);
+    mFirst = range.first;
+    mCount = range.count;
+    return mBytes + (index - mFirst) * mRecordLength;
+}
+
+} // namespace Orvid::FileIoInterface::Las

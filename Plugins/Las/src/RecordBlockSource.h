@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las {
+
+/// Consecutive point records of one block: `count` records from record `first`.
+struct RecordBlock {
+    std::uint64_t first = 0;
+    std::uint64_t count = 0;
+};
+
+/// Where the raw point records of one file come from, block by block. A stored (LAS) file is one
+/// block viewed in place; a compressed file would be one block per chunk of its chunk table, turned
+/// into records on request. Implementations are safe to call from several threads at once.
+class RecordBlockSource {
+public:
+    virtual ~RecordBlockSource() = default;
+
+    /// Number of blocks; their records follow each other from record 0.
+    virtual std::size_t blockCount() const = 0;
+    /// Records of block `index`, which is less than `blockCount()`.
+    virtual RecordBlock block(std::size_t index) const = 0;
+    /// The bytes of block `index`, `block(index).count` records one after the other: a view that the
+    /// source keeps for its lifetime, or `scratch` filled and returned. Throws Core::IOException when
+    /// the block cannot be produced.
+    virtual const std::uint8_t* blockBytes(std::size_t index, std::vector<std::uint8_t>& scratch) const = 0;
+    /// All records one after the other when the source holds them so; null otherwise.
+    virtual const std::uint8_t* contiguousBytes() const = 0;
+};
+
+} // namespace Orvid::FileIoInterface::Las

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <CompareEngine/ComparedAttribute.h>
+#include <CompareEngine/Decision.h>
+#include <CompareEngine/InputFacts.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace Orvid::Compare::Engine {
+
+/// The totals of one comparison.
+struct ComparisonOutcome {
+    /// Decided points per class, indexed by `PointClass`.
+    std::array<std::uint64_t, POINT_CLASS_COUNT> classCounts{};
+    /// Per attribute, the mutated pairs that differ in it (zero unless point attributes are compared).
+    AttributeCounters differenceCounts;
+    InputFacts reference;
+    InputFacts test;
+    /// Time windows the comparison ran in (1 when the key index fitted the budget), NaN windows
+    /// included.
+    std::size_t windows = 0;
+
+    std::uint64_t count(PointClass pointClass) const {
+        return classCounts[static_cast<std::size_t>(pointClass)];
+    }
+    /// Whether some points had a NaN time, so that they were paired only with each other: the library's
+    /// comparator may pair them otherwise.
+    bool hasNanTimes() const { return reference.nanTimes + test.nanTimes != 0; }
+};
+
+} // namespace Orvid::Compare::Engine

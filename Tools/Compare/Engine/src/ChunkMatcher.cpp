@@ -1,0 +1,212 @@
+#include "ChunkMatcher.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace Orvid::Compare::Engine {
+
+namespace {
+
+/// Decisions kept before they must be replayed: bounds a worker's decoded points to a few MiB.
+constexpr std::size_t BUFFER_LIMIT = 8192;
+constexpr std::size_t REFERENCE = 0;
+constexpr std::size_t TEST = 1;
+
+} // namespace
+
+ChunkMatcher::ChunkMatcher(const Input& reference, const Input& test, const EngineOptions& options)
+    : mInputs{&reference, &test}
+    , mReaders{InputReader(reference), InputReader(test)}
+    , mClassifier(options)
+    , mByChannel(options.pairByChannel) {
+    mPending.reserve(BUFFER_LIMIT + 1);
+}
+
+void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush) {
+    while (!reference.atEnd() || !test.atEnd()) {
+        Key key;
+        if (reference.atEnd()) {
+            key = test.key();
+        } else if (test.atEnd()) {
+            key = reference.key();
+        } else {
+            key = std::min(reference.key(), test.key());
+        }
+        mGroup[REFERENCE].clear();
+        for (; !reference.atEnd() && reference.key() == key; reference.advance()) {
+            mGroup[REFERENCE].push_back(reference.position());
+        }
+        mGroup[TEST].clear();
+        for (; !test.atEnd() && test.key() == key; test.advance()) {
+            mGroup[TEST].push_back(test.position());
+        }
+        matchGroup(flush);
+    }
+}
+
+std::size_t ChunkMatcher::nextSlot() {
+    const std::size_t slot = mPending.size();
+    if (slot == mTestPoints.size()) {
+        mTestPoints.emplace_back();
+        mReferencePoints.emplace_back();
+    }
+    mPending.emplace_back();
+    return slot;
+}
+
+void ChunkMatcher::decode(std::size_t side, std::uint64_t position, FileIoInterface::Las::LasPoint& point,
+                          PointId& id) {
+    const std::size_t leg = mInputs[side]->legOf(position);
+    mReaders[side].decode(position, leg, point);
+    id = {static_cast<std::uint32_t>(leg), position - mInputs[side]->legStart(leg)};
+}
+
+void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& referenceId) {
+    const PairClassifier::Verdict verdict = mClassifier.classify(mTestPoints[slot], mReferencePoints[slot]);
+    Pending& pending = mPending[slot];
+    pending.pointClass = verdict.pointClass;
+    pending.differences = verdict.differences;
+    pending.extraAttributesDiffer = verdict.extraAttributesDiffer;
+    pending.test = testId;
+    pending.reference = referenceId;
+    if (verdict.differences != 0) {
+        mDifferenceCounts.count(verdict.differences);
+    }
+}
+
+std::size_t ChunkMatcher::unpairedFrom(std::size_t candidate) {
+    std::size_t root = candidate;
+    while (mNextUnpaired[root] != root) {
+        root = mNextUnpaired[root];
+    }
+    // Shortcuts the paths walked, so that paired candidates are skipped at almost no cost.
+    while (mNextUnpaired[candidate] != root) {
+        candidate = std::exchange(mNextUnpaired[candidate], root);
+    }
+    return root;
+}
+
+void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
+    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const std::vector<std::uint64_t>& tests = mGroup[TEST];
+    if (references.size() > 1) {
+        countDuplicates(REFERENCE, references);
+    }
+    if (tests.size() > 1) {
+        countDuplicates(TEST, tests);
+    }
+    if (references.size() == 1 && tests.size() == 1) {
+        // The usual key, one point on each side: they pair, or the test point is modified.
+        const std::size_t slot = nextSlot();
+        PointId testId;
+        PointId referenceId;
+        decode(TEST, tests[0], mTestPoints[slot], testId);
+        decode(REFERENCE, references[0], mReferencePoints[slot], referenceId);
+        if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
+            pair(slot, testId, referenceId);
+        } else {
+            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+        }
+        if (mPending.size() >= BUFFER_LIMIT) {
+            flush();
+        }
+        return;
+    }
+    // Candidate k is unpaired when it is its own successor; a paired one leads to the next.
+    const std::size_t candidates = references.size();
+    mNextUnpaired.resize(candidates + 1);
+    for (std::size_t candidate = 0; candidate <= candidates; ++candidate) {
+        mNextUnpaired[candidate] = candidate;
+    }
+    std::size_t unpaired = candidates;
+
+    // Each test point, in reading order, against the reference points of its key still unpaired, in
+    // reading order: the first within epsilon pairs; a single one beyond epsilon makes it modified.
+    for (const std::uint64_t testPosition : tests) {
+        const std::size_t slot = nextSlot();
+        PointId testId;
+        decode(TEST, testPosition, mTestPoints[slot], testId);
+        std::size_t found = candidates;
+        PointId referenceId;
+        for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
+             candidate = unpairedFrom(candidate + 1)) {
+            decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
+            if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
+                found = candidate;
+                break;
+            }
+        }
+        if (found != candidates) {
+            pair(slot, testId, referenceId);
+            mNextUnpaired[found] = found + 1;
+            --unpaired;
+        } else if (unpaired == 1) {
+            // The single candidate is the last one decoded into the slot.
+            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+            const std::size_t only = unpairedFrom(0);
+            mNextUnpaired[only] = only + 1;
+            --unpaired;
+        } else {
+            mPending[slot] = {PointClass::added, 0, false, testId, {}};
+        }
+        if (mPending.size() >= BUFFER_LIMIT) {
+            flush();
+        }
+    }
+    for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
+         candidate = unpairedFrom(candidate + 1)) {
+        const std::size_t slot = nextSlot();
+        PointId referenceId;
+        decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
+        mPending[slot] = {PointClass::removed, 0, false, {}, referenceId};
+        if (mPending.size() >= BUFFER_LIMIT) {
+            flush();
+        }
+    }
+}
+
+void ChunkMatcher::countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions) {
+    DuplicateCounts& counts = mDuplicates[side];
+    counts.duplicateKeys += positions.size() - 1;
+    if (mByChannel) {
+        counts.onSameChannel += positions.size() - 1;
+        return;
+    }
+    mChannels.clear();
+    for (const std::uint64_t position : positions) {
+        const std::uint8_t channel = mReaders[side].channel(position);
+        if (std::find(mChannels.begin(), mChannels.end(), channel) != mChannels.end()) {
+            ++counts.onSameChannel;
+        } else {
+            mChannels.push_back(channel);
+        }
+    }
+}
+
+void ChunkMatcher::replay(const ReplayTarget& target) {
+    Decision decision;
+    for (std::size_t slot = 0; slot < mPending.size(); ++slot) {
+        const Pending& pending = mPending[slot];
+        decision.pointClass = pending.pointClass;
+        decision.test = pending.test;
+        decision.reference = pending.reference;
+        decision.differences = pending.differences;
+        decision.extraAttributesDiffer = pending.extraAttributesDiffer;
+        decision.testPoint = pending.pointClass == PointClass::removed ? nullptr : &mTestPoints[slot];
+        decision.referencePoint = pending.pointClass == PointClass::added ? nullptr : &mReferencePoints[slot];
+        decision.displacement = {};
+        if (pending.pointClass == PointClass::modified) {
+            const FileIoInterface::Las::LasPoint& t = mTestPoints[slot];
+            const FileIoInterface::Las::LasPoint& r = mReferencePoints[slot];
+            decision.displacement = {t.getX() - r.getX(), t.getY() - r.getY(), t.getZ() - r.getZ()};
+        }
+        target.sink->decided(decision);
+        ++(*target.classCounts)[static_cast<std::size_t>(pending.pointClass)];
+        const bool twoPoints =
+            pending.pointClass != PointClass::added && pending.pointClass != PointClass::removed;
+        target.progress->advance(twoPoints ? 2 : 1);
+    }
+    mPending.clear();
+}
+
+} // namespace Orvid::Compare::Engine

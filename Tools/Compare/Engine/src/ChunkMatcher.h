@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Input.h"
+#include "KeySequence.h"
+#include "PairClassifier.h"
+#include "ProgressReporter.h"
+
+#include <CompareEngine/ComparisonOutcome.h>
+#include <CompareEngine/Decision.h>
+#include <CompareEngine/DecisionSink.h>
+#include <CompareEngine/EngineOptions.h>
+
+#include <FileIoInterface/Las/LasPoint.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace Orvid::Compare::Engine {
+
+/// Duplicate keys met inside one input.
+struct DuplicateCounts {
+    std::uint64_t duplicateKeys = 0;
+    std::uint64_t onSameChannel = 0;
+};
+
+/// What replaying decisions feeds: the sink, the class totals and the progress of the comparing phase.
+struct ReplayTarget {
+    DecisionSink* sink = nullptr;
+    std::array<std::uint64_t, POINT_CLASS_COUNT>* classCounts = nullptr;
+    ProgressReporter* progress = nullptr;
+};
+
+/// Pairs and classifies the points of the keys of a chunk, one worker thread's share, and keeps the
+/// decisions with their decoded points until they are replayed to the sink. Decoded points live in
+/// slots reused from chunk to chunk, so that the steady state allocates nothing.
+class ChunkMatcher {
+public:
+    ChunkMatcher(const Input& reference, const Input& test, const EngineOptions& options);
+
+    /// Decides every key of the two sequences. `flush` is called whenever the kept decisions reach
+    /// the buffer's limit; it must replay them.
+    void match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush);
+    /// Hands the kept decisions to `target`, in the order they were decided, and forgets them.
+    void replay(const ReplayTarget& target);
+
+    const AttributeCounters& differenceCounts() const { return mDifferenceCounts; }
+    /// Duplicates in the reference (0) and the test (1).
+    const std::array<DuplicateCounts, 2>& duplicates() const { return mDuplicates; }
+
+private:
+    struct Pending {
+        PointClass pointClass = PointClass::unchanged;
+        AttributeMask differences = 0;
+        bool extraAttributesDiffer = false;
+        PointId test;
+        PointId reference;
+    };
+
+    void matchGroup(const std::function<void()>& flush);
+    /// The first candidate of the group from `candidate` on that is still unpaired; the group's size
+    /// when none is.
+    std::size_t unpairedFrom(std::size_t candidate);
+    void countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions);
+    /// The slot of the next decision, its points ready to be decoded into.
+    std::size_t nextSlot();
+    void decode(std::size_t side, std::uint64_t position, FileIoInterface::Las::LasPoint& point, PointId& id);
+    void pair(std::size_t slot, const PointId& testId, const PointId& referenceId);
+
+    const Input* mInputs[2];
+    std::array<InputReader, 2> mReaders;
+    PairClassifier mClassifier;
+    bool mByChannel;
+    std::vector<Pending> mPending;
+    std::vector<FileIoInterface::Las::LasPoint> mTestPoints;
+    std::vector<FileIoInterface::Las::LasPoint> mReferencePoints;
+    std::vector<std::uint64_t> mGroup[2];
+    /// Per reference candidate of the group: itself while unpaired, else a candidate after it.
+    std::vector<std::size_t> mNextUnpaired;
+    std::vector<std::uint8_t> mChannels;
+    AttributeCounters mDifferenceCounts;
+    std::array<DuplicateCounts, 2> mDuplicates{};
+};
+
+} // namespace Orvid::Compare::Engine

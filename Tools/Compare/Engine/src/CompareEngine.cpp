@@ -1,0 +1,211 @@
+#include <CompareEngine/CompareEngine.h>
+
+#include "ChunkMatcher.h"
+#include "ChunkScheduler.h"
+#include "Input.h"
+#include "InputScan.h"
+#include "KeyIndex.h"
+#include "KeySequence.h"
+#include "ProgressReporter.h"
+#include "WindowPlan.h"
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+namespace Orvid::Compare::Engine {
+
+namespace {
+
+/// Points per chunk of work, about: large enough to keep the hand-over between threads rare.
+constexpr std::uint64_t CHUNK_POINTS = 16384;
+/// Memory that the comparison holds whatever the size of its inputs, for the budget: the scans'
+/// samples, the planner's histograms, the index's bucket counts; per thread, the decisions and
+/// decoded points of a worker and the scratch of an index sorter.
+constexpr std::uint64_t FIXED_BYTES = std::uint64_t{8} << 20;
+constexpr std::uint64_t BYTES_PER_WORKER = std::uint64_t{8} << 20;
+/// The least that a window's key index may use, however small the budget.
+constexpr std::uint64_t LEAST_INDEX_BYTES = std::uint64_t{64} << 10;
+
+/// One input in one window: its sorted key index, or its stream's range of positions.
+struct WindowSide {
+    const Input* input = nullptr;
+    const InputScan* scan = nullptr;
+    bool streamed = false;
+    KeyIndex index;
+    /// Start of each chunk, and the end: positions when streamed, index offsets otherwise.
+    std::vector<std::uint64_t> starts;
+
+    std::uint64_t startOf(std::uint64_t primary, bool byChannel) const {
+        if (streamed) {
+            return scan->lowerBound(*input, primary, byChannel);
+        }
+        return static_cast<std::uint64_t>(std::lower_bound(index.begin(), index.end(), KeyEntry{primary, 0}) -
+                                          index.begin());
+    }
+
+    KeySequence sequence(std::size_t chunk, bool byChannel) const {
+        if (streamed) {
+            return KeySequence::ofStream(*input, starts[chunk], starts[chunk + 1], byChannel);
+        }
+        return KeySequence::ofIndex(*input, index.begin() + starts[chunk], index.begin() + starts[chunk + 1]);
+    }
+};
+
+class Comparison {
+public:
+    Comparison(const EngineOptions& options, const std::vector<std::filesystem::path>& reference,
+               const std::vector<std::filesystem::path>& test, DecisionSink& sink,
+               const ProgressCallback& progress)
+        : mOptions(options)
+        , mThreads(options.threads != 0 ? options.threads : std::max(std::thread::hardware_concurrency(), 1u))
+        , mInputs{Input(reference), Input(test)}
+        , mSink(sink)
+        , mProgress(progress) {}
+
+    ComparisonOutcome run() {
+        const bool byChannel = mOptions.pairByChannel;
+        {
+            ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
+            const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
+            for (std::size_t side = 0; side < 2; ++side) {
+                mScans[side] = std::make_unique<InputScan>(mInputs[side], byChannel, mThreads, advance);
+            }
+            indexing.finish();
+        }
+        const std::uint64_t budget =
+            mOptions.memoryBudget != 0 ? mOptions.memoryBudget : defaultMemoryBudget();
+        const std::uint64_t overhead = FIXED_BYTES + BYTES_PER_WORKER * mThreads;
+        const std::uint64_t indexBytes =
+            std::max(budget > overhead ? budget - overhead : 0, LEAST_INDEX_BYTES);
+        const std::vector<PlannedWindow> windows =
+            planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
+                        indexBytes / INDEX_BYTES_PER_POINT, mThreads, {});
+
+        for (unsigned worker = 0; worker < mThreads; ++worker) {
+            mMatchers.push_back(std::make_unique<ChunkMatcher>(mInputs[0], mInputs[1], mOptions));
+        }
+        ComparisonOutcome outcome;
+        ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
+        const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
+        for (const PlannedWindow& window : windows) {
+            compareWindow(window, target);
+        }
+        comparing.finish();
+
+        outcome.windows = windows.size();
+        for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
+            outcome.differenceCounts += matcher->differenceCounts();
+        }
+        outcome.reference = factsOf(0);
+        outcome.test = factsOf(1);
+        return outcome;
+    }
+
+private:
+    InputFacts factsOf(std::size_t side) const {
+        InputFacts facts;
+        facts.points = mScans[side]->points();
+        facts.nanTimes = mScans[side]->nanTimes();
+        facts.inKeyOrder = mScans[side]->inKeyOrder();
+        for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
+            facts.duplicateKeys += matcher->duplicates()[side].duplicateKeys;
+            facts.duplicatesOnSameChannel += matcher->duplicates()[side].onSameChannel;
+        }
+        return facts;
+    }
+
+    void compareWindow(const PlannedWindow& planned, const ReplayTarget& target) {
+        const bool byChannel = mOptions.pairByChannel;
+        const Window& window = planned.window;
+        std::array<WindowSide, 2> sides;
+        for (std::size_t side = 0; side < 2; ++side) {
+            WindowSide& current = sides[side];
+            current.input = &mInputs[side];
+            current.scan = mScans[side].get();
+            current.streamed = !window.nanTimes && mScans[side]->inKeyOrder();
+            if (!current.streamed) {
+                current.index =
+                    buildKeyIndex(mInputs[side], window, planned.entries[side], byChannel, mThreads);
+            }
+        }
+
+        // Chunks end at primary words, so that no key is split; NaN windows are one chunk.
+        const std::vector<std::uint64_t> boundaries =
+            window.nanTimes ? std::vector<std::uint64_t>{} : chunkBoundaries(sides, window);
+        for (WindowSide& side : sides) {
+            if (side.streamed) {
+                side.starts.push_back(side.startOf(window.lowest, byChannel));
+            } else {
+                side.starts.push_back(0);
+            }
+            for (const std::uint64_t boundary : boundaries) {
+                side.starts.push_back(side.startOf(boundary, byChannel));
+            }
+            side.starts.push_back(side.streamed ? side.startOf(window.end, byChannel) : side.index.size());
+        }
+        runChunks(
+            mMatchers, boundaries.size() + 1,
+            [&](std::size_t chunk) {
+                return ChunkSequences(sides[0].sequence(chunk, byChannel),
+                                      sides[1].sequence(chunk, byChannel));
+            },
+            target);
+    }
+
+    /// Primary words that cut a time window into chunks of about `CHUNK_POINTS` points of its largest
+    /// side, ascending, inside the window.
+    std::vector<std::uint64_t> chunkBoundaries(const std::array<WindowSide, 2>& sides,
+                                               const Window& window) const {
+        std::vector<std::uint64_t> candidates;
+        const WindowSide* largestIndex = nullptr;
+        for (const WindowSide& side : sides) {
+            if (!side.streamed &&
+                (largestIndex == nullptr || side.index.size() > largestIndex->index.size())) {
+                largestIndex = &side;
+            }
+        }
+        if (largestIndex != nullptr) {
+            for (std::size_t entry = CHUNK_POINTS; entry < largestIndex->index.size();
+                 entry += CHUNK_POINTS) {
+                candidates.push_back(largestIndex->index[entry].primary);
+            }
+        } else {
+            const WindowSide& larger = sides[0].input->size() >= sides[1].input->size() ? sides[0] : sides[1];
+            const std::vector<std::uint64_t>& samples = larger.scan->samples();
+            const std::size_t step = static_cast<std::size_t>(CHUNK_POINTS / InputScan::SAMPLE_STRIDE);
+            for (std::size_t sample = step; sample < samples.size(); sample += step) {
+                candidates.push_back(samples[sample]);
+            }
+        }
+        std::vector<std::uint64_t> boundaries;
+        for (const std::uint64_t candidate : candidates) {
+            if (candidate > window.lowest && candidate < window.end &&
+                (boundaries.empty() || candidate > boundaries.back())) {
+                boundaries.push_back(candidate);
+            }
+        }
+        return boundaries;
+    }
+
+    const EngineOptions& mOptions;
+    unsigned mThreads;
+    std::array<Input, 2> mInputs;
+    std::array<std::unique_ptr<InputScan>, 2> mScans;
+    std::vector<std::unique_ptr<ChunkMatcher>> mMatchers;
+    DecisionSink& mSink;
+    const ProgressCallback& mProgress;
+};
+
+} // namespace
+
+CompareEngine::CompareEngine(const EngineOptions& options)
+    : mOptions(options) {}
+
+ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
+                                         const std::vector<std::filesystem::path>& test, DecisionSink& sink,
+                                         const ProgressCallback& progress) const {
+    return Comparison(mOptions, reference, test, sink, progress).run();
+}
+
+} // namespace Orvid::Compare::Engine

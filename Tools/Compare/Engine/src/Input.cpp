@@ -1,0 +1,31 @@
+#include "Input.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace Orvid::Compare::Engine {
+
+Input::Input(const std::vector<std::filesystem::path>& files) {
+    mLegs.reserve(files.size());
+    mStarts.reserve(files.size() + 1);
+    mStarts.push_back(0);
+    for (const std::filesystem::path& file : files) {
+        mLegs.emplace_back(file);
+        const std::uint64_t total = mStarts.back() + mLegs.back().size();
+        if (total > POSITION_MASK) {
+            throw std::invalid_argument(file.string() + ": the input holds more than " +
+                                        std::to_string(POSITION_MASK) + " points");
+        }
+        mStarts.push_back(total);
+    }
+}
+
+InputReader::InputReader(const Input& input)
+    : mInput(&input) {
+    mCursors.reserve(input.legCount());
+    for (std::size_t leg = 0; leg < input.legCount(); ++leg) {
+        mCursors.emplace_back(input.leg(leg));
+    }
+}
+
+} // namespace Orvid::Compare::Engine

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "KeyEncoding.h"
+
+#include <CompareEngine/Decision.h>
+
+#include <FileIoInterface/Las/PointRecords.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace Orvid::Compare::Engine {
+
+/// One side of a comparison: its legs' records, numbered in reading order over all legs.
+class Input {
+public:
+    /// Opens every leg. Throws Core::IOException for a file that cannot be read, std::invalid_argument
+    /// when the legs hold more points than an index entry can number.
+    explicit Input(const std::vector<std::filesystem::path>& files);
+
+    std::uint64_t size() const { return mStarts.back(); }
+    std::size_t legCount() const { return mLegs.size(); }
+    const FileIoInterface::Las::PointRecords& leg(std::size_t index) const { return mLegs[index]; }
+    /// Position of the first record of leg `index`; `legStart(legCount())` is `size()`.
+    std::uint64_t legStart(std::size_t index) const { return mStarts[index]; }
+    /// The leg holding `position` (less than `size()`).
+    std::size_t legOf(std::uint64_t position) const {
+        if (mLegs.size() == 1) {
+            return 0;
+        }
+        return static_cast<std::size_t>(std::upper_bound(mStarts.begin(), mStarts.end(), position) -
+                                        mStarts.begin() - 1);
+    }
+    PointId idOf(std::uint64_t position) const {
+        const std::size_t leg = legOf(position);
+        return {static_cast<std::uint32_t>(leg), position - mStarts[leg]};
+    }
+
+    /// Asks the processor to bring record `position` (less than `size()`) into its caches, when its
+    /// bytes lie in memory already. Always inlined: a function that only prefetches counts as pure,
+    /// and a call to it would be dropped.
+    [[gnu::always_inline]] void prefetch(std::uint64_t position) const {
+        const std::size_t leg = legOf(position);
+        if (const std::uint8_t* records = mLegs[leg].contiguousRecords()) {
+            const std::size_t length = mLegs[leg].recordLength();
+            const std::uint8_t* record = records + (position - mStarts[leg]) * length;
+            __builtin_prefetch(record);
+            __builtin_prefetch(record + length - 1);
+        }
+    }
+
+    /// Calls `visit(position, record bytes, leg records)` for every position in [`begin`, `end`), in
+    /// order, reading each leg through a cursor of its own.
+    template <typename Visit>
+    void forEachRecord(std::uint64_t begin, std::uint64_t end, Visit&& visit) const {
+        for (std::size_t leg = legOf(begin); begin < end && leg < mLegs.size(); ++leg) {
+            const FileIoInterface::Las::PointRecords& records = mLegs[leg];
+            FileIoInterface::Las::PointRecords::Cursor cursor(records);
+            const std::uint64_t start = mStarts[leg];
+            const std::uint64_t stop = std::min(end, mStarts[leg + 1]);
+            for (; begin < stop; ++begin) {
+                visit(begin, cursor.record(begin - start), records);
+            }
+        }
+    }
+
+private:
+    std::vector<FileIoInterface::Las::PointRecords> mLegs;
+    std::vector<std::uint64_t> mStarts;
+};
+
+/// Reads records of an input by position, one cursor per leg; one per thread.
+class InputReader {
+public:
+    explicit InputReader(const Input& input);
+
+    const std::uint8_t* record(std::uint64_t position, std::size_t leg) {
+        return mCursors[leg].record(position - mInput->legStart(leg));
+    }
+    void decode(std::uint64_t position, std::size_t leg, FileIoInterface::Las::LasPoint& point) {
+        mInput->leg(leg).decodeAt(record(position, leg), point);
+    }
+    std::uint8_t channel(std::uint64_t position) {
+        const std::size_t leg = mInput->legOf(position);
+        return mInput->leg(leg).scannerChannelAt(record(position, leg));
+    }
+
+private:
+    const Input* mInput;
+    std::vector<FileIoInterface::Las::PointRecords::Cursor> mCursors;
+};
+
+/// The key of the record at `record` of `records`.
+inline Key keyOf(const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record,
+                 bool byChannel) {
+    return {primaryOf(records.gpsTimeAt(record)),
+            secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record), byChannel)};
+}
+
+} // namespace Orvid::Compare::Engine

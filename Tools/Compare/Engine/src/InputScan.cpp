@@ -1,0 +1,126 @@
+#include "InputScan.h"
+
+#include "Parallel.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace Orvid::Compare::Engine {
+
+namespace {
+
+/// Records per scanning task: a multiple of the sample stride, so that samples fall inside tasks.
+constexpr std::uint64_t PIECE = InputScan::SAMPLE_STRIDE * 32;
+
+struct Piece {
+    std::uint64_t nanTimes = 0;
+    std::array<std::uint64_t, SECONDARY_COUNT> nanBySecondary{};
+    bool inKeyOrder = true;
+    bool hasKey = false;
+    Key first;
+    Key last;
+    std::uint64_t lowest = NAN_PRIMARY;
+    std::uint64_t highest = 0;
+    /// The first primary word at or after each sample position of the piece, inside the piece;
+    /// `NAN_PRIMARY` when the rest of the piece has none.
+    std::vector<std::uint64_t> samples;
+};
+
+} // namespace
+
+InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
+                     const std::function<void(std::uint64_t points)>& advance)
+    : mPoints(input.size()) {
+    const std::uint64_t pieceCount = (mPoints + PIECE - 1) / PIECE;
+    std::vector<Piece> pieces(static_cast<std::size_t>(pieceCount));
+    std::mutex progressMutex;
+    runTasks(threads, pieces.size(), [&](std::size_t index) {
+        Piece& piece = pieces[index];
+        const std::uint64_t begin = index * PIECE;
+        const std::uint64_t end = std::min(begin + PIECE, mPoints);
+        piece.samples.assign(static_cast<std::size_t>((end - begin + SAMPLE_STRIDE - 1) / SAMPLE_STRIDE),
+                             NAN_PRIMARY);
+        input.forEachRecord(
+            begin, end,
+            [&](std::uint64_t position, const std::uint8_t* record,
+                const FileIoInterface::Las::PointRecords& records) {
+                const Key key = keyOf(records, record, byChannel);
+                if (key.primary == NAN_PRIMARY) {
+                    ++piece.nanTimes;
+                    ++piece.nanBySecondary[key.secondary];
+                    return;
+                }
+                if (!piece.hasKey) {
+                    piece.hasKey = true;
+                    piece.first = key;
+                } else if (key < piece.last) {
+                    piece.inKeyOrder = false;
+                }
+                piece.last = key;
+                piece.lowest = std::min(piece.lowest, key.primary);
+                piece.highest = std::max(piece.highest, key.primary);
+                std::uint64_t& sample =
+                    piece.samples[static_cast<std::size_t>((position - begin) / SAMPLE_STRIDE)];
+                if (sample == NAN_PRIMARY) {
+                    sample = key.primary;
+                }
+            });
+        if (advance) {
+            const std::lock_guard<std::mutex> lock(progressMutex);
+            advance(end - begin);
+        }
+    });
+
+    bool hasLast = false;
+    Key last;
+    for (const Piece& piece : pieces) {
+        mNanTimes += piece.nanTimes;
+        for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
+            mNanBySecondary[secondary] += piece.nanBySecondary[secondary];
+        }
+        mInKeyOrder = mInKeyOrder && piece.inKeyOrder && !(hasLast && piece.hasKey && piece.first < last);
+        if (piece.hasKey) {
+            hasLast = true;
+            last = piece.last;
+        }
+        mLowest = std::min(mLowest, piece.lowest);
+        mHighest = std::max(mHighest, piece.highest);
+        mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
+    }
+    // A sample whose stride holds only NaN times takes the next stride's first key.
+    std::uint64_t following = NAN_PRIMARY;
+    for (auto sample = mSamples.rbegin(); sample != mSamples.rend(); ++sample) {
+        if (*sample == NAN_PRIMARY) {
+            *sample = following;
+        }
+        following = *sample;
+    }
+}
+
+std::uint64_t InputScan::lowerBound(const Input& input, std::uint64_t primary, bool byChannel) const {
+    // Every point from sample `after` on has a key not below `primary`; the bound lies in the stride
+    // before it.
+    const auto after = static_cast<std::uint64_t>(
+        std::lower_bound(mSamples.begin(), mSamples.end(), primary) - mSamples.begin());
+    if (after == 0) {
+        return 0;
+    }
+    const std::uint64_t end = std::min(after * SAMPLE_STRIDE, mPoints);
+    std::uint64_t found = end;
+    bool done = false;
+    input.forEachRecord((after - 1) * SAMPLE_STRIDE, end,
+                        [&](std::uint64_t position, const std::uint8_t* record,
+                            const FileIoInterface::Las::PointRecords& records) {
+                            if (done) {
+                                return;
+                            }
+                            const Key key = keyOf(records, record, byChannel);
+                            if (key.primary != NAN_PRIMARY && key.primary >= primary) {
+                                found = position;
+                                done = true;
+                            }
+                        });
+    return found;
+}
+
+} // namespace Orvid::Compare::Engine

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Input.h"
+#include "KeyEncoding.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace Orvid::Compare::Engine {
+
+/// What one pass over an input's keys tells: counts, the range of its times, whether it is in key
+/// order, and for an input in key order, sparse samples to find a key's position quickly.
+class InputScan {
+public:
+    /// Records between two samples.
+    static constexpr std::uint64_t SAMPLE_STRIDE = 4096;
+
+    /// Reads the key of every record of `input` on up to `threads` threads; `advance(points)` is
+    /// called, one thread at a time, as points are read.
+    InputScan(const Input& input, bool byChannel, unsigned threads,
+              const std::function<void(std::uint64_t points)>& advance);
+
+    std::uint64_t points() const { return mPoints; }
+    std::uint64_t nanTimes() const { return mNanTimes; }
+    /// NaN-time points per secondary word.
+    const std::array<std::uint64_t, SECONDARY_COUNT>& nanTimesBySecondary() const { return mNanBySecondary; }
+    bool inKeyOrder() const { return mInKeyOrder; }
+    /// Whether some point has a time that is a number; the two bounds below are then meaningful.
+    bool hasTimes() const { return mPoints > mNanTimes; }
+    std::uint64_t lowestPrimary() const { return mLowest; }
+    std::uint64_t highestPrimary() const { return mHighest; }
+
+    /// For an input in key order: the position of its first point, NaN times left aside, whose key is
+    /// not below `primary` (`points()` when none); positions of NaN-time points may precede it.
+    std::uint64_t lowerBound(const Input& input, std::uint64_t primary, bool byChannel) const;
+    /// The primary word of the first point at or after each sample position (k x `SAMPLE_STRIDE`);
+    /// `NAN_PRIMARY` where none follows.
+    const std::vector<std::uint64_t>& samples() const { return mSamples; }
+
+private:
+    std::uint64_t mPoints = 0;
+    std::uint64_t mNanTimes = 0;
+    std::array<std::uint64_t, SECONDARY_COUNT> mNanBySecondary{};
+    bool mInKeyOrder = true;
+    std::uint64_t mLowest = NAN_PRIMARY;
+    std::uint64_t mHighest = 0;
+    std::vector<std::uint64_t> mSamples;
+};
+
+} // namespace Orvid::Compare::Engine

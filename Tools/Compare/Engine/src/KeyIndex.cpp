@@ -1,0 +1,204 @@
+#include "KeyIndex.h"
+
+#include "Parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace Orvid::Compare::Engine {
+
+namespace {
+
+/// Entries per first-level bucket aimed at: a bucket is then sorted inside the processor's caches,
+/// while the first pass writes to few enough buckets at once to keep their cache lines and pages.
+constexpr std::uint64_t ENTRIES_PER_BUCKET = 16384;
+constexpr std::uint64_t MOST_BUCKETS = 8192;
+/// Entries per second-level bucket aimed at, sorted by insertion.
+constexpr std::uint64_t ENTRIES_PER_SUBBUCKET = 8;
+/// Larger buckets (only where many points share a narrow span of time) are sorted in place, so that
+/// the scratch of a sorting thread stays within a few MiB.
+constexpr std::size_t LARGEST_SCRATCH = std::size_t{1} << 18;
+constexpr std::ptrdiff_t INSERTION_SORT_LIMIT = 32;
+
+unsigned shiftFor(std::uint64_t span, std::uint64_t buckets) {
+    unsigned shift = 0;
+    while (shift < 63 && (span >> shift) >= buckets) {
+        ++shift;
+    }
+    return shift;
+}
+
+/// Maps a key of the window to its first-level bucket: a shift of the primary word for a time
+/// window, whose buckets then cover equal spans of time; the secondary word itself for a NaN window,
+/// whose entries then need no further sort.
+class Buckets {
+public:
+    Buckets(const Window& window, std::uint64_t expected)
+        : mWindow(window) {
+        if (window.nanTimes) {
+            mCount = window.end - window.lowest;
+            return;
+        }
+        const std::uint64_t span = window.end - window.lowest - 1;
+        mShift = shiftFor(span, std::clamp<std::uint64_t>(expected / ENTRIES_PER_BUCKET, 1, MOST_BUCKETS));
+        mCount = (span >> mShift) + 1;
+    }
+
+    std::uint64_t count() const { return mCount; }
+    unsigned shift() const { return mShift; }
+    std::size_t of(const Key& key) const {
+        return static_cast<std::size_t>(mWindow.nanTimes ? key.secondary - mWindow.lowest
+                                                         : (key.primary - mWindow.lowest) >> mShift);
+    }
+
+private:
+    Window mWindow;
+    unsigned mShift = 0;
+    std::uint64_t mCount = 0;
+};
+
+void insertionSort(KeyEntry* first, KeyEntry* last) {
+    for (KeyEntry* current = first + (first != last ? 1 : 0); current < last; ++current) {
+        const KeyEntry entry = *current;
+        KeyEntry* hole = current;
+        for (; hole > first && entry < hole[-1]; --hole) {
+            *hole = hole[-1];
+        }
+        *hole = entry;
+    }
+}
+
+/// Sorts the entries of one first-level bucket, whose primary words are `lowest` or above and span
+/// less than 2^`bucketShift`: a counting sort by finer spans through `scratch`, then insertion sorts.
+void sortBucket(KeyEntry* first, KeyEntry* last, std::uint64_t lowest, unsigned bucketShift,
+                std::vector<KeyEntry>& scratch, std::vector<std::size_t>& counts) {
+    const auto size = static_cast<std::size_t>(last - first);
+    if (size <= static_cast<std::size_t>(INSERTION_SORT_LIMIT)) {
+        insertionSort(first, last);
+        return;
+    }
+    if (size > LARGEST_SCRATCH || bucketShift == 0) {
+        std::sort(first, last);
+        return;
+    }
+    const std::uint64_t span = (std::uint64_t{1} << bucketShift) - 1;
+    const unsigned shift = shiftFor(span, std::max<std::uint64_t>(size / ENTRIES_PER_SUBBUCKET, 1));
+    const auto subbuckets = static_cast<std::size_t>((span >> shift) + 1);
+    counts.assign(subbuckets + 1, 0);
+    for (const KeyEntry* entry = first; entry < last; ++entry) {
+        ++counts[static_cast<std::size_t>((entry->primary - lowest) >> shift) + 1];
+    }
+    for (std::size_t subbucket = 1; subbucket <= subbuckets; ++subbucket) {
+        counts[subbucket] += counts[subbucket - 1];
+    }
+    scratch.assign(first, last);
+    for (const KeyEntry& entry : scratch) {
+        first[counts[static_cast<std::size_t>((entry.primary - lowest) >> shift)]++] = entry;
+    }
+    // counts[k] now ends sub-bucket k.
+    KeyEntry* start = first;
+    for (std::size_t subbucket = 0; subbucket < subbuckets; ++subbucket) {
+        KeyEntry* const end = first + counts[subbucket];
+        if (end - start > INSERTION_SORT_LIMIT) {
+            std::sort(start, end);
+        } else {
+            insertionSort(start, end);
+        }
+        start = end;
+    }
+}
+
+} // namespace
+
+KeyIndex::KeyIndex(std::size_t size)
+    : mEntries(new KeyEntry[size])
+    , mSize(size) {
+    // Entries are written and read in random order: large pages spare most of the address
+    // translations. Asked for before the first write, while no page is there yet.
+    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first =
+        (reinterpret_cast<std::uintptr_t>(mEntries.get()) + pageSize - 1) / pageSize * pageSize;
+    const auto last = reinterpret_cast<std::uintptr_t>(mEntries.get() + size) / pageSize * pageSize;
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+}
+
+KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,
+                       unsigned threads) {
+    const std::uint64_t points = input.size();
+    const unsigned parts =
+        static_cast<unsigned>(std::clamp<std::uint64_t>(points / 65536, 1, std::max(threads, 1u)));
+    const auto rangeOf = [&](std::size_t part) {
+        return std::pair{points * part / parts, points * (part + 1) / parts};
+    };
+
+    // Pass 1: how many entries each part has in each bucket.
+    const Buckets buckets(window, expected);
+    std::vector<std::vector<std::uint64_t>> counts(parts, std::vector<std::uint64_t>(buckets.count(), 0));
+    runTasks(parts, parts, [&](std::size_t part) {
+        const auto [begin, end] = rangeOf(part);
+        std::vector<std::uint64_t>& mine = counts[part];
+        input.forEachRecord(begin, end,
+                            [&](std::uint64_t, const std::uint8_t* record,
+                                const FileIoInterface::Las::PointRecords& records) {
+                                const Key key = keyOf(records, record, byChannel);
+                                if (window.holds(key.primary, key.secondary)) {
+                                    ++mine[buckets.of(key)];
+                                }
+                            });
+    });
+
+    // Bucket-major, part-minor offsets: entries of a bucket stay in reading order.
+    std::vector<std::uint64_t> bucketStarts(buckets.count() + 1, 0);
+    std::uint64_t total = 0;
+    for (std::size_t bucket = 0; bucket < buckets.count(); ++bucket) {
+        bucketStarts[bucket] = total;
+        for (unsigned part = 0; part < parts; ++part) {
+            const std::uint64_t count = counts[part][bucket];
+            counts[part][bucket] = total;
+            total += count;
+        }
+    }
+    bucketStarts[buckets.count()] = total;
+
+    // Pass 2: each entry straight to its place.
+    KeyIndex entries(static_cast<std::size_t>(total));
+    runTasks(parts, parts, [&](std::size_t part) {
+        const auto [begin, end] = rangeOf(part);
+        std::vector<std::uint64_t>& next = counts[part];
+        input.forEachRecord(begin, end,
+                            [&](std::uint64_t position, const std::uint8_t* record,
+                                const FileIoInterface::Las::PointRecords& records) {
+                                const Key key = keyOf(records, record, byChannel);
+                                if (window.holds(key.primary, key.secondary)) {
+                                    entries.begin()[next[buckets.of(key)]++] = {
+                                        key.primary, (key.secondary << POSITION_BITS) | position};
+                                }
+                            });
+    });
+    counts.clear();
+    counts.shrink_to_fit();
+
+    if (!window.nanTimes) {
+        const unsigned sorters = std::max(threads, 1u);
+        std::atomic<std::size_t> nextBucket{0};
+        runTasks(sorters, sorters, [&](std::size_t) {
+            std::vector<KeyEntry> scratch;
+            std::vector<std::size_t> subbucketCounts;
+            for (std::size_t bucket = nextBucket++; bucket < buckets.count(); bucket = nextBucket++) {
+                sortBucket(entries.begin() + bucketStarts[bucket], entries.begin() + bucketStarts[bucket + 1],
+                           window.lowest + (std::uint64_t{bucket} << buckets.shift()), buckets.shift(),
+                           scratch, subbucketCounts);
+            }
+        });
+    }
+    return entries;
+}
+
+} // namespace Orvid::Compare::Engine

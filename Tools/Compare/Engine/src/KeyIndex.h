@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Input.h"
+#include "KeyEncoding.h"
+#include "Window.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace Orvid::Compare::Engine {
+
+/// Bytes a key index needs per point: the entry (bucket counts and sorting scratch are part of the
+/// engine's fixed working memory).
+constexpr std::uint64_t INDEX_BYTES_PER_POINT = sizeof(KeyEntry);
+
+/// Key entries in one block of memory, sorted once built.
+class KeyIndex {
+public:
+    KeyIndex() = default;
+    /// Room for `size` entries, not yet written. Throws std::bad_alloc.
+    explicit KeyIndex(std::size_t size);
+
+    std::size_t size() const { return mSize; }
+    KeyEntry* begin() { return mEntries.get(); }
+    KeyEntry* end() { return mEntries.get() + mSize; }
+    const KeyEntry* begin() const { return mEntries.get(); }
+    const KeyEntry* end() const { return mEntries.get() + mSize; }
+    const KeyEntry& operator[](std::size_t index) const { return mEntries[index]; }
+
+private:
+    std::unique_ptr<KeyEntry[]> mEntries;
+    std::size_t mSize = 0;
+};
+
+/// The key index of the points of `input` that fall in `window`, sorted by key and then by position.
+/// Built by a distribution sort straight from the records: two passes over the keys count and then
+/// place each entry in its bucket of the window's span of time, and each bucket is sorted in the
+/// processor's caches by a finer counting sort; time grows linearly for times spread as a survey's
+/// are. `expected` (about the number of entries)
+/// sizes the buckets. Runs on up to `threads` threads.
+KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,
+                       unsigned threads);
+
+} // namespace Orvid::Compare::Engine

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "Input.h"
+#include "KeyEncoding.h"
+
+#include <FileIoInterface/Las/PointRecords.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+namespace Orvid::Compare::Engine {
+
+/// The points of one input in one chunk, in key order and, at equal keys, in reading order: either a
+/// slice of a sorted key index, or a range of positions of an input in key order, read as a stream
+/// with its NaN-time points left out.
+class KeySequence {
+public:
+    /// Entries from `first` to `last` of a key index of `input`.
+    static KeySequence ofIndex(const Input& input, const KeyEntry* first, const KeyEntry* last) {
+        KeySequence sequence;
+        sequence.mIndexed = &input;
+        sequence.mEntry = first;
+        sequence.mEntryEnd = last;
+        for (const KeyEntry* ahead = first;
+             ahead < last && ahead < first + PREFETCH_DISTANCE + PREFETCH_BATCH; ++ahead) {
+            input.prefetch(ahead->position());
+        }
+        sequence.mPrefetched = std::min(last, first + PREFETCH_DISTANCE + PREFETCH_BATCH);
+        sequence.settleOnEntry();
+        return sequence;
+    }
+
+    static KeySequence ofStream(const Input& input, std::uint64_t begin, std::uint64_t end, bool byChannel) {
+        KeySequence sequence;
+        sequence.mInput = &input;
+        sequence.mPosition = begin;
+        sequence.mEnd = end;
+        sequence.mByChannel = byChannel;
+        sequence.settleOnRecord();
+        return sequence;
+    }
+
+    bool atEnd() const { return mAtEnd; }
+    const Key& key() const { return mKey; }
+    std::uint64_t position() const { return mCurrent; }
+
+    void advance() {
+        if (mInput == nullptr) {
+            // Records of an index lie anywhere in the file: asking for them well before they are
+            // decoded, several at once, overlaps the waits for memory and for address translation.
+            ++mEntry;
+            if (mPrefetched - mEntry <= PREFETCH_DISTANCE && mPrefetched < mEntryEnd) {
+                const KeyEntry* const last = std::min(mEntryEnd, mPrefetched + PREFETCH_BATCH);
+                for (; mPrefetched < last; ++mPrefetched) {
+                    mIndexed->prefetch(mPrefetched->position());
+                }
+            }
+            settleOnEntry();
+        } else {
+            ++mPosition;
+            settleOnRecord();
+        }
+    }
+
+private:
+    static constexpr std::ptrdiff_t PREFETCH_DISTANCE = 24;
+    static constexpr std::ptrdiff_t PREFETCH_BATCH = 8;
+
+    KeySequence() = default;
+
+    void settleOnEntry() {
+        mAtEnd = mEntry == mEntryEnd;
+        if (!mAtEnd) {
+            mKey = mEntry->key();
+            mCurrent = mEntry->position();
+        }
+    }
+
+    void settleOnRecord() {
+        for (; mPosition < mEnd; ++mPosition) {
+            if (mPosition >= mLegEnd) {
+                enterLegOf(mPosition);
+            }
+            const std::uint8_t* record = mCursor->record(mPosition - mLegStart);
+            mKey = keyOf(*mRecords, record, mByChannel);
+            if (mKey.primary != NAN_PRIMARY) {
+                mCurrent = mPosition;
+                mAtEnd = false;
+                return;
+            }
+        }
+        mAtEnd = true;
+    }
+
+    void enterLegOf(std::uint64_t position) {
+        const std::size_t leg = mInput->legOf(position);
+        mRecords = &mInput->leg(leg);
+        mCursor.emplace(*mRecords);
+        mLegStart = mInput->legStart(leg);
+        mLegEnd = mInput->legStart(leg + 1);
+    }
+
+    const Input* mIndexed = nullptr;
+    const KeyEntry* mEntry = nullptr;
+    const KeyEntry* mEntryEnd = nullptr;
+    /// Entries before this one have had their records prefetched.
+    const KeyEntry* mPrefetched = nullptr;
+    const Input* mInput = nullptr;
+    const FileIoInterface::Las::PointRecords* mRecords = nullptr;
+    std::optional<FileIoInterface::Las::PointRecords::Cursor> mCursor;
+    std::uint64_t mLegStart = 0;
+    /// Ends the current leg; 0 before the first record is read.
+    std::uint64_t mLegEnd = 0;
+    std::uint64_t mPosition = 0;
+    std::uint64_t mEnd = 0;
+    bool mByChannel = false;
+    bool mAtEnd = true;
+    Key mKey;
+    std::uint64_t mCurrent = 0;
+};
+
+} // namespace Orvid::Compare::Engine

@@ -1,0 +1,284 @@
+// The comparison engine on a generated LAS pair (LAS 1.4, point format 7, 1 % of each change), one
+// leg per file, files in the page cache, beside a plain sequential read of both files' records
+// through the plug-in measured in the same run: the engine's time reads as a ratio to that read.
+// Also reports the peak anonymous resident memory of the comparison (RssAnon, sampled) and the
+// limit it must stay within.
+//
+// Orders: both files in GPS-time order (0), the test file shuffled (1), both shuffled (2).
+// Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
+// optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
+// into ORVID_ENGINE_BENCH_DATA (default <temp>/orvid-engine-bench) and kept for later runs.
+#include "LasCloudFiles.h"
+
+#include <CompareEngine/CompareEngine.h>
+
+#include <FileIoInterface/Las/LasPoint.h>
+#include <FileIoInterface/Las/LasReader.h>
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <malloc.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <tuple>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace Orvid;
+using Clock = std::chrono::steady_clock;
+using Compare::Engine::CompareEngine;
+using Compare::Engine::Decision;
+using Compare::Engine::DecisionSink;
+using Compare::Engine::EngineOptions;
+
+constexpr unsigned THREADS = 2;
+constexpr std::uint64_t MIB = std::uint64_t{1} << 20;
+
+/// The generated pair, and copies with their records shuffled.
+struct PairFiles {
+    fs::path reference;
+    fs::path test;
+    fs::path shuffledReference;
+    fs::path shuffledTest;
+};
+
+/// Input orders measured.
+enum Order : std::int64_t { KEY_ORDER = 0, TEST_SHUFFLED = 1, BOTH_SHUFFLED = 2 };
+
+fs::path dataFolder() {
+    const char* folder = std::getenv("ORVID_ENGINE_BENCH_DATA");
+    return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-engine-bench";
+}
+
+/// Runs `write` in a child process, so that the memory it takes never shows in this process.
+template <typename Write>
+void inChildProcess(const fs::path& folder, Write&& write) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            write();
+            std::_Exit(0);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "cannot write the benchmark files: %s\n", error.what());
+            std::_Exit(1);
+        }
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "cannot write the benchmark files into %s\n", folder.c_str());
+        std::exit(1);
+    }
+}
+
+/// The pair of `points` reference points, written unless an earlier run left it; each file is
+/// written under a temporary name and renamed when complete.
+PairFiles pairOf(std::int64_t points) {
+    const fs::path folder = dataFolder() / std::to_string(points);
+    const PairFiles files{folder / "reference-1.las", folder / "test-1.las",
+                          folder / "shuffled-reference.las", folder / "shuffled-test.las"};
+    if (!fs::exists(files.reference) || !fs::exists(files.test)) {
+        inChildProcess(folder, [&] {
+            const fs::path partial = folder / "partial";
+            fs::remove_all(partial);
+            fs::create_directories(partial);
+            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+            Testing::writeSurveyLegs(partial, "reference", survey);
+            Testing::writeSurveyLegs(partial, "test", survey, plan);
+            fs::rename(partial / files.test.filename(), files.test);
+            fs::rename(partial / files.reference.filename(), files.reference);
+            fs::remove_all(partial);
+        });
+    }
+    for (const auto& [source, shuffled, seed] :
+         {std::tuple{files.test, files.shuffledTest, 7}, {files.reference, files.shuffledReference, 11}}) {
+        if (!fs::exists(shuffled)) {
+            inChildProcess(folder, [&, source = source, shuffled = shuffled, seed = seed] {
+                const fs::path partial = fs::path(shuffled).concat(".partial");
+                Testing::writeShuffledCopy(source, partial, static_cast<std::uint64_t>(seed));
+                fs::rename(partial, shuffled);
+            });
+        }
+    }
+    return files;
+}
+
+std::uint64_t rssAnonBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("RssAnon:", 0) == 0) {
+            std::istringstream fields(line.substr(8));
+            std::uint64_t kibibytes = 0;
+            fields >> kibibytes;
+            return kibibytes * 1024;
+        }
+    }
+    return 0;
+}
+
+/// Samples RssAnon every millisecond while it lives and keeps the peak.
+class RssAnonSampler {
+public:
+    RssAnonSampler()
+        : mPeak(rssAnonBytes())
+        , mThread([this] {
+            while (!mStop.load()) {
+                record(rssAnonBytes());
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }) {}
+    ~RssAnonSampler() { stop(); }
+    RssAnonSampler(const RssAnonSampler&) = delete;
+    RssAnonSampler& operator=(const RssAnonSampler&) = delete;
+
+    std::uint64_t stop() {
+        if (mThread.joinable()) {
+            mStop = true;
+            mThread.join();
+            record(rssAnonBytes());
+        }
+        return mPeak.load();
+    }
+
+private:
+    void record(std::uint64_t bytes) {
+        std::uint64_t peak = mPeak.load();
+        while (bytes > peak && !mPeak.compare_exchange_weak(peak, bytes)) {
+        }
+    }
+
+    std::atomic<std::uint64_t> mPeak;
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
+};
+
+/// Counts decisions and touches each point, as a caller gathering statistics would.
+class CountingSink final : public DecisionSink {
+public:
+    void decided(const Decision& decision) override {
+        ++mDecisions;
+        const auto* point = decision.testPoint != nullptr ? decision.testPoint : decision.referencePoint;
+        mSum += point->getX() + decision.displacement.dz;
+    }
+    double checksum() const { return mSum + static_cast<double>(mDecisions); }
+
+private:
+    std::uint64_t mDecisions = 0;
+    double mSum = 0.0;
+};
+
+double plainReadSeconds(const std::array<fs::path, 2>& inputs) {
+    const auto start = Clock::now();
+    FileIoInterface::Las::LasPoint point;
+    for (const fs::path& path : inputs) {
+        FileIoInterface::Las::LasReader reader({path});
+        while (reader.hasMoreLegs()) {
+            reader.nextLeg();
+            while (reader.hasMorePoints()) {
+                reader.readPoint(point);
+                benchmark::DoNotOptimize(point.getX());
+            }
+        }
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// Arguments: reference points, `Order`, memory budget in MiB (0: the default).
+void compareEngine(benchmark::State& state) {
+    const std::int64_t points = state.range(0);
+    const auto order = static_cast<Order>(state.range(1));
+    const auto budget = static_cast<std::uint64_t>(state.range(2)) * MIB;
+    const PairFiles files = pairOf(points);
+    const std::array<fs::path, 2> inputs{order == BOTH_SHUFFLED ? files.shuffledReference : files.reference,
+                                         order == KEY_ORDER ? files.test : files.shuffledTest};
+    const std::uint64_t inputPoints = FileIoInterface::Las::readLasHeader(files.reference).pointCount +
+                                      FileIoInterface::Las::readLasHeader(files.test).pointCount;
+    EngineOptions options;
+    options.threads = THREADS;
+    options.memoryBudget = budget;
+    // Brings both files into the page cache.
+    plainReadSeconds(inputs);
+
+    double readSeconds = 0.0;
+    double engineSeconds = 0.0;
+    std::uint64_t peak = 0;
+    std::size_t windows = 0;
+    for (auto _ : state) {
+        readSeconds += plainReadSeconds(inputs);
+        CountingSink sink;
+        // Heap that earlier runs freed but the allocator kept would count as this run's.
+        ::malloc_trim(0);
+        RssAnonSampler sampler;
+        const auto start = Clock::now();
+        const auto outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        peak = std::max(peak, sampler.stop());
+        engineSeconds += seconds;
+        windows = outcome.windows;
+        benchmark::DoNotOptimize(sink.checksum());
+        state.SetIterationTime(seconds);
+    }
+    std::uint64_t limit = budget != 0 ? budget : 20 * inputPoints + 64 * MIB;
+    if (order == KEY_ORDER) {
+        limit = std::min(limit, 64 * MIB);
+    }
+    state.counters["x_plain_read"] = engineSeconds / readSeconds;
+    state.counters["x_limit"] = order == KEY_ORDER ? 4.0 : 15.0;
+    state.counters["us_per_point"] =
+        engineSeconds * 1e6 / static_cast<double>(state.iterations()) / static_cast<double>(inputPoints);
+    state.counters["peak_rss_anon_MiB"] = static_cast<double>(peak) / static_cast<double>(MIB);
+    state.counters["rss_anon_limit_MiB"] = static_cast<double>(limit) / static_cast<double>(MIB);
+    state.counters["windows"] = static_cast<double>(windows);
+}
+
+std::vector<std::int64_t> sizes() {
+    const char* text = std::getenv("ORVID_ENGINE_BENCH_POINTS");
+    std::istringstream list(text != nullptr ? text : "1M");
+    std::vector<std::int64_t> values;
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        if (item.empty()) {
+            continue;
+        }
+        std::int64_t scale = 1;
+        if (item.back() == 'M' || item.back() == 'm') {
+            scale = 1000000;
+            item.pop_back();
+        } else if (item.back() == 'K' || item.back() == 'k') {
+            scale = 1000;
+            item.pop_back();
+        }
+        values.push_back(std::stoll(item) * scale);
+    }
+    return values;
+}
+
+void registerAll() {
+    for (const std::int64_t points : sizes()) {
+        for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED, BOTH_SHUFFLED}) {
+            for (const std::int64_t budgetMiB : {0, 256}) {
+                benchmark::RegisterBenchmark("compareEngine", compareEngine)
+                    ->ArgNames({"points", "order", "budget_MiB"})
+                    ->Args({points, order, budgetMiB})
+                    ->Iterations(points >= 5000000 ? 1 : 3)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseManualTime();
+            }
+        }
+    }
+}
+
+const bool registered = (registerAll(), true);
+
+} // namespace

@@ -1,0 +1,151 @@
+#include "LasTestSupport.h"
+
+#include <FileIoInterface/Las/LasReader.h>
+#include <FileIoInterface/Las/PointRecords.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/stat.h>
+
+namespace Orvid::Testing::Las {
+namespace {
+
+using FileIoInterface::Las::LasPoint;
+using FileIoInterface::Las::LasReader;
+using FileIoInterface::Las::PointRecords;
+
+std::uint64_t bitsOf(double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
+
+void expectSamePoint(const LasPoint& expected, const LasPoint& actual) {
+    EXPECT_EQ(bitsOf(expected.getTime()), bitsOf(actual.getTime()));
+    EXPECT_EQ(expected.getX(), actual.getX());
+    EXPECT_EQ(expected.getY(), actual.getY());
+    EXPECT_EQ(expected.getZ(), actual.getZ());
+    EXPECT_EQ(expected.getReturnNumber(), actual.getReturnNumber());
+    EXPECT_EQ(expected.getNbReturns(), actual.getNbReturns());
+    EXPECT_EQ(expected.getRawIntensity(), actual.getRawIntensity());
+    EXPECT_EQ(expected.getClassification(), actual.getClassification());
+    EXPECT_EQ(expected.getClassificationFlags().mask(), actual.getClassificationFlags().mask());
+    EXPECT_EQ(expected.getScannerChannel(), actual.getScannerChannel());
+    EXPECT_EQ(expected.getScanDirection(), actual.getScanDirection());
+    EXPECT_EQ(expected.getEdgeOfFlightLine(), actual.getEdgeOfFlightLine());
+    EXPECT_EQ(expected.getUserData(), actual.getUserData());
+    EXPECT_EQ(expected.getScanAngleMillidegrees(), actual.getScanAngleMillidegrees());
+    EXPECT_EQ(expected.getSourceId(), actual.getSourceId());
+    EXPECT_EQ(expected.getColor(), actual.getColor());
+    EXPECT_EQ(expected.getNir(), actual.getNir());
+    EXPECT_EQ(expected.getWavePacket() != nullptr, actual.getWavePacket() != nullptr);
+    EXPECT_EQ(expected.getSourcePointFormat(), actual.getSourcePointFormat());
+    ASSERT_EQ(expected.values.size(), actual.values.size());
+    for (std::size_t index = 0; index < expected.values.size(); ++index) {
+        EXPECT_EQ(expected.values[index].index(), actual.values[index].index());
+    }
+}
+
+class PointRecordsSampleTest : public testing::TestWithParam<const char*> {};
+
+// Every record, visited backwards through one reused point, reads as the sequential reader reads it,
+// and the key fields read from the bytes are the decoded point's.
+TEST_P(PointRecordsSampleTest, DecodesEveryRecordAsTheReaderDoes) {
+    const std::filesystem::path path = sampleFile(GetParam());
+    const PointRecords records(path);
+    LasReader reader({path});
+    reader.nextLeg();
+    ASSERT_EQ(records.size(), reader.numberOfPointsInLeg());
+    EXPECT_EQ(records.header().pointFormat, reader.header(0).pointFormat);
+    EXPECT_EQ(records.recordLength(), reader.header(0).pointRecordLength);
+    std::vector<LasPoint> expected(static_cast<std::size_t>(records.size()));
+    for (LasPoint& point : expected) {
+        reader.readPoint(point);
+    }
+    PointRecords::Cursor cursor(records);
+    LasPoint point;
+    for (std::uint64_t index = records.size(); index-- > 0;) {
+        SCOPED_TRACE("record " + std::to_string(index));
+        const std::uint8_t* record = cursor.record(index);
+        records.decodeAt(record, point);
+        const LasPoint& wanted = expected[static_cast<std::size_t>(index)];
+        expectSamePoint(wanted, point);
+        EXPECT_EQ(bitsOf(records.gpsTimeAt(record)), bitsOf(wanted.getTime()));
+        EXPECT_EQ(records.returnNumberAt(record), wanted.getReturnNumber());
+        EXPECT_EQ(records.scannerChannelAt(record), wanted.getScannerChannel());
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleFiles, PointRecordsSampleTest,
+                         testing::Values("1.0_1.las", "1.2-with-color.las", "1.2_2.las", "5points_14.las",
+                                         "autzen-bmx-2010.las", "extrabytes.las", "gps-time-nan.las",
+                                         "mvk-thin.las", "synthetic_eb_all_types_pf8.las", "test1_4.las"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             std::string name = param.param;
+                             for (char& character : name) {
+                                 character =
+                                     std::isalnum(static_cast<unsigned char>(character)) ? character : '_';
+                             }
+                             return name;
+                         });
+
+TEST(PointRecords, ReadsByPositionWithTheSameAnswersAsThroughACursor) {
+    const PointRecords records(sampleFile("test1_4.las"));
+    PointRecords::Cursor cursor(records);
+    LasPoint fromCursor;
+    LasPoint byIndex;
+    for (const std::uint64_t index : {std::uint64_t{0}, records.size() / 2, records.size() - 1}) {
+        records.decodeAt(cursor.record(index), fromCursor);
+        records.decode(index, byIndex);
+        expectSamePoint(fromCursor, byIndex);
+        EXPECT_EQ(records.gpsTime(index), fromCursor.getTime());
+        EXPECT_EQ(records.returnNumber(index), fromCursor.getReturnNumber());
+        EXPECT_EQ(records.scannerChannel(index), fromCursor.getScannerChannel());
+    }
+    const std::string path = sampleFile("test1_4.las").string();
+    const std::string count = std::to_string(records.size());
+    EXPECT_EQ(ioErrorOf([&] { records.decode(records.size(), byIndex); }),
+              path + ": no point record " + count + " (the file holds " + count + ")");
+}
+
+TEST(PointRecords, RefusesWhatIsNotARegularFileAndWhatIsNotThere) {
+    const TemporaryFolder folder;
+    const std::filesystem::path fifo = folder / "points.las";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ioErrorOf([&] { PointRecords records(folder.path); }),
+              folder.path.string() + ": is not a regular file: its records cannot be mapped");
+    EXPECT_EQ(ioErrorOf([&] { PointRecords records(fifo); }),
+              fifo.string() + ": is not a regular file: its records cannot be mapped");
+    const std::filesystem::path missing = folder / "missing.las";
+    EXPECT_EQ(ioErrorOf([&] { PointRecords records(missing); }).rfind(missing.string() + ": cannot open", 0),
+              0u);
+}
+
+TEST(PointRecords, RefusesAFileWithFewerRecordsThanItsHeaderAnnounces) {
+    const TemporaryFolder folder;
+    std::vector<std::uint8_t> bytes = craftLas(4, 7, 3);
+    bytes.resize(bytes.size() - 1);
+    writeBytes(folder / "short.las", bytes);
+    EXPECT_EQ(
+        ioErrorOf([&] { PointRecords records(folder / "short.las"); })
+            .rfind((folder / "short.las").string() + ": header announces 3 points but the file holds only 2",
+                   0),
+        0u);
+}
+
+TEST(PointRecords, MapsAnEmptyFileWithoutRecords) {
+    const TemporaryFolder folder;
+    writeBytes(folder / "empty.las", craftLas(4, 6, 0));
+    const PointRecords records(folder / "empty.las");
+    EXPECT_EQ(records.size(), 0u);
+    LasPoint point;
+    EXPECT_EQ(ioErrorOf([&] { records.decode(0, point); }),
+              (folder / "empty.las").string() + ": no point record 0 (the file holds 0)");
+}
+
+} // namespace
+} // namespace Orvid::Testing::Las

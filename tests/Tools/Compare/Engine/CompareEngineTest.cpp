@@ -1,0 +1,274 @@
+// The engine on generated surveys with planted changes, in every input order, window size and thread
+// count; pairing by channel; what it reports besides decisions.
+#include "EngineTestSupport.h"
+#include "LasCloudFiles.h"
+#include "MemoryPoint.h"
+#include "TemporaryFolder.h"
+
+#include <CompareEngine/CompareEngine.h>
+
+#include <Core/IOException.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace Orvid::Testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Compare::Engine::CompareEngine;
+using Compare::Engine::ComparisonOutcome;
+using Compare::Engine::Decision;
+using Compare::Engine::DecisionSink;
+using Compare::Engine::EngineOptions;
+using Compare::Engine::Phase;
+using Compare::Engine::PointClass;
+
+/// A reference survey of three legs and its test copy with 1 % of each change, written once for all
+/// tests, in key order and with the records of the test (and of a second reference) shuffled.
+class SurveyFiles {
+public:
+    SurveyFiles() {
+        const SyntheticSurvey::SurveyParameters survey{3, 20000, 7};
+        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+        reference = writeSurveyLegs(mFolder.path, "reference", survey);
+        test = writeSurveyLegs(mFolder.path, "test", survey, plan, &planted);
+        for (std::size_t leg = 0; leg < test.size(); ++leg) {
+            shuffledTest.push_back(mFolder / ("shuffled-test-" + std::to_string(leg + 1) + ".las"));
+            writeShuffledCopy(test[leg], shuffledTest.back(), leg + 1);
+            shuffledReference.push_back(mFolder / ("shuffled-reference-" + std::to_string(leg + 1) + ".las"));
+            writeShuffledCopy(reference[leg], shuffledReference.back(), leg + 11);
+        }
+    }
+
+    std::vector<fs::path> reference;
+    std::vector<fs::path> test;
+    std::vector<fs::path> shuffledReference;
+    std::vector<fs::path> shuffledTest;
+    SyntheticSurvey::PlantedChanges planted;
+
+private:
+    TemporaryFolder mFolder{"engine-survey"};
+};
+
+const SurveyFiles& surveyFiles() {
+    static const auto files = std::make_unique<SurveyFiles>();
+    return *files;
+}
+
+struct SurveyCase {
+    const char* name;
+    bool shuffledReference = false;
+    bool shuffledTest = false;
+    unsigned threads = 2;
+    /// 1 byte: the least index the engine allows, many windows.
+    std::uint64_t memoryBudget = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const SurveyCase& survey) {
+    return out << survey.name;
+}
+
+class SurveyTest : public testing::TestWithParam<SurveyCase> {};
+
+TEST_P(SurveyTest, FindsThePlantedChangesAsTheLibraryDoes) {
+    const SurveyCase& survey = GetParam();
+    const SurveyFiles& files = surveyFiles();
+    const std::vector<fs::path>& reference =
+        survey.shuffledReference ? files.shuffledReference : files.reference;
+    const std::vector<fs::path>& test = survey.shuffledTest ? files.shuffledTest : files.test;
+    EngineOptions options;
+    options.threads = survey.threads;
+    options.memoryBudget = survey.memoryBudget;
+
+    ComparisonOutcome outcome;
+    const ResultSets engine = engineResults(reference, test, options, &outcome);
+    const ResultSets library = libraryResults(reference, test, options);
+    for (std::size_t set = 0; set < library.sets.size(); ++set) {
+        EXPECT_EQ(library.sets[set], engine.sets[set]) << "set " << set;
+    }
+    EXPECT_EQ(library.counters, engine.counters);
+
+    EXPECT_EQ(outcome.count(PointClass::modified), files.planted.moved);
+    EXPECT_EQ(outcome.count(PointClass::mutated), files.planted.reclassified);
+    EXPECT_EQ(outcome.count(PointClass::altered), files.planted.altered);
+    EXPECT_EQ(outcome.count(PointClass::removed), files.planted.removed);
+    EXPECT_EQ(outcome.count(PointClass::added), files.planted.added);
+    EXPECT_EQ(outcome.reference.inKeyOrder, !survey.shuffledReference);
+    EXPECT_EQ(outcome.test.inKeyOrder, !survey.shuffledTest);
+    EXPECT_EQ(outcome.reference.duplicateKeys + outcome.test.duplicateKeys, 0u);
+    if (survey.memoryBudget != 0 && (survey.shuffledReference || survey.shuffledTest)) {
+        EXPECT_GT(outcome.windows, 5u);
+    } else {
+        EXPECT_EQ(outcome.windows, 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, SurveyTest,
+                         testing::Values(SurveyCase{"KeyOrder"},
+                                         SurveyCase{"KeyOrderOneThread", false, false, 1},
+                                         SurveyCase{"ShuffledTest", false, true},
+                                         SurveyCase{"ShuffledTestOneThread", false, true, 1},
+                                         SurveyCase{"ShuffledBoth", true, true},
+                                         SurveyCase{"ShuffledReferenceWindows", true, false, 2, 1},
+                                         SurveyCase{"ShuffledTestWindows", false, true, 2, 1},
+                                         SurveyCase{"KeyOrderTinyBudget", false, false, 2, 1}),
+                         [](const testing::TestParamInfo<SurveyCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+/// Records the order of decisions and of progress reports.
+class OrderSink final : public DecisionSink {
+public:
+    void decided(const Decision& decision) override {
+        const Compare::Engine::PointId& id =
+            decision.pointClass == PointClass::removed ? decision.reference : decision.test;
+        keys.emplace_back(decision.pointClass == PointClass::removed ? decision.referencePoint->getTime()
+                                                                     : decision.testPoint->getTime(),
+                          id.record);
+    }
+    std::vector<std::pair<double, std::uint64_t>> keys;
+};
+
+TEST(CompareEngineTest, DecidesInTheSameOrderWhateverTheWindowsAndThreads) {
+    const SurveyFiles& files = surveyFiles();
+    std::vector<std::vector<std::pair<double, std::uint64_t>>> orders;
+    for (const auto& [threads, budget] : {std::pair{1u, 0ULL}, {2u, 0ULL}, {2u, 1ULL}}) {
+        EngineOptions options;
+        options.threads = threads;
+        options.memoryBudget = budget;
+        OrderSink sink;
+        CompareEngine(options).compare(files.reference, files.shuffledTest, sink);
+        orders.push_back(sink.keys);
+    }
+    ASSERT_FALSE(orders[0].empty());
+    EXPECT_TRUE(std::is_sorted(orders[0].begin(), orders[0].end(),
+                               [](const auto& a, const auto& b) { return a.first < b.first; }));
+    EXPECT_EQ(orders[0], orders[1]);
+    EXPECT_EQ(orders[0], orders[2]);
+}
+
+TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {
+    const SurveyFiles& files = surveyFiles();
+    std::vector<std::tuple<Phase, std::uint64_t, std::uint64_t>> reports;
+    OrderSink sink;
+    CompareEngine(EngineOptions{})
+        .compare(files.reference, files.shuffledTest, sink,
+                 [&](Phase phase, std::uint64_t done, std::uint64_t total) {
+                     reports.emplace_back(phase, done, total);
+                 });
+    ASSERT_GT(reports.size(), 4u);
+    const std::uint64_t total = std::get<2>(reports.front());
+    EXPECT_EQ(reports.front(), std::make_tuple(Phase::indexing, std::uint64_t{0}, total));
+    EXPECT_EQ(reports.back(), std::make_tuple(Phase::comparing, total, total));
+    for (std::size_t report = 1; report < reports.size(); ++report) {
+        const auto& [phase, done, reportTotal] = reports[report];
+        EXPECT_EQ(reportTotal, total);
+        if (phase == std::get<0>(reports[report - 1])) {
+            EXPECT_GE(done, std::get<1>(reports[report - 1]));
+        }
+    }
+}
+
+class ThrowingSink final : public DecisionSink {
+public:
+    void decided(const Decision&) override {
+        if (++mCalls == 5000) {
+            throw std::runtime_error("sink full");
+        }
+    }
+
+private:
+    int mCalls = 0;
+};
+
+TEST(CompareEngineTest, PassesOnWhatTheSinkThrows) {
+    const SurveyFiles& files = surveyFiles();
+    for (const unsigned threads : {1u, 2u}) {
+        EngineOptions options;
+        options.threads = threads;
+        ThrowingSink sink;
+        EXPECT_THROW(CompareEngine(options).compare(files.reference, files.shuffledTest, sink),
+                     std::runtime_error);
+    }
+}
+
+TEST(CompareEngineTest, PairsByChannelWhenAskedAndSaysWhenTheChannelWouldSeparateDuplicates) {
+    // Two reference points share a key on channels 0 and 1; the test point on channel 0 lies beyond
+    // epsilon of both. Without the channel it has two candidates (added); with it, one (modified).
+    const TemporaryFolder folder("engine-channel");
+    const auto point = [](std::uint8_t channel, double x) {
+        auto made = makePoint(1.0, 1, x);
+        made->scannerChannel = channel;
+        return made;
+    };
+    std::vector<PointLeg> referenceLegs(1);
+    referenceLegs[0].push_back(point(0, 0.0));
+    referenceLegs[0].push_back(point(1, 10.0));
+    std::vector<PointLeg> testLegs(1);
+    testLegs[0].push_back(point(0, 5.0));
+    FileIoInterface::Las::LasWriterOptions writerOptions;
+    writerOptions.pointFormat = 6;
+    const auto reference = writeLasLegs(folder.path, "reference", referenceLegs, writerOptions, {});
+    const auto test = writeLasLegs(folder.path, "test", testLegs, writerOptions, {});
+
+    for (const bool byChannel : {false, true}) {
+        SCOPED_TRACE(byChannel ? "by channel" : "without channel");
+        EngineOptions options;
+        options.pairByChannel = byChannel;
+        ComparisonOutcome outcome;
+        const ResultSets results = engineResults(reference, test, options, &outcome);
+        EXPECT_EQ(outcome.count(PointClass::added), byChannel ? 0u : 1u);
+        EXPECT_EQ(outcome.count(PointClass::modified), byChannel ? 1u : 0u);
+        EXPECT_EQ(outcome.count(PointClass::removed), byChannel ? 1u : 2u);
+        EXPECT_EQ(outcome.reference.duplicateKeys, byChannel ? 0u : 1u);
+        EXPECT_EQ(outcome.reference.channelSeparatesDuplicates(), !byChannel);
+        if (!byChannel) {
+            EXPECT_EQ(results.sets, libraryResults(reference, test, options).sets);
+        }
+    }
+}
+
+TEST(CompareEngineTest, PairsPointsThatAllShareOneTimeAsTheLibraryDoes) {
+    // A point format without GPS time gives every point time 0: keys differ by return number only,
+    // and each key has thousands of candidates.
+    const TemporaryFolder folder("engine-one-time");
+    std::vector<PointLeg> referenceLegs(1);
+    std::vector<PointLeg> testLegs(2);
+    for (std::size_t index = 0; index < 6000; ++index) {
+        const double x = static_cast<double>(index % 97);
+        const double y = static_cast<double>(index / 97);
+        referenceLegs[0].push_back(makePoint(0.0, 1 + index % 2, x, y));
+        if (index % 17 != 0) {
+            testLegs[index % 3 == 0 ? 1 : 0].push_back(
+                makePoint(0.0, 1 + index % 2, x + (index % 13 == 0 ? 0.5 : 0.0), y));
+        }
+    }
+    FileIoInterface::Las::LasWriterOptions writerOptions;
+    writerOptions.pointFormat = 0;
+    writerOptions.versionMinor = 2;
+    const auto reference = writeLasLegs(folder.path, "reference", referenceLegs, writerOptions, {});
+    const auto test = writeLasLegs(folder.path, "test", testLegs, writerOptions, {});
+    ComparisonOutcome outcome;
+    EXPECT_EQ(engineResults(reference, test, EngineOptions{}, &outcome).sets,
+              libraryResults(reference, test, EngineOptions{}).sets);
+    EXPECT_EQ(outcome.reference.duplicateKeys, 5998u);
+    EXPECT_GT(outcome.count(PointClass::added), 0u);
+}
+
+TEST(CompareEngineTest, ThrowsTheReadersErrorForAFileItCannotRead) {
+    const TemporaryFolder folder("engine-missing");
+    OrderSink sink;
+    const fs::path missing = folder / "missing.las";
+    try {
+        CompareEngine(EngineOptions{}).compare({missing}, {missing}, sink);
+        FAIL() << "no exception";
+    } catch (const Core::IOException& error) {
+        EXPECT_EQ(std::string(error.what()).rfind(missing.string() + ": ", 0), 0u) << error.what();
+    }
+}
+
+} // namespace
+} // namespace Orvid::Testing

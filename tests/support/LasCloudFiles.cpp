@@ -1,0 +1,90 @@
+#include "LasCloudFiles.h"
+
+#include "SyntheticClouds.h"
+
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/LegInformation.h>
+#include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
+
+#include <Core/IOException.h>
+
+#include <algorithm>
+#include <fstream>
+#include <numeric>
+#include <random>
+
+namespace Orvid::Testing {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> writeLasLegs(const fs::path& folder, const std::string& prefix,
+                                   const std::vector<PointLeg>& legs,
+                                   const FileIoInterface::Las::LasWriterOptions& options,
+                                   const std::vector<FileIoInterface::Attribute::Descriptor>& descriptors) {
+    FileIoInterface::Las::LasWriter writer(folder, options);
+    std::vector<fs::path> paths;
+    for (std::size_t leg = 0; leg < legs.size(); ++leg) {
+        FileIoInterface::LegInformation information(descriptors);
+        information.name = prefix + "-" + std::to_string(leg + 1);
+        writer.beginLeg(information);
+        for (const auto& point : legs[leg]) {
+            writer << *point;
+        }
+        writer.endLeg();
+        paths.push_back(writer.pathFor(information));
+    }
+    return paths;
+}
+
+std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string& prefix,
+                                      const SyntheticSurvey::SurveyParameters& parameters,
+                                      const SyntheticSurvey::ChangePlan& plan,
+                                      SyntheticSurvey::PlantedChanges* planted) {
+    FileIoInterface::Las::LasWriterOptions options;
+    options.pointFormat = 7;
+    options.scaleOffset =
+        FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
+    options.adjustedStandardGpsTime = true;
+    FileIoInterface::Las::LasWriter writer(folder, options);
+    std::vector<fs::path> paths;
+    for (std::size_t leg = 0; leg < parameters.legs; ++leg) {
+        FileIoInterface::LegInformation information = SyntheticSurvey::legInformation(leg);
+        information.name = prefix + "-" + std::to_string(leg + 1);
+        writer.beginLeg(information);
+        SyntheticSurvey::LegGenerator generator(parameters, leg, plan);
+        SyntheticSurvey::SurveyPoint generated;
+        while (generator.next(generated)) {
+            writer << *toMemoryPoint(generated);
+        }
+        writer.endLeg();
+        paths.push_back(writer.pathFor(information));
+        if (planted) {
+            *planted += generator.planted();
+        }
+    }
+    return paths;
+}
+
+void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint64_t seed) {
+    const FileIoInterface::Las::LasHeader header = FileIoInterface::Las::readLasHeader(source);
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t length = header.pointRecordLength;
+    const auto count = static_cast<std::size_t>(header.pointCount);
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::shuffle(order.begin(), order.end(), std::mt19937_64(seed));
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(header.offsetToPointData));
+    for (const std::size_t record : order) {
+        out.write(bytes.data() + header.offsetToPointData + record * length,
+                  static_cast<std::streamsize>(length));
+    }
+    const std::size_t tail = header.offsetToPointData + count * length;
+    out.write(bytes.data() + tail, static_cast<std::streamsize>(bytes.size() - tail));
+    if (!out) {
+        throw Core::IOException(target.string() + ": cannot write the shuffled copy");
+    }
+}
+
+} // namespace Orvid::Testing

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <FileIoInterface/AttributeDescriptor.h>
+#include <FileIoInterface/InputOutputPoint.h>
+#include <FileIoInterface/Las/LasWriter.h>
+
+#include <SyntheticSurvey/SurveyGenerator.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Orvid::Testing {
+
+/// The points of one leg to be written.
+using PointLeg = std::vector<std::unique_ptr<FileIoInterface::InputOutputPoint>>;
+
+/// Writes each leg as "<prefix>-<k>.las" (k from 1) in `folder` with the plug-in's writer and
+/// `options`, the points' extra values under `descriptors`; returns the paths in leg order. Throws
+/// Core::IOException or Utils::ErrorManagement::ReturnStatusError when a file or point cannot be
+/// written.
+std::vector<std::filesystem::path>
+writeLasLegs(const std::filesystem::path& folder, const std::string& prefix,
+             const std::vector<PointLeg>& legs, const FileIoInterface::Las::LasWriterOptions& options,
+             const std::vector<FileIoInterface::Attribute::Descriptor>& descriptors);
+
+/// Writes the generated survey (the reference when `plan` is empty) as LAS 1.4 legs of point format
+/// 7 at 1 cm, "<prefix>-<k>.las" in `folder`; returns the paths in leg order and adds the planted
+/// changes to `planted` when given.
+std::vector<std::filesystem::path> writeSurveyLegs(const std::filesystem::path& folder,
+                                                   const std::string& prefix,
+                                                   const SyntheticSurvey::SurveyParameters& parameters,
+                                                   const SyntheticSurvey::ChangePlan& plan = {},
+                                                   SyntheticSurvey::PlantedChanges* planted = nullptr);
+
+/// Copies the LAS file `source` to `target` with its point records in a random order drawn from
+/// `seed`; header and variable-length records stay as they are.
+void writeShuffledCopy(const std::filesystem::path& source, const std::filesystem::path& target,
+                       std::uint64_t seed);
+
+} // namespace Orvid::Testing
