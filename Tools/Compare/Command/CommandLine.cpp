@@ -121,17 +121,22 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     app.add_flag("--no-extra-attributes", noExtraAttributes,
                  "Do not compare the extra-bytes attributes (no "
                  "'altered')");
-    std::string capacity;
-    auto* capacityOption =
-        app.add_option("--capacity", capacity, "Test points compared per block")->type_name("N");
+    std::uint64_t memory = 0;
     auto* memoryOption =
-        app.add_option("--memory", options.memory,
-                       "Memory for a block of test points, such as 512M or 2G (the block size "
-                       "follows from it); the whole reference cloud is held besides")
+        app.add_option("--memory", memory,
+                       "Memory the whole comparison may take, such as 512M or 2G; inputs whose key "
+                       "index does not fit are compared in several GPS-time windows, only slower")
             ->transform(CLI::AsSizeValue(false))
             ->type_name("SIZE")
-            ->default_str("512M");
-    capacityOption->excludes(memoryOption);
+            ->default_str("a quarter of physical memory");
+    std::string threads;
+    auto* threadsOption = app.add_option("--threads", threads, "Threads of the comparison")
+                              ->type_name("N")
+                              ->default_str("one per core");
+    app.add_flag(
+        "--pair-by-channel", options.pairByChannel,
+        "Pair points by scanner channel too (point formats 6 to 10): multi-channel scanners fire pulses "
+        "with the same GPS time on different channels");
 
     std::string outDirectory;
     app.add_option("--out", outDirectory,
@@ -187,14 +192,19 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             throw CLI::ValidationError("--demo", "takes at most one folder");
         }
         options.epsilon = parseEpsilon(epsilon);
-        if (capacityOption->count() > 0) {
-            options.capacity = parseCount("--capacity", capacity);
+        if (threadsOption->count() > 0) {
+            const std::size_t count = parseCount("--threads", threads);
+            if (count > 1024) {
+                throw CLI::ValidationError("--threads", "at most 1024, not " + threads);
+            }
+            options.threads = static_cast<unsigned>(count);
         }
         if (memoryOption->count() > 0) {
-            if (options.memory == 0) {
+            options.memory = memory;
+            if (memory == 0) {
                 throw CLI::ValidationError("--memory", "must be more than 0");
             }
-            if (options.memory > physicalMemory()) {
+            if (memory > physicalMemory()) {
                 throw CLI::ValidationError("--memory", "is more than the " + gibibytes(physicalMemory()) +
                                                            " of memory this machine has");
             }

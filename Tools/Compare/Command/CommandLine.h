@@ -21,10 +21,12 @@ struct CompareOptions {
     std::uint16_t rgbEpsilon = 0;
     bool pointAttributes = true;
     bool extraAttributes = true;
-    /// Test points per block; absent: derived from `memory`.
-    std::optional<std::size_t> capacity;
-    /// Memory budget of a block of test points, in bytes.
-    std::uint64_t memory = 512ULL << 20;
+    /// Memory budget of the whole comparison, in bytes; absent: a quarter of physical memory.
+    std::optional<std::uint64_t> memory;
+    /// Threads of the comparison; absent: one per core.
+    std::optional<unsigned> threads;
+    /// Add the scanner channel to the pairing key (multi-channel scanners).
+    bool pairByChannel = false;
     std::optional<std::filesystem::path> outDirectory;
     /// Write into an --out folder that holds files of others (only an earlier run's are replaced).
     bool overwrite = false;

@@ -1,31 +1,27 @@
 #include "Command/CompareCommand.h"
 
 #include "Command/ClassFileKind.h"
-#include "Command/Demo.h"
+#include "Command/ClassFiles.h"
 #include "Command/Interruption.h"
-#include "Command/OutputFolder.h"
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
+#include "Gather/RunGatherer.h"
 #include "Render/HtmlReport.h"
 #include "Render/JsonReport.h"
 #include "Render/TextSummary.h"
-#include "src/ObservedReader.h"
-#include "src/Report/BinningWriter.h"
-#include "src/ReportLogger.h"
 
-#include <FileIoInterface/Las/LasPoint.h>
+#include <CompareEngine/CompareEngine.h>
+#include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasReader.h>
-#include <FileIoInterface/MemoryManagement/DefaultStrategy.h>
-#include <FileIoInterface/Readers/PointCloud/Comparator.h>
 
 #include <Core/IOException.h>
-#include <Core/ReturnStatusError.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <system_error>
+#include <thread>
 
 #include <unistd.h>
 
@@ -34,8 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using FileIoInterface::Las::LasHeader;
-using FileIoInterface::Las::LasReader;
-using FileIoInterface::Readers::PointCloud::Comparator;
 
 /// The LAS files of an input: the file itself, or the *.las files of a folder in name order.
 std::vector<fs::path> lasFilesOf(const fs::path& input) {
@@ -67,48 +61,40 @@ std::uint64_t bytesOf(const std::vector<fs::path>& files) {
     return bytes;
 }
 
-/// Opens an input, checks that its points can be paired, and describes it. What its headers say that
-/// a reader may doubt goes to `warnings`, or, with `strict`, ends the run.
-std::unique_ptr<LasReader> openInput(const fs::path& input, std::vector<fs::path> files, bool strict,
-                                     InputDescription& description, std::vector<std::string>& warnings) {
-    auto reader = std::make_unique<LasReader>(std::move(files));
+/// Reads the headers of an input's files, checks that its points can be paired, and describes it.
+/// What the headers say that a reader may doubt goes to `warnings`, or, with `strict`, ends the run.
+InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool strict,
+                    InputDescription& description, std::vector<std::string>& warnings) {
+    InputLegs legs{std::move(files), {}};
     description.path = input;
-    description.files = reader->files();
-    description.announcedPoints = reader->numberOfPoints();
-    for (std::size_t leg = 0; leg < reader->numberOfLegs(); ++leg) {
-        const LasHeader& header = reader->header(leg);
+    description.files = legs.files;
+    for (const fs::path& file : legs.files) {
+        LasHeader header = FileIoInterface::Las::readLasHeader(file);
         if (!header.hasGpsTime()) {
-            throw Core::IOException(reader->files()[leg].string() + ": " + header.describe() +
+            throw Core::IOException(file.string() + ": " + header.describe() +
                                     " has no GPS time, so its points cannot be paired");
         }
         for (const std::string& warning : header.warnings) {
-            const std::string located = reader->files()[leg].string() + ": " + warning;
+            const std::string located = file.string() + ": " + warning;
             if (strict) {
                 throw Core::IOException(located + " (an error with --strict)");
             }
             warnings.push_back(located);
         }
         description.formats.insert(header.describe());
+        description.announcedPoints += header.pointCount;
         description.coarsestScale[0] = std::max(description.coarsestScale[0], header.scale.x);
         description.coarsestScale[1] = std::max(description.coarsestScale[1], header.scale.y);
         description.coarsestScale[2] = std::max(description.coarsestScale[2], header.scale.z);
+        legs.headers.push_back(std::move(header));
     }
-    return reader;
+    return legs;
 }
 
-std::vector<LasHeader> headersOf(const LasReader& reader) {
-    std::vector<LasHeader> headers;
-    for (std::size_t leg = 0; leg < reader.numberOfLegs(); ++leg) {
-        headers.push_back(reader.header(leg));
-    }
-    return headers;
-}
-
-/// The extent that the headers of the reader's non-empty legs state.
-Extent extentOf(const LasReader& reader) {
+/// The extent that the headers of an input's non-empty legs state.
+Extent extentOf(const InputLegs& input) {
     Extent extent;
-    for (std::size_t leg = 0; leg < reader.numberOfLegs(); ++leg) {
-        const LasHeader& header = reader.header(leg);
+    for (const LasHeader& header : input.headers) {
         if (header.pointCount != 0) {
             extent.include(Extent{header.min.x, header.min.y, header.max.x, header.max.y});
         }
@@ -116,73 +102,56 @@ Extent extentOf(const LasReader& reader) {
     return extent;
 }
 
-/// Test points per block: as given, or what the memory budget holds of the test files' points.
-std::size_t blockCapacity(const CompareOptions& options, const LasReader& test) {
-    if (options.capacity) {
-        return *options.capacity;
-    }
-    std::size_t extraValues = 0;
-    for (std::size_t leg = 0; leg < test.numberOfLegs(); ++leg) {
-        extraValues = std::max(extraValues, test.header(leg).extraAttributes.size());
-    }
-    FileIoInterface::MemoryManagement::DefaultStrategy strategy;
-    strategy.setInternalPointSize(sizeof(FileIoInterface::Las::LasPoint) +
-                                  extraValues * sizeof(FileIoInterface::Attribute::Value));
-    return std::max<std::size_t>(1, strategy.maximumNumberOfPointsIn(options.memory));
+/// What the engine saw of an input, for the report.
+void describeScan(const Engine::InputFacts& facts, std::size_t legs,
+                  const std::map<std::uint16_t, std::uint64_t>& pointsBySourceId, InputScan& scan) {
+    scan.points = facts.points;
+    scan.legs = legs;
+    scan.nanTimes = facts.nanTimes;
+    scan.duplicateKeys = facts.duplicateKeys;
+    scan.inKeyOrder = facts.inKeyOrder;
+    scan.pointsBySourceId = pointsBySourceId;
 }
 
-/// The metadata of leg `leg` as the reader would return it, for writing points of that leg's kind.
-FileIoInterface::LegInformation legOf(const LasReader& reader, std::size_t leg) {
-    const LasHeader& header = reader.header(leg);
-    const fs::path& file = reader.files()[leg];
-    return FileIoInterface::LegInformation(
-        file.stem().string(), file, header.systemIdentifier, static_cast<unsigned int>(leg),
-        Maths::SpinDirection{}, header.describe(), header.generatingSoftware, header.extraAttributes);
-}
-
-void warnAboutKeys(const char* role, const InputDescription& input, std::vector<std::string>& warnings) {
-    if (input.scan.duplicateKeys != 0) {
-        warnings.push_back(std::string(role) + ": " + counted(input.scan.duplicateKeys, "point") +
-                           " share their (GPS time, return number) with an earlier point; their pairing "
-                           "is ambiguous");
+void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairByChannel,
+                   std::vector<std::string>& warnings) {
+    if (facts.duplicateKeys != 0) {
+        std::string warning = std::string(role) + ": " + counted(facts.duplicateKeys, "point") +
+                              " share their (GPS time, return number" +
+                              (pairByChannel ? ", scanner channel" : "") +
+                              ") with an earlier point; their pairing is ambiguous";
+        if (!pairByChannel && facts.channelSeparatesDuplicates()) {
+            warning += "; their scanner channels differ, so --pair-by-channel tells them apart";
+        }
+        warnings.push_back(warning);
     }
-    if (input.scan.nanTimes != 0) {
-        warnings.push_back(std::string(role) + ": " + counted(input.scan.nanTimes, "point") +
-                           (input.scan.nanTimes == 1 ? " has" : " have") +
-                           " a NaN GPS time; their pairing is unreliable");
+    if (facts.nanTimes != 0) {
+        warnings.push_back(std::string(role) + ": " + counted(facts.nanTimes, "point") +
+                           (facts.nanTimes == 1 ? " has" : " have") +
+                           " a NaN GPS time; NaN-time points pair only with each other, by return number in "
+                           "reading order");
     }
 }
 
-/// Installs the command's logger for its lifetime.
-class LoggerInstallation {
+/// Hands every decision to what the run gathers and writes, and stops the run when it is interrupted.
+class RunSink final : public Engine::DecisionSink {
 public:
-    explicit LoggerInstallation(std::shared_ptr<ReportLogger> logger)
-        : mLogger(std::move(logger)) {
-        mPrevious = Core::Logging::sLogger;
-        Core::Logging::sLogger = mLogger;
+    RunSink(RunGatherer& gatherer, ClassFiles* classFiles)
+        : mGatherer(gatherer)
+        , mClassFiles(classFiles) {}
+
+    void decided(const Engine::Decision& decision) override {
+        throwIfInterrupted();
+        mGatherer.decided(decision);
+        if (mClassFiles != nullptr) {
+            mClassFiles->decided(decision);
+        }
     }
-    ~LoggerInstallation() { Core::Logging::sLogger = mPrevious; }
-    LoggerInstallation(const LoggerInstallation&) = delete;
-    LoggerInstallation& operator=(const LoggerInstallation&) = delete;
 
 private:
-    std::shared_ptr<ReportLogger> mLogger;
-    std::weak_ptr<Core::Logging::Logger> mPrevious;
+    RunGatherer& mGatherer;
+    ClassFiles* mClassFiles;
 };
-
-/// What ran out of memory, and what may help.
-std::runtime_error outOfMemory(const LasReader& reference, const LasReader& test,
-                               const CompareOptions& options) {
-    const bool readingTest = test.currentLeg().has_value();
-    const LasReader& reader = readingTest ? test : reference;
-    const std::size_t leg = reader.currentLeg().value_or(0);
-    const std::string file = reader.files().empty() ? std::string() : reader.files()[leg].string();
-    return std::runtime_error(
-        file + ": out of memory while reading the " + (readingTest ? "test" : "reference") +
-        " cloud; the whole reference is held, and --memory (now " + std::to_string(options.memory >> 20) +
-        " MiB) bounds the block of test points: give a smaller --memory or compare "
-        "fewer legs at a time");
-}
 
 } // namespace
 
@@ -212,10 +181,10 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     // The class files hold at most every point of both inputs; the reports are small.
     report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
 
-    std::unique_ptr<LasReader> referenceReader = openInput(options.reference, std::move(referenceFiles),
-                                                           options.strict, report.reference, report.warnings);
-    std::unique_ptr<LasReader> testReader =
-        openInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
+    InputLegs reference = readInput(options.reference, std::move(referenceFiles), options.strict,
+                                    report.reference, report.warnings);
+    InputLegs test =
+        readInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
 
     RunParameters& parameters = report.parameters;
     parameters.epsilonFromScale = !options.epsilon;
@@ -225,94 +194,86 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     parameters.rgbEpsilon = options.rgbEpsilon;
     parameters.pointAttributes = options.pointAttributes;
     parameters.extraAttributes = options.extraAttributes;
-    parameters.capacity = blockCapacity(options, *testReader);
+    parameters.memory = options.memory.value_or(Engine::defaultMemoryBudget());
+    parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
+    parameters.pairByChannel = options.pairByChannel;
     parameters.failOn = options.failOn;
-
     if (!options.quiet) {
-        out << "Reference: " << options.reference.string() << " ("
-            << counted(referenceReader->numberOfLegs(), "leg") << ", "
-            << counted(referenceReader->numberOfPoints(), "point")
-            << ")\nTest:      " << options.test.string() << " (" << counted(testReader->numberOfLegs(), "leg")
-            << ", " << counted(testReader->numberOfPoints(), "point")
-            << ")\nEpsilon:   " << parameters.epsilon
-            << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "") << ", block of "
-            << parameters.capacity << " test points\n";
+        printRunHeader(out, report);
     }
 
-    const auto logger = std::make_shared<ReportLogger>(out, err, options.quiet);
-    const LoggerInstallation installation(logger);
-    Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
     if (options.htmlFile) {
-        Extent extent = extentOf(*referenceReader);
-        extent.include(extentOf(*testReader));
+        Extent extent = extentOf(reference);
+        extent.include(extentOf(test));
         if (extent.valid()) {
             report.map.emplace(extent);
         }
     }
-    ObservedReader reference(*referenceReader, progress, "reference",
-                             report.map ? &report.map->reference : nullptr);
-    ObservedReader test(*testReader, progress, "test     ");
-
-    std::unique_ptr<OutputFolder> output;
+    std::unique_ptr<ClassFiles> classFiles;
     if (options.outDirectory) {
-        ClassFileKind referenceKind = classFileKindOf("reference", headersOf(*referenceReader));
-        ClassFileKind testKind = classFileKindOf("test", headersOf(*testReader));
+        ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
+        ClassFileKind testKind = classFileKindOf("test", test.headers);
         for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
             if (kind->conversion) {
                 report.warnings.push_back(*kind->conversion);
             }
         }
-        output = std::make_unique<OutputFolder>(*options.outDirectory, *folderStaged,
-                                                std::move(referenceKind), std::move(testKind));
+        classFiles = std::make_unique<ClassFiles>(*folderStaged, reference, test, std::move(referenceKind),
+                                                  std::move(testKind));
     }
 
-    Comparator::Options comparisonOptions;
-    if (options.pointAttributes) {
-        comparisonOptions.set(Comparator::pointAttributes);
-    }
-    if (options.extraAttributes) {
-        comparisonOptions.set(Comparator::extraAttributes);
-    }
-    FileIoInterface::Outputs::PointCloud::PointCloudWriter* modifiedWriter =
-        output ? &output->modifiedWriter() : nullptr;
-    // The comparator replaces the coordinates of a modified point with its displacement right after
-    // writing it: the map takes the position there.
-    std::optional<BinningWriter> modifiedBinning;
-    if (report.map) {
-        modifiedWriter = &modifiedBinning.emplace(report.map->of(DifferenceClass::modified), modifiedWriter);
-    }
-    std::optional<Comparator> compared;
+    Engine::EngineOptions engineOptions;
+    engineOptions.epsilon = parameters.epsilon;
+    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
+    engineOptions.comparePointAttributes = parameters.pointAttributes;
+    engineOptions.compareExtraAttributes = parameters.extraAttributes;
+    engineOptions.pairByChannel = parameters.pairByChannel;
+    engineOptions.threads = parameters.threads;
+    engineOptions.memoryBudget = parameters.memory;
+    RunGatherer gatherer(report.map ? &*report.map : nullptr);
+    RunSink sink(gatherer, classFiles.get());
+    Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
+    const char* phase = "indexing";
+    const auto showProgress = [&](Engine::Phase current, std::uint64_t done, std::uint64_t total) {
+        throwIfInterrupted();
+        phase = current == Engine::Phase::indexing ? "indexing" : "comparing";
+        progress.update(phase, done, total);
+    };
+    Engine::ComparisonOutcome outcome;
     try {
-        compared.emplace(reference, test, output ? &output->displacementWriter() : nullptr, modifiedWriter,
-                         parameters.capacity, parameters.epsilon, comparisonOptions, parameters.rgbEpsilon);
+        outcome =
+            Engine::CompareEngine(engineOptions).compare(reference.files, test.files, sink, showProgress);
     } catch (const std::bad_alloc&) {
-        throw outOfMemory(*referenceReader, *testReader, options);
+        throw std::runtime_error(std::string("out of memory while ") + phase + " " +
+                                 options.reference.string() + " and " + options.test.string() +
+                                 " within a budget of " + std::to_string(parameters.memory >> 20) +
+                                 " MiB; give a smaller --memory, so "
+                                 "that the comparison runs in more GPS-time windows");
     }
-    const Comparator& comparator = *compared;
     progress.finish();
 
-    report.reference.scan = reference.finish();
-    report.test.scan = test.finish();
-    report.summary = summarize(comparator, report.map ? &*report.map : nullptr);
-    report.summary.attributeDifferences = logger->attributeDifferences();
-    warnAboutKeys("reference", report.reference, report.warnings);
-    warnAboutKeys("test", report.test, report.warnings);
+    parameters.windows = outcome.windows;
+    report.summary = gatherer.summary();
+    if (parameters.pointAttributes) {
+        report.summary.attributeDifferences = outcome.differenceCounts.counts;
+    }
+    describeScan(outcome.reference, reference.files.size(), gatherer.referencePointsBySourceId(),
+                 report.reference.scan);
+    describeScan(outcome.test, test.files.size(), gatherer.testPointsBySourceId(), report.test.scan);
+    warnAboutKeys("reference", outcome.reference, parameters.pairByChannel, report.warnings);
+    warnAboutKeys("test", outcome.test, parameters.pairByChannel, report.warnings);
     report.exitStatus = differs(report.summary.counts, options.failOn) ? 1 : 0;
 
-    if (output) {
-        const FileIoInterface::LegInformation referenceLeg = legOf(*referenceReader, 0);
-        const FileIoInterface::LegInformation testLeg = legOf(*testReader, 0);
-        std::uint64_t unwritten =
-            output->writeClass(DifferenceClass::removed, comparator.getRemoved(), referenceLeg);
-        unwritten += output->writeClass(DifferenceClass::added, comparator.getAdded(), testLeg);
-        unwritten += output->writeClass(DifferenceClass::mutated, comparator.getMutated(), testLeg);
-        unwritten += output->writeClass(DifferenceClass::altered, comparator.getAltered(), testLeg);
-        if (unwritten != 0) {
-            report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
-                                      output->folder().string() + " and were left out");
+    if (classFiles) {
+        classFiles->finish();
+        if (classFiles->unwritten() != 0) {
+            report.warnings.push_back(counted(classFiles->unwritten(), "point") +
+                                      " did not fit the LAS files of " + options.outDirectory->string() +
+                                      " and were left out");
         }
     }
     if (!options.quiet) {
+        printAttributeStatistics(out, report);
         printSummary(out, report);
     }
     if (jsonStaged) {
@@ -321,21 +282,15 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     if (htmlStaged) {
         writeHtmlReport(*htmlStaged, report, *options.htmlFile);
     }
-    if (output) {
-        output->finish();
-    }
     throwIfInterrupted();
     outputs.commit();
     return report;
 }
 
-int runCommand(const CompareOptions& options, std::ostream& out, std::ostream& err) {
+int runGuarded(std::ostream& err, const std::function<int()>& command) {
     const InterruptionGuard interruptions;
     try {
-        if (options.demo) {
-            return runDemo(options, out, err);
-        }
-        return runComparison(options, out, err).exitStatus;
+        return command();
     } catch (const Interrupted& interruption) {
         err << "orvid-compare: " << interruption.what() << '\n';
         return interruption.status;

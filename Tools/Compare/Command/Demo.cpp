@@ -1,6 +1,6 @@
 #include "Command/Demo.h"
 
-#include "Command/CompareCommand.h"
+#include "Gather/DifferenceClass.h"
 
 #include <FileIoInterface/Las/LasPoint.h>
 #include <FileIoInterface/Las/LasWriter.h>
@@ -97,51 +97,56 @@ DemoSurvey writeDemoSurvey(fs::path folder) {
     return survey;
 }
 
-int runDemo(const CompareOptions& options, std::ostream& out, std::ostream& err) {
-    const DemoSurvey survey = writeDemoSurvey(options.demoDirectory);
-    CompareOptions demo = options;
-    demo.reference = survey.reference;
-    demo.test = survey.test;
-    if (!demo.outDirectory) {
-        demo.outDirectory = survey.folder / "differences";
+DemoRun prepareDemo(const CompareOptions& options, std::ostream& out) {
+    DemoRun demo{writeDemoSurvey(options.demoDirectory), options};
+    const DemoSurvey& survey = demo.survey;
+    CompareOptions& compare = demo.options;
+    compare.reference = survey.reference;
+    compare.test = survey.test;
+    if (!compare.outDirectory) {
+        compare.outDirectory = survey.folder / "differences";
     }
-    if (!demo.jsonFile) {
-        demo.jsonFile = survey.folder / "report.json";
+    if (!compare.jsonFile) {
+        compare.jsonFile = survey.folder / "report.json";
     }
-    if (!demo.htmlFile) {
-        demo.htmlFile = survey.folder / "report.html";
+    if (!compare.htmlFile) {
+        compare.htmlFile = survey.folder / "report.html";
     }
     if (!options.quiet) {
         out << "Demo survey: " << DEMO_SURVEY.legs << " flight legs of " << DEMO_SURVEY.pointsPerLeg
             << " points in " << survey.reference.string() << ",\na changed copy in " << survey.test.string()
             << ".\n\n";
     }
-    const ComparisonReport report = runComparison(demo, out, err);
+    return demo;
+}
 
+int checkDemo(const DemoRun& demo, const ComparisonReport& report, std::ostream& out, std::ostream& err) {
+    const PlantedChanges& planted = demo.survey.planted;
+    const bool quiet = demo.options.quiet;
     const ClassCounts& found = report.summary.counts;
     const std::vector<std::tuple<DifferenceClass, const char*, std::uint64_t>> expected = {
-        {DifferenceClass::removed, "dropped", survey.planted.removed},
-        {DifferenceClass::added, "added", survey.planted.added},
-        {DifferenceClass::modified, "moved by 5 cm", survey.planted.moved},
-        {DifferenceClass::mutated, "reclassified", survey.planted.reclassified},
-        {DifferenceClass::altered, "amplitude altered", survey.planted.altered}};
+        {DifferenceClass::removed, "dropped", planted.removed},
+        {DifferenceClass::added, "added", planted.added},
+        {DifferenceClass::modified, "moved by 5 cm", planted.moved},
+        {DifferenceClass::mutated, "reclassified", planted.reclassified},
+        {DifferenceClass::altered, "amplitude altered", planted.altered}};
     bool allFound = true;
-    if (!options.quiet) {
+    if (!quiet) {
         out << "\nPlanted changes and what the comparison found:\n";
     }
-    for (const auto& [kind, planted, count] : expected) {
+    for (const auto& [kind, change, count] : expected) {
         const bool match = found[kind] == count;
         allFound = allFound && match;
-        if (!options.quiet) {
-            out << "  " << std::left << std::setw(18) << planted << std::right << std::setw(8) << count
-                << "  " << std::left << std::setw(9) << nameOf(kind) << std::right << std::setw(8)
-                << found[kind] << (match ? "  ok" : "  MISMATCH") << '\n';
+        if (!quiet) {
+            out << "  " << std::left << std::setw(18) << change << std::right << std::setw(8) << count << "  "
+                << std::left << std::setw(9) << nameOf(kind) << std::right << std::setw(8) << found[kind]
+                << (match ? "  ok" : "  MISMATCH") << '\n';
         }
     }
-    if (!options.quiet) {
-        out << "\nOutputs:\n  differences as LAS: " << demo.outDirectory->string()
-            << "\n  JSON report:        " << demo.jsonFile->string() << '\n';
-        out << "  HTML report:        " << demo.htmlFile->string() << '\n';
+    if (!quiet) {
+        out << "\nOutputs:\n  differences as LAS: " << demo.options.outDirectory->string()
+            << "\n  JSON report:        " << demo.options.jsonFile->string() << '\n';
+        out << "  HTML report:        " << demo.options.htmlFile->string() << '\n';
     }
     if (!allFound) {
         err << "orvid-compare: the demo comparison did not find exactly the planted changes\n";

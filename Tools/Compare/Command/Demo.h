@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command/CommandLine.h"
+#include "Gather/ComparisonReport.h"
 
 #include <SyntheticSurvey/SurveyGenerator.h>
 
@@ -30,9 +31,19 @@ writeSurveyAsLas(const std::filesystem::path& folder, const SyntheticSurvey::Sur
 /// `folder` is empty). Throws Core::IOException when a file cannot be written.
 DemoSurvey writeDemoSurvey(std::filesystem::path folder);
 
-/// Writes the demo survey, compares it (into `folder`/differences, `folder`/report.json and
-/// `folder`/report.html unless the options name other places) and checks that exactly the planted
-/// changes were found: 0 when they were, 1 when not.
-int runDemo(const CompareOptions& options, std::ostream& out, std::ostream& err);
+/// The demo's survey and the comparison to run on it.
+struct DemoRun {
+    DemoSurvey survey;
+    CompareOptions options;
+};
+
+/// Writes the demo survey (into the options' demo folder, or a temporary one) and returns the
+/// comparison to run: into `folder`/differences, `folder`/report.json and `folder`/report.html unless
+/// the options name other places. Says what it made on `out` unless quiet.
+DemoRun prepareDemo(const CompareOptions& options, std::ostream& out);
+
+/// Checks that the comparison `report` of the demo found exactly the planted changes, and says so
+/// unless quiet: 0 when it did, 1 when not.
+int checkDemo(const DemoRun& demo, const ComparisonReport& report, std::ostream& out, std::ostream& err);
 
 } // namespace Orvid::Compare

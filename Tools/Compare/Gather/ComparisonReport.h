@@ -2,18 +2,32 @@
 
 #include "Gather/ComparisonSummary.h"
 #include "Gather/DifferenceMap.h"
-#include "src/ObservedReader.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace Orvid::Compare {
+
+/// What was seen of an input while it was compared.
+struct InputScan {
+    std::uint64_t points = 0;
+    std::uint64_t legs = 0;
+    /// Points whose GPS time is NaN: they pair only with each other.
+    std::uint64_t nanTimes = 0;
+    /// Points whose key an earlier point of the same input already had.
+    std::uint64_t duplicateKeys = 0;
+    /// Whether its points came in key order (GPS time, return number), NaN times aside.
+    bool inKeyOrder = true;
+    /// Points per point source id (flight line).
+    std::map<std::uint16_t, std::uint64_t> pointsBySourceId;
+};
 
 /// One input of the comparison: where it came from and what was read of it.
 struct InputDescription {
@@ -38,7 +52,13 @@ struct RunParameters {
     std::uint16_t rgbEpsilon = 0;
     bool pointAttributes = true;
     bool extraAttributes = true;
-    std::size_t capacity = 0;
+    /// The memory budget of the comparison, in bytes, and the threads it ran on.
+    std::uint64_t memory = 0;
+    unsigned threads = 0;
+    /// Whether the scanner channel was part of the pairing key.
+    bool pairByChannel = false;
+    /// GPS-time windows the comparison ran in (1 when its key index fitted the budget).
+    std::size_t windows = 1;
     DifferenceClasses failOn;
 };
 

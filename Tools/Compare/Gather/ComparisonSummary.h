@@ -4,8 +4,6 @@
 #include "Gather/DifferenceMap.h"
 #include "Gather/DisplacementHistogram.h"
 
-#include <FileIoInterface/Readers/PointCloud/Comparator.h>
-
 #include <array>
 #include <cstdint>
 #include <map>
@@ -35,18 +33,12 @@ struct DisplacementStatistics {
 /// What a comparison found, gathered in one pass over its result sets.
 struct ComparisonSummary {
     ClassCounts counts;
-    /// Per compared point attribute, the pairs that differ in it (from the comparator's report).
+    /// Per compared point attribute (in the engine's order), the mutated pairs that differ in it;
+    /// absent when point attributes were not compared.
     std::optional<std::array<std::uint64_t, 11>> attributeDifferences;
     DisplacementStatistics displacement;
     /// Counts per point source id (flight line) of each class.
     std::map<std::uint16_t, ClassCounts> byFlightLine;
 };
-
-/// Gathers the summary in one pass over the comparator's result sets. When `map` is given, also bins
-/// into it the positions of the removed, added, mutated and altered points; those of the modified
-/// points are gone by then (the comparator keeps their displacements), so they are binned while the
-/// comparator writes them (see BinningWriter).
-ComparisonSummary summarize(const FileIoInterface::Readers::PointCloud::Comparator& comparator,
-                            DifferenceMap* map = nullptr);
 
 } // namespace Orvid::Compare

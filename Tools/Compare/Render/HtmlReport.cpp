@@ -3,7 +3,6 @@
 
 #include "Render/ReportCharts.h"
 #include "Render/SvgWriter.h"
-#include "src/ReportLogger.h"
 
 #include <FileIoInterface/Version.h>
 
@@ -111,8 +110,13 @@ void writeHeader(std::ostream& out, const ComparisonReport& report) {
         << "</td></tr>\n<tr><th>compared</th><td>positions"
         << (parameters.pointAttributes ? ", point attributes" : "")
         << (parameters.extraAttributes ? ", extra-bytes attributes" : "")
-        << "</td></tr>\n<tr><th>capacity</th><td>" << formatCount(parameters.capacity)
-        << " test points per block</td></tr>\n<tr><th>fail on</th><td>" << (failOn.empty() ? "none" : failOn)
+        << (parameters.pairByChannel
+                ? "</td></tr>\n<tr><th>pairing</th><td>by GPS time, return number and scanner channel"
+                : "")
+        << "</td></tr>\n<tr><th>memory</th><td>" << formatCount(parameters.memory >> 20) << " MiB, "
+        << parameters.threads << (parameters.threads == 1 ? " thread" : " threads") << ", "
+        << parameters.windows << (parameters.windows == 1 ? " GPS-time window" : " GPS-time windows")
+        << "</td></tr>\n<tr><th>fail on</th><td>" << (failOn.empty() ? "none" : failOn)
         << "</td></tr>\n</table>\n";
     if (!report.warnings.empty()) {
         out << "<ul id=\"warnings\">\n";

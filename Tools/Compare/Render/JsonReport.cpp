@@ -1,6 +1,6 @@
 #include "Render/JsonReport.h"
 
-#include "src/ReportLogger.h"
+#include <CompareEngine/ComparedAttribute.h>
 
 #include <FileIoInterface/Version.h>
 
@@ -35,11 +35,11 @@ json toJson(const InputDescription& input) {
     for (const auto& file : input.files) {
         files.push_back(file.string());
     }
-    return {{"path", input.path.string()},    {"files", files},
-            {"formats", input.formats},       {"legs", input.scan.legs},
-            {"points", input.scan.points},    {"announcedPoints", input.announcedPoints},
-            {"scale", input.coarsestScale},   {"duplicateKeys", input.scan.duplicateKeys},
-            {"nanTimes", input.scan.nanTimes}};
+    return {{"path", input.path.string()},     {"files", files},
+            {"formats", input.formats},        {"legs", input.scan.legs},
+            {"points", input.scan.points},     {"announcedPoints", input.announcedPoints},
+            {"scale", input.coarsestScale},    {"duplicateKeys", input.scan.duplicateKeys},
+            {"nanTimes", input.scan.nanTimes}, {"inKeyOrder", input.scan.inKeyOrder}};
 }
 
 json flightLines(const ComparisonReport& report) {
@@ -65,8 +65,9 @@ json toJson(const ComparisonReport& report) {
     json attributes = nullptr;
     if (report.summary.attributeDifferences) {
         attributes = json::object();
-        for (std::size_t i = 0; i < COMPARED_ATTRIBUTES.size(); ++i) {
-            attributes[COMPARED_ATTRIBUTES[i]] = (*report.summary.attributeDifferences)[i];
+        for (std::size_t i = 0; i < Engine::COMPARED_ATTRIBUTE_COUNT; ++i) {
+            attributes[Engine::attributeName(static_cast<Engine::ComparedAttribute>(i))] =
+                (*report.summary.attributeDifferences)[i];
         }
     }
     const DisplacementStatistics& displacement = report.summary.displacement;
@@ -80,7 +81,12 @@ json toJson(const ComparisonReport& report) {
           {"rgbEpsilon", parameters.rgbEpsilon},
           {"pointAttributes", parameters.pointAttributes},
           {"extraAttributes", parameters.extraAttributes},
-          {"capacity", parameters.capacity},
+          // Points are no longer compared in blocks; the key stays, empty, for readers of this schema.
+          {"capacity", nullptr},
+          {"memory", parameters.memory},
+          {"threads", parameters.threads},
+          {"pairByChannel", parameters.pairByChannel},
+          {"windows", parameters.windows},
           {"failOn", failOn}}},
         {"counts", toJson(report.summary.counts)},
         {"attributeDifferences", attributes},

@@ -1,16 +1,18 @@
 #include "Render/ReportCharts.h"
 
 #include "Render/SvgWriter.h"
-#include "src/ReportLogger.h"
+#include <CompareEngine/ComparedAttribute.h>
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace Orvid::Compare {
 namespace {
 
-/// The attributes of COMPARED_ATTRIBUTES as a reader names them.
+/// The compared point attributes, in the engine's order, as a reader names them.
 constexpr std::array<const char*, 11> ATTRIBUTE_LABELS = {"intensity",
                                                           "number of returns",
                                                           "classification flags",
@@ -388,7 +390,7 @@ void writeAttributeChartSvg(std::ostream& out, const std::array<std::uint64_t, 1
         // A count too small to show at scale still gets a visible sliver.
         svg.rect(LABELS, top + 4.0, count != 0 ? std::max(length, 2.0) : 0.0, ROW - 8.0,
                  {{"class", "bar"},
-                  {"data-attribute", COMPARED_ATTRIBUTES[i]},
+                  {"data-attribute", Engine::attributeName(static_cast<Engine::ComparedAttribute>(i))},
                   {"data-count", std::to_string(count)},
                   {"fill", fill}},
                  std::string(ATTRIBUTE_LABELS[i]) + ": " + formatCount(count) + " pairs differ");

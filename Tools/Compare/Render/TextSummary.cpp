@@ -1,5 +1,7 @@
 #include "Render/TextSummary.h"
 
+#include <CompareEngine/ComparedAttribute.h>
+
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -14,6 +16,32 @@ std::string share(std::uint64_t count, std::uint64_t of) {
     text << std::fixed << std::setprecision(2) << 100.0 * static_cast<double>(count) / static_cast<double>(of)
          << " %";
     return text.str();
+}
+
+void printRunHeader(std::ostream& out, const ComparisonReport& report) {
+    const auto describe = [](const InputDescription& input) {
+        return input.path.string() + " (" + counted(input.files.size(), "leg") + ", " +
+               counted(input.announcedPoints, "point") + ")";
+    };
+    const RunParameters& parameters = report.parameters;
+    out << "Reference: " << describe(report.reference) << "\nTest:      " << describe(report.test)
+        << "\nEpsilon:   " << parameters.epsilon
+        << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "")
+        << "\nMemory:    " << (parameters.memory >> 20) << " MiB for the comparison, "
+        << counted(parameters.threads, "thread")
+        << (parameters.pairByChannel ? "; pairing by scanner channel too" : "") << '\n';
+}
+
+void printAttributeStatistics(std::ostream& out, const ComparisonReport& report) {
+    out << "rgbEpsilon: " << report.parameters.rgbEpsilon << '\n';
+    if (!report.summary.attributeDifferences) {
+        return;
+    }
+    out << "Statistics of point-cloud comparison:\n";
+    for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
+        out << '\t' << Engine::attributeName(static_cast<Engine::ComparedAttribute>(index)) << ":\t"
+            << (*report.summary.attributeDifferences)[index] << '\n';
+    }
 }
 
 void printSummary(std::ostream& out, const ComparisonReport& report) {

@@ -2,6 +2,7 @@
 // samples: exit statuses, messages, the JSON report and the LAS outputs against what was planted.
 #include "Command/Demo.h"
 #include "CommandRunner.h"
+#include "LasCloudFiles.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasReader.h>
@@ -117,15 +118,15 @@ protected:
 };
 
 TEST_F(CompareGeneratedSurvey, TheJsonReportDescribesThePlantedChanges) {
-    // Blocks smaller than the test cloud: pairs are found across blocks.
-    auto [status, report] = compare({"--capacity", "4000"});
+    auto [status, report] = compare({"--memory", "16M", "--threads", "1"});
     EXPECT_EQ(status, 1);
     EXPECT_EQ(report["schema"], "orvid-compare/1");
     EXPECT_EQ(report["counts"], countsOf(sTotal));
     EXPECT_GT(sTotal.moved * sTotal.reclassified * sTotal.altered * sTotal.removed * sTotal.added, 0U);
     EXPECT_EQ(report["parameters"]["epsilon"], 0.01);
     EXPECT_EQ(report["parameters"]["epsilonSource"], "scale");
-    EXPECT_EQ(report["parameters"]["capacity"], 4000);
+    EXPECT_EQ(report["parameters"]["memory"], 16U << 20);
+    EXPECT_EQ(report["parameters"]["threads"], 1);
     EXPECT_EQ(report["inputs"]["test"]["points"],
               SURVEY.legs * SURVEY.pointsPerLeg - sTotal.removed + sTotal.added);
     EXPECT_EQ(report["result"], (json{{"different", true}, {"exitStatus", 1}}));
@@ -155,6 +156,25 @@ TEST_F(CompareGeneratedSurvey, TheJsonReportDescribesThePlantedChanges) {
         line["testPoints"] = SURVEY.pointsPerLeg - sPlanted[leg].removed + sPlanted[leg].added;
         EXPECT_EQ(report["flightLines"][leg], line);
     }
+}
+
+TEST_F(CompareGeneratedSurvey, ShuffledInputsGiveTheSameCountsInOneWindowOrMany) {
+    const fs::path shuffled = folder() / "shuffled";
+    fs::create_directories(shuffled);
+    std::uint64_t seed = 1;
+    for (const fs::path& leg : lasFilesIn(test())) {
+        Orvid::Testing::writeShuffledCopy(leg, shuffled / leg.filename(), seed++);
+    }
+    const auto [status, oneWindow] = compare({}, shuffled);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(oneWindow["counts"], countsOf(sTotal));
+    EXPECT_EQ(oneWindow["parameters"]["windows"], 1);
+    EXPECT_EQ(oneWindow["inputs"]["test"]["inKeyOrder"], false);
+    const json manyWindows = compare({"--memory", "16M", "--threads", "1"}, shuffled).second;
+    EXPECT_GT(manyWindows["parameters"]["windows"].get<int>(), 2);
+    EXPECT_EQ(manyWindows["counts"], oneWindow["counts"]);
+    EXPECT_EQ(manyWindows["attributeDifferences"], oneWindow["attributeDifferences"]);
+    EXPECT_EQ(manyWindows["flightLines"], oneWindow["flightLines"]);
 }
 
 TEST_F(CompareGeneratedSurvey, FailOnNamesTheClassesThatMakeTheExitStatusOne) {
@@ -333,7 +353,9 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
         written["warnings"],
         (json{"reference: 432 points share their (GPS time, return number) with an earlier point; their "
               "pairing is ambiguous",
-              "test: 1 point has a NaN GPS time; their pairing is unreliable"}));
+              "test: 1 point has a NaN GPS time; NaN-time points pair only with each other, by return number "
+              "in "
+              "reading order"}));
     EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
 }
 

@@ -187,10 +187,9 @@ TEST_P(CommandLineValues, AreRefusedNamingTheFlag) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineValues,
-    testing::Values(BadValue{"NegativeCapacity", {"--capacity", "-5"}, "--capacity: must be a whole number"},
-                    BadValue{"ZeroCapacity", {"--capacity", "0"}, "--capacity: must be a whole number"},
-                    BadValue{
-                        "FractionalCapacity", {"--capacity", "2.5"}, "--capacity: must be a whole number"},
+    testing::Values(BadValue{"NegativeThreads", {"--threads", "-5"}, "--threads: must be a whole number"},
+                    BadValue{"ZeroThreads", {"--threads", "0"}, "--threads: must be a whole number"},
+                    BadValue{"FractionalThreads", {"--threads", "2.5"}, "--threads: must be a whole number"},
                     BadValue{"ZeroMemory", {"--memory", "0"}, "--memory: must be more than 0"},
                     BadValue{"MoreMemoryThanTheMachine", {"--memory", "64T"}, "--memory: is more than the"},
                     BadValue{"MalformedMemory", {"--memory", "lots"}, "--memory"}),

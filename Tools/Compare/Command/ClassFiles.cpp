@@ -1,0 +1,118 @@
+#include "Command/ClassFiles.h"
+
+#include <FileIoInterface/Las/LasCarriedFields.h>
+#include <FileIoInterface/LegInformation.h>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+using FileIoInterface::Las::LasHeader;
+using FileIoInterface::Las::LasWriter;
+using FileIoInterface::Las::LasWriterOptions;
+
+/// The metadata of leg `leg` of an input as its reader gives it, for writing points of that leg.
+FileIoInterface::LegInformation legOf(const InputLegs& input, std::size_t leg) {
+    const LasHeader& header = input.headers[leg];
+    const fs::path& file = input.files[leg];
+    return FileIoInterface::LegInformation(
+        file.stem().string(), file, header.systemIdentifier, static_cast<unsigned int>(leg),
+        Maths::SpinDirection{}, header.describe(), header.generatingSoftware, header.extraAttributes);
+}
+
+} // namespace
+
+ClassFiles::ClassFiles(fs::path staging, InputLegs reference, InputLegs test, ClassFileKind referenceKind,
+                       ClassFileKind testKind)
+    : mStaging(std::move(staging))
+    , mReference(std::move(reference))
+    , mTest(std::move(test))
+    , mReferenceKind(std::move(referenceKind))
+    , mTestKind(std::move(testKind))
+    , mDisplacementOptions(mTestKind.options)
+    , mModified(mTest.files.size())
+    , mDisplacement(mTest.files.size()) {
+    // Displacements are small numbers around zero and no positions: the test's precision, no offset
+    // and no coordinate system.
+    mDisplacementOptions.scaleOffset = FileIoInterface::Las::LasScaleOffset{mTest.headers.front().scale, {}};
+    mDisplacementOptions.copyCoordinateSystem = false;
+}
+
+ClassFiles::~ClassFiles() = default;
+
+LasWriter& ClassFiles::perTestLeg(std::vector<std::unique_ptr<LasWriter>>& writers, const char* folder,
+                                  const LasWriterOptions& options, std::uint32_t leg) {
+    std::unique_ptr<LasWriter>& writer = writers[leg];
+    if (!writer) {
+        writer = std::make_unique<LasWriter>(mStaging / folder, options);
+        // Each leg keeps its own scale and offset, so that its points are stored as they were read.
+        writer->beginLeg(legOf(mTest, leg), FileIoInterface::Las::carriedFieldsOf(mTest.headers[leg]));
+    }
+    return *writer;
+}
+
+LasWriter& ClassFiles::ofClass(DifferenceClass kind) {
+    std::unique_ptr<LasWriter>& writer = mClasses[static_cast<std::size_t>(kind)];
+    if (!writer) {
+        const bool reference = kind == DifferenceClass::removed;
+        const std::string name(nameOf(kind));
+        writer =
+            std::make_unique<LasWriter>(mStaging / name, (reference ? mReferenceKind : mTestKind).options);
+        FileIoInterface::LegInformation leg = legOf(reference ? mReference : mTest, 0);
+        leg.name = name;
+        writer->beginLeg(leg);
+    }
+    return *writer;
+}
+
+void ClassFiles::write(LasWriter& writer, const FileIoInterface::Las::LasPoint& point) {
+    if (!writer.write(point)) {
+        ++mUnwritten;
+    }
+}
+
+void ClassFiles::decided(const Engine::Decision& decision) {
+    using Engine::PointClass;
+    switch (decision.pointClass) {
+    case PointClass::unchanged:
+        return;
+    case PointClass::mutated:
+        write(ofClass(DifferenceClass::mutated), *decision.testPoint);
+        return;
+    case PointClass::altered:
+        write(ofClass(DifferenceClass::altered), *decision.testPoint);
+        return;
+    case PointClass::added:
+        write(ofClass(DifferenceClass::added), *decision.testPoint);
+        return;
+    case PointClass::removed:
+        write(ofClass(DifferenceClass::removed), *decision.referencePoint);
+        return;
+    case PointClass::modified:
+        write(perTestLeg(mModified, "modified", mTestKind.options, decision.test.leg), *decision.testPoint);
+        mDisplaced = *decision.testPoint;
+        mDisplaced.setX(decision.displacement.dx);
+        mDisplaced.setY(decision.displacement.dy);
+        mDisplaced.setZ(decision.displacement.dz);
+        write(perTestLeg(mDisplacement, "displacement", mDisplacementOptions, decision.test.leg), mDisplaced);
+        return;
+    }
+}
+
+void ClassFiles::finish() {
+    // Every test leg gets its files, empty or not, as a writer that follows the legs would give them.
+    for (std::uint32_t leg = 0; leg < mTest.files.size(); ++leg) {
+        perTestLeg(mModified, "modified", mTestKind.options, leg).endLeg();
+        mModified[leg].reset();
+        perTestLeg(mDisplacement, "displacement", mDisplacementOptions, leg).endLeg();
+        mDisplacement[leg].reset();
+    }
+    for (std::unique_ptr<LasWriter>& writer : mClasses) {
+        if (writer) {
+            writer->endLeg();
+            writer.reset();
+        }
+    }
+}
+
+} // namespace Orvid::Compare

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Command/ClassFileKind.h"
+#include "Gather/DifferenceClass.h"
+
+#include <CompareEngine/DecisionSink.h>
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasPoint.h>
+#include <FileIoInterface/Las/LasWriter.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace Orvid::Compare {
+
+/// One input's legs, for writing points of that input's kind.
+struct InputLegs {
+    std::vector<std::filesystem::path> files;
+    std::vector<FileIoInterface::Las::LasHeader> headers;
+};
+
+/// The class files that `--out` asks for, written as the engine decides each point into `staging` (the
+/// run's output transaction moves them into place, all or none):
+/// - `modified/` the test points as read, and `displacement/` their displacements (x, y, z = test −
+///   reference, in the test's scale with offset 0), each framed as the test legs: one file per test leg;
+/// - `added/added.las`, `mutated/mutated.las`, `altered/altered.las`: test points, in the test's kind;
+/// - `removed/removed.las`: reference points, in the reference's kind.
+/// No class is held in memory: each point goes to its file as it is decided.
+class ClassFiles final : public Engine::DecisionSink {
+public:
+    ClassFiles(std::filesystem::path staging, InputLegs reference, InputLegs test,
+               ClassFileKind referenceKind, ClassFileKind testKind);
+    ~ClassFiles() override;
+    ClassFiles(const ClassFiles&) = delete;
+    ClassFiles& operator=(const ClassFiles&) = delete;
+
+    void decided(const Engine::Decision& decision) override;
+
+    /// Completes every file, writing the empty legs that frame the test legs. Throws Core::IOException
+    /// when a file cannot be completed.
+    void finish();
+    /// Points that a file's format could not hold, left out.
+    std::uint64_t unwritten() const { return mUnwritten; }
+
+private:
+    FileIoInterface::Las::LasWriter&
+    perTestLeg(std::vector<std::unique_ptr<FileIoInterface::Las::LasWriter>>& writers, const char* folder,
+               const FileIoInterface::Las::LasWriterOptions& options, std::uint32_t leg);
+    FileIoInterface::Las::LasWriter& ofClass(DifferenceClass kind);
+    void write(FileIoInterface::Las::LasWriter& writer, const FileIoInterface::Las::LasPoint& point);
+
+    std::filesystem::path mStaging;
+    InputLegs mReference;
+    InputLegs mTest;
+    ClassFileKind mReferenceKind;
+    ClassFileKind mTestKind;
+    FileIoInterface::Las::LasWriterOptions mDisplacementOptions;
+    std::vector<std::unique_ptr<FileIoInterface::Las::LasWriter>> mModified;
+    std::vector<std::unique_ptr<FileIoInterface::Las::LasWriter>> mDisplacement;
+    std::array<std::unique_ptr<FileIoInterface::Las::LasWriter>, 5> mClasses;
+    FileIoInterface::Las::LasPoint mDisplaced;
+    std::uint64_t mUnwritten = 0;
+};
+
+} // namespace Orvid::Compare

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Gather/ComparisonSummary.h"
+#include "Gather/DifferenceMap.h"
+
+#include <CompareEngine/DecisionSink.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+namespace Orvid::Compare {
+
+/// Collects what the reports show from the engine's decisions as they come: the counts of each class,
+/// in all and per flight line, the points per flight line of each input, the displacement sums and
+/// histogram, and the positions on the map. Everything is kept as sums, counts and bins, so that no
+/// point is held.
+class RunGatherer final : public Engine::DecisionSink {
+public:
+    /// `map`, when given, is not owned and must outlive the gatherer.
+    explicit RunGatherer(DifferenceMap* map);
+
+    void decided(const Engine::Decision& decision) override;
+
+    /// The summary of what was decided so far; the attribute counts are the engine's to add.
+    ComparisonSummary summary() const;
+    const std::map<std::uint16_t, std::uint64_t>& referencePointsBySourceId() const {
+        return mReferenceLines;
+    }
+    const std::map<std::uint16_t, std::uint64_t>& testPointsBySourceId() const { return mTestLines; }
+
+private:
+    /// Running sums of one series.
+    struct Series {
+        double sum = 0.0;
+        double sumOfSquares = 0.0;
+        double maxAbs = 0.0;
+        void add(double value);
+        SeriesStatistics statistics(std::uint64_t count) const;
+    };
+
+    void count(DifferenceClass kind, const FileIoInterface::Las::LasPoint& point);
+
+    DifferenceMap* mMap;
+    ClassCounts mCounts;
+    std::map<std::uint16_t, ClassCounts> mByFlightLine;
+    std::map<std::uint16_t, std::uint64_t> mReferenceLines;
+    std::map<std::uint16_t, std::uint64_t> mTestLines;
+    Series mMagnitude;
+    Series mDx;
+    Series mDy;
+    Series mDz;
+    DisplacementHistogram mHistogram;
+};
+
+} // namespace Orvid::Compare
