@@ -1,5 +1,5 @@
-// The comparison engine on a generated LAS pair (LAS 1.4, point format 7, 1 % of each change), one
-// leg per file, files in the page cache, beside a plain sequential read of both files' records
+// orvid-compare and its comparison engine on a generated LAS pair (LAS 1.4, point format 7, 1 % of each
+// change), one leg per file, files in the page cache, beside a plain sequential read of both files' records
 // through the plug-in measured in the same run: the engine's time reads as a ratio to that read.
 // Also reports the peak anonymous resident memory of the comparison (RssAnon, sampled) and the
 // limit it must stay within.
@@ -8,6 +8,7 @@
 // Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
 // optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
 // into ORVID_ENGINE_BENCH_DATA (default <temp>/orvid-engine-bench) and kept for later runs.
+#include "Command/CompareCommand.h"
 #include "LasCloudFiles.h"
 
 #include <CompareEngine/CompareEngine.h>
@@ -242,6 +243,51 @@ void compareEngine(benchmark::State& state) {
     state.counters["windows"] = static_cast<double>(windows);
 }
 
+/// The whole command as a user runs it, JSON report on, HTML off: headers, staging, the engine, the
+/// gathering of the report and its writing. Arguments: reference points, `Order`.
+void compareCommand(benchmark::State& state) {
+    const std::int64_t points = state.range(0);
+    const auto order = static_cast<Order>(state.range(1));
+    const PairFiles files = pairOf(points);
+    const std::array<fs::path, 2> inputs{files.reference,
+                                         order == KEY_ORDER ? files.test : files.shuffledTest};
+    const std::uint64_t inputPoints = FileIoInterface::Las::readLasHeader(files.reference).pointCount +
+                                      FileIoInterface::Las::readLasHeader(files.test).pointCount;
+    Compare::CompareOptions options;
+    options.reference = inputs[0];
+    options.test = inputs[1];
+    options.jsonFile = dataFolder() / "report.json";
+    options.threads = THREADS;
+    options.quiet = true;
+    options.progress = false;
+    plainReadSeconds(inputs);
+
+    double readSeconds = 0.0;
+    double commandSeconds = 0.0;
+    std::uint64_t peak = 0;
+    for (auto _ : state) {
+        readSeconds += plainReadSeconds(inputs);
+        ::malloc_trim(0);
+        RssAnonSampler sampler;
+        std::ostringstream out;
+        std::ostringstream err;
+        const auto start = Clock::now();
+        const Compare::ComparisonReport report = Compare::runComparison(options, out, err);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        peak = std::max(peak, sampler.stop());
+        commandSeconds += seconds;
+        benchmark::DoNotOptimize(report.exitStatus);
+        state.SetIterationTime(seconds);
+    }
+    const std::uint64_t limit = order == KEY_ORDER ? 64 * MIB : 20 * inputPoints + 64 * MIB;
+    state.counters["x_plain_read"] = commandSeconds / readSeconds;
+    state.counters["x_limit"] = order == KEY_ORDER ? 4.0 : 15.0;
+    state.counters["us_per_point"] =
+        commandSeconds * 1e6 / static_cast<double>(state.iterations()) / static_cast<double>(inputPoints);
+    state.counters["peak_rss_anon_MiB"] = static_cast<double>(peak) / static_cast<double>(MIB);
+    state.counters["rss_anon_limit_MiB"] = static_cast<double>(limit) / static_cast<double>(MIB);
+}
+
 std::vector<std::int64_t> sizes() {
     const char* text = std::getenv("ORVID_ENGINE_BENCH_POINTS");
     std::istringstream list(text != nullptr ? text : "1M");
@@ -266,6 +312,14 @@ std::vector<std::int64_t> sizes() {
 
 void registerAll() {
     for (const std::int64_t points : sizes()) {
+        for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
+            benchmark::RegisterBenchmark("compareCommand", compareCommand)
+                ->ArgNames({"points", "order"})
+                ->Args({points, order})
+                ->Iterations(points >= 5000000 ? 1 : 3)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime();
+        }
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED, BOTH_SHUFFLED}) {
             for (const std::int64_t budgetMiB : {0, 256}) {
                 benchmark::RegisterBenchmark("compareEngine", compareEngine)
@@ -279,6 +333,6 @@ void registerAll() {
     }
 }
 
-const bool registered = (registerAll(), true);
+const bool REGISTERED = (registerAll(), true);
 
 } // namespace
