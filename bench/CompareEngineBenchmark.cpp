@@ -195,64 +195,70 @@ double plainReadSeconds(const std::array<fs::path, 2>& inputs) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-/// Arguments: reference points, `Order`, memory budget in MiB (0: the default).
-void compareEngine(benchmark::State& state) {
-    const std::int64_t points = state.range(0);
-    const auto order = static_cast<Order>(state.range(1));
-    const auto budget = static_cast<std::uint64_t>(state.range(2)) * MIB;
-    const PairFiles files = pairOf(points);
-    const std::array<fs::path, 2> inputs{order == BOTH_SHUFFLED ? files.shuffledReference : files.reference,
-                                         order == KEY_ORDER ? files.test : files.shuffledTest};
-    const std::uint64_t inputPoints = FileIoInterface::Las::readLasHeader(files.reference).pointCount +
-                                      FileIoInterface::Las::readLasHeader(files.test).pointCount;
-    EngineOptions options;
-    options.threads = THREADS;
-    options.memoryBudget = budget;
+/// Runs `comparison` once per iteration, after a plain read of the same inputs, and reports its time
+/// as a ratio to that read, in µs per point, and its peak RssAnon, each beside its limit. `comparison`
+/// returns the GPS-time windows it ran in.
+template <typename Comparison>
+void measure(benchmark::State& state, const std::array<fs::path, 2>& inputs, Order order,
+             std::uint64_t budget, Comparison comparison) {
+    const std::uint64_t inputPoints = FileIoInterface::Las::readLasHeader(inputs[0]).pointCount +
+                                      FileIoInterface::Las::readLasHeader(inputs[1]).pointCount;
     // Brings both files into the page cache.
     plainReadSeconds(inputs);
-
     double readSeconds = 0.0;
-    double engineSeconds = 0.0;
+    double comparisonSeconds = 0.0;
     std::uint64_t peak = 0;
     std::size_t windows = 0;
     for (auto _ : state) {
         readSeconds += plainReadSeconds(inputs);
-        CountingSink sink;
         // Heap that earlier runs freed but the allocator kept would count as this run's.
         ::malloc_trim(0);
         RssAnonSampler sampler;
         const auto start = Clock::now();
-        const auto outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        windows = comparison();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         peak = std::max(peak, sampler.stop());
-        engineSeconds += seconds;
-        windows = outcome.windows;
-        benchmark::DoNotOptimize(sink.checksum());
+        comparisonSeconds += seconds;
         state.SetIterationTime(seconds);
     }
     std::uint64_t limit = budget != 0 ? budget : 20 * inputPoints + 64 * MIB;
     if (order == KEY_ORDER) {
         limit = std::min(limit, 64 * MIB);
     }
-    state.counters["x_plain_read"] = engineSeconds / readSeconds;
+    state.counters["x_plain_read"] = comparisonSeconds / readSeconds;
     state.counters["x_limit"] = order == KEY_ORDER ? 4.0 : 15.0;
     state.counters["us_per_point"] =
-        engineSeconds * 1e6 / static_cast<double>(state.iterations()) / static_cast<double>(inputPoints);
+        comparisonSeconds * 1e6 / static_cast<double>(state.iterations()) / static_cast<double>(inputPoints);
     state.counters["peak_rss_anon_MiB"] = static_cast<double>(peak) / static_cast<double>(MIB);
     state.counters["rss_anon_limit_MiB"] = static_cast<double>(limit) / static_cast<double>(MIB);
     state.counters["windows"] = static_cast<double>(windows);
 }
 
+/// The engine alone. Arguments: reference points, `Order`, memory budget in MiB (0: the default).
+void compareEngine(benchmark::State& state) {
+    const auto order = static_cast<Order>(state.range(1));
+    const auto budget = static_cast<std::uint64_t>(state.range(2)) * MIB;
+    const PairFiles files = pairOf(state.range(0));
+    const std::array<fs::path, 2> inputs{order == BOTH_SHUFFLED ? files.shuffledReference : files.reference,
+                                         order == KEY_ORDER ? files.test : files.shuffledTest};
+    EngineOptions options;
+    options.threads = THREADS;
+    options.memoryBudget = budget;
+    measure(state, inputs, order, budget, [&] {
+        CountingSink sink;
+        const auto outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        benchmark::DoNotOptimize(sink.checksum());
+        return outcome.windows;
+    });
+}
+
 /// The whole command as a user runs it, JSON report on, HTML off: headers, staging, the engine, the
 /// gathering of the report and its writing. Arguments: reference points, `Order`.
 void compareCommand(benchmark::State& state) {
-    const std::int64_t points = state.range(0);
     const auto order = static_cast<Order>(state.range(1));
-    const PairFiles files = pairOf(points);
+    const PairFiles files = pairOf(state.range(0));
     const std::array<fs::path, 2> inputs{files.reference,
                                          order == KEY_ORDER ? files.test : files.shuffledTest};
-    const std::uint64_t inputPoints = FileIoInterface::Las::readLasHeader(files.reference).pointCount +
-                                      FileIoInterface::Las::readLasHeader(files.test).pointCount;
     Compare::CompareOptions options;
     options.reference = inputs[0];
     options.test = inputs[1];
@@ -260,32 +266,11 @@ void compareCommand(benchmark::State& state) {
     options.threads = THREADS;
     options.quiet = true;
     options.progress = false;
-    plainReadSeconds(inputs);
-
-    double readSeconds = 0.0;
-    double commandSeconds = 0.0;
-    std::uint64_t peak = 0;
-    for (auto _ : state) {
-        readSeconds += plainReadSeconds(inputs);
-        ::malloc_trim(0);
-        RssAnonSampler sampler;
+    measure(state, inputs, order, 0, [&] {
         std::ostringstream out;
         std::ostringstream err;
-        const auto start = Clock::now();
-        const Compare::ComparisonReport report = Compare::runComparison(options, out, err);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        peak = std::max(peak, sampler.stop());
-        commandSeconds += seconds;
-        benchmark::DoNotOptimize(report.exitStatus);
-        state.SetIterationTime(seconds);
-    }
-    const std::uint64_t limit = order == KEY_ORDER ? 64 * MIB : 20 * inputPoints + 64 * MIB;
-    state.counters["x_plain_read"] = commandSeconds / readSeconds;
-    state.counters["x_limit"] = order == KEY_ORDER ? 4.0 : 15.0;
-    state.counters["us_per_point"] =
-        commandSeconds * 1e6 / static_cast<double>(state.iterations()) / static_cast<double>(inputPoints);
-    state.counters["peak_rss_anon_MiB"] = static_cast<double>(peak) / static_cast<double>(MIB);
-    state.counters["rss_anon_limit_MiB"] = static_cast<double>(limit) / static_cast<double>(MIB);
+        return Compare::runComparison(options, out, err).parameters.windows;
+    });
 }
 
 std::vector<std::int64_t> sizes() {

@@ -122,6 +122,17 @@ private:
     bool chance(double probability) { return std::bernoulli_distribution(probability)(mRandom); }
     bool extended() const { return mCase.format >= 6; }
 
+    /// A point without a time, alone with its return number (5 to 7) among the times: the library's
+    /// pairing of it cannot depend on the shape of its tree.
+    std::unique_ptr<MemoryPoint> nanTimePoint(std::size_t returnNumber) {
+        auto point = std::make_unique<MemoryPoint>();
+        randomise(*point);
+        point->time = std::numeric_limits<double>::quiet_NaN();
+        point->returnNumber = returnNumber;
+        point->x = STEP * static_cast<double>(pick(8));
+        return point;
+    }
+
     void randomise(MemoryPoint& point) {
         point.intensity = static_cast<double>(pick(4));
         point.nbReturns = 1 + pick(4);
@@ -173,12 +184,7 @@ private:
             // Return numbers 5 to 7 belong to NaN times alone, at most one point each, at the end.
             for (std::size_t nanReturn = 5; nanReturn <= 7; ++nanReturn) {
                 if (chance(0.6)) {
-                    auto point = std::make_unique<MemoryPoint>();
-                    randomise(*point);
-                    point->time = std::numeric_limits<double>::quiet_NaN();
-                    point->returnNumber = nanReturn;
-                    point->x = STEP * static_cast<double>(pick(8));
-                    mReference.push_back(std::move(point));
+                    mReference.push_back(nanTimePoint(nanReturn));
                 }
             }
         }
@@ -270,13 +276,8 @@ private:
         if (mCase.nanTimes) {
             for (std::size_t nanReturn = 5; nanReturn <= 7; ++nanReturn) {
                 if (chance(0.6)) {
-                    auto point = std::make_unique<MemoryPoint>();
-                    randomise(*point);
-                    point->time = std::numeric_limits<double>::quiet_NaN();
-                    point->returnNumber = nanReturn;
-                    point->x = STEP * static_cast<double>(pick(8));
                     mTest.insert(mTest.begin() + static_cast<std::ptrdiff_t>(pick(mTest.size() + 1)),
-                                 std::move(point));
+                                 nanTimePoint(nanReturn));
                 }
             }
         }
