@@ -128,12 +128,9 @@ LasHeader readHeader(InputFile& file) {
         throw Core::IOException(file.message("unsupported LAS version " + std::to_string(raw.versionMajor) +
                                              "." + std::to_string(raw.versionMinor) + " (byte 24)"));
     }
-    if ((raw.pointFormat & 0xC0u) != 0) {
-        std::ostringstream text;
-        text << "compressed point data (point format byte 0x" << std::hex << std::setw(2) << std::setfill('0')
-             << static_cast<unsigned>(raw.pointFormat) << std::dec << " at byte 104) is not supported";
-        throw Core::IOException(file.message(text.str()));
-    }
+    // LAZ files set bit 7 of the format byte (and some writers bit 6).
+    const bool compressed = (raw.pointFormat & 0x80u) != 0;
+    raw.pointFormat &= 0x3Fu;
     if (raw.pointFormat > Raw::MAX_POINT_FORMAT) {
         throw Core::IOException(
             file.message("unsupported point format " + std::to_string(raw.pointFormat) + " (byte 104)"));
@@ -149,6 +146,7 @@ LasHeader readHeader(InputFile& file) {
     }
     // A header shorter than its version's standard lacks the later fields; they read as zero.
     raw = Raw::decodeRawHeader(bytes.data(), raw.headerSize);
+    raw.pointFormat &= 0x3Fu;
     if (raw.offsetToPointData < raw.headerSize) {
         throw Core::IOException(file.message("offset to point data " + std::to_string(raw.offsetToPointData) +
                                              " (byte 96) lies inside the header (" +
@@ -181,6 +179,7 @@ LasHeader readHeader(InputFile& file) {
     header.headerSize = raw.headerSize;
     header.offsetToPointData = raw.offsetToPointData;
     header.pointFormat = raw.pointFormat;
+    header.compressed = compressed;
     header.pointRecordLength = raw.pointRecordLength;
     // LAS 1.4 keeps the legacy 32-bit counts for old readers and zeroes them when they cannot hold the
     // truth; a non-zero legacy count is the one an older reader sees, so it wins.
@@ -200,7 +199,7 @@ LasHeader readHeader(InputFile& file) {
 
     const std::uint64_t pointBytes = fileSize - raw.offsetToPointData;
     const std::uint64_t held = pointBytes / raw.pointRecordLength;
-    if (header.pointCount > held) {
+    if (!compressed && header.pointCount > held) {
         throw Core::IOException(file.message("header announces " + std::to_string(header.pointCount) +
                                              " points but the file holds only " + std::to_string(held) +
                                              " (" + std::to_string(pointBytes) + " bytes from byte " +
@@ -209,6 +208,13 @@ LasHeader readHeader(InputFile& file) {
     }
 
     header.vlrs = readVlrs(file, raw);
+    if (compressed) {
+        header.vlrs.erase(std::remove_if(header.vlrs.begin(), header.vlrs.end(),
+                                         [](const LasVlr& vlr) {
+                                             return vlr.userId == "laszip encoded" && vlr.recordId == 22204;
+                                         }),
+                          header.vlrs.end());
+    }
     const std::vector<std::uint8_t>* extraBytesRecord = nullptr;
     for (const LasVlr& vlr : header.vlrs) {
         if (vlr.userId == "LASF_Spec" && vlr.recordId == EXTRA_BYTES_RECORD_ID) {

@@ -32,7 +32,8 @@ const Malformed CASES[] = {
     {2, 1, 0, [](Bytes& b) { b[24] = 2; b[25] = 0; }, "unsupported LAS version 2.0 (byte 24)"},
     {4, 6, 0, [](Bytes& b) { b[104] = 11; }, "unsupported point format 11 (byte 104)"},
     {4, 6, 0, [](Bytes& b) { b[104] = 0x86; },
-     "compressed point data (point format byte 0x86 at byte 104) is not supported"},
+     "compressed point data (point format byte 0x86 at byte 104) without a LAZ description record ('laszip "
+     "encoded' 22204) among its 0 VLRs"},
     {2, 1, 0, [](Bytes& b) { put<std::uint16_t>(b, 94, 200); },
      "header size 200 (byte 94) is smaller than the 227 bytes of a LAS header"},
     {2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 96, 100); },

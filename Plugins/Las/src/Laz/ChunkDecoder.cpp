@@ -1,0 +1,285 @@
+#include "Laz/ChunkDecoder.h"
+
+#include "Raw/ByteCursor.h"
+
+#include <algorithm>
+#include <array>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+namespace {
+
+constexpr std::size_t COUNT_SIZE = 4;
+constexpr std::size_t LAYER_SIZE_SIZE = 4;
+
+} // namespace
+
+ChunkDecoder::ChunkDecoder(const LazDescription& description, std::uint16_t recordLength)
+    : mRecordLength(recordLength)
+    , mLayered(description.compressor == Compressor::LayeredChunked) {
+    std::size_t offset = 0;
+    for (const LazItem& item : description.items) {
+        Kind kind = Kind::Point10V2;
+        const bool first = item.version == 1;
+        switch (item.type) {
+        case ItemType::Point10:
+            kind = first ? Kind::Point10V1 : Kind::Point10V2;
+            first ? (void)mPoint10V1.emplace() : (void)mPoint10V2.emplace();
+            break;
+        case ItemType::GpsTime11:
+            kind = first ? Kind::GpsTimeV1 : Kind::GpsTimeV2;
+            first ? (void)mGpsTimeV1.emplace() : (void)mGpsTimeV2.emplace();
+            break;
+        case ItemType::Rgb12:
+            kind = first ? Kind::RgbV1 : Kind::RgbV2;
+            first ? (void)mRgbV1.emplace() : (void)mRgbV2.emplace();
+            break;
+        case ItemType::Byte:
+            kind = first ? Kind::ByteV1 : Kind::ByteV2;
+            first ? (void)mByteV1.emplace(item.size) : (void)mByteV2.emplace(item.size);
+            break;
+        case ItemType::WavePacket13:
+            kind = Kind::WavePacketV1;
+            mWavePacketV1.emplace();
+            break;
+        case ItemType::Point14:
+            kind = Kind::Point14;
+            mPoint14.emplace();
+            break;
+        case ItemType::Rgb14:
+        case ItemType::RgbNir14:
+            kind = Kind::LayeredRgb;
+            mLayeredRgb.emplace(item.type == ItemType::RgbNir14);
+            break;
+        case ItemType::Byte14:
+            kind = Kind::LayeredByte;
+            mLayeredByte.emplace(item.size);
+            break;
+        case ItemType::WavePacket14:
+            kind = Kind::LayeredWavePacket;
+            mLayeredWavePacket.emplace();
+            break;
+        }
+        mSlots.push_back({kind, offset});
+        offset += item.size;
+    }
+}
+
+std::size_t ChunkDecoder::decode(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
+                                 std::uint8_t* records) {
+    if (size < mRecordLength) {
+        throw ChunkFault("truncated: " + std::to_string(size) + " bytes cannot hold the first record of " +
+                             std::to_string(mRecordLength) + " bytes",
+                         size);
+    }
+    std::copy_n(bytes, mRecordLength, records);
+    return mLayered ? decodeLayered(bytes, size, points, records)
+                    : decodePointWise(bytes, size, points, records);
+}
+
+std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
+                                          std::uint8_t* records) {
+    for (const Slot& slot : mSlots) {
+        const std::uint8_t* first = records + slot.offset;
+        switch (slot.kind) {
+        case Kind::Point10V1:
+            mPoint10V1->start(first);
+            break;
+        case Kind::Point10V2:
+            mPoint10V2->start(first);
+            break;
+        case Kind::GpsTimeV1:
+            mGpsTimeV1->start(first);
+            break;
+        case Kind::GpsTimeV2:
+            mGpsTimeV2->start(first);
+            break;
+        case Kind::RgbV1:
+            mRgbV1->start(first);
+            break;
+        case Kind::RgbV2:
+            mRgbV2->start(first);
+            break;
+        case Kind::ByteV1:
+            mByteV1->start(first);
+            break;
+        case Kind::ByteV2:
+            mByteV2->start(first);
+            break;
+        case Kind::WavePacketV1:
+            mWavePacketV1->start(first);
+            break;
+        default:
+            break;
+        }
+    }
+    const std::uint8_t* stream = bytes + mRecordLength;
+    mDecoder.start(stream, bytes + size);
+    std::uint8_t* record = records;
+    for (std::uint64_t point = 1; point < points; ++point) {
+        record += mRecordLength;
+        for (const Slot& slot : mSlots) {
+            std::uint8_t* out = record + slot.offset;
+            switch (slot.kind) {
+            case Kind::Point10V1:
+                mPoint10V1->decode(mDecoder, out);
+                break;
+            case Kind::Point10V2:
+                mPoint10V2->decode(mDecoder, out);
+                break;
+            case Kind::GpsTimeV1:
+                mGpsTimeV1->decode(mDecoder, out);
+                break;
+            case Kind::GpsTimeV2:
+                mGpsTimeV2->decode(mDecoder, out);
+                break;
+            case Kind::RgbV1:
+                mRgbV1->decode(mDecoder, out);
+                break;
+            case Kind::RgbV2:
+                mRgbV2->decode(mDecoder, out);
+                break;
+            case Kind::ByteV1:
+                mByteV1->decode(mDecoder, out);
+                break;
+            case Kind::ByteV2:
+                mByteV2->decode(mDecoder, out);
+                break;
+            case Kind::WavePacketV1:
+                mWavePacketV1->decode(mDecoder, out);
+                break;
+            default:
+                break;
+            }
+        }
+        if (mDecoder.overrun() > 0) {
+            throw ChunkFault("truncated: its " + std::to_string(size) + " bytes end in record " +
+                                 std::to_string(point) + " of " + std::to_string(points),
+                             size);
+        }
+    }
+    if (mDecoder.corrupt()) {
+        throw ChunkFault("corrupt: its bytes hold values that no encoder writes",
+                         mRecordLength + mDecoder.consumed(stream));
+    }
+    return mRecordLength + mDecoder.consumed(stream);
+}
+
+std::size_t ChunkDecoder::layerCount() const {
+    std::size_t layers = 0;
+    if (mPoint14) {
+        layers += Point14Decoder::LAYERS;
+    }
+    if (mLayeredRgb) {
+        layers += mLayeredRgb->layers();
+    }
+    if (mLayeredByte) {
+        layers += mLayeredByte->layers();
+    }
+    if (mLayeredWavePacket) {
+        layers += mLayeredWavePacket->layers();
+    }
+    return layers;
+}
+
+std::optional<std::uint32_t> ChunkDecoder::statedPointCount(const std::uint8_t* bytes,
+                                                            std::size_t size) const {
+    if (size < mRecordLength + COUNT_SIZE) {
+        return std::nullopt;
+    }
+    return Raw::load<std::uint32_t>(bytes + mRecordLength);
+}
+
+std::optional<std::uint64_t> ChunkDecoder::statedSize(const std::uint8_t* bytes, std::size_t size) const {
+    const std::size_t layers = layerCount();
+    const std::size_t header = mRecordLength + COUNT_SIZE + LAYER_SIZE_SIZE * layers;
+    if (size < header) {
+        return std::nullopt;
+    }
+    std::uint64_t total = header;
+    for (std::size_t layer = 0; layer < layers; ++layer) {
+        total += Raw::load<std::uint32_t>(bytes + mRecordLength + COUNT_SIZE + LAYER_SIZE_SIZE * layer);
+    }
+    return total;
+}
+
+std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
+                                        std::uint8_t* records) {
+    const std::size_t layers = layerCount();
+    const std::optional<std::uint64_t> total = statedSize(bytes, size);
+    if (!total || *total > size) {
+        throw ChunkFault("truncated: its " + std::to_string(size) + " bytes do not hold the " +
+                             (total ? std::to_string(*total) + " bytes that its layers state"
+                                    : "sizes of its " + std::to_string(layers) + " layers"),
+                         size);
+    }
+    std::vector<std::uint32_t> sizes(layers);
+    std::vector<const std::uint8_t*> starts(layers);
+    const std::uint8_t* next = bytes + mRecordLength + COUNT_SIZE + LAYER_SIZE_SIZE * layers;
+    for (std::size_t layer = 0; layer < layers; ++layer) {
+        sizes[layer] = Raw::load<std::uint32_t>(bytes + mRecordLength + COUNT_SIZE + LAYER_SIZE_SIZE * layer);
+        starts[layer] = next;
+        next += sizes[layer];
+    }
+
+    std::size_t layer = 0;
+    std::array<const std::uint8_t*, Point14Decoder::LAYERS> pointStarts{};
+    std::array<std::uint32_t, Point14Decoder::LAYERS> pointSizes{};
+    std::copy_n(starts.begin(), Point14Decoder::LAYERS, pointStarts.begin());
+    std::copy_n(sizes.begin(), Point14Decoder::LAYERS, pointSizes.begin());
+    mPoint14->start(records, pointStarts, pointSizes);
+    layer += Point14Decoder::LAYERS;
+    const std::uint32_t channel = mPoint14->channel();
+    for (const Slot& slot : mSlots) {
+        const std::uint8_t* first = records + slot.offset;
+        switch (slot.kind) {
+        case Kind::LayeredRgb:
+            mLayeredRgb->start(first, channel, &starts[layer], &sizes[layer]);
+            layer += mLayeredRgb->layers();
+            break;
+        case Kind::LayeredByte:
+            mLayeredByte->start(first, channel, &starts[layer], &sizes[layer]);
+            layer += mLayeredByte->layers();
+            break;
+        case Kind::LayeredWavePacket:
+            mLayeredWavePacket->start(first, channel, &starts[layer], &sizes[layer]);
+            layer += mLayeredWavePacket->layers();
+            break;
+        default:
+            break;
+        }
+    }
+
+    std::uint8_t* record = records;
+    for (std::uint64_t point = 1; point < points; ++point) {
+        record += mRecordLength;
+        const std::uint32_t current = mPoint14->decode(record);
+        for (const Slot& slot : mSlots) {
+            std::uint8_t* out = record + slot.offset;
+            switch (slot.kind) {
+            case Kind::LayeredRgb:
+                mLayeredRgb->decode(current, out);
+                break;
+            case Kind::LayeredByte:
+                mLayeredByte->decode(current, out);
+                break;
+            case Kind::LayeredWavePacket:
+                mLayeredWavePacket->decode(current, out);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    const bool damaged = mPoint14->damaged() || (mLayeredRgb && mLayeredRgb->damaged()) ||
+                         (mLayeredByte && mLayeredByte->damaged()) ||
+                         (mLayeredWavePacket && mLayeredWavePacket->damaged());
+    if (damaged) {
+        throw ChunkFault("corrupt or truncated: its layers do not hold the " + std::to_string(points) +
+                             " records",
+                         mRecordLength + COUNT_SIZE);
+    }
+    return static_cast<std::size_t>(*total);
+}
+
+} // namespace Orvid::FileIoInterface::Las::Laz
