@@ -10,6 +10,7 @@ constexpr std::uint32_t BIT_MAX_COUNT = 1u << BitModel::LENGTH_SHIFT;
 constexpr std::uint32_t SYMBOL_MAX_COUNT = 1u << SymbolModel::LENGTH_SHIFT;
 constexpr std::uint32_t MAX_BIT_UPDATE_CYCLE = 64;
 constexpr std::uint32_t SMALL_ALPHABET = 16;
+constexpr std::uint32_t TABLE_BITS_PER_SYMBOL_BIT = 1;
 
 } // namespace
 
@@ -38,12 +39,14 @@ void BitModel::update() {
 
 SymbolModel::SymbolModel(std::uint32_t symbols)
     : mSymbols(symbols) {
-    std::uint32_t tableBits = 0;
     if (symbols > SMALL_ALPHABET) {
-        tableBits = 3;
-        while (symbols > (1u << (tableBits + 2))) {
+        // Twice as many slots as symbols: the frequent symbols, whose shares are wide, then fill whole
+        // slots, and most look-ups need no search. Any table size decodes the same symbols.
+        std::uint32_t tableBits = 1;
+        while ((1u << tableBits) < symbols) {
             ++tableBits;
         }
+        tableBits = std::min(tableBits + TABLE_BITS_PER_SYMBOL_BIT, LENGTH_SHIFT);
         mTableSize = 1u << tableBits;
         mTableShift = LENGTH_SHIFT - tableBits;
     }

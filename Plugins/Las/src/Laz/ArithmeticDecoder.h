@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The per-symbol functions are small but called from every field decoder; inlining them into each
+// lets the compiler keep the coder's state in registers across the fields of a point.
+#define LAZ_INLINE inline __attribute__((always_inline))
+
 namespace Orvid::FileIoInterface::Las::Laz {
 
 /// Decodes one arithmetic-coded byte stream: modelled bits and symbols, and raw bit fields. Reading
@@ -29,7 +33,7 @@ public:
         }
     }
 
-    std::uint32_t decodeBit(BitModel& model) {
+    LAZ_INLINE std::uint32_t decodeBit(BitModel& model) {
         const std::uint32_t bound = model.zeroProbability() * (mLength >> BitModel::LENGTH_SHIFT);
         const bool one = mValue >= bound;
         if (one) {
@@ -45,7 +49,7 @@ public:
         return one ? 1u : 0u;
     }
 
-    std::uint32_t decodeSymbol(SymbolModel& model) {
+    LAZ_INLINE std::uint32_t decodeSymbol(SymbolModel& model) {
         const std::uint32_t* distribution = model.distribution();
         std::uint32_t symbol = 0;
         std::uint32_t low = 0;
@@ -136,7 +140,7 @@ private:
     static constexpr std::uint32_t MIN_LENGTH = 0x01000000u;
     static constexpr std::uint32_t MAX_LENGTH = 0xFFFFFFFFu;
 
-    std::uint32_t nextByte() {
+    LAZ_INLINE std::uint32_t nextByte() {
         if (mNext < mEnd) {
             return *mNext++;
         }

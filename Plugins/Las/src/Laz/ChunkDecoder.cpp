@@ -115,6 +115,52 @@ std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t
     }
     const std::uint8_t* stream = bytes + mRecordLength;
     mDecoder.start(stream, bytes + size);
+    // The common item lists in one loop each, every field decoder inlined into it.
+    const auto is = [this](std::initializer_list<Kind> kinds) {
+        return std::equal(mSlots.begin(), mSlots.end(), kinds.begin(), kinds.end(),
+                          [](const Slot& slot, Kind kind) { return slot.kind == kind; });
+    };
+    if (is({Kind::Point10V2, Kind::GpsTimeV2})) {
+        decodeRun(points, records, *mPoint10V2, *mGpsTimeV2);
+    } else if (is({Kind::Point10V2, Kind::GpsTimeV2, Kind::RgbV2})) {
+        decodeRun(points, records, *mPoint10V2, *mGpsTimeV2, *mRgbV2);
+    } else if (is({Kind::Point10V2, Kind::RgbV2})) {
+        decodeRun(points, records, *mPoint10V2, *mRgbV2);
+    } else if (is({Kind::Point10V2})) {
+        decodeRun(points, records, *mPoint10V2);
+    } else {
+        decodeAnyItems(points, records);
+    }
+    if (mDecoder.overrun() > 0) {
+        throw ChunkFault("truncated: its " + std::to_string(size) + " bytes end before its " +
+                             std::to_string(points) + " records",
+                         size);
+    }
+    if (mDecoder.corrupt()) {
+        throw ChunkFault("corrupt: its bytes hold values that no encoder writes",
+                         mRecordLength + mDecoder.consumed(stream));
+    }
+    return mRecordLength + mDecoder.consumed(stream);
+}
+
+template <typename... Decoders>
+void ChunkDecoder::decodeRun(std::uint64_t points, std::uint8_t* records, Decoders&... decoders) {
+    // A local coder whose address never escapes: its state stays in registers, unaffected by the
+    // stores to the models and records.
+    ArithmeticDecoder decoder = mDecoder;
+    std::uint8_t* record = records;
+    for (std::uint64_t point = 1; point < points; ++point) {
+        record += mRecordLength;
+        std::uint8_t* out = record;
+        ((decoders.decode(decoder, out), out += Decoders::SIZE), ...);
+        if (decoder.overrun() > 0) {
+            break;
+        }
+    }
+    mDecoder = decoder;
+}
+
+void ChunkDecoder::decodeAnyItems(std::uint64_t points, std::uint8_t* records) {
     std::uint8_t* record = records;
     for (std::uint64_t point = 1; point < points; ++point) {
         record += mRecordLength;
@@ -153,16 +199,9 @@ std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t
             }
         }
         if (mDecoder.overrun() > 0) {
-            throw ChunkFault("truncated: its " + std::to_string(size) + " bytes end in record " +
-                                 std::to_string(point) + " of " + std::to_string(points),
-                             size);
+            return;
         }
     }
-    if (mDecoder.corrupt()) {
-        throw ChunkFault("corrupt: its bytes hold values that no encoder writes",
-                         mRecordLength + mDecoder.consumed(stream));
-    }
-    return mRecordLength + mDecoder.consumed(stream);
 }
 
 std::size_t ChunkDecoder::layerCount() const {

@@ -73,6 +73,9 @@ private:
         std::size_t offset;
     };
 
+    template <typename... Decoders>
+    void decodeRun(std::uint64_t points, std::uint8_t* records, Decoders&... decoders);
+    void decodeAnyItems(std::uint64_t points, std::uint8_t* records);
     std::size_t decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
                                 std::uint8_t* records);
     std::size_t decodeLayered(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,

@@ -20,7 +20,8 @@ public:
     /// Back to the initial models, as at the start of a chunk.
     void reset();
 
-    std::int32_t decode(ArithmeticDecoder& decoder, std::int32_t prediction, std::uint32_t context = 0) {
+    LAZ_INLINE std::int32_t decode(ArithmeticDecoder& decoder, std::int32_t prediction,
+                                   std::uint32_t context = 0) {
         const std::uint32_t corrector = static_cast<std::uint32_t>(readCorrector(decoder, context));
         std::uint32_t value = static_cast<std::uint32_t>(prediction) + corrector;
         if (mRange != 0) {
@@ -38,7 +39,7 @@ public:
     std::uint32_t k() const { return mK; }
 
 private:
-    std::int32_t readCorrector(ArithmeticDecoder& decoder, std::uint32_t context) {
+    LAZ_INLINE std::int32_t readCorrector(ArithmeticDecoder& decoder, std::uint32_t context) {
         mK = decoder.decodeSymbol(mMagnitudes[context]);
         if (mK == 0) {
             return static_cast<std::int32_t>(decoder.decodeBit(mZeroOrOne));

@@ -2,7 +2,9 @@
 
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/FieldArithmetic.h"
 #include "Laz/IntegerDecoder.h"
+#include "Laz/ReturnContexts.h"
 #include "Laz/StreamingMedian.h"
 
 #include <array>
@@ -56,9 +58,12 @@ private:
 /// per return context.
 class Point10V2Decoder {
 public:
+    /// Bytes of the record that the item fills.
+    static constexpr std::size_t SIZE = 20;
+
     Point10V2Decoder();
     void start(const std::uint8_t* first);
-    void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
+    LAZ_INLINE void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
 
 private:
     Point10Fields mLast;
@@ -77,5 +82,63 @@ private:
     LazySymbolModels<256> mClassification;
     LazySymbolModels<256> mUserData;
 };
+
+// Inline: the chunk decoder's loop keeps the coder's state in registers only when it sees every field.
+void Point10V2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
+    const std::uint32_t changed = decoder.decodeSymbol(mChanged);
+    std::uint32_t context;
+    std::uint32_t level;
+    std::uint32_t returns;
+    if (changed != 0) {
+        if ((changed & 32) != 0) {
+            mLast.returnsAndFlags =
+                static_cast<std::uint8_t>(decoder.decodeSymbol(mReturnsAndFlags[mLast.returnsAndFlags]));
+        }
+        const std::uint32_t r = mLast.returnsAndFlags & 7u;
+        returns = (mLast.returnsAndFlags >> 3) & 7u;
+        context = RETURN_CONTEXT_3BIT[returns][r];
+        level = returnLevel(r, returns, 7);
+        if ((changed & 16) != 0) {
+            mLast.intensity = static_cast<std::uint16_t>(
+                mIntensity.decode(decoder, mLastIntensity[context], context < 3 ? context : 3));
+            mLastIntensity[context] = mLast.intensity;
+        } else {
+            mLast.intensity = mLastIntensity[context];
+        }
+        if ((changed & 8) != 0) {
+            mLast.classification =
+                static_cast<std::uint8_t>(decoder.decodeSymbol(mClassification[mLast.classification]));
+        }
+        if ((changed & 4) != 0) {
+            const std::uint32_t direction = (mLast.returnsAndFlags >> 6) & 1u;
+            mLast.scanAngleRank =
+                static_cast<std::uint8_t>(decoder.decodeSymbol(mScanAngle[direction]) + mLast.scanAngleRank);
+        }
+        if ((changed & 2) != 0) {
+            mLast.userData = static_cast<std::uint8_t>(decoder.decodeSymbol(mUserData[mLast.userData]));
+        }
+        if ((changed & 1) != 0) {
+            mLast.pointSourceId =
+                static_cast<std::uint16_t>(mPointSource.decode(decoder, mLast.pointSourceId));
+        }
+    } else {
+        const std::uint32_t r = mLast.returnsAndFlags & 7u;
+        returns = (mLast.returnsAndFlags >> 3) & 7u;
+        context = RETURN_CONTEXT_3BIT[returns][r];
+        level = returnLevel(r, returns, 7);
+    }
+
+    const std::uint32_t single = returns == 1 ? 1 : 0;
+    std::int32_t difference = mDx.decode(decoder, mDxMedian[context].median(), single);
+    mLast.x = wrappingAdd(mLast.x, difference);
+    mDxMedian[context].add(difference);
+    difference = mDy.decode(decoder, mDyMedian[context].median(), single + evenClass(mDx.k(), 20));
+    mLast.y = wrappingAdd(mLast.y, difference);
+    mDyMedian[context].add(difference);
+    const std::uint32_t k = (mDx.k() + mDy.k()) / 2;
+    mLast.z = mZ.decode(decoder, mLastHeight[level], single + evenClass(k, 18));
+    mLastHeight[level] = mLast.z;
+    mLast.store(out);
+}
 
 } // namespace Orvid::FileIoInterface::Las::Laz

@@ -1,5 +1,6 @@
 #include "Laz/Point14Decoder.h"
 
+#include "Laz/FieldArithmetic.h"
 #include "Laz/ReturnContexts.h"
 #include "Raw/ByteCursor.h"
 
@@ -18,15 +19,6 @@ enum Layer : std::size_t {
     POINT_SOURCE,
     GPS_TIME,
 };
-
-std::int32_t wrappingAdd(std::int32_t value, std::int32_t difference) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
-                                     static_cast<std::uint32_t>(difference));
-}
-
-std::uint32_t evenClass(std::uint32_t k, std::uint32_t limit) {
-    return k < limit ? (k & ~1u) : limit;
-}
 
 } // namespace
 

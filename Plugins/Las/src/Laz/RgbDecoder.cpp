@@ -6,42 +6,6 @@
 
 namespace Orvid::FileIoInterface::Las::Laz {
 
-namespace {
-
-std::uint32_t lowByte(std::uint16_t value) {
-    return value & 0xFFu;
-}
-
-std::uint32_t highByte(std::uint16_t value) {
-    return value >> 8;
-}
-
-// The predicted byte plus the decoded difference, modulo 256.
-std::uint32_t plusByte(std::uint32_t difference, std::int32_t prediction) {
-    return (difference + static_cast<std::uint32_t>(prediction)) & 0xFFu;
-}
-
-std::int32_t clampToByte(std::int32_t value) {
-    return std::clamp(value, 0, 255);
-}
-
-std::int32_t signedOf(std::uint32_t value) {
-    return static_cast<std::int32_t>(value);
-}
-
-} // namespace
-
-void storeRgb(std::uint8_t* out, const Rgb& rgb) {
-    Raw::store(out, rgb[0]);
-    Raw::store(out + 2, rgb[1]);
-    Raw::store(out + 4, rgb[2]);
-}
-
-Rgb loadRgb(const std::uint8_t* bytes) {
-    return {Raw::load<std::uint16_t>(bytes), Raw::load<std::uint16_t>(bytes + 2),
-            Raw::load<std::uint16_t>(bytes + 4)};
-}
-
 RgbV1Decoder::RgbV1Decoder()
     : mChanged(64)
     , mBytes(8, 6) {}
@@ -84,56 +48,8 @@ void RgbModels::reset() {
     }
 }
 
-Rgb RgbModels::decode(ArithmeticDecoder& decoder, const Rgb& last) {
-    const std::uint32_t changed = decoder.decodeSymbol(mChanged);
-    std::uint32_t redLow = lowByte(last[0]);
-    if ((changed & 1) != 0) {
-        redLow = plusByte(decoder.decodeSymbol(mDifferences[0]), signedOf(redLow));
-    }
-    std::uint32_t redHigh = highByte(last[0]);
-    if ((changed & 2) != 0) {
-        redHigh = plusByte(decoder.decodeSymbol(mDifferences[1]), signedOf(redHigh));
-    }
-    const auto red = static_cast<std::uint16_t>(redLow | (redHigh << 8));
-    if ((changed & 64) == 0) {
-        return {red, red, red};
-    }
-    // Green follows red's change, blue the mean of red's and green's.
-    std::int32_t difference = signedOf(redLow) - signedOf(lowByte(last[0]));
-    std::uint32_t greenLow = lowByte(last[1]);
-    if ((changed & 4) != 0) {
-        greenLow = plusByte(decoder.decodeSymbol(mDifferences[2]),
-                            clampToByte(difference + signedOf(lowByte(last[1]))));
-    }
-    std::uint32_t blueLow = lowByte(last[2]);
-    if ((changed & 16) != 0) {
-        difference = (difference + signedOf(greenLow) - signedOf(lowByte(last[1]))) / 2;
-        blueLow = plusByte(decoder.decodeSymbol(mDifferences[4]),
-                           clampToByte(difference + signedOf(lowByte(last[2]))));
-    }
-    difference = signedOf(redHigh) - signedOf(highByte(last[0]));
-    std::uint32_t greenHigh = highByte(last[1]);
-    if ((changed & 8) != 0) {
-        greenHigh = plusByte(decoder.decodeSymbol(mDifferences[3]),
-                             clampToByte(difference + signedOf(highByte(last[1]))));
-    }
-    std::uint32_t blueHigh = highByte(last[2]);
-    if ((changed & 32) != 0) {
-        difference = (difference + signedOf(greenHigh) - signedOf(highByte(last[1]))) / 2;
-        blueHigh = plusByte(decoder.decodeSymbol(mDifferences[5]),
-                            clampToByte(difference + signedOf(highByte(last[2]))));
-    }
-    return {red, static_cast<std::uint16_t>(greenLow | (greenHigh << 8)),
-            static_cast<std::uint16_t>(blueLow | (blueHigh << 8))};
-}
-
 void RgbV2Decoder::start(const std::uint8_t* first) {
     mLast = loadRgb(first);
-}
-
-void RgbV2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
-    mLast = mModels.decode(decoder, mLast);
-    storeRgb(out, mLast);
 }
 
 NirModels::NirModels()
