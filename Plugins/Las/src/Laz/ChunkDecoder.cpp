@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace Orvid::FileIoInterface::Las::Laz {
 
@@ -11,6 +12,8 @@ namespace {
 
 constexpr std::size_t COUNT_SIZE = 4;
 constexpr std::size_t LAYER_SIZE_SIZE = 4;
+// Records decoded before the buffer first grows; each later batch doubles.
+constexpr std::uint64_t FIRST_BATCH = 4096;
 
 } // namespace
 
@@ -66,21 +69,25 @@ ChunkDecoder::ChunkDecoder(const LazDescription& description, std::uint16_t reco
 }
 
 std::size_t ChunkDecoder::decode(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
-                                 std::uint8_t* records) {
+                                 std::vector<std::uint8_t>& records) {
     if (size < mRecordLength) {
         throw ChunkFault("truncated: " + std::to_string(size) + " bytes cannot hold the first record of " +
                              std::to_string(mRecordLength) + " bytes",
                          size);
     }
-    std::copy_n(bytes, mRecordLength, records);
+    if (points > std::numeric_limits<std::size_t>::max() / mRecordLength) {
+        throw ChunkFault("too large: " + std::to_string(points) + " records do not fit in memory", 0);
+    }
+    records.resize(mRecordLength);
+    std::copy_n(bytes, mRecordLength, records.begin());
     return mLayered ? decodeLayered(bytes, size, points, records)
                     : decodePointWise(bytes, size, points, records);
 }
 
 std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
-                                          std::uint8_t* records) {
+                                          std::vector<std::uint8_t>& records) {
     for (const Slot& slot : mSlots) {
-        const std::uint8_t* first = records + slot.offset;
+        const std::uint8_t* first = records.data() + slot.offset;
         switch (slot.kind) {
         case Kind::Point10V1:
             mPoint10V1->start(first);
@@ -120,17 +127,24 @@ std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t
         return std::equal(mSlots.begin(), mSlots.end(), kinds.begin(), kinds.end(),
                           [](const Slot& slot, Kind kind) { return slot.kind == kind; });
     };
-    if (is({Kind::Point10V2, Kind::GpsTimeV2})) {
-        decodeRun(points, records, *mPoint10V2, *mGpsTimeV2);
-    } else if (is({Kind::Point10V2, Kind::GpsTimeV2, Kind::RgbV2})) {
-        decodeRun(points, records, *mPoint10V2, *mGpsTimeV2, *mRgbV2);
-    } else if (is({Kind::Point10V2, Kind::RgbV2})) {
-        decodeRun(points, records, *mPoint10V2, *mRgbV2);
-    } else if (is({Kind::Point10V2})) {
-        decodeRun(points, records, *mPoint10V2);
-    } else {
-        decodeAnyItems(points, records);
-    }
+    const bool point10GpsTime = is({Kind::Point10V2, Kind::GpsTimeV2});
+    const bool point10GpsTimeRgb = is({Kind::Point10V2, Kind::GpsTimeV2, Kind::RgbV2});
+    const bool point10Rgb = is({Kind::Point10V2, Kind::RgbV2});
+    const bool point10 = is({Kind::Point10V2});
+    inBatches(points, records, [&](std::uint8_t* first, std::uint64_t count) {
+        if (point10GpsTime) {
+            decodeRun(first, count, *mPoint10V2, *mGpsTimeV2);
+        } else if (point10GpsTimeRgb) {
+            decodeRun(first, count, *mPoint10V2, *mGpsTimeV2, *mRgbV2);
+        } else if (point10Rgb) {
+            decodeRun(first, count, *mPoint10V2, *mRgbV2);
+        } else if (point10) {
+            decodeRun(first, count, *mPoint10V2);
+        } else {
+            decodeAnyItems(first, count);
+        }
+        return mDecoder.overrun() == 0;
+    });
     if (mDecoder.overrun() > 0) {
         throw ChunkFault("truncated: its " + std::to_string(size) + " bytes end before its " +
                              std::to_string(points) + " records",
@@ -143,14 +157,30 @@ std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t
     return mRecordLength + mDecoder.consumed(stream);
 }
 
+template <typename Decode>
+void ChunkDecoder::inBatches(std::uint64_t points, std::vector<std::uint8_t>& records, Decode decode) {
+    // The records grow with the points decoded, so that a damaged count that the bytes cannot back
+    // ends in a fault before it takes much memory.
+    std::uint64_t done = 1;
+    std::uint64_t batch = FIRST_BATCH;
+    while (done < points) {
+        const std::uint64_t count = std::min(points - done, batch);
+        records.resize(static_cast<std::size_t>(done + count) * mRecordLength);
+        if (!decode(records.data() + static_cast<std::size_t>(done) * mRecordLength, count)) {
+            return;
+        }
+        done += count;
+        batch *= 2;
+    }
+}
+
 template <typename... Decoders>
-void ChunkDecoder::decodeRun(std::uint64_t points, std::uint8_t* records, Decoders&... decoders) {
+void ChunkDecoder::decodeRun(std::uint8_t* first, std::uint64_t count, Decoders&... decoders) {
     // A local coder whose address never escapes: its state stays in registers, unaffected by the
     // stores to the models and records.
     ArithmeticDecoder decoder = mDecoder;
-    std::uint8_t* record = records;
-    for (std::uint64_t point = 1; point < points; ++point) {
-        record += mRecordLength;
+    std::uint8_t* record = first;
+    for (std::uint64_t point = 0; point < count; ++point, record += mRecordLength) {
         std::uint8_t* out = record;
         ((decoders.decode(decoder, out), out += Decoders::SIZE), ...);
         if (decoder.overrun() > 0) {
@@ -160,10 +190,9 @@ void ChunkDecoder::decodeRun(std::uint64_t points, std::uint8_t* records, Decode
     mDecoder = decoder;
 }
 
-void ChunkDecoder::decodeAnyItems(std::uint64_t points, std::uint8_t* records) {
-    std::uint8_t* record = records;
-    for (std::uint64_t point = 1; point < points; ++point) {
-        record += mRecordLength;
+void ChunkDecoder::decodeAnyItems(std::uint8_t* first, std::uint64_t count) {
+    std::uint8_t* record = first;
+    for (std::uint64_t point = 0; point < count; ++point, record += mRecordLength) {
         for (const Slot& slot : mSlots) {
             std::uint8_t* out = record + slot.offset;
             switch (slot.kind) {
@@ -243,7 +272,7 @@ std::optional<std::uint64_t> ChunkDecoder::statedSize(const std::uint8_t* bytes,
 }
 
 std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
-                                        std::uint8_t* records) {
+                                        std::vector<std::uint8_t>& records) {
     const std::size_t layers = layerCount();
     const std::optional<std::uint64_t> total = statedSize(bytes, size);
     if (!total || *total > size) {
@@ -266,11 +295,11 @@ std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t s
     std::array<std::uint32_t, Point14Decoder::LAYERS> pointSizes{};
     std::copy_n(starts.begin(), Point14Decoder::LAYERS, pointStarts.begin());
     std::copy_n(sizes.begin(), Point14Decoder::LAYERS, pointSizes.begin());
-    mPoint14->start(records, pointStarts, pointSizes);
+    mPoint14->start(records.data(), pointStarts, pointSizes);
     layer += Point14Decoder::LAYERS;
     const std::uint32_t channel = mPoint14->channel();
     for (const Slot& slot : mSlots) {
-        const std::uint8_t* first = records + slot.offset;
+        const std::uint8_t* first = records.data() + slot.offset;
         switch (slot.kind) {
         case Kind::LayeredRgb:
             mLayeredRgb->start(first, channel, &starts[layer], &sizes[layer]);
@@ -289,9 +318,26 @@ std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t s
         }
     }
 
-    std::uint8_t* record = records;
-    for (std::uint64_t point = 1; point < points; ++point) {
-        record += mRecordLength;
+    inBatches(points, records, [this](std::uint8_t* first, std::uint64_t count) {
+        decodeLayeredRun(first, count);
+        return !layersDamaged();
+    });
+    if (layersDamaged()) {
+        throw ChunkFault("corrupt or truncated: its layers do not hold the " + std::to_string(points) +
+                             " records",
+                         mRecordLength + COUNT_SIZE);
+    }
+    return static_cast<std::size_t>(*total);
+}
+
+bool ChunkDecoder::layersDamaged() const {
+    return mPoint14->damaged() || (mLayeredRgb && mLayeredRgb->damaged()) ||
+           (mLayeredByte && mLayeredByte->damaged()) || (mLayeredWavePacket && mLayeredWavePacket->damaged());
+}
+
+void ChunkDecoder::decodeLayeredRun(std::uint8_t* first, std::uint64_t count) {
+    std::uint8_t* record = first;
+    for (std::uint64_t point = 0; point < count; ++point, record += mRecordLength) {
         const std::uint32_t current = mPoint14->decode(record);
         for (const Slot& slot : mSlots) {
             std::uint8_t* out = record + slot.offset;
@@ -310,15 +356,6 @@ std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t s
             }
         }
     }
-    const bool damaged = mPoint14->damaged() || (mLayeredRgb && mLayeredRgb->damaged()) ||
-                         (mLayeredByte && mLayeredByte->damaged()) ||
-                         (mLayeredWavePacket && mLayeredWavePacket->damaged());
-    if (damaged) {
-        throw ChunkFault("corrupt or truncated: its layers do not hold the " + std::to_string(points) +
-                             " records",
-                         mRecordLength + COUNT_SIZE);
-    }
-    return static_cast<std::size_t>(*total);
 }
 
 } // namespace Orvid::FileIoInterface::Las::Laz

@@ -39,11 +39,11 @@ public:
     ChunkDecoder(const ChunkDecoder&) = delete;
     ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
-    /// Decodes `points` records (at least 1) from the chunk's `size` bytes into `records`, which holds
-    /// room for them; returns how many of the bytes the records took. Throws ChunkFault when the bytes
+    /// Decodes `points` records (at least 1) from the chunk's `size` bytes, replacing `records`;
+    /// returns how many of the bytes the records took. Throws ChunkFault when the bytes
     /// end before the records do or hold values no encoder writes.
     std::size_t decode(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
-                       std::uint8_t* records);
+                       std::vector<std::uint8_t>& records);
 
     /// For layered chunks: the point count that the chunk at `bytes` states, or nothing when `size`
     /// bytes do not reach it.
@@ -73,13 +73,17 @@ private:
         std::size_t offset;
     };
 
+    template <typename Decode>
+    void inBatches(std::uint64_t points, std::vector<std::uint8_t>& records, Decode decode);
     template <typename... Decoders>
-    void decodeRun(std::uint64_t points, std::uint8_t* records, Decoders&... decoders);
-    void decodeAnyItems(std::uint64_t points, std::uint8_t* records);
+    void decodeRun(std::uint8_t* first, std::uint64_t count, Decoders&... decoders);
+    void decodeAnyItems(std::uint8_t* first, std::uint64_t count);
+    void decodeLayeredRun(std::uint8_t* first, std::uint64_t count);
+    bool layersDamaged() const;
     std::size_t decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
-                                std::uint8_t* records);
+                                std::vector<std::uint8_t>& records);
     std::size_t decodeLayered(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
-                              std::uint8_t* records);
+                              std::vector<std::uint8_t>& records);
     std::size_t layerCount() const;
 
     std::size_t mRecordLength;

@@ -23,10 +23,6 @@ constexpr std::size_t TABLE_OFFSET_SIZE = 8;
 constexpr std::size_t TABLE_HEADER_SIZE = 8;
 // The most bytes that one chunk-table entry (a point count and a byte count) can take.
 constexpr std::uint64_t MAX_ENTRY_BYTES = 20;
-// Arithmetic coding can store a run of equal records in very few bits, but no encoder packs more
-// records than this into one byte of a chunk; the bound keeps a damaged count from asking for memory
-// that the file could never fill.
-constexpr std::uint64_t MAX_POINTS_PER_BYTE = 256;
 // How many bytes beyond its raw size a point-wise chunk is first assumed to take when no table
 // states its size.
 constexpr std::uint64_t SEARCH_SLACK = 4096;
@@ -227,18 +223,12 @@ void LazChunkReader::findChunks(const LasHeader& header) {
             }
             size = *statedSize;
         } else {
-            if (points > available * MAX_POINTS_PER_BYTE) {
-                throw Core::IOException(mFile.message(chunk + " cannot hold its " + std::to_string(points) +
-                                                      " points in the " + std::to_string(available) +
-                                                      " bytes left"));
-            }
-            records.resize(narrowed(points * mRecordLength));
             // Most chunks are far smaller than their raw records; read the rest of the file only when not.
             std::uint64_t window = std::min(available, points * mRecordLength + SEARCH_SLACK);
             for (;;) {
                 bytes = mFile.readAt(offset, narrowed(window), chunk);
                 try {
-                    size = decoder.decode(bytes.data(), bytes.size(), points, records.data());
+                    size = decoder.decode(bytes.data(), bytes.size(), points, records);
                     break;
                 } catch (const ChunkFault& fault) {
                     if (window == available) {
@@ -264,12 +254,10 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
         }
         chunk.pointCount = std::min(chunk.pointCount, pointCount - chunk.firstPoint);
         ++kept;
-        if (chunk.pointCount > chunk.byteCount * MAX_POINTS_PER_BYTE ||
-            chunk.pointCount > std::numeric_limits<std::size_t>::max() / mRecordLength) {
-            throw Core::IOException(mFile.message("chunk " + std::to_string(kept - 1) + " (byte " +
-                                                  std::to_string(chunk.byteOffset) + ") cannot hold " +
-                                                  std::to_string(chunk.pointCount) + " points in " +
-                                                  std::to_string(chunk.byteCount) + " bytes"));
+        if (chunk.pointCount > std::numeric_limits<std::size_t>::max() / mRecordLength) {
+            throw Core::IOException(mFile.message(
+                "chunk " + std::to_string(kept - 1) + " (byte " + std::to_string(chunk.byteOffset) +
+                ") states " + std::to_string(chunk.pointCount) + " points, more than this machine can hold"));
         }
     }
     mChunks.resize(kept);
@@ -293,10 +281,9 @@ void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& r
     const std::string name = "chunk " + std::to_string(index) + " of " + std::to_string(mChunks.size()) +
                              " at byte " + std::to_string(chunk.byteOffset);
     const std::vector<std::uint8_t> bytes = mFile.readAt(chunk.byteOffset, narrowed(chunk.byteCount), name);
-    records.resize(narrowed(chunk.pointCount) * mRecordLength);
     ChunkDecoder decoder(mDescription, mRecordLength);
     try {
-        decoder.decode(bytes.data(), bytes.size(), chunk.pointCount, records.data());
+        decoder.decode(bytes.data(), bytes.size(), chunk.pointCount, records);
     } catch (const ChunkFault& fault) {
         throw Core::IOException(mFile.message(name + " is " + fault.what() + " (at byte " +
                                               std::to_string(chunk.byteOffset + fault.offset()) + ")"));
