@@ -158,7 +158,8 @@ private:
     const std::uint8_t* mNext = nullptr;
     const std::uint8_t* mEnd = nullptr;
     std::uint32_t mValue = 0;
-    std::uint32_t mLength = 0;
+    // Never zero, even before `start`: the length divides.
+    std::uint32_t mLength = MAX_LENGTH;
     std::size_t mOverrun = 0;
     bool mCorrupt = false;
 };

@@ -290,6 +290,11 @@ std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t s
         next += sizes[layer];
     }
 
+    if (points > 1 && sizes[0] == 0) {
+        throw ChunkFault("corrupt: its " + std::to_string(points) +
+                             " records have no layer of returns and coordinates",
+                         mRecordLength + COUNT_SIZE);
+    }
     std::size_t layer = 0;
     std::array<const std::uint8_t*, Point14Decoder::LAYERS> pointStarts{};
     std::array<std::uint32_t, Point14Decoder::LAYERS> pointSizes{};
