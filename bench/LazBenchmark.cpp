@@ -2,8 +2,8 @@
 // threads, beside the LAS read of the same records: the baseline the LAZ rates are reported against.
 // The LAZ file repeats the chunks of the shared synthetic_pf1_300k.laz (chunks are independent) under
 // a rebuilt chunk table; the LAS file holds the records those chunks decode to.
-#include "Laz/AdaptiveModels.h"
 #include "Laz/LazChunkReader.h"
+#include "LazEncoder.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasPoint.h>
@@ -22,8 +22,8 @@
 namespace {
 
 using namespace Orvid::FileIoInterface;
-using Las::Laz::BitModel;
-using Las::Laz::SymbolModel;
+using Orvid::Testing::Las::LazEncoder;
+using Orvid::Testing::Las::LazIntegerEncoder;
 
 constexpr std::size_t CHUNK_COUNT = 210;
 constexpr std::size_t CHUNK_POINTS = 50000;
@@ -43,145 +43,6 @@ public:
 
 private:
     std::filesystem::path mPath;
-};
-
-// Just enough of an arithmetic encoder to write a chunk table: 32-bit integers as correctors to a
-// prediction, in the models that the reader decodes them with.
-class TableEncoder {
-public:
-    TableEncoder()
-        : mCorrectorBits(SymbolModel(33), SymbolModel(33)) {
-        for (std::uint32_t k = 1; k <= 32; ++k) {
-            mPositions.emplace_back(1u << (k <= 8 ? k : 8));
-        }
-    }
-
-    void encode(std::int32_t prediction, std::int32_t value, std::uint32_t context) {
-        const std::int32_t corrector = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) -
-                                                                 static_cast<std::uint32_t>(prediction));
-        std::uint32_t magnitude = static_cast<std::uint32_t>(
-            corrector <= 0 ? -static_cast<std::int64_t>(corrector) : corrector - 1);
-        std::uint32_t k = 0;
-        while (magnitude != 0) {
-            magnitude >>= 1;
-            ++k;
-        }
-        encodeSymbol(context == 0 ? mCorrectorBits.first : mCorrectorBits.second, k);
-        if (k == 0) {
-            encodeBit(mZeroOrOne, static_cast<std::uint32_t>(corrector));
-        } else if (k < 32) {
-            const std::uint32_t position = corrector < 0
-                                               ? static_cast<std::uint32_t>(corrector + ((1 << k) - 1))
-                                               : static_cast<std::uint32_t>(corrector - 1);
-            if (k <= 8) {
-                encodeSymbol(mPositions[k - 1], position);
-            } else {
-                encodeSymbol(mPositions[k - 1], position >> (k - 8));
-                writeBits(k - 8, position & ((1u << (k - 8)) - 1));
-            }
-        }
-    }
-
-    std::vector<std::uint8_t> finish() {
-        const std::uint32_t start = mBase;
-        const bool extra = mLength > 2 * MIN_LENGTH;
-        if (extra) {
-            mBase += MIN_LENGTH;
-            mLength = MIN_LENGTH >> 1;
-        } else {
-            mBase += MIN_LENGTH >> 1;
-            mLength = MIN_LENGTH >> 9;
-        }
-        if (start > mBase) {
-            carry();
-        }
-        renormalize();
-        mBytes.insert(mBytes.end(), extra ? 3 : 2, 0);
-        return mBytes;
-    }
-
-private:
-    static constexpr std::uint32_t MIN_LENGTH = 0x01000000u;
-
-    void encodeSymbol(SymbolModel& model, std::uint32_t symbol) {
-        const std::uint32_t start = mBase;
-        const std::uint32_t* distribution = model.distribution();
-        if (symbol + 1 == model.symbols()) {
-            const std::uint32_t low = distribution[symbol] * (mLength >> SymbolModel::LENGTH_SHIFT);
-            mBase += low;
-            mLength -= low;
-        } else {
-            mLength >>= SymbolModel::LENGTH_SHIFT;
-            const std::uint32_t low = distribution[symbol] * mLength;
-            mBase += low;
-            mLength = distribution[symbol + 1] * mLength - low;
-        }
-        if (start > mBase) {
-            carry();
-        }
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
-        model.count(symbol);
-    }
-
-    void encodeBit(BitModel& model, std::uint32_t bit) {
-        const std::uint32_t bound = model.zeroProbability() * (mLength >> BitModel::LENGTH_SHIFT);
-        if (bit == 0) {
-            mLength = bound;
-        } else {
-            const std::uint32_t start = mBase;
-            mBase += bound;
-            mLength -= bound;
-            if (start > mBase) {
-                carry();
-            }
-        }
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
-        model.count(bit == 0);
-    }
-
-    void writeBits(std::uint32_t bits, std::uint32_t value) {
-        if (bits > 19) {
-            writeBits(16, value & 0xFFFFu);
-            value >>= 16;
-            bits -= 16;
-        }
-        const std::uint32_t start = mBase;
-        mBase += value * (mLength >>= bits);
-        if (start > mBase) {
-            carry();
-        }
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
-    }
-
-    void carry() {
-        std::size_t index = mBytes.size();
-        while (index > 0 && mBytes[index - 1] == 0xFF) {
-            mBytes[--index] = 0;
-        }
-        if (index > 0) {
-            ++mBytes[index - 1];
-        }
-    }
-
-    void renormalize() {
-        do {
-            mBytes.push_back(static_cast<std::uint8_t>(mBase >> 24));
-            mBase <<= 8;
-        } while ((mLength <<= 8) < MIN_LENGTH);
-    }
-
-    std::uint32_t mBase = 0;
-    std::uint32_t mLength = 0xFFFFFFFFu;
-    std::vector<std::uint8_t> mBytes;
-    std::pair<SymbolModel, SymbolModel> mCorrectorBits;
-    BitModel mZeroOrOne;
-    std::vector<SymbolModel> mPositions;
 };
 
 template <typename T>
@@ -238,12 +99,14 @@ const Inputs& inputs() {
     writeFile(files.las, las, records, CHUNK_COUNT, {});
 
     std::int64_t table = static_cast<std::int64_t>(header.offsetToPointData) + 8;
-    TableEncoder encoder;
+    // The table: each chunk's byte count predicted from the one before (context 1 of two).
+    LazEncoder encoder;
+    LazIntegerEncoder sizes(32, 2);
     std::uint32_t last = 0;
     for (std::size_t index = 0; index < CHUNK_COUNT; ++index) {
         const auto size = static_cast<std::uint32_t>(compressed[index % compressed.size()].size());
         table += size;
-        encoder.encode(static_cast<std::int32_t>(last), static_cast<std::int32_t>(size), 1);
+        sizes.encode(encoder, static_cast<std::int32_t>(last), static_cast<std::int32_t>(size), 1);
         last = size;
     }
     head.resize(head.size() + 8);

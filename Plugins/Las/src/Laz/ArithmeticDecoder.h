@@ -58,10 +58,11 @@ public:
         if (const std::uint32_t* table = model.table()) {
             const std::uint32_t scaled = mValue / mLength;
             std::uint32_t slot = scaled >> model.tableShift();
-            if (slot > model.tableSize()) {
-                // Only a damaged stream leaves the interval; stay inside the table.
-                mCorrupt = true;
+            if (slot >= model.tableSize()) {
+                // At the end of the table: the last symbol, whose share takes the rounding of the
+                // length; or, for a value beyond the whole interval, a damaged stream (which stays so).
                 slot = model.tableSize();
+                mCorrupt = mCorrupt || mValue >= high;
             }
             symbol = table[slot];
             std::uint32_t end = table[slot + 1] + 1;
