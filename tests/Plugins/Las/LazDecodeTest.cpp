@@ -163,6 +163,74 @@ INSTANTIATE_TEST_SUITE_P(SharedFiles, LazDecode, ::testing::ValuesIn(FILES),
                              return name;
                          });
 
+struct MissingTable {
+    const char* file;
+    std::int64_t statedOffset;
+};
+
+std::ostream& operator<<(std::ostream& stream, const MissingTable& missing) {
+    return stream << missing.file << " stating " << missing.statedOffset;
+}
+
+class LazWithoutChunkTable : public ::testing::TestWithParam<MissingTable> {};
+
+// Writers that stream their output may leave the chunk table's offset at -1 or 0; the chunks are then
+// found by decoding (point-wise chunks) or by their own sizes (layered chunks, which also state their
+// point counts, so variable chunks are found too).
+TEST_P(LazWithoutChunkTable, FindsTheChunksInOrder) {
+    const MissingTable& missing = GetParam();
+    const std::filesystem::path original = lazFile(missing.file);
+    TemporaryFolder folder;
+    const std::filesystem::path path = folder / "without-table.laz";
+    std::vector<std::uint8_t> bytes = readBytes(original);
+    const Las::LasHeader header = Las::readLasHeader(original);
+    put<std::int64_t>(bytes, header.offsetToPointData, missing.statedOffset);
+    writeBytes(path, bytes);
+
+    const LazChunkReader withTable(original, header);
+    const LazChunkReader withoutTable(path, Las::readLasHeader(path));
+    ASSERT_EQ(withoutTable.chunks().size(), withTable.chunks().size());
+    for (std::size_t index = 0; index < withTable.chunks().size(); ++index) {
+        EXPECT_EQ(withoutTable.chunks()[index].byteOffset, withTable.chunks()[index].byteOffset) << index;
+        EXPECT_EQ(withoutTable.chunks()[index].byteCount, withTable.chunks()[index].byteCount) << index;
+        EXPECT_EQ(withoutTable.chunks()[index].pointCount, withTable.chunks()[index].pointCount) << index;
+    }
+    EXPECT_EQ(decodedRecords(withoutTable), decodedRecords(withTable));
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedFiles, LazWithoutChunkTable,
+                         ::testing::Values(MissingTable{"mvk-thin_chunk5000.laz", -1},
+                                           MissingTable{"autzen-bmx-2010_chunk100.laz", 0},
+                                           MissingTable{"1.2-with-color.copc.laz", -1}));
+
+TEST(LazDecode, AFaultyChunkEndsTheLegAfterTheChunksBeforeIt) {
+    // Chunk 5 of 9 states a layer larger than the chunk: the 500 points before it read, whether the
+    // chunks after it were decoded ahead or not.
+    TemporaryFolder folder;
+    const std::filesystem::path path = folder / "faulty.laz";
+    const std::filesystem::path original = lazFile("autzen-bmx-2010_chunk100.laz");
+    const LazChunkReader chunks(original, Las::readLasHeader(original));
+    std::vector<std::uint8_t> bytes = readBytes(original);
+    put<std::uint32_t>(bytes, chunks.chunks()[5].byteOffset + 36 + 4, 1000000);
+    writeBytes(path, bytes);
+    for (const std::size_t threads : {std::size_t{1}, std::size_t{3}}) {
+        Las::LasReader reader({path});
+        reader.setThreads(threads);
+        reader.nextLeg();
+        Las::LasPoint point;
+        const std::string error = ioErrorOf([&reader, &point] {
+            while (reader.hasMorePoints()) {
+                reader.readPoint(point);
+            }
+        });
+        EXPECT_EQ(reader.pointsReadInLeg(), 500u) << threads << " threads";
+        EXPECT_NE(error.find("chunk 5 of 9 at byte " + std::to_string(chunks.chunks()[5].byteOffset) +
+                             " is truncated"),
+                  std::string::npos)
+            << error;
+    }
+}
+
 TEST(LazDecode, DecodingThreadsHandOutTheChunksInOrder) {
     const std::filesystem::path path = lazFile("synthetic_pf7_312k.laz");
     Las::LasReader single({path});

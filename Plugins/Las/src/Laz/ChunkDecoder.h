@@ -32,7 +32,8 @@ private:
 };
 
 /// Turns the bytes of one chunk into raw LAS records: the first record as stored, the others decoded
-/// by the items of the description, in record order. One decoder serves one chunk at a time.
+/// by the items of the description, in record order. A decoder decodes one chunk: every chunk starts
+/// from fresh models.
 class ChunkDecoder {
 public:
     ChunkDecoder(const LazDescription& description, std::uint16_t recordLength);

@@ -27,9 +27,12 @@ constexpr std::uint64_t MAX_ENTRY_BYTES = 20;
 // states its size.
 constexpr std::uint64_t SEARCH_SLACK = 4096;
 
-std::size_t narrowed(std::uint64_t value) {
+// A byte count of the file as a size in memory; the file's size bounds it, but not every machine's
+// address space does.
+std::size_t narrowed(const PositionalFile& file, std::uint64_t value, const std::string& what) {
     if (value > std::numeric_limits<std::size_t>::max()) {
-        throw std::length_error("size beyond this machine's address space");
+        throw Core::IOException(file.message(what + " of " + std::to_string(value) +
+                                             " bytes does not fit in this machine's memory"));
     }
     return static_cast<std::size_t>(value);
 }
@@ -67,7 +70,8 @@ LazChunkReader::~LazChunkReader() = default;
 
 void LazChunkReader::readDescription(const LasHeader& header) {
     std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
-    const std::size_t available = narrowed(std::min<std::uint64_t>(header.headerSize, bytes.size()));
+    const std::size_t available =
+        narrowed(mFile, std::min<std::uint64_t>(header.headerSize, bytes.size()), "header");
     mFile.readAt(0, bytes.data(), available, "header");
     const Raw::RawHeader raw = Raw::decodeRawHeader(bytes.data(), available);
     if (raw.numberOfEvlrs > 0) {
@@ -137,7 +141,8 @@ void LazChunkReader::readChunkTable(const LasHeader& header, std::uint64_t table
 
     const std::uint64_t entriesStart = tableOffset + TABLE_HEADER_SIZE;
     const std::uint64_t entryBytes = std::min(mFile.size() - entriesStart, MAX_ENTRY_BYTES * count + 8);
-    const std::vector<std::uint8_t> entries = mFile.readAt(entriesStart, narrowed(entryBytes), "chunk table");
+    const std::vector<std::uint8_t> entries =
+        mFile.readAt(entriesStart, narrowed(mFile, entryBytes, "chunk table"), "chunk table");
     ArithmeticDecoder decoder;
     decoder.start(entries.data(), entries.data() + entries.size());
     IntegerDecoder integers(32, 2);
@@ -193,7 +198,7 @@ void LazChunkReader::findChunks(const LasHeader& header) {
                                               std::to_string(mPointDataStart) +
                                               ") and the chunks have no fixed point count"));
     }
-    ChunkDecoder decoder(mDescription, mRecordLength);
+    const ChunkDecoder sizes(mDescription, mRecordLength);
     const std::uint64_t end = dataEnd();
     std::uint64_t offset = mPointDataStart + TABLE_OFFSET_SIZE;
     std::uint64_t firstPoint = 0;
@@ -212,9 +217,10 @@ void LazChunkReader::findChunks(const LasHeader& header) {
             std::min<std::uint64_t>(mDescription.chunkSize, header.pointCount - firstPoint);
         std::uint64_t size = 0;
         if (layered) {
-            bytes = mFile.readAt(offset, narrowed(std::min<std::uint64_t>(available, 65536)), chunk);
-            const std::optional<std::uint32_t> stated = decoder.statedPointCount(bytes.data(), bytes.size());
-            const std::optional<std::uint64_t> statedSize = decoder.statedSize(bytes.data(), bytes.size());
+            bytes = mFile.readAt(offset, narrowed(mFile, std::min<std::uint64_t>(available, 65536), chunk),
+                                 chunk);
+            const std::optional<std::uint32_t> stated = sizes.statedPointCount(bytes.data(), bytes.size());
+            const std::optional<std::uint64_t> statedSize = sizes.statedSize(bytes.data(), bytes.size());
             if (!stated || !statedSize || *statedSize > available || *stated == 0) {
                 throw Core::IOException(mFile.message(chunk + " is truncated or states no points"));
             }
@@ -226,8 +232,10 @@ void LazChunkReader::findChunks(const LasHeader& header) {
             // Most chunks are far smaller than their raw records; read the rest of the file only when not.
             std::uint64_t window = std::min(available, points * mRecordLength + SEARCH_SLACK);
             for (;;) {
-                bytes = mFile.readAt(offset, narrowed(window), chunk);
+                bytes = mFile.readAt(offset, narrowed(mFile, window, chunk), chunk);
                 try {
+                    // A decoder per chunk: each chunk starts from fresh models.
+                    ChunkDecoder decoder(mDescription, mRecordLength);
                     size = decoder.decode(bytes.data(), bytes.size(), points, records);
                     break;
                 } catch (const ChunkFault& fault) {
@@ -280,7 +288,8 @@ void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& r
     const LazChunk& chunk = mChunks[index];
     const std::string name = "chunk " + std::to_string(index) + " of " + std::to_string(mChunks.size()) +
                              " at byte " + std::to_string(chunk.byteOffset);
-    const std::vector<std::uint8_t> bytes = mFile.readAt(chunk.byteOffset, narrowed(chunk.byteCount), name);
+    const std::vector<std::uint8_t> bytes =
+        mFile.readAt(chunk.byteOffset, narrowed(mFile, chunk.byteCount, name), name);
     ChunkDecoder decoder(mDescription, mRecordLength);
     try {
         decoder.decode(bytes.data(), bytes.size(), chunk.pointCount, records);
