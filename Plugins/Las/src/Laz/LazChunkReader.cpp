@@ -199,6 +199,9 @@ void LazChunkReader::findChunks(const LasHeader& header) {
                                               ") and the chunks have no fixed point count"));
     }
     const ChunkDecoder sizes(mDescription, mRecordLength);
+    // A layered chunk's first record, point count and layer sizes: at most 9 point layers and one layer
+    // per other byte of the record.
+    const std::uint64_t layeredHeaderBound = mRecordLength + 4 + 4 * (9 + std::uint64_t{mRecordLength});
     const std::uint64_t end = dataEnd();
     std::uint64_t offset = mPointDataStart + TABLE_OFFSET_SIZE;
     std::uint64_t firstPoint = 0;
@@ -217,8 +220,9 @@ void LazChunkReader::findChunks(const LasHeader& header) {
             std::min<std::uint64_t>(mDescription.chunkSize, header.pointCount - firstPoint);
         std::uint64_t size = 0;
         if (layered) {
-            bytes = mFile.readAt(offset, narrowed(mFile, std::min<std::uint64_t>(available, 65536), chunk),
-                                 chunk);
+            bytes = mFile.readAt(
+                offset, narrowed(mFile, std::min<std::uint64_t>(available, layeredHeaderBound), chunk),
+                chunk);
             const std::optional<std::uint32_t> stated = sizes.statedPointCount(bytes.data(), bytes.size());
             const std::optional<std::uint64_t> statedSize = sizes.statedSize(bytes.data(), bytes.size());
             if (!stated || !statedSize || *statedSize > available || *stated == 0) {
