@@ -103,29 +103,19 @@ public:
     }
 
     /// `bits` (1 to 32) raw bits.
-    std::uint32_t readBits(std::uint32_t bits) {
+    LAZ_INLINE std::uint32_t readBits(std::uint32_t bits) {
         if (bits > 19) {
-            const std::uint32_t low = readShort();
-            return (readBits(bits - 16) << 16) | low;
+            const std::uint32_t low = readFewBits(16);
+            return (readFewBits(bits - 16) << 16) | low;
         }
-        mLength >>= bits;
-        std::uint32_t value = mValue / mLength;
-        mValue -= mLength * value;
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
-        if (value >= (1u << bits)) {
-            mCorrupt = true;
-            value &= (1u << bits) - 1;
-        }
-        return value;
+        return readFewBits(bits);
     }
-    std::uint32_t readShort() { return readBits(16); }
-    std::uint32_t readInt() {
-        const std::uint32_t low = readShort();
-        return (readShort() << 16) | low;
+    LAZ_INLINE std::uint32_t readShort() { return readFewBits(16); }
+    LAZ_INLINE std::uint32_t readInt() {
+        const std::uint32_t low = readFewBits(16);
+        return (readFewBits(16) << 16) | low;
     }
-    std::uint64_t readInt64() {
+    LAZ_INLINE std::uint64_t readInt64() {
         const std::uint64_t low = readInt();
         return (std::uint64_t{readInt()} << 32) | low;
     }
@@ -141,6 +131,21 @@ private:
     static constexpr std::uint32_t MIN_LENGTH = 0x01000000u;
     static constexpr std::uint32_t MAX_LENGTH = 0xFFFFFFFFu;
 
+    // Up to 19 bits: more would not leave the interval room to tell them apart.
+    LAZ_INLINE std::uint32_t readFewBits(std::uint32_t bits) {
+        mLength >>= bits;
+        std::uint32_t value = mValue / mLength;
+        mValue -= mLength * value;
+        if (mLength < MIN_LENGTH) {
+            renormalize();
+        }
+        if (value >= (1u << bits)) {
+            mCorrupt = true;
+            value &= (1u << bits) - 1;
+        }
+        return value;
+    }
+
     LAZ_INLINE std::uint32_t nextByte() {
         if (mNext < mEnd) {
             return *mNext++;
@@ -149,7 +154,7 @@ private:
         return 0;
     }
 
-    void renormalize() {
+    LAZ_INLINE void renormalize() {
         do {
             mValue = (mValue << 8) | nextByte();
             mLength <<= 8;

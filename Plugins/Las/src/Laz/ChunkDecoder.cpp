@@ -78,10 +78,15 @@ std::size_t ChunkDecoder::decode(const std::uint8_t* bytes, std::size_t size, st
     if (points > std::numeric_limits<std::size_t>::max() / mRecordLength) {
         throw ChunkFault("too large: " + std::to_string(points) + " records do not fit in memory", 0);
     }
-    records.resize(mRecordLength);
+    // A recycled buffer keeps its size while it fills, so that growing it clears no bytes.
+    if (records.size() < mRecordLength) {
+        records.resize(mRecordLength);
+    }
     std::copy_n(bytes, mRecordLength, records.begin());
-    return mLayered ? decodeLayered(bytes, size, points, records)
-                    : decodePointWise(bytes, size, points, records);
+    const std::size_t used = mLayered ? decodeLayered(bytes, size, points, records)
+                                      : decodePointWise(bytes, size, points, records);
+    records.resize(static_cast<std::size_t>(points) * mRecordLength);
+    return used;
 }
 
 std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
@@ -165,7 +170,10 @@ void ChunkDecoder::inBatches(std::uint64_t points, std::vector<std::uint8_t>& re
     std::uint64_t batch = FIRST_BATCH;
     while (done < points) {
         const std::uint64_t count = std::min(points - done, batch);
-        records.resize(static_cast<std::size_t>(done + count) * mRecordLength);
+        const std::size_t needed = static_cast<std::size_t>(done + count) * mRecordLength;
+        if (records.size() < needed) {
+            records.resize(needed);
+        }
         if (!decode(records.data() + static_cast<std::size_t>(done) * mRecordLength, count)) {
             return;
         }
