@@ -94,6 +94,10 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             ->type_name("SIZE")
             ->default_str("512M");
     capacityOption->excludes(memoryOption);
+    app.add_option("--threads", options.threads, "Threads that decode the chunks of each LAZ input")
+        ->type_name("N")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{64}))
+        ->default_str("1");
 
     std::string outDirectory;
     app.add_option("--out", outDirectory,

@@ -25,6 +25,9 @@ struct CompareOptions {
     std::optional<std::size_t> capacity;
     /// Memory budget of a block of test points, in bytes.
     std::uint64_t memory = 512ULL << 20;
+    /// Threads that decode the chunks of each LAZ input ahead of the comparison; 1 decodes on the
+    /// comparison's own thread.
+    std::size_t threads = 1;
     std::optional<std::filesystem::path> outDirectory;
     std::optional<std::filesystem::path> jsonFile;
     /// Where to write the HTML report, if anywhere.

@@ -49,8 +49,10 @@ std::vector<fs::path> lasFilesOf(const fs::path& input) {
 }
 
 /// Opens an input, checks that its points can be paired, and describes it.
-std::unique_ptr<LasReader> openInput(const fs::path& input, InputDescription& description) {
+std::unique_ptr<LasReader> openInput(const fs::path& input, std::size_t threads,
+                                     InputDescription& description) {
     auto reader = std::make_unique<LasReader>(lasFilesOf(input));
+    reader->setThreads(threads);
     description.path = input;
     description.files = reader->files();
     description.announcedPoints = reader->numberOfPoints();
@@ -138,8 +140,9 @@ private:
 
 ComparisonReport runComparison(const CompareOptions& options, std::ostream& out, std::ostream& err) {
     ComparisonReport report;
-    std::unique_ptr<LasReader> referenceReader = openInput(options.reference, report.reference);
-    std::unique_ptr<LasReader> testReader = openInput(options.test, report.test);
+    std::unique_ptr<LasReader> referenceReader =
+        openInput(options.reference, options.threads, report.reference);
+    std::unique_ptr<LasReader> testReader = openInput(options.test, options.threads, report.test);
     std::optional<HtmlReportFile> html;
     if (options.htmlFile) {
         html.emplace(*options.htmlFile);

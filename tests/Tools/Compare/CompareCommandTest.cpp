@@ -28,6 +28,7 @@ using namespace Orvid::FileIoInterface::Las;
 using namespace Orvid::SyntheticSurvey;
 
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
+const fs::path LAZ_SAMPLES = LAZ_SAMPLE_DIR;
 const SurveyParameters SURVEY{3, 6000, 77};
 const double SHIFT = 0.25;
 
@@ -378,6 +379,22 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
               "pairing is ambiguous",
               "test: 1 point has a NaN GPS time; their pairing is unreliable"}));
     EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
+}
+
+TEST(CompareLaz, ALazCloudIsTheSameAsItsUncompressedFile) {
+    const TemporaryFolder folder;
+    const fs::path report = folder.path / "report.json";
+    const Outcome outcome =
+        run({"--threads", "2", "--json", report.string(), (LAZ_SAMPLES / "mvk-thin_chunk5000.laz").string(),
+             (SAMPLES / "mvk-thin.las").string()},
+            folder.path);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(jsonIn(report)["inputs"]["reference"]["points"], 6280);
+    EXPECT_NE(
+        run({"--threads", "0", (SAMPLES / "mvk-thin.las").string(), (SAMPLES / "mvk-thin.las").string()},
+            folder.path)
+            .err.find("--threads"),
+        std::string::npos);
 }
 
 } // namespace
