@@ -31,7 +31,7 @@ bench: build
 	@set -e; for benchmark in $(BUILD_DIR)/bench/*Benchmark; do \
 		[ -x "$$benchmark" ] || continue; echo "== $$benchmark"; "$$benchmark" $(BENCH_ARGS); done
 
-# libFuzzer on the LAS reader and writer, seeded with the shared sample files; bounded in time.
+# libFuzzer on the LAS reader and writer, seeded with the shared LAS and LAZ files; bounded in time.
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -41,6 +41,7 @@ fuzz:
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target LasReaderFuzzer
 	mkdir -p $(FUZZ_BUILD_DIR)/corpus/las
 	-cp ../shared/data/las/*.las $(FUZZ_BUILD_DIR)/corpus/las/
+	-cp ../shared/data/laz/*.laz $(FUZZ_BUILD_DIR)/corpus/las/
 	$(FUZZ_BUILD_DIR)/fuzz/LasReaderFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 		-malloc_limit_mb=64 -timeout=10 $(FUZZ_BUILD_DIR)/corpus/las
 

@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the LAS reader as a file: reading must end in a Core::IOException or in
-// points, never in a crash, a hang or a huge allocation. Points that were read are written back, and
-// the written file must read again with every point the writer accepted.
+// Feeds arbitrary bytes to the LAS reader as a file, LAS or LAZ (the reader tells them by the header,
+// and the corpus holds both): reading must end in a Core::IOException or in points, never in a crash,
+// a hang or a huge allocation. Points that were read are written back, and the written file must read
+// again with every point the writer accepted.
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LasWriter.h>

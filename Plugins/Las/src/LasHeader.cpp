@@ -231,6 +231,10 @@ void checkPointData(InputFile& file, const Raw::RawHeader& raw, LasHeader& heade
 
     const std::uint64_t pointBytes = end - raw.offsetToPointData;
     header.recordsInPointData = pointBytes / raw.pointRecordLength;
+    if (header.compressed) {
+        // Compressed records have no fixed length: their chunks are checked when they are read.
+        return;
+    }
     const std::string extent =
         std::to_string(pointBytes) + " bytes from byte " + std::to_string(raw.offsetToPointData) +
         (endName != nullptr ? " to " + std::string(endName) + " at byte " + std::to_string(end)
@@ -272,12 +276,9 @@ LasHeader readHeader(InputFile& file) {
         throw Core::IOException(file.message("unsupported LAS version " + std::to_string(raw.versionMajor) +
                                              "." + std::to_string(raw.versionMinor) + " (byte 24)"));
     }
-    if ((raw.pointFormat & 0xC0u) != 0) {
-        std::ostringstream text;
-        text << "compressed point data (point format byte 0x" << std::hex << std::setw(2) << std::setfill('0')
-             << static_cast<unsigned>(raw.pointFormat) << std::dec << " at byte 104) is not supported";
-        throw Core::IOException(file.message(text.str()));
-    }
+    // LAZ files set bit 7 of the format byte (and some writers bit 6).
+    const bool compressed = (raw.pointFormat & 0x80u) != 0;
+    raw.pointFormat &= 0x3Fu;
     if (raw.pointFormat > Raw::MAX_POINT_FORMAT) {
         throw Core::IOException(
             file.message("unsupported point format " + std::to_string(raw.pointFormat) + " (byte 104)"));
@@ -293,6 +294,7 @@ LasHeader readHeader(InputFile& file) {
     }
     // A header shorter than its version's standard lacks the later fields; they read as zero.
     raw = Raw::decodeRawHeader(bytes.data(), raw.headerSize);
+    raw.pointFormat &= 0x3Fu;
     if (raw.offsetToPointData < raw.headerSize) {
         throw Core::IOException(file.message("offset to point data " + std::to_string(raw.offsetToPointData) +
                                              " (byte 96) lies inside the header (" +
@@ -325,6 +327,7 @@ LasHeader readHeader(InputFile& file) {
     header.headerSize = raw.headerSize;
     header.offsetToPointData = raw.offsetToPointData;
     header.pointFormat = raw.pointFormat;
+    header.compressed = compressed;
     header.pointRecordLength = raw.pointRecordLength;
     resolveCounts(raw, header);
     header.scale = xyz(raw.scale);
@@ -336,6 +339,13 @@ LasHeader readHeader(InputFile& file) {
     checkPointData(file, raw, header);
 
     header.vlrs = readVlrs(file, raw);
+    if (compressed) {
+        header.vlrs.erase(std::remove_if(header.vlrs.begin(), header.vlrs.end(),
+                                         [](const LasVlr& vlr) {
+                                             return vlr.userId == "laszip encoded" && vlr.recordId == 22204;
+                                         }),
+                          header.vlrs.end());
+    }
     const std::vector<std::uint8_t>* extraBytesRecord = nullptr;
     for (const LasVlr& vlr : header.vlrs) {
         if (vlr.userId == "LASF_Spec" && vlr.recordId == EXTRA_BYTES_RECORD_ID) {

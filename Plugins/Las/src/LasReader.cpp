@@ -2,6 +2,8 @@
 
 #include "HeaderReader.h"
 #include "InputFile.h"
+#include "Laz/ChunkPipeline.h"
+#include "Laz/LazChunkReader.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
 
@@ -61,6 +63,7 @@ LegInformation LasReader::nextLeg() {
     const std::size_t index = mNextLeg++;
     mFile.reset();
     mCodec.reset();
+    mChunks.reset();
     mPointsInLeg = 0;
     mPointsRead = 0;
     mCursor = mEnd = nullptr;
@@ -78,6 +81,10 @@ LegInformation LasReader::nextLeg() {
                                           ExtraBytesLayout(header.extraAttributes, path.string()));
     mRecordLength = header.pointRecordLength;
     mBuffer.resize(std::max(BUFFER_SIZE / mRecordLength, std::size_t{1}) * mRecordLength);
+    if (header.compressed) {
+        mChunks = std::make_unique<Laz::ChunkPipeline>(std::make_shared<Laz::LazChunkReader>(path, header),
+                                                       mThreads);
+    }
     file->seek(header.offsetToPointData);
     mFile = std::move(file);
     mPointsInLeg = header.pointCount;
@@ -113,6 +120,15 @@ void LasReader::readPoint(LasPoint& point) {
 }
 
 void LasReader::refill() {
+    if (mChunks) {
+        if (!mChunks->next(mBuffer)) {
+            throw Core::IOException(
+                mFile->message("the chunks end after " + std::to_string(mPointsRead) + " points"));
+        }
+        mCursor = mBuffer.data();
+        mEnd = mCursor + mBuffer.size();
+        return;
+    }
     // Whole records only: the buffer never splits one.
     const std::uint64_t remaining = mPointsInLeg - mPointsRead;
     const std::size_t capacity = mBuffer.size() / mRecordLength;
@@ -149,7 +165,7 @@ std::vector<std::filesystem::path> lasFilesIn(const std::filesystem::path& folde
         std::string extension = entry.path().extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char character) { return static_cast<char>(std::tolower(character)); });
-        if (extension == ".las" && entry.is_regular_file(error)) {
+        if ((extension == ".las" || extension == ".laz") && entry.is_regular_file(error)) {
             files.push_back(entry.path());
         }
     }

@@ -48,8 +48,20 @@ MappedRecordBlocks::MappedRecordBlocks(const std::filesystem::path& path, std::u
     if (file.get() < 0) {
         throw Core::IOException(failure(path, std::string("cannot open (") + std::strerror(errno) + ")"));
     }
+    map(file.get(), path, offset, recordLength);
+}
+
+MappedRecordBlocks::MappedRecordBlocks(int descriptor, const std::filesystem::path& path, std::uint64_t count,
+                                       std::size_t recordLength)
+    : mCount(count) {
+    map(descriptor, path, 0, recordLength);
+}
+
+void MappedRecordBlocks::map(int descriptor, const std::filesystem::path& path, std::uint64_t offset,
+                             std::size_t recordLength) {
+    const std::uint64_t count = mCount;
     struct stat status {};
-    if (::fstat(file.get(), &status) != 0) {
+    if (::fstat(descriptor, &status) != 0) {
         throw Core::IOException(failure(path, std::string("cannot query (") + std::strerror(errno) + ")"));
     }
     if (!S_ISREG(status.st_mode)) {
@@ -76,7 +88,7 @@ MappedRecordBlocks::MappedRecordBlocks(const std::filesystem::path& path, std::u
     }
     mMappingSize = static_cast<std::size_t>(mappedBytes);
     void* mapping =
-        ::mmap(nullptr, mMappingSize, PROT_READ, MAP_PRIVATE, file.get(), static_cast<off_t>(mappedFrom));
+        ::mmap(nullptr, mMappingSize, PROT_READ, MAP_PRIVATE, descriptor, static_cast<off_t>(mappedFrom));
     if (mapping == MAP_FAILED) {
         throw Core::IOException(
             failure(path, "cannot map " + std::to_string(mMappingSize) + " bytes of point data from byte " +

@@ -17,6 +17,10 @@ public:
     /// cannot be opened or mapped, or is shorter than the records.
     MappedRecordBlocks(const std::filesystem::path& path, std::uint64_t offset, std::uint64_t count,
                        std::size_t recordLength);
+    /// The same for the `count` records from byte 0 of the open file `descriptor` (not owned), which
+    /// messages call `path`.
+    MappedRecordBlocks(int descriptor, const std::filesystem::path& path, std::uint64_t count,
+                       std::size_t recordLength);
     ~MappedRecordBlocks() override;
     MappedRecordBlocks(const MappedRecordBlocks&) = delete;
     MappedRecordBlocks& operator=(const MappedRecordBlocks&) = delete;
@@ -29,6 +33,9 @@ public:
     const std::uint8_t* contiguousBytes() const override { return mRecords; }
 
 private:
+    void map(int descriptor, const std::filesystem::path& path, std::uint64_t offset,
+             std::size_t recordLength);
+
     void* mMapping = nullptr;
     std::size_t mMappingSize = 0;
     const std::uint8_t* mRecords = nullptr;

@@ -1,6 +1,7 @@
 #include <FileIoInterface/Las/PointRecords.h>
 
 #include "ExtraBytesLayout.h"
+#include "Laz/DecodedLazFile.h"
 #include "MappedRecordBlocks.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
@@ -35,8 +36,12 @@ PointRecords::PointRecords(const std::filesystem::path& path)
     mReturnMask = format.extended ? 0x0Fu : 0x07u;
     mCodec = std::make_unique<PointCodec>(format, mHeader.scale, mHeader.offset,
                                           ExtraBytesLayout(mHeader.extraAttributes, path.string()));
-    mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
-                                                   mRecordLength);
+    if (mHeader.compressed) {
+        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader);
+    } else {
+        mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
+                                                       mRecordLength);
+    }
     mContiguous = mSource->contiguousBytes();
     mBlockStarts.reserve(mSource->blockCount());
     for (std::size_t block = 0; block < mSource->blockCount(); ++block) {

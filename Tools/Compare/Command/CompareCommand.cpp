@@ -37,7 +37,7 @@ std::vector<fs::path> lasFilesOf(const fs::path& input) {
     if (fs::is_directory(input, error)) {
         std::vector<fs::path> files = FileIoInterface::Las::lasFilesIn(input);
         if (files.empty()) {
-            throw Core::IOException(input.string() + ": the folder holds no .las file");
+            throw Core::IOException(input.string() + ": the folder holds no .las or .laz file");
         }
         return files;
     }

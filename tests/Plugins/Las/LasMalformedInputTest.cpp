@@ -41,7 +41,8 @@ const Malformed CASES[] = {
      "unsupported LAS version 2.0 (byte 24)"},
     {"UnknownPointFormat", 4, 6, 0, [](Bytes& b) { b[104] = 11; }, "unsupported point format 11 (byte 104)"},
     {"CompressedPointData", 4, 6, 0, [](Bytes& b) { b[104] = 0x86; },
-     "compressed point data (point format byte 0x86 at byte 104) is not supported"},
+     "compressed point data (point format byte 0x86 at byte 104) without a LAZ description record ('laszip "
+     "encoded' 22204) among its 0 VLRs"},
     {"HeaderSizeTooSmall", 2, 1, 0, [](Bytes& b) { put<std::uint16_t>(b, 94, 200); },
      "header size 200 (byte 94) is smaller than the 227 bytes of a LAS header"},
     {"PointDataInsideHeader", 2, 1, 0, [](Bytes& b) { put<std::uint32_t>(b, 96, 100); },

@@ -3,6 +3,7 @@
 #include "Command/Demo.h"
 #include "CommandRunner.h"
 #include "LasCloudFiles.h"
+#include "LazChunkFiles.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasReader.h>
@@ -30,6 +31,7 @@ using namespace Orvid::SyntheticSurvey;
 using namespace Orvid::Testing::Compare;
 
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
+const fs::path LAZ_SAMPLES = LAZ_SAMPLE_DIR;
 const SurveyParameters SURVEY{3, 6000, 77};
 const double SHIFT = 0.25;
 
@@ -357,6 +359,40 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
               "in "
               "reading order"}));
     EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
+}
+
+TEST(CompareLaz, ALazCloudIsTheSameAsItsUncompressedFile) {
+    const TemporaryFolder folder;
+    const fs::path report = folder.path / "report.json";
+    const Outcome outcome =
+        run({"--threads", "2", "--json", report.string(), (LAZ_SAMPLES / "mvk-thin_chunk5000.laz").string(),
+             (SAMPLES / "mvk-thin.las").string()},
+            folder.path);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(jsonIn(report)["inputs"]["reference"]["points"], 6280);
+    EXPECT_NE(
+        run({"--threads", "0", (SAMPLES / "mvk-thin.las").string(), (SAMPLES / "mvk-thin.las").string()},
+            folder.path)
+            .err.find("--threads"),
+        std::string::npos);
+}
+
+TEST(CompareLaz, FindsTheChangesOfACompressedPairInAnyOrder) {
+    const TemporaryFolder folder;
+    const fs::path source = LAZ_SAMPLES / "synthetic_pf1_300k.laz"; // 6 chunks of 50 000 points
+    Orvid::Testing::Las::writeLazFromChunks(source, {0, 1, 2, 3, 4, 5}, folder / "reference.laz");
+    // The test lacks chunk 3 and holds the others backwards: its points are out of GPS-time order.
+    Orvid::Testing::Las::writeLazFromChunks(source, {5, 4, 2, 1, 0}, folder / "test.laz");
+    const fs::path report = folder / "report.json";
+    const Outcome outcome =
+        run({"--json", report.string(), (folder / "reference.laz").string(), (folder / "test.laz").string()},
+            folder.path);
+    EXPECT_EQ(outcome.status, 1) << outcome.err;
+    const json written = jsonIn(report);
+    EXPECT_EQ(written["counts"],
+              (json{{"removed", 50000}, {"added", 0}, {"modified", 0}, {"mutated", 0}, {"altered", 0}}));
+    EXPECT_EQ(written["inputs"]["test"]["inKeyOrder"], false);
+    EXPECT_EQ(written["inputs"]["test"]["formats"], json{"LAS 1.2, point format 1"});
 }
 
 } // namespace

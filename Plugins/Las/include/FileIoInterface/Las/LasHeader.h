@@ -41,6 +41,9 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     std::uint32_t offsetToPointData = 0;
     /// Point data record format, 0 to 10.
     std::uint8_t pointFormat = 0;
+    /// Whether the points are LAZ-compressed (bit 7 of the stored format byte); the LAZ description
+    /// record is then not among `vlrs`.
+    bool compressed = false;
     /// Bytes per point record: the format's standard length plus the extra bytes.
     std::uint16_t pointRecordLength = 0;
     /// Number of point records: the 64-bit count in LAS 1.4 (the legacy 32-bit one only when the
@@ -93,11 +96,11 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
 /// Throws Core::IOException, with a message that starts with the path and names the field and its
 /// byte offset, when the file cannot be read or is not a LAS file this plug-in reads: not a regular
 /// file (refused before it is opened), wrong signature, version other than 1.0 to 1.4, point format
-/// above 10 or compressed, truncated header, records running past the point data, a record length
-/// shorter than the format's, more points announced than the point data holds, waveform data or
+/// above 10, truncated header, records running past the point data, a record length shorter than the
+/// format's, more points announced than an uncompressed file's point data holds, waveform data or
 /// extended VLRs that start outside the file or run past its end, a scale factor that is not a
 /// positive number from 1e-12 to 1e6, a non-finite offset. Doubtful but readable facts become
-/// `LasHeader::warnings`.
+/// `LasHeader::warnings`. LAZ files are read too; their chunks are checked when their points are read.
 FILEIOINTERFACE_LAS_EXPORT LasHeader readLasHeader(const std::filesystem::path& path);
 
 } // namespace Orvid::FileIoInterface::Las

@@ -16,8 +16,11 @@ namespace Orvid::FileIoInterface::Las {
 
 class InputFile;
 class PointCodec;
+namespace Laz {
+class ChunkPipeline;
+}
 
-/// Reads an ordered list of LAS files as consecutive legs, one leg per file. Every header is read and
+/// Reads an ordered list of LAS or LAZ files as consecutive legs, one leg per file. Every header is read and
 /// checked when the reader is made, so that `header()`, `numberOfLegs()` and `numberOfPoints()` are
 /// known before the first leg; each file is opened when its leg starts and its points are streamed
 /// through a buffer of about 1 MiB. Points are `LasPoint`s.
@@ -48,6 +51,11 @@ public:
     /// All points of the current leg, as its header announces them; 0 before the first leg.
     std::size_t numberOfPointsInLeg() override;
 
+    /// Threads that decode the chunks of LAZ files ahead of the reader (1, the default, decodes on the
+    /// caller's thread); takes effect from the next leg. 0 counts as 1.
+    void setThreads(std::size_t threads) { mThreads = threads; }
+    std::size_t threads() const { return mThreads; }
+
     /// Fills `point` with the next point of the current leg, reusing its storage; the same checks as
     /// `nextPoint()`.
     void readPoint(LasPoint& point);
@@ -68,6 +76,8 @@ private:
     std::size_t mNextLeg = 0;
     std::unique_ptr<InputFile> mFile;
     std::unique_ptr<PointCodec> mCodec;
+    std::unique_ptr<Laz::ChunkPipeline> mChunks;
+    std::size_t mThreads = 1;
     std::vector<std::uint8_t> mBuffer;
     const std::uint8_t* mCursor = nullptr;
     const std::uint8_t* mEnd = nullptr;
@@ -76,8 +86,8 @@ private:
     std::uint64_t mPointsRead = 0;
 };
 
-/// The regular files of `folder` whose extension is ".las" in any case, sorted by name: the legs of a
-/// cloud kept as a folder. Throws Core::IOException when the folder cannot be listed.
+/// The regular files of `folder` whose extension is ".las" or ".laz" in any case, sorted by name: the legs of
+/// a cloud kept as a folder. Throws Core::IOException when the folder cannot be listed.
 FILEIOINTERFACE_LAS_EXPORT std::vector<std::filesystem::path> lasFilesIn(const std::filesystem::path& folder);
 
 } // namespace Orvid::FileIoInterface::Las

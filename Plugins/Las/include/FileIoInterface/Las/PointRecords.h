@@ -27,9 +27,11 @@ class RecordBlockSource;
 /// The object is immutable once made: every const member may be called from several threads at once.
 class FILEIOINTERFACE_LAS_EXPORT PointRecords {
 public:
-    /// Reads and checks the header (as `readLasHeader` does) and maps the point records. Throws
-    /// Core::IOException, with a message that starts with the path, when the path is not a regular
-    /// file, the header is not one this plug-in reads, or the records cannot be mapped.
+    /// Reads and checks the header (as `readLasHeader` does) and maps the point records. A LAZ file is
+    /// decoded first, on every core, into an unnamed temporary file of the records' uncompressed size
+    /// in the system's temporary folder, and mapped from there. Throws Core::IOException, with a
+    /// message that starts with the path, when the path is not a regular file, the header is not one
+    /// this plug-in reads, a LAZ chunk cannot be decoded, or the records cannot be mapped.
     explicit PointRecords(const std::filesystem::path& path);
     ~PointRecords();
     PointRecords(PointRecords&&) noexcept;

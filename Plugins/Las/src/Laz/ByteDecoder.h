@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Laz/AdaptiveModels.h"
+#include "Laz/ArithmeticDecoder.h"
+#include "Laz/ChannelContexts.h"
+#include "Laz/IntegerDecoder.h"
+#include "Laz/LayerStream.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+/// BYTE version 1: each extra byte predicted from the same byte of the last record.
+class ByteV1Decoder {
+public:
+    explicit ByteV1Decoder(std::size_t count);
+    void start(const std::uint8_t* first);
+    void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
+
+private:
+    std::vector<std::uint8_t> mLast;
+    IntegerDecoder mBytes;
+};
+
+/// The models of BYTE version 2 and of one BYTE14 byte: each byte a difference to the last, modulo 256.
+class ByteModels {
+public:
+    explicit ByteModels(std::size_t count);
+    void reset();
+    std::uint8_t decode(ArithmeticDecoder& decoder, std::size_t index, std::uint8_t last) {
+        return static_cast<std::uint8_t>(last + decoder.decodeSymbol(mModels[index]));
+    }
+
+private:
+    std::vector<SymbolModel> mModels;
+};
+
+/// BYTE version 2.
+class ByteV2Decoder {
+public:
+    explicit ByteV2Decoder(std::size_t count);
+    void start(const std::uint8_t* first);
+    void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
+
+private:
+    std::vector<std::uint8_t> mLast;
+    ByteModels mModels;
+};
+
+/// BYTE14 version 3 of layered chunks: each extra byte in a layer of its own, with models kept apart
+/// per scanner channel.
+class LayeredByteDecoder {
+public:
+    explicit LayeredByteDecoder(std::size_t count);
+    std::size_t layers() const { return mLayers.size(); }
+    void start(const std::uint8_t* first, std::uint32_t channel, const std::uint8_t* const* layers,
+               const std::uint32_t* sizes);
+    void decode(std::uint32_t channel, std::uint8_t* out);
+    bool damaged() const;
+
+private:
+    struct Context {
+        using Value = std::vector<std::uint8_t>;
+        explicit Context(const Value& from)
+            : last(from)
+            , models(from.size()) {}
+        Value last;
+        ByteModels models;
+    };
+
+    std::vector<LayerStream> mLayers;
+    ChannelContexts<Context> mContexts;
+};
+
+} // namespace Orvid::FileIoInterface::Las::Laz

@@ -1,0 +1,173 @@
+#pragma once
+
+#include "Laz/AdaptiveModels.h"
+#include "Laz/ArithmeticDecoder.h"
+#include "Laz/FieldArithmetic.h"
+#include "Laz/IntegerDecoder.h"
+#include "Raw/ByteCursor.h"
+
+#include <array>
+#include <cstdint>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+// Version 2 and 3 multiplier codes: 0 for a difference unrelated to the last, 1 to 499 the last
+// difference times the code, 500 five hundred times, 501 to 510 minus 1 to minus 10 times, then
+// (version 2 only) an unchanged time, a time stored whole, and switches to another sequence.
+inline constexpr std::int32_t MULTIPLIER_LIMIT = 500;
+inline constexpr std::int32_t NEGATIVE_LIMIT = -10;
+inline constexpr std::uint32_t CODE_WHOLE = MULTIPLIER_LIMIT - NEGATIVE_LIMIT + 1;
+// A damaged stream could chain sequence switches; a valid one switches once before a time.
+inline constexpr int MAX_SWITCHES = 4;
+
+/// `time` (as a 64-bit integer) plus a signed 32-bit difference, modulo 2^64.
+constexpr std::uint64_t plusDifference(std::uint64_t time, std::int32_t difference) {
+    return time + static_cast<std::uint64_t>(static_cast<std::int64_t>(difference));
+}
+
+/// GPSTIME11 version 1: the time as a 64-bit integer, predicted from the last difference times a
+/// small multiplier, or stored whole.
+class GpsTimeV1Decoder {
+public:
+    GpsTimeV1Decoder();
+    void start(const std::uint8_t* first);
+    void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
+
+private:
+    std::uint64_t mLast = 0;
+    std::int32_t mLastDifference = 0;
+    std::int32_t mExtremeCount = 0;
+    SymbolModel mMultiplier;
+    SymbolModel mZeroDifference;
+    IntegerDecoder mDifference;
+};
+
+/// The GPS time predictor of GPSTIME11 version 2 and POINT14 version 3: up to four interleaved time
+/// sequences (as from several scanners), each with its last time and difference.
+class GpsTimeSequences {
+public:
+    /// `codesUnchanged`: whether the stream has codes for an unchanged time (version 2), which the
+    /// layered version leaves to the point's own change flag.
+    explicit GpsTimeSequences(bool codesUnchanged);
+    void start(std::uint64_t first);
+    /// The next time, as the bits of the double.
+    LAZ_INLINE std::uint64_t decode(ArithmeticDecoder& decoder);
+    std::uint64_t last() const { return mTimes[mCurrent]; }
+
+private:
+    std::uint32_t mUnchanged;
+    std::uint32_t mCurrent = 0;
+    std::uint32_t mNewest = 0;
+    std::array<std::uint64_t, 4> mTimes{};
+    std::array<std::int32_t, 4> mDifferences{};
+    std::array<std::int32_t, 4> mExtremeCounts{};
+    SymbolModel mMultiplier;
+    SymbolModel mZeroDifference;
+    IntegerDecoder mDifference;
+};
+
+/// GPSTIME11 version 2.
+class GpsTimeV2Decoder {
+public:
+    /// Bytes of the record that the item fills.
+    static constexpr std::size_t SIZE = 8;
+
+    GpsTimeV2Decoder();
+    void start(const std::uint8_t* first);
+    LAZ_INLINE void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
+
+private:
+    GpsTimeSequences mSequences;
+};
+
+std::uint64_t GpsTimeSequences::decode(ArithmeticDecoder& decoder) {
+    for (int attempt = 0; attempt < MAX_SWITCHES; ++attempt) {
+        std::uint64_t& time = mTimes[mCurrent];
+        std::int32_t& lastDifference = mDifferences[mCurrent];
+        std::int32_t& extremes = mExtremeCounts[mCurrent];
+        std::uint32_t code;
+        if (lastDifference == 0) {
+            code = decoder.decodeSymbol(mZeroDifference);
+            if (code < mUnchanged) {
+                return time;
+            }
+            code -= mUnchanged;
+            if (code == 0) {
+                lastDifference = mDifference.decode(decoder, 0, 0);
+                time = plusDifference(time, lastDifference);
+                extremes = 0;
+                return time;
+            }
+            if (code > 1) {
+                mCurrent = (mCurrent + code - 1) & 3u;
+                continue;
+            }
+        } else {
+            code = decoder.decodeSymbol(mMultiplier);
+            if (code < CODE_WHOLE) {
+                std::int32_t difference;
+                const auto multiplier = static_cast<std::int32_t>(code);
+                if (multiplier == 1) {
+                    time = plusDifference(time, mDifference.decode(decoder, lastDifference, 1));
+                    extremes = 0;
+                    return time;
+                }
+                if (multiplier == 0) {
+                    difference = mDifference.decode(decoder, 0, 7);
+                    if (++extremes > 3) {
+                        lastDifference = difference;
+                        extremes = 0;
+                    }
+                } else if (multiplier < MULTIPLIER_LIMIT) {
+                    difference = mDifference.decode(decoder, wrappingTimes(multiplier, lastDifference),
+                                                    multiplier < 10 ? 2 : 3);
+                } else if (multiplier == MULTIPLIER_LIMIT) {
+                    difference =
+                        mDifference.decode(decoder, wrappingTimes(MULTIPLIER_LIMIT, lastDifference), 4);
+                    if (++extremes > 3) {
+                        lastDifference = difference;
+                        extremes = 0;
+                    }
+                } else {
+                    const std::int32_t negative = MULTIPLIER_LIMIT - multiplier;
+                    if (negative > NEGATIVE_LIMIT) {
+                        difference = mDifference.decode(decoder, wrappingTimes(negative, lastDifference), 5);
+                    } else {
+                        difference =
+                            mDifference.decode(decoder, wrappingTimes(NEGATIVE_LIMIT, lastDifference), 6);
+                        if (++extremes > 3) {
+                            lastDifference = difference;
+                            extremes = 0;
+                        }
+                    }
+                }
+                time = plusDifference(time, difference);
+                return time;
+            }
+            if (code - CODE_WHOLE < mUnchanged) {
+                return time;
+            }
+            code -= CODE_WHOLE + mUnchanged;
+            if (code > 0) {
+                mCurrent = (mCurrent + code) & 3u;
+                continue;
+            }
+        }
+        // A new sequence whose time is stored whole: its upper half predicted from the current one.
+        mNewest = (mNewest + 1) & 3u;
+        const auto upper = static_cast<std::uint32_t>(mDifference.decode(
+            decoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(time >> 32)), 8));
+        mTimes[mNewest] = (std::uint64_t{upper} << 32) | decoder.readInt();
+        mCurrent = mNewest;
+        mDifferences[mCurrent] = 0;
+        mExtremeCounts[mCurrent] = 0;
+        return mTimes[mCurrent];
+    }
+    return mTimes[mCurrent];
+}
+
+void GpsTimeV2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
+    Raw::store(out, mSequences.decode(decoder));
+}
+
+} // namespace Orvid::FileIoInterface::Las::Laz

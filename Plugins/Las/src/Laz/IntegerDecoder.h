@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Laz/AdaptiveModels.h"
+#include "Laz/ArithmeticDecoder.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+/// Decodes integers stored as a corrector to a prediction: first the corrector's magnitude class k
+/// (under one of several contexts), then its position within the class, the high bits modelled and
+/// the low bits raw. Values wrap within `bits` bits.
+class IntegerDecoder {
+public:
+    /// `bits` of the values (32 for full integers); `contexts` magnitude models; classes up to
+    /// `bitsHigh` bits are modelled whole.
+    explicit IntegerDecoder(std::uint32_t bits = 16, std::uint32_t contexts = 1, std::uint32_t bitsHigh = 8);
+
+    /// Back to the initial models, as at the start of a chunk.
+    void reset();
+
+    LAZ_INLINE std::int32_t decode(ArithmeticDecoder& decoder, std::int32_t prediction,
+                                   std::uint32_t context = 0) {
+        const std::uint32_t corrector = static_cast<std::uint32_t>(readCorrector(decoder, context));
+        std::uint32_t value = static_cast<std::uint32_t>(prediction) + corrector;
+        if (mRange != 0) {
+            // Wrap into [0, range): the corrector was folded into the same interval when encoding.
+            if (static_cast<std::int32_t>(value) < 0) {
+                value += mRange;
+            } else if (value >= mRange) {
+                value -= mRange;
+            }
+        }
+        return static_cast<std::int32_t>(value);
+    }
+
+    /// Magnitude class of the last corrector decoded; items use it as a context for the next field.
+    std::uint32_t k() const { return mK; }
+
+private:
+    LAZ_INLINE std::int32_t readCorrector(ArithmeticDecoder& decoder, std::uint32_t context) {
+        mK = decoder.decodeSymbol(mMagnitudes[context]);
+        if (mK == 0) {
+            return static_cast<std::int32_t>(decoder.decodeBit(mZeroOrOne));
+        }
+        if (mK >= 32) {
+            return mMinimum;
+        }
+        std::uint32_t position;
+        if (mK <= mBitsHigh) {
+            position = decoder.decodeSymbol(mPositions[mK - 1]);
+        } else {
+            const std::uint32_t lowBits = mK - mBitsHigh;
+            position = decoder.decodeSymbol(mPositions[mK - 1]) << lowBits;
+            position |= decoder.readBits(lowBits);
+        }
+        // Class k holds [-(2^k - 1), -2^(k-1)] below and [2^(k-1) + 1, 2^k] above.
+        const std::uint32_t half = 1u << (mK - 1);
+        if (position >= half) {
+            return static_cast<std::int32_t>(position + 1);
+        }
+        return static_cast<std::int32_t>(position - ((half << 1) - 1));
+    }
+
+    std::uint32_t mBitsHigh;
+    std::uint32_t mRange = 0;
+    std::int32_t mMinimum = 0;
+    std::uint32_t mK = 0;
+    std::vector<SymbolModel> mMagnitudes;
+    BitModel mZeroOrOne;
+    std::vector<SymbolModel> mPositions;
+};
+
+} // namespace Orvid::FileIoInterface::Las::Laz

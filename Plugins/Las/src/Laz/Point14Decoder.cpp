@@ -1,0 +1,243 @@
+#include "Laz/Point14Decoder.h"
+
+#include "Laz/FieldArithmetic.h"
+#include "Laz/ReturnContexts.h"
+#include "Raw/ByteCursor.h"
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+namespace {
+
+enum Layer : std::size_t {
+    RETURNS_XY,
+    Z,
+    CLASSIFICATION,
+    FLAGS,
+    INTENSITY,
+    SCAN_ANGLE,
+    USER_DATA,
+    POINT_SOURCE,
+    GPS_TIME,
+};
+
+} // namespace
+
+void Point14Fields::load(const std::uint8_t* bytes) {
+    Raw::ByteReader reader(bytes);
+    x = reader.read<std::int32_t>();
+    y = reader.read<std::int32_t>();
+    z = reader.read<std::int32_t>();
+    intensity = reader.read<std::uint16_t>();
+    const auto returns = reader.read<std::uint8_t>();
+    returnNumber = returns & 0x0Fu;
+    numberOfReturns = static_cast<std::uint8_t>(returns >> 4);
+    flags = reader.read<std::uint8_t>();
+    classification = reader.read<std::uint8_t>();
+    userData = reader.read<std::uint8_t>();
+    scanAngle = reader.read<std::int16_t>();
+    pointSourceId = reader.read<std::uint16_t>();
+    gpsTime = reader.read<std::uint64_t>();
+}
+
+void Point14Fields::store(std::uint8_t* bytes) const {
+    Raw::ByteWriter writer(bytes);
+    writer.write(x);
+    writer.write(y);
+    writer.write(z);
+    writer.write(intensity);
+    writer.write(static_cast<std::uint8_t>(returnNumber | (numberOfReturns << 4)));
+    writer.write(flags);
+    writer.write(classification);
+    writer.write(userData);
+    writer.write(scanAngle);
+    writer.write(pointSourceId);
+    writer.write(gpsTime);
+}
+
+// What the decoder knows of one scanner channel: its last point and its models.
+struct Point14Decoder::Context {
+    explicit Context(const Point14Fields& from)
+        : last(from)
+        , changed{SymbolModel(128), SymbolModel(128), SymbolModel(128), SymbolModel(128),
+                  SymbolModel(128), SymbolModel(128), SymbolModel(128), SymbolModel(128)}
+        , channelStep(3)
+        , numberOfReturns(16)
+        , returnNumber(16)
+        , returnNumberSameTime(13)
+        , dx(32, 2)
+        , dy(32, 22)
+        , z(32, 20)
+        , classification(256)
+        , flags(64)
+        , userData(256)
+        , intensity(16, 4)
+        , scanAngle(16, 2)
+        , pointSource(16)
+        , time(false) {
+        last.gpsTimeChanged = false;
+        lastZ.fill(from.z);
+        lastIntensity.fill(from.intensity);
+        time.start(from.gpsTime);
+    }
+
+    Point14Fields last;
+    std::array<std::uint16_t, 8> lastIntensity{};
+    std::array<StreamingMedian5, 12> dxMedian;
+    std::array<StreamingMedian5, 12> dyMedian;
+    std::array<std::int32_t, 8> lastZ{};
+    std::array<SymbolModel, 8> changed;
+    SymbolModel channelStep;
+    LazySymbolModels<16> numberOfReturns;
+    LazySymbolModels<16> returnNumber;
+    SymbolModel returnNumberSameTime;
+    IntegerDecoder dx;
+    IntegerDecoder dy;
+    IntegerDecoder z;
+    LazySymbolModels<64> classification;
+    LazySymbolModels<64> flags;
+    LazySymbolModels<64> userData;
+    IntegerDecoder intensity;
+    IntegerDecoder scanAngle;
+    IntegerDecoder pointSource;
+    GpsTimeSequences time;
+};
+
+Point14Decoder::Point14Decoder() = default;
+Point14Decoder::~Point14Decoder() = default;
+
+Point14Decoder::Context& Point14Decoder::contextFor(std::uint32_t channel, const Point14Fields& from) {
+    std::unique_ptr<Context>& context = mContexts[channel];
+    if (!context) {
+        context = std::make_unique<Context>(from);
+        context->last.flags = static_cast<std::uint8_t>((from.flags & ~0x30u) | (channel << 4));
+    }
+    return *context;
+}
+
+void Point14Decoder::start(const std::uint8_t* first, const std::array<const std::uint8_t*, LAYERS>& layers,
+                           const std::array<std::uint32_t, LAYERS>& sizes) {
+    for (std::size_t layer = 0; layer < LAYERS; ++layer) {
+        mLayers[layer].start(layers[layer], sizes[layer]);
+    }
+    for (std::unique_ptr<Context>& context : mContexts) {
+        context.reset();
+    }
+    Point14Fields fields;
+    fields.load(first);
+    mChannel = fields.channel();
+    contextFor(mChannel, fields);
+}
+
+bool Point14Decoder::damaged() const {
+    for (const LayerStream& layer : mLayers) {
+        if (layer.damaged()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t Point14Decoder::decode(std::uint8_t* out) {
+    ArithmeticDecoder& main = mLayers[RETURNS_XY].decoder();
+    Context* context = mContexts[mChannel].get();
+    Point14Fields* last = &context->last;
+
+    const std::uint32_t previousState = (last->returnNumber == 1 ? 1u : 0u) +
+                                        (last->returnNumber >= last->numberOfReturns ? 2u : 0u) +
+                                        (last->gpsTimeChanged ? 4u : 0u);
+    const std::uint32_t changed = main.decodeSymbol(context->changed[previousState]);
+    std::uint32_t itemContext = 0;
+    if ((changed & 64) != 0) {
+        const std::uint32_t channel = (mChannel + main.decodeSymbol(context->channelStep) + 1) & 3u;
+        context = &contextFor(channel, *last);
+        mChannel = channel;
+        itemContext = channel;
+        last = &context->last;
+    }
+    const bool sourceChanged = (changed & 32) != 0;
+    const std::uint32_t timeChanged = (changed & 16) != 0 ? 1u : 0u;
+    const bool angleChanged = (changed & 8) != 0;
+
+    std::uint32_t n = last->numberOfReturns;
+    if ((changed & 4) != 0) {
+        n = main.decodeSymbol(context->numberOfReturns[n]);
+        last->numberOfReturns = static_cast<std::uint8_t>(n);
+    }
+    std::uint32_t r = last->returnNumber;
+    switch (changed & 3) {
+    case 0:
+        break;
+    case 1:
+        r = (r + 1) & 15u;
+        break;
+    case 2:
+        r = (r + 15) & 15u;
+        break;
+    default:
+        if (timeChanged != 0) {
+            r = main.decodeSymbol(context->returnNumber[r]);
+        } else {
+            r = (r + main.decodeSymbol(context->returnNumberSameTime) + 2) & 15u;
+        }
+        break;
+    }
+    last->returnNumber = static_cast<std::uint8_t>(r);
+
+    const std::uint32_t returnContext = RETURN_CONTEXT_4BIT[n][r];
+    const std::uint32_t level = returnLevel(r, n, 7);
+    const std::uint32_t firstLast = (r == 1 ? 2u : 0u) + (r >= n ? 1u : 0u);
+    const std::uint32_t single = n == 1 ? 1u : 0u;
+    const std::size_t medianIndex = (returnContext << 1) | timeChanged;
+
+    std::int32_t difference = context->dx.decode(main, context->dxMedian[medianIndex].median(), single);
+    last->x = wrappingAdd(last->x, difference);
+    context->dxMedian[medianIndex].add(difference);
+    difference = context->dy.decode(main, context->dyMedian[medianIndex].median(),
+                                    single + evenClass(context->dx.k(), 20));
+    last->y = wrappingAdd(last->y, difference);
+    context->dyMedian[medianIndex].add(difference);
+
+    if (mLayers[Z].present()) {
+        const std::uint32_t k = (context->dx.k() + context->dy.k()) / 2;
+        last->z = context->z.decode(mLayers[Z].decoder(), context->lastZ[level], single + evenClass(k, 18));
+        context->lastZ[level] = last->z;
+    }
+    if (mLayers[CLASSIFICATION].present()) {
+        const std::size_t model = ((last->classification & 0x1Fu) << 1) + (firstLast == 3 ? 1u : 0u);
+        last->classification = static_cast<std::uint8_t>(
+            mLayers[CLASSIFICATION].decoder().decodeSymbol(context->classification[model]));
+    }
+    if (mLayers[FLAGS].present()) {
+        // Edge (bit 5), direction (bit 4) and classification flags; the channel is not among them.
+        const std::uint32_t previous = ((last->flags >> 2) & 0x30u) | (last->flags & 0x0Fu);
+        const std::uint32_t flags = mLayers[FLAGS].decoder().decodeSymbol(context->flags[previous]);
+        last->flags =
+            static_cast<std::uint8_t>(((flags & 0x30u) << 2) | (last->flags & 0x30u) | (flags & 0x0Fu));
+    }
+    if (mLayers[INTENSITY].present()) {
+        const std::size_t index = (firstLast << 1) | timeChanged;
+        last->intensity = static_cast<std::uint16_t>(context->intensity.decode(
+            mLayers[INTENSITY].decoder(), context->lastIntensity[index], firstLast));
+        context->lastIntensity[index] = last->intensity;
+    }
+    if (angleChanged && mLayers[SCAN_ANGLE].present()) {
+        last->scanAngle = static_cast<std::int16_t>(
+            context->scanAngle.decode(mLayers[SCAN_ANGLE].decoder(), last->scanAngle, timeChanged));
+    }
+    if (mLayers[USER_DATA].present()) {
+        last->userData = static_cast<std::uint8_t>(
+            mLayers[USER_DATA].decoder().decodeSymbol(context->userData[last->userData / 4u]));
+    }
+    if (sourceChanged && mLayers[POINT_SOURCE].present()) {
+        last->pointSourceId = static_cast<std::uint16_t>(
+            context->pointSource.decode(mLayers[POINT_SOURCE].decoder(), last->pointSourceId));
+    }
+    if (timeChanged != 0 && mLayers[GPS_TIME].present()) {
+        last->gpsTime = context->time.decode(mLayers[GPS_TIME].decoder());
+    }
+    last->store(out);
+    last->gpsTimeChanged = timeChanged != 0;
+    return itemContext;
+}
+
+} // namespace Orvid::FileIoInterface::Las::Laz

@@ -1,0 +1,102 @@
+#include "Laz/WavePacketDecoder.h"
+
+#include "Raw/ByteCursor.h"
+
+#include <algorithm>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+namespace {
+
+constexpr std::size_t OFFSET = 1;
+constexpr std::size_t PACKET_SIZE = 9;
+constexpr std::size_t RETURN_POINT = 13;
+constexpr std::size_t XYZ = 17;
+
+std::int32_t field(const WavePacket& packet, std::size_t at) {
+    return Raw::load<std::int32_t>(packet.data() + at);
+}
+
+} // namespace
+
+WavePacketModels::WavePacketModels()
+    : mDescriptorIndex(256)
+    , mOffsetCode{SymbolModel(4), SymbolModel(4), SymbolModel(4), SymbolModel(4)}
+    , mOffsetDifference(32)
+    , mPacketSize(32)
+    , mReturnPoint(32)
+    , mXyz(32, 3) {}
+
+void WavePacketModels::reset() {
+    mLastOffsetDifference = 0;
+    mLastOffsetCode = 0;
+    mDescriptorIndex.reset();
+    for (SymbolModel& model : mOffsetCode) {
+        model.reset();
+    }
+    mOffsetDifference.reset();
+    mPacketSize.reset();
+    mReturnPoint.reset();
+    mXyz.reset();
+}
+
+WavePacket WavePacketModels::decode(ArithmeticDecoder& decoder, const WavePacket& last) {
+    WavePacket packet{};
+    packet[0] = static_cast<std::uint8_t>(decoder.decodeSymbol(mDescriptorIndex));
+    mLastOffsetCode = decoder.decodeSymbol(mOffsetCode[mLastOffsetCode]);
+    const auto lastOffset = Raw::load<std::uint64_t>(last.data() + OFFSET);
+    std::uint64_t offset;
+    switch (mLastOffsetCode) {
+    case 0:
+        offset = lastOffset;
+        break;
+    case 1:
+        offset = lastOffset + Raw::load<std::uint32_t>(last.data() + PACKET_SIZE);
+        break;
+    case 2:
+        mLastOffsetDifference = mOffsetDifference.decode(decoder, mLastOffsetDifference);
+        offset = lastOffset + static_cast<std::uint64_t>(static_cast<std::int64_t>(mLastOffsetDifference));
+        break;
+    default:
+        offset = decoder.readInt64();
+        break;
+    }
+    Raw::store(packet.data() + OFFSET, offset);
+    Raw::store(packet.data() + PACKET_SIZE, mPacketSize.decode(decoder, field(last, PACKET_SIZE)));
+    Raw::store(packet.data() + RETURN_POINT, mReturnPoint.decode(decoder, field(last, RETURN_POINT)));
+    for (std::uint32_t axis = 0; axis < 3; ++axis) {
+        const std::size_t at = XYZ + 4 * axis;
+        Raw::store(packet.data() + at, mXyz.decode(decoder, field(last, at), axis));
+    }
+    return packet;
+}
+
+void WavePacketV1Decoder::start(const std::uint8_t* first) {
+    std::copy_n(first, mLast.size(), mLast.begin());
+    mModels.reset();
+}
+
+void WavePacketV1Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
+    mLast = mModels.decode(decoder, mLast);
+    std::copy(mLast.begin(), mLast.end(), out);
+}
+
+void LayeredWavePacketDecoder::start(const std::uint8_t* first, std::uint32_t channel,
+                                     const std::uint8_t* const* layers, const std::uint32_t* sizes) {
+    mLayer.start(layers[0], sizes[0]);
+    WavePacket value{};
+    std::copy_n(first, value.size(), value.begin());
+    mContexts.start(channel, [&value] { return std::make_unique<Context>(value); });
+}
+
+void LayeredWavePacketDecoder::decode(std::uint32_t channel, std::uint8_t* out) {
+    WavePacket* last = nullptr;
+    Context& context = mContexts.select(
+        channel, last, [](const WavePacket& from) { return std::make_unique<Context>(from); });
+    if (mLayer.present()) {
+        *last = context.models.decode(mLayer.decoder(), *last);
+    }
+    std::copy(last->begin(), last->end(), out);
+}
+
+} // namespace Orvid::FileIoInterface::Las::Laz

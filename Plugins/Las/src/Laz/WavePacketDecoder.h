@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Laz/AdaptiveModels.h"
+#include "Laz/ArithmeticDecoder.h"
+#include "Laz/ChannelContexts.h"
+#include "Laz/IntegerDecoder.h"
+#include "Laz/LayerStream.h"
+
+#include <array>
+#include <cstdint>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+/// The 29-byte wave packet block: descriptor index, then the 28 bytes that the models predict.
+using WavePacket = std::array<std::uint8_t, 29>;
+
+/// The wave packet models of WAVEPACKET13 version 1 and WAVEPACKET14 version 3: the byte offset as
+/// the last one, the end of the last packet, a difference or stored whole; sizes, return point and
+/// x(t), y(t), z(t) predicted from the last.
+class WavePacketModels {
+public:
+    WavePacketModels();
+    void reset();
+    WavePacket decode(ArithmeticDecoder& decoder, const WavePacket& last);
+
+private:
+    std::int32_t mLastOffsetDifference = 0;
+    std::uint32_t mLastOffsetCode = 0;
+    SymbolModel mDescriptorIndex;
+    std::array<SymbolModel, 4> mOffsetCode;
+    IntegerDecoder mOffsetDifference;
+    IntegerDecoder mPacketSize;
+    IntegerDecoder mReturnPoint;
+    IntegerDecoder mXyz;
+};
+
+/// WAVEPACKET13 version 1.
+class WavePacketV1Decoder {
+public:
+    void start(const std::uint8_t* first);
+    void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
+
+private:
+    WavePacket mLast{};
+    WavePacketModels mModels;
+};
+
+/// WAVEPACKET14 version 3 of layered chunks: one layer, models kept apart per scanner channel.
+class LayeredWavePacketDecoder {
+public:
+    std::size_t layers() const { return 1; }
+    void start(const std::uint8_t* first, std::uint32_t channel, const std::uint8_t* const* layers,
+               const std::uint32_t* sizes);
+    void decode(std::uint32_t channel, std::uint8_t* out);
+    bool damaged() const { return mLayer.damaged(); }
+
+private:
+    struct Context {
+        using Value = WavePacket;
+        explicit Context(const Value& from)
+            : last(from) {}
+        Value last;
+        WavePacketModels models;
+    };
+
+    LayerStream mLayer;
+    ChannelContexts<Context> mContexts;
+};
+
+} // namespace Orvid::FileIoInterface::Las::Laz

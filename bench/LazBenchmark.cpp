@@ -1,0 +1,125 @@
+// Reading a 10 Mi-point LAZ file (format 1, 210 chunks of 50 000 points) with one and two decoding
+// threads, beside the LAS read of the same records: the baseline the LAZ rates are reported against.
+// The LAZ file repeats the chunks of the shared synthetic_pf1_300k.laz (chunks are independent) under
+// a rebuilt chunk table; the LAS file holds the records those chunks decode to.
+#include "Laz/LazChunkReader.h"
+#include "LazChunkFiles.h"
+#include "TemporaryFolder.h"
+
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasPoint.h>
+#include <FileIoInterface/Las/LasReader.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace Orvid::FileIoInterface;
+
+constexpr std::size_t CHUNK_COUNT = 210;
+constexpr std::size_t CHUNK_POINTS = 50000;
+constexpr std::uint64_t POINT_COUNT = CHUNK_COUNT * CHUNK_POINTS;
+
+struct Inputs {
+    std::filesystem::path laz;
+    std::filesystem::path las;
+};
+
+const Inputs& inputs() {
+    static const TemporaryFolder folder("laz-benchmark");
+    static Inputs files;
+    if (files.laz.empty()) {
+        files = {folder / "chunks.laz", folder / "records.las"};
+        std::vector<std::size_t> chunks(CHUNK_COUNT);
+        for (std::size_t index = 0; index < CHUNK_COUNT; ++index) {
+            chunks[index] = index % 6;
+        }
+        Orvid::Testing::Las::writeLazFromChunks(
+            std::filesystem::path(LAZ_SAMPLE_DIR) / "synthetic_pf1_300k.laz", chunks, files.laz, files.las);
+    }
+    return files;
+}
+
+double lasRate = 0.0;
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double report(benchmark::State& state, double seconds) {
+    const double points = static_cast<double>(state.iterations()) * static_cast<double>(POINT_COUNT);
+    state.SetItemsProcessed(static_cast<std::int64_t>(points));
+    const double rate = seconds > 0.0 ? points / seconds : 0.0;
+    state.counters["Mpoints/s"] = rate / 1e6;
+    if (lasRate > 0.0) {
+        state.counters["of_las_read"] = rate / lasRate;
+    }
+    return rate;
+}
+
+void readAll(const std::filesystem::path& path, std::size_t threads) {
+    Las::LasReader reader({path});
+    reader.setThreads(threads);
+    reader.nextLeg();
+    Las::LasPoint point;
+    std::uint64_t count = 0;
+    while (reader.hasMorePoints()) {
+        reader.readPoint(point);
+        benchmark::DoNotOptimize(&point);
+        ++count;
+    }
+    if (count != POINT_COUNT) {
+        std::fprintf(stderr, "read %llu points\n", static_cast<unsigned long long>(count));
+        std::abort();
+    }
+}
+
+// The baseline: the same records read from a LAS file.
+void BM_LasRead(benchmark::State& state) {
+    const Inputs& files = inputs();
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        readAll(files.las, 1);
+    }
+    lasRate = report(state, secondsSince(start));
+}
+
+// Points through the reader, with the given number of decoding threads.
+void BM_LazRead(benchmark::State& state) {
+    const Inputs& files = inputs();
+    const auto threads = static_cast<std::size_t>(state.range(0));
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        readAll(files.laz, threads);
+    }
+    report(state, secondsSince(start));
+}
+
+// The decoder alone: every chunk into raw records on the caller's thread.
+void BM_LazDecodeChunks(benchmark::State& state) {
+    const Inputs& files = inputs();
+    const Las::Laz::LazChunkReader chunks(files.laz, Las::readLasHeader(files.laz));
+    std::vector<std::uint8_t> records;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        for (std::size_t index = 0; index < chunks.chunks().size(); ++index) {
+            chunks.decodeChunk(index, records);
+            benchmark::DoNotOptimize(records.data());
+        }
+    }
+    report(state, secondsSince(start));
+}
+
+BENCHMARK(BM_LasRead)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LazDecodeChunks)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LazRead)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+} // namespace
