@@ -85,8 +85,8 @@ void inChildProcess(const fs::path& folder, Write&& write) {
 /// written under a temporary name and renamed when complete.
 PairFiles pairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / std::to_string(points);
-    const PairFiles files{folder / "reference-1.las", folder / "test-1.las",
-                          folder / "shuffled-reference.las", folder / "shuffled-test.las"};
+    PairFiles files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled-reference.las",
+                    folder / "shuffled-test.las"};
     if (!fs::exists(files.reference) || !fs::exists(files.test)) {
         inChildProcess(folder, [&] {
             const fs::path partial = folder / "partial";

@@ -85,7 +85,7 @@ std::uint64_t slotFromValue(const Value& value) {
             using T = decltype(payload);
             std::uint64_t slot = 0;
             if constexpr (std::is_floating_point_v<T>) {
-                const double widened = payload;
+                const auto widened = static_cast<double>(payload);
                 std::memcpy(&slot, &widened, sizeof(double));
             } else if constexpr (std::is_signed_v<T>) {
                 slot = static_cast<std::uint64_t>(static_cast<std::int64_t>(payload));

@@ -121,11 +121,12 @@ KeyIndex::KeyIndex(std::size_t size)
     // Entries are written and read in random order: large pages spare most of the address
     // translations. Asked for before the first write, while no page is there yet.
     const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first =
-        (reinterpret_cast<std::uintptr_t>(mEntries.get()) + pageSize - 1) / pageSize * pageSize;
-    const auto last = reinterpret_cast<std::uintptr_t>(mEntries.get() + size) / pageSize * pageSize;
+    auto* const begin = reinterpret_cast<char*>(mEntries.get());
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(begin);
+    const std::uintptr_t first = (address + pageSize - 1) / pageSize * pageSize;
+    const std::uintptr_t last = (address + size * sizeof(KeyEntry)) / pageSize * pageSize;
     if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        ::madvise(begin + (first - address), last - first, MADV_HUGEPAGE);
     }
 }
 

@@ -30,7 +30,6 @@ using Orvid::Testing::LogRecorder;
 using Orvid::Testing::makeLeg;
 using Orvid::Testing::makePoint;
 using Orvid::Testing::MemoryLeg;
-using Orvid::Testing::MemoryPoint;
 using Orvid::Testing::MemoryPointCloudReader;
 using Orvid::Testing::RecordingPointCloudWriter;
 using ::testing::ElementsAre;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <stdexcept>
 
@@ -239,7 +240,7 @@ TEST(CompareEngineTest, PairsPointsThatAllShareOneTimeAsTheLibraryDoes) {
     std::vector<PointLeg> testLegs(2);
     for (std::size_t index = 0; index < 6000; ++index) {
         const double x = static_cast<double>(index % 97);
-        const double y = static_cast<double>(index / 97);
+        const double y = std::floor(static_cast<double>(index) / 97.0);
         referenceLegs[0].push_back(makePoint(0.0, 1 + index % 2, x, y));
         if (index % 17 != 0) {
             testLegs[index % 3 == 0 ? 1 : 0].push_back(
