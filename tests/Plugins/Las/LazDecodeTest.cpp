@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -142,9 +143,16 @@ TEST_P(LazDecode, ReaderGivesThePointsOfTheUncompressedFile) {
         laz.readPoint(lazPoint);
         las.readPoint(lasPoint);
         // Bits, not values: a NaN time is the same NaN in both.
-        const double lazFields[] = {lazPoint.getX(), lazPoint.getY(), lazPoint.getZ(), lazPoint.getTime()};
-        const double lasFields[] = {lasPoint.getX(), lasPoint.getY(), lasPoint.getZ(), lasPoint.getTime()};
-        ASSERT_EQ(std::memcmp(lazFields, lasFields, sizeof(lazFields)), 0) << "point " << index;
+        const auto bits = [](double value) {
+            std::uint64_t stored = 0;
+            std::memcpy(&stored, &value, sizeof(stored));
+            return stored;
+        };
+        ASSERT_EQ(std::make_tuple(bits(lazPoint.getX()), bits(lazPoint.getY()), bits(lazPoint.getZ()),
+                                  bits(lazPoint.getTime())),
+                  std::make_tuple(bits(lasPoint.getX()), bits(lasPoint.getY()), bits(lasPoint.getZ()),
+                                  bits(lasPoint.getTime())))
+            << "point " << index;
         ASSERT_EQ(lazPoint.getRawIntensity(), lasPoint.getRawIntensity()) << "point " << index;
         ASSERT_EQ(lazPoint.getColor(), lasPoint.getColor()) << "point " << index;
         ASSERT_EQ(lazPoint.getNir(), lasPoint.getNir()) << "point " << index;

@@ -168,14 +168,17 @@ void LazChunkReader::readChunkTable(const LasHeader& header, std::uint64_t table
                                   " (byte " + std::to_string(byteOffset) + ")";
         const std::uint64_t points = variable ? lastPoints : mDescription.chunkSize;
         if (lastBytes < mRecordLength || points == 0) {
-            throw Core::IOException(mFile.message(where + ": " + chunk + " has an impossible size of " +
-                                                  std::to_string(lastBytes) + " bytes for " +
-                                                  std::to_string(points) + " points (records of " +
-                                                  std::to_string(mRecordLength) + " bytes)"));
+            std::string problem = where;
+            problem.append(": ").append(chunk).append(" has an impossible size of ");
+            problem.append(std::to_string(lastBytes)).append(" bytes for ").append(std::to_string(points));
+            problem.append(" points (records of ").append(std::to_string(mRecordLength)).append(" bytes)");
+            throw Core::IOException(mFile.message(problem));
         }
         if (lastBytes > tableOffset - byteOffset) {
-            throw Core::IOException(mFile.message(where + ": " + chunk + " of " + std::to_string(lastBytes) +
-                                                  " bytes runs past the chunk table"));
+            std::string problem = where;
+            problem.append(": ").append(chunk).append(" of ").append(std::to_string(lastBytes));
+            problem.append(" bytes runs past the chunk table");
+            throw Core::IOException(mFile.message(problem));
         }
         mChunks.push_back({firstPoint, points, byteOffset, lastBytes});
         firstPoint += points;

@@ -158,7 +158,7 @@ std::string LazDescription::parse(const std::vector<std::uint8_t>& payload, std:
     }
 
     const bool extended = pointFormat >= FIRST_EXTENDED_FORMAT;
-    const std::string mismatch =
+    std::string mismatch =
         "(" + description.describeItems() + ") does not match point format " + std::to_string(pointFormat);
     std::vector<ItemType> expected = itemsOf(pointFormat);
     if (description.items.size() == expected.size() + 1) {

@@ -65,7 +65,7 @@ WavePacket WavePacketModels::decode(ArithmeticDecoder& decoder, const WavePacket
     Raw::store(packet.data() + PACKET_SIZE, mPacketSize.decode(decoder, field(last, PACKET_SIZE)));
     Raw::store(packet.data() + RETURN_POINT, mReturnPoint.decode(decoder, field(last, RETURN_POINT)));
     for (std::uint32_t axis = 0; axis < 3; ++axis) {
-        const std::size_t at = XYZ + 4 * axis;
+        const std::size_t at = XYZ + std::size_t{4} * axis;
         Raw::store(packet.data() + at, mXyz.decode(decoder, field(last, at), axis));
     }
     return packet;

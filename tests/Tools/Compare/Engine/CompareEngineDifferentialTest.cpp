@@ -21,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using Compare::Engine::ComparisonOutcome;
 using Compare::Engine::EngineOptions;
-using Compare::Engine::PointClass;
 using FileIoInterface::Attribute::DataType;
 using FileIoInterface::Attribute::Descriptor;
 using FileIoInterface::Attribute::Value;
