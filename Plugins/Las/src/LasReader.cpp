@@ -89,9 +89,7 @@ LegInformation LasReader::nextLeg() {
     mFile = std::move(file);
     mPointsInLeg = header.pointCount;
 
-    return LegInformation(path.stem().string(), path, trimmed(header.systemIdentifier),
-                          static_cast<unsigned int>(index), Maths::SpinDirection::Unknown, header.describe(),
-                          trimmed(header.generatingSoftware), header.extraAttributes);
+    return legInformationOf(path, header, index);
 }
 
 bool LasReader::hasMorePoints() {
@@ -152,6 +150,13 @@ std::optional<std::size_t> LasReader::currentLeg() const {
         return std::nullopt;
     }
     return mNextLeg - 1;
+}
+
+LegInformation legInformationOf(const std::filesystem::path& file, const LasHeader& header,
+                                std::size_t index) {
+    return LegInformation(file.stem().string(), file, trimmed(header.systemIdentifier),
+                          static_cast<unsigned int>(index), Maths::SpinDirection::Unknown, header.describe(),
+                          trimmed(header.generatingSoftware), header.extraAttributes);
 }
 
 std::vector<std::filesystem::path> lasFilesIn(const std::filesystem::path& folder) {

@@ -1,23 +1,19 @@
 #include "Command/ClassFiles.h"
 
 #include <FileIoInterface/Las/LasCarriedFields.h>
+#include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/LegInformation.h>
 
 namespace Orvid::Compare {
 namespace {
 
 namespace fs = std::filesystem;
-using FileIoInterface::Las::LasHeader;
 using FileIoInterface::Las::LasWriter;
 using FileIoInterface::Las::LasWriterOptions;
 
 /// The metadata of leg `leg` of an input as its reader gives it, for writing points of that leg.
 FileIoInterface::LegInformation legOf(const InputLegs& input, std::size_t leg) {
-    const LasHeader& header = input.headers[leg];
-    const fs::path& file = input.files[leg];
-    return FileIoInterface::LegInformation(
-        file.stem().string(), file, header.systemIdentifier, static_cast<unsigned int>(leg),
-        Maths::SpinDirection{}, header.describe(), header.generatingSoftware, header.extraAttributes);
+    return FileIoInterface::Las::legInformationOf(input.files[leg], input.headers[leg], leg);
 }
 
 } // namespace

@@ -86,6 +86,11 @@ private:
     std::uint64_t mPointsRead = 0;
 };
 
+/// The leg information that `LasReader::nextLeg` returns for leg `index` (from 0) of the file `file`
+/// whose header is `header`: for writing points of that leg without reading it again.
+FILEIOINTERFACE_LAS_EXPORT LegInformation legInformationOf(const std::filesystem::path& file,
+                                                           const LasHeader& header, std::size_t index);
+
 /// The regular files of `folder` whose extension is ".las" or ".laz" in any case, sorted by name: the legs of
 /// a cloud kept as a folder. Throws Core::IOException when the folder cannot be listed.
 FILEIOINTERFACE_LAS_EXPORT std::vector<std::filesystem::path> lasFilesIn(const std::filesystem::path& folder);
