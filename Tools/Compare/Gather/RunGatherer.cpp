@@ -74,7 +74,7 @@ void RunGatherer::decided(const Engine::Decision& decision) {
 ComparisonSummary RunGatherer::summary() const {
     ComparisonSummary summary;
     summary.counts = mCounts;
-    summary.byFlightLine = mByFlightLine;
+    summary.byFlightLine = mByFlightLine.values();
     DisplacementStatistics& displacement = summary.displacement;
     displacement.count = mCounts[DifferenceClass::modified];
     displacement.magnitude = mMagnitude.statistics(displacement.count);

@@ -2,6 +2,7 @@
 
 #include "Gather/ComparisonSummary.h"
 #include "Gather/DifferenceMap.h"
+#include "Gather/PerFlightLine.h"
 
 #include <CompareEngine/DecisionSink.h>
 
@@ -25,9 +26,9 @@ public:
     /// The summary of what was decided so far; the attribute counts are the engine's to add.
     ComparisonSummary summary() const;
     const std::map<std::uint16_t, std::uint64_t>& referencePointsBySourceId() const {
-        return mReferenceLines;
+        return mReferenceLines.values();
     }
-    const std::map<std::uint16_t, std::uint64_t>& testPointsBySourceId() const { return mTestLines; }
+    const std::map<std::uint16_t, std::uint64_t>& testPointsBySourceId() const { return mTestLines.values(); }
 
 private:
     /// Running sums of one series.
@@ -43,9 +44,9 @@ private:
 
     DifferenceMap* mMap;
     ClassCounts mCounts;
-    std::map<std::uint16_t, ClassCounts> mByFlightLine;
-    std::map<std::uint16_t, std::uint64_t> mReferenceLines;
-    std::map<std::uint16_t, std::uint64_t> mTestLines;
+    PerFlightLine<ClassCounts> mByFlightLine;
+    PerFlightLine<std::uint64_t> mReferenceLines;
+    PerFlightLine<std::uint64_t> mTestLines;
     Series mMagnitude;
     Series mDx;
     Series mDy;
