@@ -2,15 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <CompareEngine/EngineOptions.h>
 #include <FileIoInterface/Version.h>
 
 #include <cmath>
 #include <cstdint>
 #include <iostream>
-#include <limits>
 #include <sstream>
-
-#include <unistd.h>
 
 namespace Orvid::Compare {
 namespace {
@@ -50,16 +48,6 @@ std::optional<double> parseEpsilon(const std::string& text) {
         throw CLI::ValidationError("--epsilon", "must be 'auto' or a positive number of coordinate units");
     }
     return value;
-}
-
-/// The machine's physical memory in bytes, or the largest value when it cannot be told.
-std::uint64_t physicalMemory() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) {
-        return std::numeric_limits<std::uint64_t>::max();
-    }
-    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 }
 
 std::string gibibytes(std::uint64_t bytes) {
@@ -204,8 +192,9 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             if (memory == 0) {
                 throw CLI::ValidationError("--memory", "must be more than 0");
             }
-            if (memory > physicalMemory()) {
-                throw CLI::ValidationError("--memory", "is more than the " + gibibytes(physicalMemory()) +
+            const std::optional<std::uint64_t> installed = Engine::physicalMemory();
+            if (installed && memory > *installed) {
+                throw CLI::ValidationError("--memory", "is more than the " + gibibytes(*installed) +
                                                            " of memory this machine has");
             }
         }

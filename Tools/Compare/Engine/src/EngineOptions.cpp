@@ -4,14 +4,18 @@
 
 namespace Orvid::Compare::Engine {
 
-std::uint64_t defaultMemoryBudget() {
+std::optional<std::uint64_t> physicalMemory() {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0) {
-        // Unknown: a budget that any machine running a survey tool has.
-        return std::uint64_t{1} << 30;
+        return std::nullopt;
     }
-    return static_cast<std::uint64_t>(pages) / 4 * static_cast<std::uint64_t>(pageSize);
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+std::uint64_t defaultMemoryBudget() {
+    // Unknown: a budget that any machine running a survey tool has.
+    return physicalMemory() ? *physicalMemory() / 4 : std::uint64_t{1} << 30;
 }
 
 } // namespace Orvid::Compare::Engine

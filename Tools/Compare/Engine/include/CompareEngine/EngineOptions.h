@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace Orvid::Compare::Engine {
 
@@ -28,6 +29,9 @@ struct EngineOptions {
     /// indexed together, over it.
     std::uint64_t memoryBudget = 0;
 };
+
+/// The machine's physical memory in bytes; absent when it cannot be told.
+std::optional<std::uint64_t> physicalMemory();
 
 /// A quarter of the machine's physical memory.
 std::uint64_t defaultMemoryBudget();
