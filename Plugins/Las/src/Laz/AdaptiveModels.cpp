@@ -9,7 +9,6 @@ namespace {
 constexpr std::uint32_t BIT_MAX_COUNT = 1u << BitModel::LENGTH_SHIFT;
 constexpr std::uint32_t SYMBOL_MAX_COUNT = 1u << SymbolModel::LENGTH_SHIFT;
 constexpr std::uint32_t MAX_BIT_UPDATE_CYCLE = 64;
-constexpr std::uint32_t SMALL_ALPHABET = 16;
 constexpr std::uint32_t TABLE_BITS_PER_SYMBOL_BIT = 1;
 
 } // namespace
@@ -39,7 +38,9 @@ void BitModel::update() {
 
 SymbolModel::SymbolModel(std::uint32_t symbols)
     : mSymbols(symbols) {
+    std::size_t starts = SMALL_ALPHABET;
     if (symbols > SMALL_ALPHABET) {
+        starts = symbols;
         // Twice as many slots as symbols: the frequent symbols, whose shares are wide, then fill whole
         // slots, and most look-ups need no search. Any table size decodes the same symbols.
         std::uint32_t tableBits = 1;
@@ -52,9 +53,10 @@ SymbolModel::SymbolModel(std::uint32_t symbols)
     }
     // The table has two more slots than its size: the search reads one slot past the last one.
     const std::size_t tableSlots = mTableSize == 0 ? 0 : std::size_t{mTableSize} + 2;
-    mStorage = std::make_unique<std::uint32_t[]>(2 * std::size_t{symbols} + tableSlots);
+    mStorage = std::make_unique<std::uint32_t[]>(starts + std::size_t{symbols} + tableSlots);
     mDistribution = mStorage.get();
-    mCounts = mDistribution + symbols;
+    std::fill(mDistribution + symbols, mDistribution + starts, std::uint32_t{INT32_MAX});
+    mCounts = mDistribution + starts;
     mTable = mTableSize == 0 ? nullptr : mCounts + symbols;
     reset();
 }

@@ -37,7 +37,8 @@ private:
 };
 
 /// Cumulative distribution of an alphabet of 2 to 2048 symbols, learnt from the symbols decoded so far.
-/// Alphabets above 16 symbols also keep a look-up table that narrows the search for a symbol.
+/// Alphabets above `SMALL_ALPHABET` symbols also keep a look-up table that narrows the search for a
+/// symbol; smaller ones pad their distribution to `SMALL_ALPHABET` entries instead.
 class SymbolModel {
 public:
     explicit SymbolModel(std::uint32_t symbols);
@@ -55,7 +56,8 @@ public:
     }
 
     std::uint32_t symbols() const { return mSymbols; }
-    /// Start of `symbol`'s share of the interval, scaled to 2^LENGTH_SHIFT; one entry per symbol.
+    /// Start of `symbol`'s share of the interval, scaled to 2^LENGTH_SHIFT; one entry per symbol,
+    /// padded in small alphabets with entries of 2^31 - 1, which no scaled value reaches.
     const std::uint32_t* distribution() const { return mDistribution; }
     /// For each table slot, the first symbol that may start in it; absent for small alphabets.
     const std::uint32_t* table() const { return mTable; }
@@ -64,6 +66,7 @@ public:
 
     /// The distribution has this many bits.
     static constexpr std::uint32_t LENGTH_SHIFT = 15;
+    static constexpr std::uint32_t SMALL_ALPHABET = 16;
 
 private:
     void update();

@@ -2,8 +2,13 @@
 
 #include "Laz/AdaptiveModels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The per-symbol functions are small but called from every field decoder; inlining them into each
 // lets the compiler keep the coder's state in registers across the fields of a point.
@@ -51,19 +56,14 @@ public:
 
     LAZ_INLINE std::uint32_t decodeSymbol(SymbolModel& model) {
         const std::uint32_t* distribution = model.distribution();
-        std::uint32_t symbol = 0;
-        std::uint32_t low = 0;
         std::uint32_t high = mLength;
         mLength >>= SymbolModel::LENGTH_SHIFT;
+        // The symbol is the last whose start is at most the scaled value: one division, then a look-up
+        // instead of a search whose branches the processor cannot predict.
+        const std::uint32_t scaled = mValue / mLength;
+        std::uint32_t symbol;
         if (const std::uint32_t* table = model.table()) {
-            const std::uint32_t scaled = mValue / mLength;
-            std::uint32_t slot = scaled >> model.tableShift();
-            if (slot >= model.tableSize()) {
-                // At the end of the table: the last symbol, whose share takes the rounding of the
-                // length; or, for a value beyond the whole interval, a damaged stream (which stays so).
-                slot = model.tableSize();
-                mCorrupt = mCorrupt || mValue >= high;
-            }
+            const std::uint32_t slot = std::min(scaled >> model.tableShift(), model.tableSize());
             symbol = table[slot];
             std::uint32_t end = table[slot + 1] + 1;
             while (end > symbol + 1) {
@@ -74,25 +74,17 @@ public:
                     symbol = middle;
                 }
             }
-            low = distribution[symbol] * mLength;
-            if (symbol + 1 != model.symbols()) {
-                high = distribution[symbol + 1] * mLength;
-            }
         } else {
-            std::uint32_t end = model.symbols();
-            std::uint32_t middle = end >> 1;
-            do {
-                const std::uint32_t bound = mLength * distribution[middle];
-                if (bound > mValue) {
-                    end = middle;
-                    high = bound;
-                } else {
-                    symbol = middle;
-                    low = bound;
-                }
-                middle = (symbol + end) >> 1;
-            } while (middle != symbol);
+            symbol = SymbolModel::SMALL_ALPHABET - 1 - startsAbove(distribution, scaled);
         }
+        // The last symbol's share takes the rounding of the length; a value beyond the whole interval
+        // is a damaged stream (which stays so). The start after the last symbol is read but unused: it
+        // is the model's next word.
+        const bool last = symbol + 1 == model.symbols();
+        const std::uint32_t low = distribution[symbol] * mLength;
+        const std::uint32_t next = distribution[symbol + 1] * mLength;
+        high = last ? high : next;
+        mCorrupt = mCorrupt | (last & (mValue >= high));
         mValue -= low;
         mLength = high - low;
         if (mLength < MIN_LENGTH) {
@@ -144,6 +136,30 @@ private:
             value &= (1u << bits) - 1;
         }
         return value;
+    }
+
+    // Of the SMALL_ALPHABET starts of a small alphabet (padded with values above any scaled value),
+    // those above `scaled`: a count without branches, which the processor cannot mispredict.
+    static LAZ_INLINE std::uint32_t startsAbove(const std::uint32_t* starts, std::uint32_t scaled) {
+        static_assert(SymbolModel::SMALL_ALPHABET == 16, "four vectors of four starts");
+#if defined(__SSE2__)
+        const __m128i limit = _mm_set1_epi32(static_cast<int>(scaled));
+        const auto above = [&](std::size_t quarter) {
+            return _mm_cmpgt_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(starts + 4 * quarter)),
+                                   limit);
+        };
+        // Each start above the limit adds -1.
+        __m128i sum = _mm_add_epi32(_mm_add_epi32(above(0), above(1)), _mm_add_epi32(above(2), above(3)));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+        return static_cast<std::uint32_t>(-_mm_cvtsi128_si32(sum));
+#else
+        std::uint32_t count = 0;
+        for (std::uint32_t start = 0; start < SymbolModel::SMALL_ALPHABET; ++start) {
+            count += static_cast<std::int32_t>(starts[start]) > static_cast<std::int32_t>(scaled) ? 1u : 0u;
+        }
+        return count;
+#endif
     }
 
     LAZ_INLINE std::uint32_t nextByte() {
