@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -47,9 +48,7 @@ public:
         } else {
             mLength = bound;
         }
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
+        renormalize();
         model.count(!one);
         return one ? 1u : 0u;
     }
@@ -87,9 +86,7 @@ public:
         mCorrupt = mCorrupt | (last & (mValue >= high));
         mValue -= low;
         mLength = high - low;
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
+        renormalize();
         model.count(symbol);
         return symbol;
     }
@@ -128,9 +125,7 @@ private:
         mLength >>= bits;
         std::uint32_t value = mValue / mLength;
         mValue -= mLength * value;
-        if (mLength < MIN_LENGTH) {
-            renormalize();
-        }
+        renormalize();
         if (value >= (1u << bits)) {
             mCorrupt = true;
             value &= (1u << bits) - 1;
@@ -170,11 +165,25 @@ private:
         return 0;
     }
 
+    // Shifts in a byte for every 8 leading zero bits of the length. Away from the stream's end the
+    // bytes come from one 4-byte load without a branch: whether the length needs them is as likely
+    // as not, which the processor cannot predict.
     LAZ_INLINE void renormalize() {
-        do {
+        if (mEnd - mNext >= 4) {
+            const auto shift = static_cast<std::uint32_t>(__builtin_clz(mLength)) & ~7u;
+            std::uint32_t word;
+            std::memcpy(&word, mNext, sizeof word);
+            word = __builtin_bswap32(word);
+            mValue = static_cast<std::uint32_t>((std::uint64_t{mValue} << shift) |
+                                                (std::uint64_t{word} >> (32 - shift)));
+            mLength <<= shift;
+            mNext += shift >> 3;
+            return;
+        }
+        while (mLength < MIN_LENGTH) {
             mValue = (mValue << 8) | nextByte();
             mLength <<= 8;
-        } while (mLength < MIN_LENGTH);
+        }
     }
 
     const std::uint8_t* mNext = nullptr;

@@ -56,11 +56,11 @@ private:
             position |= decoder.readBits(lowBits);
         }
         // Class k holds [-(2^k - 1), -2^(k-1)] below and [2^(k-1) + 1, 2^k] above.
+        // Which half the position lies in is the corrector's sign: a mask, not a mispredicted branch.
         const std::uint32_t half = 1u << (mK - 1);
-        if (position >= half) {
-            return static_cast<std::int32_t>(position + 1);
-        }
-        return static_cast<std::int32_t>(position - ((half << 1) - 1));
+        const std::uint32_t above = 0u - static_cast<std::uint32_t>(position >= half);
+        return static_cast<std::int32_t>(((position + 1) & above) |
+                                         ((position - ((half << 1) - 1)) & ~above));
     }
 
     std::uint32_t mBitsHigh;

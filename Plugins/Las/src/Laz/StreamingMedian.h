@@ -1,12 +1,15 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace Orvid::FileIoInterface::Las::Laz {
 
 /// An approximate median of the recent coordinate differences: five sorted values, of which a new
-/// value pushes out the largest or the smallest in turn, so that old values age out on both sides.
+/// value pushes out the largest until one lands above the median, then the smallest until one lands
+/// below it, so that old values age out on both sides.
 class StreamingMedian5 {
 public:
     void reset() {
@@ -17,56 +20,20 @@ public:
     std::int32_t median() const { return mValues[2]; }
 
     void add(std::int32_t value) {
-        std::array<std::int32_t, 5>& v = mValues;
-        if (mDropLargest) {
-            // v[4] goes; the new value lands among the three lowest or in the upper pair.
-            if (value < v[2]) {
-                v[4] = v[3];
-                v[3] = v[2];
-                if (value < v[0]) {
-                    v[2] = v[1];
-                    v[1] = v[0];
-                    v[0] = value;
-                } else if (value < v[1]) {
-                    v[2] = v[1];
-                    v[1] = value;
-                } else {
-                    v[2] = value;
-                }
-            } else {
-                if (value < v[3]) {
-                    v[4] = v[3];
-                    v[3] = value;
-                } else {
-                    v[4] = value;
-                }
-                mDropLargest = false;
-            }
-        } else {
-            // v[0] goes; the new value lands among the three highest or in the lower pair.
-            if (v[2] < value) {
-                v[0] = v[1];
-                v[1] = v[2];
-                if (v[4] < value) {
-                    v[2] = v[3];
-                    v[3] = v[4];
-                    v[4] = value;
-                } else if (v[3] < value) {
-                    v[2] = v[3];
-                    v[3] = value;
-                } else {
-                    v[2] = value;
-                }
-            } else {
-                if (v[1] < value) {
-                    v[0] = v[1];
-                    v[1] = value;
-                } else {
-                    v[0] = value;
-                }
-                mDropLargest = true;
-            }
-        }
+        // The four values kept (the lowest or the highest four), then the new value inserted among
+        // them by minima and maxima: where it lands is data-dependent and unpredictable, so no branch
+        // may depend on it. Equal values are interchangeable, so the order of ties does not matter.
+        const std::array<std::int32_t, 5>& v = mValues;
+        const std::size_t from = mDropLargest ? 0u : 1u;
+        const std::int32_t a0 = v[from];
+        const std::int32_t a1 = v[from + 1];
+        const std::int32_t a2 = v[from + 2];
+        const std::int32_t a3 = v[from + 3];
+        // A value landing in the upper half turns the dropping to the smallest, and one in the lower
+        // half back to the largest.
+        mDropLargest = (mDropLargest & (value < v[2])) | (!mDropLargest & !(v[2] < value));
+        mValues = {std::min(a0, value), std::max(a0, std::min(a1, value)), std::max(a1, std::min(a2, value)),
+                   std::max(a2, std::min(a3, value)), std::max(a3, value)};
     }
 
 private:
