@@ -76,14 +76,13 @@ public:
         } else {
             symbol = SymbolModel::SMALL_ALPHABET - 1 - startsAbove(distribution, scaled);
         }
-        // The last symbol's share takes the rounding of the length; a value beyond the whole interval
-        // is a damaged stream (which stays so). The start after the last symbol is read but unused: it
-        // is the model's next word.
-        const bool last = symbol + 1 == model.symbols();
+        // The last symbol's share takes the rounding of the length. The start after the last symbol is
+        // read but unused: it is the model's next word. A value beyond the whole interval leaves the
+        // value at or above the length, which `corrupt()` notices.
         const std::uint32_t low = distribution[symbol] * mLength;
         const std::uint32_t next = distribution[symbol + 1] * mLength;
-        high = last ? high : next;
-        mCorrupt = mCorrupt | (last & (mValue >= high));
+        const std::uint32_t last = 0u - static_cast<std::uint32_t>(symbol + 1 == model.symbols());
+        high = (high & last) | (next & ~last);
         mValue -= low;
         mLength = high - low;
         renormalize();
@@ -113,8 +112,9 @@ public:
     std::size_t consumed(const std::uint8_t* begin) const { return static_cast<std::size_t>(mNext - begin); }
     /// Bytes wanted past the end of the stream.
     std::size_t overrun() const { return mOverrun; }
-    /// Whether a value outside every model's range was met.
-    bool corrupt() const { return mCorrupt; }
+    /// Whether a value outside every model's range was met. Such a value stays at or above the length
+    /// through every later symbol and bit, until a raw field, which notes it, takes it back.
+    bool corrupt() const { return mCorrupt || mValue >= mLength; }
 
 private:
     static constexpr std::uint32_t MIN_LENGTH = 0x01000000u;
