@@ -4,26 +4,38 @@
 
 namespace Orvid::Compare::Engine {
 
-bool CandidateGrid::build(const std::vector<double>& xs, const std::vector<double>& ys, double cellSize) {
-    mCellSize = cellSize;
-    mCells.clear();
+bool CandidateGrid::build(const std::vector<double>& xs, const std::vector<double>& ys, double epsilon) {
+    // Any positive size serves an exact comparison; two epsilons let it reach two cells per axis.
+    mExact = !(epsilon > 0.0);
+    mCellSize = mExact ? 1.0 : 2.0 * epsilon;
     mCellStarts.clear();
     const std::size_t count = xs.size();
+    std::size_t capacity = 16;
+    while (capacity < 2 * count) {
+        capacity *= 2;
+    }
+    mTable.assign(capacity, Entry{});
+    mMask = capacity - 1;
     mCellOf.assign(count, NONE);
     for (std::size_t candidate = 0; candidate < count; ++candidate) {
         if (!std::isfinite(xs[candidate]) || !std::isfinite(ys[candidate])) {
             continue;
         }
-        Cell cell;
-        if (!cellOf(xs[candidate], ys[candidate], cell.column, cell.row)) {
+        std::int64_t column = 0;
+        std::int64_t row = 0;
+        if (!cellOf(xs[candidate], column) || !cellOf(ys[candidate], row)) {
             return false;
         }
-        const auto [place, added] = mCells.emplace(cell, mCellStarts.size());
-        if (added) {
+        std::size_t index = hashOf(column, row) & mMask;
+        while (mTable[index].cell != NONE && !(mTable[index].column == column && mTable[index].row == row)) {
+            index = (index + 1) & mMask;
+        }
+        if (mTable[index].cell == NONE) {
+            mTable[index] = {column, row, mCellStarts.size()};
             mCellStarts.push_back(0);
         }
-        mCellOf[candidate] = place->second;
-        ++mCellStarts[place->second];
+        mCellOf[candidate] = mTable[index].cell;
+        ++mCellStarts[mTable[index].cell];
     }
     // Counts become first slots, each cell followed by its end marker.
     std::size_t next = 0;

@@ -192,9 +192,7 @@ bool ChunkMatcher::gridGroup() {
         mYs[candidate] = mScratch.getY();
         mZs[candidate] = mScratch.getZ();
     }
-    // Any cell at least as wide as epsilon works; an exact comparison takes unit cells.
-    const double epsilon = mClassifier.epsilonXY();
-    return mGrid.build(mXs, mYs, epsilon > 0.0 ? epsilon : 1.0);
+    return mGrid.build(mXs, mYs, mClassifier.epsilonXY());
 }
 
 std::size_t ChunkMatcher::firstWithin(std::size_t slot, bool gridded, PointId& referenceId) {
