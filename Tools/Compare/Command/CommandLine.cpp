@@ -141,8 +141,8 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
 
     std::string epsilon = "auto";
     app.add_option("--epsilon", epsilon,
-                   "Largest per-axis coordinate difference of a point left in place, in coordinate units; "
-                   "'auto' takes the coarser coordinate scale factor of the two inputs")
+                   "Largest per-axis coordinate difference of a point left in place, in coordinate units (0: "
+                   "exact); 'auto' takes the coarser coordinate scale factor of the two inputs")
         ->type_name("auto|UNITS")
         ->default_str("auto");
     std::string epsilonXY;
@@ -302,7 +302,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
         const int status = app.exit(error);
         return EarlyExit{status == 0 ? 0 : 2};
     } catch (const std::invalid_argument&) {
-        std::cerr << "--epsilon: must be 'auto' or a positive number of coordinate units\n";
+        std::cerr << "--epsilon: must be 'auto' or a number of coordinate units, 0 or more\n";
         return EarlyExit{2};
     } catch (const std::out_of_range&) {
         std::cerr << "--epsilon: out of range\n";
