@@ -71,7 +71,7 @@ TEST_F(CompareTolerance, AFormatUpgradeComparesEqualUnlessScanAnglesMustMatchExa
     const fs::path upgraded = writeStrip(mFolder.path, "new", 1000.0, 7, 4, false);
     std::uint64_t rounded = 0;
     for (std::size_t index = 0; index < POINTS; ++index) {
-        rounded += (static_cast<int>(index % 41) - 20) % 3 != 0 ? 1 : 0;
+        rounded += (static_cast<int>(index % 41) - 20) % 3 != 0 ? 1u : 0u;
     }
 
     const auto [same, report] = compare({}, old, upgraded);
