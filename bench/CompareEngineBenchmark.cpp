@@ -4,12 +4,16 @@
 // Also reports the peak anonymous resident memory of the comparison (RssAnon, sampled) and the
 // limit it must stay within.
 //
+// compareOneTime: a cloud whose GPS times are all 0 (one key group of every point) against a copy shifted
+// by half an epsilon, where every test point must find its reference point among all of them.
+//
 // Orders: both files in GPS-time order (0), the test file shuffled (1), both shuffled (2).
 // Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
 // optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
 // into ORVID_ENGINE_BENCH_DATA (default <temp>/orvid-engine-bench) and kept for later runs.
 #include "Command/CompareCommand.h"
 #include "LasCloudFiles.h"
+#include "MemoryPoint.h"
 
 #include <CompareEngine/CompareEngine.h>
 
@@ -273,6 +277,54 @@ void compareCommand(benchmark::State& state) {
     });
 }
 
+/// A cloud of `points` points on a half-metre grid, all at GPS time 0 and return 1, and its copy
+/// shifted by 5 mm on x and y, written unless an earlier run left them.
+std::array<fs::path, 2> oneTimePairOf(std::int64_t points) {
+    const fs::path folder = dataFolder() / ("one-time-" + std::to_string(points));
+    const std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
+    if (!fs::exists(files[0]) || !fs::exists(files[1])) {
+        inChildProcess(folder, [&] {
+            const fs::path partial = folder / "partial";
+            fs::remove_all(partial);
+            fs::create_directories(partial);
+            FileIoInterface::Las::LasWriterOptions writerOptions;
+            writerOptions.pointFormat = 1;
+            writerOptions.versionMinor = 2;
+            writerOptions.scaleOffset =
+                FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
+            for (const auto& [prefix, shift] : {std::pair{"reference", 0.0}, {"test", 0.005}}) {
+                std::vector<Testing::PointLeg> legs(1);
+                for (std::int64_t index = 0; index < points; ++index) {
+                    legs[0].push_back(Testing::makePoint(0.0, 1,
+                                                         0.5 * static_cast<double>(index % 1000) + shift,
+                                                         0.5 * static_cast<double>(index / 1000) + shift));
+                }
+                Testing::writeLasLegs(partial, prefix, legs, writerOptions, {});
+            }
+            fs::rename(partial / files[1].filename(), files[1]);
+            fs::rename(partial / files[0].filename(), files[0]);
+            fs::remove_all(partial);
+        });
+    }
+    return files;
+}
+
+/// The engine on one key group of every point. Arguments: reference points.
+void compareOneTime(benchmark::State& state) {
+    const std::array<fs::path, 2> inputs = oneTimePairOf(state.range(0));
+    EngineOptions options;
+    options.threads = THREADS;
+    std::uint64_t unchanged = 0;
+    measure(state, inputs, KEY_ORDER, 0, [&] {
+        CountingSink sink;
+        const auto outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        benchmark::DoNotOptimize(sink.checksum());
+        unchanged = outcome.count(Compare::Engine::PointClass::unchanged);
+        return outcome.windows;
+    });
+    state.counters["unchanged"] = static_cast<double>(unchanged);
+}
+
 std::vector<std::int64_t> sizes() {
     const char* text = std::getenv("ORVID_ENGINE_BENCH_POINTS");
     std::istringstream list(text != nullptr ? text : "1M");
@@ -297,6 +349,12 @@ std::vector<std::int64_t> sizes() {
 
 void registerAll() {
     for (const std::int64_t points : sizes()) {
+        benchmark::RegisterBenchmark("compareOneTime", compareOneTime)
+            ->ArgNames({"points"})
+            ->Args({points})
+            ->Iterations(points >= 5000000 ? 1 : 3)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
             benchmark::RegisterBenchmark("compareCommand", compareCommand)
                 ->ArgNames({"points", "order"})

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <CompareEngine/ComparedAttribute.h>
 #include <CompareEngine/EngineOptions.h>
 #include <FileIoInterface/Version.h>
 
@@ -44,10 +45,45 @@ std::optional<double> parseEpsilon(const std::string& text) {
     }
     std::size_t used = 0;
     const double value = std::stod(text, &used);
-    if (used != text.size() || !(value > 0.0) || !std::isfinite(value)) {
-        throw CLI::ValidationError("--epsilon", "must be 'auto' or a positive number of coordinate units");
+    if (used != text.size() || !(value >= 0.0) || !std::isfinite(value)) {
+        throw CLI::ValidationError("--epsilon", "must be 'auto' or a number of coordinate units, 0 or more");
     }
     return value;
+}
+
+/// A finite number of at least 0, as typed, for `flag`.
+double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
+    std::size_t used = 0;
+    double value = 0.0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (text.empty() || used != text.size() || !std::isfinite(value) || (!signedValue && value < 0.0)) {
+        throw CLI::ValidationError(flag, "'" + text + "' is not a " + (signedValue ? "" : "non-negative ") +
+                                             "number");
+    }
+    return value;
+}
+
+/// NAME=VALUE of --tolerance.
+std::pair<std::string, double> parseTolerance(const std::string& text) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) {
+        throw CLI::ValidationError("--tolerance", "'" + text + "' is not NAME=VALUE");
+    }
+    std::string name = text.substr(0, equals);
+    const double value = parseAmount("--tolerance " + name, text.substr(equals + 1), false);
+    if (name == "gpsTime" && value != 0.0) {
+        throw CLI::ValidationError(
+            "--tolerance gpsTime",
+            "points pair on equal GPS times (after --time-offset); only 0 is accepted");
+    }
+    if (name == "color" && (value != std::floor(value) || value > 65535.0)) {
+        throw CLI::ValidationError("--tolerance color", "must be a whole number from 0 to 65535");
+    }
+    return {std::move(name), value};
 }
 
 std::string gibibytes(std::uint64_t bytes) {
@@ -78,6 +114,18 @@ std::size_t parseCount(const std::string& flag, const std::string& text) {
 
 } // namespace
 
+bool isStandardAttributeName(const std::string& name) {
+    if (name == "gpsTime") {
+        return true;
+    }
+    for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
+        if (name == Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* const* argv) {
     CompareOptions options;
     CLI::App app(DESCRIPTION, "orvid-compare");
@@ -93,10 +141,41 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
 
     std::string epsilon = "auto";
     app.add_option("--epsilon", epsilon,
-                   "Largest per-axis coordinate difference of a point left in place, in coordinate units; "
-                   "'auto' takes the coarser coordinate scale factor of the two inputs")
+                   "Largest per-axis coordinate difference of a point left in place, in coordinate units (0: "
+                   "exact); 'auto' takes the coarser coordinate scale factor of the two inputs")
         ->type_name("auto|UNITS")
         ->default_str("auto");
+    std::string epsilonXY;
+    std::string epsilonZ;
+    app.add_option("--epsilon-xy", epsilonXY, "Epsilon across x and y only, overriding --epsilon there")
+        ->type_name("UNITS");
+    app.add_option("--epsilon-z", epsilonZ, "Epsilon along z only, overriding --epsilon there")
+        ->type_name("UNITS");
+    std::vector<std::string> tolerances;
+    app.add_option(
+           "--tolerance", tolerances,
+           "Largest difference at which an attribute still agrees, in its own units (scanAngle in "
+           "degrees, an extra attribute in its scaled units); repeatable. Names: intensity, nbReturns, "
+           "classificationFlags, scannerChannel, scanDirection, edgeOfFlightLine, classification, "
+           "userData, scanAngle, sourceId, color (as --rgb-epsilon), gpsTime (0 only), or an extra "
+           "attribute's name. Default 0, but scanAngle 0.5 when an input stores whole degrees "
+           "(point formats 0 to 5), else 0.003")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    std::vector<std::string> ignored;
+    app.add_option("--ignore", ignored,
+                   "Attributes to leave out of the comparison, comma-separated, named as for --tolerance "
+                   "(gpsTime excepted)")
+        ->type_name("LIST")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    std::string timeOffset;
+    app.add_option("--time-offset", timeOffset,
+                   "Seconds to add to every test GPS time before pairing, as a run with few pairs suggests "
+                   "(a change between GPS week time and adjusted standard GPS time, or a clock offset)")
+        ->type_name("SECONDS");
     app.add_option("--rgb-epsilon", options.rgbEpsilon,
                    "Largest per-channel colour difference (0 to 65535) of "
                    "points whose colour is unchanged")
@@ -180,6 +259,27 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             throw CLI::ValidationError("--demo", "takes at most one folder");
         }
         options.epsilon = parseEpsilon(epsilon);
+        if (!epsilonXY.empty()) {
+            options.epsilonXY = parseAmount("--epsilon-xy", epsilonXY, false);
+        }
+        if (!epsilonZ.empty()) {
+            options.epsilonZ = parseAmount("--epsilon-z", epsilonZ, false);
+        }
+        for (const std::string& tolerance : tolerances) {
+            options.tolerances.push_back(parseTolerance(tolerance));
+        }
+        for (const std::string& name : ignored) {
+            if (name == "gpsTime") {
+                throw CLI::ValidationError("--ignore", "gpsTime pairs the points and cannot be ignored");
+            }
+            if (name.empty()) {
+                throw CLI::ValidationError("--ignore", "an empty name");
+            }
+            options.ignored.push_back(name);
+        }
+        if (!timeOffset.empty()) {
+            options.timeOffset = parseAmount("--time-offset", timeOffset, true);
+        }
         if (threadsOption->count() > 0) {
             const std::size_t count = parseCount("--threads", threads);
             if (count > 1024) {
@@ -202,7 +302,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
         const int status = app.exit(error);
         return EarlyExit{status == 0 ? 0 : 2};
     } catch (const std::invalid_argument&) {
-        std::cerr << "--epsilon: must be 'auto' or a positive number of coordinate units\n";
+        std::cerr << "--epsilon: must be 'auto' or a number of coordinate units, 0 or more\n";
         return EarlyExit{2};
     } catch (const std::out_of_range&) {
         std::cerr << "--epsilon: out of range\n";

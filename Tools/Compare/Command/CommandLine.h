@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -16,8 +17,18 @@ namespace Orvid::Compare {
 struct CompareOptions {
     std::filesystem::path reference;
     std::filesystem::path test;
-    /// Absent: the coarser coordinate scale factor of the two inputs.
+    /// Absent: the coarser coordinate scale factor of the two inputs; 0 compares positions exactly.
     std::optional<double> epsilon;
+    /// Epsilons across x and y and along z; absent: `epsilon`.
+    std::optional<double> epsilonXY;
+    std::optional<double> epsilonZ;
+    /// --tolerance NAME=VALUE, in the order given (a later one for the same name wins). Names of point
+    /// attributes and `gpsTime` are checked here, those of extra attributes against the inputs.
+    std::vector<std::pair<std::string, double>> tolerances;
+    /// --ignore names, in the order given.
+    std::vector<std::string> ignored;
+    /// Seconds added to the test GPS times before pairing.
+    double timeOffset = 0.0;
     std::uint16_t rgbEpsilon = 0;
     bool pointAttributes = true;
     bool extraAttributes = true;
@@ -49,6 +60,9 @@ struct CompareOptions {
 struct EarlyExit {
     int status = 0;
 };
+
+/// Whether `name` is a point attribute as the reports name it ("intensity", ..., "color") or "gpsTime".
+bool isStandardAttributeName(const std::string& name);
 
 /// Parses the arguments. Help and usage errors are printed here (to standard output and standard
 /// error respectively); the result then says how to exit.

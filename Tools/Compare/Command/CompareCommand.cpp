@@ -11,6 +11,7 @@
 #include "Render/TextSummary.h"
 
 #include <CompareEngine/CompareEngine.h>
+#include <CompareEngine/TimeOffsetEstimate.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasReader.h>
 
@@ -18,8 +19,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -82,6 +85,11 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
             warnings.push_back(located);
         }
         description.formats.insert(header.describe());
+        description.wholeDegreeScanAngles = description.wholeDegreeScanAngles || header.pointFormat < 6;
+        const std::string standard =
+            header.hasAdjustedStandardGpsTime() ? "adjusted standard GPS time" : "GPS week time";
+        description.timeStandard =
+            description.timeStandard.empty() || description.timeStandard == standard ? standard : "mixed";
         description.announcedPoints += header.pointCount;
         description.coarsestScale[0] = std::max(description.coarsestScale[0], header.scale.x);
         description.coarsestScale[1] = std::max(description.coarsestScale[1], header.scale.y);
@@ -91,15 +99,115 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
     return legs;
 }
 
-/// The extent that the headers of an input's non-empty legs state.
-Extent extentOf(const InputLegs& input) {
-    Extent extent;
-    for (const LasHeader& header : input.headers) {
-        if (header.pointCount != 0) {
-            extent.include(Extent{header.min.x, header.min.y, header.max.x, header.max.y});
+/// The extra attribute names of both inputs' files, each once, in the order first met.
+std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLegs& test) {
+    std::vector<std::string> names;
+    for (const InputLegs* input : {&reference, &test}) {
+        for (const LasHeader& header : input->headers) {
+            for (const auto& descriptor : header.extraAttributes) {
+                if (std::find(names.begin(), names.end(), descriptor.name) == names.end()) {
+                    names.push_back(descriptor.name);
+                }
+            }
         }
     }
-    return extent;
+    return names;
+}
+
+/// Resolves the tolerances and ignored names of `options` into `engine` and states them in
+/// `parameters`. Throws std::invalid_argument for a name that is neither a point attribute nor an
+/// extra attribute of the inputs.
+void applyTolerances(const CompareOptions& options, const ComparisonReport& report,
+                     const std::vector<std::string>& extraNames, Engine::EngineOptions& engine,
+                     RunParameters& parameters) {
+    const auto known = [&](const std::string& flag, const std::string& name) {
+        if (!isStandardAttributeName(name) &&
+            std::find(extraNames.begin(), extraNames.end(), name) == extraNames.end()) {
+            throw std::invalid_argument(
+                flag + ": '" + name + "' is neither a point attribute nor an extra attribute of the inputs");
+        }
+    };
+    // Whole degrees on either side: values agree within half a degree; else within half of 0.006°.
+    const bool wholeDegrees = report.reference.wholeDegreeScanAngles || report.test.wholeDegreeScanAngles;
+    engine.tolerances[static_cast<std::size_t>(Engine::ComparedAttribute::scanAngle)] =
+        wholeDegrees ? 0.5 : 0.003;
+    for (const auto& [name, value] : options.tolerances) {
+        known("--tolerance", name);
+        if (name == "color") {
+            engine.rgbEpsilon = static_cast<std::uint16_t>(value);
+            parameters.rgbEpsilon = engine.rgbEpsilon;
+            continue;
+        }
+        bool standard = name == "gpsTime";
+        for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
+            if (name == Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))) {
+                engine.tolerances[index] = value;
+                standard = true;
+            }
+        }
+        if (!standard) {
+            engine.extraTolerances[name] = value;
+        }
+    }
+    for (const std::string& name : options.ignored) {
+        known("--ignore", name);
+        bool standard = false;
+        for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
+            if (name == Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))) {
+                engine.ignored = static_cast<Engine::AttributeMask>(engine.ignored | (1u << index));
+                standard = true;
+            }
+        }
+        if (!standard) {
+            engine.ignoredExtras.insert(name);
+        }
+        if (std::find(parameters.ignored.begin(), parameters.ignored.end(), name) ==
+            parameters.ignored.end()) {
+            parameters.ignored.push_back(name);
+        }
+    }
+    const auto ignored = [&](const std::string& name) {
+        return std::find(parameters.ignored.begin(), parameters.ignored.end(), name) !=
+               parameters.ignored.end();
+    };
+    for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
+        const auto attribute = static_cast<Engine::ComparedAttribute>(index);
+        const std::string name = Engine::attributeName(attribute);
+        if (!ignored(name)) {
+            parameters.tolerances.emplace_back(name, attribute == Engine::ComparedAttribute::color
+                                                         ? static_cast<double>(engine.rgbEpsilon)
+                                                         : engine.tolerances[index]);
+        }
+    }
+    parameters.tolerances.emplace_back("gpsTime", 0.0);
+    for (const std::string& name : extraNames) {
+        if (!ignored(name)) {
+            const auto given = engine.extraTolerances.find(name);
+            parameters.tolerances.emplace_back(name,
+                                               given != engine.extraTolerances.end() ? given->second : 0.0);
+        }
+    }
+}
+
+/// When fewer than 1 % of the points paired, estimates the constant offset between the inputs' times
+/// from a sample; a non-zero one goes to the report with the option that applies it.
+void suggestTimeOffset(const Engine::ComparisonOutcome& outcome, const InputLegs& reference,
+                       const InputLegs& test, const Engine::EngineOptions& engineOptions,
+                       ComparisonReport& report) {
+    const std::uint64_t fewer = std::min(outcome.reference.points, outcome.test.points);
+    const std::uint64_t unpaired =
+        outcome.count(Engine::PointClass::added) + outcome.count(Engine::PointClass::removed);
+    const std::uint64_t decided =
+        std::accumulate(outcome.classCounts.begin(), outcome.classCounts.end(), std::uint64_t{0});
+    const std::uint64_t paired = decided - unpaired;
+    if (fewer == 0 || paired * 100 >= fewer) {
+        return;
+    }
+    const std::optional<Engine::TimeOffsetEstimate> estimate =
+        Engine::estimateTimeOffset(reference.files, test.files, engineOptions);
+    if (estimate && estimate->offset != 0.0) {
+        report.suggestedTimeOffset = estimate;
+    }
 }
 
 /// What the engine saw of an input, for the report.
@@ -139,6 +247,10 @@ public:
     RunSink(RunGatherer& gatherer, ClassFiles* classFiles)
         : mGatherer(gatherer)
         , mClassFiles(classFiles) {}
+
+    void scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) override {
+        mGatherer.scanned(reference, test);
+    }
 
     void decided(const Engine::Decision& decision) override {
         throwIfInterrupted();
@@ -191,6 +303,9 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     parameters.epsilon = options.epsilon.value_or(std::max(
         *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
         *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
+    parameters.epsilonXY = options.epsilonXY.value_or(parameters.epsilon);
+    parameters.epsilonZ = options.epsilonZ.value_or(parameters.epsilon);
+    parameters.timeOffset = options.timeOffset;
     parameters.rgbEpsilon = options.rgbEpsilon;
     parameters.pointAttributes = options.pointAttributes;
     parameters.extraAttributes = options.extraAttributes;
@@ -198,17 +313,17 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
     parameters.pairByChannel = options.pairByChannel;
     parameters.failOn = options.failOn;
+    Engine::EngineOptions engineOptions;
+    engineOptions.epsilon = parameters.epsilon;
+    engineOptions.epsilonXY = parameters.epsilonXY;
+    engineOptions.epsilonZ = parameters.epsilonZ;
+    engineOptions.timeOffset = parameters.timeOffset;
+    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
+    applyTolerances(options, report, extraNamesOf(reference, test), engineOptions, parameters);
     if (!options.quiet) {
         printRunHeader(out, report);
     }
 
-    if (options.htmlFile) {
-        Extent extent = extentOf(reference);
-        extent.include(extentOf(test));
-        if (extent.valid()) {
-            report.map.emplace(extent);
-        }
-    }
     std::unique_ptr<ClassFiles> classFiles;
     if (options.outDirectory) {
         ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
@@ -222,15 +337,12 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
                                                   std::move(testKind));
     }
 
-    Engine::EngineOptions engineOptions;
-    engineOptions.epsilon = parameters.epsilon;
-    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
     engineOptions.comparePointAttributes = parameters.pointAttributes;
     engineOptions.compareExtraAttributes = parameters.extraAttributes;
     engineOptions.pairByChannel = parameters.pairByChannel;
     engineOptions.threads = parameters.threads;
     engineOptions.memoryBudget = parameters.memory;
-    RunGatherer gatherer(report.map ? &*report.map : nullptr);
+    RunGatherer gatherer(options.htmlFile.has_value());
     RunSink sink(gatherer, classFiles.get());
     Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
     const char* phase = "indexing";
@@ -254,6 +366,9 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
 
     parameters.windows = outcome.windows;
     report.summary = gatherer.summary();
+    report.summary.extraDifferences = outcome.extraDifferenceCounts;
+    report.map = gatherer.takeMap();
+    suggestTimeOffset(outcome, reference, test, engineOptions, report);
     if (parameters.pointAttributes) {
         report.summary.attributeDifferences = outcome.differenceCounts.counts;
     }

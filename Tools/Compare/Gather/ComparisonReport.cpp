@@ -1,6 +1,10 @@
 #include "Gather/ComparisonReport.h"
 
+#include <charconv>
+#include <cmath>
+#include <iterator>
 #include <map>
+#include <sstream>
 
 namespace Orvid::Compare {
 
@@ -22,6 +26,40 @@ std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report) {
         result.push_back(row);
     }
     return result;
+}
+
+std::string exactNumber(double value) {
+    // Plain notation for the magnitudes of times and tolerances, the shortest that reads back exactly.
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude == 0.0 || (magnitude >= 1e-6 && magnitude < 1e16);
+    char text[400];
+    const std::to_chars_result written =
+        std::to_chars(std::begin(text), std::end(text), value,
+                      plain ? std::chars_format::fixed : std::chars_format::general);
+    return std::string(text, written.ptr);
+}
+
+std::vector<std::string> timeNotes(const ComparisonReport& report) {
+    std::vector<std::string> notes;
+    const std::string& reference = report.reference.timeStandard;
+    const std::string& test = report.test.timeStandard;
+    if (!reference.empty() && !test.empty() && reference != test) {
+        notes.push_back(
+            "the inputs declare different time standards: the reference's GPS times are " + reference +
+            ", the test's " + test +
+            (report.parameters.timeOffset != 0.0
+                 ? "; the test times were shifted by " + exactNumber(report.parameters.timeOffset) + " s"
+                 : "; their times differ by a constant and cannot pair as they are"));
+    }
+    if (const auto& estimate = report.suggestedTimeOffset) {
+        std::ostringstream note;
+        note << "few points paired although the clouds overlap: the test times seem to lie "
+             << exactNumber(estimate->offset) << " s from the reference's (" << estimate->agreeing << " of "
+             << estimate->matched << " sampled points that have a reference point within epsilon agree"
+             << "); compare again with --time-offset " << exactNumber(estimate->offset);
+        notes.push_back(note.str());
+    }
+    return notes;
 }
 
 bool differs(const ClassCounts& counts, const DifferenceClasses& failOn) {

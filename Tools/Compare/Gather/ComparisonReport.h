@@ -3,6 +3,8 @@
 #include "Gather/ComparisonSummary.h"
 #include "Gather/DifferenceMap.h"
 
+#include <CompareEngine/TimeOffsetEstimate.h>
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -41,17 +43,32 @@ struct InputDescription {
     std::uint64_t announcedPoints = 0;
     /// The largest scale factor per axis over its files.
     std::array<double, 3> coarsestScale{};
+    /// The time standard its headers declare: "adjusted standard GPS time", "GPS week time", or
+    /// "mixed" when its files disagree.
+    std::string timeStandard;
+    /// Whether some file stores the scan angle in whole degrees (point formats 0 to 5).
+    bool wholeDegreeScanAngles = false;
     InputScan scan;
 };
 
 /// The parameters the comparison ran with.
 struct RunParameters {
     double epsilon = 0.0;
+    /// The epsilons applied across (x, y) and along z; `epsilon` unless given apart.
+    double epsilonXY = 0.0;
+    double epsilonZ = 0.0;
     /// Whether epsilon was derived from the inputs' scale factors.
     bool epsilonFromScale = false;
     std::uint16_t rgbEpsilon = 0;
     bool pointAttributes = true;
     bool extraAttributes = true;
+    /// Every tolerance used, by attribute name (point attributes, then extra attributes and
+    /// `gpsTime`), with its value in the attribute's units.
+    std::vector<std::pair<std::string, double>> tolerances;
+    /// Attributes left out of the comparison, by name, in the order given.
+    std::vector<std::string> ignored;
+    /// Seconds added to the test times before pairing.
+    double timeOffset = 0.0;
     /// The memory budget of the comparison, in bytes, and the threads it ran on.
     std::uint64_t memory = 0;
     unsigned threads = 0;
@@ -70,6 +87,8 @@ struct ComparisonReport {
     ComparisonSummary summary;
     /// Where the points lie, when a map was asked for and the inputs' headers give an extent.
     std::optional<DifferenceMap> map;
+    /// Found when few points paired although the clouds overlap.
+    std::optional<Engine::TimeOffsetEstimate> suggestedTimeOffset;
     /// Things that make the result less certain, such as ambiguous keys.
     std::vector<std::string> warnings;
     /// 0 when nothing that --fail-on names differs, else 1.
@@ -86,6 +105,13 @@ struct FlightLineRow {
 
 /// Every flight line of either input or of the differences, by source id.
 std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report);
+
+/// What the reports say first about the inputs' GPS times, one sentence each: time standards that
+/// differ, and a constant offset that the run found with the option that applies it.
+std::vector<std::string> timeNotes(const ComparisonReport& report);
+
+/// `value` with as many digits as it takes to read back the same double.
+std::string exactNumber(double value);
 
 /// Whether any class that `failOn` names has points.
 bool differs(const ClassCounts& counts, const DifferenceClasses& failOn);

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace Orvid::Compare {
 
@@ -36,6 +39,11 @@ struct ComparisonSummary {
     /// Per compared point attribute (in the engine's order), the mutated pairs that differ in it;
     /// absent when point attributes were not compared.
     std::optional<std::array<std::uint64_t, 11>> attributeDifferences;
+    /// Per extra attribute, by name in record order, the pairs whose values of it differ; empty when
+    /// extra attributes were not compared.
+    std::vector<std::pair<std::string, std::uint64_t>> extraDifferences;
+    /// Mutated pairs whose classification differs, by (reference class, test class).
+    std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint64_t> classTransitions;
     DisplacementStatistics displacement;
     /// Counts per point source id (flight line) of each class.
     std::map<std::uint16_t, ClassCounts> byFlightLine;

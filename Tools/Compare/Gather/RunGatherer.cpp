@@ -21,13 +21,26 @@ SeriesStatistics RunGatherer::Series::statistics(std::uint64_t count) const {
     return {sum / n, std::sqrt(sumOfSquares / n), maxAbs};
 }
 
-RunGatherer::RunGatherer(DifferenceMap* map)
-    : mMap(map) {}
+RunGatherer::RunGatherer(bool map)
+    : mMapWanted(map) {}
+
+void RunGatherer::scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) {
+    if (!mMapWanted) {
+        return;
+    }
+    Extent extent;
+    for (const Engine::PlanarExtent& read : {reference.extent, test.extent}) {
+        extent.include(Extent{read.minX, read.minY, read.maxX, read.maxY});
+    }
+    if (extent.valid()) {
+        mMap.emplace(extent);
+    }
+}
 
 void RunGatherer::count(DifferenceClass kind, const FileIoInterface::Las::LasPoint& point) {
     ++mCounts[kind];
     ++mByFlightLine[point.getSourceId()][kind];
-    if (mMap != nullptr) {
+    if (mMap) {
         mMap->of(kind).add(point.getX(), point.getY());
     }
 }
@@ -35,7 +48,7 @@ void RunGatherer::count(DifferenceClass kind, const FileIoInterface::Las::LasPoi
 void RunGatherer::decided(const Engine::Decision& decision) {
     if (decision.referencePoint != nullptr) {
         ++mReferenceLines[decision.referencePoint->getSourceId()];
-        if (mMap != nullptr) {
+        if (mMap) {
             mMap->reference.add(decision.referencePoint->getX(), decision.referencePoint->getY());
         }
     }
@@ -47,6 +60,11 @@ void RunGatherer::decided(const Engine::Decision& decision) {
         break;
     case PointClass::mutated:
         count(DifferenceClass::mutated, *decision.testPoint);
+        if ((decision.differences &
+             (1u << static_cast<unsigned>(Engine::ComparedAttribute::classification))) != 0) {
+            ++mTransitions[{decision.referencePoint->getClassification(),
+                            decision.testPoint->getClassification()}];
+        }
         break;
     case PointClass::altered:
         count(DifferenceClass::altered, *decision.testPoint);
@@ -75,6 +93,7 @@ ComparisonSummary RunGatherer::summary() const {
     ComparisonSummary summary;
     summary.counts = mCounts;
     summary.byFlightLine = mByFlightLine.values();
+    summary.classTransitions = mTransitions;
     DisplacementStatistics& displacement = summary.displacement;
     displacement.count = mCounts[DifferenceClass::modified];
     displacement.magnitude = mMagnitude.statistics(displacement.count);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace Orvid::Compare {
 
@@ -18,10 +19,15 @@ namespace Orvid::Compare {
 /// point is held.
 class RunGatherer final : public Engine::DecisionSink {
 public:
-    /// `map`, when given, is not owned and must outlive the gatherer.
-    explicit RunGatherer(DifferenceMap* map);
+    /// With `map`, positions are binned on a map framed by the extent of the points read, made when
+    /// the engine reports it (`scanned`); no map when no point has finite coordinates.
+    explicit RunGatherer(bool map);
 
+    void scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) override;
     void decided(const Engine::Decision& decision) override;
+
+    /// The map, when one was asked for and the points had an extent.
+    std::optional<DifferenceMap> takeMap() { return std::move(mMap); }
 
     /// The summary of what was decided so far; the attribute counts are the engine's to add.
     ComparisonSummary summary() const;
@@ -42,11 +48,13 @@ private:
 
     void count(DifferenceClass kind, const FileIoInterface::Las::LasPoint& point);
 
-    DifferenceMap* mMap;
+    bool mMapWanted;
+    std::optional<DifferenceMap> mMap;
     ClassCounts mCounts;
     PerFlightLine<ClassCounts> mByFlightLine;
     PerFlightLine<std::uint64_t> mReferenceLines;
     PerFlightLine<std::uint64_t> mTestLines;
+    std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint64_t> mTransitions;
     Series mMagnitude;
     Series mDx;
     Series mDy;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <iomanip>
+#include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -90,6 +91,14 @@ void writeHeader(std::ostream& out, const ComparisonReport& report) {
         << (different ? "different" : "same") << "\" data-exit-status=\"" << report.exitStatus << "\">"
         << (different ? "Different" : "Same") << " \xE2\x80\x94 exit status " << report.exitStatus
         << "</div>\n";
+    const std::vector<std::string> notes = timeNotes(report);
+    if (!notes.empty()) {
+        out << "<ul id=\"time-notes\">\n";
+        for (const std::string& note : notes) {
+            out << "<li class=\"warning\">" << escapeText(note) << "</li>\n";
+        }
+        out << "</ul>\n";
+    }
     out << "<table id=\"inputs\">\n<tr><th></th><th>path</th><th class=\"n\">legs</th><th "
            "class=\"n\">points</th>"
            "<th>format</th></tr>\n";
@@ -106,7 +115,26 @@ void writeHeader(std::ostream& out, const ComparisonReport& report) {
     }
     out << "<table id=\"parameters\">\n<tr><th>epsilon</th><td>" << measure(parameters.epsilon) << " ("
         << (parameters.epsilonFromScale ? "the coarser coordinate scale factor of the inputs" : "given")
-        << ")</td></tr>\n<tr><th>rgb-epsilon</th><td>" << parameters.rgbEpsilon
+        << ")";
+    if (parameters.epsilonXY != parameters.epsilon || parameters.epsilonZ != parameters.epsilon) {
+        out << "; " << measure(parameters.epsilonXY) << " across x and y, " << measure(parameters.epsilonZ)
+            << " along z";
+    }
+    out << "</td></tr>\n<tr><th>tolerances</th><td id=\"tolerances\">";
+    for (std::size_t index = 0; index < parameters.tolerances.size(); ++index) {
+        out << (index == 0 ? "" : ", ") << "<code>" << escapeText(parameters.tolerances[index].first)
+            << "</code> " << exactNumber(parameters.tolerances[index].second);
+    }
+    out << "</td></tr>\n<tr><th>ignored</th><td id=\"ignored\">";
+    for (std::size_t index = 0; index < parameters.ignored.size(); ++index) {
+        out << (index == 0 ? "" : ", ") << "<code>" << escapeText(parameters.ignored[index]) << "</code>";
+    }
+    out << (parameters.ignored.empty() ? "none" : "") << "</td></tr>\n";
+    if (parameters.timeOffset != 0.0) {
+        out << "<tr><th>time offset</th><td>" << exactNumber(parameters.timeOffset)
+            << " s added to the test times</td></tr>\n";
+    }
+    out << "<tr><th>rgb-epsilon</th><td>" << parameters.rgbEpsilon
         << "</td></tr>\n<tr><th>compared</th><td>positions"
         << (parameters.pointAttributes ? ", point attributes" : "")
         << (parameters.extraAttributes ? ", extra-bytes attributes" : "")
@@ -147,7 +175,7 @@ void writeClassSummary(std::ostream& out, const ComparisonReport& report) {
 void writeMapSection(std::ostream& out, const ComparisonReport& report) {
     out << "<section id=\"map-section\">\n<h2>Where the differences lie</h2>\n";
     if (!report.map) {
-        out << "<p class=\"note\">No map: the inputs' headers state no extent.</p>\n</section>\n";
+        out << "<p class=\"note\">No map: no point has finite coordinates.</p>\n</section>\n";
         return;
     }
     const DifferenceMap& map = *report.map;
@@ -219,7 +247,82 @@ void writeAttributeSection(std::ostream& out, const ComparisonReport& report) {
     } else {
         out << "<p class=\"note\">Point attributes were not compared.</p>\n";
     }
+    const auto& extras = report.summary.extraDifferences;
+    if (!extras.empty()) {
+        out << "<table id=\"extra-differences\">\n<tr><th>extra attribute</th><th class=\"n\">pairs that "
+               "differ</th></tr>\n";
+        for (const auto& [name, count] : extras) {
+            out << "<tr><td><code>" << escapeText(name) << "</code></td><td class=\"n\" data-count=\""
+                << count << "\">" << formatCount(count) << "</td></tr>\n";
+        }
+        out << "</table>\n";
+    }
     out << "</section>\n";
+}
+
+/// The mutated pairs whose class changed, as a table of reference class (rows) by test class
+/// (columns), each cell shaded by its share of the largest count.
+void writeTransitionSection(std::ostream& out, const ComparisonReport& report) {
+    const auto& transitions = report.summary.classTransitions;
+    out << "<section id=\"class-transitions\">\n<h2>How classes changed</h2>\n";
+    if (transitions.empty()) {
+        out << "<p class=\"note\">No pair in place changed its class.</p>\n</section>\n";
+        return;
+    }
+    // At most the busiest classes on either axis, so that any classification keeps the page small.
+    constexpr std::size_t MAX_CLASSES = 24;
+    std::map<std::uint8_t, std::uint64_t> fromTotals;
+    std::map<std::uint8_t, std::uint64_t> toTotals;
+    std::uint64_t largest = 0;
+    for (const auto& [classes, count] : transitions) {
+        fromTotals[classes.first] += count;
+        toTotals[classes.second] += count;
+        largest = std::max(largest, count);
+    }
+    const auto busiest = [&](const std::map<std::uint8_t, std::uint64_t>& totals) {
+        std::vector<std::pair<std::uint8_t, std::uint64_t>> ranked(totals.begin(), totals.end());
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto& a, const auto& b) { return a.second > b.second; });
+        std::set<std::uint8_t> kept;
+        for (std::size_t index = 0; index < ranked.size() && index < MAX_CLASSES; ++index) {
+            kept.insert(ranked[index].first);
+        }
+        return kept;
+    };
+    const std::set<std::uint8_t> from = busiest(fromTotals);
+    const std::set<std::uint8_t> to = busiest(toTotals);
+    std::uint64_t hidden = 0;
+    for (const auto& entry : transitions) {
+        hidden += from.count(entry.first.first) != 0 && to.count(entry.first.second) != 0 ? 0u : 1u;
+    }
+    out << "<table id=\"transition-table\">\n<tr><th>reference \xE2\x86\x92 test</th>";
+    for (const std::uint8_t column : to) {
+        out << "<th class=\"n\">" << unsigned{column} << "</th>";
+    }
+    out << "</tr>\n";
+    for (const std::uint8_t row : from) {
+        out << "<tr><th class=\"n\">" << unsigned{row} << "</th>";
+        for (const std::uint8_t column : to) {
+            const auto cell = transitions.find({row, column});
+            if (cell == transitions.end()) {
+                out << "<td class=\"n\"></td>";
+                continue;
+            }
+            const double shade =
+                0.15 + 0.85 * static_cast<double>(cell->second) / static_cast<double>(largest);
+            out << "<td class=\"n\" data-from=\"" << unsigned{row} << "\" data-to=\"" << unsigned{column}
+                << "\" data-count=\"" << cell->second << "\" style=\"background:rgba(215,95,40,"
+                << formatNumber(shade, 2) << ")\">" << formatCount(cell->second) << "</td>";
+        }
+        out << "</tr>\n";
+    }
+    out << "</table>\n<p class=\"note\">Pairs in place whose classification differs, by reference class "
+           "(rows) and test class (columns).";
+    if (hidden != 0) {
+        out << " " << formatCount(hidden) << " transitions between less frequent classes are not shown; the "
+            << "JSON report has them all.";
+    }
+    out << "</p>\n</section>\n";
 }
 
 void writeFlightLineSection(std::ostream& out, const ComparisonReport& report) {
@@ -271,6 +374,7 @@ void writeHtmlPage(std::ostream& out, const ComparisonReport& report) {
     writeMapSection(out, report);
     writeDisplacementSection(out, report);
     writeAttributeSection(out, report);
+    writeTransitionSection(out, report);
     writeFlightLineSection(out, report);
     out << "<footer class=\"note\"><p>Written by orvid-compare " << FILEIOINTERFACE_VERSION_STRING
         << ".</p></footer>\n</body>\n</html>\n";

@@ -35,11 +35,12 @@ json toJson(const InputDescription& input) {
     for (const auto& file : input.files) {
         files.push_back(file.string());
     }
-    return {{"path", input.path.string()},     {"files", files},
-            {"formats", input.formats},        {"legs", input.scan.legs},
-            {"points", input.scan.points},     {"announcedPoints", input.announcedPoints},
-            {"scale", input.coarsestScale},    {"duplicateKeys", input.scan.duplicateKeys},
-            {"nanTimes", input.scan.nanTimes}, {"inKeyOrder", input.scan.inKeyOrder}};
+    return {{"path", input.path.string()},       {"files", files},
+            {"formats", input.formats},          {"legs", input.scan.legs},
+            {"points", input.scan.points},       {"announcedPoints", input.announcedPoints},
+            {"scale", input.coarsestScale},      {"duplicateKeys", input.scan.duplicateKeys},
+            {"nanTimes", input.scan.nanTimes},   {"inKeyOrder", input.scan.inKeyOrder},
+            {"timeStandard", input.timeStandard}};
 }
 
 json flightLines(const ComparisonReport& report) {
@@ -70,14 +71,40 @@ json toJson(const ComparisonReport& report) {
                 (*report.summary.attributeDifferences)[i];
         }
     }
+    json tolerances = json::object();
+    for (const auto& [name, value] : parameters.tolerances) {
+        tolerances[name] = value;
+    }
+    json extras = json::object();
+    for (const auto& [name, count] : report.summary.extraDifferences) {
+        extras[name] = count;
+    }
+    json transitions = json::array();
+    for (const auto& [classes, count] : report.summary.classTransitions) {
+        transitions.push_back({{"reference", classes.first}, {"test", classes.second}, {"count", count}});
+    }
+    json time = {{"notes", timeNotes(report)}, {"suggestedOffset", nullptr}};
+    if (const auto& estimate = report.suggestedTimeOffset) {
+        time["suggestedOffset"] = {{"seconds", estimate->offset},
+                                   {"option", "--time-offset " + exactNumber(estimate->offset)},
+                                   {"sampled", estimate->sampled},
+                                   {"matched", estimate->matched},
+                                   {"agreeing", estimate->agreeing}};
+    }
     const DisplacementStatistics& displacement = report.summary.displacement;
     return {
         {"schema", "orvid-compare/1"},
         {"tool", {{"name", "orvid-compare"}, {"version", FILEIOINTERFACE_VERSION_STRING}}},
+        {"time", time},
         {"inputs", {{"reference", toJson(report.reference)}, {"test", toJson(report.test)}}},
         {"parameters",
          {{"epsilon", parameters.epsilon},
           {"epsilonSource", parameters.epsilonFromScale ? "scale" : "given"},
+          {"epsilonXY", parameters.epsilonXY},
+          {"epsilonZ", parameters.epsilonZ},
+          {"tolerances", tolerances},
+          {"ignored", parameters.ignored},
+          {"timeOffset", parameters.timeOffset},
           {"rgbEpsilon", parameters.rgbEpsilon},
           {"pointAttributes", parameters.pointAttributes},
           {"extraAttributes", parameters.extraAttributes},
@@ -90,6 +117,8 @@ json toJson(const ComparisonReport& report) {
           {"failOn", failOn}}},
         {"counts", toJson(report.summary.counts)},
         {"attributeDifferences", attributes},
+        {"extraAttributeDifferences", extras},
+        {"classTransitions", transitions},
         {"displacement",
          {{"count", displacement.count},
           {"magnitude", toJson(displacement.magnitude)},

@@ -2,9 +2,11 @@
 
 #include <CompareEngine/ComparedAttribute.h>
 
+#include <algorithm>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
+#include <vector>
 
 namespace Orvid::Compare {
 
@@ -26,8 +28,23 @@ void printRunHeader(std::ostream& out, const ComparisonReport& report) {
     const RunParameters& parameters = report.parameters;
     out << "Reference: " << describe(report.reference) << "\nTest:      " << describe(report.test)
         << "\nEpsilon:   " << parameters.epsilon
-        << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "")
-        << "\nMemory:    " << (parameters.memory >> 20) << " MiB for the comparison, "
+        << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "");
+    if (parameters.epsilonXY != parameters.epsilon || parameters.epsilonZ != parameters.epsilon) {
+        out << "; " << parameters.epsilonXY << " across x and y, " << parameters.epsilonZ << " along z";
+    }
+    out << "\nTolerances:";
+    for (const auto& [name, value] : parameters.tolerances) {
+        out << ' ' << name << '=' << exactNumber(value);
+    }
+    out << "\nIgnored:   ";
+    for (std::size_t index = 0; index < parameters.ignored.size(); ++index) {
+        out << (index == 0 ? "" : ", ") << parameters.ignored[index];
+    }
+    out << (parameters.ignored.empty() ? "nothing" : "");
+    if (parameters.timeOffset != 0.0) {
+        out << "\nTime:      " << exactNumber(parameters.timeOffset) << " s added to the test times";
+    }
+    out << "\nMemory:    " << (parameters.memory >> 20) << " MiB for the comparison, "
         << counted(parameters.threads, "thread")
         << (parameters.pairByChannel ? "; pairing by scanner channel too" : "") << '\n';
 }
@@ -44,9 +61,34 @@ void printAttributeStatistics(std::ostream& out, const ComparisonReport& report)
     }
 }
 
+void printTopTransitions(std::ostream& out, const ComparisonReport& report) {
+    constexpr std::size_t SHOWN = 5;
+    std::vector<std::pair<std::pair<std::uint8_t, std::uint8_t>, std::uint64_t>> transitions(
+        report.summary.classTransitions.begin(), report.summary.classTransitions.end());
+    if (transitions.empty()) {
+        return;
+    }
+    std::stable_sort(transitions.begin(), transitions.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    out << "  class changes (reference -> test):";
+    for (std::size_t index = 0; index < transitions.size() && index < SHOWN; ++index) {
+        const auto& [classes, count] = transitions[index];
+        out << (index == 0 ? " " : ", ") << unsigned{classes.first} << " -> " << unsigned{classes.second}
+            << ": " << count;
+    }
+    if (transitions.size() > SHOWN) {
+        out << ", and " << counted(transitions.size() - SHOWN, "more transition");
+    }
+    out << '\n';
+}
+
 void printSummary(std::ostream& out, const ComparisonReport& report) {
     const ClassCounts& counts = report.summary.counts;
-    out << "\nSummary: reference " << counted(report.reference.scan.points, "point") << " in "
+    out << '\n';
+    for (const std::string& note : timeNotes(report)) {
+        out << "Note: " << note << '\n';
+    }
+    out << "Summary: reference " << counted(report.reference.scan.points, "point") << " in "
         << counted(report.reference.scan.legs, "leg") << ", test "
         << counted(report.test.scan.points, "point") << " in " << counted(report.test.scan.legs, "leg")
         << "; epsilon " << report.parameters.epsilon
@@ -68,6 +110,10 @@ void printSummary(std::ostream& out, const ComparisonReport& report) {
             << d.magnitude.maxAbs << ", mean (dx, dy, dz) (" << d.dx.mean << ", " << d.dy.mean << ", "
             << d.dz.mean << ")\n";
     }
+    for (const auto& [name, count] : report.summary.extraDifferences) {
+        out << "  extra attribute " << name << ": " << counted(count, "pair") << " differ\n";
+    }
+    printTopTransitions(out, report);
     for (const std::string& warning : report.warnings) {
         out << "  warning: " << warning << '\n';
     }

@@ -18,6 +18,9 @@ void printRunHeader(std::ostream& out, const ComparisonReport& report);
 /// each ("\t<attribute>:\t<count>"), when point attributes were compared.
 void printAttributeStatistics(std::ostream& out, const ComparisonReport& report);
 
+/// The most frequent class transitions of mutated pairs, on one line; nothing when there are none.
+void printTopTransitions(std::ostream& out, const ComparisonReport& report);
+
 /// The short table of the five classes, with the warnings and the verdict.
 void printSummary(std::ostream& out, const ComparisonReport& report);
 

@@ -11,13 +11,22 @@ namespace {
 constexpr std::size_t BUFFER_LIMIT = 8192;
 constexpr std::size_t REFERENCE = 0;
 constexpr std::size_t TEST = 1;
+/// Reference candidates of a key from which they are found through a grid rather than a scan.
+constexpr std::size_t GRID_FROM = 32;
+
+std::vector<ExtraRule> rulesOf(const Input& reference, const Input& test, const EngineOptions& options) {
+    static const std::vector<FileIoInterface::Attribute::Descriptor> NONE;
+    // The first leg of each input names the extra attributes.
+    return extraRules(reference.legCount() != 0 ? reference.leg(0).header().extraAttributes : NONE,
+                      test.legCount() != 0 ? test.leg(0).header().extraAttributes : NONE, options);
+}
 
 } // namespace
 
 ChunkMatcher::ChunkMatcher(const Input& reference, const Input& test, const EngineOptions& options)
     : mInputs{&reference, &test}
     , mReaders{InputReader(reference), InputReader(test)}
-    , mClassifier(options)
+    , mClassifier(options, rulesOf(reference, test, options))
     , mByChannel(options.pairByChannel) {
     mPending.reserve(BUFFER_LIMIT + 1);
 }
@@ -72,6 +81,9 @@ void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& 
     if (verdict.differences != 0) {
         mDifferenceCounts.count(verdict.differences);
     }
+    if (verdict.extraAttributesDiffer) {
+        mClassifier.countExtraDifferences(mTestPoints[slot], mReferencePoints[slot], mExtraDifferenceCounts);
+    }
 }
 
 std::size_t ChunkMatcher::unpairedFrom(std::size_t candidate) {
@@ -119,6 +131,7 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         mNextUnpaired[candidate] = candidate;
     }
     std::size_t unpaired = candidates;
+    const bool gridded = gridGroup();
 
     // Each test point, in reading order, against the reference points of its key still unpaired, in
     // reading order: the first within epsilon pairs; a single one beyond epsilon makes it modified.
@@ -126,24 +139,23 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         const std::size_t slot = nextSlot();
         PointId testId;
         decode(TEST, testPosition, mTestPoints[slot], testId);
-        std::size_t found = candidates;
         PointId referenceId;
-        for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
-             candidate = unpairedFrom(candidate + 1)) {
-            decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
-            if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
-                found = candidate;
-                break;
-            }
-        }
+        const std::size_t found = firstWithin(slot, gridded, referenceId);
         if (found != candidates) {
             pair(slot, testId, referenceId);
             mNextUnpaired[found] = found + 1;
+            if (gridded) {
+                mGrid.paired(found);
+            }
             --unpaired;
         } else if (unpaired == 1) {
-            // The single candidate is the last one decoded into the slot.
-            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
             const std::size_t only = unpairedFrom(0);
+            if (gridded) {
+                decode(REFERENCE, references[only], mReferencePoints[slot], referenceId);
+                mGrid.paired(only);
+            }
+            // A scan left the single candidate in the slot, as the last one it tried.
+            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
             mNextUnpaired[only] = only + 1;
             --unpaired;
         } else {
@@ -163,6 +175,48 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
             flush();
         }
     }
+}
+
+bool ChunkMatcher::gridGroup() {
+    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    if (references.size() < GRID_FROM || mGroup[TEST].size() < 2) {
+        return false;
+    }
+    mXs.resize(references.size());
+    mYs.resize(references.size());
+    mZs.resize(references.size());
+    for (std::size_t candidate = 0; candidate < references.size(); ++candidate) {
+        PointId id;
+        decode(REFERENCE, references[candidate], mScratch, id);
+        mXs[candidate] = mScratch.getX();
+        mYs[candidate] = mScratch.getY();
+        mZs[candidate] = mScratch.getZ();
+    }
+    return mGrid.build(mXs, mYs, mClassifier.epsilonXY());
+}
+
+std::size_t ChunkMatcher::firstWithin(std::size_t slot, bool gridded, PointId& referenceId) {
+    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const std::size_t candidates = references.size();
+    const FileIoInterface::Las::LasPoint& test = mTestPoints[slot];
+    if (gridded) {
+        const std::size_t found = mGrid.first(test.getX(), test.getY(), [&](std::size_t candidate) {
+            return mClassifier.withinEpsilon(mXs[candidate], mYs[candidate], mZs[candidate], test);
+        });
+        if (found == CandidateGrid::NONE) {
+            return candidates;
+        }
+        decode(REFERENCE, references[found], mReferencePoints[slot], referenceId);
+        return found;
+    }
+    for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
+         candidate = unpairedFrom(candidate + 1)) {
+        decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
+        if (mClassifier.withinEpsilon(mReferencePoints[slot], test)) {
+            return candidate;
+        }
+    }
+    return candidates;
 }
 
 void ChunkMatcher::countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions) {

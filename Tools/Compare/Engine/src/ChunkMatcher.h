@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CandidateGrid.h"
 #include "Input.h"
 #include "KeySequence.h"
 #include "PairClassifier.h"
@@ -47,6 +48,9 @@ public:
     void replay(const ReplayTarget& target);
 
     const AttributeCounters& differenceCounts() const { return mDifferenceCounts; }
+    /// Per extra attribute (by position, see `extraRules`), the pairs that differ in it.
+    const std::vector<std::uint64_t>& extraDifferenceCounts() const { return mExtraDifferenceCounts; }
+    const std::vector<ExtraRule>& extraRules() const { return mClassifier.extras(); }
     /// Duplicates in the reference (0) and the test (1).
     const std::array<DuplicateCounts, 2>& duplicates() const { return mDuplicates; }
 
@@ -60,6 +64,12 @@ private:
     };
 
     void matchGroup(const std::function<void()>& flush);
+    /// Indexes the group's reference candidates in `mGrid`; false when the group is small or its
+    /// positions cannot be gridded, so that a linear scan is used.
+    bool gridGroup();
+    /// The first unpaired candidate within epsilon of the test point in `slot`, through the grid or a
+    /// scan; the group's size when there is none. A scan leaves the last candidate tried in the slot.
+    std::size_t firstWithin(std::size_t slot, bool gridded, PointId& referenceId);
     /// The first candidate of the group from `candidate` on that is still unpaired; the group's size
     /// when none is.
     std::size_t unpairedFrom(std::size_t candidate);
@@ -80,7 +90,14 @@ private:
     /// Per reference candidate of the group: itself while unpaired, else a candidate after it.
     std::vector<std::size_t> mNextUnpaired;
     std::vector<std::uint8_t> mChannels;
+    /// Positions of the group's reference candidates, for the grid.
+    std::vector<double> mXs;
+    std::vector<double> mYs;
+    std::vector<double> mZs;
+    FileIoInterface::Las::LasPoint mScratch;
+    CandidateGrid mGrid;
     AttributeCounters mDifferenceCounts;
+    std::vector<std::uint64_t> mExtraDifferenceCounts;
     std::array<DuplicateCounts, 2> mDuplicates{};
 };
 

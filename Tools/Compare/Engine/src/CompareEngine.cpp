@@ -59,7 +59,7 @@ public:
                const ProgressCallback& progress)
         : mOptions(options)
         , mThreads(options.threads != 0 ? options.threads : std::max(std::thread::hardware_concurrency(), 1u))
-        , mInputs{Input(reference), Input(test)}
+        , mInputs{Input(reference, 0.0), Input(test, options.timeOffset)}
         , mSink(sink)
         , mProgress(progress) {}
 
@@ -82,6 +82,7 @@ public:
             planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
                         indexBytes / INDEX_BYTES_PER_POINT, mThreads, {});
 
+        mSink.scanned(factsOf(0), factsOf(1));
         for (unsigned worker = 0; worker < mThreads; ++worker) {
             mMatchers.push_back(std::make_unique<ChunkMatcher>(mInputs[0], mInputs[1], mOptions));
         }
@@ -97,17 +98,39 @@ public:
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
             outcome.differenceCounts += matcher->differenceCounts();
         }
+        if (mOptions.compareExtraAttributes) {
+            outcome.extraDifferenceCounts = extraDifferenceCounts();
+        }
         outcome.reference = factsOf(0);
         outcome.test = factsOf(1);
         return outcome;
     }
 
 private:
+    std::vector<std::pair<std::string, std::uint64_t>> extraDifferenceCounts() const {
+        std::vector<std::pair<std::string, std::uint64_t>> counts;
+        for (const ExtraRule& rule : mMatchers.front()->extraRules()) {
+            counts.emplace_back(rule.name, 0);
+        }
+        for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
+            const std::vector<std::uint64_t>& mine = matcher->extraDifferenceCounts();
+            for (std::size_t index = 0; index < mine.size(); ++index) {
+                if (index == counts.size()) {
+                    // Values beyond what the first legs describe.
+                    counts.emplace_back("extra[" + std::to_string(index) + "]", 0);
+                }
+                counts[index].second += mine[index];
+            }
+        }
+        return counts;
+    }
+
     InputFacts factsOf(std::size_t side) const {
         InputFacts facts;
         facts.points = mScans[side]->points();
         facts.nanTimes = mScans[side]->nanTimes();
         facts.inKeyOrder = mScans[side]->inKeyOrder();
+        facts.extent = mScans[side]->extent();
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
             facts.duplicateKeys += matcher->duplicates()[side].duplicateKeys;
             facts.duplicatesOnSameChannel += matcher->duplicates()[side].onSameChannel;

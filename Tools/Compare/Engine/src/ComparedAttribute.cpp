@@ -1,4 +1,5 @@
 #include <CompareEngine/ComparedAttribute.h>
+#include <CompareEngine/DecisionSink.h>
 
 namespace Orvid::Compare::Engine {
 
@@ -16,6 +17,8 @@ const char* const ATTRIBUTE_NAMES[COMPARED_ATTRIBUTE_COUNT] = {
 const char* attributeName(ComparedAttribute attribute) {
     return ATTRIBUTE_NAMES[static_cast<std::size_t>(attribute)];
 }
+
+void DecisionSink::scanned(const InputFacts&, const InputFacts&) {}
 
 AttributeCounters& AttributeCounters::operator+=(const AttributeCounters& other) {
     for (std::size_t index = 0; index < COMPARED_ATTRIBUTE_COUNT; ++index) {

@@ -5,7 +5,8 @@
 
 namespace Orvid::Compare::Engine {
 
-Input::Input(const std::vector<std::filesystem::path>& files) {
+Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset)
+    : mTimeOffset(timeOffset) {
     mLegs.reserve(files.size());
     mStarts.reserve(files.size() + 1);
     mStarts.push_back(0);

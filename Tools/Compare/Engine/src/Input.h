@@ -19,9 +19,11 @@ class Input {
 public:
     /// Opens every leg. Throws Core::IOException for a file that cannot be read, std::invalid_argument
     /// when the legs hold more points than an index entry can number.
-    explicit Input(const std::vector<std::filesystem::path>& files);
+    /// `timeOffset` seconds are added to every GPS time of its keys.
+    explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0);
 
     std::uint64_t size() const { return mStarts.back(); }
+    double timeOffset() const { return mTimeOffset; }
     std::size_t legCount() const { return mLegs.size(); }
     const FileIoInterface::Las::PointRecords& leg(std::size_t index) const { return mLegs[index]; }
     /// Position of the first record of leg `index`; `legStart(legCount())` is `size()`.
@@ -70,6 +72,7 @@ public:
 private:
     std::vector<FileIoInterface::Las::PointRecords> mLegs;
     std::vector<std::uint64_t> mStarts;
+    double mTimeOffset = 0.0;
 };
 
 /// Reads records of an input by position, one cursor per leg; one per thread.
@@ -93,10 +96,10 @@ private:
     std::vector<FileIoInterface::Las::PointRecords::Cursor> mCursors;
 };
 
-/// The key of the record at `record` of `records`.
+/// The key of the record at `record` of `records`, its time shifted by `timeOffset` seconds.
 inline Key keyOf(const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record,
-                 bool byChannel) {
-    return {primaryOf(records.gpsTimeAt(record)),
+                 bool byChannel, double timeOffset) {
+    return {primaryOf(records.gpsTimeAt(record) + timeOffset),
             secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record), byChannel)};
 }
 

@@ -3,6 +3,8 @@
 #include "Parallel.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace Orvid::Compare::Engine {
@@ -24,7 +26,25 @@ struct Piece {
     /// The first primary word at or after each sample position of the piece, inside the piece;
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
+    PlanarExtent extent{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
 };
+
+/// Grows `extent` over the position of the record at `record`: x and y are the first two fields of
+/// every point format, little-endian 32-bit integers.
+void include(PlanarExtent& extent, const FileIoInterface::Las::PointRecords& records,
+             const std::uint8_t* record) {
+    std::int32_t stored[2];
+    std::memcpy(stored, record, sizeof(stored));
+    const FileIoInterface::Las::LasHeader& header = records.header();
+    const double x = static_cast<double>(stored[0]) * header.scale.x + header.offset.x;
+    const double y = static_cast<double>(stored[1]) * header.scale.y + header.offset.y;
+    if (std::isfinite(x) && std::isfinite(y)) {
+        extent.minX = std::min(extent.minX, x);
+        extent.minY = std::min(extent.minY, y);
+        extent.maxX = std::max(extent.maxX, x);
+        extent.maxY = std::max(extent.maxY, y);
+    }
+}
 
 } // namespace
 
@@ -44,7 +64,8 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
             begin, end,
             [&](std::uint64_t position, const std::uint8_t* record,
                 const FileIoInterface::Las::PointRecords& records) {
-                const Key key = keyOf(records, record, byChannel);
+                include(piece.extent, records, record);
+                const Key key = keyOf(records, record, byChannel, input.timeOffset());
                 if (key.primary == NAN_PRIMARY) {
                     ++piece.nanTimes;
                     ++piece.nanBySecondary[key.secondary];
@@ -74,6 +95,13 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
     bool hasLast = false;
     Key last;
     for (const Piece& piece : pieces) {
+        if (piece.extent.minX <= piece.extent.maxX) {
+            const bool first = !(mExtent.minX <= mExtent.maxX);
+            mExtent.minX = first ? piece.extent.minX : std::min(mExtent.minX, piece.extent.minX);
+            mExtent.minY = first ? piece.extent.minY : std::min(mExtent.minY, piece.extent.minY);
+            mExtent.maxX = first ? piece.extent.maxX : std::max(mExtent.maxX, piece.extent.maxX);
+            mExtent.maxY = first ? piece.extent.maxY : std::max(mExtent.maxY, piece.extent.maxY);
+        }
         mNanTimes += piece.nanTimes;
         for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
             mNanBySecondary[secondary] += piece.nanBySecondary[secondary];
@@ -114,7 +142,7 @@ std::uint64_t InputScan::lowerBound(const Input& input, std::uint64_t primary, b
                             if (done) {
                                 return;
                             }
-                            const Key key = keyOf(records, record, byChannel);
+                            const Key key = keyOf(records, record, byChannel, input.timeOffset());
                             if (key.primary != NAN_PRIMARY && key.primary >= primary) {
                                 found = position;
                                 done = true;

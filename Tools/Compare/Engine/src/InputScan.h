@@ -3,6 +3,8 @@
 #include "Input.h"
 #include "KeyEncoding.h"
 
+#include <CompareEngine/InputFacts.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -31,6 +33,8 @@ public:
     bool hasTimes() const { return mPoints > mNanTimes; }
     std::uint64_t lowestPrimary() const { return mLowest; }
     std::uint64_t highestPrimary() const { return mHighest; }
+    /// The XY extent of the points with finite coordinates.
+    const PlanarExtent& extent() const { return mExtent; }
 
     /// For an input in key order: the position of its first point, NaN times left aside, whose key is
     /// not below `primary` (`points()` when none); positions of NaN-time points may precede it.
@@ -47,6 +51,7 @@ private:
     std::uint64_t mLowest = NAN_PRIMARY;
     std::uint64_t mHighest = 0;
     std::vector<std::uint64_t> mSamples;
+    PlanarExtent mExtent;
 };
 
 } // namespace Orvid::Compare::Engine

@@ -4,29 +4,46 @@
 #include <CompareEngine/Decision.h>
 #include <CompareEngine/EngineOptions.h>
 
+#include <FileIoInterface/AttributeDescriptor.h>
 #include <FileIoInterface/Las/LasPoint.h>
 
 #include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Orvid::Compare::Engine {
 
-/// The rules by which the library's comparator judges two points of one key: agreement of positions
-/// within epsilon, and the classes of a pair.
+/// One extra attribute as compared: its name, and how two of its raw values are judged.
+struct ExtraRule {
+    std::string name;
+    bool ignored = false;
+    /// Largest raw difference at which two values still agree: the tolerance over the scale.
+    double rawTolerance = 0.0;
+};
+
+/// The extra attributes of two inputs, by position in their records: the reference's names and
+/// scales where it has the attribute, the test's beyond. `options` gives tolerances and ignored names.
+std::vector<ExtraRule> extraRules(const std::vector<FileIoInterface::Attribute::Descriptor>& reference,
+                                  const std::vector<FileIoInterface::Attribute::Descriptor>& test,
+                                  const EngineOptions& options);
+
+/// The rules by which two points of one key are judged: agreement of positions within epsilon, and
+/// the classes of a pair under the attributes' tolerances.
 class PairClassifier {
 public:
-    explicit PairClassifier(const EngineOptions& options)
-        : mEpsilon(options.epsilon)
-        , mRgbEpsilon(options.rgbEpsilon)
-        , mPointAttributes(options.comparePointAttributes)
-        , mExtraAttributes(options.compareExtraAttributes) {}
+    PairClassifier(const EngineOptions& options, std::vector<ExtraRule> extras);
 
-    /// Each axis differs by at most epsilon; a NaN difference fails.
+    /// x and y differ by at most the horizontal epsilon, z by the vertical one; a NaN difference fails.
+    bool withinEpsilon(double rx, double ry, double rz, const FileIoInterface::Las::LasPoint& test) const {
+        return std::fabs(rx - test.getX()) <= mEpsilonXY && std::fabs(ry - test.getY()) <= mEpsilonXY &&
+               std::fabs(rz - test.getZ()) <= mEpsilonZ;
+    }
     bool withinEpsilon(const FileIoInterface::Las::LasPoint& reference,
                        const FileIoInterface::Las::LasPoint& test) const {
-        return std::fabs(reference.getX() - test.getX()) <= mEpsilon &&
-               std::fabs(reference.getY() - test.getY()) <= mEpsilon &&
-               std::fabs(reference.getZ() - test.getZ()) <= mEpsilon;
+        return withinEpsilon(reference.getX(), reference.getY(), reference.getZ(), test);
     }
+    double epsilonXY() const { return mEpsilonXY; }
 
     struct Verdict {
         PointClass pointClass = PointClass::unchanged;
@@ -37,47 +54,32 @@ public:
     /// The class of a pair within epsilon: mutated when a compared point attribute differs, else
     /// altered when compared extra values differ, else unchanged.
     Verdict classify(const FileIoInterface::Las::LasPoint& test,
-                     const FileIoInterface::Las::LasPoint& reference) const {
-        Verdict verdict;
-        if (mPointAttributes) {
-            verdict.differences = differences(test, reference);
-        }
-        // Variant equality: same alternative and equal contents; a NaN equals nothing.
-        verdict.extraAttributesDiffer = mExtraAttributes && test.values != reference.values;
-        if (verdict.differences != 0) {
-            verdict.pointClass = PointClass::mutated;
-        } else if (verdict.extraAttributesDiffer) {
-            verdict.pointClass = PointClass::altered;
-        }
-        return verdict;
-    }
+                     const FileIoInterface::Las::LasPoint& reference) const;
+
+    /// Adds 1 to `counts[k]` for each compared extra attribute k in which the two points differ.
+    void countExtraDifferences(const FileIoInterface::Las::LasPoint& test,
+                               const FileIoInterface::Las::LasPoint& reference,
+                               std::vector<std::uint64_t>& counts) const;
+
+    const std::vector<ExtraRule>& extras() const { return mExtras; }
 
 private:
     AttributeMask differences(const FileIoInterface::Las::LasPoint& t,
-                              const FileIoInterface::Las::LasPoint& r) const {
-        const auto bit = [](ComparedAttribute attribute, bool differs) {
-            return static_cast<AttributeMask>(differs ? 1u << static_cast<unsigned>(attribute) : 0u);
-        };
-        // Doubles compare as the library compares them: a NaN intensity or angle always differs.
-        return static_cast<AttributeMask>(
-            bit(ComparedAttribute::intensity, !(t.getIntensity() == r.getIntensity())) |
-            bit(ComparedAttribute::nbReturns, t.getNbReturns() != r.getNbReturns()) |
-            bit(ComparedAttribute::classificationFlags,
-                t.getClassificationFlags().mask() != r.getClassificationFlags().mask()) |
-            bit(ComparedAttribute::scannerChannel, t.getScannerChannel() != r.getScannerChannel()) |
-            bit(ComparedAttribute::scanDirection, t.getScanDirection() != r.getScanDirection()) |
-            bit(ComparedAttribute::edgeOfFlightLine, t.getEdgeOfFlightLine() != r.getEdgeOfFlightLine()) |
-            bit(ComparedAttribute::classification, t.getClassification() != r.getClassification()) |
-            bit(ComparedAttribute::userData, t.getUserData() != r.getUserData()) |
-            bit(ComparedAttribute::scanAngle, !(t.getScanAngle() == r.getScanAngle())) |
-            bit(ComparedAttribute::sourceId, t.getSourceId() != r.getSourceId()) |
-            bit(ComparedAttribute::color, !t.getColor().isEquivalentTo(r.getColor(), mRgbEpsilon)));
-    }
+                              const FileIoInterface::Las::LasPoint& r) const;
+    bool extraDiffers(std::size_t index, const FileIoInterface::Las::LasPoint& test,
+                      const FileIoInterface::Las::LasPoint& reference) const;
 
-    double mEpsilon;
+    double mEpsilonXY;
+    double mEpsilonZ;
+    std::array<double, COMPARED_ATTRIBUTE_COUNT> mTolerances;
+    AttributeMask mCompared;
     std::uint16_t mRgbEpsilon;
     bool mPointAttributes;
     bool mExtraAttributes;
+    bool mIdenticalBitsEqual;
+    /// Whether any tolerance or ignored name makes extra values compare one by one.
+    bool mExtraRulesMatter;
+    std::vector<ExtraRule> mExtras;
 };
 
 } // namespace Orvid::Compare::Engine

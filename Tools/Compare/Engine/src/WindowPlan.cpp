@@ -104,7 +104,8 @@ private:
                 input.forEachRecord(input.size() * part / parts, input.size() * (part + 1) / parts,
                                     [&](std::uint64_t, const std::uint8_t* record,
                                         const FileIoInterface::Las::PointRecords& records) {
-                                        const std::uint64_t primary = primaryOf(records.gpsTimeAt(record));
+                                        const std::uint64_t primary =
+                                            primaryOf(records.gpsTimeAt(record) + input.timeOffset());
                                         if (primary >= lowest && primary < end) {
                                             ++mine[static_cast<std::size_t>((primary - lowest) >> shift)];
                                         }

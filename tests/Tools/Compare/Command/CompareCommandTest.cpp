@@ -78,6 +78,13 @@ TEST(CompareDemo, ItsReportCountsExactlyThePlantedChanges) {
     ASSERT_EQ(demo.status, 0) << demo.err;
     EXPECT_EQ(jsonIn(folder.path / "demo" / "report.json")["counts"], countsOf(planted));
     EXPECT_TRUE(fs::is_directory(folder.path / "demo" / "differences" / "modified"));
+    EXPECT_NE(demo.out.find("class changes (reference -> test): "), std::string::npos) << demo.out;
+    std::uint64_t transitions = 0;
+    const json report = jsonIn(folder.path / "demo" / "report.json");
+    for (const json& transition : report["classTransitions"]) {
+        transitions += transition["count"].get<std::uint64_t>();
+    }
+    EXPECT_EQ(transitions, planted.reclassified);
 }
 
 class CompareGeneratedSurvey : public ::testing::Test {
@@ -158,6 +165,35 @@ TEST_F(CompareGeneratedSurvey, TheJsonReportDescribesThePlantedChanges) {
         line["testPoints"] = SURVEY.pointsPerLeg - sPlanted[leg].removed + sPlanted[leg].added;
         EXPECT_EQ(report["flightLines"][leg], line);
     }
+}
+
+TEST_F(CompareGeneratedSurvey, TheClassTransitionsAreThoseOfTheReclassifiedPoints) {
+    std::map<std::pair<int, int>, std::uint64_t> expected;
+    const std::map<Key, LasPoint> before = pointsIn(reference());
+    for (const auto& [key, point] : pointsIn(test())) {
+        const auto original = before.find(key);
+        if (original != before.end() && original->second.getClassification() != point.getClassification() &&
+            std::fabs(original->second.getX() - point.getX()) <= 0.01 &&
+            std::fabs(original->second.getY() - point.getY()) <= 0.01 &&
+            std::fabs(original->second.getZ() - point.getZ()) <= 0.01) {
+            ++expected[{original->second.getClassification(), point.getClassification()}];
+        }
+    }
+    // Ground becomes unclassified; every other class becomes ground.
+    std::uint64_t reclassified = 0;
+    for (const auto& [classes, count] : expected) {
+        EXPECT_EQ(classes.second, classes.first == 2 ? 1 : 2);
+        reclassified += count;
+    }
+    EXPECT_EQ(reclassified, sTotal.reclassified);
+    const auto [status, report] = compare({});
+    EXPECT_EQ(status, 1);
+    std::map<std::pair<int, int>, std::uint64_t> found;
+    for (const json& transition : report["classTransitions"]) {
+        found[{transition["reference"].get<int>(), transition["test"].get<int>()}] =
+            transition["count"].get<std::uint64_t>();
+    }
+    EXPECT_EQ(found, expected);
 }
 
 TEST_F(CompareGeneratedSurvey, ShuffledInputsGiveTheSameCountsInOneWindowOrMany) {
@@ -322,13 +358,28 @@ TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem)
 
 TEST_F(CompareErrors, UsageErrorsExitWithStatusTwo) {
     EXPECT_NE(refused({GOOD_SAMPLE}).err.find("REFERENCE TEST"), std::string::npos);
-    for (const char* epsilon : {"-1", "0", "abc", "0.01x"}) {
+    for (const char* epsilon : {"-1", "abc", "0.01x"}) {
         EXPECT_NE(refused({"--epsilon", epsilon, GOOD_SAMPLE, GOOD_SAMPLE}).err.find("--epsilon"),
                   std::string::npos)
             << epsilon;
     }
     EXPECT_NE(refused({"--fail-on", "moved", GOOD_SAMPLE, GOOD_SAMPLE}).err.find("'moved'"),
               std::string::npos);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--tolerance", "wobble=1"}, "--tolerance: 'wobble' is neither"},
+        {{"--tolerance", "intensity"}, "'intensity' is not NAME=VALUE"},
+        {{"--tolerance", "intensity=-1"}, "--tolerance intensity"},
+        {{"--tolerance", "gpsTime=0.5"}, "--tolerance gpsTime"},
+        {{"--ignore", "intensity,wobble"}, "--ignore: 'wobble' is neither"},
+        {{"--ignore", "gpsTime"}, "--ignore"},
+        {{"--epsilon-z", "-0.1"}, "--epsilon-z"},
+        {{"--time-offset", "soon"}, "--time-offset"}};
+    for (const auto& [flags, message] : cases) {
+        std::vector<std::string> arguments = flags;
+        arguments.insert(arguments.end(), {GOOD_SAMPLE, GOOD_SAMPLE});
+        const std::string err = refused(arguments).err;
+        EXPECT_NE(err.find(message), std::string::npos) << flags[1] << ": " << err;
+    }
 }
 
 TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {

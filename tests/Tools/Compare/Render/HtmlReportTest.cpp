@@ -33,6 +33,15 @@ ComparisonReport largestReport() {
     }
     report.summary.attributeDifferences = std::array<std::uint64_t, 11>{};
     report.warnings.push_back("test: 5 points share a key <ambiguous>");
+    for (std::uint32_t from = 0; from < 256; ++from) {
+        for (std::uint32_t to = 0; to < 256; ++to) {
+            report.summary
+                .classTransitions[{static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)}] =
+                1000 + from;
+        }
+    }
+    report.summary.extraDifferences = {{"<i>Amplitude", 3}};
+    report.parameters.tolerances = {{"<i>Amplitude", 0.5}};
 
     DifferenceMap& map = report.map.emplace(Extent{0.0, 0.0, 1000.0, 1000.0});
     const DensityGrid& reference = map.reference;
@@ -63,7 +72,39 @@ TEST(HtmlReport, StaysUnderThreeMegabytesAndEscapesWhatTheInputsName) {
     EXPECT_EQ(page.str().find("<script"), std::string::npos);
     EXPECT_EQ(page.str().find("<b>"), std::string::npos);
     EXPECT_EQ(page.str().find("<ambiguous>"), std::string::npos);
+    EXPECT_EQ(page.str().find("<i>"), std::string::npos);
+    // 24 x 24 of the 256 x 256 transitions are shown.
+    EXPECT_NE(page.str().find("64\u202F960 transitions between less frequent classes"), std::string::npos);
     EXPECT_NE(page.str().find("64\u202F536 more flight lines"), std::string::npos) << "1000 of 65 536 listed";
+}
+
+TEST(HtmlReport, StatesTheTimeNotesFirstThenTolerancesExtrasAndClassTransitions) {
+    ComparisonReport report;
+    report.reference.timeStandard = "adjusted standard GPS time";
+    report.test.timeStandard = "GPS week time";
+    report.suggestedTimeOffset = Orvid::Compare::Engine::TimeOffsetEstimate{209600000.0, 4096, 4000, 3990};
+    report.parameters.tolerances = {{"intensity", 0.0}, {"scanAngle", 0.5}, {"Amplitude", 2.0}};
+    report.parameters.ignored = {"userData"};
+    report.summary.extraDifferences = {{"Amplitude", 7}, {"Reflectance", 0}};
+    report.summary.classTransitions = {{{2, 1}, 30}, {{1, 2}, 12}};
+    std::ostringstream out;
+    writeHtmlPage(out, report);
+    const std::string page = out.str();
+    const std::size_t notes =
+        page.find("<ul id=\"time-notes\">\n<li class=\"warning\">the inputs declare "
+                  "different time standards: the reference&#39;s GPS times are adjusted");
+    ASSERT_NE(notes, std::string::npos) << page;
+    EXPECT_LT(notes, page.find("<table id=\"inputs\">"));
+    EXPECT_NE(page.find("compare again with --time-offset 209600000</li>"), std::string::npos);
+    EXPECT_NE(page.find("<td id=\"tolerances\"><code>intensity</code> 0, <code>scanAngle</code> 0.5, "
+                        "<code>Amplitude</code> 2</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<td id=\"ignored\"><code>userData</code></td>"), std::string::npos);
+    EXPECT_NE(page.find("<td><code>Amplitude</code></td><td class=\"n\" data-count=\"7\">"),
+              std::string::npos);
+    EXPECT_NE(page.find("data-from=\"2\" data-to=\"1\" data-count=\"30\""), std::string::npos);
+    EXPECT_NE(page.find("data-from=\"1\" data-to=\"2\" data-count=\"12\""), std::string::npos);
+    EXPECT_EQ(page.find("data-from=\"1\" data-to=\"1\""), std::string::npos);
 }
 
 TEST(HtmlReport, NamesTheGivenPathWhenItCannotBeWritten) {

@@ -14,9 +14,11 @@ namespace Orvid::Compare::Engine {
 /// answers of the library's comparator, in bounded memory and on several threads.
 ///
 /// Points pair by key: GPS time and return number (and scanner channel with `pairByChannel`); legs
-/// are not kept apart. Times compare as numbers (-0 equals +0). For each test point, in reading
-/// order, among the reference points of its key not yet paired, in reading order: the first within
-/// epsilon on x, y and z pairs with it (unchanged, mutated or altered by the library's rules); else
+/// are not kept apart. Times compare as numbers (-0 equals +0), test times shifted by
+/// `EngineOptions::timeOffset`. For each test point, in reading order, among the reference points of
+/// its key not yet paired, in reading order: the first within the horizontal and vertical epsilons
+/// pairs with it (unchanged, mutated or altered under the options' tolerances; with every tolerance 0
+/// and `identicalBitsEqual` false, by the library's rules); else
 /// exactly one such reference point makes it modified and is consumed; else it is added. Reference
 /// points left over are removed. Where a key repeats inside an input, reading order (legs in list
 /// order, records in file order) ranks its points; for an input in key order that is the library's
@@ -32,7 +34,9 @@ namespace Orvid::Compare::Engine {
 /// number and channel, record position) sorted in linear time, its records read back by position;
 /// when the index does not fit the memory budget, the comparison runs in consecutive GPS-time
 /// windows, with the same results (see `EngineOptions::memoryBudget`). NaN-time points form windows
-/// of their own, after all others. The work is shared by `EngineOptions::threads` threads.
+/// of their own, after all others. The work is shared by `EngineOptions::threads` threads. A key of
+/// many points finds its candidates through a grid of cells sized by epsilon, with the same result as
+/// a scan in reading order.
 class CompareEngine {
 public:
     explicit CompareEngine(const EngineOptions& options);

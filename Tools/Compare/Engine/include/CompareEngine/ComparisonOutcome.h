@@ -7,6 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace Orvid::Compare::Engine {
 
@@ -16,6 +19,9 @@ struct ComparisonOutcome {
     std::array<std::uint64_t, POINT_CLASS_COUNT> classCounts{};
     /// Per attribute, the mutated pairs that differ in it (zero unless point attributes are compared).
     AttributeCounters differenceCounts;
+    /// Per extra attribute, by name in record order, the pairs (mutated or altered) whose values of it
+    /// differ; empty unless extra attributes are compared and the inputs have some.
+    std::vector<std::pair<std::string, std::uint64_t>> extraDifferenceCounts;
     InputFacts reference;
     InputFacts test;
     /// Time windows the comparison ran in (1 when the key index fitted the budget), NaN windows

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CompareEngine/Decision.h>
+#include <CompareEngine/InputFacts.h>
 
 namespace Orvid::Compare::Engine {
 
@@ -12,6 +13,10 @@ namespace Orvid::Compare::Engine {
 class DecisionSink {
 public:
     virtual ~DecisionSink() = default;
+    /// Called once, before the first decision, with what the first pass over the keys found of each
+    /// input: points, NaN times, key order and extent (duplicates are counted later). Does nothing
+    /// unless overridden.
+    virtual void scanned(const InputFacts& reference, const InputFacts& test);
     virtual void decided(const Decision& decision) = 0;
 };
 

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <CompareEngine/ComparedAttribute.h>
+
+#include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
+#include <string>
 
 namespace Orvid::Compare::Engine {
 
@@ -10,12 +16,32 @@ struct EngineOptions {
     /// Largest difference per axis, in the files' coordinate units, at which two positions still
     /// agree; a difference equal to it agrees, a NaN one never does.
     double epsilon = 0.01;
+    /// Per-axis epsilons, in the same units and sense; absent, `epsilon` applies.
+    std::optional<double> epsilonXY;
+    std::optional<double> epsilonZ;
     /// Largest difference per colour channel at which two colours are still equal.
     std::uint16_t rgbEpsilon = 0;
     /// Compare paired points on the eleven point attributes (mutated points).
     bool comparePointAttributes = true;
     /// Compare paired points on their extra-bytes values (altered points).
     bool compareExtraAttributes = true;
+    /// Per point attribute, the largest difference at which two values still agree, in the
+    /// attribute's own units (scan angle in degrees); 0 compares exactly, a NaN never agrees. The
+    /// colour's entry is unused: `rgbEpsilon` applies.
+    std::array<double, COMPARED_ATTRIBUTE_COUNT> tolerances{};
+    /// Point attributes left out of the comparison: they never make a pair mutated.
+    AttributeMask ignored = 0;
+    /// Per extra attribute name, the largest difference at which two values still agree, in the
+    /// attribute's scaled units; absent names compare exactly.
+    std::map<std::string, double> extraTolerances;
+    /// Extra attributes left out of the comparison, by name.
+    std::set<std::string> ignoredExtras;
+    /// Whether floating-point extra values with identical bits are equal, NaNs included; false
+    /// compares as the library's comparator does (same type and equal value: a NaN equals nothing).
+    bool identicalBitsEqual = true;
+    /// Seconds added to every GPS time of the test input before pairing (a change of time standard
+    /// or a clock offset); pairing stays exact on the shifted times.
+    double timeOffset = 0.0;
     /// Add the scanner channel (point formats 6 to 10; 0 in older formats) to the pairing key.
     bool pairByChannel = false;
     /// Threads that index and compare; 0 means one per core.

@@ -4,6 +4,14 @@
 
 namespace Orvid::Compare::Engine {
 
+/// The XY rectangle that the points of an input cover, in coordinate units; empty while min > max.
+struct PlanarExtent {
+    double minX = 0.0;
+    double minY = 0.0;
+    double maxX = -1.0;
+    double maxY = -1.0;
+};
+
 /// What the engine found out about one input while reading it.
 struct InputFacts {
     std::uint64_t points = 0;
@@ -16,6 +24,8 @@ struct InputFacts {
     std::uint64_t duplicatesOnSameChannel = 0;
     /// Whether the points, NaN times left aside, follow each other in key order over all legs.
     bool inKeyOrder = true;
+    /// Where the points lie, as read (finite coordinates only), whatever the headers say.
+    PlanarExtent extent;
 
     /// Whether adding the scanner channel to the key would make every key of the input unique.
     bool channelSeparatesDuplicates() const { return duplicateKeys != 0 && duplicatesOnSameChannel == 0; }
