@@ -5,6 +5,7 @@
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
+#include "Command/RunSetup.h"
 #include "Gather/RunGatherer.h"
 #include "Render/HtmlReport.h"
 #include "Render/JsonReport.h"
@@ -30,6 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using FileIoInterface::Las::LasHeader;
+
+} // namespace
 
 /// The LAS files of an input: the file itself, or the *.las files of a folder in name order.
 std::vector<fs::path> lasFilesOf(const fs::path& input) {
@@ -133,6 +136,49 @@ void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairB
     }
 }
 
+RunParameters parametersOf(const CompareOptions& options, const ComparisonReport& report) {
+    RunParameters parameters;
+    parameters.epsilonFromScale = !options.epsilon;
+    parameters.epsilon = options.epsilon.value_or(std::max(
+        *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
+        *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
+    parameters.rgbEpsilon = options.rgbEpsilon;
+    parameters.pointAttributes = options.pointAttributes;
+    parameters.extraAttributes = options.extraAttributes;
+    parameters.memory = options.memory.value_or(Engine::defaultMemoryBudget());
+    parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
+    parameters.pairByChannel = options.pairByChannel;
+    parameters.failOn = options.failOn;
+    return parameters;
+}
+
+Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
+    Engine::EngineOptions engineOptions;
+    engineOptions.epsilon = parameters.epsilon;
+    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
+    engineOptions.comparePointAttributes = parameters.pointAttributes;
+    engineOptions.compareExtraAttributes = parameters.extraAttributes;
+    engineOptions.pairByChannel = parameters.pairByChannel;
+    engineOptions.threads = parameters.threads;
+    engineOptions.memoryBudget = parameters.memory;
+    return engineOptions;
+}
+
+std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLegs& reference,
+                                           const InputLegs& test, std::vector<std::string>& warnings) {
+    ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
+    ClassFileKind testKind = classFileKindOf("test", test.headers);
+    for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
+        if (kind->conversion) {
+            warnings.push_back(*kind->conversion);
+        }
+    }
+    return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
+                                        std::move(testKind));
+}
+
+namespace {
+
 /// Hands every decision to what the run gathers and writes, and stops the run when it is interrupted.
 class RunSink final : public Engine::DecisionSink {
 public:
@@ -186,18 +232,8 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     InputLegs test =
         readInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
 
+    report.parameters = parametersOf(options, report);
     RunParameters& parameters = report.parameters;
-    parameters.epsilonFromScale = !options.epsilon;
-    parameters.epsilon = options.epsilon.value_or(std::max(
-        *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
-        *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
-    parameters.rgbEpsilon = options.rgbEpsilon;
-    parameters.pointAttributes = options.pointAttributes;
-    parameters.extraAttributes = options.extraAttributes;
-    parameters.memory = options.memory.value_or(Engine::defaultMemoryBudget());
-    parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
-    parameters.pairByChannel = options.pairByChannel;
-    parameters.failOn = options.failOn;
     if (!options.quiet) {
         printRunHeader(out, report);
     }
@@ -211,25 +247,10 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     }
     std::unique_ptr<ClassFiles> classFiles;
     if (options.outDirectory) {
-        ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
-        ClassFileKind testKind = classFileKindOf("test", test.headers);
-        for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
-            if (kind->conversion) {
-                report.warnings.push_back(*kind->conversion);
-            }
-        }
-        classFiles = std::make_unique<ClassFiles>(*folderStaged, reference, test, std::move(referenceKind),
-                                                  std::move(testKind));
+        classFiles = makeClassFiles(*folderStaged, reference, test, report.warnings);
     }
 
-    Engine::EngineOptions engineOptions;
-    engineOptions.epsilon = parameters.epsilon;
-    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
-    engineOptions.comparePointAttributes = parameters.pointAttributes;
-    engineOptions.compareExtraAttributes = parameters.extraAttributes;
-    engineOptions.pairByChannel = parameters.pairByChannel;
-    engineOptions.threads = parameters.threads;
-    engineOptions.memoryBudget = parameters.memory;
+    const Engine::EngineOptions engineOptions = engineOptionsOf(parameters);
     RunGatherer gatherer(report.map ? &*report.map : nullptr);
     RunSink sink(gatherer, classFiles.get());
     Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));

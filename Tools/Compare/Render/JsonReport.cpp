@@ -71,7 +71,7 @@ json toJson(const ComparisonReport& report) {
         }
     }
     const DisplacementStatistics& displacement = report.summary.displacement;
-    return {
+    json object = {
         {"schema", "orvid-compare/1"},
         {"tool", {{"name", "orvid-compare"}, {"version", FILEIOINTERFACE_VERSION_STRING}}},
         {"inputs", {{"reference", toJson(report.reference)}, {"test", toJson(report.test)}}},
@@ -100,6 +100,11 @@ json toJson(const ComparisonReport& report) {
         {"warnings", report.warnings},
         {"result", {{"different", report.exitStatus != 0}, {"exitStatus", report.exitStatus}}},
     };
+    if (parameters.sharded) {
+        object["parameters"]["plan"] = {{"id", parameters.sharded->planId},
+                                        {"shards", parameters.sharded->shards}};
+    }
+    return object;
 }
 
 } // namespace

@@ -1,0 +1,98 @@
+#include "Shard/ShardTotals.h"
+
+#include <stdexcept>
+
+namespace Orvid::Compare {
+namespace {
+
+void addCounts(ClassCounts& sum, const ClassCounts& part) {
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        sum[kind] += part[kind];
+    }
+}
+
+void addGrid(DensityGrid& sum, const DensityGrid& part) {
+    sum.addCounts(part.counts(), part.binned(), part.outside());
+}
+
+} // namespace
+
+ShardTotals& ShardTotals::operator+=(const ShardTotals& other) {
+    addCounts(counts, other.counts);
+    attributeDifferences += other.attributeDifferences;
+    for (std::size_t series = 0; series < displacement.size(); ++series) {
+        displacement[series] += other.displacement[series];
+    }
+    histogram += other.histogram;
+    for (const auto& [sourceId, lineCounts] : other.byFlightLine) {
+        addCounts(byFlightLine[sourceId], lineCounts);
+    }
+    for (std::size_t side = 0; side < inputs.size(); ++side) {
+        inputs[side].duplicateKeys += other.inputs[side].duplicateKeys;
+        inputs[side].duplicatesOnSameChannel += other.inputs[side].duplicatesOnSameChannel;
+        for (const auto& [sourceId, points] : other.inputs[side].pointsBySourceId) {
+            inputs[side].pointsBySourceId[sourceId] += points;
+        }
+    }
+    if (other.map) {
+        if (!map) {
+            map = other.map;
+        } else {
+            const Extent& mine = map->reference.extent();
+            const Extent& theirs = other.map->reference.extent();
+            if (mine.minX != theirs.minX || mine.minY != theirs.minY || mine.maxX != theirs.maxX ||
+                mine.maxY != theirs.maxY) {
+                throw std::invalid_argument("the maps of two shards cover different extents");
+            }
+            addGrid(map->reference, other.map->reference);
+            for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+                addGrid(map->of(kind), other.map->of(kind));
+            }
+        }
+    }
+    unwritten += other.unwritten;
+    windows += other.windows;
+    return *this;
+}
+
+ShardTotals totalsOf(const RunGatherer& gatherer, const Engine::ComparisonOutcome& outcome,
+                     std::optional<DifferenceMap> map, std::uint64_t unwritten) {
+    ShardTotals totals;
+    const ComparisonSummary summary = gatherer.summary();
+    totals.counts = summary.counts;
+    totals.attributeDifferences = outcome.differenceCounts;
+    totals.displacement = gatherer.displacementSums();
+    totals.histogram = summary.displacement.histogram;
+    totals.byFlightLine = summary.byFlightLine;
+    const Engine::InputFacts* facts[2] = {&outcome.reference, &outcome.test};
+    const std::map<std::uint16_t, std::uint64_t>* lines[2] = {&gatherer.referencePointsBySourceId(),
+                                                              &gatherer.testPointsBySourceId()};
+    for (std::size_t side = 0; side < 2; ++side) {
+        totals.inputs[side].duplicateKeys = facts[side]->duplicateKeys;
+        totals.inputs[side].duplicatesOnSameChannel = facts[side]->duplicatesOnSameChannel;
+        totals.inputs[side].pointsBySourceId = *lines[side];
+    }
+    totals.map = std::move(map);
+    totals.unwritten = unwritten;
+    totals.windows = outcome.windows;
+    return totals;
+}
+
+ComparisonSummary summaryOf(const ShardTotals& totals, bool pointAttributes) {
+    ComparisonSummary summary;
+    summary.counts = totals.counts;
+    if (pointAttributes) {
+        summary.attributeDifferences = totals.attributeDifferences.counts;
+    }
+    DisplacementStatistics& displacement = summary.displacement;
+    displacement.count = totals.counts[DifferenceClass::modified];
+    displacement.magnitude = totals.displacement[0].statistics(displacement.count);
+    displacement.dx = totals.displacement[1].statistics(displacement.count);
+    displacement.dy = totals.displacement[2].statistics(displacement.count);
+    displacement.dz = totals.displacement[3].statistics(displacement.count);
+    displacement.histogram = totals.histogram;
+    summary.byFlightLine = totals.byFlightLine;
+    return summary;
+}
+
+} // namespace Orvid::Compare
