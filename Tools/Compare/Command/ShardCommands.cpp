@@ -8,6 +8,7 @@
 #include "Render/HtmlReport.h"
 #include "Render/JsonReport.h"
 #include "Render/TextSummary.h"
+#include "Shard/LasConcatenation.h"
 #include "Shard/ShardPlan.h"
 #include "Shard/ShardReport.h"
 
@@ -16,6 +17,8 @@
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasReader.h>
 
+#include <algorithm>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 
@@ -165,6 +168,42 @@ void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
     }
 }
 
+/// Per class file of the shards' folders (relative path), the shards' files of that name in shard order.
+std::map<fs::path, std::vector<fs::path>> classFileSets(const std::vector<FoundShard>& shards) {
+    std::map<fs::path, std::vector<fs::path>> sets;
+    for (const FoundShard& shard : shards) {
+        for (const auto& entry : fs::recursive_directory_iterator(shard.folder)) {
+            if (entry.is_regular_file() && entry.path().extension() == ".las") {
+                sets[fs::relative(entry.path(), shard.folder)].push_back(entry.path());
+            }
+        }
+    }
+    return sets;
+}
+
+/// Writes the class files of the shards into `folder`: each file the concatenation of the shards'
+/// files of its name, which needs no decoding; or, where the shards' files are not alike (which a
+/// writer of another kind could make them), every point replayed through `classFiles`. Returns the
+/// points that did not fit.
+std::uint64_t mergeClassFiles(const std::vector<FoundShard>& shards, const fs::path& folder,
+                              ClassFiles& classFiles) {
+    const std::map<fs::path, std::vector<fs::path>> sets = classFileSets(shards);
+    const bool byBytes =
+        std::all_of(sets.begin(), sets.end(), [](const auto& set) { return concatenable(set.second); });
+    if (!byBytes) {
+        for (const FoundShard& shard : shards) {
+            replayClassFiles(shard.folder, classFiles);
+        }
+        classFiles.finish();
+        return classFiles.unwritten();
+    }
+    for (const auto& [name, parts] : sets) {
+        fs::create_directories((folder / name).parent_path());
+        concatenateLasFiles(parts, folder / name);
+    }
+    return 0;
+}
+
 } // namespace
 
 void runPlan(const PlanOptions& options, std::ostream& out) {
@@ -189,12 +228,7 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     // The headers are checked as a run checks them, so that a plan is made only for inputs that compare.
     ComparisonReport report;
     readPlannedInputs(plan, report);
-    const Engine::ShardPlanning planning =
-        Engine::planShards(plan.openable(0), plan.openable(1), options.shards, comparison.pairByChannel,
-                           comparison.threads.value_or(0));
-    plan.inputs[0].facts = planning.reference;
-    plan.inputs[1].facts = planning.test;
-    plan.shards = planning.shards;
+    plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
     plan.id = planIdOf(plan);
     writeShardPlan(staged, plan, options.planFile);
     outputs.commit();
@@ -203,12 +237,12 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
             out << "warning: " << warning << '\n';
         }
         out << "Plan " << plan.id << ": " << counted(plan.shards.size(), "shard") << " of "
-            << counted(planning.reference.points + planning.test.points, "point") << " in "
+            << counted(report.reference.announcedPoints + report.test.announcedPoints, "point") << " in "
             << options.planFile.string() << '\n';
         for (std::size_t shard = 0; shard < plan.shards.size(); ++shard) {
             const bool nanTimes =
                 plan.shards[shard].windows.back().nanTimes && plan.shards[shard].windows.size() == 1;
-            out << "  shard " << shard << ": " << counted(plan.shards[shard].points, "point")
+            out << "  shard " << shard << ": about " << counted(plan.shards[shard].points, "point")
                 << (nanTimes ? " (NaN times)" : "") << '\n';
         }
     }
@@ -307,9 +341,6 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
         } catch (const std::invalid_argument& error) {
             throw Core::IOException((shard.folder / SHARD_REPORT_NAME).string() + ": " + error.what());
         }
-        if (classFiles) {
-            replayClassFiles(shard.folder, *classFiles);
-        }
     }
     report.parameters.windows = totals.windows;
     report.parameters.sharded = ShardedRun{plan.id, plan.shards.size()};
@@ -319,17 +350,15 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     }
     InputDescription* descriptions[2] = {&report.reference, &report.test};
     for (std::size_t side = 0; side < 2; ++side) {
-        Engine::InputFacts facts = plan.inputs[side].facts;
-        facts.duplicateKeys = totals.inputs[side].duplicateKeys;
-        facts.duplicatesOnSameChannel = totals.inputs[side].duplicatesOnSameChannel;
+        const Engine::InputFacts facts = factsOf(totals, side);
         describeScan(facts, legs[side].files.size(), totals.inputs[side].pointsBySourceId,
                      descriptions[side]->scan);
         warnAboutKeys(ROLES[side], facts, report.parameters.pairByChannel, report.warnings);
     }
     report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
     if (classFiles) {
-        classFiles->finish();
-        const std::uint64_t unwritten = totals.unwritten + classFiles->unwritten();
+        const std::uint64_t unwritten =
+            totals.unwritten + mergeClassFiles(shards, *folderStaged, *classFiles);
         if (unwritten != 0) {
             report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
                                       options.outDirectory->string() + " and were left out");

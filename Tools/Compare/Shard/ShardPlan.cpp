@@ -26,11 +26,7 @@ json toJson(const PlannedInput& input) {
     for (std::size_t leg = 0; leg < input.files.size(); ++leg) {
         files.push_back({{"path", input.files[leg].string()}, {"bytes", input.bytes[leg]}});
     }
-    return {{"path", input.path.string()},
-            {"files", files},
-            {"points", input.facts.points},
-            {"nanTimes", input.facts.nanTimes},
-            {"inKeyOrder", input.facts.inKeyOrder}};
+    return {{"path", input.path.string()}, {"files", files}};
 }
 
 PlannedInput inputOf(const json& object) {
@@ -40,9 +36,6 @@ PlannedInput inputOf(const json& object) {
         input.files.emplace_back(file.at("path").get<std::string>());
         input.bytes.push_back(file.at("bytes").get<std::uint64_t>());
     }
-    input.facts.points = object.at("points").get<std::uint64_t>();
-    input.facts.nanTimes = object.at("nanTimes").get<std::uint64_t>();
-    input.facts.inKeyOrder = object.at("inKeyOrder").get<bool>();
     return input;
 }
 

@@ -2,7 +2,6 @@
 
 #include "Command/CommandLine.h"
 
-#include <CompareEngine/InputFacts.h>
 #include <CompareEngine/ShardPlanner.h>
 
 #include <array>
@@ -13,15 +12,13 @@
 
 namespace Orvid::Compare {
 
-/// One input of a plan: as given, its LAS files with their sizes when planned, and what the key scan saw.
+/// One input of a plan: as given, and its LAS files with their sizes when planned.
 struct PlannedInput {
     /// As given on the command line, for the reports.
     std::filesystem::path path;
     /// Its legs in leg order, as listed when planned (relative ones against the plan's folder).
     std::vector<std::filesystem::path> files;
     std::vector<std::uint64_t> bytes;
-    /// Points, NaN times and key order; duplicates are counted by the shards.
-    Engine::InputFacts facts;
 };
 
 /// A comparison cut into shards that run on their own, anywhere the inputs can be read, and add up to

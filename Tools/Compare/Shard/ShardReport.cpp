@@ -6,6 +6,7 @@
 #include <Core/IOException.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
@@ -37,12 +38,60 @@ ClassCounts countsOf(const json& object) {
     return counts;
 }
 
+/// A grid's counts as one string, row by row: a count, or "~n" for n empty cells, separated by
+/// commas. A map's class grids are mostly empty, and a string parses much faster than an array of
+/// tens of thousands of numbers.
+std::string cellsOf(const std::vector<std::uint64_t>& counts) {
+    std::string text;
+    for (std::size_t cell = 0; cell < counts.size();) {
+        if (!text.empty()) {
+            text += ',';
+        }
+        std::size_t empty = 0;
+        while (cell + empty < counts.size() && counts[cell + empty] == 0) {
+            ++empty;
+        }
+        if (empty > 1) {
+            text += '~' + std::to_string(empty);
+            cell += empty;
+        } else {
+            text += std::to_string(counts[cell]);
+            ++cell;
+        }
+    }
+    return text;
+}
+
+/// The counts of `text`; throws std::invalid_argument unless it holds exactly `cells` counts.
+std::vector<std::uint64_t> countsOfCells(const std::string& text, std::size_t cells) {
+    std::vector<std::uint64_t> counts;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at < end) {
+        const bool empty = *at == '~';
+        std::uint64_t value = 0;
+        const auto [next, error] = std::from_chars(at + (empty ? 1 : 0), end, value);
+        if (error != std::errc() || (next != end && *next != ',') ||
+            (empty ? value : 1) > cells - counts.size()) {
+            throw std::invalid_argument("density grid cells: not a count, or one too many, at character " +
+                                        std::to_string(at - text.data()));
+        }
+        counts.insert(counts.end(), empty ? static_cast<std::size_t>(value) : 1, empty ? 0 : value);
+        at = next == end ? end : next + 1;
+    }
+    if (counts.size() != cells) {
+        throw std::invalid_argument("density grid cells: " + std::to_string(counts.size()) + " counts, not " +
+                                    std::to_string(cells));
+    }
+    return counts;
+}
+
 json toJson(const DensityGrid& grid) {
-    return {{"counts", grid.counts()}, {"binned", grid.binned()}, {"outside", grid.outside()}};
+    return {{"cells", cellsOf(grid.counts())}, {"binned", grid.binned()}, {"outside", grid.outside()}};
 }
 
 void addGrid(const json& object, DensityGrid& grid) {
-    grid.addCounts(object.at("counts").get<std::vector<std::uint64_t>>(),
+    grid.addCounts(countsOfCells(object.at("cells").get<std::string>(), grid.counts().size()),
                    object.at("binned").get<std::uint64_t>(), object.at("outside").get<std::uint64_t>());
 }
 
@@ -91,7 +140,11 @@ json toJson(const ShardTotals& totals) {
         for (const auto& [sourceId, points] : input.pointsBySourceId) {
             bySourceId.push_back({sourceId, points});
         }
-        inputs[ROLES[side]] = {{"duplicateKeys", input.duplicateKeys},
+        const WholeInput whole = input.whole.value_or(WholeInput{});
+        inputs[ROLES[side]] = {{"points", whole.points},
+                               {"nanTimes", whole.nanTimes},
+                               {"inKeyOrder", whole.inKeyOrder},
+                               {"duplicateKeys", input.duplicateKeys},
                                {"duplicatesOnSameChannel", input.duplicatesOnSameChannel},
                                {"pointsBySourceId", bySourceId}};
     }
@@ -136,6 +189,9 @@ ShardTotals totalsOf(const json& object) {
     }
     for (std::size_t side = 0; side < 2; ++side) {
         const json& input = object.at("inputs").at(ROLES[side]);
+        totals.inputs[side].whole =
+            WholeInput{input.at("points").get<std::uint64_t>(), input.at("nanTimes").get<std::uint64_t>(),
+                       input.at("inKeyOrder").get<bool>()};
         totals.inputs[side].duplicateKeys = input.at("duplicateKeys").get<std::uint64_t>();
         totals.inputs[side].duplicatesOnSameChannel =
             input.at("duplicatesOnSameChannel").get<std::uint64_t>();

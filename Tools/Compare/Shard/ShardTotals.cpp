@@ -28,6 +28,11 @@ ShardTotals& ShardTotals::operator+=(const ShardTotals& other) {
         addCounts(byFlightLine[sourceId], lineCounts);
     }
     for (std::size_t side = 0; side < inputs.size(); ++side) {
+        if (!inputs[side].whole) {
+            inputs[side].whole = other.inputs[side].whole;
+        } else if (other.inputs[side].whole && !(*inputs[side].whole == *other.inputs[side].whole)) {
+            throw std::invalid_argument("its shard saw other inputs than the shards before it");
+        }
         inputs[side].duplicateKeys += other.inputs[side].duplicateKeys;
         inputs[side].duplicatesOnSameChannel += other.inputs[side].duplicatesOnSameChannel;
         for (const auto& [sourceId, points] : other.inputs[side].pointsBySourceId) {
@@ -68,6 +73,8 @@ ShardTotals totalsOf(const RunGatherer& gatherer, const Engine::ComparisonOutcom
     const std::map<std::uint16_t, std::uint64_t>* lines[2] = {&gatherer.referencePointsBySourceId(),
                                                               &gatherer.testPointsBySourceId()};
     for (std::size_t side = 0; side < 2; ++side) {
+        totals.inputs[side].whole =
+            WholeInput{facts[side]->points, facts[side]->nanTimes, facts[side]->inKeyOrder};
         totals.inputs[side].duplicateKeys = facts[side]->duplicateKeys;
         totals.inputs[side].duplicatesOnSameChannel = facts[side]->duplicatesOnSameChannel;
         totals.inputs[side].pointsBySourceId = *lines[side];
@@ -76,6 +83,19 @@ ShardTotals totalsOf(const RunGatherer& gatherer, const Engine::ComparisonOutcom
     totals.unwritten = unwritten;
     totals.windows = outcome.windows;
     return totals;
+}
+
+Engine::InputFacts factsOf(const ShardTotals& totals, std::size_t side) {
+    const ShardInputTotals& input = totals.inputs[side];
+    Engine::InputFacts facts;
+    if (input.whole) {
+        facts.points = input.whole->points;
+        facts.nanTimes = input.whole->nanTimes;
+        facts.inKeyOrder = input.whole->inKeyOrder;
+    }
+    facts.duplicateKeys = input.duplicateKeys;
+    facts.duplicatesOnSameChannel = input.duplicatesOnSameChannel;
+    return facts;
 }
 
 ComparisonSummary summaryOf(const ShardTotals& totals, bool pointAttributes) {

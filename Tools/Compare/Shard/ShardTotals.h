@@ -15,8 +15,22 @@
 
 namespace Orvid::Compare {
 
-/// What one shard's comparison found of one input, beyond what the plan knows.
+/// What every shard sees of a whole input, the same in each.
+struct WholeInput {
+    std::uint64_t points = 0;
+    std::uint64_t nanTimes = 0;
+    bool inKeyOrder = true;
+
+    friend bool operator==(const WholeInput& a, const WholeInput& b) {
+        return a.points == b.points && a.nanTimes == b.nanTimes && a.inKeyOrder == b.inKeyOrder;
+    }
+};
+
+/// What one shard's comparison found of one input.
 struct ShardInputTotals {
+    /// Of the whole input; absent in totals of no shard yet.
+    std::optional<WholeInput> whole;
+    /// In the shard's windows.
     std::uint64_t duplicateKeys = 0;
     std::uint64_t duplicatesOnSameChannel = 0;
     std::map<std::uint16_t, std::uint64_t> pointsBySourceId;
@@ -43,7 +57,7 @@ struct ShardTotals {
     std::size_t windows = 0;
 
     /// Adds `other`'s totals: the sums of both comparisons, as one comparison of both parts would have
-    /// them. Throws std::invalid_argument when their maps differ in extent.
+    /// them. Throws std::invalid_argument when they saw different inputs or their maps differ in extent.
     ShardTotals& operator+=(const ShardTotals& other);
 };
 
@@ -51,6 +65,9 @@ struct ShardTotals {
 /// in.
 ShardTotals totalsOf(const RunGatherer& gatherer, const Engine::ComparisonOutcome& outcome,
                      std::optional<DifferenceMap> map, std::uint64_t unwritten);
+
+/// What the engine found of input `side` (0 reference, 1 test) over all shards added into `totals`.
+Engine::InputFacts factsOf(const ShardTotals& totals, std::size_t side);
 
 /// The summary that one comparison with these totals gives (attribute counts only with
 /// `pointAttributes`).

@@ -181,21 +181,22 @@ TEST_P(ShardedComparison, MergedShardsGiveTheSingleRunsReportsAndClassFiles) {
               std::vector<std::string>{});
     EXPECT_GE(classFiles, 10U);
 
-    // The plan shares the points about equally; NaN times make a shard of their own.
+    // The shards compared about equal numbers of points; NaN times came last, in a window of their own.
     const ShardPlan plan = readShardPlan(folder() / (name + ".plan.json"));
     ASSERT_EQ(plan.shards.size(), shards);
-    const std::uint64_t nanTimes = plan.inputs[0].facts.nanTimes + plan.inputs[1].facts.nanTimes;
-    const std::uint64_t all = plan.inputs[0].facts.points + plan.inputs[1].facts.points;
-    const std::size_t timeShards = shards == 1 ? 1 : shards - 1;
-    for (std::size_t shard = 0; shard < timeShards; ++shard) {
-        const double share =
-            static_cast<double>(plan.shards[shard].points) /
-            (static_cast<double>(all - (shards == 1 ? 0 : nanTimes)) / static_cast<double>(timeShards));
-        EXPECT_NEAR(share, 1.0, 0.02) << "shard " << shard;
-    }
-    if (shards > 1) {
-        EXPECT_EQ(plan.shards.back().points, nanTimes);
-        EXPECT_TRUE(plan.shards.back().windows.front().nanTimes);
+    EXPECT_TRUE(plan.shards.back().windows.back().nanTimes);
+    const double all = single["inputs"]["reference"]["points"].get<double>() +
+                       single["inputs"]["test"]["points"].get<double>();
+    for (std::size_t shard = 0; shard < shards; ++shard) {
+        const json part = jsonIn(folders[shards - 1 - shard] / "shard.json");
+        ASSERT_EQ(part["shard"], shard);
+        double points = 0;
+        for (const char* role : {"reference", "test"}) {
+            for (const json& line : part["inputs"][role]["pointsBySourceId"]) {
+                points += line[1].get<double>();
+            }
+        }
+        EXPECT_NEAR(points / (all / static_cast<double>(shards)), 1.0, 0.1) << "shard " << shard;
     }
 }
 
@@ -232,9 +233,21 @@ TEST_F(ShardedComparison, MergeRefusesAMissingRepeatedForeignOrCorruptShardAndWr
         EXPECT_FALSE(fs::exists(folder() / output)) << output;
     }
 
-    // A shard run again alone replaces its folder's outputs, and the set merges.
     std::ostringstream out;
     std::ostringstream err;
+    // A plan edited after it was made is refused.
+    const fs::path edited = folder() / "edited.plan.json";
+    std::string text = bytesOf(plan);
+    text.replace(text.find("\"points\": "), 10, "\"points\": 1");
+    std::ofstream(edited) << text;
+    EXPECT_EQ(refusal([&] {
+                  runShard({edited, 0, folder() / "edited-0", true, false}, out, err);
+              }),
+              edited.string() +
+                  ": the plan was changed after it was made (its contents do not match its id " + planId +
+                  ")");
+
+    // A shard run again alone replaces its folder's outputs, and the set merges.
     runShard({plan, 2, shards[2], true, false}, out, err);
     EXPECT_EQ(runMerge(mergeOptions("checked", shards), out).exitStatus, sSingle.exitStatus);
     EXPECT_TRUE(fs::exists(folder() / "checked.json"));
