@@ -83,11 +83,11 @@ struct FoundShard {
 /// The shard reports in `folders`, in shard order, after checking that they are the plan's shards, each
 /// once.
 std::vector<FoundShard> readShards(const ShardPlan& plan, const fs::path& planFile,
-                                   const std::vector<fs::path>& folders) {
+                                   const std::vector<fs::path>& folders, bool withMaps) {
     std::vector<std::optional<ShardReport>> byIndex(plan.shards.size());
     std::vector<fs::path> foundIn(plan.shards.size());
     for (const fs::path& folder : folders) {
-        ShardReport report = readShardReport(folder / SHARD_REPORT_NAME);
+        ShardReport report = readShardReport(folder / SHARD_REPORT_NAME, withMaps);
         if (report.plan != plan.id || report.shards != plan.shards.size()) {
             throw Core::IOException(folder.string() + ": a shard of another plan (" + report.plan + ", not " +
                                     plan.id + " of " + planFile.string() + ")");
@@ -299,7 +299,8 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
 
 ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     const ShardPlan plan = readShardPlan(options.planFile);
-    const std::vector<FoundShard> shards = readShards(plan, options.planFile, options.shardDirectories);
+    const std::vector<FoundShard> shards =
+        readShards(plan, options.planFile, options.shardDirectories, options.htmlFile.has_value());
     checkInputsUnchanged(plan);
 
     std::vector<fs::path> inputs{options.planFile};

@@ -12,6 +12,9 @@
 #include <optional>
 #include <string>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace Orvid::Compare {
 namespace {
 
@@ -116,6 +119,72 @@ bool alike(const Part& a, const Part& b) {
            same(BOUNDS_END, a.extended ? COUNT : BOUNDS_END) && same(countsEnd, a.head.size());
 }
 
+/// A file descriptor, closed when it goes.
+struct Descriptor {
+    explicit Descriptor(int descriptor)
+        : fd(descriptor) {}
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int release() {
+        const int released = fd;
+        fd = -1;
+        return released;
+    }
+    int fd;
+};
+
+bool writeAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
+    while (size != 0) {
+        const ssize_t written = ::write(descriptor, bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+/// Appends `length` bytes of `in` from `offset` to `out`: inside the kernel where it can, else through
+/// a buffer.
+bool copyRange(int in, off_t offset, std::uint64_t length, int out) {
+    while (length != 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, std::uint64_t{1} << 30));
+        const ssize_t copied = ::copy_file_range(in, &offset, out, nullptr, chunk, 0);
+        if (copied < 0 && errno == EINTR) {
+            continue;
+        }
+        if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            break;
+        }
+        if (copied <= 0) {
+            return false;
+        }
+        length -= static_cast<std::uint64_t>(copied);
+    }
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, 4 << 20)));
+    while (length != 0) {
+        const ssize_t got = ::pread(in, buffer.data(), std::min<std::size_t>(buffer.size(), length), offset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0 || !writeAll(out, buffer.data(), static_cast<std::size_t>(got))) {
+            return false;
+        }
+        offset += got;
+        length -= static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
 } // namespace
 
 bool concatenable(const std::vector<fs::path>& parts) {
@@ -191,30 +260,20 @@ void concatenateLasFiles(const std::vector<fs::path>& parts, const fs::path& tar
         }
     }
 
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(merged.head.data()),
-              static_cast<std::streamsize>(merged.head.size()));
-    std::vector<char> buffer(std::size_t{4} << 20);
+    Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (out.fd < 0 || !writeAll(out.fd, merged.head.data(), merged.head.size())) {
+        throw Core::IOException(target.string() + ": cannot write the class file (" + std::strerror(errno) +
+                                ")");
+    }
     for (std::size_t index = 0; index < parts.size(); ++index) {
-        std::ifstream in(parts[index], std::ios::binary);
-        in.seekg(static_cast<std::streamoff>(heads[index].head.size()));
-        std::uint64_t left = heads[index].count * heads[index].recordLength;
-        while (left != 0 && in && out) {
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-            in.read(buffer.data(), static_cast<std::streamsize>(chunk));
-            out.write(buffer.data(), in.gcount());
-            left -= static_cast<std::uint64_t>(in.gcount());
-            if (in.gcount() == 0) {
-                break;
-            }
-        }
-        if (left != 0) {
-            throw Core::IOException(parts[index].string() + ": cannot read its point records (" +
-                                    std::strerror(errno) + ")");
+        const Descriptor in(::open(parts[index].c_str(), O_RDONLY | O_CLOEXEC));
+        if (in.fd < 0 || !copyRange(in.fd, static_cast<off_t>(heads[index].head.size()),
+                                    heads[index].count * heads[index].recordLength, out.fd)) {
+            throw Core::IOException(parts[index].string() + ": cannot copy its point records to " +
+                                    target.string() + " (" + std::strerror(errno) + ")");
         }
     }
-    out.close();
-    if (!out) {
+    if (::close(out.release()) != 0) {
         throw Core::IOException(target.string() + ": cannot write the class file (" + std::strerror(errno) +
                                 ")");
     }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iomanip>
+#include <sstream>
 #include <stdexcept>
 
 namespace Orvid::Compare {
@@ -163,7 +164,7 @@ json toJson(const ShardTotals& totals) {
             {"windows", totals.windows}};
 }
 
-ShardTotals totalsOf(const json& object) {
+ShardTotals totalsOf(const json& object, bool withMap) {
     ShardTotals totals;
     totals.counts = countsOf(object.at("counts"));
     const json& attributes = object.at("attributeDifferences");
@@ -200,7 +201,7 @@ ShardTotals totalsOf(const json& object) {
                 entry.at(1).get<std::uint64_t>();
         }
     }
-    if (!object.at("map").is_null()) {
+    if (withMap && !object.at("map").is_null()) {
         totals.map = mapOf(object.at("map"));
     }
     totals.unwritten = object.at("unwritten").get<std::uint64_t>();
@@ -225,15 +226,16 @@ void writeShardReport(const fs::path& path, const ShardReport& report, const fs:
     }
 }
 
-ShardReport readShardReport(const fs::path& path) {
+ShardReport readShardReport(const fs::path& path, bool withMap) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::ostringstream text;
+    if (!file || !(text << file.rdbuf())) {
         throw Core::IOException(path.string() + ": cannot read the shard report (" + std::strerror(errno) +
                                 ")");
     }
     ShardReport report;
     try {
-        const json document = json::parse(file);
+        const json document = json::parse(text.str());
         if (document.at("schema") != SCHEMA) {
             throw Core::IOException(path.string() + ": not a shard report of orvid-compare (schema " +
                                     document.at("schema").dump() + ", not \"" + SCHEMA + "\")");
@@ -241,7 +243,7 @@ ShardReport readShardReport(const fs::path& path) {
         report.plan = document.at("plan").get<std::string>();
         report.shard = document.at("shard").get<std::size_t>();
         report.shards = document.at("shards").get<std::size_t>();
-        report.totals = totalsOf(document);
+        report.totals = totalsOf(document, withMap);
         report.warnings = document.at("warnings").get<std::vector<std::string>>();
     } catch (const nlohmann::json::exception& error) {
         throw Core::IOException(path.string() + ": corrupt shard report: " + error.what());

@@ -30,8 +30,9 @@ constexpr const char* SHARD_REPORT_NAME = "shard.json";
 void writeShardReport(const std::filesystem::path& path, const ShardReport& report,
                       const std::filesystem::path& shownAs);
 
-/// Reads the shard report at `path`. Throws Core::IOException, with a message that starts with the path
-/// and names the field, when it cannot be read or is not a complete shard report.
-ShardReport readShardReport(const std::filesystem::path& path);
+/// Reads the shard report at `path`, its map only `withMap` (the map is the largest part and serves
+/// only the HTML report). Throws Core::IOException, with a message that starts with the path and names
+/// the field, when it cannot be read or is not a complete shard report.
+ShardReport readShardReport(const std::filesystem::path& path, bool withMap);
 
 } // namespace Orvid::Compare

@@ -4,35 +4,36 @@
 #include "KeyEncoding.h"
 
 #include <algorithm>
-#include <optional>
 #include <stdexcept>
 
 namespace Orvid::Compare::Engine {
 
 namespace {
 
-/// Records sampled per input at most: cuts then fall within about half a percent of their target.
-constexpr std::uint64_t MOST_SAMPLES = std::uint64_t{1} << 16;
+/// Records sampled per input at most, in runs of consecutive records: cuts then fall within about
+/// a percent of their target (within a run's share for an input in time order, whose neighbours share
+/// their times), and the runs touch only some hundreds of pages of a large file.
+constexpr std::uint64_t RUNS = 512;
+constexpr std::uint64_t RUN_LENGTH = 32;
 
 /// The primary words of an even sample of `input`'s records, each standing for `weight` records.
 void sample(const Input& input, std::vector<std::uint64_t>& primaries, std::vector<double>& weights) {
     const std::uint64_t points = input.size();
-    const std::uint64_t count = std::min(points, MOST_SAMPLES);
+    const std::uint64_t count = std::min(points, RUNS * RUN_LENGTH);
     if (count == 0) {
         return;
     }
     const double weight = static_cast<double>(points) / static_cast<double>(count);
-    std::size_t leg = 0;
-    std::optional<FileIoInterface::Las::PointRecords::Cursor> cursor(std::in_place, input.leg(0));
-    for (std::uint64_t index = 0; index < count; ++index) {
-        const std::uint64_t position = index * points / count;
-        if (input.legOf(position) != leg) {
-            leg = input.legOf(position);
-            cursor.emplace(input.leg(leg));
-        }
-        primaries.push_back(
-            primaryOf(input.leg(leg).gpsTimeAt(cursor->record(position - input.legStart(leg)))));
-        weights.push_back(weight);
+    const std::uint64_t runs = (count + RUN_LENGTH - 1) / RUN_LENGTH;
+    for (std::uint64_t run = 0; run < runs; ++run) {
+        const std::uint64_t begin = run * points / runs;
+        const std::uint64_t end = std::min(begin + count / runs + (run < count % runs ? 1 : 0), points);
+        input.forEachRecord(begin, end,
+                            [&](std::uint64_t, const std::uint8_t* record,
+                                const FileIoInterface::Las::PointRecords& records) {
+                                primaries.push_back(primaryOf(records.gpsTimeAt(record)));
+                                weights.push_back(weight);
+                            });
     }
 }
 

@@ -18,8 +18,8 @@ struct PlannedShard {
 
 /// Cuts the comparison of `reference` with `test` (lists of LAS files, one leg each) into `shards`
 /// shards of about equal numbers of points, in key order: time windows ascending, NaN times last. The
-/// cuts come from the keys of an even sample of the records (every record of inputs up to 64 Ki
-/// points, 64 Ki records of larger ones), so that planning costs a few milliseconds whatever the
+/// cuts come from the keys of an even sample of the records (every record of inputs up to 16 Ki
+/// points, 16 Ki records in 512 runs of larger ones), so that planning costs milliseconds whatever the
 /// inputs' size; they never split one GPS time, so the shards together pair exactly what one
 /// comparison pairs. NaN-time points form a window of their own, in the last shard, or a shard of
 /// their own when they are many (at least half a shard's share). A shard may be empty when the times
