@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # A private single-node Slurm cluster on this machine, for the end-to-end test of sharded comparisons:
-#   scripts/slurm-test-cluster.sh start DIR PORT   configure it under DIR (config, keys, state, logs),
+#   scripts/slurm-test-cluster.sh start DIR PORT [OWNER]
+#                                                  configure it under DIR (config, keys, state, logs),
 #                                                  start munged, slurmctld (PORT) and slurmd (PORT+1),
-#                                                  and wait until its node takes jobs
+#                                                  and wait until its node takes jobs; with OWNER, a
+#                                                  process id, stop them too once that process is gone
+#                                                  (a test killed on a timeout, say)
 #   scripts/slurm-test-cluster.sh stop DIR         stop the daemons started under DIR, by their pid files
 # Clients reach it with SLURM_CONF=DIR/slurm.conf. Runs as root, without cgroups (process tracking by
 # /proc, no task plug-in), so that it also runs inside a container. Needs the Debian packages
@@ -10,7 +13,7 @@
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 start DIR PORT | stop DIR" >&2
+    echo "usage: $0 start DIR PORT [OWNER] | stop DIR" >&2
     exit 2
 }
 
@@ -92,9 +95,19 @@ CONF
 
 case "$action" in
 start)
-    [ $# -eq 3 ] || usage
+    [ $# -eq 3 ] || [ $# -eq 4 ] || usage
     trap 'stop' ERR
     start "$3"
+    if [ $# -eq 4 ]; then
+        owner=$4
+        (
+            while kill -0 "$owner" 2>/dev/null && [ -e "$dir/slurm.conf" ]; do
+                sleep 1
+            done
+            stop
+        ) >/dev/null 2>&1 </dev/null &
+        disown
+    fi
     ;;
 stop)
     stop

@@ -34,7 +34,7 @@ struct ShardPlan {
     CompareOptions options;
     std::vector<Engine::PlannedShard> shards;
 
-    /// The files of input `side` (0 reference, 1 test) as they can be opened from here.
+    /// The files of input `side` (0 reference, 1 test) as they can be opened from the current folder.
     std::vector<std::filesystem::path> openable(std::size_t side) const;
 };
 

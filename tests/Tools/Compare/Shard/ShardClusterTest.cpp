@@ -104,7 +104,7 @@ TEST_F(ShardedCluster, SlurmRunsTheShardsAsAJobArrayAndTheMergeAfterThem) {
     const std::string port = std::to_string(20000 + (::getpid() % 2000) * 2);
     const ClusterGuard guard{state};
     if (shell(folder(), "'" + (SCRIPTS / "slurm-test-cluster.sh").string() + "' start '" + state.string() +
-                            "' " + port) != 0) {
+                            "' " + port + " " + std::to_string(::getpid())) != 0) {
         GTEST_SKIP() << "the Slurm daemons could not be started here (in a container without the needed "
                         "privileges, say), so the Slurm run was not tried:\n"
                      << log();

@@ -253,6 +253,18 @@ TEST_F(ShardedComparison, MergeRefusesAMissingRepeatedForeignOrCorruptShardAndWr
     EXPECT_TRUE(fs::exists(folder() / "checked.json"));
 }
 
+TEST_F(ShardedComparison, ClassFilesThatCannotBeJoinedByteForByteAreMergedPointByPoint) {
+    const std::vector<fs::path> shards = runShards(3, "replayed");
+    // Bytes after the records: the file can no longer be appended as it is, its points still read.
+    std::ofstream(shards[1] / "added" / "added.las", std::ios::binary | std::ios::app) << "trailing";
+    std::ostringstream out;
+    EXPECT_EQ(runMerge(mergeOptions("replayed", shards), out).exitStatus, sSingle.exitStatus);
+    std::size_t classFiles = 0;
+    EXPECT_EQ(classFileDifferences(folder() / "single", folder() / "replayed-merged", classFiles),
+              std::vector<std::string>{});
+    EXPECT_GE(classFiles, 10U);
+}
+
 TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
     const fs::path copy = folder() / "changed";
     fs::copy(reference(), copy, fs::copy_options::recursive);
