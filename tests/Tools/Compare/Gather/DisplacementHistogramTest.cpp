@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ struct Split {
     /// Values up to this index go to the first part.
     std::size_t firstPart;
 };
+
+void PrintTo(const Split& split, std::ostream* out) { *out << split.name; }
 
 class DisplacementHistogramSum : public ::testing::TestWithParam<Split> {};
 
