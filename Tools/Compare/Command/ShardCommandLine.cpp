@@ -12,9 +12,10 @@ namespace {
 constexpr const char* PLAN_DESCRIPTION =
     R"(Cuts a comparison into shards that run on their own, on this machine or others.
 
-Reads only the headers and the keys of REFERENCE and TEST (no comparison) and writes PLAN: the inputs,
-every comparison flag given after them, and N GPS-time windows of about equal numbers of points (points
-of one GPS time always in one window, NaN times in a shard of their own). Then run
+    orvid-compare plan REFERENCE TEST --shards N -o PLAN [comparison flags]
+Reads only the headers and a sample of the keys of REFERENCE and TEST (no comparison) and writes PLAN:
+the inputs, every comparison flag given, and N GPS-time windows of about equal numbers of points
+(points of one GPS time always in one window, NaN times in a window of their own). Then run
   orvid-compare shard PLAN K -o DIR_K     for every K from 0 to N-1, anywhere the inputs can be read
   orvid-compare merge PLAN DIR_0 ... DIR_N-1 [--json FILE] [--html FILE] [--out DIR]
 The comparison flags are those of orvid-compare (see orvid-compare --help), but its outputs (--out,

@@ -21,7 +21,9 @@ struct Split {
     std::size_t firstPart;
 };
 
-void PrintTo(const Split& split, std::ostream* out) { *out << split.name; }
+void PrintTo(const Split& split, std::ostream* out) {
+    *out << split.name;
+}
 
 class DisplacementHistogramSum : public ::testing::TestWithParam<Split> {};
 
