@@ -22,9 +22,13 @@ demo: configure
 	$(BUILD_DIR)/bin/orvid-compare --demo $(abspath $(BUILD_DIR))/demo
 
 # The browser test of the HTML report renders it with chromium; where chromium cannot be installed,
-# that test skips.
+# that test skips. The sharded-comparison tests run the shards through GNU parallel and through a
+# single-node Slurm cluster that they start (slurm-wlm, munge); where Slurm cannot be installed or its
+# daemons cannot start, the Slurm test skips.
 test: build
 	@scripts/setup.sh chromium || echo "chromium could not be installed: the browser test will be skipped"
+	@scripts/setup.sh parallel slurm-wlm munge || scripts/setup.sh parallel || \
+		echo "slurm-wlm and munge could not be installed: the Slurm test will be skipped"
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --label-exclude benchmark
 
 bench: build

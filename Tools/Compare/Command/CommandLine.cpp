@@ -37,6 +37,7 @@ Examples:
   orvid-compare --epsilon 0.005 --fail-on removed,added --json report.json ref.las new.las
   orvid-compare --out differences/ ref/ new/      (then open differences/*/ in a viewer)
   orvid-compare --demo                             (a synthetic survey with planted changes)
+  orvid-compare plan ref/ new/ --shards 8 -o plan.json   (then shard and merge: see plan --help)
 )";
 
 std::optional<double> parseEpsilon(const std::string& text) {

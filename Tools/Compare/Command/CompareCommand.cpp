@@ -5,6 +5,7 @@
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
+#include "Command/RunSetup.h"
 #include "Gather/RunGatherer.h"
 #include "Render/HtmlReport.h"
 #include "Render/JsonReport.h"
@@ -19,7 +20,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <numeric>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -33,6 +33,23 @@ namespace {
 
 namespace fs = std::filesystem;
 using FileIoInterface::Las::LasHeader;
+
+/// The extra attribute names of both inputs' files, each once, in the order first met.
+std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLegs& test) {
+    std::vector<std::string> names;
+    for (const InputLegs* input : {&reference, &test}) {
+        for (const LasHeader& header : input->headers) {
+            for (const auto& descriptor : header.extraAttributes) {
+                if (std::find(names.begin(), names.end(), descriptor.name) == names.end()) {
+                    names.push_back(descriptor.name);
+                }
+            }
+        }
+    }
+    return names;
+}
+
+} // namespace
 
 /// The LAS files of an input: the file itself, or the *.las files of a folder in name order.
 std::vector<fs::path> lasFilesOf(const fs::path& input) {
@@ -99,27 +116,10 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
     return legs;
 }
 
-/// The extra attribute names of both inputs' files, each once, in the order first met.
-std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLegs& test) {
-    std::vector<std::string> names;
-    for (const InputLegs* input : {&reference, &test}) {
-        for (const LasHeader& header : input->headers) {
-            for (const auto& descriptor : header.extraAttributes) {
-                if (std::find(names.begin(), names.end(), descriptor.name) == names.end()) {
-                    names.push_back(descriptor.name);
-                }
-            }
-        }
-    }
-    return names;
-}
-
-/// Resolves the tolerances and ignored names of `options` into `engine` and states them in
-/// `parameters`. Throws std::invalid_argument for a name that is neither a point attribute nor an
-/// extra attribute of the inputs.
 void applyTolerances(const CompareOptions& options, const ComparisonReport& report,
-                     const std::vector<std::string>& extraNames, Engine::EngineOptions& engine,
+                     const InputLegs& reference, const InputLegs& test, Engine::EngineOptions& engine,
                      RunParameters& parameters) {
+    const std::vector<std::string> extraNames = extraNamesOf(reference, test);
     const auto known = [&](const std::string& flag, const std::string& name) {
         if (!isStandardAttributeName(name) &&
             std::find(extraNames.begin(), extraNames.end(), name) == extraNames.end()) {
@@ -189,17 +189,11 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
     }
 }
 
-/// When fewer than 1 % of the points paired, estimates the constant offset between the inputs' times
-/// from a sample; a non-zero one goes to the report with the option that applies it.
-void suggestTimeOffset(const Engine::ComparisonOutcome& outcome, const InputLegs& reference,
-                       const InputLegs& test, const Engine::EngineOptions& engineOptions,
-                       ComparisonReport& report) {
-    const std::uint64_t fewer = std::min(outcome.reference.points, outcome.test.points);
-    const std::uint64_t unpaired =
-        outcome.count(Engine::PointClass::added) + outcome.count(Engine::PointClass::removed);
-    const std::uint64_t decided =
-        std::accumulate(outcome.classCounts.begin(), outcome.classCounts.end(), std::uint64_t{0});
-    const std::uint64_t paired = decided - unpaired;
+void suggestTimeOffset(const InputLegs& reference, const InputLegs& test,
+                       const Engine::EngineOptions& engineOptions, ComparisonReport& report) {
+    // Every test point is either added or paired.
+    const std::uint64_t fewer = std::min(report.reference.scan.points, report.test.scan.points);
+    const std::uint64_t paired = report.test.scan.points - report.summary.counts[DifferenceClass::added];
     if (fewer == 0 || paired * 100 >= fewer) {
         return;
     }
@@ -240,6 +234,55 @@ void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairB
                            "reading order");
     }
 }
+
+RunParameters parametersOf(const CompareOptions& options, const ComparisonReport& report) {
+    RunParameters parameters;
+    parameters.epsilonFromScale = !options.epsilon;
+    parameters.epsilon = options.epsilon.value_or(std::max(
+        *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
+        *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
+    parameters.epsilonXY = options.epsilonXY.value_or(parameters.epsilon);
+    parameters.epsilonZ = options.epsilonZ.value_or(parameters.epsilon);
+    parameters.timeOffset = options.timeOffset;
+    parameters.rgbEpsilon = options.rgbEpsilon;
+    parameters.pointAttributes = options.pointAttributes;
+    parameters.extraAttributes = options.extraAttributes;
+    parameters.memory = options.memory.value_or(Engine::defaultMemoryBudget());
+    parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
+    parameters.pairByChannel = options.pairByChannel;
+    parameters.failOn = options.failOn;
+    return parameters;
+}
+
+Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
+    Engine::EngineOptions engineOptions;
+    engineOptions.epsilon = parameters.epsilon;
+    engineOptions.epsilonXY = parameters.epsilonXY;
+    engineOptions.epsilonZ = parameters.epsilonZ;
+    engineOptions.timeOffset = parameters.timeOffset;
+    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
+    engineOptions.comparePointAttributes = parameters.pointAttributes;
+    engineOptions.compareExtraAttributes = parameters.extraAttributes;
+    engineOptions.pairByChannel = parameters.pairByChannel;
+    engineOptions.threads = parameters.threads;
+    engineOptions.memoryBudget = parameters.memory;
+    return engineOptions;
+}
+
+std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLegs& reference,
+                                           const InputLegs& test, std::vector<std::string>& warnings) {
+    ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
+    ClassFileKind testKind = classFileKindOf("test", test.headers);
+    for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
+        if (kind->conversion) {
+            warnings.push_back(*kind->conversion);
+        }
+    }
+    return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
+                                        std::move(testKind));
+}
+
+namespace {
 
 /// Hands every decision to what the run gathers and writes, and stops the run when it is interrupted.
 class RunSink final : public Engine::DecisionSink {
@@ -298,50 +341,19 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     InputLegs test =
         readInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
 
+    report.parameters = parametersOf(options, report);
     RunParameters& parameters = report.parameters;
-    parameters.epsilonFromScale = !options.epsilon;
-    parameters.epsilon = options.epsilon.value_or(std::max(
-        *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
-        *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
-    parameters.epsilonXY = options.epsilonXY.value_or(parameters.epsilon);
-    parameters.epsilonZ = options.epsilonZ.value_or(parameters.epsilon);
-    parameters.timeOffset = options.timeOffset;
-    parameters.rgbEpsilon = options.rgbEpsilon;
-    parameters.pointAttributes = options.pointAttributes;
-    parameters.extraAttributes = options.extraAttributes;
-    parameters.memory = options.memory.value_or(Engine::defaultMemoryBudget());
-    parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
-    parameters.pairByChannel = options.pairByChannel;
-    parameters.failOn = options.failOn;
-    Engine::EngineOptions engineOptions;
-    engineOptions.epsilon = parameters.epsilon;
-    engineOptions.epsilonXY = parameters.epsilonXY;
-    engineOptions.epsilonZ = parameters.epsilonZ;
-    engineOptions.timeOffset = parameters.timeOffset;
-    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
-    applyTolerances(options, report, extraNamesOf(reference, test), engineOptions, parameters);
+    Engine::EngineOptions engineOptions = engineOptionsOf(parameters);
+    applyTolerances(options, report, reference, test, engineOptions, parameters);
     if (!options.quiet) {
         printRunHeader(out, report);
     }
 
     std::unique_ptr<ClassFiles> classFiles;
     if (options.outDirectory) {
-        ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
-        ClassFileKind testKind = classFileKindOf("test", test.headers);
-        for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
-            if (kind->conversion) {
-                report.warnings.push_back(*kind->conversion);
-            }
-        }
-        classFiles = std::make_unique<ClassFiles>(*folderStaged, reference, test, std::move(referenceKind),
-                                                  std::move(testKind));
+        classFiles = makeClassFiles(*folderStaged, reference, test, report.warnings);
     }
 
-    engineOptions.comparePointAttributes = parameters.pointAttributes;
-    engineOptions.compareExtraAttributes = parameters.extraAttributes;
-    engineOptions.pairByChannel = parameters.pairByChannel;
-    engineOptions.threads = parameters.threads;
-    engineOptions.memoryBudget = parameters.memory;
     RunGatherer gatherer(options.htmlFile.has_value());
     RunSink sink(gatherer, classFiles.get());
     Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
@@ -368,7 +380,6 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     report.summary = gatherer.summary();
     report.summary.extraDifferences = outcome.extraDifferenceCounts;
     report.map = gatherer.takeMap();
-    suggestTimeOffset(outcome, reference, test, engineOptions, report);
     if (parameters.pointAttributes) {
         report.summary.attributeDifferences = outcome.differenceCounts.counts;
     }
@@ -377,6 +388,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     describeScan(outcome.test, test.files.size(), gatherer.testPointsBySourceId(), report.test.scan);
     warnAboutKeys("reference", outcome.reference, parameters.pairByChannel, report.warnings);
     warnAboutKeys("test", outcome.test, parameters.pairByChannel, report.warnings);
+    suggestTimeOffset(reference, test, engineOptions, report);
     report.exitStatus = differs(report.summary.counts, options.failOn) ? 1 : 0;
 
     if (classFiles) {

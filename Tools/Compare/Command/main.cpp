@@ -1,15 +1,35 @@
 // orvid-compare: pairs the points of a reference and a test cloud by GPS time and return number and
 // reports what was removed, added, moved or altered; with --demo, on a generated survey whose changes it
-// knows.
+// knows. `orvid-compare plan|shard|merge` runs one comparison in shards, on one machine or several.
 #include "Command/CommandLine.h"
 #include "Command/CompareCommand.h"
 #include "Command/Demo.h"
+#include "Command/ShardCommandLine.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace Orvid::Compare;
     std::ios::sync_with_stdio(false);
+    if (argc > 1 && isShardCommand(argv[1])) {
+        const auto parsed = parseShardCommandLine(argc, argv);
+        if (const auto* early = std::get_if<EarlyExit>(&parsed)) {
+            return early->status;
+        }
+        const int status = runGuarded(std::cerr, [&parsed] {
+            if (const auto* plan = std::get_if<PlanOptions>(&parsed)) {
+                runPlan(*plan, std::cout);
+                return 0;
+            }
+            if (const auto* shard = std::get_if<ShardOptions>(&parsed)) {
+                runShard(*shard, std::cout, std::cerr);
+                return 0;
+            }
+            return runMerge(std::get<MergeOptions>(parsed), std::cout).exitStatus;
+        });
+        std::cout.flush();
+        return status;
+    }
     const auto parsed = parseCommandLine(argc, argv);
     if (const auto* early = std::get_if<EarlyExit>(&parsed)) {
         return early->status;

@@ -51,6 +51,12 @@ struct InputDescription {
     InputScan scan;
 };
 
+/// The plan of a comparison run in shards.
+struct ShardedRun {
+    std::string planId;
+    std::size_t shards = 0;
+};
+
 /// The parameters the comparison ran with.
 struct RunParameters {
     double epsilon = 0.0;
@@ -77,6 +83,8 @@ struct RunParameters {
     /// GPS-time windows the comparison ran in (1 when its key index fitted the budget).
     std::size_t windows = 1;
     DifferenceClasses failOn;
+    /// Absent for a comparison run at once.
+    std::optional<ShardedRun> sharded;
 };
 
 /// Everything a report of one comparison says.

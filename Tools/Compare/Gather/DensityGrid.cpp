@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace Orvid::Compare {
 namespace {
@@ -67,6 +69,19 @@ bool DensityGrid::add(double x, double y) {
     ++mCounts[row * mColumns + column];
     ++mBinned;
     return true;
+}
+
+void DensityGrid::addCounts(const std::vector<std::uint64_t>& counts, std::uint64_t binned,
+                            std::uint64_t outside) {
+    if (counts.size() != mCounts.size()) {
+        throw std::invalid_argument("a density grid of " + std::to_string(counts.size()) +
+                                    " cells cannot be added to one of " + std::to_string(mCounts.size()));
+    }
+    for (std::size_t cell = 0; cell < mCounts.size(); ++cell) {
+        mCounts[cell] += counts[cell];
+    }
+    mBinned += binned;
+    mOutside += outside;
 }
 
 std::uint64_t DensityGrid::maxCount() const {

@@ -42,6 +42,11 @@ public:
     std::uint64_t count(std::size_t column, std::size_t row) const {
         return mCounts[row * mColumns + column];
     }
+    /// Every cell's count, row by row.
+    const std::vector<std::uint64_t>& counts() const { return mCounts; }
+    /// Adds the counts of a grid of the same extent and limits, as `counts()`, `binned()` and
+    /// `outside()` gave them. Throws std::invalid_argument when `counts` has not one value per cell.
+    void addCounts(const std::vector<std::uint64_t>& counts, std::uint64_t binned, std::uint64_t outside);
     /// The largest count of a cell.
     std::uint64_t maxCount() const;
     /// Points counted in cells, and points left out.

@@ -13,6 +13,13 @@ void RunGatherer::Series::add(double value) {
     maxAbs = std::max(maxAbs, std::fabs(value));
 }
 
+RunGatherer::Series& RunGatherer::Series::operator+=(const Series& other) {
+    sum += other.sum;
+    sumOfSquares += other.sumOfSquares;
+    maxAbs = std::max(maxAbs, other.maxAbs);
+    return *this;
+}
+
 SeriesStatistics RunGatherer::Series::statistics(std::uint64_t count) const {
     if (count == 0) {
         return {};

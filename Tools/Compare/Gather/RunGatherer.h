@@ -6,6 +6,7 @@
 
 #include <CompareEngine/DecisionSink.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -36,16 +37,19 @@ public:
     }
     const std::map<std::uint16_t, std::uint64_t>& testPointsBySourceId() const { return mTestLines.values(); }
 
-private:
-    /// Running sums of one series.
+    /// Running sums of one series, which add up over parts of a run.
     struct Series {
         double sum = 0.0;
         double sumOfSquares = 0.0;
         double maxAbs = 0.0;
         void add(double value);
+        Series& operator+=(const Series& other);
         SeriesStatistics statistics(std::uint64_t count) const;
     };
+    /// The sums of the displacements of the modified points: |d|, dx, dy, dz.
+    std::array<Series, 4> displacementSums() const { return {mMagnitude, mDx, mDy, mDz}; }
 
+private:
     void count(DifferenceClass kind, const FileIoInterface::Las::LasPoint& point);
 
     bool mMapWanted;

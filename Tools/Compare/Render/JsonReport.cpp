@@ -92,7 +92,7 @@ json toJson(const ComparisonReport& report) {
                                    {"agreeing", estimate->agreeing}};
     }
     const DisplacementStatistics& displacement = report.summary.displacement;
-    return {
+    json object = {
         {"schema", "orvid-compare/1"},
         {"tool", {{"name", "orvid-compare"}, {"version", FILEIOINTERFACE_VERSION_STRING}}},
         {"time", time},
@@ -129,6 +129,11 @@ json toJson(const ComparisonReport& report) {
         {"warnings", report.warnings},
         {"result", {{"different", report.exitStatus != 0}, {"exitStatus", report.exitStatus}}},
     };
+    if (parameters.sharded) {
+        object["parameters"]["plan"] = {{"id", parameters.sharded->planId},
+                                        {"shards", parameters.sharded->shards}};
+    }
+    return object;
 }
 
 } // namespace

@@ -27,6 +27,26 @@ constexpr std::uint64_t BYTES_PER_WORKER = std::uint64_t{8} << 20;
 /// The least that a window's key index may use, however small the budget.
 constexpr std::uint64_t LEAST_INDEX_BYTES = std::uint64_t{64} << 10;
 
+/// The parts of `windows` inside `only`, in order.
+std::vector<PlannedWindow> clipped(const std::vector<PlannedWindow>& windows,
+                                   const std::vector<Window>& only) {
+    std::vector<PlannedWindow> result;
+    for (const PlannedWindow& planned : windows) {
+        for (const Window& range : only) {
+            if (range.nanTimes != planned.window.nanTimes) {
+                continue;
+            }
+            PlannedWindow part = planned;
+            part.window.lowest = std::max(planned.window.lowest, range.lowest);
+            part.window.end = std::min(planned.window.end, range.end);
+            if (part.window.lowest < part.window.end) {
+                result.push_back(part);
+            }
+        }
+    }
+    return result;
+}
+
 /// One input in one window: its sorted key index, or its stream's range of positions.
 struct WindowSide {
     const Input* input = nullptr;
@@ -56,12 +76,13 @@ class Comparison {
 public:
     Comparison(const EngineOptions& options, const std::vector<std::filesystem::path>& reference,
                const std::vector<std::filesystem::path>& test, DecisionSink& sink,
-               const ProgressCallback& progress)
+               const ProgressCallback& progress, const std::vector<Window>* only)
         : mOptions(options)
         , mThreads(options.threads != 0 ? options.threads : std::max(std::thread::hardware_concurrency(), 1u))
         , mInputs{Input(reference, 0.0), Input(test, options.timeOffset)}
         , mSink(sink)
-        , mProgress(progress) {}
+        , mProgress(progress)
+        , mOnly(only) {}
 
     ComparisonOutcome run() {
         const bool byChannel = mOptions.pairByChannel;
@@ -78,9 +99,12 @@ public:
         const std::uint64_t overhead = FIXED_BYTES + BYTES_PER_WORKER * mThreads;
         const std::uint64_t indexBytes =
             std::max(budget > overhead ? budget - overhead : 0, LEAST_INDEX_BYTES);
-        const std::vector<PlannedWindow> windows =
+        std::vector<PlannedWindow> windows =
             planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
                         indexBytes / INDEX_BYTES_PER_POINT, mThreads, {});
+        if (mOnly != nullptr) {
+            windows = clipped(windows, *mOnly);
+        }
 
         mSink.scanned(factsOf(0), factsOf(1));
         for (unsigned worker = 0; worker < mThreads; ++worker) {
@@ -218,6 +242,7 @@ private:
     std::vector<std::unique_ptr<ChunkMatcher>> mMatchers;
     DecisionSink& mSink;
     const ProgressCallback& mProgress;
+    const std::vector<Window>* mOnly;
 };
 
 } // namespace
@@ -228,7 +253,14 @@ CompareEngine::CompareEngine(const EngineOptions& options)
 ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
                                          const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                                          const ProgressCallback& progress) const {
-    return Comparison(mOptions, reference, test, sink, progress).run();
+    return Comparison(mOptions, reference, test, sink, progress, nullptr).run();
+}
+
+ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
+                                         const std::vector<std::filesystem::path>& test, DecisionSink& sink,
+                                         const ProgressCallback& progress,
+                                         const std::vector<Window>& only) const {
+    return Comparison(mOptions, reference, test, sink, progress, &only).run();
 }
 
 } // namespace Orvid::Compare::Engine

@@ -2,7 +2,7 @@
 
 #include "Input.h"
 #include "KeyEncoding.h"
-#include "Window.h"
+#include <CompareEngine/Window.h>
 
 #include <cstddef>
 #include <cstdint>

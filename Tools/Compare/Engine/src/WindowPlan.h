@@ -2,7 +2,7 @@
 
 #include "Input.h"
 #include "InputScan.h"
-#include "Window.h"
+#include <CompareEngine/Window.h>
 
 #include <array>
 #include <cstdint>

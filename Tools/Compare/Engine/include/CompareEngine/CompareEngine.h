@@ -4,6 +4,7 @@
 #include <CompareEngine/DecisionSink.h>
 #include <CompareEngine/EngineOptions.h>
 #include <CompareEngine/Progress.h>
+#include <CompareEngine/Window.h>
 
 #include <filesystem>
 #include <vector>
@@ -48,6 +49,14 @@ public:
     ComparisonOutcome compare(const std::vector<std::filesystem::path>& reference,
                               const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                               const ProgressCallback& progress = {}) const;
+
+    /// Like `compare`, for the points whose keys fall in `only` alone: one shard of a comparison (see
+    /// `planShards`). `only` lists time windows ascending, then NaN windows ascending. The outcome's
+    /// input facts count the points and NaN times of the whole inputs, and the duplicates inside
+    /// `only`; its windows are those run inside `only`.
+    ComparisonOutcome compare(const std::vector<std::filesystem::path>& reference,
+                              const std::vector<std::filesystem::path>& test, DecisionSink& sink,
+                              const ProgressCallback& progress, const std::vector<Window>& only) const;
 
     const EngineOptions& options() const { return mOptions; }
 

@@ -5,9 +5,11 @@
 namespace Orvid::Compare::Engine {
 
 /// A part of the key space compared on its own. A time window holds the points whose primary word
-/// is in [`lowest`, `end`); a NaN window the NaN-time points whose secondary word is in [`lowest`,
-/// `end`). Keys never straddle two windows, so each window pairs exactly what the whole comparison
-/// would.
+/// (the GPS time made orderable as an unsigned integer: the bits of a positive time with the sign bit
+/// set, those of a negative one inverted) is in [`lowest`, `end`); a NaN window the NaN-time points
+/// whose secondary word (return number << 2, plus the scanner channel when pairing by channel) is in
+/// [`lowest`, `end`). Keys never straddle two windows, so each window pairs exactly what the whole
+/// comparison would. A window with `lowest` >= `end` is empty.
 struct Window {
     bool nanTimes = false;
     std::uint64_t lowest = 0;

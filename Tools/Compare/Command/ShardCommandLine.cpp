@@ -1,0 +1,160 @@
+#include "Command/ShardCommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace Orvid::Compare {
+namespace {
+
+constexpr const char* PLAN_DESCRIPTION =
+    R"(Cuts a comparison into shards that run on their own, on this machine or others.
+
+    orvid-compare plan REFERENCE TEST --shards N -o PLAN [comparison flags]
+Reads only the headers and a sample of the keys of REFERENCE and TEST (no comparison) and writes PLAN:
+the inputs, every comparison flag given, and N GPS-time windows of about equal numbers of points
+(points of one GPS time always in one window, NaN times in a window of their own). Then run
+  orvid-compare shard PLAN K -o DIR_K     for every K from 0 to N-1, anywhere the inputs can be read
+  orvid-compare merge PLAN DIR_0 ... DIR_N-1 [--json FILE] [--html FILE] [--out DIR]
+The comparison flags are those of orvid-compare (see orvid-compare --help), but its outputs (--out,
+--json, --html), which the merge writes.)";
+
+constexpr const char* SHARD_DESCRIPTION =
+    R"(Compares shard K (0 to N-1) of a plan and writes into DIR its report (shard.json) and its
+class files, all or none. Exits 0 once the shard is written, whatever it found; a failed shard can be
+run again alone.)";
+
+constexpr const char* MERGE_DESCRIPTION =
+    R"(Adds up the shards of a plan and writes what one comparison would: the summary, the JSON and HTML
+reports, the class files (each shard's concatenated in shard order) and the exit status (0 same, 1
+different, 2 error). Refuses, writing nothing, a missing, repeated, foreign or corrupt shard.)";
+
+EarlyExit exitFor(const CLI::App& app, const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return EarlyExit{status == 0 ? 0 : 2};
+}
+
+std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int argc,
+                                                                           const char* const* argv) {
+    PlanOptions options;
+    CLI::App app(PLAN_DESCRIPTION, "orvid-compare plan");
+    app.allow_extras();
+    app.add_option("--shards", options.shards, "Shards to cut the comparison into")
+        ->required()
+        ->check(CLI::Range(std::size_t{1}, std::size_t{100000}))
+        ->type_name("N");
+    std::string planFile;
+    app.add_option("-o,--output", planFile, "Where to write the plan (JSON)")->required()->type_name("PLAN");
+    try {
+        app.parse(argc - 1, argv + 1);
+    } catch (const CLI::ParseError& error) {
+        return exitFor(app, error);
+    }
+    std::vector<std::string> rest{"orvid-compare"};
+    for (const std::string& argument : app.remaining()) {
+        rest.push_back(argument);
+    }
+    std::vector<const char*> arguments;
+    for (const std::string& argument : rest) {
+        arguments.push_back(argument.c_str());
+    }
+    auto comparison = parseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+    if (const auto* early = std::get_if<EarlyExit>(&comparison)) {
+        return *early;
+    }
+    options.comparison = std::get<CompareOptions>(comparison);
+    const CompareOptions& parsed = options.comparison;
+    if (parsed.demo || parsed.outDirectory || parsed.jsonFile || parsed.htmlFile) {
+        std::cerr << "orvid-compare plan: --demo, --out, --json and --html are not for a plan: give the "
+                     "outputs to orvid-compare merge\n";
+        return EarlyExit{2};
+    }
+    options.planFile = planFile;
+    return options;
+}
+
+std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseShard(int argc,
+                                                                            const char* const* argv) {
+    ShardOptions options;
+    CLI::App app(SHARD_DESCRIPTION, "orvid-compare shard");
+    std::string plan;
+    std::string outDirectory;
+    app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
+    app.add_option("K", options.shard, "The shard to compare, from 0")->required()->type_name("K");
+    app.add_option("-o,--output", outDirectory, "The shard's folder")->required()->type_name("DIR");
+    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+    auto* progress = app.add_flag("--progress,!--no-progress",
+                                  "Show a progress bar on standard error (default: when it is a terminal)");
+    try {
+        app.parse(argc - 1, argv + 1);
+    } catch (const CLI::ParseError& error) {
+        return exitFor(app, error);
+    }
+    options.planFile = plan;
+    options.outDirectory = outDirectory;
+    if (progress->count() > 0) {
+        options.progress = progress->as<bool>();
+    }
+    return options;
+}
+
+std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int argc,
+                                                                            const char* const* argv) {
+    MergeOptions options;
+    CLI::App app(MERGE_DESCRIPTION, "orvid-compare merge");
+    std::string plan;
+    std::vector<std::string> folders;
+    std::string jsonFile;
+    std::string htmlFile;
+    std::string outDirectory;
+    app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
+    app.add_option("DIR", folders, "The shards' folders, one per shard, in any order")
+        ->required()
+        ->type_name("DIR");
+    app.add_option("--json", jsonFile, "Write the JSON report here")->type_name("FILE");
+    app.add_option("--html", htmlFile, "Write the HTML report here")->type_name("FILE");
+    app.add_option("--out", outDirectory, "Write the class files into this folder")->type_name("DIR");
+    app.add_flag("--overwrite", options.overwrite,
+                 "Write into an --out folder that holds other files too (only the files an earlier run "
+                 "wrote there are ever replaced)");
+    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+    try {
+        app.parse(argc - 1, argv + 1);
+    } catch (const CLI::ParseError& error) {
+        return exitFor(app, error);
+    }
+    options.planFile = plan;
+    options.shardDirectories.assign(folders.begin(), folders.end());
+    if (!jsonFile.empty()) {
+        options.jsonFile = jsonFile;
+    }
+    if (!htmlFile.empty()) {
+        options.htmlFile = htmlFile;
+    }
+    if (!outDirectory.empty()) {
+        options.outDirectory = outDirectory;
+    }
+    return options;
+}
+
+} // namespace
+
+bool isShardCommand(std::string_view word) {
+    return word == "plan" || word == "shard" || word == "merge";
+}
+
+std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit>
+parseShardCommandLine(int argc, const char* const* argv) {
+    const std::string_view command = argv[1];
+    if (command == "plan") {
+        return parsePlan(argc, argv);
+    }
+    if (command == "shard") {
+        return parseShard(argc, argv);
+    }
+    return parseMerge(argc, argv);
+}
+
+} // namespace Orvid::Compare

@@ -1,0 +1,387 @@
+#include "Command/ShardCommands.h"
+
+#include "Command/ClassFiles.h"
+#include "Command/Interruption.h"
+#include "Command/OutputTransaction.h"
+#include "Command/Progress.h"
+#include "Command/RunSetup.h"
+#include "Render/HtmlReport.h"
+#include "Render/JsonReport.h"
+#include "Render/TextSummary.h"
+#include "Shard/LasConcatenation.h"
+#include "Shard/ShardPlan.h"
+#include "Shard/ShardReport.h"
+
+#include <CompareEngine/CompareEngine.h>
+#include <CompareEngine/ShardPlanner.h>
+#include <Core/IOException.h>
+#include <FileIoInterface/Las/LasReader.h>
+
+#include <algorithm>
+#include <map>
+#include <ostream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+using Engine::PointClass;
+using FileIoInterface::Las::LasPoint;
+using FileIoInterface::Las::LasReader;
+
+constexpr const char* ROLES[2] = {"reference", "test"};
+
+/// Both inputs of a plan read as a run reads them: described in `report`, their headers' warnings in
+/// `report.warnings`, the files as the plan lists them.
+std::array<InputLegs, 2> readPlannedInputs(const ShardPlan& plan, ComparisonReport& report) {
+    InputDescription* descriptions[2] = {&report.reference, &report.test};
+    std::array<InputLegs, 2> legs;
+    for (std::size_t side = 0; side < 2; ++side) {
+        legs[side] = readInput(plan.inputs[side].path, plan.openable(side), plan.options.strict,
+                               *descriptions[side], report.warnings);
+        descriptions[side]->files = plan.inputs[side].files;
+    }
+    return legs;
+}
+
+/// Hands every decision to the shard's gatherer and class files; stops when the run is interrupted.
+class ShardSink final : public Engine::DecisionSink {
+public:
+    ShardSink(RunGatherer& gatherer, ClassFiles& classFiles)
+        : mGatherer(gatherer)
+        , mClassFiles(classFiles) {}
+
+    void scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) override {
+        mGatherer.scanned(reference, test);
+    }
+    void decided(const Engine::Decision& decision) override {
+        throwIfInterrupted();
+        mGatherer.decided(decision);
+        mClassFiles.decided(decision);
+    }
+
+private:
+    RunGatherer& mGatherer;
+    ClassFiles& mClassFiles;
+};
+
+/// A shard's report and the folder that holds it.
+struct FoundShard {
+    ShardReport report;
+    fs::path folder;
+};
+
+/// The shard reports in `folders`, in shard order, after checking that they are the plan's shards, each
+/// once.
+std::vector<FoundShard> readShards(const ShardPlan& plan, const fs::path& planFile,
+                                   const std::vector<fs::path>& folders, bool withMaps) {
+    std::vector<std::optional<ShardReport>> byIndex(plan.shards.size());
+    std::vector<fs::path> foundIn(plan.shards.size());
+    for (const fs::path& folder : folders) {
+        ShardReport report = readShardReport(folder / SHARD_REPORT_NAME, withMaps);
+        if (report.plan != plan.id || report.shards != plan.shards.size()) {
+            throw Core::IOException(folder.string() + ": a shard of another plan (" + report.plan + ", not " +
+                                    plan.id + " of " + planFile.string() + ")");
+        }
+        if (report.shard >= plan.shards.size()) {
+            throw Core::IOException(folder.string() + ": shard " + std::to_string(report.shard) +
+                                    " is not one of the plan's " + std::to_string(plan.shards.size()));
+        }
+        if (byIndex[report.shard]) {
+            throw Core::IOException(folder.string() + ": shard " + std::to_string(report.shard) +
+                                    " again, already given as " + foundIn[report.shard].string());
+        }
+        foundIn[report.shard] = folder;
+        byIndex[report.shard] = std::move(report);
+    }
+    std::vector<FoundShard> shards;
+    for (std::size_t shard = 0; shard < byIndex.size(); ++shard) {
+        if (!byIndex[shard]) {
+            throw Core::IOException(planFile.string() + ": shard " + std::to_string(shard) + " of " +
+                                    std::to_string(plan.shards.size()) +
+                                    " is missing from the folders given");
+        }
+        shards.push_back({std::move(*byIndex[shard]), foundIn[shard]});
+    }
+    return shards;
+}
+
+/// Hands the points of the class files of one shard's folder to `classFiles`, class by class, in the
+/// order the shard wrote them: what the shard decided, replayed.
+void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
+    LasPoint point;
+    for (const DifferenceClass kind : {DifferenceClass::removed, DifferenceClass::added,
+                                       DifferenceClass::mutated, DifferenceClass::altered}) {
+        const fs::path file = folder / std::string(nameOf(kind)) / (std::string(nameOf(kind)) + ".las");
+        if (!fs::exists(file)) {
+            continue;
+        }
+        Engine::Decision decision;
+        const bool removed = kind == DifferenceClass::removed;
+        decision.pointClass = removed                            ? PointClass::removed
+                              : kind == DifferenceClass::added   ? PointClass::added
+                              : kind == DifferenceClass::mutated ? PointClass::mutated
+                                                                 : PointClass::altered;
+        (removed ? decision.referencePoint : decision.testPoint) = &point;
+        LasReader reader({file});
+        while (reader.hasMoreLegs()) {
+            reader.nextLeg();
+            while (reader.hasMorePoints()) {
+                reader.readPoint(point);
+                classFiles.decided(decision);
+            }
+        }
+    }
+    // Modified points and their displacements: one file per test leg each, in step.
+    LasReader modified(FileIoInterface::Las::lasFilesIn(folder / "modified"));
+    LasReader displacements(FileIoInterface::Las::lasFilesIn(folder / "displacement"));
+    LasPoint displaced;
+    Engine::Decision decision;
+    decision.pointClass = PointClass::modified;
+    decision.testPoint = &point;
+    for (std::uint32_t leg = 0; modified.hasMoreLegs(); ++leg) {
+        if (!displacements.hasMoreLegs()) {
+            throw Core::IOException((folder / "displacement").string() + ": fewer legs than modified/ has");
+        }
+        modified.nextLeg();
+        displacements.nextLeg();
+        decision.test.leg = leg;
+        while (modified.hasMorePoints()) {
+            if (!displacements.hasMorePoints()) {
+                throw Core::IOException(displacements.files()[leg].string() +
+                                        ": fewer points than its modified/ leg has");
+            }
+            modified.readPoint(point);
+            displacements.readPoint(displaced);
+            decision.displacement = {displaced.getX(), displaced.getY(), displaced.getZ()};
+            classFiles.decided(decision);
+        }
+    }
+}
+
+/// Per class file of the shards' folders (relative path), the shards' files of that name in shard order.
+std::map<fs::path, std::vector<fs::path>> classFileSets(const std::vector<FoundShard>& shards) {
+    std::map<fs::path, std::vector<fs::path>> sets;
+    for (const FoundShard& shard : shards) {
+        for (const auto& entry : fs::recursive_directory_iterator(shard.folder)) {
+            if (entry.is_regular_file() && entry.path().extension() == ".las") {
+                sets[fs::relative(entry.path(), shard.folder)].push_back(entry.path());
+            }
+        }
+    }
+    return sets;
+}
+
+/// Writes the class files of the shards into `folder`: each file the concatenation of the shards'
+/// files of its name, which needs no decoding; or, where the shards' files are not alike (which a
+/// writer of another kind could make them), every point replayed through `classFiles`. Returns the
+/// points that did not fit.
+std::uint64_t mergeClassFiles(const std::vector<FoundShard>& shards, const fs::path& folder,
+                              ClassFiles& classFiles) {
+    const std::map<fs::path, std::vector<fs::path>> sets = classFileSets(shards);
+    const bool byBytes =
+        std::all_of(sets.begin(), sets.end(), [](const auto& set) { return concatenable(set.second); });
+    if (!byBytes) {
+        for (const FoundShard& shard : shards) {
+            replayClassFiles(shard.folder, classFiles);
+        }
+        classFiles.finish();
+        return classFiles.unwritten();
+    }
+    for (const auto& [name, parts] : sets) {
+        fs::create_directories((folder / name).parent_path());
+        concatenateLasFiles(parts, folder / name);
+    }
+    return 0;
+}
+
+} // namespace
+
+void runPlan(const PlanOptions& options, std::ostream& out) {
+    const CompareOptions& comparison = options.comparison;
+    ShardPlan plan;
+    plan.workingDirectory = fs::current_path();
+    plan.options = comparison;
+    const fs::path given[2] = {comparison.reference, comparison.test};
+    std::vector<fs::path> inputs{given[0], given[1]};
+    for (std::size_t side = 0; side < 2; ++side) {
+        PlannedInput& input = plan.inputs[side];
+        input.path = given[side];
+        input.files = lasFilesOf(given[side]);
+        for (const fs::path& file : input.files) {
+            input.bytes.push_back(bytesOf({file}));
+        }
+        inputs.insert(inputs.end(), input.files.begin(), input.files.end());
+    }
+    OutputTransaction outputs(inputs);
+    const fs::path staged = outputs.stageFile(options.planFile, "plan");
+
+    // The headers are checked as a run checks them, so that a plan is made only for inputs that compare.
+    ComparisonReport report;
+    const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    // So are the tolerances' names, so that no shard fails on them.
+    report.parameters = parametersOf(comparison, report);
+    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
+    applyTolerances(comparison, report, legs[0], legs[1], engineOptions, report.parameters);
+    plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
+    plan.id = planIdOf(plan);
+    writeShardPlan(staged, plan, options.planFile);
+    outputs.commit();
+    if (!comparison.quiet) {
+        for (const std::string& warning : report.warnings) {
+            out << "warning: " << warning << '\n';
+        }
+        out << "Plan " << plan.id << ": " << counted(plan.shards.size(), "shard") << " of "
+            << counted(report.reference.announcedPoints + report.test.announcedPoints, "point") << " in "
+            << options.planFile.string() << '\n';
+        for (std::size_t shard = 0; shard < plan.shards.size(); ++shard) {
+            const bool nanTimes =
+                plan.shards[shard].windows.back().nanTimes && plan.shards[shard].windows.size() == 1;
+            out << "  shard " << shard << ": about " << counted(plan.shards[shard].points, "point")
+                << (nanTimes ? " (NaN times)" : "") << '\n';
+        }
+    }
+}
+
+void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err) {
+    const ShardPlan plan = readShardPlan(options.planFile);
+    if (options.shard >= plan.shards.size()) {
+        throw Core::IOException(options.planFile.string() + ": has " + counted(plan.shards.size(), "shard") +
+                                ", so no shard " + std::to_string(options.shard));
+    }
+    checkInputsUnchanged(plan);
+    std::vector<fs::path> inputs{options.planFile};
+    for (std::size_t side = 0; side < 2; ++side) {
+        const std::vector<fs::path> files = plan.openable(side);
+        inputs.insert(inputs.end(), files.begin(), files.end());
+    }
+    OutputTransaction outputs(inputs);
+    const fs::path folder = outputs.stageFolder(options.outDirectory, false);
+
+    ComparisonReport report;
+    std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    report.parameters = parametersOf(plan.options, report);
+    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
+    applyTolerances(plan.options, report, legs[0], legs[1], engineOptions, report.parameters);
+    std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
+    // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
+    RunGatherer gatherer(true);
+    ShardSink sink(gatherer, *classFiles);
+    Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
+    const auto showProgress = [&](Engine::Phase phase, std::uint64_t done, std::uint64_t total) {
+        throwIfInterrupted();
+        progress.update(phase == Engine::Phase::indexing ? "indexing" : "comparing", done, total);
+    };
+    const Engine::ComparisonOutcome outcome =
+        Engine::CompareEngine(engineOptions)
+            .compare(legs[0].files, legs[1].files, sink, showProgress, plan.shards[options.shard].windows);
+    progress.finish();
+    classFiles->finish();
+
+    ShardReport shard;
+    shard.plan = plan.id;
+    shard.shard = options.shard;
+    shard.shards = plan.shards.size();
+    shard.totals = totalsOf(gatherer, outcome, gatherer.takeMap(), classFiles->unwritten());
+    shard.warnings = report.warnings;
+    writeShardReport(folder / SHARD_REPORT_NAME, shard, options.outDirectory / SHARD_REPORT_NAME);
+    throwIfInterrupted();
+    outputs.commit();
+    if (!options.quiet) {
+        out << "Shard " << options.shard << " of " << plan.shards.size() << ": "
+            << counted(shard.totals.counts.total(), "difference") << " in " << options.outDirectory.string()
+            << '\n';
+    }
+}
+
+ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
+    const ShardPlan plan = readShardPlan(options.planFile);
+    const std::vector<FoundShard> shards =
+        readShards(plan, options.planFile, options.shardDirectories, options.htmlFile.has_value());
+    checkInputsUnchanged(plan);
+
+    std::vector<fs::path> inputs{options.planFile};
+    std::uint64_t inputBytes = 0;
+    for (std::size_t side = 0; side < 2; ++side) {
+        const std::vector<fs::path> files = plan.openable(side);
+        inputs.insert(inputs.end(), files.begin(), files.end());
+        inputBytes += bytesOf(files);
+    }
+    inputs.insert(inputs.end(), options.shardDirectories.begin(), options.shardDirectories.end());
+    OutputTransaction outputs(inputs);
+    std::optional<fs::path> jsonStaged;
+    std::optional<fs::path> htmlStaged;
+    std::optional<fs::path> folderStaged;
+    if (options.jsonFile) {
+        jsonStaged = outputs.stageFile(*options.jsonFile, "JSON report");
+    }
+    if (options.htmlFile) {
+        htmlStaged = outputs.stageFile(*options.htmlFile, "HTML report");
+    }
+    if (options.outDirectory) {
+        folderStaged = outputs.stageFolder(*options.outDirectory, options.overwrite);
+    }
+
+    // In the order of a single run, so that the reports say the same.
+    ComparisonReport report;
+    report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
+    std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    report.parameters = parametersOf(plan.options, report);
+    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
+    applyTolerances(plan.options, report, legs[0], legs[1], engineOptions, report.parameters);
+    std::unique_ptr<ClassFiles> classFiles;
+    if (folderStaged) {
+        classFiles = makeClassFiles(*folderStaged, legs[0], legs[1], report.warnings);
+    }
+
+    ShardTotals totals;
+    for (const FoundShard& shard : shards) {
+        try {
+            totals += shard.report.totals;
+        } catch (const std::invalid_argument& error) {
+            throw Core::IOException((shard.folder / SHARD_REPORT_NAME).string() + ": " + error.what());
+        }
+    }
+    report.parameters.windows = totals.windows;
+    report.parameters.sharded = ShardedRun{plan.id, plan.shards.size()};
+    report.summary = summaryOf(totals, report.parameters.pointAttributes);
+    if (options.htmlFile && totals.map) {
+        report.map = std::move(totals.map);
+    }
+    InputDescription* descriptions[2] = {&report.reference, &report.test};
+    for (std::size_t side = 0; side < 2; ++side) {
+        const Engine::InputFacts facts = factsOf(totals, side);
+        describeScan(facts, legs[side].files.size(), totals.inputs[side].pointsBySourceId,
+                     descriptions[side]->scan);
+        warnAboutKeys(ROLES[side], facts, report.parameters.pairByChannel, report.warnings);
+    }
+    suggestTimeOffset(legs[0], legs[1], engineOptions, report);
+    report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
+    if (classFiles) {
+        const std::uint64_t unwritten =
+            totals.unwritten + mergeClassFiles(shards, *folderStaged, *classFiles);
+        if (unwritten != 0) {
+            report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
+                                      options.outDirectory->string() + " and were left out");
+        }
+    }
+    if (!options.quiet) {
+        printRunHeader(out, report);
+        printAttributeStatistics(out, report);
+        printSummary(out, report);
+    }
+    if (jsonStaged) {
+        writeJsonReport(*jsonStaged, report, *options.jsonFile);
+    }
+    if (htmlStaged) {
+        writeHtmlReport(*htmlStaged, report, *options.htmlFile);
+    }
+    throwIfInterrupted();
+    outputs.commit();
+    return report;
+}
+
+} // namespace Orvid::Compare

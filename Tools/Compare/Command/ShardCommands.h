@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Command/CommandLine.h"
+#include "Gather/ComparisonReport.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <vector>
+
+namespace Orvid::Compare {
+
+/// `orvid-compare plan`: cut a comparison into shards.
+struct PlanOptions {
+    /// The inputs and comparison flags; its outputs are unused.
+    CompareOptions comparison;
+    std::size_t shards = 1;
+    std::filesystem::path planFile;
+};
+
+/// `orvid-compare shard`: compare one shard of a plan.
+struct ShardOptions {
+    std::filesystem::path planFile;
+    std::size_t shard = 0;
+    std::filesystem::path outDirectory;
+    bool quiet = false;
+    std::optional<bool> progress;
+};
+
+/// `orvid-compare merge`: add up the shards of a plan into one comparison's outputs.
+struct MergeOptions {
+    std::filesystem::path planFile;
+    std::vector<std::filesystem::path> shardDirectories;
+    std::optional<std::filesystem::path> jsonFile;
+    std::optional<std::filesystem::path> htmlFile;
+    std::optional<std::filesystem::path> outDirectory;
+    bool overwrite = false;
+    bool quiet = false;
+};
+
+/// Reads the headers and the keys of the inputs (no comparison) and writes the plan file: the inputs,
+/// every comparison parameter, and `shards` GPS-time windows of about equal numbers of points. Prints
+/// the shards to `out` unless quiet. Throws Core::IOException naming the file when an input cannot be
+/// read, std::runtime_error when the plan cannot be written (nothing is then left under its name).
+void runPlan(const PlanOptions& options, std::ostream& out);
+
+/// Compares the windows of one shard of the plan and writes, into the shard's folder (all or none),
+/// its report (`SHARD_REPORT_NAME`) and its class files. Throws Core::IOException naming the file when
+/// the plan or an input cannot be read or an input changed since the plan was made, std::runtime_error
+/// when an output cannot be written, Interrupted on SIGINT or SIGTERM.
+void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err);
+
+/// Checks that the folders hold every shard of the plan once, each made with this plan, adds them up
+/// and writes what one comparison would: the text summary on `out` (unless quiet), the JSON and HTML
+/// reports and the class files (the shards' files concatenated in shard order), all or none; returns
+/// the report, whose exit status is the comparison's. Throws Core::IOException naming the folder or
+/// file of a missing, repeated, foreign or corrupt shard, and nothing is then written.
+ComparisonReport runMerge(const MergeOptions& options, std::ostream& out);
+
+} // namespace Orvid::Compare

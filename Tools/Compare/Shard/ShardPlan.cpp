@@ -1,0 +1,233 @@
+#include "Shard/ShardPlan.h"
+
+#include "Shard/JsonFields.h"
+
+#include <Core/IOException.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+using json = OrderedJson;
+
+constexpr const char* SCHEMA = "orvid-compare-plan/1";
+constexpr const char* ROLES[2] = {"reference", "test"};
+
+json toJson(const PlannedInput& input) {
+    json files = json::array();
+    for (std::size_t leg = 0; leg < input.files.size(); ++leg) {
+        files.push_back({{"path", input.files[leg].string()}, {"bytes", input.bytes[leg]}});
+    }
+    return {{"path", input.path.string()}, {"files", files}};
+}
+
+PlannedInput inputOf(const json& object) {
+    PlannedInput input;
+    input.path = object.at("path").get<std::string>();
+    for (const json& file : object.at("files")) {
+        input.files.emplace_back(file.at("path").get<std::string>());
+        input.bytes.push_back(file.at("bytes").get<std::uint64_t>());
+    }
+    return input;
+}
+
+json toJson(const CompareOptions& options) {
+    json failOn = json::array();
+    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
+        if (options.failOn.has(kind)) {
+            failOn.push_back(nameOf(kind));
+        }
+    }
+    const auto optional = [](const auto& value) { return value ? json(*value) : json(nullptr); };
+    json tolerances = json::array();
+    for (const auto& [name, value] : options.tolerances) {
+        tolerances.push_back({{"name", name}, {"value", value}});
+    }
+    return {{"epsilon", optional(options.epsilon)},
+            {"epsilonXY", optional(options.epsilonXY)},
+            {"epsilonZ", optional(options.epsilonZ)},
+            {"tolerances", tolerances},
+            {"ignored", options.ignored},
+            {"timeOffset", options.timeOffset},
+            {"rgbEpsilon", options.rgbEpsilon},
+            {"pointAttributes", options.pointAttributes},
+            {"extraAttributes", options.extraAttributes},
+            {"memory", optional(options.memory)},
+            {"threads", optional(options.threads)},
+            {"pairByChannel", options.pairByChannel},
+            {"strict", options.strict},
+            {"failOn", failOn}};
+}
+
+CompareOptions optionsOf(const json& object) {
+    CompareOptions options;
+    for (const auto& [key, field] :
+         {std::pair{"epsilon", &options.epsilon}, std::pair{"epsilonXY", &options.epsilonXY},
+          std::pair{"epsilonZ", &options.epsilonZ}}) {
+        if (!object.at(key).is_null()) {
+            *field = object.at(key).get<double>();
+        }
+    }
+    for (const json& tolerance : object.at("tolerances")) {
+        options.tolerances.emplace_back(tolerance.at("name").get<std::string>(),
+                                        tolerance.at("value").get<double>());
+    }
+    options.ignored = object.at("ignored").get<std::vector<std::string>>();
+    options.timeOffset = object.at("timeOffset").get<double>();
+    options.rgbEpsilon = object.at("rgbEpsilon").get<std::uint16_t>();
+    options.pointAttributes = object.at("pointAttributes").get<bool>();
+    options.extraAttributes = object.at("extraAttributes").get<bool>();
+    if (!object.at("memory").is_null()) {
+        options.memory = object.at("memory").get<std::uint64_t>();
+    }
+    if (!object.at("threads").is_null()) {
+        options.threads = object.at("threads").get<unsigned>();
+    }
+    options.pairByChannel = object.at("pairByChannel").get<bool>();
+    options.strict = object.at("strict").get<bool>();
+    options.failOn = DifferenceClasses();
+    for (const json& name : object.at("failOn")) {
+        const auto kind = differenceClassNamed(name.get<std::string>());
+        if (!kind) {
+            throw std::invalid_argument("failOn: '" + name.get<std::string>() + "' is not a class");
+        }
+        options.failOn.add(*kind);
+    }
+    return options;
+}
+
+json toJson(const Engine::PlannedShard& shard) {
+    json windows = json::array();
+    for (const Engine::Window& window : shard.windows) {
+        windows.push_back({{"nanTimes", window.nanTimes}, {"lowest", window.lowest}, {"end", window.end}});
+    }
+    return {{"points", shard.points}, {"windows", windows}};
+}
+
+Engine::PlannedShard shardOf(const json& object) {
+    Engine::PlannedShard shard;
+    shard.points = object.at("points").get<std::uint64_t>();
+    for (const json& window : object.at("windows")) {
+        shard.windows.push_back({window.at("nanTimes").get<bool>(), window.at("lowest").get<std::uint64_t>(),
+                                 window.at("end").get<std::uint64_t>()});
+    }
+    return shard;
+}
+
+/// Everything but the id, in the order written.
+json contentsOf(const ShardPlan& plan) {
+    json shards = json::array();
+    for (const Engine::PlannedShard& shard : plan.shards) {
+        shards.push_back(toJson(shard));
+    }
+    return {{"workingDirectory", plan.workingDirectory.string()},
+            {"inputs", {{ROLES[0], toJson(plan.inputs[0])}, {ROLES[1], toJson(plan.inputs[1])}}},
+            {"parameters", toJson(plan.options)},
+            {"shards", shards}};
+}
+
+} // namespace
+
+std::vector<fs::path> ShardPlan::openable(std::size_t side) const {
+    // From the plan's own folder, paths stay as given, so that messages name files as a single run does.
+    std::error_code error;
+    const bool here = fs::current_path(error) == workingDirectory && !error;
+    std::vector<fs::path> files;
+    for (const fs::path& file : inputs[side].files) {
+        files.push_back(file.is_absolute() || here ? file : workingDirectory / file);
+    }
+    return files;
+}
+
+std::string planIdOf(const ShardPlan& plan) {
+    // 64-bit FNV-1a of the compact JSON of the contents.
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char byte : contentsOf(plan).dump()) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
+    }
+    std::ostringstream text;
+    text << std::hex << std::setw(16) << std::setfill('0') << hash;
+    return text.str();
+}
+
+void writeShardPlan(const fs::path& path, const ShardPlan& plan, const fs::path& shownAs) {
+    json document = {{"schema", SCHEMA}, {"id", planIdOf(plan)}};
+    document.update(contentsOf(plan));
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << std::setw(2) << document << '\n';
+    file.close();
+    if (!file) {
+        throw std::runtime_error(shownAs.string() + ": cannot write the plan (" + std::strerror(errno) + ")");
+    }
+}
+
+ShardPlan readShardPlan(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw Core::IOException(path.string() + ": cannot read the plan (" + std::strerror(errno) + ")");
+    }
+    ShardPlan plan;
+    try {
+        const json document = json::parse(file);
+        if (document.at("schema") != SCHEMA) {
+            throw Core::IOException(path.string() + ": not a plan of orvid-compare (schema " +
+                                    document.at("schema").dump() + ", not \"" + SCHEMA + "\")");
+        }
+        plan.id = document.at("id").get<std::string>();
+        plan.workingDirectory = document.at("workingDirectory").get<std::string>();
+        const json& inputs = document.at("inputs");
+        for (std::size_t side = 0; side < 2; ++side) {
+            plan.inputs[side] = inputOf(inputs.at(ROLES[side]));
+        }
+        plan.options = optionsOf(document.at("parameters"));
+        for (const json& shard : document.at("shards")) {
+            plan.shards.push_back(shardOf(shard));
+        }
+    } catch (const nlohmann::json::exception& error) {
+        throw Core::IOException(path.string() + ": not a valid plan: " + error.what());
+    } catch (const std::invalid_argument& error) {
+        throw Core::IOException(path.string() + ": not a valid plan: " + error.what());
+    }
+    if (plan.shards.empty()) {
+        throw Core::IOException(path.string() + ": not a valid plan: it has no shard");
+    }
+    if (planIdOf(plan) != plan.id) {
+        throw Core::IOException(path.string() +
+                                ": the plan was changed after it was made (its contents do "
+                                "not match its id " +
+                                plan.id + ")");
+    }
+    return plan;
+}
+
+void checkInputsUnchanged(const ShardPlan& plan) {
+    for (std::size_t side = 0; side < 2; ++side) {
+        const std::vector<fs::path> files = plan.openable(side);
+        for (std::size_t leg = 0; leg < files.size(); ++leg) {
+            std::error_code error;
+            const std::uintmax_t bytes = fs::file_size(files[leg], error);
+            if (error) {
+                throw Core::IOException(files[leg].string() + ": cannot read this input of the plan (" +
+                                        error.message() + ")");
+            }
+            if (bytes != plan.inputs[side].bytes[leg]) {
+                throw Core::IOException(files[leg].string() + ": changed since the plan was made (" +
+                                        std::to_string(bytes) + " bytes, not " +
+                                        std::to_string(plan.inputs[side].bytes[leg]) + ")");
+            }
+        }
+    }
+}
+
+} // namespace Orvid::Compare

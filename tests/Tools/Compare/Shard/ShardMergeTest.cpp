@@ -1,0 +1,292 @@
+// A comparison run in shards (plan, shard, merge, in-process) on generated surveys with duplicate keys
+// and NaN times gives what one run gives; merge refuses an incomplete, repeated, foreign or corrupt set
+// of shards and then writes nothing.
+#include "Command/CompareCommand.h"
+#include "Command/Demo.h"
+#include "Command/ShardCommands.h"
+#include "LasCloudFiles.h"
+#include "ReportComparison.h"
+#include "Shard/ShardPlan.h"
+#include "TemporaryFolder.h"
+
+#include <Core/IOException.h>
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasReader.h>
+#include <SyntheticSurvey/SurveyGenerator.h>
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using namespace Orvid::Compare;
+using namespace Orvid::Testing::Compare;
+using Orvid::SyntheticSurvey::ChangePlan;
+using Orvid::SyntheticSurvey::SurveyParameters;
+
+const SurveyParameters SURVEY{3, 4000, 31};
+/// Where the GPS time and the return-number byte lie in a record of point formats 6 to 10.
+constexpr std::size_t TIME_OFFSET = 22;
+constexpr std::size_t RETURN_OFFSET = 14;
+
+/// Gives every 37th record of `file` (from `phase`) the key of the record before it, a duplicate key,
+/// and every 101st a NaN time.
+void plantAmbiguousKeys(const fs::path& file, std::size_t phase) {
+    const auto header = Orvid::FileIoInterface::Las::readLasHeader(file);
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    const std::size_t length = header.pointRecordLength;
+    std::vector<char> previous(length);
+    std::vector<char> record(length);
+    for (std::uint64_t index = 0; index < header.pointCount; ++index) {
+        const auto at = static_cast<std::streamoff>(header.offsetToPointData + index * length);
+        stream.seekg(at);
+        stream.read(record.data(), static_cast<std::streamsize>(length));
+        if (index > 0 && (index + phase) % 37 == 0) {
+            std::memcpy(record.data() + TIME_OFFSET, previous.data() + TIME_OFFSET, sizeof(double));
+            record[RETURN_OFFSET] = previous[RETURN_OFFSET];
+        } else if ((index + phase) % 101 == 0) {
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            std::memcpy(record.data() + TIME_OFFSET, &nan, sizeof(double));
+        }
+        stream.seekp(at);
+        stream.write(record.data(), static_cast<std::streamsize>(length));
+        previous = record;
+    }
+    ASSERT_TRUE(stream) << file;
+}
+
+/// An HTML report with its count of GPS-time windows, which describes how the run was cut, left out.
+std::string withoutWindows(const std::string& page) {
+    return std::regex_replace(page, std::regex("[0-9]+ GPS-time windows?"), "GPS-time windows");
+}
+
+json jsonIn(const fs::path& file) {
+    return json::parse(bytesOf(file));
+}
+
+/// The message of the Core::IOException that `action` throws; empty when it throws none.
+template <typename Action>
+std::string refusal(Action&& action) {
+    try {
+        action();
+    } catch (const Orvid::Core::IOException& error) {
+        return error.what();
+    }
+    return {};
+}
+
+class ShardedComparison : public ::testing::TestWithParam<std::size_t> {
+protected:
+    static void SetUpTestSuite() {
+        sFolder = std::make_unique<TemporaryFolder>("orvid-shards");
+        writeSurveyAsLas(reference(), SURVEY, {});
+        writeSurveyAsLas(test(), SURVEY, ChangePlan{0.02, 0.02, 0.02, 0.02, 0.02, 0.07});
+        std::size_t phase = 0;
+        for (const fs::path& input : {reference(), test()}) {
+            for (const fs::path& file : Orvid::FileIoInterface::Las::lasFilesIn(input)) {
+                plantAmbiguousKeys(file, phase++);
+            }
+        }
+        // One leg out of key order, so that the shards index it rather than stream it.
+        const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(test())[1];
+        Orvid::Testing::writeShuffledCopy(leg, folder() / "shuffled.las", 5);
+        fs::rename(folder() / "shuffled.las", leg);
+
+        CompareOptions options = comparisonOptions();
+        options.jsonFile = folder() / "single.json";
+        options.htmlFile = folder() / "single.html";
+        options.outDirectory = folder() / "single";
+        std::ostringstream out;
+        std::ostringstream err;
+        sSingle = runComparison(options, out, err);
+    }
+    static void TearDownTestSuite() { sFolder.reset(); }
+
+    static fs::path folder() { return sFolder->path; }
+    static fs::path reference() { return folder() / "reference"; }
+    static fs::path test() { return folder() / "test"; }
+
+    static CompareOptions comparisonOptions() {
+        CompareOptions options;
+        options.reference = reference();
+        options.test = test();
+        options.threads = 2;
+        // Small enough that the single run needs several windows of its own.
+        options.memory = std::uint64_t{32} << 20;
+        // The plan carries the tolerances to every shard.
+        options.tolerances = {{"intensity", 1.0}};
+        options.ignored = {"userData"};
+        options.quiet = true;
+        options.progress = false;
+        return options;
+    }
+
+    /// Plans `shards` shards into `name`.plan.json and runs each into `name`-<k>; their folders.
+    static std::vector<fs::path> runShards(std::size_t shards, const std::string& name) {
+        PlanOptions plan{comparisonOptions(), shards, folder() / (name + ".plan.json")};
+        std::ostringstream out;
+        std::ostringstream err;
+        runPlan(plan, out);
+        std::vector<fs::path> folders;
+        for (std::size_t shard = 0; shard < shards; ++shard) {
+            folders.push_back(folder() / (name + "-" + std::to_string(shard)));
+            runShard({plan.planFile, shard, folders.back(), true, false}, out, err);
+        }
+        return folders;
+    }
+
+    static MergeOptions mergeOptions(const std::string& name, const std::vector<fs::path>& folders) {
+        MergeOptions options;
+        options.planFile = folder() / (name + ".plan.json");
+        options.shardDirectories = folders;
+        options.jsonFile = folder() / (name + ".json");
+        options.htmlFile = folder() / (name + ".html");
+        options.outDirectory = folder() / (name + "-merged");
+        options.quiet = true;
+        return options;
+    }
+
+    inline static std::unique_ptr<TemporaryFolder> sFolder;
+    inline static ComparisonReport sSingle;
+};
+
+TEST_P(ShardedComparison, MergedShardsGiveTheSingleRunsReportsAndClassFiles) {
+    const std::size_t shards = GetParam();
+    const std::string name = "split" + std::to_string(shards);
+    std::vector<fs::path> folders = runShards(shards, name);
+    std::reverse(folders.begin(), folders.end());
+    std::ostringstream out;
+    const ComparisonReport merged = runMerge(mergeOptions(name, folders), out);
+
+    EXPECT_EQ(merged.exitStatus, sSingle.exitStatus);
+    const json single = jsonIn(folder() / "single.json");
+    ASSERT_NE(single["inputs"]["reference"]["nanTimes"], 0);
+    ASSERT_NE(single["inputs"]["test"]["duplicateKeys"], 0);
+    ASSERT_NE(single["counts"]["modified"], 0);
+    ASSERT_FALSE(single["classTransitions"].empty());
+    ASSERT_EQ(single["parameters"]["ignored"], json::array({"userData"}));
+    const json report = jsonIn(folder() / (name + ".json"));
+    EXPECT_EQ(reportDifferences(single, report), std::vector<std::string>{});
+    EXPECT_EQ(report["parameters"]["plan"]["shards"], shards);
+    // The HTML report draws the map and the histogram, which the JSON report leaves out.
+    EXPECT_EQ(withoutWindows(bytesOf(folder() / "single.html")),
+              withoutWindows(bytesOf(folder() / (name + ".html"))));
+    std::size_t classFiles = 0;
+    EXPECT_EQ(classFileDifferences(folder() / "single", folder() / (name + "-merged"), classFiles),
+              std::vector<std::string>{});
+    EXPECT_GE(classFiles, 10U);
+
+    // The shards compared about equal numbers of points; NaN times came last, in a window of their own.
+    const ShardPlan plan = readShardPlan(folder() / (name + ".plan.json"));
+    ASSERT_EQ(plan.shards.size(), shards);
+    EXPECT_TRUE(plan.shards.back().windows.back().nanTimes);
+    const double all = single["inputs"]["reference"]["points"].get<double>() +
+                       single["inputs"]["test"]["points"].get<double>();
+    for (std::size_t shard = 0; shard < shards; ++shard) {
+        const json part = jsonIn(folders[shards - 1 - shard] / "shard.json");
+        ASSERT_EQ(part["shard"], shard);
+        double points = 0;
+        for (const char* role : {"reference", "test"}) {
+            for (const json& line : part["inputs"][role]["pointsBySourceId"]) {
+                points += line[1].get<double>();
+            }
+        }
+        EXPECT_NEAR(points / (all / static_cast<double>(shards)), 1.0, 0.1) << "shard " << shard;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, ShardedComparison, ::testing::Values(1, 3, 8),
+                         [](const auto& instance) { return std::to_string(instance.param) + "Shards"; });
+
+TEST_F(ShardedComparison, MergeRefusesAMissingRepeatedForeignOrCorruptShardAndWritesNothing) {
+    const std::vector<fs::path> shards = runShards(3, "checked");
+    const std::vector<fs::path> foreign = runShards(2, "foreign");
+    const fs::path repeated = folder() / "checked-1-again";
+    fs::copy(shards[1], repeated, fs::copy_options::recursive);
+    const fs::path corrupt = folder() / "checked-2-corrupt";
+    fs::copy(shards[2], corrupt, fs::copy_options::recursive);
+    fs::resize_file(corrupt / "shard.json", fs::file_size(corrupt / "shard.json") / 2);
+
+    const auto merge = [&](const std::vector<fs::path>& folders) {
+        return refusal([&] {
+            std::ostringstream out;
+            runMerge(mergeOptions("checked", folders), out);
+        });
+    };
+    const std::string plan = (folder() / "checked.plan.json").string();
+    const std::string planId = readShardPlan(plan).id;
+    EXPECT_EQ(merge({shards[0], shards[2]}), plan + ": shard 1 of 3 is missing from the folders given");
+    EXPECT_EQ(merge({shards[0], shards[1], repeated, shards[2]}),
+              repeated.string() + ": shard 1 again, already given as " + shards[1].string());
+    EXPECT_EQ(merge({shards[0], shards[1], foreign[0]}),
+              foreign[0].string() + ": a shard of another plan (" +
+                  readShardPlan(folder() / "foreign.plan.json").id + ", not " + planId + " of " + plan + ")");
+    EXPECT_EQ(merge({shards[0], shards[1], corrupt})
+                  .rfind((corrupt / "shard.json").string() + ": corrupt shard report: ", 0),
+              0U);
+    for (const char* output : {"checked.json", "checked.html", "checked-merged"}) {
+        EXPECT_FALSE(fs::exists(folder() / output)) << output;
+    }
+
+    std::ostringstream out;
+    std::ostringstream err;
+    // A plan edited after it was made is refused.
+    const fs::path edited = folder() / "edited.plan.json";
+    std::string text = bytesOf(plan);
+    text.replace(text.find("\"points\": "), 10, "\"points\": 1");
+    std::ofstream(edited) << text;
+    EXPECT_EQ(refusal([&] {
+                  runShard({edited, 0, folder() / "edited-0", true, false}, out, err);
+              }),
+              edited.string() +
+                  ": the plan was changed after it was made (its contents do not match its id " + planId +
+                  ")");
+
+    // A shard run again alone replaces its folder's outputs, and the set merges.
+    runShard({plan, 2, shards[2], true, false}, out, err);
+    EXPECT_EQ(runMerge(mergeOptions("checked", shards), out).exitStatus, sSingle.exitStatus);
+    EXPECT_TRUE(fs::exists(folder() / "checked.json"));
+}
+
+TEST_F(ShardedComparison, ClassFilesThatCannotBeJoinedByteForByteAreMergedPointByPoint) {
+    const std::vector<fs::path> shards = runShards(3, "replayed");
+    // Bytes after the records: the file can no longer be appended as it is, its points still read.
+    std::ofstream(shards[1] / "added" / "added.las", std::ios::binary | std::ios::app) << "trailing";
+    std::ostringstream out;
+    EXPECT_EQ(runMerge(mergeOptions("replayed", shards), out).exitStatus, sSingle.exitStatus);
+    std::size_t classFiles = 0;
+    EXPECT_EQ(classFileDifferences(folder() / "single", folder() / "replayed-merged", classFiles),
+              std::vector<std::string>{});
+    EXPECT_GE(classFiles, 10U);
+}
+
+TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
+    const fs::path copy = folder() / "changed";
+    fs::copy(reference(), copy, fs::copy_options::recursive);
+    PlanOptions plan{comparisonOptions(), 2, folder() / "changed.plan.json"};
+    plan.comparison.reference = copy;
+    std::ostringstream out;
+    runPlan(plan, out);
+    const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[0];
+    const std::uintmax_t bytes = fs::file_size(leg);
+    fs::resize_file(leg, bytes + 1);
+    std::ostringstream err;
+    EXPECT_EQ(refusal([&] {
+                  runShard({plan.planFile, 0, folder() / "changed-0", true, false}, out, err);
+              }),
+              leg.string() + ": changed since the plan was made (" + std::to_string(bytes + 1) +
+                  " bytes, not " + std::to_string(bytes) + ")");
+    EXPECT_FALSE(fs::exists(folder() / "changed-0"));
+}
+
+} // namespace
