@@ -11,6 +11,7 @@
 // Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
 // optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
 // into ORVID_ENGINE_BENCH_DATA (default <temp>/orvid-engine-bench) and kept for later runs.
+#include "BenchmarkSizes.h"
 #include "Command/CompareCommand.h"
 #include "LasCloudFiles.h"
 #include "MemoryPoint.h"
@@ -325,30 +326,8 @@ void compareOneTime(benchmark::State& state) {
     state.counters["unchanged"] = static_cast<double>(unchanged);
 }
 
-std::vector<std::int64_t> sizes() {
-    const char* text = std::getenv("ORVID_ENGINE_BENCH_POINTS");
-    std::istringstream list(text != nullptr ? text : "1M");
-    std::vector<std::int64_t> values;
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        if (item.empty()) {
-            continue;
-        }
-        std::int64_t scale = 1;
-        if (item.back() == 'M' || item.back() == 'm') {
-            scale = 1000000;
-            item.pop_back();
-        } else if (item.back() == 'K' || item.back() == 'k') {
-            scale = 1000;
-            item.pop_back();
-        }
-        values.push_back(std::stoll(item) * scale);
-    }
-    return values;
-}
-
 void registerAll() {
-    for (const std::int64_t points : sizes()) {
+    for (const std::int64_t points : benchmarkSizes("ORVID_ENGINE_BENCH_POINTS", "1M")) {
         benchmark::RegisterBenchmark("compareOneTime", compareOneTime)
             ->ArgNames({"points"})
             ->Args({points})

@@ -7,6 +7,7 @@
 // Sizes: ORVID_SHARD_BENCH_POINTS, a comma-separated list of reference point counts with an optional K
 // or M suffix (default "1M"; "10M" for the figure of the README). The files are generated once into
 // ORVID_SHARD_BENCH_DATA (default <temp>/orvid-shard-bench) and kept for later runs.
+#include "BenchmarkSizes.h"
 #include "Command/CompareCommand.h"
 #include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
@@ -135,30 +136,8 @@ void shardOverhead(benchmark::State& state) {
     state.counters["single_s"] = single / static_cast<double>(state.iterations());
 }
 
-std::vector<std::int64_t> sizes() {
-    const char* text = std::getenv("ORVID_SHARD_BENCH_POINTS");
-    std::istringstream list(text != nullptr ? text : "1M");
-    std::vector<std::int64_t> values;
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        if (item.empty()) {
-            continue;
-        }
-        std::int64_t scale = 1;
-        if (item.back() == 'M' || item.back() == 'm') {
-            scale = 1000000;
-            item.pop_back();
-        } else if (item.back() == 'K' || item.back() == 'k') {
-            scale = 1000;
-            item.pop_back();
-        }
-        values.push_back(std::stoll(item) * scale);
-    }
-    return values;
-}
-
 void registerAll() {
-    for (const std::int64_t points : sizes()) {
+    for (const std::int64_t points : benchmarkSizes("ORVID_SHARD_BENCH_POINTS", "1M")) {
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
             benchmark::RegisterBenchmark("shardOverhead", shardOverhead)
                 ->ArgNames({"points", "shards", "order"})

@@ -269,6 +269,32 @@ Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
     return engineOptions;
 }
 
+StagedOutputs stageOutputs(OutputTransaction& outputs, const std::optional<fs::path>& jsonFile,
+                           const std::optional<fs::path>& htmlFile,
+                           const std::optional<fs::path>& outDirectory, bool overwrite) {
+    StagedOutputs staged;
+    if (jsonFile) {
+        staged.json = outputs.stageFile(*jsonFile, "JSON report");
+    }
+    if (htmlFile) {
+        staged.html = outputs.stageFile(*htmlFile, "HTML report");
+    }
+    if (outDirectory) {
+        staged.folder = outputs.stageFolder(*outDirectory, overwrite);
+    }
+    return staged;
+}
+
+void writeReports(const StagedOutputs& staged, const ComparisonReport& report,
+                  const std::optional<fs::path>& jsonFile, const std::optional<fs::path>& htmlFile) {
+    if (staged.json) {
+        writeJsonReport(*staged.json, report, *jsonFile);
+    }
+    if (staged.html) {
+        writeHtmlReport(*staged.html, report, *htmlFile);
+    }
+}
+
 std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLegs& reference,
                                            const InputLegs& test, std::vector<std::string>& warnings) {
     ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
@@ -321,18 +347,8 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     inputs.insert(inputs.end(), referenceFiles.begin(), referenceFiles.end());
     inputs.insert(inputs.end(), testFiles.begin(), testFiles.end());
     OutputTransaction outputs(inputs);
-    std::optional<fs::path> jsonStaged;
-    std::optional<fs::path> htmlStaged;
-    std::optional<fs::path> folderStaged;
-    if (options.jsonFile) {
-        jsonStaged = outputs.stageFile(*options.jsonFile, "JSON report");
-    }
-    if (options.htmlFile) {
-        htmlStaged = outputs.stageFile(*options.htmlFile, "HTML report");
-    }
-    if (options.outDirectory) {
-        folderStaged = outputs.stageFolder(*options.outDirectory, options.overwrite);
-    }
+    const StagedOutputs staged =
+        stageOutputs(outputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
     // The class files hold at most every point of both inputs; the reports are small.
     report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
 
@@ -351,7 +367,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
 
     std::unique_ptr<ClassFiles> classFiles;
     if (options.outDirectory) {
-        classFiles = makeClassFiles(*folderStaged, reference, test, report.warnings);
+        classFiles = makeClassFiles(*staged.folder, reference, test, report.warnings);
     }
 
     RunGatherer gatherer(options.htmlFile.has_value());
@@ -403,12 +419,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
         printAttributeStatistics(out, report);
         printSummary(out, report);
     }
-    if (jsonStaged) {
-        writeJsonReport(*jsonStaged, report, *options.jsonFile);
-    }
-    if (htmlStaged) {
-        writeHtmlReport(*htmlStaged, report, *options.htmlFile);
-    }
+    writeReports(staged, report, options.jsonFile, options.htmlFile);
     throwIfInterrupted();
     outputs.commit();
     return report;

@@ -2,6 +2,7 @@
 
 #include "Command/ClassFiles.h"
 #include "Command/CommandLine.h"
+#include "Command/OutputTransaction.h"
 #include "Gather/ComparisonReport.h"
 
 #include <CompareEngine/EngineOptions.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,24 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
 /// that applies it.
 void suggestTimeOffset(const InputLegs& reference, const InputLegs& test,
                        const Engine::EngineOptions& engineOptions, ComparisonReport& report);
+
+/// A run's report files and class-file folder, each staged while the run lasts (absent: not asked for).
+struct StagedOutputs {
+    std::optional<std::filesystem::path> json;
+    std::optional<std::filesystem::path> html;
+    std::optional<std::filesystem::path> folder;
+};
+
+/// Stages in `outputs`, which checks them, the JSON and HTML reports and the class-file folder asked for.
+StagedOutputs stageOutputs(OutputTransaction& outputs, const std::optional<std::filesystem::path>& jsonFile,
+                           const std::optional<std::filesystem::path>& htmlFile,
+                           const std::optional<std::filesystem::path>& outDirectory, bool overwrite);
+
+/// Writes `report` into the staged JSON and HTML files; `jsonFile` and `htmlFile` are the names they
+/// are known by.
+void writeReports(const StagedOutputs& staged, const ComparisonReport& report,
+                  const std::optional<std::filesystem::path>& jsonFile,
+                  const std::optional<std::filesystem::path>& htmlFile);
 
 /// The class files of an --out folder staged at `folder`; a format conversion they need goes to
 /// `warnings`.

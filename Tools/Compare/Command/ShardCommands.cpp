@@ -5,8 +5,6 @@
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
 #include "Command/RunSetup.h"
-#include "Render/HtmlReport.h"
-#include "Render/JsonReport.h"
 #include "Render/TextSummary.h"
 #include "Shard/LasConcatenation.h"
 #include "Shard/ShardPlan.h"
@@ -312,18 +310,8 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     }
     inputs.insert(inputs.end(), options.shardDirectories.begin(), options.shardDirectories.end());
     OutputTransaction outputs(inputs);
-    std::optional<fs::path> jsonStaged;
-    std::optional<fs::path> htmlStaged;
-    std::optional<fs::path> folderStaged;
-    if (options.jsonFile) {
-        jsonStaged = outputs.stageFile(*options.jsonFile, "JSON report");
-    }
-    if (options.htmlFile) {
-        htmlStaged = outputs.stageFile(*options.htmlFile, "HTML report");
-    }
-    if (options.outDirectory) {
-        folderStaged = outputs.stageFolder(*options.outDirectory, options.overwrite);
-    }
+    const StagedOutputs staged =
+        stageOutputs(outputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
 
     // In the order of a single run, so that the reports say the same.
     ComparisonReport report;
@@ -333,8 +321,8 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
     applyTolerances(plan.options, report, legs[0], legs[1], engineOptions, report.parameters);
     std::unique_ptr<ClassFiles> classFiles;
-    if (folderStaged) {
-        classFiles = makeClassFiles(*folderStaged, legs[0], legs[1], report.warnings);
+    if (staged.folder) {
+        classFiles = makeClassFiles(*staged.folder, legs[0], legs[1], report.warnings);
     }
 
     ShardTotals totals;
@@ -362,7 +350,7 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
     if (classFiles) {
         const std::uint64_t unwritten =
-            totals.unwritten + mergeClassFiles(shards, *folderStaged, *classFiles);
+            totals.unwritten + mergeClassFiles(shards, *staged.folder, *classFiles);
         if (unwritten != 0) {
             report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
                                       options.outDirectory->string() + " and were left out");
@@ -373,12 +361,7 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
         printAttributeStatistics(out, report);
         printSummary(out, report);
     }
-    if (jsonStaged) {
-        writeJsonReport(*jsonStaged, report, *options.jsonFile);
-    }
-    if (htmlStaged) {
-        writeHtmlReport(*htmlStaged, report, *options.htmlFile);
-    }
+    writeReports(staged, report, options.jsonFile, options.htmlFile);
     throwIfInterrupted();
     outputs.commit();
     return report;
