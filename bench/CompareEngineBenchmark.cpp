@@ -11,7 +11,7 @@
 // Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
 // optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
 // into ORVID_ENGINE_BENCH_DATA (default <temp>/orvid-engine-bench) and kept for later runs.
-#include "BenchmarkSizes.h"
+#include "BenchmarkSupport.h"
 #include "Command/CompareCommand.h"
 #include "LasCloudFiles.h"
 #include "MemoryPoint.h"
@@ -63,27 +63,6 @@ enum Order : std::int64_t { KEY_ORDER = 0, TEST_SHUFFLED = 1, BOTH_SHUFFLED = 2 
 fs::path dataFolder() {
     const char* folder = std::getenv("ORVID_ENGINE_BENCH_DATA");
     return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-engine-bench";
-}
-
-/// Runs `write` in a child process, so that the memory it takes never shows in this process.
-template <typename Write>
-void inChildProcess(const fs::path& folder, Write&& write) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        try {
-            write();
-            std::_Exit(0);
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "cannot write the benchmark files: %s\n", error.what());
-            std::_Exit(1);
-        }
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "cannot write the benchmark files into %s\n", folder.c_str());
-        std::exit(1);
-    }
 }
 
 /// The pair of `points` reference points, written unless an earlier run left it; each file is

@@ -7,7 +7,7 @@
 // Sizes: ORVID_SHARD_BENCH_POINTS, a comma-separated list of reference point counts with an optional K
 // or M suffix (default "1M"; "10M" for the figure of the README). The files are generated once into
 // ORVID_SHARD_BENCH_DATA (default <temp>/orvid-shard-bench) and kept for later runs.
-#include "BenchmarkSizes.h"
+#include "BenchmarkSupport.h"
 #include "Command/CompareCommand.h"
 #include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
@@ -45,32 +45,19 @@ std::array<fs::path, 3> pairOf(std::int64_t points) {
     if (fs::exists(files[2])) {
         return files;
     }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        try {
-            const fs::path partial = folder / "partial";
-            fs::remove_all(partial);
-            fs::create_directories(partial);
-            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-            Testing::writeSurveyLegs(partial, "reference", survey);
-            Testing::writeSurveyLegs(partial, "test", survey, {0.01, 0.01, 0.01, 0.01, 0.01, 0.05});
-            Testing::writeShuffledCopy(partial / "test-1.las", partial / "shuffled.las", 7);
-            for (const fs::path& file : files) {
-                fs::rename(partial / file.filename(), file);
-            }
-            fs::remove_all(partial);
-            std::_Exit(0);
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "cannot write the benchmark files: %s\n", error.what());
-            std::_Exit(1);
+    inChildProcess(folder, [&] {
+        const fs::path partial = folder / "partial";
+        fs::remove_all(partial);
+        fs::create_directories(partial);
+        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+        Testing::writeSurveyLegs(partial, "reference", survey);
+        Testing::writeSurveyLegs(partial, "test", survey, {0.01, 0.01, 0.01, 0.01, 0.01, 0.05});
+        Testing::writeShuffledCopy(partial / "test-1.las", partial / "shuffled.las", 7);
+        for (const fs::path& file : files) {
+            fs::rename(partial / file.filename(), file);
         }
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "cannot write the benchmark files into %s\n", folder.c_str());
-        std::exit(1);
-    }
+        fs::remove_all(partial);
+    });
     return files;
 }
 

@@ -6,6 +6,7 @@
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
 #include "Command/RunSetup.h"
+#include "Command/RunSink.h"
 #include "Gather/RunGatherer.h"
 #include "Render/HtmlReport.h"
 #include "Render/JsonReport.h"
@@ -307,34 +308,6 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));
 }
-
-namespace {
-
-/// Hands every decision to what the run gathers and writes, and stops the run when it is interrupted.
-class RunSink final : public Engine::DecisionSink {
-public:
-    RunSink(RunGatherer& gatherer, ClassFiles* classFiles)
-        : mGatherer(gatherer)
-        , mClassFiles(classFiles) {}
-
-    void scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) override {
-        mGatherer.scanned(reference, test);
-    }
-
-    void decided(const Engine::Decision& decision) override {
-        throwIfInterrupted();
-        mGatherer.decided(decision);
-        if (mClassFiles != nullptr) {
-            mClassFiles->decided(decision);
-        }
-    }
-
-private:
-    RunGatherer& mGatherer;
-    ClassFiles* mClassFiles;
-};
-
-} // namespace
 
 ComparisonReport runComparison(const CompareOptions& options, std::ostream& out, std::ostream& err) {
     ComparisonReport report;

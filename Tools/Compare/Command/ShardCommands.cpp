@@ -5,6 +5,7 @@
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
 #include "Command/RunSetup.h"
+#include "Command/RunSink.h"
 #include "Render/TextSummary.h"
 #include "Shard/LasConcatenation.h"
 #include "Shard/ShardPlan.h"
@@ -44,27 +45,6 @@ std::array<InputLegs, 2> readPlannedInputs(const ShardPlan& plan, ComparisonRepo
     }
     return legs;
 }
-
-/// Hands every decision to the shard's gatherer and class files; stops when the run is interrupted.
-class ShardSink final : public Engine::DecisionSink {
-public:
-    ShardSink(RunGatherer& gatherer, ClassFiles& classFiles)
-        : mGatherer(gatherer)
-        , mClassFiles(classFiles) {}
-
-    void scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) override {
-        mGatherer.scanned(reference, test);
-    }
-    void decided(const Engine::Decision& decision) override {
-        throwIfInterrupted();
-        mGatherer.decided(decision);
-        mClassFiles.decided(decision);
-    }
-
-private:
-    RunGatherer& mGatherer;
-    ClassFiles& mClassFiles;
-};
 
 /// A shard's report and the folder that holds it.
 struct FoundShard {
@@ -267,7 +247,7 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
-    ShardSink sink(gatherer, *classFiles);
+    RunSink sink(gatherer, classFiles.get());
     Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
     const auto showProgress = [&](Engine::Phase phase, std::uint64_t done, std::uint64_t total) {
         throwIfInterrupted();

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 /// The point counts that the environment variable `variable` lists, comma-separated, each with an
 /// optional K or M (thousands, millions); `fallback` when it is not set.
@@ -28,4 +34,25 @@ inline std::vector<std::int64_t> benchmarkSizes(const char* variable, const char
         values.push_back(std::stoll(item) * scale);
     }
     return values;
+}
+
+/// Runs `write` in a child process, so that the memory it takes never shows in this process.
+template <typename Write>
+void inChildProcess(const std::filesystem::path& folder, Write&& write) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            write();
+            std::_Exit(0);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "cannot write the benchmark files: %s\n", error.what());
+            std::_Exit(1);
+        }
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "cannot write the benchmark files into %s\n", folder.c_str());
+        std::exit(1);
+    }
 }
