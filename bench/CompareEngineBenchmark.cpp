@@ -261,7 +261,7 @@ void compareCommand(benchmark::State& state) {
 /// shifted by 5 mm on x and y, written unless an earlier run left them.
 std::array<fs::path, 2> oneTimePairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / ("one-time-" + std::to_string(points));
-    const std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
+    std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
     if (!fs::exists(files[0]) || !fs::exists(files[1])) {
         inChildProcess(folder, [&] {
             const fs::path partial = folder / "partial";
@@ -275,9 +275,11 @@ std::array<fs::path, 2> oneTimePairOf(std::int64_t points) {
             for (const auto& [prefix, shift] : {std::pair{"reference", 0.0}, {"test", 0.005}}) {
                 std::vector<Testing::PointLeg> legs(1);
                 for (std::int64_t index = 0; index < points; ++index) {
+                    // Rows of a thousand points.
+                    const std::int64_t row = index / 1000;
                     legs[0].push_back(Testing::makePoint(0.0, 1,
                                                          0.5 * static_cast<double>(index % 1000) + shift,
-                                                         0.5 * static_cast<double>(index / 1000) + shift));
+                                                         0.5 * static_cast<double>(row) + shift));
                 }
                 Testing::writeLasLegs(partial, prefix, legs, writerOptions, {});
             }

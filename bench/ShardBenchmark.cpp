@@ -40,8 +40,7 @@ fs::path dataFolder() {
 /// earlier run left them, in a child process so that the memory it takes never shows here.
 std::array<fs::path, 3> pairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / std::to_string(points);
-    const std::array<fs::path, 3> files{folder / "reference-1.las", folder / "test-1.las",
-                                        folder / "shuffled.las"};
+    std::array<fs::path, 3> files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled.las"};
     if (fs::exists(files[2])) {
         return files;
     }

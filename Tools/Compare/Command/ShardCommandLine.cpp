@@ -57,6 +57,7 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int a
         rest.push_back(argument);
     }
     std::vector<const char*> arguments;
+    arguments.reserve(rest.size());
     for (const std::string& argument : rest) {
         arguments.push_back(argument.c_str());
     }

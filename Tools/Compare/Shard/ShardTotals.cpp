@@ -22,13 +22,13 @@ ShardTotals& ShardTotals::operator+=(const ShardTotals& other) {
     addCounts(counts, other.counts);
     attributeDifferences += other.attributeDifferences;
     // Every shard compares the same extra attributes; a name met first in a later shard is appended.
-    for (const auto& [name, differences] : other.extraDifferences) {
+    for (const auto& theirs : other.extraDifferences) {
         const auto mine = std::find_if(extraDifferences.begin(), extraDifferences.end(),
-                                       [&](const auto& entry) { return entry.first == name; });
+                                       [&](const auto& entry) { return entry.first == theirs.first; });
         if (mine == extraDifferences.end()) {
-            extraDifferences.emplace_back(name, differences);
+            extraDifferences.push_back(theirs);
         } else {
-            mine->second += differences;
+            mine->second += theirs.second;
         }
     }
     for (const auto& [transition, pairs] : other.classTransitions) {

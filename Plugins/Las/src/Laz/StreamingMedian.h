@@ -31,7 +31,7 @@ public:
         const std::int32_t a3 = v[from + 3];
         // A value landing in the upper half turns the dropping to the smallest, and one in the lower
         // half back to the largest.
-        mDropLargest = (mDropLargest & (value < v[2])) | (!mDropLargest & !(v[2] < value));
+        mDropLargest = std::int64_t{value} < std::int64_t{v[2]} + (mDropLargest ? 0 : 1);
         mValues = {std::min(a0, value), std::max(a0, std::min(a1, value)), std::max(a1, std::min(a2, value)),
                    std::max(a2, std::min(a3, value)), std::max(a3, value)};
     }

@@ -1,6 +1,7 @@
 #include "PairClassifier.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 #include <variant>
@@ -23,9 +24,16 @@ bool beyondReal(double a, double b, double tolerance) {
     return !(std::fabs(a - b) <= tolerance);
 }
 
+/// Whether two floating-point values have the same bits (so a NaN equals the same NaN).
 template <typename T>
 bool sameBits(T a, T b) {
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
+    using Bits = std::conditional_t<sizeof(T) == sizeof(std::uint64_t), std::uint64_t, std::uint32_t>;
+    static_assert(sizeof(Bits) == sizeof(T), "a float of 32 or 64 bits");
+    Bits x;
+    Bits y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
 }
 
 } // namespace

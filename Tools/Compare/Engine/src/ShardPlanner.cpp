@@ -4,6 +4,7 @@
 #include "KeyEncoding.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace Orvid::Compare::Engine {
@@ -90,16 +91,17 @@ std::vector<PlannedShard> planShards(const std::vector<std::filesystem::path>& r
                 through -= weights[order[next]];
             }
         }
-        planned.push_back({{Window{false, lowest, end}}, static_cast<std::uint64_t>(through - before + 0.5)});
+        planned.push_back(
+            {{Window{false, lowest, end}}, static_cast<std::uint64_t>(std::llround(through - before))});
         lowest = end;
         before = through;
     }
     const Window allNanTimes{true, 0, SECONDARY_COUNT};
     if (nanShard) {
-        planned.push_back({{allNanTimes}, static_cast<std::uint64_t>(nanTimes + 0.5)});
+        planned.push_back({{allNanTimes}, static_cast<std::uint64_t>(std::llround(nanTimes))});
     } else {
         planned.back().windows.push_back(allNanTimes);
-        planned.back().points += static_cast<std::uint64_t>(nanTimes + 0.5);
+        planned.back().points += static_cast<std::uint64_t>(std::llround(nanTimes));
     }
     return planned;
 }

@@ -29,9 +29,10 @@ constexpr std::size_t POINTS = 400;
 std::vector<PointLeg> strip(double firstTime) {
     std::vector<PointLeg> legs(1);
     for (std::size_t index = 0; index < POINTS; ++index) {
-        auto point =
-            makePoint(firstTime + static_cast<double>(index) / 64.0, 1, 0.5 * static_cast<double>(index % 20),
-                      0.5 * static_cast<double>(index / 20), 3.0);
+        // Rows of twenty points.
+        const std::size_t row = index / 20;
+        auto point = makePoint(firstTime + static_cast<double>(index) / 64.0, 1,
+                               0.5 * static_cast<double>(index % 20), 0.5 * static_cast<double>(row), 3.0);
         point->scanAngle = static_cast<double>(static_cast<int>(index % 41) - 20);
         point->intensity = 50.0;
         legs[0].push_back(std::move(point));

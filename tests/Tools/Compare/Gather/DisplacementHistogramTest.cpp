@@ -30,6 +30,7 @@ class DisplacementHistogramSum : public ::testing::TestWithParam<Split> {};
 TEST_P(DisplacementHistogramSum, PartsAddUpToTheWhole) {
     // Magnitudes from micrometres to tens of metres, and some that no bin takes.
     std::vector<double> values;
+    values.reserve(400);
     for (int i = 0; i < 400; ++i) {
         values.push_back(std::ldexp(1.0 + i % 7 / 8.0, i % 45 - 21));
     }

@@ -26,7 +26,9 @@ void differences(const json& single, const json& merged, const std::string& path
             keys.insert(key);
         }
         for (const std::string& key : keys) {
-            const std::string at = path + "/" + key;
+            std::string at = path;
+            at += '/';
+            at += key;
             if (!single.contains(key) || !merged.contains(key)) {
                 if (at != "/parameters/plan") {
                     found.push_back(at + " (only in one)");
