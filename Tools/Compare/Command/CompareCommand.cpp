@@ -117,6 +117,56 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
     return legs;
 }
 
+void suggestTimeOffset(const InputLegs& reference, const InputLegs& test,
+                       const Engine::EngineOptions& engineOptions, ComparisonReport& report) {
+    // Every test point is either added or paired.
+    const std::uint64_t fewer = std::min(report.reference.scan.points, report.test.scan.points);
+    const std::uint64_t paired = report.test.scan.points - report.summary.counts[DifferenceClass::added];
+    if (fewer == 0 || paired * 100 >= fewer) {
+        return;
+    }
+    const std::optional<Engine::TimeOffsetEstimate> estimate =
+        Engine::estimateTimeOffset(reference.files, test.files, engineOptions);
+    if (estimate && estimate->offset != 0.0) {
+        report.suggestedTimeOffset = estimate;
+    }
+}
+
+/// What the engine saw of an input, for the report.
+void describeScan(const Engine::InputFacts& facts, std::size_t legs,
+                  const std::map<std::uint16_t, std::uint64_t>& pointsBySourceId, InputScan& scan) {
+    scan.points = facts.points;
+    scan.legs = legs;
+    scan.nanTimes = facts.nanTimes;
+    scan.duplicateKeys = facts.duplicateKeys;
+    scan.inKeyOrder = facts.inKeyOrder;
+    scan.pointsBySourceId = pointsBySourceId;
+}
+
+void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairByChannel,
+                   std::vector<std::string>& warnings) {
+    if (facts.duplicateKeys != 0) {
+        std::string warning = std::string(role) + ": " + counted(facts.duplicateKeys, "point") +
+                              " share their (GPS time, return number" +
+                              (pairByChannel ? ", scanner channel" : "") +
+                              ") with an earlier point; their pairing is ambiguous";
+        if (!pairByChannel && facts.channelSeparatesDuplicates()) {
+            warning += "; their scanner channels differ, so --pair-by-channel tells them apart";
+        }
+        warnings.push_back(warning);
+    }
+    if (facts.nanTimes != 0) {
+        warnings.push_back(std::string(role) + ": " + counted(facts.nanTimes, "point") +
+                           (facts.nanTimes == 1 ? " has" : " have") +
+                           " a NaN GPS time; NaN-time points pair only with each other, by return number in "
+                           "reading order");
+    }
+}
+
+namespace {
+
+/// Resolves the tolerances and ignored names of `options` into `engine` and states them in
+/// `parameters`.
 void applyTolerances(const CompareOptions& options, const ComparisonReport& report,
                      const InputLegs& reference, const InputLegs& test, Engine::EngineOptions& engine,
                      RunParameters& parameters) {
@@ -190,52 +240,6 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
     }
 }
 
-void suggestTimeOffset(const InputLegs& reference, const InputLegs& test,
-                       const Engine::EngineOptions& engineOptions, ComparisonReport& report) {
-    // Every test point is either added or paired.
-    const std::uint64_t fewer = std::min(report.reference.scan.points, report.test.scan.points);
-    const std::uint64_t paired = report.test.scan.points - report.summary.counts[DifferenceClass::added];
-    if (fewer == 0 || paired * 100 >= fewer) {
-        return;
-    }
-    const std::optional<Engine::TimeOffsetEstimate> estimate =
-        Engine::estimateTimeOffset(reference.files, test.files, engineOptions);
-    if (estimate && estimate->offset != 0.0) {
-        report.suggestedTimeOffset = estimate;
-    }
-}
-
-/// What the engine saw of an input, for the report.
-void describeScan(const Engine::InputFacts& facts, std::size_t legs,
-                  const std::map<std::uint16_t, std::uint64_t>& pointsBySourceId, InputScan& scan) {
-    scan.points = facts.points;
-    scan.legs = legs;
-    scan.nanTimes = facts.nanTimes;
-    scan.duplicateKeys = facts.duplicateKeys;
-    scan.inKeyOrder = facts.inKeyOrder;
-    scan.pointsBySourceId = pointsBySourceId;
-}
-
-void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairByChannel,
-                   std::vector<std::string>& warnings) {
-    if (facts.duplicateKeys != 0) {
-        std::string warning = std::string(role) + ": " + counted(facts.duplicateKeys, "point") +
-                              " share their (GPS time, return number" +
-                              (pairByChannel ? ", scanner channel" : "") +
-                              ") with an earlier point; their pairing is ambiguous";
-        if (!pairByChannel && facts.channelSeparatesDuplicates()) {
-            warning += "; their scanner channels differ, so --pair-by-channel tells them apart";
-        }
-        warnings.push_back(warning);
-    }
-    if (facts.nanTimes != 0) {
-        warnings.push_back(std::string(role) + ": " + counted(facts.nanTimes, "point") +
-                           (facts.nanTimes == 1 ? " has" : " have") +
-                           " a NaN GPS time; NaN-time points pair only with each other, by return number in "
-                           "reading order");
-    }
-}
-
 RunParameters parametersOf(const CompareOptions& options, const ComparisonReport& report) {
     RunParameters parameters;
     parameters.epsilonFromScale = !options.epsilon;
@@ -267,6 +271,16 @@ Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
     engineOptions.pairByChannel = parameters.pairByChannel;
     engineOptions.threads = parameters.threads;
     engineOptions.memoryBudget = parameters.memory;
+    return engineOptions;
+}
+
+} // namespace
+
+Engine::EngineOptions setUpRun(const CompareOptions& options, ComparisonReport& report,
+                               const InputLegs& reference, const InputLegs& test) {
+    report.parameters = parametersOf(options, report);
+    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
+    applyTolerances(options, report, reference, test, engineOptions, report.parameters);
     return engineOptions;
 }
 
@@ -330,10 +344,8 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     InputLegs test =
         readInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
 
-    report.parameters = parametersOf(options, report);
+    const Engine::EngineOptions engineOptions = setUpRun(options, report, reference, test);
     RunParameters& parameters = report.parameters;
-    Engine::EngineOptions engineOptions = engineOptionsOf(parameters);
-    applyTolerances(options, report, reference, test, engineOptions, parameters);
     if (!options.quiet) {
         printRunHeader(out, report);
     }

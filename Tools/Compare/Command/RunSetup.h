@@ -33,9 +33,6 @@ std::uint64_t bytesOf(const std::vector<std::filesystem::path>& files);
 InputLegs readInput(const std::filesystem::path& input, std::vector<std::filesystem::path> files, bool strict,
                     InputDescription& description, std::vector<std::string>& warnings);
 
-/// The extent that the headers of an input's non-empty legs state.
-Extent extentOf(const InputLegs& input);
-
 /// Fills `scan` with what the engine saw of an input.
 void describeScan(const Engine::InputFacts& facts, std::size_t legs,
                   const std::map<std::uint16_t, std::uint64_t>& pointsBySourceId, InputScan& scan);
@@ -44,19 +41,12 @@ void describeScan(const Engine::InputFacts& facts, std::size_t legs,
 void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairByChannel,
                    std::vector<std::string>& warnings);
 
-/// The parameters that `options` give for inputs described in `report` (epsilon from their scales
-/// when not given; memory and threads from this machine when not given).
-RunParameters parametersOf(const CompareOptions& options, const ComparisonReport& report);
-
-/// The engine's options for `parameters`, before the tolerances.
-Engine::EngineOptions engineOptionsOf(const RunParameters& parameters);
-
-/// Resolves the tolerances and ignored names of `options` into `engine` (the defaults by what the
-/// inputs store) and states them in `parameters`. Throws std::invalid_argument for a name that is
-/// neither a point attribute nor an extra attribute of the inputs.
-void applyTolerances(const CompareOptions& options, const ComparisonReport& report,
-                     const InputLegs& reference, const InputLegs& test, Engine::EngineOptions& engine,
-                     RunParameters& parameters);
+/// Sets `report.parameters` from `options` for the inputs described in `report` (epsilon from their
+/// scales when not given; memory and threads from this machine when not given; tolerances by what the
+/// inputs store) and returns the engine's options for them. Throws std::invalid_argument for a
+/// tolerance or ignored name that is neither a point attribute nor an extra attribute of the inputs.
+Engine::EngineOptions setUpRun(const CompareOptions& options, ComparisonReport& report,
+                               const InputLegs& reference, const InputLegs& test);
 
 /// When fewer than 1 % of the points of the run described in `report` paired, estimates the constant
 /// offset between the inputs' times from a sample; a non-zero one goes to the report with the option

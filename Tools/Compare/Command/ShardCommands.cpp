@@ -201,9 +201,7 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     ComparisonReport report;
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     // So are the tolerances' names, so that no shard fails on them.
-    report.parameters = parametersOf(comparison, report);
-    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
-    applyTolerances(comparison, report, legs[0], legs[1], engineOptions, report.parameters);
+    setUpRun(comparison, report, legs[0], legs[1]);
     plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
     plan.id = planIdOf(plan);
     writeShardPlan(staged, plan, options.planFile);
@@ -241,9 +239,7 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
 
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    report.parameters = parametersOf(plan.options, report);
-    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
-    applyTolerances(plan.options, report, legs[0], legs[1], engineOptions, report.parameters);
+    const Engine::EngineOptions engineOptions = setUpRun(plan.options, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
@@ -297,9 +293,7 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     ComparisonReport report;
     report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    report.parameters = parametersOf(plan.options, report);
-    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
-    applyTolerances(plan.options, report, legs[0], legs[1], engineOptions, report.parameters);
+    const Engine::EngineOptions engineOptions = setUpRun(plan.options, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
     if (staged.folder) {
         classFiles = makeClassFiles(*staged.folder, legs[0], legs[1], report.warnings);
