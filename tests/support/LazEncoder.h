@@ -15,16 +15,15 @@ public:
     void encodeSymbol(FileIoInterface::Las::Laz::SymbolModel& model, std::uint32_t symbol) {
         using FileIoInterface::Las::Laz::SymbolModel;
         const std::uint32_t start = mBase;
-        const std::uint32_t* distribution = model.distribution();
         if (symbol + 1 == model.symbols()) {
-            const std::uint32_t low = distribution[symbol] * (mLength >> SymbolModel::LENGTH_SHIFT);
+            const std::uint32_t low = model.start(symbol) * (mLength >> SymbolModel::LENGTH_SHIFT);
             mBase += low;
             mLength -= low;
         } else {
             mLength >>= SymbolModel::LENGTH_SHIFT;
-            const std::uint32_t low = distribution[symbol] * mLength;
+            const std::uint32_t low = model.start(symbol) * mLength;
             mBase += low;
-            mLength = distribution[symbol + 1] * mLength - low;
+            mLength = model.start(symbol + 1) * mLength - low;
         }
         settle(start);
         model.count(symbol);

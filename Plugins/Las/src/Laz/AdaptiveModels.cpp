@@ -1,6 +1,8 @@
 #include "Laz/AdaptiveModels.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 namespace Orvid::FileIoInterface::Las::Laz {
 
@@ -9,7 +11,7 @@ namespace {
 constexpr std::uint32_t BIT_MAX_COUNT = 1u << BitModel::LENGTH_SHIFT;
 constexpr std::uint32_t SYMBOL_MAX_COUNT = 1u << SymbolModel::LENGTH_SHIFT;
 constexpr std::uint32_t MAX_BIT_UPDATE_CYCLE = 64;
-constexpr std::uint32_t TABLE_BITS_PER_SYMBOL_BIT = 1;
+constexpr std::uint32_t SMALL_ALPHABET = 16;
 
 } // namespace
 
@@ -37,32 +39,24 @@ void BitModel::update() {
 }
 
 SymbolModel::SymbolModel(std::uint32_t symbols)
-    : mSymbols(symbols) {
-    std::size_t starts = SMALL_ALPHABET;
-    if (symbols > SMALL_ALPHABET) {
-        starts = symbols;
-        // Twice as many slots as symbols: the frequent symbols, whose shares are wide, then fill whole
-        // slots, and most look-ups need no search. Any table size decodes the same symbols.
-        std::uint32_t tableBits = 1;
-        while ((1u << tableBits) < symbols) {
-            ++tableBits;
-        }
-        tableBits = std::min(tableBits + TABLE_BITS_PER_SYMBOL_BIT, LENGTH_SHIFT);
-        mTableSize = 1u << tableBits;
-        mTableShift = LENGTH_SHIFT - tableBits;
+    : mCounts(std::make_unique<std::uint32_t[]>(symbols))
+    , mStarts(std::make_unique<std::uint16_t[]>(std::size_t{symbols} + 2))
+    , mSymbols(symbols) {
+    // Two or four slots per symbol: frequent symbols, whose shares are wide, then fill whole slots and
+    // need no comparison; narrow ones seldom crowd three into one slot. Any slot count decodes alike.
+    std::uint32_t slotBits = 1;
+    while ((1u << slotBits) < symbols) {
+        ++slotBits;
     }
-    // The table has two more slots than its size: the search reads one slot past the last one.
-    const std::size_t tableSlots = mTableSize == 0 ? 0 : std::size_t{mTableSize} + 2;
-    mStorage = std::make_unique<std::uint32_t[]>(starts + std::size_t{symbols} + tableSlots);
-    mDistribution = mStorage.get();
-    std::fill(mDistribution + symbols, mDistribution + starts, std::uint32_t{INT32_MAX});
-    mCounts = mDistribution + starts;
-    mTable = mTableSize == 0 ? nullptr : mCounts + symbols;
+    slotBits = std::min(slotBits + (symbols <= SMALL_ALPHABET ? 1 : 0), LENGTH_SHIFT);
+    mSlotShift = LENGTH_SHIFT - slotBits;
+    mSlots = std::make_unique<Slot[]>((MAX_SCALED >> mSlotShift) + 1);
+    mStarts[symbols] = mStarts[symbols + 1] = NO_START;
     reset();
 }
 
 void SymbolModel::reset() {
-    std::fill(mCounts, mCounts + mSymbols, 1u);
+    std::fill(mCounts.get(), mCounts.get() + mSymbols, 1u);
     mTotalCount = 0;
     mUpdateCycle = mSymbols;
     update();
@@ -80,28 +74,51 @@ void SymbolModel::update() {
     }
     const std::uint32_t scale = 0x80000000u / mTotalCount;
     std::uint32_t sum = 0;
-    if (mTable == nullptr) {
-        for (std::uint32_t symbol = 0; symbol < mSymbols; ++symbol) {
-            mDistribution[symbol] = (scale * sum) >> (31 - LENGTH_SHIFT);
-            sum += mCounts[symbol];
-        }
-    } else {
-        std::uint32_t slot = 0;
-        for (std::uint32_t symbol = 0; symbol < mSymbols; ++symbol) {
-            mDistribution[symbol] = (scale * sum) >> (31 - LENGTH_SHIFT);
-            sum += mCounts[symbol];
-            const std::uint32_t first = mDistribution[symbol] >> mTableShift;
-            while (slot < first) {
-                mTable[++slot] = symbol - 1;
-            }
-        }
-        mTable[0] = 0;
-        while (slot <= mTableSize) {
-            mTable[++slot] = mSymbols - 1;
-        }
+    for (std::uint32_t symbol = 0; symbol < mSymbols; ++symbol) {
+        mStarts[symbol] = static_cast<std::uint16_t>((scale * sum) >> (31 - LENGTH_SHIFT));
+        sum += mCounts[symbol];
     }
+    buildSlots();
     mUpdateCycle = std::min((5 * mUpdateCycle) >> 2, (mSymbols + 6) << 3);
     mUntilUpdate = mUpdateCycle;
+}
+
+void SymbolModel::buildSlots() {
+    // The candidates of slot j run from the last symbol starting before it to the last starting in it.
+    // Each slot first notes the last symbol starting in it; a running maximum then gives both ends,
+    // without the branches of a walk whose steps vary with the distribution.
+    const std::uint32_t slots = (MAX_SCALED >> mSlotShift) + 1;
+    for (std::uint32_t slot = 0; slot < slots; ++slot) {
+        mSlots[slot].symbol = 0;
+    }
+    for (std::uint32_t symbol = 1; symbol < mSymbols; ++symbol) {
+        mSlots[mStarts[symbol] >> mSlotShift].symbol = static_cast<std::uint16_t>(symbol);
+    }
+    // A slot's three starts lie next to each other in the starts, as in the slot: one copy.
+    static_assert(offsetof(Slot, split) == sizeof(std::uint16_t) && offsetof(Slot, end) == 2 * sizeof(std::uint16_t));
+    std::uint32_t first = 0;
+    for (std::uint32_t slot = 0; slot < slots; ++slot) {
+        const std::uint32_t last = std::max<std::uint32_t>(first, mSlots[slot].symbol);
+        const std::uint32_t flag = last > first + 1 ? SEARCH : 0;
+        std::memcpy(&mSlots[slot], &mStarts[first], 3 * sizeof(std::uint16_t));
+        mSlots[slot].symbol = static_cast<std::uint16_t>(first | flag);
+        first = last;
+    }
+}
+
+std::uint32_t SymbolModel::search(std::uint32_t scaled) const {
+    const std::uint32_t slot = scaled >> mSlotShift;
+    std::uint32_t symbol = mSlots[slot].symbol & ~std::uint32_t{SEARCH};
+    std::uint32_t end = (mSlots[slot + 1].symbol & ~std::uint32_t{SEARCH}) + 1;
+    while (end > symbol + 1) {
+        const std::uint32_t middle = (symbol + end) >> 1;
+        if (mStarts[middle] > scaled) {
+            end = middle;
+        } else {
+            symbol = middle;
+        }
+    }
+    return symbol;
 }
 
 } // namespace Orvid::FileIoInterface::Las::Laz

@@ -36,11 +36,20 @@ private:
     std::uint32_t mBitCount = 0;
 };
 
-/// Cumulative distribution of an alphabet of 2 to 2048 symbols, learnt from the symbols decoded so far.
-/// Alphabets above `SMALL_ALPHABET` symbols also keep a look-up table that narrows the search for a
-/// symbol; smaller ones pad their distribution to `SMALL_ALPHABET` entries instead.
+/// Cumulative distribution of an alphabet of 2 to 2048 symbols, learnt from the symbols decoded so far,
+/// with a look-up table from scaled values to the symbols that may start among them.
 class SymbolModel {
 public:
+    /// One range of scaled values: its first candidate symbol, that symbol's start, the start of the next
+    /// symbol (a second candidate, or above every value of the range) and of the one after. At most two
+    /// candidates are told apart by one comparison; a range with more is flagged for a search.
+    struct Slot {
+        std::uint16_t start;
+        std::uint16_t split;
+        std::uint16_t end;
+        std::uint16_t symbol;
+    };
+
     explicit SymbolModel(std::uint32_t symbols);
     SymbolModel(SymbolModel&&) noexcept = default;
     SymbolModel& operator=(SymbolModel&&) noexcept = default;
@@ -56,28 +65,33 @@ public:
     }
 
     std::uint32_t symbols() const { return mSymbols; }
-    /// Start of `symbol`'s share of the interval, scaled to 2^LENGTH_SHIFT; one entry per symbol,
-    /// padded in small alphabets with entries of 2^31 - 1, which no scaled value reaches.
-    const std::uint32_t* distribution() const { return mDistribution; }
-    /// For each table slot, the first symbol that may start in it; absent for small alphabets.
-    const std::uint32_t* table() const { return mTable; }
-    std::uint32_t tableShift() const { return mTableShift; }
-    std::uint32_t tableSize() const { return mTableSize; }
+    /// Start of `symbol`'s share of the interval, scaled to 2^LENGTH_SHIFT; `NO_START` past the last
+    /// symbol (two entries).
+    std::uint32_t start(std::uint32_t symbol) const { return mStarts[symbol]; }
+    /// The slot of a scaled value, at most MAX_SCALED.
+    const Slot& slot(std::uint32_t scaled) const { return mSlots[scaled >> mSlotShift]; }
+    /// The candidate symbol of a flagged slot: the last whose start is at most `scaled`.
+    std::uint32_t search(std::uint32_t scaled) const;
 
     /// The distribution has this many bits.
     static constexpr std::uint32_t LENGTH_SHIFT = 15;
-    static constexpr std::uint32_t SMALL_ALPHABET = 16;
+    /// A value below a length of at least 2^24 scales to at most this: a little above 2^LENGTH_SHIFT
+    /// when the length is not a multiple of it. The values above 2^LENGTH_SHIFT belong to the last symbol.
+    static constexpr std::uint32_t MAX_SCALED = (1u << LENGTH_SHIFT) + (1u << LENGTH_SHIFT >> (24 - LENGTH_SHIFT)) - 1;
+    /// Above every start and every scaled value: a product with it exceeds every length.
+    static constexpr std::uint16_t NO_START = 0xFFFF;
+    /// Flags a slot with more than two candidate symbols.
+    static constexpr std::uint16_t SEARCH = 0x8000;
 
 private:
     void update();
+    void buildSlots();
 
-    std::unique_ptr<std::uint32_t[]> mStorage;
-    std::uint32_t* mDistribution = nullptr;
-    std::uint32_t* mCounts = nullptr;
-    std::uint32_t* mTable = nullptr;
+    std::unique_ptr<std::uint32_t[]> mCounts;
+    std::unique_ptr<std::uint16_t[]> mStarts;
+    std::unique_ptr<Slot[]> mSlots;
     std::uint32_t mSymbols = 0;
-    std::uint32_t mTableSize = 0;
-    std::uint32_t mTableShift = 0;
+    std::uint32_t mSlotShift = 0;
     std::uint32_t mTotalCount = 0;
     std::uint32_t mUpdateCycle = 0;
     std::uint32_t mUntilUpdate = 0;

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "Laz/AdaptiveModels.h"
+#include "Laz/BranchFree.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // The per-symbol functions are small but called from every field decoder; inlining them into each
 // lets the compiler keep the coder's state in registers across the fields of a point.
@@ -18,9 +16,10 @@
 namespace Orvid::FileIoInterface::Las::Laz {
 
 /// Decodes one arithmetic-coded byte stream: modelled bits and symbols, and raw bit fields. Reading
-/// past the end of the stream yields zero bytes and is remembered, as is a value that no model symbol
-/// can produce; the caller checks `overrun()` and `corrupt()` once a chunk is done, so that the
-/// per-symbol work never branches into error handling.
+/// past the end of the stream yields zero bytes and is remembered, as is a value that no encoder
+/// writes; the caller checks `overrun()` and `corrupt()` once a chunk is done, so that the per-symbol
+/// work never branches into error handling. The value stays below the length whatever the bytes, so
+/// that every scaled value has a slot in the models' tables.
 class ArithmeticDecoder {
 public:
     /// Decodes from [begin, end); reads the 4 bytes of the initial value unless `readValue` is false,
@@ -36,6 +35,7 @@ public:
             for (int count = 0; count < 4; ++count) {
                 mValue = (mValue << 8) | nextByte();
             }
+            noteValueOutside();
         }
     }
 
@@ -54,37 +54,31 @@ public:
     }
 
     LAZ_INLINE std::uint32_t decodeSymbol(SymbolModel& model) {
-        const std::uint32_t* distribution = model.distribution();
-        std::uint32_t high = mLength;
-        mLength >>= SymbolModel::LENGTH_SHIFT;
-        // The symbol is the last whose start is at most the scaled value: one division, then a look-up
-        // instead of a search whose branches the processor cannot predict.
-        const std::uint32_t scaled = mValue / mLength;
-        std::uint32_t symbol;
-        if (const std::uint32_t* table = model.table()) {
-            const std::uint32_t slot = std::min(scaled >> model.tableShift(), model.tableSize());
-            symbol = table[slot];
-            std::uint32_t end = table[slot + 1] + 1;
-            while (end > symbol + 1) {
-                const std::uint32_t middle = (symbol + end) >> 1;
-                if (distribution[middle] > scaled) {
-                    end = middle;
-                } else {
-                    symbol = middle;
-                }
-            }
-        } else {
-            symbol = SymbolModel::SMALL_ALPHABET - 1 - startsAbove(distribution, scaled);
+        const std::uint32_t unit = mLength >> SymbolModel::LENGTH_SHIFT;
+        // One division, then a slot whose candidates are told apart by one comparison, not by a search
+        // whose branches the processor cannot predict.
+        const std::uint32_t scaled = mValue / unit;
+        const SymbolModel::Slot& slot = model.slot(scaled);
+        std::uint32_t symbol = slot.symbol;
+        std::uint32_t start = slot.start;
+        std::uint32_t split = slot.split;
+        std::uint32_t end = slot.end;
+        if (__builtin_expect(symbol >= SymbolModel::SEARCH, 0)) {
+            symbol = model.search(scaled);
+            start = model.start(symbol);
+            split = model.start(symbol + 1);
         }
-        // The last symbol's share takes the rounding of the length. The start after the last symbol is
-        // read but unused: it is the model's next word. A value beyond the whole interval leaves the
-        // value at or above the length, which `corrupt()` notices.
-        const std::uint32_t low = distribution[symbol] * mLength;
-        const std::uint32_t next = distribution[symbol + 1] * mLength;
-        const std::uint32_t last = 0u - static_cast<std::uint32_t>(symbol + 1 == model.symbols());
-        high = (high & last) | (next & ~last);
-        mValue -= low;
-        mLength = high - low;
+        // Both bounds of either candidate are multiplied out before one comparison picks them. A missing
+        // next symbol has a start whose product exceeds the length: the last symbol takes the rounding.
+        const std::uint64_t splitBound = std::uint64_t{split} * unit;
+        std::uint64_t low = std::uint64_t{start} * unit;
+        std::uint64_t next = splitBound;
+        pickSecondAt(scaled, split, low, next, splitBound, std::uint64_t{end} * unit);
+        const auto high = static_cast<std::uint32_t>(atMost(next, mLength));
+        const bool second = scaled >= split;
+        symbol += second ? 1 : 0;
+        mValue -= static_cast<std::uint32_t>(low);
+        mLength = high - static_cast<std::uint32_t>(low);
         renormalize();
         model.count(symbol);
         return symbol;
@@ -112,9 +106,9 @@ public:
     std::size_t consumed(const std::uint8_t* begin) const { return static_cast<std::size_t>(mNext - begin); }
     /// Bytes wanted past the end of the stream.
     std::size_t overrun() const { return mOverrun; }
-    /// Whether a value outside every model's range was met. Such a value stays at or above the length
-    /// through every later symbol and bit, until a raw field, which notes it, takes it back.
-    bool corrupt() const { return mCorrupt || mValue >= mLength; }
+    /// Whether a value that no encoder writes was met: an initial value outside the interval, or raw
+    /// bits beyond their width.
+    bool corrupt() const { return mCorrupt; }
 
 private:
     static constexpr std::uint32_t MIN_LENGTH = 0x01000000u;
@@ -133,28 +127,13 @@ private:
         return value;
     }
 
-    // Of the SMALL_ALPHABET starts of a small alphabet (padded with values above any scaled value),
-    // those above `scaled`: a count without branches, which the processor cannot mispredict.
-    static LAZ_INLINE std::uint32_t startsAbove(const std::uint32_t* starts, std::uint32_t scaled) {
-        static_assert(SymbolModel::SMALL_ALPHABET == 16, "four vectors of four starts");
-#if defined(__SSE2__)
-        const __m128i limit = _mm_set1_epi32(static_cast<int>(scaled));
-        const auto above = [&](std::size_t quarter) {
-            return _mm_cmpgt_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(starts + 4 * quarter)),
-                                   limit);
-        };
-        // Each start above the limit adds -1.
-        __m128i sum = _mm_add_epi32(_mm_add_epi32(above(0), above(1)), _mm_add_epi32(above(2), above(3)));
-        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
-        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
-        return static_cast<std::uint32_t>(-_mm_cvtsi128_si32(sum));
-#else
-        std::uint32_t count = 0;
-        for (std::uint32_t start = 0; start < SymbolModel::SMALL_ALPHABET; ++start) {
-            count += static_cast<std::int32_t>(starts[start]) > static_cast<std::int32_t>(scaled) ? 1u : 0u;
+    // Only the initial value can lie outside the interval: every symbol, bit and raw field keeps the
+    // value below the length that it leaves.
+    void noteValueOutside() {
+        if (mValue >= mLength) {
+            mCorrupt = true;
+            mValue = mLength - 1;
         }
-        return count;
-#endif
     }
 
     LAZ_INLINE std::uint32_t nextByte() {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <algorithm>
+#include "Laz/BranchFree.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -32,8 +33,8 @@ public:
         // A value landing in the upper half turns the dropping to the smallest, and one in the lower
         // half back to the largest.
         mDropLargest = std::int64_t{value} < std::int64_t{v[2]} + (mDropLargest ? 0 : 1);
-        mValues = {std::min(a0, value), std::max(a0, std::min(a1, value)), std::max(a1, std::min(a2, value)),
-                   std::max(a2, std::min(a3, value)), std::max(a3, value)};
+        mValues = {smallerOf(a0, value), largerOf(a0, smallerOf(a1, value)), largerOf(a1, smallerOf(a2, value)),
+                   largerOf(a2, smallerOf(a3, value)), largerOf(a3, value)};
     }
 
 private:
