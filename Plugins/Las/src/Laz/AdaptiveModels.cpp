@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstring>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
@@ -121,4 +123,6 @@ std::uint32_t SymbolModel::search(std::uint32_t scaled) const {
     return symbol;
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "Laz/DecoderBuild.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// Probability of a 0 bit, learnt from the bits decoded so far and refreshed at growing intervals.
 class BitModel {
@@ -118,4 +122,6 @@ private:
     std::array<std::unique_ptr<SymbolModel>, N> mModels;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

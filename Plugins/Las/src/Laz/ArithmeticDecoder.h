@@ -2,6 +2,7 @@
 
 #include "Laz/AdaptiveModels.h"
 #include "Laz/BranchFree.h"
+#include "Laz/DecoderBuild.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,7 +14,9 @@
 // lets the compiler keep the coder's state in registers across the fields of a point.
 #define LAZ_INLINE inline __attribute__((always_inline))
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// Decodes one arithmetic-coded byte stream: modelled bits and symbols, and raw bit fields. Reading
 /// past the end of the stream yields zero bytes and is remembered, as is a value that no encoder
@@ -174,4 +177,6 @@ private:
     bool mCorrupt = false;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Laz/DecoderBuild.h"
+
 #include <cstdint>
 
 // Selections whose condition is as likely as not, such as where a decoded value falls among others.
@@ -7,7 +9,9 @@
 // time; on x86-64 these are conditional moves.
 #define LAZ_BRANCH_FREE inline __attribute__((always_inline))
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 LAZ_BRANCH_FREE std::int32_t smallerOf(std::int32_t a, std::int32_t b) {
 #if defined(__x86_64__)
@@ -53,6 +57,8 @@ LAZ_BRANCH_FREE void pickSecondAt(std::uint32_t value, std::uint32_t split, std:
 #endif
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END
 
 #undef LAZ_BRANCH_FREE

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 ByteV1Decoder::ByteV1Decoder(std::size_t count)
     : mLast(count)
@@ -81,4 +83,6 @@ bool LayeredByteDecoder::damaged() const {
     return false;
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

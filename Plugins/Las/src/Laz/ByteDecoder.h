@@ -3,13 +3,16 @@
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
 #include "Laz/ChannelContexts.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/IntegerDecoder.h"
 #include "Laz/LayerStream.h"
 
 #include <cstdint>
 #include <vector>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// BYTE version 1: each extra byte predicted from the same byte of the last record.
 class ByteV1Decoder {
@@ -73,4 +76,6 @@ private:
     ChannelContexts<Context> mContexts;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

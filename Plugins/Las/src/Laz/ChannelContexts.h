@@ -1,10 +1,14 @@
 #pragma once
 
+#include "Laz/DecoderBuild.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// The per-scanner-channel state of a layered item other than the point: a `Context` with a `last`
 /// value and its models, made when its channel first occurs in a chunk.
@@ -44,4 +48,6 @@ private:
     std::uint32_t mCurrent = 0;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -6,7 +6,9 @@
 #include <array>
 #include <limits>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
@@ -372,4 +374,13 @@ void ChunkDecoder::decodeLayeredRun(std::uint8_t* first, std::uint64_t count) {
     }
 }
 
+std::size_t decodeChunkRecords(const LazDescription& description, std::uint16_t recordLength,
+                               const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
+                               std::vector<std::uint8_t>& records) {
+    ChunkDecoder decoder(description, recordLength);
+    return decoder.decode(bytes, size, points, records);
+}
+
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

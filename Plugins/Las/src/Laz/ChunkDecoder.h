@@ -2,6 +2,8 @@
 
 #include "Laz/ArithmeticDecoder.h"
 #include "Laz/ByteDecoder.h"
+#include "Laz/ChunkFault.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/GpsTimeDecoder.h"
 #include "Laz/LazDescription.h"
 #include "Laz/Point10Decoder.h"
@@ -12,24 +14,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
-
-/// A fault in a chunk's bytes, at `offset` bytes from the chunk's start; the chunk's owner adds the
-/// file and the chunk to the message.
-class ChunkFault : public std::runtime_error {
-public:
-    ChunkFault(const std::string& what, std::uint64_t offset)
-        : std::runtime_error(what)
-        , mOffset(offset) {}
-    std::uint64_t offset() const { return mOffset; }
-
-private:
-    std::uint64_t mOffset;
-};
+inline namespace LAZ_DECODER_BUILD {
 
 /// Turns the bytes of one chunk into raw LAS records: the first record as stored, the others decoded
 /// by the items of the description, in record order. A decoder decodes one chunk: every chunk starts
@@ -106,4 +95,11 @@ private:
     std::optional<LayeredWavePacketDecoder> mLayeredWavePacket;
 };
 
+/// This build's entry point: one chunk decoded by a ChunkDecoder of its own.
+std::size_t decodeChunkRecords(const LazDescription& description, std::uint16_t recordLength,
+                               const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
+                               std::vector<std::uint8_t>& records);
+
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "Laz/DecoderBuild.h"
+
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// `value + difference` modulo 2^32, as coordinates wrap in the encoders.
 constexpr std::int32_t wrappingAdd(std::int32_t value, std::int32_t difference) {
@@ -22,4 +26,6 @@ constexpr std::uint32_t evenClass(std::uint32_t k, std::uint32_t limit) {
     return k < limit ? (k & ~1u) : limit;
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -2,7 +2,9 @@
 
 #include "Raw/ByteCursor.h"
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
@@ -81,4 +83,6 @@ void GpsTimeV2Decoder::start(const std::uint8_t* first) {
     mSequences.start(Raw::load<std::uint64_t>(first));
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -2,6 +2,7 @@
 
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/FieldArithmetic.h"
 #include "Laz/IntegerDecoder.h"
 #include "Raw/ByteCursor.h"
@@ -9,7 +10,9 @@
 #include <array>
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 // Version 2 and 3 multiplier codes: 0 for a difference unrelated to the last, 1 to 499 the last
 // difference times the code, 500 five hundred times, 501 to 510 minus 1 to minus 10 times, then
@@ -170,4 +173,6 @@ void GpsTimeV2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
     Raw::store(out, mSequences.decode(decoder));
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -2,11 +2,14 @@
 
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/DecoderBuild.h"
 
 #include <cstdint>
 #include <vector>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// Decodes integers stored as a corrector to a prediction: first the corrector's magnitude class k
 /// (under one of several contexts), then its position within the class, the high bits modelled and
@@ -72,4 +75,6 @@ private:
     std::vector<SymbolModel> mPositions;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

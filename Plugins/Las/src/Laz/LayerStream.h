@@ -1,11 +1,14 @@
 #pragma once
 
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/DecoderBuild.h"
 
 #include <cstddef>
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// One layer of a layered chunk: its bytes and the decoder that reads them. A layer without bytes
 /// means that its field kept the first point's value throughout the chunk.
@@ -27,4 +30,6 @@ private:
     bool mPresent = false;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -39,10 +39,11 @@ std::size_t narrowed(const PositionalFile& file, std::uint64_t value, const std:
 
 } // namespace
 
-LazChunkReader::LazChunkReader(const std::filesystem::path& path, const LasHeader& header)
+LazChunkReader::LazChunkReader(const std::filesystem::path& path, const LasHeader& header, DecoderBuild build)
     : mFile(path)
     , mRecordLength(header.pointRecordLength)
-    , mPointDataStart(header.offsetToPointData) {
+    , mPointDataStart(header.offsetToPointData)
+    , mBuild(build) {
     readDescription(header);
     if (mDescription.compressor == Compressor::PointWise) {
         if (header.pointCount > 0) {
@@ -241,9 +242,8 @@ void LazChunkReader::findChunks(const LasHeader& header) {
             for (;;) {
                 bytes = mFile.readAt(offset, narrowed(mFile, window, chunk), chunk);
                 try {
-                    // A decoder per chunk: each chunk starts from fresh models.
-                    ChunkDecoder decoder(mDescription, mRecordLength);
-                    size = decoder.decode(bytes.data(), bytes.size(), points, records);
+                    size = Laz::decodeChunk(mBuild, mDescription, mRecordLength, bytes.data(), bytes.size(),
+                                            points, records);
                     break;
                 } catch (const ChunkFault& fault) {
                     if (window == available) {
@@ -297,9 +297,8 @@ void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& r
                              " at byte " + std::to_string(chunk.byteOffset);
     const std::vector<std::uint8_t> bytes =
         mFile.readAt(chunk.byteOffset, narrowed(mFile, chunk.byteCount, name), name);
-    ChunkDecoder decoder(mDescription, mRecordLength);
     try {
-        decoder.decode(bytes.data(), bytes.size(), chunk.pointCount, records);
+        Laz::decodeChunk(mBuild, mDescription, mRecordLength, bytes.data(), bytes.size(), chunk.pointCount, records);
     } catch (const ChunkFault& fault) {
         throw Core::IOException(mFile.message(name + " is " + fault.what() + " (at byte " +
                                               std::to_string(chunk.byteOffset + fault.offset()) + ")"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Laz/ChunkDecoding.h"
 #include "Laz/LazDescription.h"
 #include "Laz/PositionalFile.h"
 
@@ -35,8 +36,10 @@ struct LazChunk {
 /// whose message starts with the file's path and names the chunk and the byte offset.
 class FILEIOINTERFACE_LAS_EXPORT LazChunkReader {
 public:
-    /// `header` is the file's header as `readLasHeader` returns it.
-    LazChunkReader(const std::filesystem::path& path, const LasHeader& header);
+    /// `header` is the file's header as `readLasHeader` returns it; `build` the decoder build that
+    /// decodes the chunks.
+    LazChunkReader(const std::filesystem::path& path, const LasHeader& header,
+                   DecoderBuild build = fastestDecoderBuild());
     ~LazChunkReader();
     LazChunkReader(const LazChunkReader&) = delete;
     LazChunkReader& operator=(const LazChunkReader&) = delete;
@@ -45,6 +48,7 @@ public:
     const LazDescription& description() const { return mDescription; }
     std::uint16_t recordLength() const { return mRecordLength; }
     const std::filesystem::path& path() const { return mFile.path(); }
+    DecoderBuild build() const { return mBuild; }
 
     /// Replaces `records` with the raw LAS records of chunk `index`, byte for byte those of the
     /// uncompressed file.
@@ -63,6 +67,7 @@ private:
     std::uint64_t mPointDataStart = 0;
     std::uint64_t mFirstEvlr = 0;
     std::vector<LazChunk> mChunks;
+    DecoderBuild mBuild;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

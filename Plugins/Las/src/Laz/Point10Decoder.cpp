@@ -2,7 +2,9 @@
 
 #include "Raw/ByteCursor.h"
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
@@ -126,4 +128,6 @@ void Point10V2Decoder::start(const std::uint8_t* first) {
     mLastHeight = {};
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -2,6 +2,7 @@
 
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/FieldArithmetic.h"
 #include "Laz/IntegerDecoder.h"
 #include "Laz/ReturnContexts.h"
@@ -10,7 +11,9 @@
 #include <array>
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// The 20 bytes that formats 0 to 5 share, as fields.
 struct Point10Fields {
@@ -141,4 +144,6 @@ void Point10V2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
     mLast.store(out);
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

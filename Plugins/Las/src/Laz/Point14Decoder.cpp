@@ -4,7 +4,9 @@
 #include "Laz/ReturnContexts.h"
 #include "Raw/ByteCursor.h"
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
@@ -240,4 +242,6 @@ std::uint32_t Point14Decoder::decode(std::uint8_t* out) {
     return itemContext;
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Laz/AdaptiveModels.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/GpsTimeDecoder.h"
 #include "Laz/IntegerDecoder.h"
 #include "Laz/LayerStream.h"
@@ -10,7 +11,9 @@
 #include <cstdint>
 #include <memory>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// The 30 bytes that formats 6 to 10 share, as fields.
 struct Point14Fields {
@@ -69,4 +72,6 @@ private:
     std::uint32_t mChannel = 0;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

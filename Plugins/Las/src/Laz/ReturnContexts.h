@@ -1,8 +1,12 @@
 #pragma once
 
+#include "Laz/DecoderBuild.h"
+
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// Context of a point's return r of n returns (3 bits each) for the coordinate and intensity models of
 /// formats 0 to 5. Proper combinations (1 <= r <= n <= 5) take 0 to 14; the others, from files that
@@ -33,4 +37,6 @@ constexpr std::uint32_t returnLevel(std::uint32_t r, std::uint32_t n, std::uint3
     return distance < most ? distance : most;
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 RgbV1Decoder::RgbV1Decoder()
     : mChanged(64)
@@ -108,4 +110,6 @@ void LayeredRgbDecoder::decode(std::uint32_t channel, std::uint8_t* out) {
     }
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -3,6 +3,7 @@
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
 #include "Laz/ChannelContexts.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/IntegerDecoder.h"
 #include "Laz/LayerStream.h"
 #include "Raw/ByteCursor.h"
@@ -11,7 +12,9 @@
 #include <array>
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 using Rgb = std::array<std::uint16_t, 3>;
 
@@ -177,4 +180,6 @@ void RgbV2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
     storeRgb(out, mLast);
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "Laz/BranchFree.h"
+#include "Laz/DecoderBuild.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// An approximate median of the recent coordinate differences: five sorted values, of which a new
 /// value pushes out the largest until one lands above the median, then the smallest until one lands
@@ -42,4 +45,6 @@ private:
     bool mDropLargest = true;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

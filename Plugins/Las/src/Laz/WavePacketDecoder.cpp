@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
@@ -99,4 +101,6 @@ void LayeredWavePacketDecoder::decode(std::uint32_t channel, std::uint8_t* out) 
     std::copy(last->begin(), last->end(), out);
 }
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END

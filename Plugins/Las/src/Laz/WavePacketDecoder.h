@@ -3,13 +3,16 @@
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
 #include "Laz/ChannelContexts.h"
+#include "Laz/DecoderBuild.h"
 #include "Laz/IntegerDecoder.h"
 #include "Laz/LayerStream.h"
 
 #include <array>
 #include <cstdint>
 
+LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
+inline namespace LAZ_DECODER_BUILD {
 
 /// The 29-byte wave packet block: descriptor index, then the 28 bytes that the models predict.
 using WavePacket = std::array<std::uint8_t, 29>;
@@ -67,4 +70,6 @@ private:
     ChannelContexts<Context> mContexts;
 };
 
+} // namespace LAZ_DECODER_BUILD
 } // namespace Orvid::FileIoInterface::Las::Laz
+LAZ_DECODER_TARGET_END
