@@ -1,5 +1,7 @@
 #include "Laz/AdaptiveModels.h"
 
+#include "Laz/BranchFree.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -89,36 +91,36 @@ void SymbolModel::buildSlots() {
     // The candidates of slot j run from the last symbol starting before it to the last starting in it.
     // Each slot first notes the last symbol starting in it; a running maximum then gives both ends,
     // without the branches of a walk whose steps vary with the distribution.
-    const std::uint32_t slots = (MAX_SCALED >> mSlotShift) + 1;
-    for (std::uint32_t slot = 0; slot < slots; ++slot) {
-        mSlots[slot].symbol = 0;
-    }
+    const std::uint32_t count = (MAX_SCALED >> mSlotShift) + 1;
+    Slot* const slots = mSlots.get();
+    const std::uint16_t* const starts = mStarts.get();
+    std::memset(slots, 0, count * sizeof(Slot));
     for (std::uint32_t symbol = 1; symbol < mSymbols; ++symbol) {
-        mSlots[mStarts[symbol] >> mSlotShift].symbol = static_cast<std::uint16_t>(symbol);
+        slots[starts[symbol] >> mSlotShift].symbol = static_cast<std::uint16_t>(symbol);
     }
     // A slot's three starts lie next to each other in the starts, as in the slot: one copy.
-    static_assert(offsetof(Slot, split) == sizeof(std::uint16_t) && offsetof(Slot, end) == 2 * sizeof(std::uint16_t));
+    static_assert(offsetof(Slot, split) == sizeof(std::uint16_t) &&
+                  offsetof(Slot, end) == 2 * sizeof(std::uint16_t));
     std::uint32_t first = 0;
-    for (std::uint32_t slot = 0; slot < slots; ++slot) {
-        const std::uint32_t last = std::max<std::uint32_t>(first, mSlots[slot].symbol);
+    for (std::uint32_t slot = 0; slot < count; ++slot) {
+        const std::uint32_t last = std::max<std::uint32_t>(first, slots[slot].symbol);
         const std::uint32_t flag = last > first + 1 ? SEARCH : 0;
-        std::memcpy(&mSlots[slot], &mStarts[first], 3 * sizeof(std::uint16_t));
-        mSlots[slot].symbol = static_cast<std::uint16_t>(first | flag);
+        std::memcpy(&slots[slot], &starts[first], 3 * sizeof(std::uint16_t));
+        slots[slot].symbol = static_cast<std::uint16_t>(first | flag);
         first = last;
     }
 }
 
 std::uint32_t SymbolModel::search(std::uint32_t scaled) const {
+    // Halves the candidates without branches: which half holds the symbol is as likely as not. The
+    // kept half may overlap the other by one candidate, whose start then lies above the value.
     const std::uint32_t slot = scaled >> mSlotShift;
     std::uint32_t symbol = mSlots[slot].symbol & ~std::uint32_t{SEARCH};
-    std::uint32_t end = (mSlots[slot + 1].symbol & ~std::uint32_t{SEARCH}) + 1;
-    while (end > symbol + 1) {
-        const std::uint32_t middle = (symbol + end) >> 1;
-        if (mStarts[middle] > scaled) {
-            end = middle;
-        } else {
-            symbol = middle;
-        }
+    std::uint32_t candidates = (mSlots[slot + 1].symbol & ~std::uint32_t{SEARCH}) + 1 - symbol;
+    while (candidates > 1) {
+        const std::uint32_t half = candidates >> 1;
+        symbol = chosenIfAtMost(mStarts[symbol + half], scaled, symbol + half, symbol);
+        candidates -= half;
     }
     return symbol;
 }

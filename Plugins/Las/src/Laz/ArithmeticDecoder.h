@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 
-
 // The per-symbol functions are small but called from every field decoder; inlining them into each
 // lets the compiler keep the coder's state in registers across the fields of a point.
 #define LAZ_INLINE inline __attribute__((always_inline))
@@ -151,7 +150,7 @@ private:
     // bytes come from one 4-byte load without a branch: whether the length needs them is as likely
     // as not, which the processor cannot predict.
     LAZ_INLINE void renormalize() {
-        if (mEnd - mNext >= 4) {
+        if (__builtin_expect(mEnd - mNext >= 4, 1)) {
             const auto shift = static_cast<std::uint32_t>(__builtin_clz(mLength)) & ~7u;
             std::uint32_t word;
             std::memcpy(&word, mNext, sizeof word);

@@ -31,9 +31,26 @@ LAZ_BRANCH_FREE std::int32_t largerOf(std::int32_t a, std::int32_t b) {
 #endif
 }
 
+/// `chosen` when `value` is at most `limit`, else `otherwise`.
+LAZ_BRANCH_FREE std::uint32_t chosenIfAtMost(std::uint32_t value, std::uint32_t limit, std::uint32_t chosen,
+                                             std::uint32_t otherwise) {
+#if defined(__x86_64__)
+    __asm__("cmpl %[limit], %[value]\n\tcmovbel %[chosen], %[otherwise]"
+            : [otherwise] "+r"(otherwise)
+            : [value] "r"(value), [limit] "r"(limit), [chosen] "r"(chosen)
+            : "cc");
+    return otherwise;
+#else
+    return value <= limit ? chosen : otherwise;
+#endif
+}
+
 LAZ_BRANCH_FREE std::uint64_t atMost(std::uint64_t value, std::uint64_t limit) {
 #if defined(__x86_64__)
-    __asm__("cmpq %[limit], %[value]\n\tcmovaq %[limit], %[value]" : [value] "+r"(value) : [limit] "r"(limit) : "cc");
+    __asm__("cmpq %[limit], %[value]\n\tcmovaq %[limit], %[value]"
+            : [value] "+r"(value)
+            : [limit] "r"(limit)
+            : "cc");
     return value;
 #else
     return value > limit ? limit : value;
@@ -41,8 +58,8 @@ LAZ_BRANCH_FREE std::uint64_t atMost(std::uint64_t value, std::uint64_t limit) {
 }
 
 /// `low` and `high` become `secondLow` and `secondHigh` when `value` reaches `split`.
-LAZ_BRANCH_FREE void pickSecondAt(std::uint32_t value, std::uint32_t split, std::uint64_t& low, std::uint64_t& high,
-                                  std::uint64_t secondLow, std::uint64_t secondHigh) {
+LAZ_BRANCH_FREE void pickSecondAt(std::uint32_t value, std::uint32_t split, std::uint64_t& low,
+                                  std::uint64_t& high, std::uint64_t secondLow, std::uint64_t secondHigh) {
 #if defined(__x86_64__)
     __asm__("cmpl %[split], %[value]\n\t"
             "cmovaeq %[secondLow], %[low]\n\t"

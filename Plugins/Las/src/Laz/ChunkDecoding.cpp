@@ -27,9 +27,10 @@ DecoderBuild fastestDecoderBuild() {
     unsigned int ebx = 0;
     unsigned int ecx = 0;
     unsigned int edx = 0;
-    const bool leadingZeroCount = __get_cpuid(0x80000001, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_LZCNT) != 0;
-    const bool bitManipulation = __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & bit_BMI) != 0 &&
-                                 (ebx & bit_BMI2) != 0;
+    const bool leadingZeroCount =
+        __get_cpuid(0x80000001, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_LZCNT) != 0;
+    const bool bitManipulation =
+        __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & bit_BMI) != 0 && (ebx & bit_BMI2) != 0;
     if (leadingZeroCount && bitManipulation) {
         return DecoderBuild::BitManipulation;
     }

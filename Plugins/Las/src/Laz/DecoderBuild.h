@@ -11,7 +11,7 @@
 #if defined(LAZ_BIT_MANIPULATION_BUILD)
 #define LAZ_DECODER_BUILD BitManipulation
 #if defined(__clang__)
-#define LAZ_DECODER_TARGET_BEGIN                                                                        \
+#define LAZ_DECODER_TARGET_BEGIN                                                                             \
     _Pragma("clang attribute push(__attribute__((target(\"lzcnt,bmi,bmi2\"))), apply_to = function)")
 #define LAZ_DECODER_TARGET_END _Pragma("clang attribute pop")
 #else

@@ -298,7 +298,8 @@ void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& r
     const std::vector<std::uint8_t> bytes =
         mFile.readAt(chunk.byteOffset, narrowed(mFile, chunk.byteCount, name), name);
     try {
-        Laz::decodeChunk(mBuild, mDescription, mRecordLength, bytes.data(), bytes.size(), chunk.pointCount, records);
+        Laz::decodeChunk(mBuild, mDescription, mRecordLength, bytes.data(), bytes.size(), chunk.pointCount,
+                         records);
     } catch (const ChunkFault& fault) {
         throw Core::IOException(mFile.message(name + " is " + fault.what() + " (at byte " +
                                               std::to_string(chunk.byteOffset + fault.offset()) + ")"));

@@ -36,8 +36,9 @@ public:
         // A value landing in the upper half turns the dropping to the smallest, and one in the lower
         // half back to the largest.
         mDropLargest = std::int64_t{value} < std::int64_t{v[2]} + (mDropLargest ? 0 : 1);
-        mValues = {smallerOf(a0, value), largerOf(a0, smallerOf(a1, value)), largerOf(a1, smallerOf(a2, value)),
-                   largerOf(a2, smallerOf(a3, value)), largerOf(a3, value)};
+        mValues = {smallerOf(a0, value), largerOf(a0, smallerOf(a1, value)),
+                   largerOf(a1, smallerOf(a2, value)), largerOf(a2, smallerOf(a3, value)),
+                   largerOf(a3, value)};
     }
 
 private:
