@@ -15,6 +15,7 @@
 #include "Command/CompareCommand.h"
 #include "LasCloudFiles.h"
 #include "MemoryPoint.h"
+#include "RssAnonSampler.h"
 
 #include <CompareEngine/CompareEngine.h>
 
@@ -97,56 +98,6 @@ PairFiles pairOf(std::int64_t points) {
     }
     return files;
 }
-
-std::uint64_t rssAnonBytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("RssAnon:", 0) == 0) {
-            std::istringstream fields(line.substr(8));
-            std::uint64_t kibibytes = 0;
-            fields >> kibibytes;
-            return kibibytes * 1024;
-        }
-    }
-    return 0;
-}
-
-/// Samples RssAnon every millisecond while it lives and keeps the peak.
-class RssAnonSampler {
-public:
-    RssAnonSampler()
-        : mPeak(rssAnonBytes())
-        , mThread([this] {
-            while (!mStop.load()) {
-                record(rssAnonBytes());
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        }) {}
-    ~RssAnonSampler() { stop(); }
-    RssAnonSampler(const RssAnonSampler&) = delete;
-    RssAnonSampler& operator=(const RssAnonSampler&) = delete;
-
-    std::uint64_t stop() {
-        if (mThread.joinable()) {
-            mStop = true;
-            mThread.join();
-            record(rssAnonBytes());
-        }
-        return mPeak.load();
-    }
-
-private:
-    void record(std::uint64_t bytes) {
-        std::uint64_t peak = mPeak.load();
-        while (bytes > peak && !mPeak.compare_exchange_weak(peak, bytes)) {
-        }
-    }
-
-    std::atomic<std::uint64_t> mPeak;
-    std::atomic<bool> mStop{false};
-    std::thread mThread;
-};
 
 /// Counts decisions and touches each point, as a caller gathering statistics would.
 class CountingSink final : public DecisionSink {

@@ -4,6 +4,7 @@
 // a rebuilt chunk table; the LAS file holds the records those chunks decode to.
 #include "Laz/LazChunkReader.h"
 #include "LazChunkFiles.h"
+#include "RssAnonSampler.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
@@ -92,15 +93,18 @@ void BM_LasRead(benchmark::State& state) {
     lasRate = report(state, secondsSince(start));
 }
 
-// Points through the reader, with the given number of decoding threads.
+// Points through the reader, with the given number of decoding threads; also the process's peak
+// anonymous resident memory while it reads.
 void BM_LazRead(benchmark::State& state) {
     const Inputs& files = inputs();
     const auto threads = static_cast<std::size_t>(state.range(0));
+    RssAnonSampler sampler;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         readAll(files.laz, threads);
     }
     report(state, secondsSince(start));
+    state.counters["peak_RssAnon_MiB"] = static_cast<double>(sampler.stop()) / (1024.0 * 1024.0);
 }
 
 // The decoder alone: every chunk into raw records on the caller's thread, by the build of the decoder

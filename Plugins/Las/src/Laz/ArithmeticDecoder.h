@@ -44,12 +44,12 @@ public:
     LAZ_INLINE std::uint32_t decodeBit(BitModel& model) {
         const std::uint32_t bound = model.zeroProbability() * (mLength >> BitModel::LENGTH_SHIFT);
         const bool one = mValue >= bound;
-        if (one) {
-            mValue -= bound;
-            mLength -= bound;
-        } else {
-            mLength = bound;
-        }
+        // The upper part of the interval for a 1, the lower for a 0: as likely as not, so no branch.
+        std::uint64_t value = mValue;
+        std::uint64_t length = bound;
+        pickSecondAt(mValue, bound, value, length, mValue - bound, mLength - bound);
+        mValue = static_cast<std::uint32_t>(value);
+        mLength = static_cast<std::uint32_t>(length);
         renormalize();
         model.count(!one);
         return one ? 1u : 0u;
