@@ -46,8 +46,8 @@ SymbolModel::SymbolModel(std::uint32_t symbols)
     : mCounts(std::make_unique<std::uint32_t[]>(symbols))
     , mStarts(std::make_unique<std::uint16_t[]>(std::size_t{symbols} + 2))
     , mSymbols(symbols) {
-    // Two or four slots per symbol: frequent symbols, whose shares are wide, then fill whole slots and
-    // need no comparison; narrow ones seldom crowd three into one slot. Any slot count decodes alike.
+    // About one slot per symbol, two in small alphabets: a symbol seldom shares its slot with two others,
+    // which needs a search, and the slots are rebuilt at every update. Any slot count decodes alike.
     std::uint32_t slotBits = 1;
     while ((1u << slotBits) < symbols) {
         ++slotBits;

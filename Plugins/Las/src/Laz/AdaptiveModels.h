@@ -79,10 +79,10 @@ public:
 
     /// The distribution has this many bits.
     static constexpr std::uint32_t LENGTH_SHIFT = 15;
-    /// A value below a length of at least 2^24 scales to at most this: a little above 2^LENGTH_SHIFT
-    /// when the length is not a multiple of it. The values above 2^LENGTH_SHIFT belong to the last symbol.
-    static constexpr std::uint32_t MAX_SCALED =
-        (1u << LENGTH_SHIFT) + (1u << LENGTH_SHIFT >> (24 - LENGTH_SHIFT)) - 1;
+    /// A value below a length of at least 2^24 scales to at most this: the length's remainder below a
+    /// multiple of 2^LENGTH_SHIFT, over a unit of at least 2^(24 - LENGTH_SHIFT), adds less than
+    /// 2^(2 LENGTH_SHIFT - 24). The values above 2^LENGTH_SHIFT belong to the last symbol.
+    static constexpr std::uint32_t MAX_SCALED = (1u << LENGTH_SHIFT) + (1u << (2 * LENGTH_SHIFT - 24)) - 1;
     /// Above every start and every scaled value: a product with it exceeds every length.
     static constexpr std::uint16_t NO_START = 0xFFFF;
     /// Flags a slot with more than two candidate symbols.

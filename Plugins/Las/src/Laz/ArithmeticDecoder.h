@@ -4,7 +4,6 @@
 #include "Laz/BranchFree.h"
 #include "Laz/DecoderBuild.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
