@@ -20,10 +20,13 @@ IntegerDecoder::IntegerDecoder(std::uint32_t bits, std::uint32_t contexts, std::
     for (std::uint32_t context = 0; context < contexts; ++context) {
         mMagnitudes.emplace_back(correctorBits + 1);
     }
-    mPositions.reserve(correctorBits);
-    for (std::uint32_t k = 1; k <= correctorBits; ++k) {
-        mPositions.emplace_back(1u << (k <= bitsHigh ? k : bitsHigh));
-    }
+    mPositions.resize(correctorBits);
+}
+
+SymbolModel& IntegerDecoder::makePositions(std::uint32_t k) {
+    std::unique_ptr<SymbolModel>& model = mPositions[k - 1];
+    model = std::make_unique<SymbolModel>(1u << (k <= mBitsHigh ? k : mBitsHigh));
+    return *model;
 }
 
 void IntegerDecoder::reset() {
@@ -32,8 +35,10 @@ void IntegerDecoder::reset() {
         model.reset();
     }
     mZeroOrOne.reset();
-    for (SymbolModel& model : mPositions) {
-        model.reset();
+    for (const std::unique_ptr<SymbolModel>& model : mPositions) {
+        if (model) {
+            model->reset();
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Laz/DecoderBuild.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 LAZ_DECODER_TARGET_BEGIN
@@ -52,10 +53,10 @@ private:
         }
         std::uint32_t position;
         if (mK <= mBitsHigh) {
-            position = decoder.decodeSymbol(mPositions[mK - 1]);
+            position = decoder.decodeSymbol(positions(mK));
         } else {
             const std::uint32_t lowBits = mK - mBitsHigh;
-            position = decoder.decodeSymbol(mPositions[mK - 1]) << lowBits;
+            position = decoder.decodeSymbol(positions(mK)) << lowBits;
             position |= decoder.readBits(lowBits);
         }
         // Class k holds [-(2^k - 1), -2^(k-1)] below and [2^(k-1) + 1, 2^k] above.
@@ -66,13 +67,21 @@ private:
                                          ((position - ((half << 1) - 1)) & ~above));
     }
 
+    // The position model of class k, made when the class first occurs in a chunk: most of the 32
+    // classes of a coordinate never do, and a model costs as much to make as to update.
+    LAZ_INLINE SymbolModel& positions(std::uint32_t k) {
+        SymbolModel* model = mPositions[k - 1].get();
+        return __builtin_expect(model != nullptr, 1) ? *model : makePositions(k);
+    }
+    SymbolModel& makePositions(std::uint32_t k);
+
     std::uint32_t mBitsHigh;
     std::uint32_t mRange = 0;
     std::int32_t mMinimum = 0;
     std::uint32_t mK = 0;
     std::vector<SymbolModel> mMagnitudes;
     BitModel mZeroOrOne;
-    std::vector<SymbolModel> mPositions;
+    std::vector<std::unique_ptr<SymbolModel>> mPositions;
 };
 
 } // namespace LAZ_DECODER_BUILD
