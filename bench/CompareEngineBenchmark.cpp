@@ -25,15 +25,12 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <malloc.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <tuple>
 #include <unistd.h>
 

@@ -54,7 +54,7 @@ SymbolModel::SymbolModel(std::uint32_t symbols)
     }
     slotBits = std::min(slotBits + (symbols <= SMALL_ALPHABET ? 1 : 0), LENGTH_SHIFT);
     mSlotShift = LENGTH_SHIFT - slotBits;
-    mSlots = std::make_unique<Slot[]>((MAX_SCALED >> mSlotShift) + 1);
+    mSlots = std::make_unique<Slot[]>(slotCount());
     mStarts[symbols] = mStarts[symbols + 1] = NO_START;
     reset();
 }
@@ -91,7 +91,7 @@ void SymbolModel::buildSlots() {
     // The candidates of slot j run from the last symbol starting before it to the last starting in it.
     // Each slot first notes the last symbol starting in it; a running maximum then gives both ends,
     // without the branches of a walk whose steps vary with the distribution.
-    const std::uint32_t count = (MAX_SCALED >> mSlotShift) + 1;
+    const std::uint32_t count = slotCount();
     Slot* const slots = mSlots.get();
     const std::uint16_t* const starts = mStarts.get();
     std::memset(slots, 0, count * sizeof(Slot));

@@ -91,6 +91,8 @@ public:
 private:
     void update();
     void buildSlots();
+    /// One slot for every value up to MAX_SCALED.
+    std::uint32_t slotCount() const { return (MAX_SCALED >> mSlotShift) + 1; }
 
     std::unique_ptr<std::uint32_t[]> mCounts;
     std::unique_ptr<std::uint16_t[]> mStarts;

@@ -8,10 +8,6 @@
 #include <cstdint>
 #include <cstring>
 
-// The per-symbol functions are small but called from every field decoder; inlining them into each
-// lets the compiler keep the coder's state in registers across the fields of a point.
-#define LAZ_INLINE inline __attribute__((always_inline))
-
 LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
 inline namespace LAZ_DECODER_BUILD {
@@ -42,11 +38,10 @@ public:
 
     LAZ_INLINE std::uint32_t decodeBit(BitModel& model) {
         const std::uint32_t bound = model.zeroProbability() * (mLength >> BitModel::LENGTH_SHIFT);
-        const bool one = mValue >= bound;
         // The upper part of the interval for a 1, the lower for a 0: as likely as not, so no branch.
         std::uint64_t value = mValue;
         std::uint64_t length = bound;
-        pickSecondAt(mValue, bound, value, length, mValue - bound, mLength - bound);
+        const bool one = pickSecondAt(mValue, bound, value, length, mValue - bound, mLength - bound);
         mValue = static_cast<std::uint32_t>(value);
         mLength = static_cast<std::uint32_t>(length);
         renormalize();
@@ -74,9 +69,8 @@ public:
         const std::uint64_t splitBound = std::uint64_t{split} * unit;
         std::uint64_t low = std::uint64_t{start} * unit;
         std::uint64_t next = splitBound;
-        pickSecondAt(scaled, split, low, next, splitBound, std::uint64_t{end} * unit);
+        const bool second = pickSecondAt(scaled, split, low, next, splitBound, std::uint64_t{end} * unit);
         const auto high = static_cast<std::uint32_t>(atMost(next, mLength));
-        const bool second = scaled >= split;
         symbol += second ? 1 : 0;
         mValue -= static_cast<std::uint32_t>(low);
         mLength = high - static_cast<std::uint32_t>(low);
