@@ -43,10 +43,7 @@ bool CandidateGrid::build(const std::vector<double>& xs, const std::vector<doubl
         next += std::exchange(start, next) + 1;
     }
     mSlots.assign(next, NONE);
-    mSkip.resize(next);
-    for (std::size_t slot = 0; slot < next; ++slot) {
-        mSkip[slot] = slot;
-    }
+    mUnpaired.reset(next);
     mSlotOf.assign(count, NONE);
     std::vector<std::size_t>& fill = mCellStarts;
     for (std::size_t candidate = 0; candidate < count; ++candidate) {
@@ -63,17 +60,6 @@ bool CandidateGrid::build(const std::vector<double>& xs, const std::vector<doubl
         }
     }
     return true;
-}
-
-std::size_t CandidateGrid::unpairedFrom(std::size_t slot) {
-    std::size_t root = slot;
-    while (mSkip[root] != root) {
-        root = mSkip[root];
-    }
-    while (mSkip[slot] != root) {
-        slot = std::exchange(mSkip[slot], root);
-    }
-    return root;
 }
 
 } // namespace Orvid::Compare::Engine

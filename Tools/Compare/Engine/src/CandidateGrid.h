@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UnpairedLinks.h"
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -40,8 +42,8 @@ public:
                 if (cell == NONE) {
                     continue;
                 }
-                for (std::size_t slot = unpairedFrom(mCellStarts[cell]); mSlots[slot] != NONE;
-                     slot = unpairedFrom(slot + 1)) {
+                for (std::size_t slot = mUnpaired.freeFrom(mCellStarts[cell]); mSlots[slot] != NONE;
+                     slot = mUnpaired.freeFrom(slot + 1)) {
                     const std::size_t candidate = mSlots[slot];
                     if (candidate >= best) {
                         break;
@@ -60,7 +62,7 @@ public:
     void paired(std::size_t candidate) {
         const std::size_t slot = mSlotOf[candidate];
         if (slot != NONE) {
-            mSkip[slot] = slot + 1;
+            mUnpaired.take(slot);
         }
     }
 
@@ -123,9 +125,6 @@ private:
         return true;
     }
 
-    /// The first slot from `slot` on that holds an unpaired candidate or ends its cell.
-    std::size_t unpairedFrom(std::size_t slot);
-
     double mCellSize = 1.0;
     bool mExact = false;
     std::vector<Entry> mTable;
@@ -134,8 +133,8 @@ private:
     /// then a slot holding `NONE`.
     std::vector<std::size_t> mCellStarts;
     std::vector<std::size_t> mSlots;
-    /// Per slot: itself while its candidate is unpaired (or it ends a cell), else a later slot.
-    std::vector<std::size_t> mSkip;
+    /// The slots whose candidate is unpaired, or that end a cell.
+    UnpairedLinks mUnpaired;
     std::vector<std::size_t> mSlotOf;
     std::vector<std::size_t> mCellOf;
 };

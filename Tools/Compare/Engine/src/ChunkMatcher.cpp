@@ -1,7 +1,6 @@
 #include "ChunkMatcher.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace Orvid::Compare::Engine {
 
@@ -86,18 +85,6 @@ void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& 
     }
 }
 
-std::size_t ChunkMatcher::unpairedFrom(std::size_t candidate) {
-    std::size_t root = candidate;
-    while (mNextUnpaired[root] != root) {
-        root = mNextUnpaired[root];
-    }
-    // Shortcuts the paths walked, so that paired candidates are skipped at almost no cost.
-    while (mNextUnpaired[candidate] != root) {
-        candidate = std::exchange(mNextUnpaired[candidate], root);
-    }
-    return root;
-}
-
 void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
     const std::vector<std::uint64_t>& tests = mGroup[TEST];
@@ -124,12 +111,8 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         }
         return;
     }
-    // Candidate k is unpaired when it is its own successor; a paired one leads to the next.
     const std::size_t candidates = references.size();
-    mNextUnpaired.resize(candidates + 1);
-    for (std::size_t candidate = 0; candidate <= candidates; ++candidate) {
-        mNextUnpaired[candidate] = candidate;
-    }
+    mUnpaired.reset(candidates);
     std::size_t unpaired = candidates;
     const bool gridded = gridGroup();
 
@@ -143,20 +126,20 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         const std::size_t found = firstWithin(slot, gridded, referenceId);
         if (found != candidates) {
             pair(slot, testId, referenceId);
-            mNextUnpaired[found] = found + 1;
+            mUnpaired.take(found);
             if (gridded) {
                 mGrid.paired(found);
             }
             --unpaired;
         } else if (unpaired == 1) {
-            const std::size_t only = unpairedFrom(0);
+            const std::size_t only = mUnpaired.freeFrom(0);
             if (gridded) {
                 decode(REFERENCE, references[only], mReferencePoints[slot], referenceId);
                 mGrid.paired(only);
             }
             // A scan left the single candidate in the slot, as the last one it tried.
             mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
-            mNextUnpaired[only] = only + 1;
+            mUnpaired.take(only);
             --unpaired;
         } else {
             mPending[slot] = {PointClass::added, 0, false, testId, {}};
@@ -165,8 +148,8 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
             flush();
         }
     }
-    for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
-         candidate = unpairedFrom(candidate + 1)) {
+    for (std::size_t candidate = mUnpaired.freeFrom(0); candidate < candidates;
+         candidate = mUnpaired.freeFrom(candidate + 1)) {
         const std::size_t slot = nextSlot();
         PointId referenceId;
         decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
@@ -209,8 +192,8 @@ std::size_t ChunkMatcher::firstWithin(std::size_t slot, bool gridded, PointId& r
         decode(REFERENCE, references[found], mReferencePoints[slot], referenceId);
         return found;
     }
-    for (std::size_t candidate = unpairedFrom(0); candidate < candidates;
-         candidate = unpairedFrom(candidate + 1)) {
+    for (std::size_t candidate = mUnpaired.freeFrom(0); candidate < candidates;
+         candidate = mUnpaired.freeFrom(candidate + 1)) {
         decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
         if (mClassifier.withinEpsilon(mReferencePoints[slot], test)) {
             return candidate;

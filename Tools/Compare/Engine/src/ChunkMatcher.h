@@ -5,6 +5,7 @@
 #include "KeySequence.h"
 #include "PairClassifier.h"
 #include "ProgressReporter.h"
+#include "UnpairedLinks.h"
 
 #include <CompareEngine/ComparisonOutcome.h>
 #include <CompareEngine/Decision.h>
@@ -70,9 +71,6 @@ private:
     /// The first unpaired candidate within epsilon of the test point in `slot`, through the grid or a
     /// scan; the group's size when there is none. A scan leaves the last candidate tried in the slot.
     std::size_t firstWithin(std::size_t slot, bool gridded, PointId& referenceId);
-    /// The first candidate of the group from `candidate` on that is still unpaired; the group's size
-    /// when none is.
-    std::size_t unpairedFrom(std::size_t candidate);
     void countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions);
     /// The slot of the next decision, its points ready to be decoded into.
     std::size_t nextSlot();
@@ -87,8 +85,8 @@ private:
     std::vector<FileIoInterface::Las::LasPoint> mTestPoints;
     std::vector<FileIoInterface::Las::LasPoint> mReferencePoints;
     std::vector<std::uint64_t> mGroup[2];
-    /// Per reference candidate of the group: itself while unpaired, else a candidate after it.
-    std::vector<std::size_t> mNextUnpaired;
+    /// The group's reference candidates still unpaired; the group's size ends every search.
+    UnpairedLinks mUnpaired;
     std::vector<std::uint8_t> mChannels;
     /// Positions of the group's reference candidates, for the grid.
     std::vector<double> mXs;
