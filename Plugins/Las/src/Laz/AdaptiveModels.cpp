@@ -43,13 +43,15 @@ void BitModel::update() {
 }
 
 SymbolModel::SymbolModel(std::uint32_t symbols)
-    : mCounts(std::make_unique<std::uint32_t[]>(symbols))
+    : mCounts(std::make_unique<std::uint16_t[]>(symbols))
     , mStarts(std::make_unique<std::uint16_t[]>(std::size_t{symbols} + 2))
     , mSymbols(symbols) {
-    // About one slot per symbol, two in small alphabets: a symbol seldom shares its slot with two others,
-    // which needs a search, and the slots are rebuilt at every update. Any slot count decodes alike.
-    std::uint32_t slotBits = 1;
-    while ((1u << slotBits) < symbols) {
+    // A power of two of slots: one to two per symbol in small alphabets, a half to one in larger ones.
+    // A symbol seldom shares its slot with two others, which needs a search, while the tables of a
+    // chunk's many models stay small enough for the first-level cache, and the slots are rebuilt at
+    // every update. Any slot count decodes alike.
+    std::uint32_t slotBits = 0;
+    while ((2u << slotBits) <= symbols) {
         ++slotBits;
     }
     slotBits = std::min(slotBits + (symbols <= SMALL_ALPHABET ? 1 : 0), LENGTH_SHIFT);
@@ -60,7 +62,7 @@ SymbolModel::SymbolModel(std::uint32_t symbols)
 }
 
 void SymbolModel::reset() {
-    std::fill(mCounts.get(), mCounts.get() + mSymbols, 1u);
+    std::fill(mCounts.get(), mCounts.get() + mSymbols, std::uint16_t{1});
     mTotalCount = 0;
     mUpdateCycle = mSymbols;
     update();
@@ -72,7 +74,7 @@ void SymbolModel::update() {
     if (mTotalCount > SYMBOL_MAX_COUNT) {
         mTotalCount = 0;
         for (std::uint32_t symbol = 0; symbol < mSymbols; ++symbol) {
-            mCounts[symbol] = (mCounts[symbol] + 1) >> 1;
+            mCounts[symbol] = static_cast<std::uint16_t>((mCounts[symbol] + 1) >> 1);
             mTotalCount += mCounts[symbol];
         }
     }

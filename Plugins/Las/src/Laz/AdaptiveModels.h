@@ -46,7 +46,8 @@ class SymbolModel {
 public:
     /// One range of scaled values: its first candidate symbol, that symbol's start, the start of the next
     /// symbol (a second candidate, or above every value of the range) and of the one after. At most two
-    /// candidates are told apart by one comparison; a range with more is flagged for a search.
+    /// candidates are told apart by one comparison; a range with more is flagged, and a value of it past
+    /// the first candidate is searched for.
     struct Slot {
         std::uint16_t start;
         std::uint16_t split;
@@ -94,7 +95,9 @@ private:
     /// One slot for every value up to MAX_SCALED.
     std::uint32_t slotCount() const { return (MAX_SCALED >> mSlotShift) + 1; }
 
-    std::unique_ptr<std::uint32_t[]> mCounts;
+    // Below 2^16: the counts are halved once their sum passes 2^LENGTH_SHIFT, which an update interval
+    // of at most 8 (2048 + 6) symbols cannot double.
+    std::unique_ptr<std::uint16_t[]> mCounts;
     std::unique_ptr<std::uint16_t[]> mStarts;
     std::unique_ptr<Slot[]> mSlots;
     std::uint32_t mSymbols = 0;

@@ -2,6 +2,7 @@
 
 #include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/BranchFree.h"
 #include "Laz/DecoderBuild.h"
 
 #include <cstdint>
@@ -29,12 +30,10 @@ public:
         const std::uint32_t corrector = static_cast<std::uint32_t>(readCorrector(decoder, context));
         std::uint32_t value = static_cast<std::uint32_t>(prediction) + corrector;
         if (mRange != 0) {
-            // Wrap into [0, range): the corrector was folded into the same interval when encoding.
-            if (static_cast<std::int32_t>(value) < 0) {
-                value += mRange;
-            } else if (value >= mRange) {
-                value -= mRange;
-            }
+            // Wrap into [0, range): the corrector was folded into the same interval when encoding. How
+            // often a value wraps depends on how near the field's ends it lies: no branch.
+            value = chosenIfAtMost(value, LARGEST_POSITIVE, value, value + mRange);
+            value = chosenIfAtMost(value, mRange - 1, value, value - mRange);
         }
         return static_cast<std::int32_t>(value);
     }
@@ -43,6 +42,8 @@ public:
     std::uint32_t k() const { return mK; }
 
 private:
+    static constexpr std::uint32_t LARGEST_POSITIVE = 0x7FFFFFFFu;
+
     LAZ_INLINE std::int32_t readCorrector(ArithmeticDecoder& decoder, std::uint32_t context) {
         mK = decoder.decodeSymbol(mMagnitudes[context]);
         if (mK == 0) {
