@@ -78,27 +78,25 @@ void SymbolModel::update() {
             mTotalCount += mCounts[symbol];
         }
     }
-    const std::uint32_t scale = 0x80000000u / mTotalCount;
-    std::uint32_t sum = 0;
-    for (std::uint32_t symbol = 0; symbol < mSymbols; ++symbol) {
-        mStarts[symbol] = static_cast<std::uint16_t>((scale * sum) >> (31 - LENGTH_SHIFT));
-        sum += mCounts[symbol];
-    }
-    buildSlots();
+    buildTables(0x80000000u / mTotalCount);
     mUpdateCycle = std::min((5 * mUpdateCycle) >> 2, (mSymbols + 6) << 3);
     mUntilUpdate = mUpdateCycle;
 }
 
-void SymbolModel::buildSlots() {
+void SymbolModel::buildTables(std::uint32_t scale) {
     // The candidates of slot j run from the last symbol starting before it to the last starting in it.
-    // Each slot first notes the last symbol starting in it; a running maximum then gives both ends,
-    // without the branches of a walk whose steps vary with the distribution.
+    // Each slot first notes the last symbol starting in it, as the starts are summed; a running maximum
+    // then gives both ends, without the branches of a walk whose steps vary with the distribution.
     const std::uint32_t count = slotCount();
     Slot* const slots = mSlots.get();
-    const std::uint16_t* const starts = mStarts.get();
+    std::uint16_t* const starts = mStarts.get();
     std::memset(slots, 0, count * sizeof(Slot));
-    for (std::uint32_t symbol = 1; symbol < mSymbols; ++symbol) {
-        slots[starts[symbol] >> mSlotShift].symbol = static_cast<std::uint16_t>(symbol);
+    std::uint32_t sum = 0;
+    for (std::uint32_t symbol = 0; symbol < mSymbols; ++symbol) {
+        const auto start = static_cast<std::uint16_t>((scale * sum) >> (31 - LENGTH_SHIFT));
+        starts[symbol] = start;
+        slots[start >> mSlotShift].symbol = static_cast<std::uint16_t>(symbol);
+        sum += mCounts[symbol];
     }
     // A slot's three starts lie next to each other in the starts, as in the slot: one copy.
     static_assert(offsetof(Slot, split) == sizeof(std::uint16_t) &&

@@ -91,7 +91,8 @@ public:
 
 private:
     void update();
-    void buildSlots();
+    /// The starts and the slots, from the counts scaled by `scale`.
+    void buildTables(std::uint32_t scale);
     /// One slot for every value up to MAX_SCALED.
     std::uint32_t slotCount() const { return (MAX_SCALED >> mSlotShift) + 1; }
 

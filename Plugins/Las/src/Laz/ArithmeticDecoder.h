@@ -149,9 +149,10 @@ private:
             const auto shift = static_cast<std::uint32_t>(__builtin_clz(mLength)) & ~7u;
             std::uint32_t word;
             std::memcpy(&word, mNext, sizeof word);
-            word = __builtin_bswap32(word);
-            mValue = static_cast<std::uint32_t>((std::uint64_t{mValue} << shift) |
-                                                (std::uint64_t{word} >> (32 - shift)));
+            // The value and the next bytes in one register before the shift is known: one shift less
+            // on the path that the next symbol waits for.
+            const std::uint64_t both = (std::uint64_t{mValue} << 32) | __builtin_bswap32(word);
+            mValue = static_cast<std::uint32_t>((both << shift) >> 32);
             mLength <<= shift;
             mNext += shift >> 3;
             return;
