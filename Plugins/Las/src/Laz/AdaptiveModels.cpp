@@ -104,19 +104,20 @@ void SymbolModel::buildTables(std::uint32_t scale) {
     std::uint32_t first = 0;
     for (std::uint32_t slot = 0; slot < count; ++slot) {
         const std::uint32_t last = std::max<std::uint32_t>(first, slots[slot].symbol);
-        const std::uint32_t flag = last > first + 1 ? SEARCH : 0;
         std::memcpy(&slots[slot], &starts[first], 3 * sizeof(std::uint16_t));
-        slots[slot].symbol = static_cast<std::uint16_t>(first | flag);
+        slots[slot].symbol = static_cast<std::uint16_t>(first);
         first = last;
     }
 }
 
 std::uint32_t SymbolModel::search(std::uint32_t scaled) const {
-    // Halves the candidates without branches: which half holds the symbol is as likely as not. The
-    // kept half may overlap the other by one candidate, whose start then lies above the value.
+    // The candidates run from the slot's third to the next slot's first, which is not past the last
+    // slot: that one holds only the last symbol. They are halved without branches: which half holds
+    // the symbol is as likely as not. The kept half may overlap the other by one candidate, whose
+    // start then lies above the value.
     const std::uint32_t slot = scaled >> mSlotShift;
-    std::uint32_t symbol = mSlots[slot].symbol & ~std::uint32_t{SEARCH};
-    std::uint32_t candidates = (mSlots[slot + 1].symbol & ~std::uint32_t{SEARCH}) + 1 - symbol;
+    std::uint32_t symbol = mSlots[slot].symbol + 2u;
+    std::uint32_t candidates = mSlots[slot + 1].symbol + 1u - symbol;
     while (candidates > 1) {
         const std::uint32_t half = candidates >> 1;
         symbol = chosenIfAtMost(mStarts[symbol + half], scaled, symbol + half, symbol);

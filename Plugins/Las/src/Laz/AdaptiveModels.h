@@ -45,9 +45,9 @@ private:
 class SymbolModel {
 public:
     /// One range of scaled values: its first candidate symbol, that symbol's start, the start of the next
-    /// symbol (a second candidate, or above every value of the range) and of the one after. At most two
-    /// candidates are told apart by one comparison; a range with more is flagged, and a value of it past
-    /// the first candidate is searched for.
+    /// symbol (a second candidate, or above every value of the range) and of the one after (a third
+    /// candidate, or above every value). Two candidates are told apart by one comparison; a value at or
+    /// past the third candidate's start is searched for.
     struct Slot {
         std::uint16_t start;
         std::uint16_t split;
@@ -75,7 +75,8 @@ public:
     std::uint32_t start(std::uint32_t symbol) const { return mStarts[symbol]; }
     /// The slot of a scaled value, at most MAX_SCALED.
     const Slot& slot(std::uint32_t scaled) const { return mSlots[scaled >> mSlotShift]; }
-    /// The candidate symbol of a flagged slot: the last whose start is at most `scaled`.
+    /// The symbol of a value at or past the start of its slot's third candidate: the last symbol whose
+    /// start is at most `scaled`.
     std::uint32_t search(std::uint32_t scaled) const;
 
     /// The distribution has this many bits.
@@ -86,8 +87,6 @@ public:
     static constexpr std::uint32_t MAX_SCALED = (1u << LENGTH_SHIFT) + (1u << (2 * LENGTH_SHIFT - 24)) - 1;
     /// Above every start and every scaled value: a product with it exceeds every length.
     static constexpr std::uint16_t NO_START = 0xFFFF;
-    /// Flags a slot with more than two candidate symbols.
-    static constexpr std::uint16_t SEARCH = 0x8000;
 
 private:
     void update();

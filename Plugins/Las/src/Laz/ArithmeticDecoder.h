@@ -55,13 +55,12 @@ public:
         // whose branches the processor cannot predict.
         const std::uint32_t scaled = mValue / unit;
         const SymbolModel::Slot& slot = model.slot(scaled);
-        std::uint32_t symbol = slot.symbol & ~std::uint32_t{SymbolModel::SEARCH};
+        std::uint32_t symbol = slot.symbol;
         std::uint32_t start = slot.start;
         std::uint32_t split = slot.split;
         std::uint32_t end = slot.end;
-        // A flagged slot's first candidate still needs no search: most values of the slot are its.
-        const bool flagged = slot.symbol >= SymbolModel::SEARCH;
-        if (__builtin_expect(flagged & (scaled >= split), 0)) {
+        // Only a value past the first two candidates, in the few slots that have more, is searched for.
+        if (__builtin_expect(scaled >= end, 0)) {
             symbol = model.search(scaled);
             start = model.start(symbol);
             split = model.start(symbol + 1);
