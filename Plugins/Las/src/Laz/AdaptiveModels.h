@@ -95,8 +95,8 @@ private:
     /// One slot for every value up to MAX_SCALED.
     std::uint32_t slotCount() const { return (MAX_SCALED >> mSlotShift) + 1; }
 
-    // Below 2^16: the counts are halved once their sum passes 2^LENGTH_SHIFT, which an update interval
-    // of at most 8 (2048 + 6) symbols cannot double.
+    // Below 2^16: an update halves the counts once their sum passes 2^LENGTH_SHIFT, and an update
+    // interval adds at most 8 (2048 + 6) symbols, fewer than 2^LENGTH_SHIFT.
     std::unique_ptr<std::uint16_t[]> mCounts;
     std::unique_ptr<std::uint16_t[]> mStarts;
     std::unique_ptr<Slot[]> mSlots;
