@@ -3,6 +3,7 @@
 // rates are reported against.
 // The LAZ file repeats the chunks of the shared synthetic_pf1_300k.laz (chunks are independent) under
 // a rebuilt chunk table; the LAS file holds the records those chunks decode to.
+#include "Laz/ChunkPipeline.h"
 #include "Laz/LazChunkReader.h"
 #include "LazChunkFiles.h"
 #include "RssAnonSampler.h"
@@ -14,12 +15,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -110,38 +109,27 @@ void BM_LazRead(benchmark::State& state) {
 }
 
 // The decoder alone: every chunk into raw records, by the build of the decoder that this processor runs
-// best (first argument 0) or by the portable build (1), on the given number of threads (second argument)
-// that take the chunks in turn.
+// best (first argument 0) or by the portable build (1), through the reader's pipeline with the given
+// number of decoding threads (second argument).
 void BM_LazDecodeChunks(benchmark::State& state) {
     const Inputs& files = inputs();
     const Las::Laz::DecoderBuild build =
         state.range(0) == 0 ? Las::Laz::fastestDecoderBuild() : Las::Laz::DecoderBuild::Portable;
-    const auto threads = static_cast<std::size_t>(state.range(1));
-    const Las::Laz::LazChunkReader chunks(files.laz, Las::readLasHeader(files.laz), build);
-    const auto decodeFrom = [&chunks](std::atomic<std::size_t>& next) {
-        std::vector<std::uint8_t> records;
-        for (std::size_t index = next++; index < chunks.chunks().size(); index = next++) {
-            chunks.decodeChunk(index, records);
-            benchmark::DoNotOptimize(records.data());
-        }
-    };
+    const auto chunks =
+        std::make_shared<const Las::Laz::LazChunkReader>(files.laz, Las::readLasHeader(files.laz), build);
+    std::vector<std::uint8_t> records;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        std::atomic<std::size_t> next{0};
-        std::vector<std::thread> helpers;
-        for (std::size_t helper = 1; helper < threads; ++helper) {
-            helpers.emplace_back(decodeFrom, std::ref(next));
-        }
-        decodeFrom(next);
-        for (std::thread& helper : helpers) {
-            helper.join();
+        Las::Laz::ChunkPipeline pipeline(chunks, static_cast<std::size_t>(state.range(1)));
+        while (pipeline.next(records)) {
+            benchmark::DoNotOptimize(records.data());
         }
     }
     report(state, secondsSince(start));
 }
 
 BENCHMARK(BM_LasRead)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-// Before the decoder alone, whose helper thread leaves a malloc arena behind that would count in the
+// Before the decoder alone, whose two-thread run leaves malloc arenas behind that would count in the
 // reader's peak RssAnon.
 BENCHMARK(BM_LazRead)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_LazDecodeChunks)

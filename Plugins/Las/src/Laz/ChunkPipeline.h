@@ -1,5 +1,7 @@
 #pragma once
 
+#include <FileIoInterface/Las/LasExport.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +19,7 @@ class LazChunkReader;
 /// pipeline's own worker threads decode the chunks ahead of the reader, a few chunks per thread at
 /// most; with one, each chunk is decoded when it is asked for. A chunk that fails throws its
 /// Core::IOException when its turn comes.
-class ChunkPipeline {
+class FILEIOINTERFACE_LAS_EXPORT ChunkPipeline {
 public:
     ChunkPipeline(std::shared_ptr<const LazChunkReader> chunks, std::size_t threads);
     /// Stops and joins the workers, abandoning the chunks not handed out.
