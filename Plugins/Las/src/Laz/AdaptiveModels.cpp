@@ -110,14 +110,13 @@ void SymbolModel::buildTables(std::uint32_t scale) {
     }
 }
 
-std::uint32_t SymbolModel::search(std::uint32_t scaled) const {
+std::uint32_t SymbolModel::search(std::uint32_t scaled, std::uint32_t first) const {
     // The candidates run from the slot's third to the next slot's first, which is not past the last
     // slot: that one holds only the last symbol. They are halved without branches: which half holds
     // the symbol is as likely as not. The kept half may overlap the other by one candidate, whose
     // start then lies above the value.
-    const std::uint32_t slot = scaled >> mSlotShift;
-    std::uint32_t symbol = mSlots[slot].symbol + 2u;
-    std::uint32_t candidates = mSlots[slot + 1].symbol + 1u - symbol;
+    std::uint32_t symbol = first + 2u;
+    std::uint32_t candidates = mSlots[(scaled >> mSlotShift) + 1].symbol + 1u - symbol;
     while (candidates > 1) {
         const std::uint32_t half = candidates >> 1;
         symbol = chosenIfAtMost(mStarts[symbol + half], scaled, symbol + half, symbol);

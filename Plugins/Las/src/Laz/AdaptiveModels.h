@@ -75,9 +75,9 @@ public:
     std::uint32_t start(std::uint32_t symbol) const { return mStarts[symbol]; }
     /// The slot of a scaled value, at most MAX_SCALED.
     const Slot& slot(std::uint32_t scaled) const { return mSlots[scaled >> mSlotShift]; }
-    /// The symbol of a value at or past the start of its slot's third candidate: the last symbol whose
-    /// start is at most `scaled`.
-    std::uint32_t search(std::uint32_t scaled) const;
+    /// The symbol of a value at or past the start of its slot's third candidate, `first` being the
+    /// slot's first: the last symbol whose start is at most `scaled`.
+    std::uint32_t search(std::uint32_t scaled, std::uint32_t first) const;
 
     /// The distribution has this many bits.
     static constexpr std::uint32_t LENGTH_SHIFT = 15;

@@ -61,7 +61,7 @@ public:
         std::uint32_t end = slot.end;
         // Only a value past the first two candidates, in the few slots that have more, is searched for.
         if (__builtin_expect(scaled >= end, 0)) {
-            symbol = model.search(scaled);
+            symbol = model.search(scaled, symbol);
             start = model.start(symbol);
             split = model.start(symbol + 1);
         }

@@ -52,13 +52,11 @@ private:
         if (mK >= 32) {
             return mMinimum;
         }
-        std::uint32_t position;
-        if (mK <= mBitsHigh) {
-            position = decoder.decodeSymbol(positions(mK));
-        } else {
+        // The high bits modelled; in classes above `mBitsHigh` bits, the low bits follow raw.
+        std::uint32_t position = decoder.decodeSymbol(positions(mK));
+        if (mK > mBitsHigh) {
             const std::uint32_t lowBits = mK - mBitsHigh;
-            position = decoder.decodeSymbol(positions(mK)) << lowBits;
-            position |= decoder.readBits(lowBits);
+            position = (position << lowBits) | decoder.readBits(lowBits);
         }
         // Class k holds [-(2^k - 1), -2^(k-1)] below and [2^(k-1) + 1, 2^k] above.
         // Which half the position lies in is the corrector's sign: a mask, not a mispredicted branch.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -14,9 +15,7 @@ public:
     /// `count` free positions, and position `count`, which stays free and ends every search.
     void reset(std::size_t count) {
         mNext.resize(count + 1);
-        for (std::size_t position = 0; position <= count; ++position) {
-            mNext[position] = position;
-        }
+        std::iota(mNext.begin(), mNext.end(), std::size_t{0});
     }
 
     void take(std::size_t position) { mNext[position] = position + 1; }
