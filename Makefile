@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build demo test bench fuzz format lint install clean
+.PHONY: all setup configure build demo test bench fuzz format lint install package clean
 
 all: build
 
@@ -35,7 +35,7 @@ bench: build
 	@set -e; for benchmark in $(BUILD_DIR)/bench/*Benchmark; do \
 		[ -x "$$benchmark" ] || continue; echo "== $$benchmark"; "$$benchmark" $(BENCH_ARGS); done
 
-# libFuzzer on the LAS reader and writer, seeded with the shared LAS and LAZ files; bounded in time.
+# libFuzzer on the LAS reader and writer, seeded with the project's sample LAS and LAZ files; bounded in time.
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -44,8 +44,7 @@ fuzz:
 		-DFILEIO_BUILD_FUZZERS=ON -DFILEIO_SANITIZE=ON -DFILEIO_BUILD_TESTS=OFF -DFILEIO_BUILD_BENCHMARKS=OFF
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target LasReaderFuzzer
 	mkdir -p $(FUZZ_BUILD_DIR)/corpus/las
-	-cp ../shared/data/las/*.las $(FUZZ_BUILD_DIR)/corpus/las/
-	-cp ../shared/data/laz/*.laz $(FUZZ_BUILD_DIR)/corpus/las/
+	cp tests/data/las/*.las tests/data/laz/*.laz $(FUZZ_BUILD_DIR)/corpus/las/
 	$(FUZZ_BUILD_DIR)/fuzz/LasReaderFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 		-malloc_limit_mb=64 -timeout=10 $(FUZZ_BUILD_DIR)/corpus/las
 
@@ -61,6 +60,11 @@ lint: setup
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),$(BUILD_DIR)/stage)
+
+# A Debian package of the command, the libraries, the headers and the CMake package, in $(BUILD_DIR)/package.
+package: build
+	@scripts/setup.sh dpkg-dev
+	cd $(BUILD_DIR) && cpack --config CPackConfig.cmake
 
 clean:
 	rm -rf $(BUILD_DIR)

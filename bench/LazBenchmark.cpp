@@ -1,7 +1,7 @@
 // Reading a 10 Mi-point LAZ file (format 1, 210 chunks of 50 000 points) with one and two decoding
 // threads, and decoding its chunks alone, beside the LAS read of the same records: the baseline the LAZ
 // rates are reported against.
-// The LAZ file repeats the chunks of the shared synthetic_pf1_300k.laz (chunks are independent) under
+// The LAZ file repeats the chunks of the sample synthetic_pf1_300k.laz (chunks are independent) under
 // a rebuilt chunk table; the LAS file holds the records those chunks decode to.
 #include "Laz/ChunkPipeline.h"
 #include "Laz/LazChunkReader.h"

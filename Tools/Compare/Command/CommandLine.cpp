@@ -25,8 +25,8 @@ re-sorted or re-tiled data compares correctly. Every test point ends in one clas
             scanner channel, scan direction, edge of flight line, user data, scan angle,
             point source id, colour beyond --rgb-epsilon)
   altered   in place, point attributes equal, but an extra-bytes attribute differs
-REFERENCE and TEST are LAS files or folders of LAS files (their *.las files in name order are the
-flight legs). Input needs GPS time: point formats 0 and 2 are refused.
+REFERENCE and TEST are each a LAS or LAZ file, or a folder of them (its *.las and *.laz files in
+name order are the flight legs). Input needs GPS time: point formats 0 and 2 are refused.
 
 Exit status: 0 when nothing that --fail-on names differs, 1 when something does, 2 on a usage
 error or an unreadable or malformed input.)";
@@ -136,7 +136,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
 
     std::string reference;
     std::string test;
-    app.add_option("REFERENCE", reference, "The reference cloud: a LAS file or a folder of LAS files")
+    app.add_option("REFERENCE", reference, "The reference cloud: a LAS or LAZ file, or a folder of them")
         ->type_name("PATH");
     app.add_option("TEST", test, "The test cloud, likewise")->type_name("PATH");
 

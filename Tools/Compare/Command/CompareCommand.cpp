@@ -52,7 +52,7 @@ std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLeg
 
 } // namespace
 
-/// The LAS files of an input: the file itself, or the *.las files of a folder in name order.
+/// The LAS and LAZ files of an input: the file itself, or its *.las and *.laz files in name order.
 std::vector<fs::path> lasFilesOf(const fs::path& input) {
     std::error_code error;
     if (fs::is_directory(input, error)) {

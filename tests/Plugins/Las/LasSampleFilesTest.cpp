@@ -37,7 +37,7 @@ std::ostream& operator<<(std::ostream& stream, const SampleFacts& facts) {
     return stream << facts.file;
 }
 
-// The facts of the shared folder's README: file, minor version, format, record length, offset to the points,
+// The facts of the sample files (tests/data/README.md): file, minor version, format, record length, offset to the points,
 // count, by return, scale, offset, min, max, global encoding, blank system id, VLRs, extra attributes, first
 // and last GPS time.
 // clang-format off

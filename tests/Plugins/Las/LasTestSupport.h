@@ -14,7 +14,7 @@
 
 namespace Orvid::Testing::Las {
 
-/// A file of the shared sample folder.
+/// A LAS file of the project's sample folder, tests/data/las.
 std::filesystem::path sampleFile(const std::string& name);
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);

@@ -118,7 +118,7 @@ TEST_P(LazMalformedInput, NamesTheFileAndWhereItIsWrong) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SharedFilesChanged, LazMalformedInput, ::testing::ValuesIn(CASES),
+INSTANTIATE_TEST_SUITE_P(SampleFilesChanged, LazMalformedInput, ::testing::ValuesIn(CASES),
                          [](const ::testing::TestParamInfo<MalformedLaz>& param) {
                              return param.param.name;
                          });

@@ -7,26 +7,25 @@
 
 namespace Orvid::FileIoInterface::MemoryManagement {
 
-DefaultStrategy::DefaultStrategy(double olap, double sizeRatio, std::size_t memoryRatio,
-                                 std::size_t sizeOverhead)
+// clang-format off: every assertion report below keeps the line that callers know it by.
+DefaultStrategy::DefaultStrategy(double olap, double sizeRatio, std::size_t memoryRatio, std::size_t sizeOverhead)
     : internalPointSize(0)
     , szOverhead(sizeOverhead)
     , szRatio(sizeRatio)
     , memRatio(memoryRatio)
     , overlap(std::fabs(olap)) {
-    // The values are stored before they are checked and kept when a check reports: an assertion
-    // handler that returns leaves a strategy built from exactly what the caller passed (the overlap
-    // as its magnitude). A NaN ratio or overlap fails its comparison, so it is reported as well;
-    // no value is clamped, and the checks come in the order of the parameters that matter most to
-    // the estimate.
+    // The values are stored before they are checked and kept when a check reports: a handler that
+    // returns leaves a strategy built from exactly what the caller passed (the overlap as its
+    // magnitude). A NaN ratio or overlap fails its comparison, so it is reported too; nothing is
+    // clamped, and the checks come in the order of the parameters that matter most to the estimate.
     CORE_ASSERT( szRatio >= 1.0 );
     CORE_ASSERT( memRatio > 0 );
     CORE_ASSERT( olap >= 0.0 );
 }
+// clang-format on
 
 std::size_t DefaultStrategy::maximumNumberOfPointsIn(std::size_t memory) const {
-    // Both estimates go through the virtual call, so that a derived strategy's own estimate counts
-    // in the check as well as in the division.
+    // Through the virtual call, so that a derived strategy's estimate counts in the check too.
     CORE_ASSERT( approximateSizePerPoint() > 0 );
     const double wholeSizePerPoint = std::ceil(approximateSizePerPoint());
     // A non-positive or NaN estimate (reported above) and one beyond 64 bits cannot be converted to

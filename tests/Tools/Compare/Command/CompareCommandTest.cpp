@@ -1,4 +1,4 @@
-// orvid-compare run as a process on generated surveys with known changes and on the shared LAS
+// orvid-compare run as a process on generated surveys with known changes and on the sample LAS
 // samples: exit statuses, messages, the JSON report and the LAS outputs against what was planted.
 #include "Command/Demo.h"
 #include "CommandRunner.h"

@@ -1,0 +1,19 @@
+# `make package`: a Debian package of the command, the libraries, their headers and the CMake package.
+# Its run path is relative ($ORIGIN/../lib), so an unpacked copy runs wherever it lies; dpkg-shlibdeps
+# derives the Debian dependencies from what the binaries link.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orvid-fileio)
+set(CPACK_PACKAGE_VENDOR "Orvid")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Orvid file input/output interface, LAS/LAZ plug-in and orvid-compare")
+set(CPACK_PACKAGE_DESCRIPTION
+    "The file input/output interface of the Orvid airborne-lidar survey suite, its LAS and LAZ plug-in, "
+    "and orvid-compare, which pairs the points of a reference and a test cloud by GPS time and return "
+    "number and reports what was added, removed, moved or altered.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvid survey-processing team <survey-processing@orvid.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
+include(CPack)
