@@ -37,9 +37,9 @@ std::ostream& operator<<(std::ostream& stream, const SampleFacts& facts) {
     return stream << facts.file;
 }
 
-// The facts of the sample files (tests/data/README.md): file, minor version, format, record length, offset to the points,
-// count, by return, scale, offset, min, max, global encoding, blank system id, VLRs, extra attributes, first
-// and last GPS time.
+// The facts of the sample files (tests/data/README.md): file, minor version, format, record length, offset to
+// the points, count, by return, scale, offset, min, max, global encoding, blank system id, VLRs, extra
+// attributes, first and last GPS time.
 // clang-format off
 const SampleFacts SAMPLES[] = {
     {"1.0_1.las", 0, 1, 28, 1007, 1, {0, 1}, {0.01, 0.01, 0.01}, {}, {470692.44, 4602888.90, 16.00},

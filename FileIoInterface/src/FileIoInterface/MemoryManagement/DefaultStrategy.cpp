@@ -1,5 +1,4 @@
 #include <FileIoInterface/MemoryManagement/DefaultStrategy.h>
-
 #include <Utils/CoreAssert.h>
 
 #include <cmath>
@@ -7,7 +6,8 @@
 
 namespace Orvid::FileIoInterface::MemoryManagement {
 
-// clang-format off: every assertion report below keeps the line that callers know it by.
+// Callers know each assertion report below by its line: the formatter must not move them.
+// clang-format off
 DefaultStrategy::DefaultStrategy(double olap, double sizeRatio, std::size_t memoryRatio, std::size_t sizeOverhead)
     : internalPointSize(0)
     , szOverhead(sizeOverhead)
