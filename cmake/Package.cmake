@@ -5,7 +5,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvid-fileio)
 set(CPACK_PACKAGE_VENDOR "Orvid")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Orvid file input/output interface, LAS/LAZ plug-in and orvid-compare")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "The file input/output interface of the Orvid airborne-lidar survey suite, its LAS and LAZ plug-in, "
     "and orvid-compare, which pairs the points of a reference and a test cloud by GPS time and return "
     "number and reports what was added, removed, moved or altered.")
