@@ -1,4 +1,5 @@
 #include "Command/CommandLine.h"
+#include "Command/UnknownOptions.h"
 
 #include <CLI/CLI.hpp>
 
@@ -252,6 +253,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
                  "temporary one), compare them and check that the planted changes are found");
 
     try {
+        rejectUnknownOptions(app, argc - 1, argv + 1);
         app.parse(argc, argv);
         if (!options.demo && (reference.empty() || test.empty())) {
             throw CLI::ValidationError("REFERENCE TEST", "give a reference and a test cloud (or --demo)");

@@ -1,4 +1,5 @@
 #include "Command/ShardCommandLine.h"
+#include "Command/UnknownOptions.h"
 
 #include <CLI/CLI.hpp>
 
@@ -89,6 +90,7 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseShard(int 
     auto* progress = app.add_flag("--progress,!--no-progress",
                                   "Show a progress bar on standard error (default: when it is a terminal)");
     try {
+        rejectUnknownOptions(app, argc - 2, argv + 2);
         app.parse(argc - 1, argv + 1);
     } catch (const CLI::ParseError& error) {
         return exitFor(app, error);
@@ -122,6 +124,7 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int 
                  "wrote there are ever replaced)");
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
     try {
+        rejectUnknownOptions(app, argc - 2, argv + 2);
         app.parse(argc - 1, argv + 1);
     } catch (const CLI::ParseError& error) {
         return exitFor(app, error);

@@ -382,6 +382,24 @@ TEST_F(CompareErrors, UsageErrorsExitWithStatusTwo) {
     }
 }
 
+// CLI11 alone takes the word after an unknown option for a positional argument and complains about
+// that one; every command names the option instead, and values that look like options stay values.
+TEST(CompareCommandLine, EveryCommandNamesAnUnknownOptionAsUnknown) {
+    TemporaryFolder folder;
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--time-offset", "-3.5", "--epsilon=0.1", "-q", "--bogus", "1", "a.las", "b.las"}, "--bogus"},
+        {{"plan", "--no-progress", "--frobnicate=3", "a.las", "b.las", "--shards", "2", "-o", "p.json"},
+         "--frobnicate"},
+        {{"shard", "--threads", "1", "PLAN", "0", "-o", "DIR"}, "--threads"},
+        {{"shard", "-oDIR", "PLAN", "0", "-x"}, "-x"},
+        {{"merge", "--json", "r.json", "--epsilon", "1", "PLAN", "DIR"}, "--epsilon"}};
+    for (const auto& [arguments, option] : cases) {
+        const Outcome outcome = run(arguments, folder.path);
+        EXPECT_EQ(outcome.status, 2) << arguments[0];
+        EXPECT_EQ(outcome.err.rfind("Unknown option: " + option + "\n", 0), 0U) << outcome.err;
+    }
+}
+
 TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
     const TemporaryFolder folder;
     const fs::path report = folder.path / "report.json";

@@ -1,0 +1,43 @@
+#include "Command/UnknownOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <string>
+
+namespace Orvid::Compare {
+namespace {
+
+// A negative number ("--time-offset -3.5") is a value, not an option.
+bool isNumber(const std::string& word) {
+    char* end = nullptr;
+    std::strtod(word.c_str(), &end);
+    return end != word.c_str() && *end == '\0';
+}
+
+} // namespace
+
+void rejectUnknownOptions(const CLI::App& app, int argc, const char* const* argv) {
+    for (int index = 0; index < argc; ++index) {
+        const std::string word = argv[index];
+        if (word == "--") {
+            return;
+        }
+        if (word.size() < 2 || word[0] != '-' || isNumber(word)) {
+            continue;
+        }
+        const bool isLong = word[1] == '-';
+        // "--name=value" names "--name"; "-oDIR" names "-o".
+        const std::string name = isLong ? word.substr(0, word.find('=')) : word.substr(0, 2);
+        const CLI::Option* option = app.get_option_no_throw(name);
+        if (option == nullptr) {
+            throw CLI::ExtrasError("Unknown option: " + name, CLI::ExitCodes::ExtrasError);
+        }
+        const bool valueAttached = isLong ? name.size() < word.size() : word.size() > 2;
+        if (option->get_items_expected_max() > 0 && !valueAttached) {
+            ++index;
+        }
+    }
+}
+
+} // namespace Orvid::Compare
