@@ -3,6 +3,7 @@
 #include "SyntheticClouds.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasWriter.h>
 #include <FileIoInterface/LegInformation.h>
 #include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
 

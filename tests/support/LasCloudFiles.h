@@ -2,7 +2,7 @@
 
 #include <FileIoInterface/AttributeDescriptor.h>
 #include <FileIoInterface/InputOutputPoint.h>
-#include <FileIoInterface/Las/LasWriter.h>
+#include <FileIoInterface/Las/LasWriterOptions.h>
 
 #include <SyntheticSurvey/SurveyGenerator.h>
 

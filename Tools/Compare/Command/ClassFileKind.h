@@ -1,7 +1,7 @@
 #pragma once
 
 #include <FileIoInterface/Las/LasHeader.h>
-#include <FileIoInterface/Las/LasWriter.h>
+#include <FileIoInterface/Las/LasWriterOptions.h>
 
 #include <optional>
 #include <string>

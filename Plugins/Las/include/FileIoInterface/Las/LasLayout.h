@@ -4,7 +4,7 @@
 #include <FileIoInterface/Las/LasCarriedFields.h>
 #include <FileIoInterface/Las/LasExport.h>
 #include <FileIoInterface/Las/LasVlr.h>
-#include <FileIoInterface/Las/LasWriter.h>
+#include <FileIoInterface/Las/LasWriterOptions.h>
 #include <FileIoInterface/LegInformation.h>
 
 #include <array>

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <FileIoInterface/Las/LasCarriedFields.h>
+
+#include <cstdint>
+#include <optional>
+
+namespace Orvid::FileIoInterface::Las {
+
+/// How a `LasWriter` lays out its files.
+struct LasWriterOptions {
+    /// Minor version of the files: 2, 3 or 4 (LAS 1.2, 1.3, 1.4).
+    std::uint8_t versionMinor = 4;
+    /// Point data record format of every leg. Absent: chosen per leg from its first point, within
+    /// formats 6 to 8 for LAS 1.4 and 0 to 3 otherwise: RGB when the point was read from a format with
+    /// RGB (or, for a point not read from LAS, has a colour other than black), NIR likewise; GPS time
+    /// always in LAS 1.4, otherwise when the source format has it. Wave packets are written only when
+    /// a format that has them is given here.
+    std::optional<std::uint8_t> pointFormat;
+    /// Scale and offset of every leg. Absent: the carried fields', else scale 0.001 and an offset of
+    /// the first point's coordinates rounded to whole kilometres.
+    std::optional<LasScaleOffset> scaleOffset;
+    /// GPS time type (global encoding bit 0): adjusted standard time or week time. Absent: the carried
+    /// fields', else week time.
+    std::optional<bool> adjustedStandardGpsTime;
+    /// Write the carried coordinate-system records that the written version and format allow: WKT for
+    /// LAS 1.4 formats 6 to 10 (and LAS 1.4 when the source declared WKT), GeoTIFF otherwise.
+    bool copyCoordinateSystem = true;
+    /// The header fields every leg carries over from its source (see `carriedFieldsOf`), unless
+    /// `beginLeg(leg, carried)` gives its own. Absent: nothing is carried over.
+    std::optional<LasCarriedFields> carried;
+};
+
+} // namespace Orvid::FileIoInterface::Las
