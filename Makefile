@@ -1,5 +1,6 @@
-# Thin wrapper over CMake. `make demo` and `make test` install what the build needs on a fresh
-# Debian 12 machine (scripts/setup.sh), configure, build and run.
+# Thin wrapper over CMake and its presets (CMakePresets.json). `make demo` and `make test` install what
+# the build needs on a fresh Debian 12 machine (scripts/setup.sh), configure, build and run.
+PRESET ?= default
 BUILD_DIR ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
@@ -12,7 +13,7 @@ setup:
 	@scripts/setup.sh
 
 configure: setup
-	cmake -S . -B $(BUILD_DIR) $(CMAKE_ARGS)
+	cmake --preset $(PRESET) -B $(BUILD_DIR) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -36,13 +37,12 @@ bench: build
 		[ -x "$$benchmark" ] || continue; echo "== $$benchmark"; "$$benchmark" $(BENCH_ARGS); done
 
 # libFuzzer on the LAS reader and writer, seeded with the project's sample LAS and LAZ files; bounded in time.
-FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_BUILD_DIR := build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/setup.sh clang libclang-rt-14-dev
-	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DFILEIO_BUILD_FUZZERS=ON -DFILEIO_SANITIZE=ON -DFILEIO_BUILD_TESTS=OFF -DFILEIO_BUILD_BENCHMARKS=OFF
-	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target LasReaderFuzzer
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
 	mkdir -p $(FUZZ_BUILD_DIR)/corpus/las
 	cp tests/data/las/*.las tests/data/laz/*.laz $(FUZZ_BUILD_DIR)/corpus/las/
 	$(FUZZ_BUILD_DIR)/fuzz/LasReaderFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
