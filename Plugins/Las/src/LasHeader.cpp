@@ -3,6 +3,7 @@
 #include "ExtraBytesLayout.h"
 #include "HeaderReader.h"
 #include "InputFile.h"
+#include "Laz/LazDescription.h"
 #include "Raw/ByteCursor.h"
 #include "Raw/PointFormat.h"
 #include "Raw/RawHeader.h"
@@ -72,8 +73,9 @@ void checkTransform(const InputFile& file, const Raw::RawHeader& raw) {
     }
 }
 
-std::vector<LasVlr> readVlrs(InputFile& file, const Raw::RawHeader& raw) {
-    std::vector<LasVlr> vlrs;
+// Reads the VLRs into `header.vlrs`; a compressed file's LAZ description record goes to
+// `header.lazDescription` instead.
+void readVlrs(InputFile& file, const Raw::RawHeader& raw, LasHeader& header) {
     std::uint64_t position = raw.headerSize;
     const std::uint64_t end = raw.offsetToPointData;
     for (std::uint32_t index = 0; index < raw.numberOfVlrs; ++index) {
@@ -86,24 +88,31 @@ std::vector<LasVlr> readVlrs(InputFile& file, const Raw::RawHeader& raw) {
         std::array<std::uint8_t, Raw::RawVlrHeader::SIZE> bytes{};
         file.seek(position);
         file.readExactly(bytes.data(), bytes.size(), "VLR header");
-        const auto header = Raw::RawVlrHeader::decode(bytes.data());
+        const auto stored = Raw::RawVlrHeader::decode(bytes.data());
         LasVlr vlr;
-        vlr.userId = Raw::textOf(header.userId);
-        vlr.recordId = header.recordId;
-        vlr.description = Raw::textOf(header.description);
-        const std::uint64_t payloadEnd = position + Raw::RawVlrHeader::SIZE + header.recordLengthAfterHeader;
+        vlr.userId = Raw::textOf(stored.userId);
+        vlr.recordId = stored.recordId;
+        vlr.description = Raw::textOf(stored.description);
+        const std::uint64_t payloadEnd = position + Raw::RawVlrHeader::SIZE + stored.recordLengthAfterHeader;
         if (payloadEnd > end) {
             throw Core::IOException(
                 file.message(where + " ('" + vlr.userId + "' " + std::to_string(vlr.recordId) + ", 54 + " +
-                             std::to_string(header.recordLengthAfterHeader) +
+                             std::to_string(stored.recordLengthAfterHeader) +
                              " bytes) runs past the offset to point data (" + std::to_string(end) + ")"));
         }
-        vlr.payload.resize(header.recordLengthAfterHeader);
+        vlr.payload.resize(stored.recordLengthAfterHeader);
         file.readExactly(vlr.payload.data(), vlr.payload.size(), "VLR payload");
-        vlrs.push_back(std::move(vlr));
+        const bool lazDescription =
+            vlr.userId == Laz::LazDescription::USER_ID && vlr.recordId == Laz::LazDescription::RECORD_ID;
+        if (header.compressed && lazDescription) {
+            if (!header.lazDescription) {
+                header.lazDescription = LasLazDescriptionRecord{index, position, std::move(vlr.payload)};
+            }
+        } else {
+            header.vlrs.push_back(std::move(vlr));
+        }
         position = payloadEnd;
     }
-    return vlrs;
 }
 
 template <typename Count, std::size_t N>
@@ -206,7 +215,10 @@ void checkExtendedVlrs(InputFile& file, std::uint64_t start, std::uint32_t count
 }
 
 // Finds where the point data ends, checks the records after it, and compares the records it holds
-// with the count the header announces.
+// with the count the header announces. The point data ends at the first record after it: the waveform
+// data packet record when the waveform data is in the file (its start, byte 227 of LAS 1.3 and 1.4, is
+// 0 when there is none or it is in a separate file), the first extended VLR of LAS 1.4, or else the end
+// of the file.
 void checkPointData(InputFile& file, const Raw::RawHeader& raw, LasHeader& header) {
     std::uint64_t end = file.size();
     const char* endName = nullptr;
@@ -277,6 +289,7 @@ LasHeader readHeader(InputFile& file) {
                                              "." + std::to_string(raw.versionMinor) + " (byte 24)"));
     }
     // LAZ files set bit 7 of the format byte (and some writers bit 6).
+    const std::uint8_t storedPointFormat = raw.pointFormat;
     const bool compressed = (raw.pointFormat & 0x80u) != 0;
     raw.pointFormat &= 0x3Fu;
     if (raw.pointFormat > Raw::MAX_POINT_FORMAT) {
@@ -327,6 +340,7 @@ LasHeader readHeader(InputFile& file) {
     header.headerSize = raw.headerSize;
     header.offsetToPointData = raw.offsetToPointData;
     header.pointFormat = raw.pointFormat;
+    header.storedPointFormat = storedPointFormat;
     header.compressed = compressed;
     header.pointRecordLength = raw.pointRecordLength;
     resolveCounts(raw, header);
@@ -338,14 +352,7 @@ LasHeader readHeader(InputFile& file) {
 
     checkPointData(file, raw, header);
 
-    header.vlrs = readVlrs(file, raw);
-    if (compressed) {
-        header.vlrs.erase(std::remove_if(header.vlrs.begin(), header.vlrs.end(),
-                                         [](const LasVlr& vlr) {
-                                             return vlr.userId == "laszip encoded" && vlr.recordId == 22204;
-                                         }),
-                          header.vlrs.end());
-    }
+    readVlrs(file, raw, header);
     const std::vector<std::uint8_t>* extraBytesRecord = nullptr;
     for (const LasVlr& vlr : header.vlrs) {
         if (vlr.userId == "LASF_Spec" && vlr.recordId == EXTRA_BYTES_RECORD_ID) {

@@ -16,6 +16,7 @@ namespace {
 using namespace Orvid::FileIoInterface;
 using namespace Orvid::Testing::Las;
 using Las::Laz::LazChunkReader;
+using Las::Laz::LazDescription;
 
 std::filesystem::path lazFile(const std::string& name) {
     return std::filesystem::path(LAZ_SAMPLE_DIR) / name;
@@ -108,8 +109,10 @@ TEST_P(LazDecode, RecordsAreThoseOfTheUncompressedFile) {
     EXPECT_TRUE(header.compressed);
     EXPECT_EQ(header.pointFormat, facts.format);
     EXPECT_EQ(header.pointCount, facts.points);
+    // The LAZ description record is kept apart from the VLRs that describe the points.
+    ASSERT_TRUE(header.lazDescription.has_value());
     for (const Las::LasVlr& vlr : header.vlrs) {
-        EXPECT_NE(vlr.userId, "laszip encoded");
+        EXPECT_NE(vlr.userId, LazDescription::USER_ID);
     }
 
     const LazChunkReader reader(lazFile(facts.file), header);
@@ -229,6 +232,35 @@ INSTANTIATE_TEST_SUITE_P(SampleFiles, LazWithoutChunkTable,
                          ::testing::Values(MissingTable{"mvk-thin_chunk5000.laz", -1},
                                            MissingTable{"autzen-bmx-2010_chunk100.laz", 0},
                                            MissingTable{"1.2-with-color.copc.laz", -1}));
+
+// LAS 1.3 keeps waveform data in the file after the points, at the offset stated at byte 227: the point
+// data, and so a point-wise compressed file's one chunk, ends there. The point-wise sample, made LAS 1.3
+// (the header 8 bytes longer) with a small waveform data record appended.
+TEST(LazDecode, PointDataEndsAtInternalWaveformData) {
+    const std::filesystem::path original = lazFile("simple-laszip-compressor-version-1.2r0.laz");
+    const Las::LasHeader originalHeader = Las::readLasHeader(original);
+    std::vector<std::uint8_t> bytes = readBytes(original);
+    bytes.insert(bytes.begin() + 227, 8, 0);
+    bytes[25] = 3;
+    put<std::uint16_t>(bytes, 6, 0x0002); // waveform data packets internal
+    put<std::uint16_t>(bytes, 94, 235);
+    const std::uint32_t pointDataStart = originalHeader.offsetToPointData + 8;
+    put<std::uint32_t>(bytes, 96, pointDataStart);
+    const std::uint64_t waveformStart = appendEvlr(bytes, "LASF_Spec", 65535, 4, {1, 2, 3, 4});
+    put<std::uint64_t>(bytes, 227, waveformStart);
+    TemporaryFolder folder;
+    const std::filesystem::path path = folder / "waveform-1.3.laz";
+    writeBytes(path, bytes);
+
+    const Las::LasHeader header = Las::readLasHeader(path);
+    EXPECT_EQ(header.pointDataEnd, waveformStart);
+    const LazChunkReader reader(path, header);
+    ASSERT_EQ(reader.description().compressor, Las::Laz::Compressor::PointWise);
+    ASSERT_EQ(reader.chunks().size(), 1u);
+    EXPECT_EQ(reader.chunks()[0].byteOffset, pointDataStart);
+    EXPECT_EQ(reader.chunks()[0].byteCount, waveformStart - pointDataStart);
+    EXPECT_TRUE(decodedRecords(reader) == decodedRecords(LazChunkReader(original, originalHeader)));
+}
 
 TEST(LazDecode, AFaultyChunkEndsTheLegAfterTheChunksBeforeIt) {
     // Chunk 5 of 9 states a layer larger than the chunk: the 500 points before it read, whether the

@@ -5,7 +5,6 @@
 #include "Laz/IntegerDecoder.h"
 #include "Raw/ByteCursor.h"
 #include "Raw/RawHeader.h"
-#include "Raw/RawVlr.h"
 
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasHeader.h>
@@ -43,11 +42,12 @@ LazChunkReader::LazChunkReader(const std::filesystem::path& path, const LasHeade
     : mFile(path)
     , mRecordLength(header.pointRecordLength)
     , mPointDataStart(header.offsetToPointData)
+    , mPointDataEnd(header.pointDataEnd)
     , mBuild(build) {
-    readDescription(header);
+    parseDescription(header);
     if (mDescription.compressor == Compressor::PointWise) {
         if (header.pointCount > 0) {
-            mChunks.push_back({0, header.pointCount, mPointDataStart, dataEnd() - mPointDataStart});
+            mChunks.push_back({0, header.pointCount, mPointDataStart, mPointDataEnd - mPointDataStart});
         }
         keepPoints(header.pointCount);
         return;
@@ -69,49 +69,25 @@ LazChunkReader::LazChunkReader(const std::filesystem::path& path, const LasHeade
 
 LazChunkReader::~LazChunkReader() = default;
 
-void LazChunkReader::readDescription(const LasHeader& header) {
-    std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
-    const std::size_t available =
-        narrowed(mFile, std::min<std::uint64_t>(header.headerSize, bytes.size()), "header");
-    mFile.readAt(0, bytes.data(), available, "header");
-    const Raw::RawHeader raw = Raw::decodeRawHeader(bytes.data(), available);
-    if (raw.numberOfEvlrs > 0) {
-        mFirstEvlr = raw.firstEvlrStart;
+void LazChunkReader::parseDescription(const LasHeader& header) {
+    if (!header.lazDescription) {
+        char formatByte[8];
+        std::snprintf(formatByte, sizeof(formatByte), "0x%02x",
+                      static_cast<unsigned>(header.storedPointFormat));
+        throw Core::IOException(mFile.message(
+            std::string("compressed point data (point format byte ") + formatByte + " at byte " +
+            std::to_string(Raw::OFFSET_POINT_FORMAT) + ") without a LAZ description record ('" +
+            LazDescription::USER_ID + "' " + std::to_string(LazDescription::RECORD_ID) + ") among its " +
+            std::to_string(header.vlrs.size()) + " VLRs"));
     }
-    std::uint64_t position = raw.headerSize;
-    for (std::uint32_t index = 0; index < raw.numberOfVlrs; ++index) {
-        std::array<std::uint8_t, Raw::RawVlrHeader::SIZE> vlrBytes{};
-        mFile.readAt(position, vlrBytes.data(), vlrBytes.size(), "VLR header");
-        const Raw::RawVlrHeader vlr = Raw::RawVlrHeader::decode(vlrBytes.data());
-        const std::uint64_t payloadStart = position + Raw::RawVlrHeader::SIZE;
-        if (Raw::textOf(vlr.userId) == "laszip encoded" && vlr.recordId == LazDescription::RECORD_ID) {
-            const std::vector<std::uint8_t> payload =
-                mFile.readAt(payloadStart, vlr.recordLengthAfterHeader, "LAZ description record");
-            const std::string problem =
-                LazDescription::parse(payload, header.pointFormat, header.pointRecordLength, mDescription);
-            if (!problem.empty()) {
-                throw Core::IOException(mFile.message("LAZ description record (VLR " + std::to_string(index) +
-                                                      " at byte " + std::to_string(position) + ") " +
-                                                      problem));
-            }
-            return;
-        }
-        position = payloadStart + vlr.recordLengthAfterHeader;
+    const LasLazDescriptionRecord& record = *header.lazDescription;
+    const std::string problem =
+        LazDescription::parse(record.payload, header.pointFormat, header.pointRecordLength, mDescription);
+    if (!problem.empty()) {
+        throw Core::IOException(mFile.message("LAZ description record (VLR " +
+                                              std::to_string(record.vlrIndex) + " at byte " +
+                                              std::to_string(record.byteOffset) + ") " + problem));
     }
-    char formatByte[8];
-    std::snprintf(formatByte, sizeof(formatByte), "0x%02x", static_cast<unsigned>(raw.pointFormat));
-    throw Core::IOException(mFile.message(std::string("compressed point data (point format byte ") +
-                                          formatByte +
-                                          " at byte 104) without a LAZ description record ('laszip encoded' "
-                                          "22204) among its " +
-                                          std::to_string(raw.numberOfVlrs) + " VLRs"));
-}
-
-std::uint64_t LazChunkReader::dataEnd() const {
-    if (mFirstEvlr > mPointDataStart && mFirstEvlr <= mFile.size()) {
-        return mFirstEvlr;
-    }
-    return mFile.size();
 }
 
 void LazChunkReader::readChunkTable(const LasHeader& header, std::uint64_t tableOffset) {
@@ -206,7 +182,7 @@ void LazChunkReader::findChunks(const LasHeader& header) {
     // A layered chunk's first record, point count and layer sizes: at most 9 point layers and one layer
     // per other byte of the record.
     const std::uint64_t layeredHeaderBound = mRecordLength + 4 + 4 * (9 + std::uint64_t{mRecordLength});
-    const std::uint64_t end = dataEnd();
+    const std::uint64_t end = mPointDataEnd;
     std::uint64_t offset = mPointDataStart + TABLE_OFFSET_SIZE;
     std::uint64_t firstPoint = 0;
     std::vector<std::uint8_t> bytes;

@@ -27,17 +27,17 @@ struct LazChunk {
     std::uint64_t byteCount = 0;
 };
 
-/// The chunks of a LAZ file and their decoding. The constructor reads the LAZ description record and
-/// the chunk table (or, when the file states none, finds the chunks by decoding them in order) and
-/// checks them against the header; the chunks then hold exactly the header's points. A file compressed
-/// point-wise without chunks is one chunk.
+/// The chunks of a LAZ file and their decoding. The constructor takes the LAZ description record and
+/// the extent of the point data from the header, reads the chunk table (or, when the file states none,
+/// finds the chunks by decoding them in order) and checks them against the header; the chunks then hold
+/// exactly the header's points. A file compressed point-wise without chunks is one chunk.
 ///
 /// `decodeChunk` may be called from several threads at once. Every failure throws Core::IOException
 /// whose message starts with the file's path and names the chunk and the byte offset.
 class FILEIOINTERFACE_LAS_EXPORT LazChunkReader {
 public:
-    /// `header` is the file's header as `readLasHeader` returns it; `build` the decoder build that
-    /// decodes the chunks.
+    /// `header` is the file's header as `readLasHeader` returns it, whose LAZ description record and
+    /// point data extent are used as they are; `build` the decoder build that decodes the chunks.
     LazChunkReader(const std::filesystem::path& path, const LasHeader& header,
                    DecoderBuild build = fastestDecoderBuild());
     ~LazChunkReader();
@@ -55,17 +55,17 @@ public:
     void decodeChunk(std::size_t index, std::vector<std::uint8_t>& records) const;
 
 private:
-    void readDescription(const LasHeader& header);
+    void parseDescription(const LasHeader& header);
     void readChunkTable(const LasHeader& header, std::uint64_t tableOffset);
     void findChunks(const LasHeader& header);
-    std::uint64_t dataEnd() const;
     void keepPoints(std::uint64_t pointCount);
 
     PositionalFile mFile;
     LazDescription mDescription;
     std::uint16_t mRecordLength = 0;
     std::uint64_t mPointDataStart = 0;
-    std::uint64_t mFirstEvlr = 0;
+    /// Where the point data ends, as the header states it.
+    std::uint64_t mPointDataEnd = 0;
     std::vector<LazChunk> mChunks;
     DecoderBuild mBuild;
 };

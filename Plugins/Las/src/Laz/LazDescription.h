@@ -39,9 +39,10 @@ struct LazItem {
     std::uint16_t version = 0;
 };
 
-/// The LAZ description record (user id "laszip encoded", record id 22204): compressor, chunk size
+/// The LAZ description record (a VLR identified by `USER_ID` and `RECORD_ID`): compressor, chunk size
 /// and the items that make a record, in record order.
 struct LazDescription {
+    static constexpr const char* USER_ID = "laszip encoded";
     static constexpr std::uint16_t RECORD_ID = 22204;
     /// `chunkSize` of files whose chunks each state their own point count.
     static constexpr std::uint32_t VARIABLE_CHUNK_SIZE = 0xFFFFFFFFu;

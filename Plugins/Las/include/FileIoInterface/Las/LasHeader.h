@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@ struct Xyz {
     double x = 0.0;
     double y = 0.0;
     double z = 0.0;
+};
+
+/// The LAZ description record of a compressed file, as stored: the compressor, chunk size and items
+/// that the file's chunks are decoded with.
+struct LasLazDescriptionRecord {
+    /// Its index among all the VLRs of the file, itself counted, and the byte offset of its header.
+    std::uint32_t vlrIndex = 0;
+    std::uint64_t byteOffset = 0;
+    std::vector<std::uint8_t> payload;
 };
 
 /// What a LAS file's header block and variable-length records say, in meaning-level form: counts
@@ -41,8 +51,11 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     std::uint32_t offsetToPointData = 0;
     /// Point data record format, 0 to 10.
     std::uint8_t pointFormat = 0;
+    /// The point data record format byte as stored (byte 104): `pointFormat` with the compression bits,
+    /// bit 7 of LAZ files and bit 6 that some LAZ writers also set.
+    std::uint8_t storedPointFormat = 0;
     /// Whether the points are LAZ-compressed (bit 7 of the stored format byte); the LAZ description
-    /// record is then not among `vlrs`.
+    /// record is then not among `vlrs` but in `lazDescription`.
     bool compressed = false;
     /// Bytes per point record: the format's standard length plus the extra bytes.
     std::uint16_t pointRecordLength = 0;
@@ -60,6 +73,9 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     Xyz max;
     /// The variable-length records before the points, in file order.
     std::vector<LasVlr> vlrs;
+    /// When `compressed`: the file's (first) LAZ description record, if it has one; its chunks are
+    /// decoded as it describes.
+    std::optional<LasLazDescriptionRecord> lazDescription;
     /// The extra bytes of each record as attribute descriptors, in record order, covering exactly
     /// `pointRecordLength - standardRecordLength()` bytes: data types 1 to 10 as described, each element
     /// of a deprecated array type as its own descriptor "name[k]", and every undocumented byte (data
@@ -68,8 +84,9 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     std::vector<Attribute::Descriptor> extraAttributes;
     /// Size of the file in bytes.
     std::uint64_t fileSize = 0;
-    /// Byte offset where the point data ends: the start of the first record that follows the points
-    /// (LAS 1.3 waveform data, LAS 1.4 extended VLRs) or else the end of the file.
+    /// Byte offset where the point data ends, compressed or not: the start of the first record that
+    /// follows the points (the waveform data of LAS 1.3 and 1.4 when it is in the file, as byte 227 states;
+    /// the extended VLRs of LAS 1.4) or else the end of the file.
     std::uint64_t pointDataEnd = 0;
     /// Whole records of `pointRecordLength` bytes from `offsetToPointData` to `pointDataEnd`; at least
     /// `pointCount`.
