@@ -290,8 +290,8 @@ LasHeader readHeader(InputFile& file) {
     }
     // LAZ files set bit 7 of the format byte (and some writers bit 6).
     const std::uint8_t storedPointFormat = raw.pointFormat;
-    const bool compressed = (raw.pointFormat & 0x80u) != 0;
-    raw.pointFormat &= 0x3Fu;
+    const bool compressed = (raw.pointFormat & Raw::POINT_FORMAT_COMPRESSED_BIT) != 0;
+    raw.pointFormat &= Raw::POINT_FORMAT_NUMBER_BITS;
     if (raw.pointFormat > Raw::MAX_POINT_FORMAT) {
         throw Core::IOException(
             file.message("unsupported point format " + std::to_string(raw.pointFormat) + " (byte 104)"));
@@ -307,7 +307,7 @@ LasHeader readHeader(InputFile& file) {
     }
     // A header shorter than its version's standard lacks the later fields; they read as zero.
     raw = Raw::decodeRawHeader(bytes.data(), raw.headerSize);
-    raw.pointFormat &= 0x3Fu;
+    raw.pointFormat &= Raw::POINT_FORMAT_NUMBER_BITS;
     if (raw.offsetToPointData < raw.headerSize) {
         throw Core::IOException(file.message("offset to point data " + std::to_string(raw.offsetToPointData) +
                                              " (byte 96) lies inside the header (" +

@@ -271,16 +271,7 @@ void LasWriter::endLeg() {
         start(nullptr);
     }
     Raw::RawHeader& header = leg.header;
-    const bool legacyCountsFit = leg.pointCount <= std::numeric_limits<std::uint32_t>::max();
-    // LAS 1.4 zeroes the legacy counts for formats 6 to 10 and whenever they cannot hold the total.
-    if (legacyCountsFit && (mOptions.versionMinor < 4 || header.pointFormat < 6)) {
-        header.legacyPointCount = static_cast<std::uint32_t>(leg.pointCount);
-        for (std::size_t index = 0; index < header.legacyPointsByReturn.size(); ++index) {
-            header.legacyPointsByReturn[index] = static_cast<std::uint32_t>(leg.pointsByReturn[index]);
-        }
-    }
-    header.pointCount = leg.pointCount;
-    header.pointsByReturn = leg.pointsByReturn;
+    Raw::setPointCounts(header, leg.pointCount, leg.pointsByReturn);
     if (leg.pointCount != 0) {
         const auto real = [&header, &leg](std::size_t axis, bool highest) {
             return (highest ? leg.highest[axis] : leg.lowest[axis]) * header.scale[axis] +

@@ -1,5 +1,7 @@
 #include "MappedRecordBlocks.h"
 
+#include "FileDescriptor.h"
+
 #include <Core/IOException.h>
 
 #include <cerrno>
@@ -16,24 +18,6 @@ namespace Orvid::FileIoInterface::Las {
 
 namespace {
 
-/// Closes a descriptor on every path out of the constructor; the mapping outlives it.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor)
-        : mDescriptor(descriptor) {}
-    ~Descriptor() {
-        if (mDescriptor >= 0) {
-            ::close(mDescriptor);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return mDescriptor; }
-
-private:
-    int mDescriptor;
-};
-
 std::string failure(const std::filesystem::path& path, const std::string& text) {
     return path.string() + ": " + text;
 }
@@ -43,8 +27,9 @@ std::string failure(const std::filesystem::path& path, const std::string& text) 
 MappedRecordBlocks::MappedRecordBlocks(const std::filesystem::path& path, std::uint64_t offset,
                                        std::uint64_t count, std::size_t recordLength)
     : mCount(count) {
-    // Opening without blocking keeps a FIFO from stalling us before the check below refuses it.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // Opening without blocking keeps a FIFO from stalling us before the check below refuses it. The
+    // descriptor is closed on every path out; the mapping outlives it.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
         throw Core::IOException(failure(path, std::string("cannot open (") + std::strerror(errno) + ")"));
     }

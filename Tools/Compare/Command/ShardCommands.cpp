@@ -7,13 +7,13 @@
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
 #include "Render/TextSummary.h"
-#include "Shard/LasConcatenation.h"
 #include "Shard/ShardPlan.h"
 #include "Shard/ShardReport.h"
 
 #include <CompareEngine/CompareEngine.h>
 #include <CompareEngine/ShardPlanner.h>
 #include <Core/IOException.h>
+#include <FileIoInterface/Las/LasConcatenation.h>
 #include <FileIoInterface/Las/LasReader.h>
 
 #include <algorithm>
@@ -28,6 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Engine::PointClass;
+using FileIoInterface::Las::canConcatenateLasFiles;
+using FileIoInterface::Las::concatenateLasFiles;
 using FileIoInterface::Las::LasPoint;
 using FileIoInterface::Las::LasReader;
 
@@ -160,8 +162,8 @@ std::map<fs::path, std::vector<fs::path>> classFileSets(const std::vector<FoundS
 std::uint64_t mergeClassFiles(const std::vector<FoundShard>& shards, const fs::path& folder,
                               ClassFiles& classFiles) {
     const std::map<fs::path, std::vector<fs::path>> sets = classFileSets(shards);
-    const bool byBytes =
-        std::all_of(sets.begin(), sets.end(), [](const auto& set) { return concatenable(set.second); });
+    const bool byBytes = std::all_of(sets.begin(), sets.end(),
+                                     [](const auto& set) { return canConcatenateLasFiles(set.second); });
     if (!byBytes) {
         for (const FoundShard& shard : shards) {
             replayClassFiles(shard.folder, classFiles);

@@ -74,6 +74,7 @@ TEST_P(PointRecordsSampleTest, DecodesEveryRecordAsTheReaderDoes) {
         EXPECT_EQ(bitsOf(records.gpsTimeAt(record)), bitsOf(wanted.getTime()));
         EXPECT_EQ(records.returnNumberAt(record), wanted.getReturnNumber());
         EXPECT_EQ(records.scannerChannelAt(record), wanted.getScannerChannel());
+        EXPECT_EQ(records.xyAt(record), (std::array<double, 2>{wanted.getX(), wanted.getY()}));
         if (HasFailure()) {
             return;
         }

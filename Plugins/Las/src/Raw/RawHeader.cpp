@@ -3,6 +3,7 @@
 #include "Raw/ByteCursor.h"
 
 #include <algorithm>
+#include <limits>
 #include <tuple>
 #include <type_traits>
 
@@ -90,6 +91,18 @@ void encodeRawHeader(const RawHeader& header, std::uint8_t* bytes, std::size_t s
             writer.write(field);
         }
     });
+}
+
+void setPointCounts(RawHeader& header, std::uint64_t count, const std::array<std::uint64_t, 15>& byReturn) {
+    const bool legacyFits = count <= std::numeric_limits<std::uint32_t>::max();
+    const bool legacy =
+        legacyFits && (header.versionMinor < 4 || (header.pointFormat & POINT_FORMAT_NUMBER_BITS) < 6);
+    header.legacyPointCount = legacy ? static_cast<std::uint32_t>(count) : 0;
+    for (std::size_t index = 0; index < header.legacyPointsByReturn.size(); ++index) {
+        header.legacyPointsByReturn[index] = legacy ? static_cast<std::uint32_t>(byReturn[index]) : 0;
+    }
+    header.pointCount = count;
+    header.pointsByReturn = byReturn;
 }
 
 } // namespace Orvid::FileIoInterface::Las::Raw

@@ -29,6 +29,11 @@ constexpr std::size_t OFFSET_NUMBER_OF_EVLRS = 243;
 constexpr std::size_t OFFSET_POINT_COUNT = 247;
 constexpr std::size_t OFFSET_POINTS_BY_RETURN = 255;
 
+/// The stored point format byte: LAZ files set bit 7 (and some writers bit 6); the format number is
+/// in the low six bits.
+constexpr std::uint8_t POINT_FORMAT_COMPRESSED_BIT = 0x80;
+constexpr std::uint8_t POINT_FORMAT_NUMBER_BITS = 0x3F;
+
 /// The public header block exactly as stored: every field at its on-disk width, counts unresolved,
 /// bounds in the on-disk order (max before min on each axis). Fields that a version or a short header
 /// lacks read as zero.
@@ -67,5 +72,11 @@ RawHeader decodeRawHeader(const std::uint8_t* bytes, std::size_t available);
 
 /// Encodes `header` into `size` bytes (227, 235 or 375), dropping the fields a shorter header lacks.
 void encodeRawHeader(const RawHeader& header, std::uint8_t* bytes, std::size_t size);
+
+/// Sets the point counts of `header`: `count` points, `byReturn[k]` of them of return number k + 1.
+/// The 64-bit fields take them (a header shorter than LAS 1.4's drops those when encoded), and the
+/// legacy 32-bit fields too, except that LAS 1.4 leaves these zero for point formats 6 to 10 and
+/// whenever they cannot hold the total.
+void setPointCounts(RawHeader& header, std::uint64_t count, const std::array<std::uint64_t, 15>& byReturn);
 
 } // namespace Orvid::FileIoInterface::Las::Raw

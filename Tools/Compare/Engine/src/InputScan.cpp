@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <mutex>
 
 namespace Orvid::Compare::Engine {
@@ -29,15 +28,10 @@ struct Piece {
     PlanarExtent extent{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
 };
 
-/// Grows `extent` over the position of the record at `record`: x and y are the first two fields of
-/// every point format, little-endian 32-bit integers.
+/// Grows `extent` over the position of the record at `record`.
 void include(PlanarExtent& extent, const FileIoInterface::Las::PointRecords& records,
              const std::uint8_t* record) {
-    std::int32_t stored[2];
-    std::memcpy(stored, record, sizeof(stored));
-    const FileIoInterface::Las::LasHeader& header = records.header();
-    const double x = static_cast<double>(stored[0]) * header.scale.x + header.offset.x;
-    const double y = static_cast<double>(stored[1]) * header.scale.y + header.offset.y;
+    const auto [x, y] = records.xyAt(record);
     if (std::isfinite(x) && std::isfinite(y)) {
         extent.minX = std::min(extent.minX, x);
         extent.minY = std::min(extent.minY, y);

@@ -4,6 +4,7 @@
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasPoint.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -57,6 +58,13 @@ public:
         }
         return time;
     }
+    /// Real x and y of the record at `record`, as `decodeAt` gives them.
+    std::array<double, 2> xyAt(const std::uint8_t* record) const {
+        std::int32_t stored[2];
+        std::memcpy(stored, record + POSITION_OFFSET, sizeof(stored));
+        return {static_cast<double>(stored[0]) * mHeader.scale.x + mHeader.offset.x,
+                static_cast<double>(stored[1]) * mHeader.scale.y + mHeader.offset.y};
+    }
     /// Return number of the record at `record`: 3 bits in formats 0 to 5, 4 bits in 6 to 10.
     std::uint8_t returnNumberAt(const std::uint8_t* record) const {
         return static_cast<std::uint8_t>(record[RETURNS_OFFSET] & mReturnMask);
@@ -106,6 +114,8 @@ public:
     };
 
 private:
+    /// x and y are the first fields of every point format.
+    static constexpr std::size_t POSITION_OFFSET = 0;
     static constexpr std::size_t RETURNS_OFFSET = 14;
     static constexpr std::size_t FLAGS_OFFSET = 15;
 
