@@ -82,7 +82,8 @@ std::pair<std::string, double> parseTolerance(const std::string& text) {
             "--tolerance gpsTime",
             "points pair on equal GPS times (after --time-offset); only 0 is accepted");
     }
-    if (name == "color" && (value != std::floor(value) || value > 65535.0)) {
+    if (Engine::attributeNamed(name) == Engine::ComparedAttribute::color &&
+        (value != std::floor(value) || value > 65535.0)) {
         throw CLI::ValidationError("--tolerance color", "must be a whole number from 0 to 65535");
     }
     return {std::move(name), value};
@@ -94,6 +95,16 @@ std::string gibibytes(std::uint64_t bytes) {
     text.precision(3);
     text << value << " GiB";
     return text.str();
+}
+
+/// What --tolerance accepts, as its help lists it: the compared attributes in order, then the rest.
+std::string toleranceNames() {
+    std::string names;
+    for (const Engine::ComparedAttributeDescriptor& attribute : Engine::COMPARED_ATTRIBUTES) {
+        names += attribute.name;
+        names += attribute.attribute == Engine::ComparedAttribute::color ? " (as --rgb-epsilon), " : ", ";
+    }
+    return names + "gpsTime (0 only), or an extra attribute's name";
 }
 
 /// A whole number of at least 1, as typed: signs, fractions and trailing letters are refused.
@@ -117,15 +128,7 @@ std::size_t parseCount(const std::string& flag, const std::string& text) {
 } // namespace
 
 bool isStandardAttributeName(const std::string& name) {
-    if (name == "gpsTime") {
-        return true;
-    }
-    for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-        if (name == Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))) {
-            return true;
-        }
-    }
-    return false;
+    return name == "gpsTime" || Engine::attributeNamed(name).has_value();
 }
 
 std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* const* argv) {
@@ -157,11 +160,10 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     app.add_option(
            "--tolerance", tolerances,
            "Largest difference at which an attribute still agrees, in its own units (scanAngle in "
-           "degrees, an extra attribute in its scaled units); repeatable. Names: intensity, nbReturns, "
-           "classificationFlags, scannerChannel, scanDirection, edgeOfFlightLine, classification, "
-           "userData, scanAngle, sourceId, color (as --rgb-epsilon), gpsTime (0 only), or an extra "
-           "attribute's name. Default 0, but scanAngle 0.5 when an input stores whole degrees "
-           "(point formats 0 to 5), else 0.003")
+           "degrees, an extra attribute in its scaled units); repeatable. Names: " +
+               toleranceNames() +
+               ". Default 0, but scanAngle 0.5 when an input stores whole degrees (point formats 0 to 5), "
+               "else 0.003")
         ->type_name("NAME=VALUE")
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);

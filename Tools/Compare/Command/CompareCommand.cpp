@@ -13,6 +13,7 @@
 #include "Render/TextSummary.h"
 
 #include <CompareEngine/CompareEngine.h>
+#include <CompareEngine/ComparedAttribute.h>
 #include <CompareEngine/TimeOffsetEstimate.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasReader.h>
@@ -184,32 +185,21 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
         wholeDegrees ? 0.5 : 0.003;
     for (const auto& [name, value] : options.tolerances) {
         known("--tolerance", name);
-        if (name == "color") {
+        const std::optional<Engine::ComparedAttribute> attribute = Engine::attributeNamed(name);
+        if (attribute == Engine::ComparedAttribute::color) {
             engine.rgbEpsilon = static_cast<std::uint16_t>(value);
             parameters.rgbEpsilon = engine.rgbEpsilon;
-            continue;
-        }
-        bool standard = name == "gpsTime";
-        for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-            if (name == Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))) {
-                engine.tolerances[index] = value;
-                standard = true;
-            }
-        }
-        if (!standard) {
+        } else if (attribute) {
+            engine.tolerances[static_cast<std::size_t>(*attribute)] = value;
+        } else if (name != "gpsTime") {
             engine.extraTolerances[name] = value;
         }
     }
     for (const std::string& name : options.ignored) {
         known("--ignore", name);
-        bool standard = false;
-        for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-            if (name == Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))) {
-                engine.ignored = static_cast<Engine::AttributeMask>(engine.ignored | (1u << index));
-                standard = true;
-            }
-        }
-        if (!standard) {
+        if (const std::optional<Engine::ComparedAttribute> attribute = Engine::attributeNamed(name)) {
+            engine.ignored = static_cast<Engine::AttributeMask>(engine.ignored | Engine::maskOf(*attribute));
+        } else {
             engine.ignoredExtras.insert(name);
         }
         if (std::find(parameters.ignored.begin(), parameters.ignored.end(), name) ==
@@ -221,14 +211,14 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
         return std::find(parameters.ignored.begin(), parameters.ignored.end(), name) !=
                parameters.ignored.end();
     };
-    for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-        const auto attribute = static_cast<Engine::ComparedAttribute>(index);
-        const std::string name = Engine::attributeName(attribute);
-        if (!ignored(name)) {
-            parameters.tolerances.emplace_back(name, attribute == Engine::ComparedAttribute::color
-                                                         ? static_cast<double>(engine.rgbEpsilon)
-                                                         : engine.tolerances[index]);
+    for (const Engine::ComparedAttributeDescriptor& attribute : Engine::COMPARED_ATTRIBUTES) {
+        if (ignored(attribute.name)) {
+            continue;
         }
+        const double tolerance = attribute.attribute == Engine::ComparedAttribute::color
+                                     ? static_cast<double>(engine.rgbEpsilon)
+                                     : engine.tolerances[static_cast<std::size_t>(attribute.attribute)];
+        parameters.tolerances.emplace_back(attribute.name, tolerance);
     }
     parameters.tolerances.emplace_back("gpsTime", 0.0);
     for (const std::string& name : extraNames) {

@@ -4,7 +4,8 @@
 #include "Gather/DifferenceMap.h"
 #include "Gather/DisplacementHistogram.h"
 
-#include <array>
+#include <CompareEngine/ComparedAttribute.h>
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -38,7 +39,7 @@ struct ComparisonSummary {
     ClassCounts counts;
     /// Per compared point attribute (in the engine's order), the mutated pairs that differ in it;
     /// absent when point attributes were not compared.
-    std::optional<std::array<std::uint64_t, 11>> attributeDifferences;
+    std::optional<Engine::AttributeCounts> attributeDifferences;
     /// Per extra attribute, by name in record order, the pairs whose values of it differ; empty when
     /// extra attributes were not compared.
     std::vector<std::pair<std::string, std::uint64_t>> extraDifferences;

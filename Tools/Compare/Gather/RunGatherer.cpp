@@ -67,8 +67,7 @@ void RunGatherer::decided(const Engine::Decision& decision) {
         break;
     case PointClass::mutated:
         count(DifferenceClass::mutated, *decision.testPoint);
-        if ((decision.differences &
-             (1u << static_cast<unsigned>(Engine::ComparedAttribute::classification))) != 0) {
+        if ((decision.differences & Engine::maskOf(Engine::ComparedAttribute::classification)) != 0) {
             ++mTransitions[{decision.referencePoint->getClassification(),
                             decision.testPoint->getClassification()}];
         }

@@ -67,8 +67,7 @@ json toJson(const ComparisonReport& report) {
     if (report.summary.attributeDifferences) {
         attributes = json::object();
         for (std::size_t i = 0; i < Engine::COMPARED_ATTRIBUTE_COUNT; ++i) {
-            attributes[Engine::attributeName(static_cast<Engine::ComparedAttribute>(i))] =
-                (*report.summary.attributeDifferences)[i];
+            attributes[Engine::COMPARED_ATTRIBUTES[i].name] = (*report.summary.attributeDifferences)[i];
         }
     }
     json tolerances = json::object();

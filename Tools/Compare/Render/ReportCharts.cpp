@@ -12,19 +12,6 @@
 namespace Orvid::Compare {
 namespace {
 
-/// The compared point attributes, in the engine's order, as a reader names them.
-constexpr std::array<const char*, 11> ATTRIBUTE_LABELS = {"intensity",
-                                                          "number of returns",
-                                                          "classification flags",
-                                                          "scanner channel",
-                                                          "scan direction",
-                                                          "edge of flight line",
-                                                          "classification",
-                                                          "user data",
-                                                          "scan angle",
-                                                          "point source id",
-                                                          "colour"};
-
 const char* const AXIS_COLOUR = "#555";
 
 /// The largest of 1, 2 or 5 times a power of ten that does not exceed `limit` (> 0).
@@ -373,7 +360,7 @@ void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displace
     }
 }
 
-void writeAttributeChartSvg(std::ostream& out, const std::array<std::uint64_t, 11>& differences) {
+void writeAttributeChartSvg(std::ostream& out, const Engine::AttributeCounts& differences) {
     constexpr double ROW = 24.0;
     constexpr double LABELS = 170.0;
     constexpr double LONGEST_BAR = 500.0;
@@ -386,14 +373,15 @@ void writeAttributeChartSvg(std::ostream& out, const std::array<std::uint64_t, 1
         const std::uint64_t count = differences[i];
         const double length =
             maxCount == 0 ? 0.0 : LONGEST_BAR * static_cast<double>(count) / static_cast<double>(maxCount);
-        svg.text(LABELS - 8.0, top + 16.0, ATTRIBUTE_LABELS[i], {{"text-anchor", "end"}});
+        const Engine::ComparedAttributeDescriptor& attribute = Engine::COMPARED_ATTRIBUTES[i];
+        svg.text(LABELS - 8.0, top + 16.0, attribute.label, {{"text-anchor", "end"}});
         // A count too small to show at scale still gets a visible sliver.
         svg.rect(LABELS, top + 4.0, count != 0 ? std::max(length, 2.0) : 0.0, ROW - 8.0,
                  {{"class", "bar"},
-                  {"data-attribute", Engine::attributeName(static_cast<Engine::ComparedAttribute>(i))},
+                  {"data-attribute", attribute.name},
                   {"data-count", std::to_string(count)},
                   {"fill", fill}},
-                 std::string(ATTRIBUTE_LABELS[i]) + ": " + formatCount(count) + " pairs differ");
+                 std::string(attribute.label) + ": " + formatCount(count) + " pairs differ");
         svg.text(LABELS + std::max(length, 2.0) + 6.0, top + 16.0, formatCount(count));
     }
 }

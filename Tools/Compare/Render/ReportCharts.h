@@ -5,6 +5,8 @@
 #include "Gather/DifferenceClass.h"
 #include "Gather/DifferenceMap.h"
 
+#include <CompareEngine/ComparedAttribute.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -80,7 +82,7 @@ void writeMapSvg(std::ostream& out, const DifferenceMap& map);
 /// logarithmic scale, with the mean marked.
 void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displacement);
 
-/// The <svg id="attributes"> bar chart of the pairs that differ in each of the eleven point attributes.
-void writeAttributeChartSvg(std::ostream& out, const std::array<std::uint64_t, 11>& differences);
+/// The <svg id="attributes"> bar chart of the pairs that differ in each compared point attribute.
+void writeAttributeChartSvg(std::ostream& out, const Engine::AttributeCounts& differences);
 
 } // namespace Orvid::Compare

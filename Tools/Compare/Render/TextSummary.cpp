@@ -56,7 +56,7 @@ void printAttributeStatistics(std::ostream& out, const ComparisonReport& report)
     }
     out << "Statistics of point-cloud comparison:\n";
     for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-        out << '\t' << Engine::attributeName(static_cast<Engine::ComparedAttribute>(index)) << ":\t"
+        out << '\t' << Engine::COMPARED_ATTRIBUTES[index].name << ":\t"
             << (*report.summary.attributeDifferences)[index] << '\n';
     }
 }

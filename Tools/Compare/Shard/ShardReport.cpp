@@ -151,8 +151,7 @@ json toJson(const ShardTotals& totals) {
     }
     json attributes = json::object();
     for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-        attributes[Engine::attributeName(static_cast<Engine::ComparedAttribute>(index))] =
-            totals.attributeDifferences.counts[index];
+        attributes[Engine::COMPARED_ATTRIBUTES[index].name] = totals.attributeDifferences.counts[index];
     }
     json extras = json::array();
     for (const auto& [name, differences] : totals.extraDifferences) {
@@ -180,8 +179,7 @@ ShardTotals totalsOf(const json& object, bool withMap) {
     const json& attributes = object.at("attributeDifferences");
     for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
         totals.attributeDifferences.counts[index] =
-            attributes.at(Engine::attributeName(static_cast<Engine::ComparedAttribute>(index)))
-                .get<std::uint64_t>();
+            attributes.at(Engine::COMPARED_ATTRIBUTES[index].name).get<std::uint64_t>();
     }
     for (const json& extra : object.at("extraAttributeDifferences")) {
         totals.extraDifferences.emplace_back(extra.at("name").get<std::string>(),

@@ -2,21 +2,24 @@
 #include <CompareEngine/DecisionSink.h>
 
 namespace Orvid::Compare::Engine {
-
 namespace {
 
-const char* const ATTRIBUTE_NAMES[COMPARED_ATTRIBUTE_COUNT] = {
-    "intensity",      "nbReturns",     "classificationFlags",
-    "scannerChannel", "scanDirection", "edgeOfFlightLine",
-    "classification", "userData",      "scanAngle",
-    "sourceId",       "color",
-};
+constexpr bool inEnumeratorOrder() {
+    for (std::size_t index = 0; index < COMPARED_ATTRIBUTE_COUNT; ++index) {
+        if (static_cast<std::size_t>(COMPARED_ATTRIBUTES[index].attribute) != index) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The table is indexed by enumerator, and an enumerator is a bit of a mask.
+static_assert(inEnumeratorOrder(), "COMPARED_ATTRIBUTES lists every enumerator once, in order");
+static_assert(COMPARED_ATTRIBUTE_COUNT == static_cast<std::size_t>(ComparedAttribute::color) + 1,
+              "COMPARED_ATTRIBUTES ends with the last enumerator");
+static_assert(COMPARED_ATTRIBUTE_COUNT <= 8 * sizeof(AttributeMask), "an AttributeMask has a bit for each");
 
 } // namespace
-
-const char* attributeName(ComparedAttribute attribute) {
-    return ATTRIBUTE_NAMES[static_cast<std::size_t>(attribute)];
-}
 
 void DecisionSink::scanned(const InputFacts&, const InputFacts&) {}
 

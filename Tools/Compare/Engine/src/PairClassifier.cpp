@@ -153,7 +153,7 @@ bool PairClassifier::extraDiffers(std::size_t index, const LasPoint& test, const
 
 AttributeMask PairClassifier::differences(const LasPoint& t, const LasPoint& r) const {
     const auto bit = [](ComparedAttribute attribute, bool differs) {
-        return static_cast<AttributeMask>(differs ? 1u << static_cast<unsigned>(attribute) : 0u);
+        return differs ? maskOf(attribute) : AttributeMask{0};
     };
     const auto tolerance = [&](ComparedAttribute attribute) {
         return mTolerances[static_cast<std::size_t>(attribute)];

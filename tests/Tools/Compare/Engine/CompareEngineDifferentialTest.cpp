@@ -1,5 +1,5 @@
 // The engine against the library's comparator on the same LAS files: the five result sets, as sets
-// of points, and the eleven counters must be equal.
+// of points, and the attribute counters must be equal.
 #include "EngineTestSupport.h"
 #include "LasCloudFiles.h"
 #include "MemoryPoint.h"

@@ -98,6 +98,19 @@ std::string describe(const FileIoInterface::InputOutputPoint& point) {
     return text.str();
 }
 
+std::vector<std::pair<std::string, std::uint64_t>> statisticsOf(const std::string& report) {
+    // A title line, then one "\t<name>:\t<count>" line per attribute.
+    std::istringstream lines(report);
+    std::string line;
+    std::getline(lines, line);
+    std::vector<std::pair<std::string, std::uint64_t>> statistics;
+    while (std::getline(lines, line)) {
+        const std::size_t separator = line.find(":\t");
+        statistics.emplace_back(line.substr(1, separator - 1), std::stoull(line.substr(separator + 2)));
+    }
+    return statistics;
+}
+
 ResultSets libraryResults(const std::vector<std::filesystem::path>& reference,
                           const std::vector<std::filesystem::path>& test, const EngineOptions& options) {
     Utils::Enum::Flags<Comparator::Option> flags;
@@ -122,14 +135,12 @@ ResultSets libraryResults(const std::vector<std::filesystem::path>& reference,
             results.sets[set].push_back(describe(*point));
         }
     }
-    // The counters are read back from the statistics report, one "\t<name>:\t<count>" line each.
+    // The comparator hands out no counters: they are read back from its statistics report.
     const std::vector<std::string> messages = log.messages();
     EXPECT_FALSE(messages.empty());
-    std::istringstream report(messages.empty() ? std::string() : messages.back());
-    std::string line;
-    std::getline(report, line);
-    for (std::size_t index = 0; index < results.counters.size() && std::getline(report, line); ++index) {
-        results.counters[index] = std::stoull(line.substr(line.rfind('\t') + 1));
+    const auto statistics = statisticsOf(messages.empty() ? std::string() : messages.back());
+    for (std::size_t index = 0; index < std::min(results.counters.size(), statistics.size()); ++index) {
+        results.counters[index] = statistics[index].second;
     }
     sortSets(results);
     return results;

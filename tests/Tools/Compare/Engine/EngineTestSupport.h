@@ -8,17 +8,21 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Orvid::Testing {
 
 /// The five result sets of a comparison as sorted lists of point descriptions (every attribute and
-/// extra value, doubles exactly), and the eleven attribute counters.
+/// extra value, doubles exactly), and the attribute counters.
 struct ResultSets {
     /// removed, added, modified (with displaced coordinates), mutated, altered.
     std::array<std::vector<std::string>, 5> sets;
-    std::array<std::uint64_t, 11> counters{};
+    Compare::Engine::AttributeCounts counters{};
 };
+
+/// The (name, count) lines of the library comparator's statistics report, in its order.
+std::vector<std::pair<std::string, std::uint64_t>> statisticsOf(const std::string& report);
 
 /// Everything that tells one point from another, doubles in hexadecimal.
 std::string describe(const FileIoInterface::InputOutputPoint& point);

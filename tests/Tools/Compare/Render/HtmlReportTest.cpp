@@ -31,7 +31,7 @@ ComparisonReport largestReport() {
         report.summary.byFlightLine[static_cast<std::uint16_t>(id)].counts = {1234567, 1234567, 1234567,
                                                                               1234567, 1};
     }
-    report.summary.attributeDifferences = std::array<std::uint64_t, 11>{};
+    report.summary.attributeDifferences = Engine::AttributeCounts{};
     report.warnings.push_back("test: 5 points share a key <ambiguous>");
     for (std::uint32_t from = 0; from < 256; ++from) {
         for (std::uint32_t to = 0; to < 256; ++to) {

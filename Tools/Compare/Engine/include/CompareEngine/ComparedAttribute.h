@@ -3,6 +3,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <optional>
+#include <string_view>
 
 namespace Orvid::Compare::Engine {
 
@@ -22,18 +25,57 @@ enum class ComparedAttribute : std::uint8_t {
     color = 10,
 };
 
-constexpr std::size_t COMPARED_ATTRIBUTE_COUNT = 11;
+/// One row of `COMPARED_ATTRIBUTES`: an attribute with its name and its label.
+struct ComparedAttributeDescriptor {
+    ComparedAttribute attribute = ComparedAttribute::intensity;
+    /// As flags, the JSON report and the library's statistics report spell it.
+    const char* name = "";
+    /// As the charts show it to a reader.
+    const char* label = "";
+};
+
+/// Every compared attribute, in enumerator order: the one list that the parser, the engine and the
+/// reports read.
+inline constexpr ComparedAttributeDescriptor COMPARED_ATTRIBUTES[] = {
+    {ComparedAttribute::intensity, "intensity", "intensity"},
+    {ComparedAttribute::nbReturns, "nbReturns", "number of returns"},
+    {ComparedAttribute::classificationFlags, "classificationFlags", "classification flags"},
+    {ComparedAttribute::scannerChannel, "scannerChannel", "scanner channel"},
+    {ComparedAttribute::scanDirection, "scanDirection", "scan direction"},
+    {ComparedAttribute::edgeOfFlightLine, "edgeOfFlightLine", "edge of flight line"},
+    {ComparedAttribute::classification, "classification", "classification"},
+    {ComparedAttribute::userData, "userData", "user data"},
+    {ComparedAttribute::scanAngle, "scanAngle", "scan angle"},
+    {ComparedAttribute::sourceId, "sourceId", "point source id"},
+    {ComparedAttribute::color, "color", "colour"},
+};
+
+constexpr std::size_t COMPARED_ATTRIBUTE_COUNT = std::size(COMPARED_ATTRIBUTES);
+
+/// Per compared attribute, in enumerator order, a number of pairs.
+using AttributeCounts = std::array<std::uint64_t, COMPARED_ATTRIBUTE_COUNT>;
 
 /// Bit k set: attribute k differs.
 using AttributeMask = std::uint16_t;
 
-/// The display name of `attribute`, as the library's statistics report prints it ("intensity",
-/// "nbReturns", ..., "color").
-const char* attributeName(ComparedAttribute attribute);
+/// The attribute of that exact name; absent for any other text, labels and "gpsTime" included.
+constexpr std::optional<ComparedAttribute> attributeNamed(std::string_view name) {
+    for (const ComparedAttributeDescriptor& descriptor : COMPARED_ATTRIBUTES) {
+        if (name == descriptor.name) {
+            return descriptor.attribute;
+        }
+    }
+    return std::nullopt;
+}
+
+/// The mask with only the bit of `attribute` set.
+constexpr AttributeMask maskOf(ComparedAttribute attribute) {
+    return static_cast<AttributeMask>(1u << static_cast<unsigned>(attribute));
+}
 
 /// Per attribute, the number of paired points that differ in it; only mutated pairs count.
 struct AttributeCounters {
-    std::array<std::uint64_t, COMPARED_ATTRIBUTE_COUNT> counts{};
+    AttributeCounts counts{};
 
     /// Counts one pair that differs in the attributes of `differences`.
     void count(AttributeMask differences) {

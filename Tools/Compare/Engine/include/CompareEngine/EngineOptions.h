@@ -21,7 +21,7 @@ struct EngineOptions {
     std::optional<double> epsilonZ;
     /// Largest difference per colour channel at which two colours are still equal.
     std::uint16_t rgbEpsilon = 0;
-    /// Compare paired points on the eleven point attributes (mutated points).
+    /// Compare paired points on the point attributes of `COMPARED_ATTRIBUTES` (mutated points).
     bool comparePointAttributes = true;
     /// Compare paired points on their extra-bytes values (altered points).
     bool compareExtraAttributes = true;
