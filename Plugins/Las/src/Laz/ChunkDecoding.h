@@ -2,8 +2,6 @@
 
 #include "Laz/LazDescription.h"
 
-#include <FileIoInterface/Las/LasExport.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,7 +12,7 @@ namespace Orvid::FileIoInterface::Las::Laz {
 enum class DecoderBuild { Portable, BitManipulation };
 
 /// The fastest build that this processor can run.
-FILEIOINTERFACE_LAS_EXPORT DecoderBuild fastestDecoderBuild();
+DecoderBuild fastestDecoderBuild();
 
 /// Decodes one chunk with a decoder of the given build: `points` records (at least 1) from the chunk's
 /// `size` bytes, replacing `records`; returns how many of the bytes the records took. Throws ChunkFault

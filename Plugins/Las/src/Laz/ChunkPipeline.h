@@ -1,7 +1,5 @@
 #pragma once
 
-#include <FileIoInterface/Las/LasExport.h>
-
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +17,7 @@ class LazChunkReader;
 /// pipeline's own worker threads decode the chunks ahead of the reader, a few chunks per thread at
 /// most; with one, each chunk is decoded when it is asked for. A chunk that fails throws its
 /// Core::IOException when its turn comes.
-class FILEIOINTERFACE_LAS_EXPORT ChunkPipeline {
+class ChunkPipeline {
 public:
     ChunkPipeline(std::shared_ptr<const LazChunkReader> chunks, std::size_t threads);
     /// Stops and joins the workers, abandoning the chunks not handed out.

@@ -4,8 +4,6 @@
 #include "Laz/LazDescription.h"
 #include "Laz/PositionalFile.h"
 
-#include <FileIoInterface/Las/LasExport.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -34,7 +32,7 @@ struct LazChunk {
 ///
 /// `decodeChunk` may be called from several threads at once. Every failure throws Core::IOException
 /// whose message starts with the file's path and names the chunk and the byte offset.
-class FILEIOINTERFACE_LAS_EXPORT LazChunkReader {
+class LazChunkReader {
 public:
     /// `header` is the file's header as `readLasHeader` returns it, whose LAZ description record and
     /// point data extent are used as they are; `build` the decoder build that decodes the chunks.
