@@ -266,14 +266,12 @@ void checkPointData(InputFile& file, const Raw::RawHeader& raw, LasHeader& heade
     }
 }
 
-} // namespace
-
-LasHeader readHeader(InputFile& file) {
-    const std::uint64_t fileSize = file.size();
+// The header block of `file` as stored, with the stored point format byte (compression bits
+// included), once its signature, version, format and sizes allow the rest of the read.
+Raw::RawHeader readRawHeader(InputFile& file, std::uint64_t fileSize) {
     std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
     const std::size_t available = file.read(bytes.data(), bytes.size());
-    Raw::RawHeader raw = Raw::decodeRawHeader(bytes.data(), available);
-
+    const Raw::RawHeader raw = Raw::decodeRawHeader(bytes.data(), available);
     if (available < raw.signature.size() || printable(raw.signature) != "LASF") {
         throw Core::IOException(
             file.message(available < raw.signature.size()
@@ -289,12 +287,10 @@ LasHeader readHeader(InputFile& file) {
                                              "." + std::to_string(raw.versionMinor) + " (byte 24)"));
     }
     // LAZ files set bit 7 of the format byte (and some writers bit 6).
-    const std::uint8_t storedPointFormat = raw.pointFormat;
-    const bool compressed = (raw.pointFormat & Raw::POINT_FORMAT_COMPRESSED_BIT) != 0;
-    raw.pointFormat &= Raw::POINT_FORMAT_NUMBER_BITS;
-    if (raw.pointFormat > Raw::MAX_POINT_FORMAT) {
+    const unsigned pointFormat = raw.pointFormat & Raw::POINT_FORMAT_NUMBER_BITS;
+    if (pointFormat > Raw::MAX_POINT_FORMAT) {
         throw Core::IOException(
-            file.message("unsupported point format " + std::to_string(raw.pointFormat) + " (byte 104)"));
+            file.message("unsupported point format " + std::to_string(pointFormat) + " (byte 104)"));
     }
     if (raw.headerSize < Raw::HEADER_SIZE_1_0) {
         throw Core::IOException(file.message("header size " + std::to_string(raw.headerSize) +
@@ -306,8 +302,12 @@ LasHeader readHeader(InputFile& file) {
                                              std::to_string(fileSize) + " bytes)"));
     }
     // A header shorter than its version's standard lacks the later fields; they read as zero.
-    raw = Raw::decodeRawHeader(bytes.data(), raw.headerSize);
-    raw.pointFormat &= Raw::POINT_FORMAT_NUMBER_BITS;
+    return Raw::decodeRawHeader(bytes.data(), raw.headerSize);
+}
+
+// Checks that the point data starts after the header and within the file, and that its records hold
+// the point format's fields and a usable scale and offset.
+void checkPointDataLayout(InputFile& file, const Raw::RawHeader& raw, std::uint64_t fileSize) {
     if (raw.offsetToPointData < raw.headerSize) {
         throw Core::IOException(file.message("offset to point data " + std::to_string(raw.offsetToPointData) +
                                              " (byte 96) lies inside the header (" +
@@ -326,7 +326,10 @@ LasHeader readHeader(InputFile& file) {
                                              std::to_string(format.standardLength) + ")"));
     }
     checkTransform(file, raw);
+}
 
+// The header fields in meaning-level form; fields that the file's version lacks are zero.
+LasHeader headerFieldsOf(const Raw::RawHeader& raw) {
     LasHeader header;
     header.versionMajor = raw.versionMajor;
     header.versionMinor = raw.versionMinor;
@@ -340,16 +343,28 @@ LasHeader readHeader(InputFile& file) {
     header.headerSize = raw.headerSize;
     header.offsetToPointData = raw.offsetToPointData;
     header.pointFormat = raw.pointFormat;
-    header.storedPointFormat = storedPointFormat;
-    header.compressed = compressed;
     header.pointRecordLength = raw.pointRecordLength;
     resolveCounts(raw, header);
     header.scale = xyz(raw.scale);
     header.offset = xyz(raw.offset);
     header.max = {raw.bounds[0], raw.bounds[2], raw.bounds[4]};
     header.min = {raw.bounds[1], raw.bounds[3], raw.bounds[5]};
-    header.fileSize = fileSize;
+    return header;
+}
 
+} // namespace
+
+LasHeader readHeader(InputFile& file) {
+    const std::uint64_t fileSize = file.size();
+    Raw::RawHeader raw = readRawHeader(file, fileSize);
+    const std::uint8_t storedPointFormat = raw.pointFormat;
+    raw.pointFormat &= Raw::POINT_FORMAT_NUMBER_BITS;
+    checkPointDataLayout(file, raw, fileSize);
+
+    LasHeader header = headerFieldsOf(raw);
+    header.storedPointFormat = storedPointFormat;
+    header.compressed = (storedPointFormat & Raw::POINT_FORMAT_COMPRESSED_BIT) != 0;
+    header.fileSize = fileSize;
     checkPointData(file, raw, header);
 
     readVlrs(file, raw, header);
@@ -360,8 +375,9 @@ LasHeader readHeader(InputFile& file) {
             break;
         }
     }
+    const std::size_t standardLength = Raw::POINT_FORMATS[raw.pointFormat].standardLength;
     header.extraAttributes = descriptorsFromExtraBytesRecord(
-        extraBytesRecord, static_cast<std::size_t>(raw.pointRecordLength - format.standardLength));
+        extraBytesRecord, static_cast<std::size_t>(raw.pointRecordLength - standardLength));
     return header;
 }
 

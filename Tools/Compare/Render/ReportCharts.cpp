@@ -165,20 +165,10 @@ std::size_t densityLevel(std::uint64_t count, std::uint64_t maxCount) {
     return std::clamp<std::size_t>(level, 1, DENSITY_SHADES.size());
 }
 
-void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
-    const DensityGrid& reference = map.reference;
-    const std::vector<MapPanel> panels = mapPanels(reference.columns(), reference.rows());
-    std::size_t widthInCells = 0;
-    std::size_t heightInCells = 0;
-    for (const MapPanel& panel : panels) {
-        widthInCells = std::max(widthInCells, panel.left + panel.endColumn - panel.firstColumn);
-        heightInCells = std::max(heightInCells, panel.top + panel.endRow - panel.firstRow);
-    }
-    const double scale = std::min(MAP_WIDTH / static_cast<double>(widthInCells),
-                                  MAP_MAX_HEIGHT / static_cast<double>(heightInCells));
-    const double scaleBarTop = static_cast<double>(heightInCells) * scale + 16.0;
-    SvgWriter svg(out, "map", std::max(static_cast<double>(widthInCells) * scale + 2.0, 320.0),
-                  scaleBarTop + 22.0, "Top view of the survey with the differing points of each class");
+namespace {
+
+// The outline of each panel, in pixels.
+void writePanelOutlines(SvgWriter& svg, const std::vector<MapPanel>& panels, double scale) {
     svg.open("g", {{"id", "map-panels"}, {"data-panels", std::to_string(panels.size())}});
     for (const MapPanel& panel : panels) {
         svg.rect(0.5 + static_cast<double>(panel.left) * scale, 0.5 + static_cast<double>(panel.top) * scale,
@@ -187,12 +177,11 @@ void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
                  {{"fill", "#fff"}, {"stroke", "#999"}});
     }
     svg.close();
+}
 
-    // One unit per cell; segments on whole lines, shifted by half a cell to cover their line.
-    svg.open("g", {{"transform", "translate(1 1) scale(" + formatNumber(scale, 4) + ") translate(0 0.5)"},
-                   {"fill", "none"},
-                   {"stroke-width", "1"},
-                   {"shape-rendering", "crispEdges"}});
+// The reference points' density, one path per shade.
+void writeReferenceDensity(SvgWriter& svg, const std::vector<MapPanel>& panels,
+                           const DensityGrid& reference) {
     svg.open("g", {{"id", "map-reference"},
                    {"data-points", std::to_string(reference.binned())},
                    {"data-max-per-cell", std::to_string(reference.maxCount())}});
@@ -210,7 +199,11 @@ void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
                     });
     }
     svg.close();
+}
 
+// One path per class of difference, over the cells whose colour it is.
+void writeDifferenceClasses(SvgWriter& svg, const std::vector<MapPanel>& panels, const DifferenceMap& map) {
+    const DensityGrid& reference = map.reference;
     // Computed cell by cell rather than kept: a large allocation here would make the allocator tidy up
     // after the comparison, which costs more than the few comparisons repeated per cell.
     const CellColouring colouring(map);
@@ -233,6 +226,48 @@ void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
                      {"stroke", std::string(colourOf(kind))}},
                     "d", [&](std::ostream& path) { writeCellRuns(path, panels, drawn); });
     }
+}
+
+// A bar of a round length in coordinate units, `top` pixels down.
+void writeScaleBar(SvgWriter& svg, double cellSize, double scale, double top) {
+    const double unitsPerPixel = cellSize / scale;
+    const double barUnits = niceLengthBelow(160.0 * unitsPerPixel);
+    const double barPixels = barUnits / unitsPerPixel;
+    const SvgWriter::Attributes stroke{{"stroke", "#333"}, {"stroke-width", "1.5"}};
+    svg.open("g", {{"id", "scale-bar"}, {"data-units", formatNumber(barUnits, 12)}});
+    svg.line(1.0, top, 1.0 + barPixels, top, stroke);
+    svg.line(1.0, top - 5.0, 1.0, top + 5.0, stroke);
+    svg.line(1.0 + barPixels, top - 5.0, 1.0 + barPixels, top + 5.0, stroke);
+    svg.text(1.0 + barPixels + 8.0, top + 4.0,
+             formatNumber(barUnits, decimalsFor(barUnits)) + " coordinate units");
+    svg.close();
+}
+
+} // namespace
+
+void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
+    const DensityGrid& reference = map.reference;
+    const std::vector<MapPanel> panels = mapPanels(reference.columns(), reference.rows());
+    std::size_t widthInCells = 0;
+    std::size_t heightInCells = 0;
+    for (const MapPanel& panel : panels) {
+        widthInCells = std::max(widthInCells, panel.left + panel.endColumn - panel.firstColumn);
+        heightInCells = std::max(heightInCells, panel.top + panel.endRow - panel.firstRow);
+    }
+    const double scale = std::min(MAP_WIDTH / static_cast<double>(widthInCells),
+                                  MAP_MAX_HEIGHT / static_cast<double>(heightInCells));
+    const double scaleBarTop = static_cast<double>(heightInCells) * scale + 16.0;
+    SvgWriter svg(out, "map", std::max(static_cast<double>(widthInCells) * scale + 2.0, 320.0),
+                  scaleBarTop + 22.0, "Top view of the survey with the differing points of each class");
+    writePanelOutlines(svg, panels, scale);
+
+    // One unit per cell; segments on whole lines, shifted by half a cell to cover their line.
+    svg.open("g", {{"transform", "translate(1 1) scale(" + formatNumber(scale, 4) + ") translate(0 0.5)"},
+                   {"fill", "none"},
+                   {"stroke-width", "1"},
+                   {"shape-rendering", "crispEdges"}});
+    writeReferenceDensity(svg, panels, reference);
+    writeDifferenceClasses(svg, panels, map);
     svg.close();
 
     if (panels.size() > 1) {
@@ -242,84 +277,62 @@ void writeMapSvg(std::ostream& out, const DifferenceMap& map) {
                      {{"class", "panel-number"}});
         }
     }
-
-    const double unitsPerPixel = reference.cellSize() / scale;
-    const double barUnits = niceLengthBelow(160.0 * unitsPerPixel);
-    const double barPixels = barUnits / unitsPerPixel;
-    const SvgWriter::Attributes stroke{{"stroke", "#333"}, {"stroke-width", "1.5"}};
-    svg.open("g", {{"id", "scale-bar"}, {"data-units", formatNumber(barUnits, 12)}});
-    svg.line(1.0, scaleBarTop, 1.0 + barPixels, scaleBarTop, stroke);
-    svg.line(1.0, scaleBarTop - 5.0, 1.0, scaleBarTop + 5.0, stroke);
-    svg.line(1.0 + barPixels, scaleBarTop - 5.0, 1.0 + barPixels, scaleBarTop + 5.0, stroke);
-    svg.text(1.0 + barPixels + 8.0, scaleBarTop + 4.0,
-             formatNumber(barUnits, decimalsFor(barUnits)) + " coordinate units");
-    svg.close();
+    writeScaleBar(svg, reference.cellSize(), scale, scaleBarTop);
 }
 
-void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displacement) {
-    constexpr double WIDTH = 800.0;
-    constexpr double HEIGHT = 260.0;
-    constexpr double LEFT = 70.0;
-    constexpr double RIGHT = 20.0;
-    constexpr double TOP = 14.0;
-    constexpr double BOTTOM = 46.0;
-    const double plotWidth = WIDTH - LEFT - RIGHT;
-    const double plotHeight = HEIGHT - TOP - BOTTOM;
-    const double baseline = HEIGHT - BOTTOM;
+namespace {
 
-    const auto& counts = displacement.histogram.counts();
-    std::size_t used = 0;
-    std::uint64_t maxCount = 0;
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-        if (counts[i] != 0) {
-            used = i + 1;
-            maxCount = std::max(maxCount, counts[i]);
+// The histogram's plot area, in pixels.
+struct HistogramFrame {
+    static constexpr double WIDTH = 800.0;
+    static constexpr double HEIGHT = 260.0;
+    static constexpr double LEFT = 70.0;
+    static constexpr double RIGHT = 20.0;
+    static constexpr double TOP = 14.0;
+    static constexpr double BOTTOM = 46.0;
+    static constexpr double PLOT_WIDTH = WIDTH - LEFT - RIGHT;
+    static constexpr double PLOT_HEIGHT = HEIGHT - TOP - BOTTOM;
+    static constexpr double BASELINE = HEIGHT - BOTTOM;
+};
+
+// Counts on a logarithmic axis whose decades 1, 10, 100, ... rise in equal steps from one step above the
+// baseline, so that a bin of one point still shows.
+class LogCountAxis {
+public:
+    explicit LogCountAxis(std::uint64_t maxCount) {
+        while (std::pow(10.0, mDecades) < static_cast<double>(maxCount)) {
+            ++mDecades;
         }
     }
-    std::uint64_t binned = 0;
-    for (const std::uint64_t count : counts) {
-        binned += count;
+    double heightOf(double count) const {
+        return (std::log10(count) + 1.0) / (mDecades + 1.0) * HistogramFrame::PLOT_HEIGHT;
     }
-    SvgWriter svg(out, "histogram", WIDTH, HEIGHT,
-                  "Histogram of the displacement magnitudes of the modified points");
-    svg.open("g", {{"data-points", std::to_string(binned)}});
-    const SvgWriter::Attributes axis{{"stroke", AXIS_COLOUR}};
-    svg.line(LEFT, baseline, LEFT + plotWidth, baseline, axis);
-    svg.line(LEFT, TOP, LEFT, baseline, axis);
-    if (used == 0) {
-        svg.text(LEFT + plotWidth / 2.0, TOP + plotHeight / 2.0, "no modified points",
-                 {{"text-anchor", "middle"}});
-        return;
+    void write(SvgWriter& svg) const {
+        for (int decade = 0; decade <= mDecades; ++decade) {
+            const double count = std::pow(10.0, decade);
+            const double y = HistogramFrame::BASELINE - heightOf(count);
+            svg.line(HistogramFrame::LEFT - 4.0, y, HistogramFrame::LEFT + HistogramFrame::PLOT_WIDTH, y,
+                     {{"stroke", "#e4e4e4"}});
+            svg.text(HistogramFrame::LEFT - 8.0, y + 4.0, formatCount(static_cast<std::uint64_t>(count)),
+                     {{"text-anchor", "end"}});
+        }
     }
 
-    // Counts on a logarithmic axis whose decades 1, 10, 100, ... rise in equal steps from one step
-    // above the baseline, so that a bin of one point still shows.
-    int decades = 1;
-    while (std::pow(10.0, decades) < static_cast<double>(maxCount)) {
-        ++decades;
-    }
-    const auto heightOf = [&](double count) {
-        return (std::log10(count) + 1.0) / (decades + 1.0) * plotHeight;
-    };
-    for (int decade = 0; decade <= decades; ++decade) {
-        const double count = std::pow(10.0, decade);
-        const double y = baseline - heightOf(count);
-        svg.line(LEFT - 4.0, y, LEFT + plotWidth, y, {{"stroke", "#e4e4e4"}});
-        svg.text(LEFT - 8.0, y + 4.0, formatCount(static_cast<std::uint64_t>(count)),
-                 {{"text-anchor", "end"}});
-    }
+private:
+    int mDecades = 1;
+};
 
-    const double binWidth = displacement.histogram.binWidth();
-    // A little room right of the last bar, for the eye and for the mean's label.
-    const double range = binWidth * static_cast<double>(used + std::max<std::size_t>(2, used / 10));
-    const double barWidth = binWidth / range * plotWidth;
+// One bar per non-empty bin of the first `used`, `range` coordinate units wide in all.
+void writeHistogramBars(SvgWriter& svg, const std::array<std::uint64_t, DisplacementHistogram::BINS>& counts,
+                        std::size_t used, double binWidth, double range, const LogCountAxis& axis) {
+    const double barWidth = binWidth / range * HistogramFrame::PLOT_WIDTH;
     const int binDecimals = decimalsFor(binWidth) + 1;
     const std::string fill(colourOf(DifferenceClass::modified));
     for (std::size_t i = 0; i < used; ++i) {
         if (counts[i] == 0) {
             continue;
         }
-        const double barHeight = heightOf(static_cast<double>(counts[i]));
+        const double barHeight = axis.heightOf(static_cast<double>(counts[i]));
         const std::string from = formatNumber(binWidth * static_cast<double>(i), binDecimals);
         const std::string to = formatNumber(binWidth * static_cast<double>(i + 1), binDecimals);
         std::string label = "|d| from ";
@@ -329,8 +342,9 @@ void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displace
             .append(": ")
             .append(formatCount(counts[i]))
             .append(" points");
-        svg.rect(LEFT + barWidth * static_cast<double>(i), baseline - barHeight,
-                 std::max(1.0, barWidth - (barWidth > 4.0 ? 1.0 : 0.0)), barHeight,
+        svg.rect(HistogramFrame::LEFT + barWidth * static_cast<double>(i),
+                 HistogramFrame::BASELINE - barHeight, std::max(1.0, barWidth - (barWidth > 4.0 ? 1.0 : 0.0)),
+                 barHeight,
                  {{"class", "bin"},
                   {"data-count", std::to_string(counts[i])},
                   {"data-from", from},
@@ -338,26 +352,65 @@ void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displace
                   {"fill", fill}},
                  label);
     }
+}
 
+// Ticks and labels of the displacement axis, the axis titles, and the mean when it lies on the axis.
+void writeDisplacementAxis(SvgWriter& svg, double range, double mean) {
+    using F = HistogramFrame;
+    const SvgWriter::Attributes axis{{"stroke", AXIS_COLOUR}};
     const double step = niceLengthBelow(range / 5.0);
     for (double tick = 0.0; tick <= range * (1.0 + 1e-9); tick += step) {
-        const double x = LEFT + tick / range * plotWidth;
-        svg.line(x, baseline, x, baseline + 4.0, axis);
-        svg.text(x, baseline + 17.0, formatNumber(tick, decimalsFor(step)), {{"text-anchor", "middle"}});
+        const double x = F::LEFT + tick / range * F::PLOT_WIDTH;
+        svg.line(x, F::BASELINE, x, F::BASELINE + 4.0, axis);
+        svg.text(x, F::BASELINE + 17.0, formatNumber(tick, decimalsFor(step)), {{"text-anchor", "middle"}});
     }
-    svg.text(LEFT + plotWidth / 2.0, HEIGHT - 6.0, "|d| (coordinate units)", {{"text-anchor", "middle"}});
-    svg.text(14.0, TOP + plotHeight / 2.0, "points (log scale)",
+    svg.text(F::LEFT + F::PLOT_WIDTH / 2.0, F::HEIGHT - 6.0, "|d| (coordinate units)",
+             {{"text-anchor", "middle"}});
+    svg.text(14.0, F::TOP + F::PLOT_HEIGHT / 2.0, "points (log scale)",
              {{"text-anchor", "middle"},
-              {"transform", "rotate(-90 14 " + formatNumber(TOP + plotHeight / 2.0) + ")"}});
-
-    const double mean = displacement.magnitude.mean;
+              {"transform", "rotate(-90 14 " + formatNumber(F::TOP + F::PLOT_HEIGHT / 2.0) + ")"}});
     if (mean >= 0.0 && mean <= range) {
-        const double x = LEFT + mean / range * plotWidth;
-        svg.line(x, TOP, x, baseline, {{"stroke", "#222"}, {"stroke-dasharray", "4 3"}});
-        const bool labelLeft = x > LEFT + plotWidth - 50.0;
-        svg.text(x + (labelLeft ? -4.0 : 4.0), TOP + 10.0, "mean",
+        const double x = F::LEFT + mean / range * F::PLOT_WIDTH;
+        svg.line(x, F::TOP, x, F::BASELINE, {{"stroke", "#222"}, {"stroke-dasharray", "4 3"}});
+        const bool labelLeft = x > F::LEFT + F::PLOT_WIDTH - 50.0;
+        svg.text(x + (labelLeft ? -4.0 : 4.0), F::TOP + 10.0, "mean",
                  {{"text-anchor", labelLeft ? "end" : "start"}});
     }
+}
+
+} // namespace
+
+void writeHistogramSvg(std::ostream& out, const DisplacementStatistics& displacement) {
+    using F = HistogramFrame;
+    const auto& counts = displacement.histogram.counts();
+    std::size_t used = 0;
+    std::uint64_t maxCount = 0;
+    std::uint64_t binned = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        binned += counts[i];
+        if (counts[i] != 0) {
+            used = i + 1;
+            maxCount = std::max(maxCount, counts[i]);
+        }
+    }
+    SvgWriter svg(out, "histogram", F::WIDTH, F::HEIGHT,
+                  "Histogram of the displacement magnitudes of the modified points");
+    svg.open("g", {{"data-points", std::to_string(binned)}});
+    const SvgWriter::Attributes axis{{"stroke", AXIS_COLOUR}};
+    svg.line(F::LEFT, F::BASELINE, F::LEFT + F::PLOT_WIDTH, F::BASELINE, axis);
+    svg.line(F::LEFT, F::TOP, F::LEFT, F::BASELINE, axis);
+    if (used == 0) {
+        svg.text(F::LEFT + F::PLOT_WIDTH / 2.0, F::TOP + F::PLOT_HEIGHT / 2.0, "no modified points",
+                 {{"text-anchor", "middle"}});
+        return;
+    }
+    const LogCountAxis countAxis(maxCount);
+    countAxis.write(svg);
+    const double binWidth = displacement.histogram.binWidth();
+    // A little room right of the last bar, for the eye and for the mean's label.
+    const double range = binWidth * static_cast<double>(used + std::max<std::size_t>(2, used / 10));
+    writeHistogramBars(svg, counts, used, binWidth, range, countAxis);
+    writeDisplacementAxis(svg, range, displacement.magnitude.mean);
 }
 
 void writeAttributeChartSvg(std::ostream& out, const Engine::AttributeCounts& differences) {
