@@ -139,33 +139,16 @@ bool Point14Decoder::damaged() const {
     return false;
 }
 
-std::uint32_t Point14Decoder::decode(std::uint8_t* out) {
-    ArithmeticDecoder& main = mLayers[RETURNS_XY].decoder();
-    Context* context = mContexts[mChannel].get();
-    Point14Fields* last = &context->last;
-
-    const std::uint32_t previousState = (last->returnNumber == 1 ? 1u : 0u) +
-                                        (last->returnNumber >= last->numberOfReturns ? 2u : 0u) +
-                                        (last->gpsTimeChanged ? 4u : 0u);
-    const std::uint32_t changed = main.decodeSymbol(context->changed[previousState]);
-    std::uint32_t itemContext = 0;
-    if ((changed & 64) != 0) {
-        const std::uint32_t channel = (mChannel + main.decodeSymbol(context->channelStep) + 1) & 3u;
-        context = &contextFor(channel, *last);
-        mChannel = channel;
-        itemContext = channel;
-        last = &context->last;
-    }
-    const bool sourceChanged = (changed & 32) != 0;
-    const std::uint32_t timeChanged = (changed & 16) != 0 ? 1u : 0u;
-    const bool angleChanged = (changed & 8) != 0;
-
-    std::uint32_t n = last->numberOfReturns;
+// Always inlined into `decode`: they are its parts, split only to be read one at a time.
+LAZ_INLINE void Point14Decoder::decodeReturns(ArithmeticDecoder& main, Context& context,
+                                              std::uint32_t changed, std::uint32_t timeChanged) {
+    Point14Fields& last = context.last;
+    std::uint32_t n = last.numberOfReturns;
     if ((changed & 4) != 0) {
-        n = main.decodeSymbol(context->numberOfReturns[n]);
-        last->numberOfReturns = static_cast<std::uint8_t>(n);
+        n = main.decodeSymbol(context.numberOfReturns[n]);
+        last.numberOfReturns = static_cast<std::uint8_t>(n);
     }
-    std::uint32_t r = last->returnNumber;
+    std::uint32_t r = last.returnNumber;
     switch (changed & 3) {
     case 0:
         break;
@@ -177,68 +160,101 @@ std::uint32_t Point14Decoder::decode(std::uint8_t* out) {
         break;
     default:
         if (timeChanged != 0) {
-            r = main.decodeSymbol(context->returnNumber[r]);
+            r = main.decodeSymbol(context.returnNumber[r]);
         } else {
-            r = (r + main.decodeSymbol(context->returnNumberSameTime) + 2) & 15u;
+            r = (r + main.decodeSymbol(context.returnNumberSameTime) + 2) & 15u;
         }
         break;
     }
-    last->returnNumber = static_cast<std::uint8_t>(r);
+    last.returnNumber = static_cast<std::uint8_t>(r);
+}
 
-    const std::uint32_t returnContext = RETURN_CONTEXT_4BIT[n][r];
-    const std::uint32_t level = returnLevel(r, n, 7);
-    const std::uint32_t firstLast = (r == 1 ? 2u : 0u) + (r >= n ? 1u : 0u);
+LAZ_INLINE void Point14Decoder::decodeCoordinates(ArithmeticDecoder& main, Context& context,
+                                                  std::uint32_t timeChanged) {
+    Point14Fields& last = context.last;
+    const std::uint32_t n = last.numberOfReturns;
+    const std::uint32_t r = last.returnNumber;
     const std::uint32_t single = n == 1 ? 1u : 0u;
-    const std::size_t medianIndex = (returnContext << 1) | timeChanged;
+    const std::size_t medianIndex = (RETURN_CONTEXT_4BIT[n][r] << 1) | timeChanged;
 
-    std::int32_t difference = context->dx.decode(main, context->dxMedian[medianIndex].median(), single);
-    last->x = wrappingAdd(last->x, difference);
-    context->dxMedian[medianIndex].add(difference);
-    difference = context->dy.decode(main, context->dyMedian[medianIndex].median(),
-                                    single + evenClass(context->dx.k(), 20));
-    last->y = wrappingAdd(last->y, difference);
-    context->dyMedian[medianIndex].add(difference);
+    std::int32_t difference = context.dx.decode(main, context.dxMedian[medianIndex].median(), single);
+    last.x = wrappingAdd(last.x, difference);
+    context.dxMedian[medianIndex].add(difference);
+    difference = context.dy.decode(main, context.dyMedian[medianIndex].median(),
+                                   single + evenClass(context.dx.k(), 20));
+    last.y = wrappingAdd(last.y, difference);
+    context.dyMedian[medianIndex].add(difference);
 
     if (mLayers[Z].present()) {
-        const std::uint32_t k = (context->dx.k() + context->dy.k()) / 2;
-        last->z = context->z.decode(mLayers[Z].decoder(), context->lastZ[level], single + evenClass(k, 18));
-        context->lastZ[level] = last->z;
+        const std::uint32_t level = returnLevel(r, n, 7);
+        const std::uint32_t k = (context.dx.k() + context.dy.k()) / 2;
+        last.z = context.z.decode(mLayers[Z].decoder(), context.lastZ[level], single + evenClass(k, 18));
+        context.lastZ[level] = last.z;
     }
+}
+
+LAZ_INLINE void Point14Decoder::decodeAttributes(Context& context, std::uint32_t changed,
+                                                 std::uint32_t timeChanged) {
+    Point14Fields& last = context.last;
+    const std::uint32_t r = last.returnNumber;
+    const std::uint32_t firstLast = (r == 1 ? 2u : 0u) + (r >= last.numberOfReturns ? 1u : 0u);
     if (mLayers[CLASSIFICATION].present()) {
-        const std::size_t model = ((last->classification & 0x1Fu) << 1) + (firstLast == 3 ? 1u : 0u);
-        last->classification = static_cast<std::uint8_t>(
-            mLayers[CLASSIFICATION].decoder().decodeSymbol(context->classification[model]));
+        const std::size_t model = ((last.classification & 0x1Fu) << 1) + (firstLast == 3 ? 1u : 0u);
+        last.classification = static_cast<std::uint8_t>(
+            mLayers[CLASSIFICATION].decoder().decodeSymbol(context.classification[model]));
     }
     if (mLayers[FLAGS].present()) {
         // Edge (bit 5), direction (bit 4) and classification flags; the channel is not among them.
-        const std::uint32_t previous = ((last->flags >> 2) & 0x30u) | (last->flags & 0x0Fu);
-        const std::uint32_t flags = mLayers[FLAGS].decoder().decodeSymbol(context->flags[previous]);
-        last->flags =
-            static_cast<std::uint8_t>(((flags & 0x30u) << 2) | (last->flags & 0x30u) | (flags & 0x0Fu));
+        const std::uint32_t previous = ((last.flags >> 2) & 0x30u) | (last.flags & 0x0Fu);
+        const std::uint32_t flags = mLayers[FLAGS].decoder().decodeSymbol(context.flags[previous]);
+        last.flags =
+            static_cast<std::uint8_t>(((flags & 0x30u) << 2) | (last.flags & 0x30u) | (flags & 0x0Fu));
     }
     if (mLayers[INTENSITY].present()) {
         const std::size_t index = (firstLast << 1) | timeChanged;
-        last->intensity = static_cast<std::uint16_t>(context->intensity.decode(
-            mLayers[INTENSITY].decoder(), context->lastIntensity[index], firstLast));
-        context->lastIntensity[index] = last->intensity;
+        last.intensity = static_cast<std::uint16_t>(
+            context.intensity.decode(mLayers[INTENSITY].decoder(), context.lastIntensity[index], firstLast));
+        context.lastIntensity[index] = last.intensity;
     }
-    if (angleChanged && mLayers[SCAN_ANGLE].present()) {
-        last->scanAngle = static_cast<std::int16_t>(
-            context->scanAngle.decode(mLayers[SCAN_ANGLE].decoder(), last->scanAngle, timeChanged));
+    if ((changed & 8) != 0 && mLayers[SCAN_ANGLE].present()) {
+        last.scanAngle = static_cast<std::int16_t>(
+            context.scanAngle.decode(mLayers[SCAN_ANGLE].decoder(), last.scanAngle, timeChanged));
     }
     if (mLayers[USER_DATA].present()) {
-        last->userData = static_cast<std::uint8_t>(
-            mLayers[USER_DATA].decoder().decodeSymbol(context->userData[last->userData / 4u]));
+        last.userData = static_cast<std::uint8_t>(
+            mLayers[USER_DATA].decoder().decodeSymbol(context.userData[last.userData / 4u]));
     }
-    if (sourceChanged && mLayers[POINT_SOURCE].present()) {
-        last->pointSourceId = static_cast<std::uint16_t>(
-            context->pointSource.decode(mLayers[POINT_SOURCE].decoder(), last->pointSourceId));
+    if ((changed & 32) != 0 && mLayers[POINT_SOURCE].present()) {
+        last.pointSourceId = static_cast<std::uint16_t>(
+            context.pointSource.decode(mLayers[POINT_SOURCE].decoder(), last.pointSourceId));
     }
     if (timeChanged != 0 && mLayers[GPS_TIME].present()) {
-        last->gpsTime = context->time.decode(mLayers[GPS_TIME].decoder());
+        last.gpsTime = context.time.decode(mLayers[GPS_TIME].decoder());
     }
-    last->store(out);
-    last->gpsTimeChanged = timeChanged != 0;
+}
+
+std::uint32_t Point14Decoder::decode(std::uint8_t* out) {
+    ArithmeticDecoder& main = mLayers[RETURNS_XY].decoder();
+    Context* context = mContexts[mChannel].get();
+    const Point14Fields* last = &context->last;
+
+    const std::uint32_t previousState = (last->returnNumber == 1 ? 1u : 0u) +
+                                        (last->returnNumber >= last->numberOfReturns ? 2u : 0u) +
+                                        (last->gpsTimeChanged ? 4u : 0u);
+    const std::uint32_t changed = main.decodeSymbol(context->changed[previousState]);
+    std::uint32_t itemContext = 0;
+    if ((changed & 64) != 0) {
+        const std::uint32_t channel = (mChannel + main.decodeSymbol(context->channelStep) + 1) & 3u;
+        context = &contextFor(channel, *last);
+        mChannel = channel;
+        itemContext = channel;
+    }
+    const std::uint32_t timeChanged = (changed & 16) != 0 ? 1u : 0u;
+    decodeReturns(main, *context, changed, timeChanged);
+    decodeCoordinates(main, *context, timeChanged);
+    decodeAttributes(*context, changed, timeChanged);
+    context->last.store(out);
+    context->last.gpsTimeChanged = timeChanged != 0;
     return itemContext;
 }
 

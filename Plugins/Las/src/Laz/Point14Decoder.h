@@ -65,6 +65,11 @@ public:
 private:
     struct Context;
     Context& contextFor(std::uint32_t channel, const Point14Fields& from);
+    // The steps of `decode`, in the order of the layers they read.
+    void decodeReturns(ArithmeticDecoder& main, Context& context, std::uint32_t changed,
+                       std::uint32_t timeChanged);
+    void decodeCoordinates(ArithmeticDecoder& main, Context& context, std::uint32_t timeChanged);
+    void decodeAttributes(Context& context, std::uint32_t changed, std::uint32_t timeChanged);
     std::uint64_t decodeTime(Context& context);
 
     std::array<LayerStream, LAYERS> mLayers;
