@@ -180,7 +180,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
                    "Seconds to add to every test GPS time before pairing, as a run with few pairs suggests "
                    "(a change between GPS week time and adjusted standard GPS time, or a clock offset)")
         ->type_name("SECONDS");
-    app.add_option("--rgb-epsilon", options.rgbEpsilon,
+    app.add_option("--rgb-epsilon", options.settings.rgbEpsilon,
                    "Largest per-channel colour difference (0 to 65535) of "
                    "points whose colour is unchanged")
         ->type_name("0..65535")
@@ -205,7 +205,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
                               ->type_name("N")
                               ->default_str("one per core");
     app.add_flag(
-        "--pair-by-channel", options.pairByChannel,
+        "--pair-by-channel", options.settings.pairByChannel,
         "Pair points by scanner channel too (point formats 6 to 10): multi-channel scanners fire pulses "
         "with the same GPS time on different channels");
 
@@ -217,7 +217,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     app.add_flag("--overwrite", options.overwrite,
                  "Write into an --out folder that holds other files too (only the files an earlier run "
                  "wrote there are ever replaced)");
-    app.add_flag("--strict", options.strict,
+    app.add_flag("--strict", options.settings.strict,
                  "Treat every warning about an input (such as a point count that disagrees with the file) "
                  "as an error");
     std::string jsonFile;
@@ -263,15 +263,15 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
         if (options.demo && !test.empty()) {
             throw CLI::ValidationError("--demo", "takes at most one folder");
         }
-        options.epsilon = parseEpsilon(epsilon);
+        options.settings.epsilon = parseEpsilon(epsilon);
         if (!epsilonXY.empty()) {
-            options.epsilonXY = parseAmount("--epsilon-xy", epsilonXY, false);
+            options.settings.epsilonXY = parseAmount("--epsilon-xy", epsilonXY, false);
         }
         if (!epsilonZ.empty()) {
-            options.epsilonZ = parseAmount("--epsilon-z", epsilonZ, false);
+            options.settings.epsilonZ = parseAmount("--epsilon-z", epsilonZ, false);
         }
         for (const std::string& tolerance : tolerances) {
-            options.tolerances.push_back(parseTolerance(tolerance));
+            options.settings.tolerances.push_back(parseTolerance(tolerance));
         }
         for (const std::string& name : ignored) {
             if (name == "gpsTime") {
@@ -280,20 +280,20 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
             if (name.empty()) {
                 throw CLI::ValidationError("--ignore", "an empty name");
             }
-            options.ignored.push_back(name);
+            options.settings.ignored.push_back(name);
         }
         if (!timeOffset.empty()) {
-            options.timeOffset = parseAmount("--time-offset", timeOffset, true);
+            options.settings.timeOffset = parseAmount("--time-offset", timeOffset, true);
         }
         if (threadsOption->count() > 0) {
             const std::size_t count = parseCount("--threads", threads);
             if (count > 1024) {
                 throw CLI::ValidationError("--threads", "at most 1024, not " + threads);
             }
-            options.threads = static_cast<unsigned>(count);
+            options.settings.threads = static_cast<unsigned>(count);
         }
         if (memoryOption->count() > 0) {
-            options.memory = memory;
+            options.settings.memory = memory;
             if (memory == 0) {
                 throw CLI::ValidationError("--memory", "must be more than 0");
             }
@@ -320,8 +320,8 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
         options.reference = reference;
         options.test = test;
     }
-    options.pointAttributes = !noPointAttributes;
-    options.extraAttributes = !noExtraAttributes;
+    options.settings.pointAttributes = !noPointAttributes;
+    options.settings.extraAttributes = !noExtraAttributes;
     if (!outDirectory.empty()) {
         options.outDirectory = outDirectory;
     }
@@ -331,14 +331,14 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     if (!htmlFile.empty()) {
         options.htmlFile = htmlFile;
     }
-    options.failOn = DifferenceClasses();
+    options.settings.failOn = DifferenceClasses();
     for (const std::string& name : CLI::detail::split(failOn, ',')) {
         if (name == "any") {
-            options.failOn = DifferenceClasses::all();
+            options.settings.failOn = DifferenceClasses::all();
             break;
         }
         if (const auto kind = differenceClassNamed(name)) {
-            options.failOn.add(*kind);
+            options.settings.failOn.add(*kind);
         }
     }
     if (progress->count() > 0) {

@@ -166,9 +166,9 @@ void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairB
 
 namespace {
 
-/// Resolves the tolerances and ignored names of `options` into `engine` and states them in
+/// Resolves the tolerances and ignored names of `settings` into `engine` and states them in
 /// `parameters`.
-void applyTolerances(const CompareOptions& options, const ComparisonReport& report,
+void applyTolerances(const ComparisonSettings& settings, const ComparisonReport& report,
                      const InputLegs& reference, const InputLegs& test, Engine::EngineOptions& engine,
                      RunParameters& parameters) {
     const std::vector<std::string> extraNames = extraNamesOf(reference, test);
@@ -183,7 +183,7 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
     const bool wholeDegrees = report.reference.wholeDegreeScanAngles || report.test.wholeDegreeScanAngles;
     engine.tolerances[static_cast<std::size_t>(Engine::ComparedAttribute::scanAngle)] =
         wholeDegrees ? 0.5 : 0.003;
-    for (const auto& [name, value] : options.tolerances) {
+    for (const auto& [name, value] : settings.tolerances) {
         known("--tolerance", name);
         const std::optional<Engine::ComparedAttribute> attribute = Engine::attributeNamed(name);
         if (attribute == Engine::ComparedAttribute::color) {
@@ -195,7 +195,7 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
             engine.extraTolerances[name] = value;
         }
     }
-    for (const std::string& name : options.ignored) {
+    for (const std::string& name : settings.ignored) {
         known("--ignore", name);
         if (const std::optional<Engine::ComparedAttribute> attribute = Engine::attributeNamed(name)) {
             engine.ignored = static_cast<Engine::AttributeMask>(engine.ignored | Engine::maskOf(*attribute));
@@ -230,22 +230,22 @@ void applyTolerances(const CompareOptions& options, const ComparisonReport& repo
     }
 }
 
-RunParameters parametersOf(const CompareOptions& options, const ComparisonReport& report) {
+RunParameters parametersOf(const ComparisonSettings& settings, const ComparisonReport& report) {
     RunParameters parameters;
-    parameters.epsilonFromScale = !options.epsilon;
-    parameters.epsilon = options.epsilon.value_or(std::max(
+    parameters.epsilonFromScale = !settings.epsilon;
+    parameters.epsilon = settings.epsilon.value_or(std::max(
         *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
         *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
-    parameters.epsilonXY = options.epsilonXY.value_or(parameters.epsilon);
-    parameters.epsilonZ = options.epsilonZ.value_or(parameters.epsilon);
-    parameters.timeOffset = options.timeOffset;
-    parameters.rgbEpsilon = options.rgbEpsilon;
-    parameters.pointAttributes = options.pointAttributes;
-    parameters.extraAttributes = options.extraAttributes;
-    parameters.memory = options.memory.value_or(Engine::defaultMemoryBudget());
-    parameters.threads = options.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
-    parameters.pairByChannel = options.pairByChannel;
-    parameters.failOn = options.failOn;
+    parameters.epsilonXY = settings.epsilonXY.value_or(parameters.epsilon);
+    parameters.epsilonZ = settings.epsilonZ.value_or(parameters.epsilon);
+    parameters.timeOffset = settings.timeOffset;
+    parameters.rgbEpsilon = settings.rgbEpsilon;
+    parameters.pointAttributes = settings.pointAttributes;
+    parameters.extraAttributes = settings.extraAttributes;
+    parameters.memory = settings.memory.value_or(Engine::defaultMemoryBudget());
+    parameters.threads = settings.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
+    parameters.pairByChannel = settings.pairByChannel;
+    parameters.failOn = settings.failOn;
     return parameters;
 }
 
@@ -266,11 +266,11 @@ Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
 
 } // namespace
 
-Engine::EngineOptions setUpRun(const CompareOptions& options, ComparisonReport& report,
+Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test) {
-    report.parameters = parametersOf(options, report);
+    report.parameters = parametersOf(settings, report);
     Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
-    applyTolerances(options, report, reference, test, engineOptions, report.parameters);
+    applyTolerances(settings, report, reference, test, engineOptions, report.parameters);
     return engineOptions;
 }
 
@@ -329,12 +329,12 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     // The class files hold at most every point of both inputs; the reports are small.
     report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
 
-    InputLegs reference = readInput(options.reference, std::move(referenceFiles), options.strict,
+    InputLegs reference = readInput(options.reference, std::move(referenceFiles), options.settings.strict,
                                     report.reference, report.warnings);
     InputLegs test =
-        readInput(options.test, std::move(testFiles), options.strict, report.test, report.warnings);
+        readInput(options.test, std::move(testFiles), options.settings.strict, report.test, report.warnings);
 
-    const Engine::EngineOptions engineOptions = setUpRun(options, report, reference, test);
+    const Engine::EngineOptions engineOptions = setUpRun(options.settings, report, reference, test);
     RunParameters& parameters = report.parameters;
     if (!options.quiet) {
         printRunHeader(out, report);
@@ -380,7 +380,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     warnAboutKeys("reference", outcome.reference, parameters.pairByChannel, report.warnings);
     warnAboutKeys("test", outcome.test, parameters.pairByChannel, report.warnings);
     suggestTimeOffset(reference, test, engineOptions, report);
-    report.exitStatus = differs(report.summary.counts, options.failOn) ? 1 : 0;
+    report.exitStatus = differs(report.summary.counts, options.settings.failOn) ? 1 : 0;
 
     if (classFiles) {
         classFiles->finish();

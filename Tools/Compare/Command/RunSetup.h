@@ -41,11 +41,11 @@ void describeScan(const Engine::InputFacts& facts, std::size_t legs,
 void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairByChannel,
                    std::vector<std::string>& warnings);
 
-/// Sets `report.parameters` from `options` for the inputs described in `report` (epsilon from their
+/// Sets `report.parameters` from `settings` for the inputs described in `report` (epsilon from their
 /// scales when not given; memory and threads from this machine when not given; tolerances by what the
 /// inputs store) and returns the engine's options for them. Throws std::invalid_argument for a
 /// tolerance or ignored name that is neither a point attribute nor an extra attribute of the inputs.
-Engine::EngineOptions setUpRun(const CompareOptions& options, ComparisonReport& report,
+Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test);
 
 /// When fewer than 1 % of the points of the run described in `report` paired, estimates the constant

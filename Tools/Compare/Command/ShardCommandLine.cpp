@@ -66,13 +66,16 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int a
     if (const auto* early = std::get_if<EarlyExit>(&comparison)) {
         return *early;
     }
-    options.comparison = std::get<CompareOptions>(comparison);
-    const CompareOptions& parsed = options.comparison;
+    const CompareOptions& parsed = std::get<CompareOptions>(comparison);
     if (parsed.demo || parsed.outDirectory || parsed.jsonFile || parsed.htmlFile) {
         std::cerr << "orvid-compare plan: --demo, --out, --json and --html are not for a plan: give the "
                      "outputs to orvid-compare merge\n";
         return EarlyExit{2};
     }
+    options.reference = parsed.reference;
+    options.test = parsed.test;
+    options.settings = parsed.settings;
+    options.quiet = parsed.quiet;
     options.planFile = planFile;
     return options;
 }

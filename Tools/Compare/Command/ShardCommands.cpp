@@ -41,7 +41,7 @@ std::array<InputLegs, 2> readPlannedInputs(const ShardPlan& plan, ComparisonRepo
     InputDescription* descriptions[2] = {&report.reference, &report.test};
     std::array<InputLegs, 2> legs;
     for (std::size_t side = 0; side < 2; ++side) {
-        legs[side] = readInput(plan.inputs[side].path, plan.openable(side), plan.options.strict,
+        legs[side] = readInput(plan.inputs[side].path, plan.openable(side), plan.settings.strict,
                                *descriptions[side], report.warnings);
         descriptions[side]->files = plan.inputs[side].files;
     }
@@ -181,11 +181,10 @@ std::uint64_t mergeClassFiles(const std::vector<FoundShard>& shards, const fs::p
 } // namespace
 
 void runPlan(const PlanOptions& options, std::ostream& out) {
-    const CompareOptions& comparison = options.comparison;
     ShardPlan plan;
     plan.workingDirectory = fs::current_path();
-    plan.options = comparison;
-    const fs::path given[2] = {comparison.reference, comparison.test};
+    plan.settings = options.settings;
+    const fs::path given[2] = {options.reference, options.test};
     std::vector<fs::path> inputs{given[0], given[1]};
     for (std::size_t side = 0; side < 2; ++side) {
         PlannedInput& input = plan.inputs[side];
@@ -203,12 +202,12 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     ComparisonReport report;
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     // So are the tolerances' names, so that no shard fails on them.
-    setUpRun(comparison, report, legs[0], legs[1]);
+    setUpRun(options.settings, report, legs[0], legs[1]);
     plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
     plan.id = planIdOf(plan);
     writeShardPlan(staged, plan, options.planFile);
     outputs.commit();
-    if (!comparison.quiet) {
+    if (!options.quiet) {
         for (const std::string& warning : report.warnings) {
             out << "warning: " << warning << '\n';
         }
@@ -241,7 +240,7 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
 
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    const Engine::EngineOptions engineOptions = setUpRun(plan.options, report, legs[0], legs[1]);
+    const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
@@ -295,7 +294,7 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     ComparisonReport report;
     report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    const Engine::EngineOptions engineOptions = setUpRun(plan.options, report, legs[0], legs[1]);
+    const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
     if (staged.folder) {
         classFiles = makeClassFiles(*staged.folder, legs[0], legs[1], report.warnings);
