@@ -1,10 +1,10 @@
 #pragma once
 
+#include "Command/ParseCommand.h"
 #include "Gather/ComparisonSettings.h"
 
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <variant>
 
 namespace Orvid::Compare {
@@ -27,14 +27,6 @@ struct CompareOptions {
     bool demo = false;
     std::filesystem::path demoDirectory;
 };
-
-/// The command line could not be parsed, or asked only for help; the command exits with `status`.
-struct EarlyExit {
-    int status = 0;
-};
-
-/// Whether `name` is a point attribute as the reports name it ("intensity", ..., "color") or "gpsTime".
-bool isStandardAttributeName(const std::string& name);
 
 /// Parses the arguments. Help and usage errors are printed here (to standard output and standard
 /// error respectively); the result then says how to exit.

@@ -51,6 +51,11 @@ std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLeg
     return names;
 }
 
+/// Whether `name` is a point attribute as the reports name it ("intensity", ..., "color") or "gpsTime".
+bool isStandardAttributeName(const std::string& name) {
+    return name == "gpsTime" || Engine::attributeNamed(name).has_value();
+}
+
 } // namespace
 
 /// The LAS and LAZ files of an input: the file itself, or its *.las and *.laz files in name order.
