@@ -4,6 +4,7 @@
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
+#include "Command/RunOutputs.h"
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
 #include "Render/TextSummary.h"
@@ -17,9 +18,12 @@
 #include <FileIoInterface/Las/LasReader.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 #include <unistd.h>
 
@@ -32,8 +36,6 @@ using FileIoInterface::Las::canConcatenateLasFiles;
 using FileIoInterface::Las::concatenateLasFiles;
 using FileIoInterface::Las::LasPoint;
 using FileIoInterface::Las::LasReader;
-
-constexpr const char* ROLES[2] = {"reference", "test"};
 
 /// Both inputs of a plan read as a run reads them: described in `report`, their headers' warnings in
 /// `report.warnings`, the files as the plan lists them.
@@ -178,6 +180,20 @@ std::uint64_t mergeClassFiles(const std::vector<FoundShard>& shards, const fs::p
     return 0;
 }
 
+/// The totals of the shards together. Throws Core::IOException naming the shard's report whose totals
+/// do not add up with the others'.
+ShardTotals addedUp(const std::vector<FoundShard>& shards) {
+    ShardTotals totals;
+    for (const FoundShard& shard : shards) {
+        try {
+            totals += shard.report.totals;
+        } catch (const std::invalid_argument& error) {
+            throw Core::IOException((shard.folder / SHARD_REPORT_NAME).string() + ": " + error.what());
+        }
+    }
+    return totals;
+}
+
 } // namespace
 
 void runPlan(const PlanOptions& options, std::ostream& out) {
@@ -286,59 +302,35 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
         inputBytes += bytesOf(files);
     }
     inputs.insert(inputs.end(), options.shardDirectories.begin(), options.shardDirectories.end());
-    OutputTransaction outputs(inputs);
-    const StagedOutputs staged =
-        stageOutputs(outputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
+    RunOutputs outputs(inputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
 
     // In the order of a single run, so that the reports say the same.
     ComparisonReport report;
-    report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
-    std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    report.warnings = outputs.roomWarnings(inputBytes);
+    const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
-    if (staged.folder) {
-        classFiles = makeClassFiles(*staged.folder, legs[0], legs[1], report.warnings);
+    if (outputs.classFileFolder()) {
+        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], report.warnings);
     }
 
-    ShardTotals totals;
-    for (const FoundShard& shard : shards) {
-        try {
-            totals += shard.report.totals;
-        } catch (const std::invalid_argument& error) {
-            throw Core::IOException((shard.folder / SHARD_REPORT_NAME).string() + ": " + error.what());
-        }
-    }
+    ShardTotals totals = addedUp(shards);
     report.parameters.windows = totals.windows;
     report.parameters.sharded = ShardedRun{plan.id, plan.shards.size()};
     report.summary = summaryOf(totals, report.parameters.pointAttributes);
     if (options.htmlFile && totals.map) {
         report.map = std::move(totals.map);
     }
-    InputDescription* descriptions[2] = {&report.reference, &report.test};
-    for (std::size_t side = 0; side < 2; ++side) {
-        const Engine::InputFacts facts = factsOf(totals, side);
-        describeScan(facts, legs[side].files.size(), totals.inputs[side].pointsBySourceId,
-                     descriptions[side]->scan);
-        warnAboutKeys(ROLES[side], facts, report.parameters.pairByChannel, report.warnings);
-    }
-    suggestTimeOffset(legs[0], legs[1], engineOptions, report);
-    report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
-    if (classFiles) {
-        const std::uint64_t unwritten =
-            totals.unwritten + mergeClassFiles(shards, *staged.folder, *classFiles);
-        if (unwritten != 0) {
-            report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
-                                      options.outDirectory->string() + " and were left out");
-        }
-    }
+    completeReport(legs,
+                   {ScannedInput{factsOf(totals, 0), totals.inputs[0].pointsBySourceId},
+                    ScannedInput{factsOf(totals, 1), totals.inputs[1].pointsBySourceId}},
+                   engineOptions, report);
+    const std::uint64_t unwrittenPoints =
+        classFiles ? totals.unwritten + mergeClassFiles(shards, *outputs.classFileFolder(), *classFiles) : 0;
     if (!options.quiet) {
         printRunHeader(out, report);
-        printAttributeStatistics(out, report);
-        printSummary(out, report);
     }
-    writeReports(staged, report, options.jsonFile, options.htmlFile);
-    throwIfInterrupted();
-    outputs.commit();
+    finishRun(report, unwrittenPoints, outputs, options.quiet, out);
     return report;
 }
 
