@@ -58,17 +58,10 @@ struct OutputArguments {
             ->type_name("FILE");
     }
 
-    /// Empty paths ask for nothing.
     void giveTo(CompareOptions& options) const {
-        if (!outDirectory.empty()) {
-            options.outDirectory = outDirectory;
-        }
-        if (!jsonFile.empty()) {
-            options.jsonFile = jsonFile;
-        }
-        if (!htmlFile.empty()) {
-            options.htmlFile = htmlFile;
-        }
+        options.outDirectory = givenPath(outDirectory);
+        options.jsonFile = givenPath(jsonFile);
+        options.htmlFile = givenPath(htmlFile);
         options.overwrite = overwrite;
     }
 };

@@ -59,4 +59,11 @@ std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const
     return std::nullopt;
 }
 
+std::optional<std::filesystem::path> givenPath(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(text);
+}
+
 } // namespace Orvid::Compare

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace CLI {
 class App;
@@ -20,5 +22,9 @@ struct EarlyExit {
 /// when the command line was good. `check` refuses by throwing a CLI::ParseError.
 std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const* argv,
                                       const std::function<void()>& check = {});
+
+/// The path given as `text` to an option that names an output; absent when none was given, or an
+/// empty one.
+std::optional<std::filesystem::path> givenPath(const std::string& text);
 
 } // namespace Orvid::Compare

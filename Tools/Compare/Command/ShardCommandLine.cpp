@@ -4,7 +4,9 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace Orvid::Compare {
@@ -32,6 +34,27 @@ constexpr const char* MERGE_DESCRIPTION =
 reports, the class files (each shard's concatenated in shard order) and the exit status (0 same, 1
 different, 2 error). Refuses, writing nothing, a missing, repeated, foreign or corrupt shard.)";
 
+/// The flags of a single run that a plan has no use for, taken unlisted so that one list of flags serves
+/// both: the demo and the outputs (the merge writes them) to be refused, and the others.
+struct SingleRunFlags {
+    bool demo = false;
+    std::string out;
+    std::string json;
+    std::string html;
+
+    void declare(CLI::App& app) {
+        app.add_option("--out", out)->group("");
+        app.add_option("--json", json)->group("");
+        app.add_option("--html", html)->group("");
+        app.add_flag("--demo", demo)->group("");
+        app.add_flag("--overwrite")->group("");
+        app.add_flag("--progress,!--no-progress")->group("");
+    }
+
+    /// Whether the demo or an output was asked for.
+    bool refused() const { return demo || !out.empty() || !json.empty() || !html.empty(); }
+};
+
 std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int argc,
                                                                            const char* const* argv) {
     PlanOptions options;
@@ -47,23 +70,15 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int a
     inputs.declare(app);
     ComparisonFlags flags(app);
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    // A single run's own flags, unlisted: its outputs and its demo are refused below (the merge writes
-    // the outputs); the others are taken and have no use, so that one list of flags serves both.
-    std::string outputs[3];
-    app.add_option("--out", outputs[0])->group("");
-    app.add_option("--json", outputs[1])->group("");
-    app.add_option("--html", outputs[2])->group("");
-    bool demo = false;
-    app.add_flag("--demo", demo)->group("");
-    app.add_flag("--overwrite")->group("");
-    app.add_flag("--progress,!--no-progress")->group("");
+    SingleRunFlags singleRun;
+    singleRun.declare(app);
     if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1, [&] {
-            inputs.check(demo);
+            inputs.check(singleRun.demo);
             options.settings = flags.read();
         })) {
         return *early;
     }
-    if (demo || !outputs[0].empty() || !outputs[1].empty() || !outputs[2].empty()) {
+    if (singleRun.refused()) {
         std::cerr << "orvid-compare plan: --demo, --out, --json and --html are not for a plan: give the "
                      "outputs to orvid-compare merge\n";
         return EarlyExit{2};
@@ -122,15 +137,9 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int 
     }
     options.planFile = plan;
     options.shardDirectories.assign(folders.begin(), folders.end());
-    if (!jsonFile.empty()) {
-        options.jsonFile = jsonFile;
-    }
-    if (!htmlFile.empty()) {
-        options.htmlFile = htmlFile;
-    }
-    if (!outDirectory.empty()) {
-        options.outDirectory = outDirectory;
-    }
+    options.jsonFile = givenPath(jsonFile);
+    options.htmlFile = givenPath(htmlFile);
+    options.outDirectory = givenPath(outDirectory);
     return options;
 }
 
