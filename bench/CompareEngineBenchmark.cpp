@@ -195,7 +195,7 @@ void compareCommand(benchmark::State& state) {
     options.reference = inputs[0];
     options.test = inputs[1];
     options.jsonFile = dataFolder() / "report.json";
-    options.threads = THREADS;
+    options.settings.threads = THREADS;
     options.quiet = true;
     options.progress = false;
     measure(state, inputs, order, 0, [&] {

@@ -75,7 +75,7 @@ void shardOverhead(benchmark::State& state) {
     Compare::CompareOptions options;
     options.reference = files[0];
     options.test = state.range(2) == TEST_SHUFFLED ? files[2] : files[1];
-    options.threads = THREADS;
+    options.settings.threads = THREADS;
     options.quiet = true;
     options.progress = false;
 
@@ -93,7 +93,8 @@ void shardOverhead(benchmark::State& state) {
         singleRun.outDirectory = work / "single";
         single += secondsOf([&] { Compare::runComparison(singleRun, out, err); });
 
-        const Compare::PlanOptions planOptions{options, shards, work / "plan.json"};
+        const Compare::PlanOptions planOptions{options.reference,  options.test, options.settings, shards,
+                                               work / "plan.json", options.quiet};
         const double planning = secondsOf([&] { Compare::runPlan(planOptions, out); });
         Compare::MergeOptions mergeOptions;
         mergeOptions.planFile = planOptions.planFile;

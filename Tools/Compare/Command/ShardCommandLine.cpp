@@ -1,10 +1,12 @@
 #include "Command/ShardCommandLine.h"
-#include "Command/UnknownOptions.h"
+#include "Command/ComparisonArguments.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace Orvid::Compare {
@@ -19,8 +21,8 @@ the inputs, every comparison flag given, and N GPS-time windows of about equal n
 (points of one GPS time always in one window, NaN times in a window of their own). Then run
   orvid-compare shard PLAN K -o DIR_K     for every K from 0 to N-1, anywhere the inputs can be read
   orvid-compare merge PLAN DIR_0 ... DIR_N-1 [--json FILE] [--html FILE] [--out DIR]
-The comparison flags are those of orvid-compare (see orvid-compare --help), but its outputs (--out,
---json, --html), which the merge writes.)";
+The comparison flags are those of orvid-compare (listed below), but its outputs (--out, --json,
+--html), which the merge writes.)";
 
 constexpr const char* SHARD_DESCRIPTION =
     R"(Compares shard K (0 to N-1) of a plan and writes into DIR its report (shard.json) and its
@@ -32,47 +34,57 @@ constexpr const char* MERGE_DESCRIPTION =
 reports, the class files (each shard's concatenated in shard order) and the exit status (0 same, 1
 different, 2 error). Refuses, writing nothing, a missing, repeated, foreign or corrupt shard.)";
 
-EarlyExit exitFor(const CLI::App& app, const CLI::ParseError& error) {
-    const int status = app.exit(error);
-    return EarlyExit{status == 0 ? 0 : 2};
-}
+/// The flags of a single run that a plan has no use for, taken unlisted so that one list of flags serves
+/// both: the demo and the outputs (the merge writes them) to be refused, and the others.
+struct SingleRunFlags {
+    bool demo = false;
+    std::string out;
+    std::string json;
+    std::string html;
+
+    void declare(CLI::App& app) {
+        app.add_option("--out", out)->group("");
+        app.add_option("--json", json)->group("");
+        app.add_option("--html", html)->group("");
+        app.add_flag("--demo", demo)->group("");
+        app.add_flag("--overwrite")->group("");
+        app.add_flag("--progress,!--no-progress")->group("");
+    }
+
+    /// Whether the demo or an output was asked for.
+    bool refused() const { return demo || !out.empty() || !json.empty() || !html.empty(); }
+};
 
 std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int argc,
                                                                            const char* const* argv) {
     PlanOptions options;
     CLI::App app(PLAN_DESCRIPTION, "orvid-compare plan");
-    app.allow_extras();
+    declareVersionFlag(app)->group("");
     app.add_option("--shards", options.shards, "Shards to cut the comparison into")
         ->required()
         ->check(CLI::Range(std::size_t{1}, std::size_t{100000}))
         ->type_name("N");
     std::string planFile;
     app.add_option("-o,--output", planFile, "Where to write the plan (JSON)")->required()->type_name("PLAN");
-    try {
-        app.parse(argc - 1, argv + 1);
-    } catch (const CLI::ParseError& error) {
-        return exitFor(app, error);
-    }
-    std::vector<std::string> rest{"orvid-compare"};
-    for (const std::string& argument : app.remaining()) {
-        rest.push_back(argument);
-    }
-    std::vector<const char*> arguments;
-    arguments.reserve(rest.size());
-    for (const std::string& argument : rest) {
-        arguments.push_back(argument.c_str());
-    }
-    auto comparison = parseCommandLine(static_cast<int>(arguments.size()), arguments.data());
-    if (const auto* early = std::get_if<EarlyExit>(&comparison)) {
+    InputArguments inputs;
+    inputs.declare(app);
+    ComparisonFlags flags(app);
+    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+    SingleRunFlags singleRun;
+    singleRun.declare(app);
+    if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1, [&] {
+            inputs.check(singleRun.demo);
+            options.settings = flags.read();
+        })) {
         return *early;
     }
-    options.comparison = std::get<CompareOptions>(comparison);
-    const CompareOptions& parsed = options.comparison;
-    if (parsed.demo || parsed.outDirectory || parsed.jsonFile || parsed.htmlFile) {
+    if (singleRun.refused()) {
         std::cerr << "orvid-compare plan: --demo, --out, --json and --html are not for a plan: give the "
                      "outputs to orvid-compare merge\n";
         return EarlyExit{2};
     }
+    options.reference = inputs.reference;
+    options.test = inputs.test;
     options.planFile = planFile;
     return options;
 }
@@ -89,11 +101,8 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseShard(int 
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
     auto* progress = app.add_flag("--progress,!--no-progress",
                                   "Show a progress bar on standard error (default: when it is a terminal)");
-    try {
-        rejectUnknownOptions(app, argc - 2, argv + 2);
-        app.parse(argc - 1, argv + 1);
-    } catch (const CLI::ParseError& error) {
-        return exitFor(app, error);
+    if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1)) {
+        return *early;
     }
     options.planFile = plan;
     options.outDirectory = outDirectory;
@@ -123,23 +132,14 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int 
                  "Write into an --out folder that holds other files too (only the files an earlier run "
                  "wrote there are ever replaced)");
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    try {
-        rejectUnknownOptions(app, argc - 2, argv + 2);
-        app.parse(argc - 1, argv + 1);
-    } catch (const CLI::ParseError& error) {
-        return exitFor(app, error);
+    if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1)) {
+        return *early;
     }
     options.planFile = plan;
     options.shardDirectories.assign(folders.begin(), folders.end());
-    if (!jsonFile.empty()) {
-        options.jsonFile = jsonFile;
-    }
-    if (!htmlFile.empty()) {
-        options.htmlFile = htmlFile;
-    }
-    if (!outDirectory.empty()) {
-        options.outDirectory = outDirectory;
-    }
+    options.jsonFile = givenPath(jsonFile);
+    options.htmlFile = givenPath(htmlFile);
+    options.outDirectory = givenPath(outDirectory);
     return options;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Command/CommandLine.h"
+#include "Command/ParseCommand.h"
 #include "Command/ShardCommands.h"
 
 #include <string_view>

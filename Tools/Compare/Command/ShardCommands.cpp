@@ -4,6 +4,7 @@
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
+#include "Command/RunOutputs.h"
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
 #include "Render/TextSummary.h"
@@ -17,9 +18,12 @@
 #include <FileIoInterface/Las/LasReader.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 #include <unistd.h>
 
@@ -33,15 +37,13 @@ using FileIoInterface::Las::concatenateLasFiles;
 using FileIoInterface::Las::LasPoint;
 using FileIoInterface::Las::LasReader;
 
-constexpr const char* ROLES[2] = {"reference", "test"};
-
 /// Both inputs of a plan read as a run reads them: described in `report`, their headers' warnings in
 /// `report.warnings`, the files as the plan lists them.
 std::array<InputLegs, 2> readPlannedInputs(const ShardPlan& plan, ComparisonReport& report) {
     InputDescription* descriptions[2] = {&report.reference, &report.test};
     std::array<InputLegs, 2> legs;
     for (std::size_t side = 0; side < 2; ++side) {
-        legs[side] = readInput(plan.inputs[side].path, plan.openable(side), plan.options.strict,
+        legs[side] = readInput(plan.inputs[side].path, plan.openable(side), plan.settings.strict,
                                *descriptions[side], report.warnings);
         descriptions[side]->files = plan.inputs[side].files;
     }
@@ -178,14 +180,27 @@ std::uint64_t mergeClassFiles(const std::vector<FoundShard>& shards, const fs::p
     return 0;
 }
 
+/// The totals of the shards together. Throws Core::IOException naming the shard's report whose totals
+/// do not add up with the others'.
+ShardTotals addedUp(const std::vector<FoundShard>& shards) {
+    ShardTotals totals;
+    for (const FoundShard& shard : shards) {
+        try {
+            totals += shard.report.totals;
+        } catch (const std::invalid_argument& error) {
+            throw Core::IOException((shard.folder / SHARD_REPORT_NAME).string() + ": " + error.what());
+        }
+    }
+    return totals;
+}
+
 } // namespace
 
 void runPlan(const PlanOptions& options, std::ostream& out) {
-    const CompareOptions& comparison = options.comparison;
     ShardPlan plan;
     plan.workingDirectory = fs::current_path();
-    plan.options = comparison;
-    const fs::path given[2] = {comparison.reference, comparison.test};
+    plan.settings = options.settings;
+    const fs::path given[2] = {options.reference, options.test};
     std::vector<fs::path> inputs{given[0], given[1]};
     for (std::size_t side = 0; side < 2; ++side) {
         PlannedInput& input = plan.inputs[side];
@@ -203,12 +218,12 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     ComparisonReport report;
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     // So are the tolerances' names, so that no shard fails on them.
-    setUpRun(comparison, report, legs[0], legs[1]);
+    setUpRun(options.settings, report, legs[0], legs[1]);
     plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
     plan.id = planIdOf(plan);
     writeShardPlan(staged, plan, options.planFile);
     outputs.commit();
-    if (!comparison.quiet) {
+    if (!options.quiet) {
         for (const std::string& warning : report.warnings) {
             out << "warning: " << warning << '\n';
         }
@@ -241,7 +256,7 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
 
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    const Engine::EngineOptions engineOptions = setUpRun(plan.options, report, legs[0], legs[1]);
+    const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
@@ -287,59 +302,35 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
         inputBytes += bytesOf(files);
     }
     inputs.insert(inputs.end(), options.shardDirectories.begin(), options.shardDirectories.end());
-    OutputTransaction outputs(inputs);
-    const StagedOutputs staged =
-        stageOutputs(outputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
+    RunOutputs outputs(inputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
 
     // In the order of a single run, so that the reports say the same.
     ComparisonReport report;
-    report.warnings = outputs.roomWarnings(options.outDirectory ? inputBytes : std::uint64_t{8} << 20);
-    std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    const Engine::EngineOptions engineOptions = setUpRun(plan.options, report, legs[0], legs[1]);
+    report.warnings = outputs.roomWarnings(inputBytes);
+    const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
-    if (staged.folder) {
-        classFiles = makeClassFiles(*staged.folder, legs[0], legs[1], report.warnings);
+    if (outputs.classFileFolder()) {
+        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], report.warnings);
     }
 
-    ShardTotals totals;
-    for (const FoundShard& shard : shards) {
-        try {
-            totals += shard.report.totals;
-        } catch (const std::invalid_argument& error) {
-            throw Core::IOException((shard.folder / SHARD_REPORT_NAME).string() + ": " + error.what());
-        }
-    }
+    ShardTotals totals = addedUp(shards);
     report.parameters.windows = totals.windows;
     report.parameters.sharded = ShardedRun{plan.id, plan.shards.size()};
     report.summary = summaryOf(totals, report.parameters.pointAttributes);
     if (options.htmlFile && totals.map) {
         report.map = std::move(totals.map);
     }
-    InputDescription* descriptions[2] = {&report.reference, &report.test};
-    for (std::size_t side = 0; side < 2; ++side) {
-        const Engine::InputFacts facts = factsOf(totals, side);
-        describeScan(facts, legs[side].files.size(), totals.inputs[side].pointsBySourceId,
-                     descriptions[side]->scan);
-        warnAboutKeys(ROLES[side], facts, report.parameters.pairByChannel, report.warnings);
-    }
-    suggestTimeOffset(legs[0], legs[1], engineOptions, report);
-    report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
-    if (classFiles) {
-        const std::uint64_t unwritten =
-            totals.unwritten + mergeClassFiles(shards, *staged.folder, *classFiles);
-        if (unwritten != 0) {
-            report.warnings.push_back(counted(unwritten, "point") + " did not fit the LAS files of " +
-                                      options.outDirectory->string() + " and were left out");
-        }
-    }
+    completeReport(legs,
+                   {ScannedInput{factsOf(totals, 0), totals.inputs[0].pointsBySourceId},
+                    ScannedInput{factsOf(totals, 1), totals.inputs[1].pointsBySourceId}},
+                   engineOptions, report);
+    const std::uint64_t unwrittenPoints =
+        classFiles ? totals.unwritten + mergeClassFiles(shards, *outputs.classFileFolder(), *classFiles) : 0;
     if (!options.quiet) {
         printRunHeader(out, report);
-        printAttributeStatistics(out, report);
-        printSummary(out, report);
     }
-    writeReports(staged, report, options.jsonFile, options.htmlFile);
-    throwIfInterrupted();
-    outputs.commit();
+    finishRun(report, unwrittenPoints, outputs, options.quiet, out);
     return report;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Command/CommandLine.h"
 #include "Gather/ComparisonReport.h"
+#include "Gather/ComparisonSettings.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -13,10 +13,12 @@ namespace Orvid::Compare {
 
 /// `orvid-compare plan`: cut a comparison into shards.
 struct PlanOptions {
-    /// The inputs and comparison flags; its outputs are unused.
-    CompareOptions comparison;
+    std::filesystem::path reference;
+    std::filesystem::path test;
+    ComparisonSettings settings;
     std::size_t shards = 1;
     std::filesystem::path planFile;
+    bool quiet = false;
 };
 
 /// `orvid-compare shard`: compare one shard of a plan.

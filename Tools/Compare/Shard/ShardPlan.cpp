@@ -42,69 +42,69 @@ PlannedInput inputOf(const json& object) {
     return input;
 }
 
-json toJson(const CompareOptions& options) {
+json toJson(const ComparisonSettings& settings) {
     json failOn = json::array();
     for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
-        if (options.failOn.has(kind)) {
+        if (settings.failOn.has(kind)) {
             failOn.push_back(nameOf(kind));
         }
     }
     const auto optional = [](const auto& value) { return value ? json(*value) : json(nullptr); };
     json tolerances = json::array();
-    for (const auto& [name, value] : options.tolerances) {
+    for (const auto& [name, value] : settings.tolerances) {
         tolerances.push_back({{"name", name}, {"value", value}});
     }
-    return {{"epsilon", optional(options.epsilon)},
-            {"epsilonXY", optional(options.epsilonXY)},
-            {"epsilonZ", optional(options.epsilonZ)},
+    return {{"epsilon", optional(settings.epsilon)},
+            {"epsilonXY", optional(settings.epsilonXY)},
+            {"epsilonZ", optional(settings.epsilonZ)},
             {"tolerances", tolerances},
-            {"ignored", options.ignored},
-            {"timeOffset", options.timeOffset},
-            {"rgbEpsilon", options.rgbEpsilon},
-            {"pointAttributes", options.pointAttributes},
-            {"extraAttributes", options.extraAttributes},
-            {"memory", optional(options.memory)},
-            {"threads", optional(options.threads)},
-            {"pairByChannel", options.pairByChannel},
-            {"strict", options.strict},
+            {"ignored", settings.ignored},
+            {"timeOffset", settings.timeOffset},
+            {"rgbEpsilon", settings.rgbEpsilon},
+            {"pointAttributes", settings.pointAttributes},
+            {"extraAttributes", settings.extraAttributes},
+            {"memory", optional(settings.memory)},
+            {"threads", optional(settings.threads)},
+            {"pairByChannel", settings.pairByChannel},
+            {"strict", settings.strict},
             {"failOn", failOn}};
 }
 
-CompareOptions optionsOf(const json& object) {
-    CompareOptions options;
+ComparisonSettings settingsOf(const json& object) {
+    ComparisonSettings settings;
     for (const auto& [key, field] :
-         {std::pair{"epsilon", &options.epsilon}, std::pair{"epsilonXY", &options.epsilonXY},
-          std::pair{"epsilonZ", &options.epsilonZ}}) {
+         {std::pair{"epsilon", &settings.epsilon}, std::pair{"epsilonXY", &settings.epsilonXY},
+          std::pair{"epsilonZ", &settings.epsilonZ}}) {
         if (!object.at(key).is_null()) {
             *field = object.at(key).get<double>();
         }
     }
     for (const json& tolerance : object.at("tolerances")) {
-        options.tolerances.emplace_back(tolerance.at("name").get<std::string>(),
-                                        tolerance.at("value").get<double>());
+        settings.tolerances.emplace_back(tolerance.at("name").get<std::string>(),
+                                         tolerance.at("value").get<double>());
     }
-    options.ignored = object.at("ignored").get<std::vector<std::string>>();
-    options.timeOffset = object.at("timeOffset").get<double>();
-    options.rgbEpsilon = object.at("rgbEpsilon").get<std::uint16_t>();
-    options.pointAttributes = object.at("pointAttributes").get<bool>();
-    options.extraAttributes = object.at("extraAttributes").get<bool>();
+    settings.ignored = object.at("ignored").get<std::vector<std::string>>();
+    settings.timeOffset = object.at("timeOffset").get<double>();
+    settings.rgbEpsilon = object.at("rgbEpsilon").get<std::uint16_t>();
+    settings.pointAttributes = object.at("pointAttributes").get<bool>();
+    settings.extraAttributes = object.at("extraAttributes").get<bool>();
     if (!object.at("memory").is_null()) {
-        options.memory = object.at("memory").get<std::uint64_t>();
+        settings.memory = object.at("memory").get<std::uint64_t>();
     }
     if (!object.at("threads").is_null()) {
-        options.threads = object.at("threads").get<unsigned>();
+        settings.threads = object.at("threads").get<unsigned>();
     }
-    options.pairByChannel = object.at("pairByChannel").get<bool>();
-    options.strict = object.at("strict").get<bool>();
-    options.failOn = DifferenceClasses();
+    settings.pairByChannel = object.at("pairByChannel").get<bool>();
+    settings.strict = object.at("strict").get<bool>();
+    settings.failOn = DifferenceClasses();
     for (const json& name : object.at("failOn")) {
         const auto kind = differenceClassNamed(name.get<std::string>());
         if (!kind) {
             throw std::invalid_argument("failOn: '" + name.get<std::string>() + "' is not a class");
         }
-        options.failOn.add(*kind);
+        settings.failOn.add(*kind);
     }
-    return options;
+    return settings;
 }
 
 json toJson(const Engine::PlannedShard& shard) {
@@ -133,7 +133,7 @@ json contentsOf(const ShardPlan& plan) {
     }
     return {{"workingDirectory", plan.workingDirectory.string()},
             {"inputs", {{ROLES[0], toJson(plan.inputs[0])}, {ROLES[1], toJson(plan.inputs[1])}}},
-            {"parameters", toJson(plan.options)},
+            {"parameters", toJson(plan.settings)},
             {"shards", shards}};
 }
 
@@ -190,7 +190,7 @@ ShardPlan readShardPlan(const fs::path& path) {
         for (std::size_t side = 0; side < 2; ++side) {
             plan.inputs[side] = inputOf(inputs.at(ROLES[side]));
         }
-        plan.options = optionsOf(document.at("parameters"));
+        plan.settings = settingsOf(document.at("parameters"));
         for (const json& shard : document.at("shards")) {
             plan.shards.push_back(shardOf(shard));
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Command/CommandLine.h"
+#include "Gather/ComparisonSettings.h"
 
 #include <CompareEngine/ShardPlanner.h>
 
@@ -30,8 +30,8 @@ struct ShardPlan {
     /// The folder the plan was made in, against which relative input paths are read.
     std::filesystem::path workingDirectory;
     std::array<PlannedInput, 2> inputs;
-    /// The comparison flags of the plan (inputs and outputs aside).
-    CompareOptions options;
+    /// How the shards compare, as the plan's comparison flags say.
+    ComparisonSettings settings;
     std::vector<Engine::PlannedShard> shards;
 
     /// The files of input `side` (0 reference, 1 test) as they can be opened from the current folder.

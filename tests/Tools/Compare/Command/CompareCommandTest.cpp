@@ -400,6 +400,46 @@ TEST(CompareCommandLine, EveryCommandNamesAnUnknownOptionAsUnknown) {
     }
 }
 
+// The comparison flags are declared once for a single run and a plan: the plan lists them, reads them
+// alike, and refuses the outputs, which are the merge's.
+TEST(CompareCommandLine, APlanTakesTheComparisonFlagsOfASingleRunButNotItsOutputs) {
+    TemporaryFolder folder;
+    const Outcome help = run({"plan", "--help"}, folder.path);
+    EXPECT_EQ(help.status, 0);
+    for (const char* flag : {"--epsilon", "--epsilon-z", "--tolerance", "--ignore", "--time-offset",
+                             "--rgb-epsilon", "--no-extra-attributes", "--memory", "--threads",
+                             "--pair-by-channel", "--strict", "--fail-on", "--shards", "-q,--quiet"}) {
+        EXPECT_NE(help.out.find(std::string("\n  ") + flag + " "), std::string::npos) << flag;
+    }
+    for (const char* flag : {"--out", "--json", "--html", "--demo", "--overwrite", "--progress"}) {
+        EXPECT_EQ(help.out.find(std::string("\n  ") + flag), std::string::npos) << flag;
+    }
+
+    const std::vector<std::vector<std::string>> badFlags = {
+        {"--threads", "0"}, {"--epsilon", "abc"}, {"--tolerance", "intensity"}, {"--fail-on", "moved"}};
+    for (const std::vector<std::string>& flags : badFlags) {
+        std::vector<std::string> single = flags;
+        single.insert(single.end(), {"a.las", "b.las"});
+        std::vector<std::string> plan = {"plan", "a.las", "b.las", "--shards", "2", "-o", "p.json"};
+        plan.insert(plan.end(), flags.begin(), flags.end());
+        const Outcome byRun = run(single, folder.path);
+        const Outcome byPlan = run(plan, folder.path);
+        EXPECT_EQ(byPlan.status, 2) << flags[0];
+        EXPECT_EQ(byPlan.err, byRun.err) << flags[0];
+    }
+
+    for (const char* output : {"--out", "--json", "--html"}) {
+        const Outcome outcome =
+            run({"plan", "a.las", "b.las", "--shards", "2", "-o", "p.json", output, "x"}, folder.path);
+        EXPECT_EQ(outcome.status, 2) << output;
+        EXPECT_EQ(outcome.err,
+                  "orvid-compare plan: --demo, --out, --json and --html are not for a plan: give "
+                  "the outputs to orvid-compare merge\n")
+            << output;
+    }
+    EXPECT_FALSE(fs::exists(folder.path / "p.json"));
+}
+
 TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
     const TemporaryFolder folder;
     const fs::path report = folder.path / "report.json";

@@ -120,20 +120,25 @@ protected:
         CompareOptions options;
         options.reference = reference();
         options.test = test();
-        options.threads = 2;
+        options.settings.threads = 2;
         // Small enough that the single run needs several windows of its own.
-        options.memory = std::uint64_t{32} << 20;
+        options.settings.memory = std::uint64_t{32} << 20;
         // The plan carries the tolerances to every shard.
-        options.tolerances = {{"intensity", 1.0}};
-        options.ignored = {"userData"};
+        options.settings.tolerances = {{"intensity", 1.0}};
+        options.settings.ignored = {"userData"};
         options.quiet = true;
         options.progress = false;
         return options;
     }
 
+    static PlanOptions planOptions(std::size_t shards, const fs::path& planFile) {
+        const CompareOptions options = comparisonOptions();
+        return {options.reference, options.test, options.settings, shards, planFile, options.quiet};
+    }
+
     /// Plans `shards` shards into `name`.plan.json and runs each into `name`-<k>; their folders.
     static std::vector<fs::path> runShards(std::size_t shards, const std::string& name) {
-        PlanOptions plan{comparisonOptions(), shards, folder() / (name + ".plan.json")};
+        PlanOptions plan = planOptions(shards, folder() / (name + ".plan.json"));
         std::ostringstream out;
         std::ostringstream err;
         runPlan(plan, out);
@@ -273,8 +278,8 @@ TEST_F(ShardedComparison, ClassFilesThatCannotBeJoinedByteForByteAreMergedPointB
 TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
     const fs::path copy = folder() / "changed";
     fs::copy(reference(), copy, fs::copy_options::recursive);
-    PlanOptions plan{comparisonOptions(), 2, folder() / "changed.plan.json"};
-    plan.comparison.reference = copy;
+    PlanOptions plan = planOptions(2, folder() / "changed.plan.json");
+    plan.reference = copy;
     std::ostringstream out;
     runPlan(plan, out);
     const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[0];

@@ -1,4 +1,4 @@
-#include "Command/UnknownOptions.h"
+#include "Command/ParseCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,8 +15,10 @@ bool isNumber(const std::string& word) {
     return end != word.c_str() && *end == '\0';
 }
 
-} // namespace
-
+/// Throws CLI::ExtrasError "Unknown option: NAME" for the first of the command's words (`argv`, after
+/// the command's own name) that has the form of an option but is none of `app`'s. CLI11 alone would
+/// take the word after an unknown option for a positional argument, and complain about that one
+/// instead ("Could not convert: K = PLAN" for `shard --threads 1 PLAN 0`).
 void rejectUnknownOptions(const CLI::App& app, int argc, const char* const* argv) {
     for (int index = 0; index < argc; ++index) {
         const std::string word = argv[index];
@@ -38,6 +40,30 @@ void rejectUnknownOptions(const CLI::App& app, int argc, const char* const* argv
             ++index;
         }
     }
+}
+
+} // namespace
+
+std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const* argv,
+                                      const std::function<void()>& check) {
+    try {
+        rejectUnknownOptions(app, argc - 1, argv + 1);
+        app.parse(argc, argv);
+        if (check) {
+            check();
+        }
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return EarlyExit{status == 0 ? 0 : 2};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> givenPath(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(text);
 }
 
 } // namespace Orvid::Compare

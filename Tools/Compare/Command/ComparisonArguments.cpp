@@ -1,0 +1,300 @@
+#include "Command/ComparisonArguments.h"
+
+#include <CLI/CLI.hpp>
+
+#include <CompareEngine/ComparedAttribute.h>
+#include <CompareEngine/EngineOptions.h>
+#include <FileIoInterface/Version.h>
+
+#include <cmath>
+#include <cstddef>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+namespace Orvid::Compare {
+namespace {
+
+/// Refuses a command line with `message` alone on standard error, without CLI11's hint at --help.
+[[noreturn]] void refuseAlone(const char* message) {
+    std::cerr << message << '\n';
+    throw CLI::RuntimeError(2);
+}
+
+std::optional<double> parseEpsilon(const std::string& text) {
+    if (text == "auto") {
+        return std::nullopt;
+    }
+    std::size_t used = 0;
+    double value = 0.0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::invalid_argument&) {
+        refuseAlone("--epsilon: must be 'auto' or a number of coordinate units, 0 or more");
+    } catch (const std::out_of_range&) {
+        refuseAlone("--epsilon: out of range");
+    }
+    if (used != text.size() || !(value >= 0.0) || !std::isfinite(value)) {
+        throw CLI::ValidationError("--epsilon", "must be 'auto' or a number of coordinate units, 0 or more");
+    }
+    return value;
+}
+
+/// A finite number of at least 0, as typed, for `flag`.
+double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
+    std::size_t used = 0;
+    double value = 0.0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (text.empty() || used != text.size() || !std::isfinite(value) || (!signedValue && value < 0.0)) {
+        throw CLI::ValidationError(flag, "'" + text + "' is not a " + (signedValue ? "" : "non-negative ") +
+                                             "number");
+    }
+    return value;
+}
+
+/// NAME=VALUE of --tolerance.
+std::pair<std::string, double> parseTolerance(const std::string& text) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) {
+        throw CLI::ValidationError("--tolerance", "'" + text + "' is not NAME=VALUE");
+    }
+    std::string name = text.substr(0, equals);
+    const double value = parseAmount("--tolerance " + name, text.substr(equals + 1), false);
+    if (name == "gpsTime" && value != 0.0) {
+        throw CLI::ValidationError(
+            "--tolerance gpsTime",
+            "points pair on equal GPS times (after --time-offset); only 0 is accepted");
+    }
+    if (Engine::attributeNamed(name) == Engine::ComparedAttribute::color &&
+        (value != std::floor(value) || value > 65535.0)) {
+        throw CLI::ValidationError("--tolerance color", "must be a whole number from 0 to 65535");
+    }
+    return {std::move(name), value};
+}
+
+/// The names of --ignore, every one checked.
+std::vector<std::string> parseIgnored(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (name == "gpsTime") {
+            throw CLI::ValidationError("--ignore", "gpsTime pairs the points and cannot be ignored");
+        }
+        if (name.empty()) {
+            throw CLI::ValidationError("--ignore", "an empty name");
+        }
+    }
+    return names;
+}
+
+std::string gibibytes(std::uint64_t bytes) {
+    const double value = static_cast<double>(bytes) / static_cast<double>(1ULL << 30);
+    std::ostringstream text;
+    text.precision(3);
+    text << value << " GiB";
+    return text.str();
+}
+
+/// What --tolerance accepts, as its help lists it: the compared attributes in order, then the rest.
+std::string toleranceNames() {
+    std::string names;
+    for (const Engine::ComparedAttributeDescriptor& attribute : Engine::COMPARED_ATTRIBUTES) {
+        names += attribute.name;
+        names += attribute.attribute == Engine::ComparedAttribute::color ? " (as --rgb-epsilon), " : ", ";
+    }
+    return names + "gpsTime (0 only), or an extra attribute's name";
+}
+
+/// A whole number of at least 1, as typed: signs, fractions and trailing letters are refused.
+std::size_t parseCount(const std::string& flag, const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+    }
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(text, &used);
+    } catch (const std::out_of_range&) {
+        throw CLI::ValidationError(flag, "'" + text + "' is too large");
+    }
+    if (value == 0) {
+        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+    }
+    return static_cast<std::size_t>(value);
+}
+
+unsigned parseThreads(const std::string& text) {
+    const std::size_t count = parseCount("--threads", text);
+    if (count > 1024) {
+        throw CLI::ValidationError("--threads", "at most 1024, not " + text);
+    }
+    return static_cast<unsigned>(count);
+}
+
+std::uint64_t checkedMemory(std::uint64_t bytes) {
+    if (bytes == 0) {
+        throw CLI::ValidationError("--memory", "must be more than 0");
+    }
+    const std::optional<std::uint64_t> installed = Engine::physicalMemory();
+    if (installed && bytes > *installed) {
+        throw CLI::ValidationError("--memory", "is more than the " + gibibytes(*installed) +
+                                                   " of memory this machine has");
+    }
+    return bytes;
+}
+
+/// The classes of --fail-on, whose names its check let through.
+DifferenceClasses failOnClasses(const std::string& list) {
+    DifferenceClasses classes;
+    for (const std::string& name : CLI::detail::split(list, ',')) {
+        if (name == "any") {
+            return DifferenceClasses::all();
+        }
+        if (const auto kind = differenceClassNamed(name)) {
+            classes.add(*kind);
+        }
+    }
+    return classes;
+}
+
+} // namespace
+
+CLI::Option* declareVersionFlag(CLI::App& app) {
+    return app.set_version_flag("--version", std::string("orvid-compare ") + FILEIOINTERFACE_VERSION_STRING);
+}
+
+void InputArguments::declare(CLI::App& app) {
+    app.add_option("REFERENCE", reference, "The reference cloud: a LAS or LAZ file, or a folder of them")
+        ->type_name("PATH");
+    app.add_option("TEST", test, "The test cloud, likewise")->type_name("PATH");
+}
+
+void InputArguments::check(bool demo) const {
+    if (!demo && (reference.empty() || test.empty())) {
+        throw CLI::ValidationError("REFERENCE TEST", "give a reference and a test cloud (or --demo)");
+    }
+    if (demo && !test.empty()) {
+        throw CLI::ValidationError("--demo", "takes at most one folder");
+    }
+}
+
+ComparisonFlags::ComparisonFlags(CLI::App& app) {
+    declareEpsilons(app);
+    declareAttributeFlags(app);
+    declareRunAndVerdictFlags(app);
+}
+
+void ComparisonFlags::declareEpsilons(CLI::App& app) {
+    app.add_option("--epsilon", mEpsilon,
+                   "Largest per-axis coordinate difference of a point left in place, in coordinate units (0: "
+                   "exact); 'auto' takes the coarser coordinate scale factor of the two inputs")
+        ->type_name("auto|UNITS")
+        ->default_str("auto");
+    app.add_option("--epsilon-xy", mEpsilonXY, "Epsilon across x and y only, overriding --epsilon there")
+        ->type_name("UNITS");
+    app.add_option("--epsilon-z", mEpsilonZ, "Epsilon along z only, overriding --epsilon there")
+        ->type_name("UNITS");
+}
+
+void ComparisonFlags::declareAttributeFlags(CLI::App& app) {
+    app.add_option(
+           "--tolerance", mTolerances,
+           "Largest difference at which an attribute still agrees, in its own units (scanAngle in "
+           "degrees, an extra attribute in its scaled units); repeatable. Names: " +
+               toleranceNames() +
+               ". Default 0, but scanAngle 0.5 when an input stores whole degrees (point formats 0 to 5), "
+               "else 0.003")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--ignore", mIgnored,
+                   "Attributes to leave out of the comparison, comma-separated, named as for --tolerance "
+                   "(gpsTime excepted)")
+        ->type_name("LIST")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--time-offset", mTimeOffset,
+                   "Seconds to add to every test GPS time before pairing, as a run with few pairs suggests "
+                   "(a change between GPS week time and adjusted standard GPS time, or a clock offset)")
+        ->type_name("SECONDS");
+    app.add_option("--rgb-epsilon", mDirect.rgbEpsilon,
+                   "Largest per-channel colour difference (0 to 65535) of "
+                   "points whose colour is unchanged")
+        ->type_name("0..65535")
+        ->default_val(0);
+    app.add_flag("--no-point-attributes", mNoPointAttributes,
+                 "Do not compare the point attributes (no 'mutated')");
+    app.add_flag("--no-extra-attributes", mNoExtraAttributes,
+                 "Do not compare the extra-bytes attributes (no "
+                 "'altered')");
+}
+
+void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
+    mMemoryOption =
+        app.add_option("--memory", mMemory,
+                       "Memory the whole comparison may take, such as 512M or 2G; inputs whose key "
+                       "index does not fit are compared in several GPS-time windows, only slower")
+            ->transform(CLI::AsSizeValue(false))
+            ->type_name("SIZE")
+            ->default_str("a quarter of physical memory");
+    mThreadsOption = app.add_option("--threads", mThreads, "Threads of the comparison")
+                         ->type_name("N")
+                         ->default_str("one per core");
+    app.add_flag(
+        "--pair-by-channel", mDirect.pairByChannel,
+        "Pair points by scanner channel too (point formats 6 to 10): multi-channel scanners fire pulses "
+        "with the same GPS time on different channels");
+    app.add_flag("--strict", mDirect.strict,
+                 "Treat every warning about an input (such as a point count that disagrees with the file) "
+                 "as an error");
+    app.add_option("--fail-on", mFailOn,
+                   "Classes that make the exit status 1, comma-separated: removed, added, modified, mutated, "
+                   "altered, any or none")
+        ->type_name("LIST")
+        ->check(CLI::Validator(
+            [](std::string& list) {
+                for (const std::string& name : CLI::detail::split(list, ',')) {
+                    if (name != "any" && name != "none" && !differenceClassNamed(name)) {
+                        return "'" + name +
+                               "' is not one of removed, added, modified, mutated, altered, any, none";
+                    }
+                }
+                return std::string();
+            },
+            "LIST"))
+        ->default_str("any");
+}
+
+ComparisonSettings ComparisonFlags::read() const {
+    ComparisonSettings settings = mDirect;
+    settings.epsilon = parseEpsilon(mEpsilon);
+    if (!mEpsilonXY.empty()) {
+        settings.epsilonXY = parseAmount("--epsilon-xy", mEpsilonXY, false);
+    }
+    if (!mEpsilonZ.empty()) {
+        settings.epsilonZ = parseAmount("--epsilon-z", mEpsilonZ, false);
+    }
+    for (const std::string& tolerance : mTolerances) {
+        settings.tolerances.push_back(parseTolerance(tolerance));
+    }
+    settings.ignored = parseIgnored(mIgnored);
+    if (!mTimeOffset.empty()) {
+        settings.timeOffset = parseAmount("--time-offset", mTimeOffset, true);
+    }
+    if (mThreadsOption->count() > 0) {
+        settings.threads = parseThreads(mThreads);
+    }
+    if (mMemoryOption->count() > 0) {
+        settings.memory = checkedMemory(mMemory);
+    }
+    settings.pointAttributes = !mNoPointAttributes;
+    settings.extraAttributes = !mNoExtraAttributes;
+    settings.failOn = failOnClasses(mFailOn);
+    return settings;
+}
+
+} // namespace Orvid::Compare

@@ -1,0 +1,305 @@
+#include "Command/RunSetup.h"
+
+#include "Command/ClassFileKind.h"
+#include "Render/TextSummary.h"
+
+#include <CompareEngine/ComparedAttribute.h>
+#include <CompareEngine/TimeOffsetEstimate.h>
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasReader.h>
+
+#include <Core/IOException.h>
+
+#include <algorithm>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+using FileIoInterface::Las::LasHeader;
+
+constexpr const char* ROLES[2] = {"reference", "test"};
+
+/// The extra attribute names of both inputs' files, each once, in the order first met.
+std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLegs& test) {
+    std::vector<std::string> names;
+    for (const InputLegs* input : {&reference, &test}) {
+        for (const LasHeader& header : input->headers) {
+            for (const auto& descriptor : header.extraAttributes) {
+                if (std::find(names.begin(), names.end(), descriptor.name) == names.end()) {
+                    names.push_back(descriptor.name);
+                }
+            }
+        }
+    }
+    return names;
+}
+
+/// Whether `name` is a point attribute as the reports name it ("intensity", ..., "color") or "gpsTime".
+bool isStandardAttributeName(const std::string& name) {
+    return name == "gpsTime" || Engine::attributeNamed(name).has_value();
+}
+
+/// Resolves the tolerances and ignored names of `settings` into `engine` and states them in
+/// `parameters`.
+void applyTolerances(const ComparisonSettings& settings, const ComparisonReport& report,
+                     const InputLegs& reference, const InputLegs& test, Engine::EngineOptions& engine,
+                     RunParameters& parameters) {
+    const std::vector<std::string> extraNames = extraNamesOf(reference, test);
+    const auto known = [&](const std::string& flag, const std::string& name) {
+        if (!isStandardAttributeName(name) &&
+            std::find(extraNames.begin(), extraNames.end(), name) == extraNames.end()) {
+            throw std::invalid_argument(
+                flag + ": '" + name + "' is neither a point attribute nor an extra attribute of the inputs");
+        }
+    };
+    // Whole degrees on either side: values agree within half a degree; else within half of 0.006°.
+    const bool wholeDegrees = report.reference.wholeDegreeScanAngles || report.test.wholeDegreeScanAngles;
+    engine.tolerances[static_cast<std::size_t>(Engine::ComparedAttribute::scanAngle)] =
+        wholeDegrees ? 0.5 : 0.003;
+    for (const auto& [name, value] : settings.tolerances) {
+        known("--tolerance", name);
+        const std::optional<Engine::ComparedAttribute> attribute = Engine::attributeNamed(name);
+        if (attribute == Engine::ComparedAttribute::color) {
+            engine.rgbEpsilon = static_cast<std::uint16_t>(value);
+            parameters.rgbEpsilon = engine.rgbEpsilon;
+        } else if (attribute) {
+            engine.tolerances[static_cast<std::size_t>(*attribute)] = value;
+        } else if (name != "gpsTime") {
+            engine.extraTolerances[name] = value;
+        }
+    }
+    for (const std::string& name : settings.ignored) {
+        known("--ignore", name);
+        if (const std::optional<Engine::ComparedAttribute> attribute = Engine::attributeNamed(name)) {
+            engine.ignored = static_cast<Engine::AttributeMask>(engine.ignored | Engine::maskOf(*attribute));
+        } else {
+            engine.ignoredExtras.insert(name);
+        }
+        if (std::find(parameters.ignored.begin(), parameters.ignored.end(), name) ==
+            parameters.ignored.end()) {
+            parameters.ignored.push_back(name);
+        }
+    }
+    const auto ignored = [&](const std::string& name) {
+        return std::find(parameters.ignored.begin(), parameters.ignored.end(), name) !=
+               parameters.ignored.end();
+    };
+    for (const Engine::ComparedAttributeDescriptor& attribute : Engine::COMPARED_ATTRIBUTES) {
+        if (ignored(attribute.name)) {
+            continue;
+        }
+        const double tolerance = attribute.attribute == Engine::ComparedAttribute::color
+                                     ? static_cast<double>(engine.rgbEpsilon)
+                                     : engine.tolerances[static_cast<std::size_t>(attribute.attribute)];
+        parameters.tolerances.emplace_back(attribute.name, tolerance);
+    }
+    parameters.tolerances.emplace_back("gpsTime", 0.0);
+    for (const std::string& name : extraNames) {
+        if (!ignored(name)) {
+            const auto given = engine.extraTolerances.find(name);
+            parameters.tolerances.emplace_back(name,
+                                               given != engine.extraTolerances.end() ? given->second : 0.0);
+        }
+    }
+}
+
+RunParameters parametersOf(const ComparisonSettings& settings, const ComparisonReport& report) {
+    RunParameters parameters;
+    parameters.epsilonFromScale = !settings.epsilon;
+    parameters.epsilon = settings.epsilon.value_or(std::max(
+        *std::max_element(report.reference.coarsestScale.begin(), report.reference.coarsestScale.end()),
+        *std::max_element(report.test.coarsestScale.begin(), report.test.coarsestScale.end())));
+    parameters.epsilonXY = settings.epsilonXY.value_or(parameters.epsilon);
+    parameters.epsilonZ = settings.epsilonZ.value_or(parameters.epsilon);
+    parameters.timeOffset = settings.timeOffset;
+    parameters.rgbEpsilon = settings.rgbEpsilon;
+    parameters.pointAttributes = settings.pointAttributes;
+    parameters.extraAttributes = settings.extraAttributes;
+    parameters.memory = settings.memory.value_or(Engine::defaultMemoryBudget());
+    parameters.threads = settings.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
+    parameters.pairByChannel = settings.pairByChannel;
+    parameters.failOn = settings.failOn;
+    return parameters;
+}
+
+Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
+    Engine::EngineOptions engineOptions;
+    engineOptions.epsilon = parameters.epsilon;
+    engineOptions.epsilonXY = parameters.epsilonXY;
+    engineOptions.epsilonZ = parameters.epsilonZ;
+    engineOptions.timeOffset = parameters.timeOffset;
+    engineOptions.rgbEpsilon = parameters.rgbEpsilon;
+    engineOptions.comparePointAttributes = parameters.pointAttributes;
+    engineOptions.compareExtraAttributes = parameters.extraAttributes;
+    engineOptions.pairByChannel = parameters.pairByChannel;
+    engineOptions.threads = parameters.threads;
+    engineOptions.memoryBudget = parameters.memory;
+    return engineOptions;
+}
+
+/// What was seen of an input, for the report.
+void describeScan(const ScannedInput& scanned, std::size_t legs, InputScan& scan) {
+    scan.points = scanned.facts.points;
+    scan.legs = legs;
+    scan.nanTimes = scanned.facts.nanTimes;
+    scan.duplicateKeys = scanned.facts.duplicateKeys;
+    scan.inKeyOrder = scanned.facts.inKeyOrder;
+    scan.pointsBySourceId = scanned.pointsBySourceId;
+}
+
+/// Adds the warnings about an input's duplicate keys and NaN times; `role` is "reference" or "test".
+void warnAboutKeys(const char* role, const Engine::InputFacts& facts, bool pairByChannel,
+                   std::vector<std::string>& warnings) {
+    if (facts.duplicateKeys != 0) {
+        std::string warning = std::string(role) + ": " + counted(facts.duplicateKeys, "point") +
+                              " share their (GPS time, return number" +
+                              (pairByChannel ? ", scanner channel" : "") +
+                              ") with an earlier point; their pairing is ambiguous";
+        if (!pairByChannel && facts.channelSeparatesDuplicates()) {
+            warning += "; their scanner channels differ, so --pair-by-channel tells them apart";
+        }
+        warnings.push_back(warning);
+    }
+    if (facts.nanTimes != 0) {
+        warnings.push_back(std::string(role) + ": " + counted(facts.nanTimes, "point") +
+                           (facts.nanTimes == 1 ? " has" : " have") +
+                           " a NaN GPS time; NaN-time points pair only with each other, by return number in "
+                           "reading order");
+    }
+}
+
+/// When fewer than 1 % of the points of the run described in `report` paired, estimates the constant
+/// offset between the inputs' times from a sample; a non-zero one goes to the report with the option
+/// that applies it.
+void suggestTimeOffset(const InputLegs& reference, const InputLegs& test,
+                       const Engine::EngineOptions& engineOptions, ComparisonReport& report) {
+    // Every test point is either added or paired.
+    const std::uint64_t fewer = std::min(report.reference.scan.points, report.test.scan.points);
+    const std::uint64_t paired = report.test.scan.points - report.summary.counts[DifferenceClass::added];
+    if (fewer == 0 || paired * 100 >= fewer) {
+        return;
+    }
+    const std::optional<Engine::TimeOffsetEstimate> estimate =
+        Engine::estimateTimeOffset(reference.files, test.files, engineOptions);
+    if (estimate && estimate->offset != 0.0) {
+        report.suggestedTimeOffset = estimate;
+    }
+}
+
+} // namespace
+
+std::vector<fs::path> lasFilesOf(const fs::path& input) {
+    std::error_code error;
+    if (fs::is_directory(input, error)) {
+        std::vector<fs::path> files = FileIoInterface::Las::lasFilesIn(input);
+        if (files.empty()) {
+            throw Core::IOException(input.string() + ": the folder holds no .las or .laz file");
+        }
+        return files;
+    }
+    if (!fs::exists(input, error)) {
+        throw Core::IOException(input.string() + ": no such file or folder");
+    }
+    if (!fs::is_regular_file(input, error)) {
+        throw Core::IOException(input.string() +
+                                ": not a regular file (a pipe, device or socket cannot be read twice)");
+    }
+    return {input};
+}
+
+std::uint64_t bytesOf(const std::vector<fs::path>& files) {
+    std::uint64_t bytes = 0;
+    for (const fs::path& file : files) {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(file, error);
+        bytes += error ? 0 : size;
+    }
+    return bytes;
+}
+
+InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool strict,
+                    InputDescription& description, std::vector<std::string>& warnings) {
+    InputLegs legs{std::move(files), {}};
+    description.path = input;
+    description.files = legs.files;
+    for (const fs::path& file : legs.files) {
+        LasHeader header = FileIoInterface::Las::readLasHeader(file);
+        if (!header.hasGpsTime()) {
+            throw Core::IOException(file.string() + ": " + header.describe() +
+                                    " has no GPS time, so its points cannot be paired");
+        }
+        for (const std::string& warning : header.warnings) {
+            const std::string located = file.string() + ": " + warning;
+            if (strict) {
+                throw Core::IOException(located + " (an error with --strict)");
+            }
+            warnings.push_back(located);
+        }
+        description.formats.insert(header.describe());
+        description.wholeDegreeScanAngles = description.wholeDegreeScanAngles || header.pointFormat < 6;
+        const std::string standard =
+            header.hasAdjustedStandardGpsTime() ? "adjusted standard GPS time" : "GPS week time";
+        description.timeStandard =
+            description.timeStandard.empty() || description.timeStandard == standard ? standard : "mixed";
+        description.announcedPoints += header.pointCount;
+        description.coarsestScale[0] = std::max(description.coarsestScale[0], header.scale.x);
+        description.coarsestScale[1] = std::max(description.coarsestScale[1], header.scale.y);
+        description.coarsestScale[2] = std::max(description.coarsestScale[2], header.scale.z);
+        legs.headers.push_back(std::move(header));
+    }
+    return legs;
+}
+
+Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
+                               const InputLegs& reference, const InputLegs& test) {
+    report.parameters = parametersOf(settings, report);
+    Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
+    applyTolerances(settings, report, reference, test, engineOptions, report.parameters);
+    return engineOptions;
+}
+
+std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLegs& reference,
+                                           const InputLegs& test, std::vector<std::string>& warnings) {
+    ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
+    ClassFileKind testKind = classFileKindOf("test", test.headers);
+    for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
+        if (kind->conversion) {
+            warnings.push_back(*kind->conversion);
+        }
+    }
+    return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
+                                        std::move(testKind));
+}
+
+void completeReport(const std::array<InputLegs, 2>& legs, const std::array<ScannedInput, 2>& scanned,
+                    const Engine::EngineOptions& engineOptions, ComparisonReport& report) {
+    InputDescription* descriptions[2] = {&report.reference, &report.test};
+    for (std::size_t side = 0; side < 2; ++side) {
+        describeScan(scanned[side], legs[side].files.size(), descriptions[side]->scan);
+        warnAboutKeys(ROLES[side], scanned[side].facts, report.parameters.pairByChannel, report.warnings);
+    }
+    suggestTimeOffset(legs[0], legs[1], engineOptions, report);
+    report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
+}
+
+void finishRun(ComparisonReport& report, std::uint64_t unwrittenPoints, RunOutputs& outputs, bool quiet,
+               std::ostream& out) {
+    if (unwrittenPoints != 0) {
+        report.warnings.push_back(counted(unwrittenPoints, "point") + " did not fit the LAS files of " +
+                                  outputs.outDirectory()->string() + " and were left out");
+    }
+    if (!quiet) {
+        printAttributeStatistics(out, report);
+        printSummary(out, report);
+    }
+    outputs.commit(report);
+}
+
+} // namespace Orvid::Compare

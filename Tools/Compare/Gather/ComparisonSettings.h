@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Gather/DifferenceClass.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Here, beside the RunParameters of a report (these settings resolved for the inputs), because Gather is
+// the lowest layer that both the command line and the shards' plan reach.
+namespace Orvid::Compare {
+
+/// How two clouds are compared, as the comparison flags give it: what a single run takes, and what a
+/// plan carries to every shard.
+struct ComparisonSettings {
+    /// Absent: the coarser coordinate scale factor of the two inputs; 0 compares positions exactly.
+    std::optional<double> epsilon;
+    /// Epsilons across x and y and along z; absent: `epsilon`.
+    std::optional<double> epsilonXY;
+    std::optional<double> epsilonZ;
+    /// --tolerance NAME=VALUE, in the order given (a later one for the same name wins). Names of point
+    /// attributes and `gpsTime` are checked when parsed, those of extra attributes against the inputs.
+    std::vector<std::pair<std::string, double>> tolerances;
+    /// --ignore names, in the order given.
+    std::vector<std::string> ignored;
+    /// Seconds added to the test GPS times before pairing.
+    double timeOffset = 0.0;
+    std::uint16_t rgbEpsilon = 0;
+    bool pointAttributes = true;
+    bool extraAttributes = true;
+    /// Turn every warning about an input into an error (exit status 2).
+    bool strict = false;
+    /// Memory budget of the whole comparison, in bytes; absent: a quarter of physical memory.
+    std::optional<std::uint64_t> memory;
+    /// Threads of the comparison; absent: one per core.
+    std::optional<unsigned> threads;
+    /// Add the scanner channel to the pairing key (multi-channel scanners).
+    bool pairByChannel = false;
+    /// The classes of difference that make the exit status 1.
+    DifferenceClasses failOn = DifferenceClasses::all();
+};
+
+} // namespace Orvid::Compare
