@@ -5,6 +5,7 @@
 #include "Laz/GpsTimeEncoder.h"
 #include "Laz/Point10Encoder.h"
 #include "Laz/RgbEncoder.h"
+#include "Laz/WavePacketEncoder.h"
 
 #include <stdexcept>
 #include <string>
@@ -14,7 +15,8 @@ namespace Orvid::FileIoInterface::Las::Laz {
 
 namespace {
 
-using ItemEncoder = std::variant<Point10V2Encoder, GpsTimeV2Encoder, RgbV2Encoder, ByteV2Encoder>;
+using ItemEncoder =
+    std::variant<Point10V2Encoder, GpsTimeV2Encoder, RgbV2Encoder, WavePacketV1Encoder, ByteV2Encoder>;
 
 ItemEncoder makeItemEncoder(const LazItem& item) {
     switch (item.type) {
@@ -24,6 +26,8 @@ ItemEncoder makeItemEncoder(const LazItem& item) {
         return GpsTimeV2Encoder();
     case ItemType::Rgb12:
         return RgbV2Encoder();
+    case ItemType::WavePacket13:
+        return WavePacketV1Encoder();
     default:
         return ByteV2Encoder(item.size);
     }
@@ -37,6 +41,8 @@ std::size_t itemSize(ItemType type) {
         return sizeof(std::uint64_t);
     case ItemType::Rgb12:
         return sizeof(Rgb);
+    case ItemType::WavePacket13:
+        return sizeof(WavePacket);
     default:
         return 0;
     }
@@ -45,6 +51,9 @@ std::size_t itemSize(ItemType type) {
 } // namespace
 
 bool ChunkEncoder::writes(const LazItem& item) {
+    if (item.type == ItemType::WavePacket13) {
+        return item.version == 1 && item.size == sizeof(WavePacket);
+    }
     const bool known = item.type == ItemType::Point10 || item.type == ItemType::GpsTime11 ||
                        item.type == ItemType::Rgb12 || item.type == ItemType::Byte;
     return known && item.version == 2 && (item.type == ItemType::Byte || item.size == itemSize(item.type));

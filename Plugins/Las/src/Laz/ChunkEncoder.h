@@ -21,7 +21,8 @@ public:
     /// The chunk of `points` records (at least 1) that start at `records`.
     std::vector<std::uint8_t> encode(const std::uint8_t* records, std::size_t points) const;
 
-    /// The items that this encoder writes: POINT10, GPSTIME11, RGB12 and BYTE, version 2.
+    /// The items that this encoder writes: POINT10, GPSTIME11, RGB12 and BYTE version 2, WAVEPACKET13
+    /// version 1.
     static bool writes(const LazItem& item);
 
 private:

@@ -64,7 +64,8 @@ TEST_P(LazEncoderSampleTest, EncodesTheSampleFileByteForByte) {
 INSTANTIATE_TEST_SUITE_P(GroupsAAndB, LazEncoderSampleTest,
                          testing::Values("1.0_1.laz", "1.2_2.laz", "1.2-with-color.laz", "mvk-thin.laz",
                                          "mvk-thin_chunk5000.laz", "extrabytes.laz", "gps-time-nan.laz",
-                                         "synthetic_pf1_300k.laz", "synthetic_pf3_312k.laz"));
+                                         "synthetic_pf1_300k.laz", "synthetic_pf3_312k.laz",
+                                         "synthetic_pf4_wave_5k.laz", "synthetic_pf5_wave_5k.laz"));
 
 struct RoundTripCase {
     std::uint8_t format;
@@ -85,6 +86,9 @@ LazDescription descriptionFor(const RoundTripCase& value, std::uint32_t chunkSiz
     }
     if (value.format == 2 || value.format == 3 || value.format == 5) {
         description.items.push_back({ItemType::Rgb12, 6, 2});
+    }
+    if (value.format >= 4) {
+        description.items.push_back({ItemType::WavePacket13, 29, 1});
     }
     if (value.extraBytes > 0) {
         description.items.push_back({ItemType::Byte, value.extraBytes, 2});
