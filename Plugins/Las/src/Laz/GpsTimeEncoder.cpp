@@ -1,7 +1,6 @@
 #include "Laz/GpsTimeEncoder.h"
 
 #include "Laz/FieldArithmetic.h"
-#include "Laz/GpsTimeDecoder.h"
 #include "Raw/ByteCursor.h"
 
 #include <cmath>
@@ -42,17 +41,12 @@ std::int32_t quantizedRatio(std::int32_t difference, std::int32_t last) {
 
 } // namespace
 
+// Version 2 has codes for an unchanged time.
 GpsTimeV2Encoder::GpsTimeV2Encoder()
-    : mMultiplier(CODE_WHOLE + 5)
-    , mZeroDifference(6)
-    , mDifference(32, 9) {}
+    : mState(1) {}
 
 void GpsTimeV2Encoder::start(const std::uint8_t* first) {
-    mCurrent = 0;
-    mNewest = 0;
-    mTimes = {Raw::load<std::uint64_t>(first), 0, 0, 0};
-    mDifferences = {};
-    mExtremeCounts = {};
+    mState.start(Raw::load<std::uint64_t>(first));
 }
 
 void GpsTimeV2Encoder::encode(ArithmeticEncoder& encoder, const std::uint8_t* record) {
@@ -60,83 +54,85 @@ void GpsTimeV2Encoder::encode(ArithmeticEncoder& encoder, const std::uint8_t* re
 }
 
 void GpsTimeV2Encoder::encodeTime(ArithmeticEncoder& encoder, std::uint64_t time) {
-    if (mDifferences[mCurrent] == 0) {
+    if (mState.differences[mState.current] == 0) {
         encodeAfterZero(encoder, time);
         return;
     }
-    if (time == mTimes[mCurrent]) {
-        encoder.encodeSymbol(mMultiplier, MULTIPLIER_CODE_UNCHANGED);
+    if (time == mState.times[mState.current]) {
+        encoder.encodeSymbol(mState.multiplier, MULTIPLIER_CODE_UNCHANGED);
         return;
     }
-    if (const std::optional<std::int32_t> difference = difference32(mTimes[mCurrent], time)) {
+    if (const std::optional<std::int32_t> difference = difference32(mState.times[mState.current], time)) {
         encodeWithMultiplier(encoder, *difference);
-        mTimes[mCurrent] = time;
+        mState.times[mState.current] = time;
         return;
     }
     if (const std::optional<std::uint32_t> other = otherSequence(time)) {
-        encoder.encodeSymbol(mMultiplier, MULTIPLIER_CODE_WHOLE + *other);
-        mCurrent = (mCurrent + *other) & 3u;
+        encoder.encodeSymbol(mState.multiplier, MULTIPLIER_CODE_WHOLE + *other);
+        mState.current = (mState.current + *other) & 3u;
         encodeTime(encoder, time);
         return;
     }
-    encoder.encodeSymbol(mMultiplier, MULTIPLIER_CODE_WHOLE);
+    encoder.encodeSymbol(mState.multiplier, MULTIPLIER_CODE_WHOLE);
     startSequence(encoder, time);
 }
 
 void GpsTimeV2Encoder::encodeAfterZero(ArithmeticEncoder& encoder, std::uint64_t time) {
-    if (time == mTimes[mCurrent]) {
-        encoder.encodeSymbol(mZeroDifference, ZERO_CODE_UNCHANGED);
+    if (time == mState.times[mState.current]) {
+        encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_UNCHANGED);
         return;
     }
-    if (const std::optional<std::int32_t> difference = difference32(mTimes[mCurrent], time)) {
-        encoder.encodeSymbol(mZeroDifference, ZERO_CODE_DIFFERENCE);
-        mDifference.encode(encoder, 0, *difference, 0);
-        mDifferences[mCurrent] = *difference;
-        mExtremeCounts[mCurrent] = 0;
-        mTimes[mCurrent] = time;
+    if (const std::optional<std::int32_t> difference = difference32(mState.times[mState.current], time)) {
+        encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_DIFFERENCE);
+        mState.difference.encode(encoder, 0, *difference, 0);
+        mState.differences[mState.current] = *difference;
+        mState.extremeCounts[mState.current] = 0;
+        mState.times[mState.current] = time;
         return;
     }
     if (const std::optional<std::uint32_t> other = otherSequence(time)) {
-        encoder.encodeSymbol(mZeroDifference, ZERO_CODE_WHOLE + *other);
-        mCurrent = (mCurrent + *other) & 3u;
+        encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_WHOLE + *other);
+        mState.current = (mState.current + *other) & 3u;
         encodeTime(encoder, time);
         return;
     }
-    encoder.encodeSymbol(mZeroDifference, ZERO_CODE_WHOLE);
+    encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_WHOLE);
     startSequence(encoder, time);
 }
 
 void GpsTimeV2Encoder::encodeWithMultiplier(ArithmeticEncoder& encoder, std::int32_t difference) {
-    const std::int32_t last = mDifferences[mCurrent];
+    const std::int32_t last = mState.differences[mState.current];
     const std::int32_t multiplier = quantizedRatio(difference, last);
     if (multiplier == 1) {
-        encoder.encodeSymbol(mMultiplier, 1);
-        mDifference.encode(encoder, last, difference, 1);
-        mExtremeCounts[mCurrent] = 0;
+        encoder.encodeSymbol(mState.multiplier, 1);
+        mState.difference.encode(encoder, last, difference, 1);
+        mState.extremeCounts[mState.current] = 0;
     } else if (multiplier > 0 && multiplier < MULTIPLIER_LIMIT) {
-        encoder.encodeSymbol(mMultiplier, static_cast<std::uint32_t>(multiplier));
-        mDifference.encode(encoder, wrappingTimes(multiplier, last), difference, multiplier < 10 ? 2 : 3);
+        encoder.encodeSymbol(mState.multiplier, static_cast<std::uint32_t>(multiplier));
+        mState.difference.encode(encoder, wrappingTimes(multiplier, last), difference,
+                                 multiplier < 10 ? 2 : 3);
     } else if (multiplier >= MULTIPLIER_LIMIT) {
-        encoder.encodeSymbol(mMultiplier, MULTIPLIER_LIMIT);
-        mDifference.encode(encoder, wrappingTimes(MULTIPLIER_LIMIT, last), difference, 4);
+        encoder.encodeSymbol(mState.multiplier, MULTIPLIER_LIMIT);
+        mState.difference.encode(encoder, wrappingTimes(MULTIPLIER_LIMIT, last), difference, 4);
         countExtreme(difference);
     } else if (multiplier < 0 && multiplier > NEGATIVE_LIMIT) {
-        encoder.encodeSymbol(mMultiplier, static_cast<std::uint32_t>(MULTIPLIER_LIMIT - multiplier));
-        mDifference.encode(encoder, wrappingTimes(multiplier, last), difference, 5);
+        encoder.encodeSymbol(mState.multiplier, static_cast<std::uint32_t>(MULTIPLIER_LIMIT - multiplier));
+        mState.difference.encode(encoder, wrappingTimes(multiplier, last), difference, 5);
     } else if (multiplier < 0) {
-        encoder.encodeSymbol(mMultiplier, static_cast<std::uint32_t>(MULTIPLIER_LIMIT - NEGATIVE_LIMIT));
-        mDifference.encode(encoder, wrappingTimes(NEGATIVE_LIMIT, last), difference, 6);
+        encoder.encodeSymbol(mState.multiplier,
+                             static_cast<std::uint32_t>(MULTIPLIER_LIMIT - NEGATIVE_LIMIT));
+        mState.difference.encode(encoder, wrappingTimes(NEGATIVE_LIMIT, last), difference, 6);
         countExtreme(difference);
     } else {
-        encoder.encodeSymbol(mMultiplier, 0);
-        mDifference.encode(encoder, 0, difference, 7);
+        encoder.encodeSymbol(mState.multiplier, 0);
+        mState.difference.encode(encoder, 0, difference, 7);
         countExtreme(difference);
     }
 }
 
 std::optional<std::uint32_t> GpsTimeV2Encoder::otherSequence(std::uint64_t time) const {
     for (std::uint32_t step = 1; step < 4; ++step) {
-        if (difference32(mTimes[(mCurrent + step) & 3u], time)) {
+        if (difference32(mState.times[(mState.current + step) & 3u], time)) {
             return step;
         }
     }
@@ -145,20 +141,21 @@ std::optional<std::uint32_t> GpsTimeV2Encoder::otherSequence(std::uint64_t time)
 
 void GpsTimeV2Encoder::startSequence(ArithmeticEncoder& encoder, std::uint64_t time) {
     // The upper half predicted from the current sequence's, the lower half raw.
-    mDifference.encode(encoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(mTimes[mCurrent] >> 32)),
-                       static_cast<std::int32_t>(static_cast<std::uint32_t>(time >> 32)), 8);
+    mState.difference.encode(
+        encoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(mState.times[mState.current] >> 32)),
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(time >> 32)), 8);
     encoder.writeInt(static_cast<std::uint32_t>(time));
-    mNewest = (mNewest + 1) & 3u;
-    mCurrent = mNewest;
-    mTimes[mCurrent] = time;
-    mDifferences[mCurrent] = 0;
-    mExtremeCounts[mCurrent] = 0;
+    mState.newest = (mState.newest + 1) & 3u;
+    mState.current = mState.newest;
+    mState.times[mState.current] = time;
+    mState.differences[mState.current] = 0;
+    mState.extremeCounts[mState.current] = 0;
 }
 
 void GpsTimeV2Encoder::countExtreme(std::int32_t difference) {
-    if (++mExtremeCounts[mCurrent] > 3) {
-        mDifferences[mCurrent] = difference;
-        mExtremeCounts[mCurrent] = 0;
+    if (++mState.extremeCounts[mState.current] > 3) {
+        mState.differences[mState.current] = difference;
+        mState.extremeCounts[mState.current] = 0;
     }
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticEncoder.h"
+#include "Laz/GpsTimeDecoder.h"
 #include "Laz/IntegerEncoder.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -30,14 +29,7 @@ private:
     /// Counts a difference too far from the prediction; the fourth in a row becomes the last difference.
     void countExtreme(std::int32_t difference);
 
-    std::uint32_t mCurrent = 0;
-    std::uint32_t mNewest = 0;
-    std::array<std::uint64_t, 4> mTimes{};
-    std::array<std::int32_t, 4> mDifferences{};
-    std::array<std::int32_t, 4> mExtremeCounts{};
-    SymbolModel mMultiplier;
-    SymbolModel mZeroDifference;
-    IntegerEncoder mDifference;
+    GpsTimeSequenceState<IntegerEncoder> mState;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz
