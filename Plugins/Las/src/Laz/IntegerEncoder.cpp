@@ -1,14 +1,13 @@
 #include "Laz/IntegerEncoder.h"
 
+#include "Laz/IntegerDecoder.h"
+
 namespace Orvid::FileIoInterface::Las::Laz {
 
 IntegerEncoder::IntegerEncoder(std::uint32_t bits, std::uint32_t contexts, std::uint32_t bitsHigh)
-    : mBitsHigh(bitsHigh) {
-    std::uint32_t correctorBits = 32;
-    if (bits > 0 && bits < 32) {
-        correctorBits = bits;
-        mRange = 1u << bits;
-    }
+    : mBitsHigh(bitsHigh)
+    , mRange(wrapRangeOf(bits)) {
+    const std::uint32_t correctorBits = correctorBitsOf(bits);
     mMagnitudes.reserve(contexts);
     for (std::uint32_t context = 0; context < contexts; ++context) {
         mMagnitudes.emplace_back(correctorBits + 1);

@@ -8,10 +8,10 @@ namespace Orvid::FileIoInterface::Las::Laz {
 
 namespace {
 
-constexpr std::size_t OFFSET = 1;
-constexpr std::size_t PACKET_SIZE = 9;
-constexpr std::size_t RETURN_POINT = 13;
-constexpr std::size_t XYZ = 17;
+constexpr std::size_t OFFSET = WavePacketField::OFFSET;
+constexpr std::size_t PACKET_SIZE = WavePacketField::PACKET_SIZE;
+constexpr std::size_t RETURN_POINT = WavePacketField::RETURN_POINT;
+constexpr std::size_t XYZ = WavePacketField::XYZ;
 
 // Codes of the byte offset: as the last, at the end of the last packet, a difference, stored whole.
 constexpr std::uint32_t OFFSET_SAME = 0;
@@ -25,28 +25,20 @@ std::int32_t field(const std::uint8_t* packet, std::size_t at) {
 
 } // namespace
 
-WavePacketV1Encoder::WavePacketV1Encoder()
-    : mDescriptorIndex(256)
-    , mOffsetCode{SymbolModel(4), SymbolModel(4), SymbolModel(4), SymbolModel(4)}
-    , mOffsetDifference(32)
-    , mPacketSize(32)
-    , mReturnPoint(32)
-    , mXyz(32, 3) {}
-
 void WavePacketV1Encoder::start(const std::uint8_t* first) {
     std::copy_n(first, mLast.size(), mLast.begin());
-    mLastOffsetDifference = 0;
-    mLastOffsetCode = 0;
+    mState.lastOffsetDifference = 0;
+    mState.lastOffsetCode = 0;
 }
 
 void WavePacketV1Encoder::encode(ArithmeticEncoder& encoder, const std::uint8_t* record) {
-    encoder.encodeSymbol(mDescriptorIndex, record[0]);
+    encoder.encodeSymbol(mState.descriptorIndex, record[0]);
     encodeOffset(encoder, Raw::load<std::uint64_t>(record + OFFSET));
-    mPacketSize.encode(encoder, field(mLast.data(), PACKET_SIZE), field(record, PACKET_SIZE));
-    mReturnPoint.encode(encoder, field(mLast.data(), RETURN_POINT), field(record, RETURN_POINT));
+    mState.packetSize.encode(encoder, field(mLast.data(), PACKET_SIZE), field(record, PACKET_SIZE));
+    mState.returnPoint.encode(encoder, field(mLast.data(), RETURN_POINT), field(record, RETURN_POINT));
     for (std::uint32_t axis = 0; axis < 3; ++axis) {
         const std::size_t at = XYZ + std::size_t{4} * axis;
-        mXyz.encode(encoder, field(mLast.data(), at), field(record, at), axis);
+        mState.xyz.encode(encoder, field(mLast.data(), at), field(record, at), axis);
     }
     std::copy_n(record, mLast.size(), mLast.begin());
 }
@@ -61,11 +53,11 @@ void WavePacketV1Encoder::encodeOffset(ArithmeticEncoder& encoder, std::uint64_t
                : difference == field(mLast.data(), PACKET_SIZE) ? OFFSET_AFTER_LAST
                                                                 : OFFSET_DIFFERENCE;
     }
-    encoder.encodeSymbol(mOffsetCode[mLastOffsetCode], code);
-    mLastOffsetCode = code;
+    encoder.encodeSymbol(mState.offsetCode[mState.lastOffsetCode], code);
+    mState.lastOffsetCode = code;
     if (code == OFFSET_DIFFERENCE) {
-        mOffsetDifference.encode(encoder, mLastOffsetDifference, difference);
-        mLastOffsetDifference = difference;
+        mState.offsetDifference.encode(encoder, mState.lastOffsetDifference, difference);
+        mState.lastOffsetDifference = difference;
     } else if (code == OFFSET_WHOLE) {
         encoder.writeInt(static_cast<std::uint32_t>(offset));
         encoder.writeInt(static_cast<std::uint32_t>(offset >> 32));

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticEncoder.h"
 #include "Laz/IntegerEncoder.h"
 #include "Laz/WavePacketDecoder.h"
 
-#include <array>
 #include <cstdint>
 
 namespace Orvid::FileIoInterface::Las::Laz {
@@ -15,7 +13,6 @@ namespace Orvid::FileIoInterface::Las::Laz {
 /// return point and x(t), y(t), z(t) predicted from the last.
 class WavePacketV1Encoder {
 public:
-    WavePacketV1Encoder();
     /// Takes the chunk's first record's wave packet, which is stored raw.
     void start(const std::uint8_t* first);
     void encode(ArithmeticEncoder& encoder, const std::uint8_t* record);
@@ -24,14 +21,7 @@ private:
     void encodeOffset(ArithmeticEncoder& encoder, std::uint64_t offset);
 
     WavePacket mLast{};
-    std::int32_t mLastOffsetDifference = 0;
-    std::uint32_t mLastOffsetCode = 0;
-    SymbolModel mDescriptorIndex;
-    std::array<SymbolModel, 4> mOffsetCode;
-    IntegerEncoder mOffsetDifference;
-    IntegerEncoder mPacketSize;
-    IntegerEncoder mReturnPoint;
-    IntegerEncoder mXyz;
+    WavePacketState<IntegerEncoder> mState;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz
