@@ -54,49 +54,33 @@ void GpsTimeV2Encoder::encode(ArithmeticEncoder& encoder, const std::uint8_t* re
 }
 
 void GpsTimeV2Encoder::encodeTime(ArithmeticEncoder& encoder, std::uint64_t time) {
-    if (mState.differences[mState.current] == 0) {
-        encodeAfterZero(encoder, time);
-        return;
-    }
+    // After a zero difference the codes come from a model of their own, with other numbers.
+    const bool afterZero = mState.differences[mState.current] == 0;
+    SymbolModel& codes = afterZero ? mState.zeroDifference : mState.multiplier;
+    const std::uint32_t wholeCode = afterZero ? ZERO_CODE_WHOLE : MULTIPLIER_CODE_WHOLE;
     if (time == mState.times[mState.current]) {
-        encoder.encodeSymbol(mState.multiplier, MULTIPLIER_CODE_UNCHANGED);
+        encoder.encodeSymbol(codes, afterZero ? ZERO_CODE_UNCHANGED : MULTIPLIER_CODE_UNCHANGED);
         return;
     }
     if (const std::optional<std::int32_t> difference = difference32(mState.times[mState.current], time)) {
-        encodeWithMultiplier(encoder, *difference);
+        if (afterZero) {
+            encoder.encodeSymbol(codes, ZERO_CODE_DIFFERENCE);
+            mState.difference.encode(encoder, 0, *difference, 0);
+            mState.differences[mState.current] = *difference;
+            mState.extremeCounts[mState.current] = 0;
+        } else {
+            encodeWithMultiplier(encoder, *difference);
+        }
         mState.times[mState.current] = time;
         return;
     }
     if (const std::optional<std::uint32_t> other = otherSequence(time)) {
-        encoder.encodeSymbol(mState.multiplier, MULTIPLIER_CODE_WHOLE + *other);
+        encoder.encodeSymbol(codes, wholeCode + *other);
         mState.current = (mState.current + *other) & 3u;
         encodeTime(encoder, time);
         return;
     }
-    encoder.encodeSymbol(mState.multiplier, MULTIPLIER_CODE_WHOLE);
-    startSequence(encoder, time);
-}
-
-void GpsTimeV2Encoder::encodeAfterZero(ArithmeticEncoder& encoder, std::uint64_t time) {
-    if (time == mState.times[mState.current]) {
-        encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_UNCHANGED);
-        return;
-    }
-    if (const std::optional<std::int32_t> difference = difference32(mState.times[mState.current], time)) {
-        encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_DIFFERENCE);
-        mState.difference.encode(encoder, 0, *difference, 0);
-        mState.differences[mState.current] = *difference;
-        mState.extremeCounts[mState.current] = 0;
-        mState.times[mState.current] = time;
-        return;
-    }
-    if (const std::optional<std::uint32_t> other = otherSequence(time)) {
-        encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_WHOLE + *other);
-        mState.current = (mState.current + *other) & 3u;
-        encodeTime(encoder, time);
-        return;
-    }
-    encoder.encodeSymbol(mState.zeroDifference, ZERO_CODE_WHOLE);
+    encoder.encodeSymbol(codes, wholeCode);
     startSequence(encoder, time);
 }
 

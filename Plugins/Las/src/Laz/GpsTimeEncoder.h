@@ -21,7 +21,6 @@ public:
 
 private:
     void encodeTime(ArithmeticEncoder& encoder, std::uint64_t time);
-    void encodeAfterZero(ArithmeticEncoder& encoder, std::uint64_t time);
     void encodeWithMultiplier(ArithmeticEncoder& encoder, std::int32_t difference);
     /// The other sequence (1 to 3 sequences on) that `time` lies within a 32-bit difference of.
     std::optional<std::uint32_t> otherSequence(std::uint64_t time) const;

@@ -5,8 +5,10 @@
 #include "Laz/IntegerEncoder.h"
 #include "Raw/ByteCursor.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 namespace Orvid::FileIoInterface::Las::Laz {
 
@@ -74,6 +76,10 @@ std::vector<std::uint8_t> encodePointBlock(const LazDescription& description, st
                                            const std::uint8_t* records, std::uint64_t points,
                                            std::uint64_t pointDataOffset,
                                            const std::vector<std::uint32_t>& chunkPoints) {
+    // Without chunks the points are one stream with neither a table nor its offset.
+    if (description.compressor != Compressor::PointWiseChunked) {
+        throw std::invalid_argument("LAZ point block: only point-wise chunked compression has a chunk table");
+    }
     const ChunkEncoder encoder(description, recordLength);
     std::vector<std::uint8_t> block(TABLE_OFFSET_SIZE, 0);
     std::vector<ChunkSize> chunks;

@@ -208,6 +208,10 @@ TEST(LazEncoderPointBlockTest, RefusesItemsItDoesNotWrite) {
     description.items[1].version = 1;
     EXPECT_THROW(ChunkEncoder(description, 28), std::invalid_argument);
     EXPECT_THROW(ChunkEncoder(descriptionFor({1, 0}, 50000), 30), std::invalid_argument);
+    LazDescription unchunked = descriptionFor({1, 0}, 50000);
+    unchunked.compressor = Las::Laz::Compressor::PointWise;
+    const Bytes record(28);
+    EXPECT_THROW(Las::Laz::encodePointBlock(unchunked, 28, record.data(), 1, 0), std::invalid_argument);
 }
 
 } // namespace
