@@ -1,5 +1,7 @@
+#include "Laz/ArithmeticDecoder.h"
 #include "Laz/ChunkDecoding.h"
 #include "Laz/ChunkEncoder.h"
+#include "Laz/IntegerDecoder.h"
 #include "Laz/LazChunkReader.h"
 #include "Laz/PointBlockEncoder.h"
 
@@ -197,9 +199,22 @@ TEST(LazEncoderPointBlockTest, WritesTheTableOffsetThenChunksOfTheChunkSize) {
     EXPECT_EQ(slice(table, 0, 8), (Bytes{0, 0, 0, 0, 3, 0, 0, 0}));
 }
 
-TEST(LazEncoderPointBlockTest, StatesThePointCountOfVariableChunks) {
-    const std::vector<Las::Laz::ChunkSize> chunks{{10, 400}, {25, 900}};
-    EXPECT_NE(Las::Laz::encodeChunkTable(chunks, true), Las::Laz::encodeChunkTable(chunks, false));
+TEST(LazEncoderPointBlockTest, StatesThePointCountOfVariableChunksBeforeTheirBytes) {
+    const std::vector<Las::Laz::ChunkSize> chunks{{10, 400}, {25, 900}, {3, 0x7FFFFFFF}};
+    const Bytes table = Las::Laz::encodeChunkTable(chunks, true);
+    ASSERT_EQ(slice(table, 0, 8), (Bytes{0, 0, 0, 0, 3, 0, 0, 0}));
+    Las::Laz::ArithmeticDecoder decoder;
+    decoder.start(table.data() + 8, table.data() + table.size());
+    Las::Laz::IntegerDecoder integers(32, 2);
+    std::int32_t points = 0;
+    std::int32_t bytes = 0;
+    for (const Las::Laz::ChunkSize& chunk : chunks) {
+        points = integers.decode(decoder, points, 0);
+        bytes = integers.decode(decoder, bytes, 1);
+        EXPECT_EQ(static_cast<std::uint32_t>(points), chunk.points);
+        EXPECT_EQ(static_cast<std::uint32_t>(bytes), chunk.bytes);
+    }
+    EXPECT_EQ(decoder.overrun(), 0u);
     EXPECT_EQ(Las::Laz::encodeChunkTable({}, false), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
