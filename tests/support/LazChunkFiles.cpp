@@ -1,7 +1,8 @@
 #include "LazChunkFiles.h"
 
+#include "Laz/ArithmeticEncoder.h"
+#include "Laz/IntegerEncoder.h"
 #include "Laz/LazChunkReader.h"
-#include "LazEncoder.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
 
@@ -68,8 +69,8 @@ std::uint64_t writeLazFromChunks(const std::filesystem::path& source, const std:
 
     // The table: each chunk's byte count predicted from the one before (context 1 of two).
     auto table = static_cast<std::int64_t>(header.offsetToPointData) + 8;
-    LazEncoder encoder;
-    LazIntegerEncoder sizes(32, 2);
+    FileIoInterface::Las::Laz::ArithmeticEncoder encoder;
+    FileIoInterface::Las::Laz::IntegerEncoder sizes(32, 2);
     std::uint32_t last = 0;
     for (const std::size_t index : chunks) {
         const auto size = static_cast<std::uint32_t>(compressed[index].size());

@@ -14,6 +14,12 @@ constexpr std::int32_t wrappingAdd(std::int32_t value, std::int32_t difference) 
                                      static_cast<std::uint32_t>(difference));
 }
 
+/// `value - subtrahend` modulo 2^32, the difference that `wrappingAdd` undoes.
+constexpr std::int32_t wrappingSubtract(std::int32_t value, std::int32_t subtrahend) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) -
+                                     static_cast<std::uint32_t>(subtrahend));
+}
+
 /// `multiplier * difference` modulo 2^32.
 constexpr std::int32_t wrappingTimes(std::int32_t multiplier, std::int32_t difference) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(multiplier) *

@@ -64,16 +64,10 @@ void GpsTimeV1Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
 
 GpsTimeSequences::GpsTimeSequences(bool codesUnchanged)
     : mUnchanged(codesUnchanged ? 1 : 0)
-    , mMultiplier(CODE_WHOLE + 4 + mUnchanged)
-    , mZeroDifference(5 + mUnchanged)
-    , mDifference(32, 9) {}
+    , mState(mUnchanged) {}
 
 void GpsTimeSequences::start(std::uint64_t first) {
-    mCurrent = 0;
-    mNewest = 0;
-    mTimes = {first, 0, 0, 0};
-    mDifferences = {};
-    mExtremeCounts = {};
+    mState.start(first);
 }
 
 GpsTimeV2Decoder::GpsTimeV2Decoder()

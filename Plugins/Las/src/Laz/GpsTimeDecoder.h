@@ -45,6 +45,34 @@ private:
     IntegerDecoder mDifference;
 };
 
+/// The time sequences of GPSTIME11 version 2 and POINT14 version 3 and their models, kept alike by the
+/// encoder and the decoder: the current and the newest sequence, each sequence's last time, last
+/// difference and count of extreme differences. `Integer` is the integer decoder or encoder;
+/// `unchangedCodes` is 1 when the stream has codes for an unchanged time, else 0.
+template <typename Integer>
+struct GpsTimeSequenceState {
+    explicit GpsTimeSequenceState(std::uint32_t unchangedCodes)
+        : multiplier(CODE_WHOLE + 4 + unchangedCodes)
+        , zeroDifference(5 + unchangedCodes) {}
+
+    void start(std::uint64_t first) {
+        current = 0;
+        newest = 0;
+        times = {first, 0, 0, 0};
+        differences = {};
+        extremeCounts = {};
+    }
+
+    std::uint32_t current = 0;
+    std::uint32_t newest = 0;
+    std::array<std::uint64_t, 4> times{};
+    std::array<std::int32_t, 4> differences{};
+    std::array<std::int32_t, 4> extremeCounts{};
+    SymbolModel multiplier;
+    SymbolModel zeroDifference;
+    Integer difference{32, 9};
+};
+
 /// The GPS time predictor of GPSTIME11 version 2 and POINT14 version 3: up to four interleaved time
 /// sequences (as from several scanners), each with its last time and difference.
 class GpsTimeSequences {
@@ -55,18 +83,11 @@ public:
     void start(std::uint64_t first);
     /// The next time, as the bits of the double.
     LAZ_INLINE std::uint64_t decode(ArithmeticDecoder& decoder);
-    std::uint64_t last() const { return mTimes[mCurrent]; }
+    std::uint64_t last() const { return mState.times[mState.current]; }
 
 private:
     std::uint32_t mUnchanged;
-    std::uint32_t mCurrent = 0;
-    std::uint32_t mNewest = 0;
-    std::array<std::uint64_t, 4> mTimes{};
-    std::array<std::int32_t, 4> mDifferences{};
-    std::array<std::int32_t, 4> mExtremeCounts{};
-    SymbolModel mMultiplier;
-    SymbolModel mZeroDifference;
-    IntegerDecoder mDifference;
+    GpsTimeSequenceState<IntegerDecoder> mState;
 };
 
 /// GPSTIME11 version 2.
@@ -85,48 +106,48 @@ private:
 
 std::uint64_t GpsTimeSequences::decode(ArithmeticDecoder& decoder) {
     for (int attempt = 0; attempt < MAX_SWITCHES; ++attempt) {
-        std::uint64_t& time = mTimes[mCurrent];
-        std::int32_t& lastDifference = mDifferences[mCurrent];
-        std::int32_t& extremes = mExtremeCounts[mCurrent];
+        std::uint64_t& time = mState.times[mState.current];
+        std::int32_t& lastDifference = mState.differences[mState.current];
+        std::int32_t& extremes = mState.extremeCounts[mState.current];
         std::uint32_t code;
         if (lastDifference == 0) {
-            code = decoder.decodeSymbol(mZeroDifference);
+            code = decoder.decodeSymbol(mState.zeroDifference);
             if (code < mUnchanged) {
                 return time;
             }
             code -= mUnchanged;
             if (code == 0) {
-                lastDifference = mDifference.decode(decoder, 0, 0);
+                lastDifference = mState.difference.decode(decoder, 0, 0);
                 time = plusDifference(time, lastDifference);
                 extremes = 0;
                 return time;
             }
             if (code > 1) {
-                mCurrent = (mCurrent + code - 1) & 3u;
+                mState.current = (mState.current + code - 1) & 3u;
                 continue;
             }
         } else {
-            code = decoder.decodeSymbol(mMultiplier);
+            code = decoder.decodeSymbol(mState.multiplier);
             if (code < CODE_WHOLE) {
                 std::int32_t difference;
                 const auto multiplier = static_cast<std::int32_t>(code);
                 if (multiplier == 1) {
-                    time = plusDifference(time, mDifference.decode(decoder, lastDifference, 1));
+                    time = plusDifference(time, mState.difference.decode(decoder, lastDifference, 1));
                     extremes = 0;
                     return time;
                 }
                 if (multiplier == 0) {
-                    difference = mDifference.decode(decoder, 0, 7);
+                    difference = mState.difference.decode(decoder, 0, 7);
                     if (++extremes > 3) {
                         lastDifference = difference;
                         extremes = 0;
                     }
                 } else if (multiplier < MULTIPLIER_LIMIT) {
-                    difference = mDifference.decode(decoder, wrappingTimes(multiplier, lastDifference),
-                                                    multiplier < 10 ? 2 : 3);
+                    difference = mState.difference.decode(decoder, wrappingTimes(multiplier, lastDifference),
+                                                          multiplier < 10 ? 2 : 3);
                 } else if (multiplier == MULTIPLIER_LIMIT) {
                     difference =
-                        mDifference.decode(decoder, wrappingTimes(MULTIPLIER_LIMIT, lastDifference), 4);
+                        mState.difference.decode(decoder, wrappingTimes(MULTIPLIER_LIMIT, lastDifference), 4);
                     if (++extremes > 3) {
                         lastDifference = difference;
                         extremes = 0;
@@ -134,10 +155,11 @@ std::uint64_t GpsTimeSequences::decode(ArithmeticDecoder& decoder) {
                 } else {
                     const std::int32_t negative = MULTIPLIER_LIMIT - multiplier;
                     if (negative > NEGATIVE_LIMIT) {
-                        difference = mDifference.decode(decoder, wrappingTimes(negative, lastDifference), 5);
-                    } else {
                         difference =
-                            mDifference.decode(decoder, wrappingTimes(NEGATIVE_LIMIT, lastDifference), 6);
+                            mState.difference.decode(decoder, wrappingTimes(negative, lastDifference), 5);
+                    } else {
+                        difference = mState.difference.decode(
+                            decoder, wrappingTimes(NEGATIVE_LIMIT, lastDifference), 6);
                         if (++extremes > 3) {
                             lastDifference = difference;
                             extremes = 0;
@@ -152,21 +174,21 @@ std::uint64_t GpsTimeSequences::decode(ArithmeticDecoder& decoder) {
             }
             code -= CODE_WHOLE + mUnchanged;
             if (code > 0) {
-                mCurrent = (mCurrent + code) & 3u;
+                mState.current = (mState.current + code) & 3u;
                 continue;
             }
         }
         // A new sequence whose time is stored whole: its upper half predicted from the current one.
-        mNewest = (mNewest + 1) & 3u;
-        const auto upper = static_cast<std::uint32_t>(mDifference.decode(
+        mState.newest = (mState.newest + 1) & 3u;
+        const auto upper = static_cast<std::uint32_t>(mState.difference.decode(
             decoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(time >> 32)), 8));
-        mTimes[mNewest] = (std::uint64_t{upper} << 32) | decoder.readInt();
-        mCurrent = mNewest;
-        mDifferences[mCurrent] = 0;
-        mExtremeCounts[mCurrent] = 0;
-        return mTimes[mCurrent];
+        mState.times[mState.newest] = (std::uint64_t{upper} << 32) | decoder.readInt();
+        mState.current = mState.newest;
+        mState.differences[mState.current] = 0;
+        mState.extremeCounts[mState.current] = 0;
+        return mState.times[mState.current];
     }
-    return mTimes[mCurrent];
+    return mState.times[mState.current];
 }
 
 void GpsTimeV2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {

@@ -7,15 +7,11 @@ namespace Orvid::FileIoInterface::Las::Laz {
 inline namespace LAZ_DECODER_BUILD {
 
 IntegerDecoder::IntegerDecoder(std::uint32_t bits, std::uint32_t contexts, std::uint32_t bitsHigh)
-    : mBitsHigh(bitsHigh) {
-    std::uint32_t correctorBits = 32;
-    if (bits > 0 && bits < 32) {
-        correctorBits = bits;
-        mRange = 1u << bits;
-        mMinimum = -static_cast<std::int32_t>(mRange / 2);
-    } else {
-        mMinimum = std::numeric_limits<std::int32_t>::min();
-    }
+    : mBitsHigh(bitsHigh)
+    , mRange(wrapRangeOf(bits))
+    , mMinimum(mRange != 0 ? -static_cast<std::int32_t>(mRange / 2)
+                           : std::numeric_limits<std::int32_t>::min()) {
+    const std::uint32_t correctorBits = correctorBitsOf(bits);
     mMagnitudes.reserve(contexts);
     for (std::uint32_t context = 0; context < contexts; ++context) {
         mMagnitudes.emplace_back(correctorBits + 1);

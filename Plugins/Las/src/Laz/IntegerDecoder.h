@@ -13,6 +13,16 @@ LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
 inline namespace LAZ_DECODER_BUILD {
 
+/// Bits of the correctors of `bits`-bit values; 0 and 32 mean full integers.
+constexpr std::uint32_t correctorBitsOf(std::uint32_t bits) {
+    return bits > 0 && bits < 32 ? bits : 32;
+}
+
+/// The range that `bits`-bit values wrap within, or 0 for full integers.
+constexpr std::uint32_t wrapRangeOf(std::uint32_t bits) {
+    return correctorBitsOf(bits) < 32 ? 1u << bits : 0;
+}
+
 /// Decodes integers stored as a corrector to a prediction: first the corrector's magnitude class k
 /// (under one of several contexts), then its position within the class, the high bits modelled and
 /// the low bits raw. Values wrap within `bits` bits.

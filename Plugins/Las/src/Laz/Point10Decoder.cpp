@@ -102,30 +102,22 @@ void Point10V1Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
     mLast.store(out);
 }
 
-Point10V2Decoder::Point10V2Decoder()
-    : mChanged(64)
-    , mIntensity(16, 4)
-    , mScanAngle{SymbolModel(256), SymbolModel(256)}
-    , mPointSource(16)
-    , mDx(32, 2)
-    , mDy(32, 22)
-    , mZ(32, 20)
-    , mReturnsAndFlags(256)
-    , mClassification(256)
-    , mUserData(256) {}
+void Point10V2History::start(const std::uint8_t* first) {
+    last.load(first);
+    // The intensity is predicted per return context only, never from the first point.
+    last.intensity = 0;
+    lastIntensity = {};
+    for (StreamingMedian5& median : dxMedian) {
+        median.reset();
+    }
+    for (StreamingMedian5& median : dyMedian) {
+        median.reset();
+    }
+    lastHeight = {};
+}
 
 void Point10V2Decoder::start(const std::uint8_t* first) {
-    mLast.load(first);
-    // The intensity is predicted per return context only, never from the first point.
-    mLast.intensity = 0;
-    mLastIntensity = {};
-    for (StreamingMedian5& median : mDxMedian) {
-        median.reset();
-    }
-    for (StreamingMedian5& median : mDyMedian) {
-        median.reset();
-    }
-    mLastHeight = {};
+    mHistory.start(first);
 }
 
 } // namespace LAZ_DECODER_BUILD

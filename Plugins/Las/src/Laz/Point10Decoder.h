@@ -57,6 +57,34 @@ private:
     LazySymbolModels<256> mUserData;
 };
 
+/// What POINT10 version 2 predicts from, kept alike by its encoder and decoder: the last point, the
+/// last intensity and coordinate differences per return context, the last height per return level.
+struct Point10V2History {
+    Point10Fields last;
+    std::array<std::uint16_t, 16> lastIntensity{};
+    std::array<StreamingMedian5, 16> dxMedian;
+    std::array<StreamingMedian5, 16> dyMedian;
+    std::array<std::int32_t, 8> lastHeight{};
+
+    /// Starts a chunk from its first record.
+    void start(const std::uint8_t* first);
+};
+
+/// The models of POINT10 version 2; `Integer` is the integer decoder or encoder.
+template <typename Integer>
+struct Point10V2Models {
+    SymbolModel changed{64};
+    Integer intensity{16, 4};
+    std::array<SymbolModel, 2> scanAngle{SymbolModel(256), SymbolModel(256)};
+    Integer pointSource{16};
+    Integer dx{32, 2};
+    Integer dy{32, 22};
+    Integer z{32, 20};
+    LazySymbolModels<256> returnsAndFlags{256};
+    LazySymbolModels<256> classification{256};
+    LazySymbolModels<256> userData{256};
+};
+
 /// POINT10 version 2: fields that did not change are flagged, coordinates and intensity are predicted
 /// per return context.
 class Point10V2Decoder {
@@ -64,84 +92,72 @@ public:
     /// Bytes of the record that the item fills.
     static constexpr std::size_t SIZE = 20;
 
-    Point10V2Decoder();
     void start(const std::uint8_t* first);
     LAZ_INLINE void decode(ArithmeticDecoder& decoder, std::uint8_t* out);
 
 private:
-    Point10Fields mLast;
-    std::array<std::uint16_t, 16> mLastIntensity{};
-    std::array<StreamingMedian5, 16> mDxMedian;
-    std::array<StreamingMedian5, 16> mDyMedian;
-    std::array<std::int32_t, 8> mLastHeight{};
-    SymbolModel mChanged;
-    IntegerDecoder mIntensity;
-    std::array<SymbolModel, 2> mScanAngle;
-    IntegerDecoder mPointSource;
-    IntegerDecoder mDx;
-    IntegerDecoder mDy;
-    IntegerDecoder mZ;
-    LazySymbolModels<256> mReturnsAndFlags;
-    LazySymbolModels<256> mClassification;
-    LazySymbolModels<256> mUserData;
+    Point10V2History mHistory;
+    Point10V2Models<IntegerDecoder> mModels;
 };
 
 // Inline: the chunk decoder's loop keeps the coder's state in registers only when it sees every field.
 void Point10V2Decoder::decode(ArithmeticDecoder& decoder, std::uint8_t* out) {
-    const std::uint32_t changed = decoder.decodeSymbol(mChanged);
+    const std::uint32_t changed = decoder.decodeSymbol(mModels.changed);
     std::uint32_t context;
     std::uint32_t level;
     std::uint32_t returns;
     if (changed != 0) {
         if ((changed & 32) != 0) {
-            mLast.returnsAndFlags =
-                static_cast<std::uint8_t>(decoder.decodeSymbol(mReturnsAndFlags[mLast.returnsAndFlags]));
+            mHistory.last.returnsAndFlags = static_cast<std::uint8_t>(
+                decoder.decodeSymbol(mModels.returnsAndFlags[mHistory.last.returnsAndFlags]));
         }
-        const std::uint32_t r = mLast.returnsAndFlags & 7u;
-        returns = (mLast.returnsAndFlags >> 3) & 7u;
+        const std::uint32_t r = mHistory.last.returnsAndFlags & 7u;
+        returns = (mHistory.last.returnsAndFlags >> 3) & 7u;
         context = RETURN_CONTEXT_3BIT[returns][r];
         level = returnLevel(r, returns, 7);
         if ((changed & 16) != 0) {
-            mLast.intensity = static_cast<std::uint16_t>(
-                mIntensity.decode(decoder, mLastIntensity[context], context < 3 ? context : 3));
-            mLastIntensity[context] = mLast.intensity;
+            mHistory.last.intensity = static_cast<std::uint16_t>(mModels.intensity.decode(
+                decoder, mHistory.lastIntensity[context], context < 3 ? context : 3));
+            mHistory.lastIntensity[context] = mHistory.last.intensity;
         } else {
-            mLast.intensity = mLastIntensity[context];
+            mHistory.last.intensity = mHistory.lastIntensity[context];
         }
         if ((changed & 8) != 0) {
-            mLast.classification =
-                static_cast<std::uint8_t>(decoder.decodeSymbol(mClassification[mLast.classification]));
+            mHistory.last.classification = static_cast<std::uint8_t>(
+                decoder.decodeSymbol(mModels.classification[mHistory.last.classification]));
         }
         if ((changed & 4) != 0) {
-            const std::uint32_t direction = (mLast.returnsAndFlags >> 6) & 1u;
-            mLast.scanAngleRank =
-                static_cast<std::uint8_t>(decoder.decodeSymbol(mScanAngle[direction]) + mLast.scanAngleRank);
+            const std::uint32_t direction = (mHistory.last.returnsAndFlags >> 6) & 1u;
+            mHistory.last.scanAngleRank = static_cast<std::uint8_t>(
+                decoder.decodeSymbol(mModels.scanAngle[direction]) + mHistory.last.scanAngleRank);
         }
         if ((changed & 2) != 0) {
-            mLast.userData = static_cast<std::uint8_t>(decoder.decodeSymbol(mUserData[mLast.userData]));
+            mHistory.last.userData =
+                static_cast<std::uint8_t>(decoder.decodeSymbol(mModels.userData[mHistory.last.userData]));
         }
         if ((changed & 1) != 0) {
-            mLast.pointSourceId =
-                static_cast<std::uint16_t>(mPointSource.decode(decoder, mLast.pointSourceId));
+            mHistory.last.pointSourceId =
+                static_cast<std::uint16_t>(mModels.pointSource.decode(decoder, mHistory.last.pointSourceId));
         }
     } else {
-        const std::uint32_t r = mLast.returnsAndFlags & 7u;
-        returns = (mLast.returnsAndFlags >> 3) & 7u;
+        const std::uint32_t r = mHistory.last.returnsAndFlags & 7u;
+        returns = (mHistory.last.returnsAndFlags >> 3) & 7u;
         context = RETURN_CONTEXT_3BIT[returns][r];
         level = returnLevel(r, returns, 7);
     }
 
     const std::uint32_t single = returns == 1 ? 1 : 0;
-    std::int32_t difference = mDx.decode(decoder, mDxMedian[context].median(), single);
-    mLast.x = wrappingAdd(mLast.x, difference);
-    mDxMedian[context].add(difference);
-    difference = mDy.decode(decoder, mDyMedian[context].median(), single + evenClass(mDx.k(), 20));
-    mLast.y = wrappingAdd(mLast.y, difference);
-    mDyMedian[context].add(difference);
-    const std::uint32_t k = (mDx.k() + mDy.k()) / 2;
-    mLast.z = mZ.decode(decoder, mLastHeight[level], single + evenClass(k, 18));
-    mLastHeight[level] = mLast.z;
-    mLast.store(out);
+    std::int32_t difference = mModels.dx.decode(decoder, mHistory.dxMedian[context].median(), single);
+    mHistory.last.x = wrappingAdd(mHistory.last.x, difference);
+    mHistory.dxMedian[context].add(difference);
+    difference = mModels.dy.decode(decoder, mHistory.dyMedian[context].median(),
+                                   single + evenClass(mModels.dx.k(), 20));
+    mHistory.last.y = wrappingAdd(mHistory.last.y, difference);
+    mHistory.dyMedian[context].add(difference);
+    const std::uint32_t k = (mModels.dx.k() + mModels.dy.k()) / 2;
+    mHistory.last.z = mModels.z.decode(decoder, mHistory.lastHeight[level], single + evenClass(k, 18));
+    mHistory.lastHeight[level] = mHistory.last.z;
+    mHistory.last.store(out);
 }
 
 } // namespace LAZ_DECODER_BUILD

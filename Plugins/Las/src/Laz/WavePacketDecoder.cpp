@@ -10,10 +10,10 @@ inline namespace LAZ_DECODER_BUILD {
 
 namespace {
 
-constexpr std::size_t OFFSET = 1;
-constexpr std::size_t PACKET_SIZE = 9;
-constexpr std::size_t RETURN_POINT = 13;
-constexpr std::size_t XYZ = 17;
+constexpr std::size_t OFFSET = WavePacketField::OFFSET;
+constexpr std::size_t PACKET_SIZE = WavePacketField::PACKET_SIZE;
+constexpr std::size_t RETURN_POINT = WavePacketField::RETURN_POINT;
+constexpr std::size_t XYZ = WavePacketField::XYZ;
 
 std::int32_t field(const WavePacket& packet, std::size_t at) {
     return Raw::load<std::int32_t>(packet.data() + at);
@@ -21,34 +21,26 @@ std::int32_t field(const WavePacket& packet, std::size_t at) {
 
 } // namespace
 
-WavePacketModels::WavePacketModels()
-    : mDescriptorIndex(256)
-    , mOffsetCode{SymbolModel(4), SymbolModel(4), SymbolModel(4), SymbolModel(4)}
-    , mOffsetDifference(32)
-    , mPacketSize(32)
-    , mReturnPoint(32)
-    , mXyz(32, 3) {}
-
 void WavePacketModels::reset() {
-    mLastOffsetDifference = 0;
-    mLastOffsetCode = 0;
-    mDescriptorIndex.reset();
-    for (SymbolModel& model : mOffsetCode) {
+    mState.lastOffsetDifference = 0;
+    mState.lastOffsetCode = 0;
+    mState.descriptorIndex.reset();
+    for (SymbolModel& model : mState.offsetCode) {
         model.reset();
     }
-    mOffsetDifference.reset();
-    mPacketSize.reset();
-    mReturnPoint.reset();
-    mXyz.reset();
+    mState.offsetDifference.reset();
+    mState.packetSize.reset();
+    mState.returnPoint.reset();
+    mState.xyz.reset();
 }
 
 WavePacket WavePacketModels::decode(ArithmeticDecoder& decoder, const WavePacket& last) {
     WavePacket packet{};
-    packet[0] = static_cast<std::uint8_t>(decoder.decodeSymbol(mDescriptorIndex));
-    mLastOffsetCode = decoder.decodeSymbol(mOffsetCode[mLastOffsetCode]);
+    packet[0] = static_cast<std::uint8_t>(decoder.decodeSymbol(mState.descriptorIndex));
+    mState.lastOffsetCode = decoder.decodeSymbol(mState.offsetCode[mState.lastOffsetCode]);
     const auto lastOffset = Raw::load<std::uint64_t>(last.data() + OFFSET);
     std::uint64_t offset;
-    switch (mLastOffsetCode) {
+    switch (mState.lastOffsetCode) {
     case 0:
         offset = lastOffset;
         break;
@@ -56,19 +48,20 @@ WavePacket WavePacketModels::decode(ArithmeticDecoder& decoder, const WavePacket
         offset = lastOffset + Raw::load<std::uint32_t>(last.data() + PACKET_SIZE);
         break;
     case 2:
-        mLastOffsetDifference = mOffsetDifference.decode(decoder, mLastOffsetDifference);
-        offset = lastOffset + static_cast<std::uint64_t>(static_cast<std::int64_t>(mLastOffsetDifference));
+        mState.lastOffsetDifference = mState.offsetDifference.decode(decoder, mState.lastOffsetDifference);
+        offset =
+            lastOffset + static_cast<std::uint64_t>(static_cast<std::int64_t>(mState.lastOffsetDifference));
         break;
     default:
         offset = decoder.readInt64();
         break;
     }
     Raw::store(packet.data() + OFFSET, offset);
-    Raw::store(packet.data() + PACKET_SIZE, mPacketSize.decode(decoder, field(last, PACKET_SIZE)));
-    Raw::store(packet.data() + RETURN_POINT, mReturnPoint.decode(decoder, field(last, RETURN_POINT)));
+    Raw::store(packet.data() + PACKET_SIZE, mState.packetSize.decode(decoder, field(last, PACKET_SIZE)));
+    Raw::store(packet.data() + RETURN_POINT, mState.returnPoint.decode(decoder, field(last, RETURN_POINT)));
     for (std::uint32_t axis = 0; axis < 3; ++axis) {
         const std::size_t at = XYZ + std::size_t{4} * axis;
-        Raw::store(packet.data() + at, mXyz.decode(decoder, field(last, at), axis));
+        Raw::store(packet.data() + at, mState.xyz.decode(decoder, field(last, at), axis));
     }
     return packet;
 }

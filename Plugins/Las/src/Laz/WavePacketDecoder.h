@@ -17,24 +17,38 @@ inline namespace LAZ_DECODER_BUILD {
 /// The 29-byte wave packet block: descriptor index, then the 28 bytes that the models predict.
 using WavePacket = std::array<std::uint8_t, 29>;
 
+/// Where the fields of a wave packet block lie, after its descriptor index.
+struct WavePacketField {
+    static constexpr std::size_t OFFSET = 1;
+    static constexpr std::size_t PACKET_SIZE = 9;
+    static constexpr std::size_t RETURN_POINT = 13;
+    static constexpr std::size_t XYZ = 17;
+};
+
+/// The wave packet models and the offset history that they predict from, kept alike by the encoder
+/// and the decoder; `Integer` is the integer decoder or encoder.
+template <typename Integer>
+struct WavePacketState {
+    std::int32_t lastOffsetDifference = 0;
+    std::uint32_t lastOffsetCode = 0;
+    SymbolModel descriptorIndex{256};
+    std::array<SymbolModel, 4> offsetCode{SymbolModel(4), SymbolModel(4), SymbolModel(4), SymbolModel(4)};
+    Integer offsetDifference{32};
+    Integer packetSize{32};
+    Integer returnPoint{32};
+    Integer xyz{32, 3};
+};
+
 /// The wave packet models of WAVEPACKET13 version 1 and WAVEPACKET14 version 3: the byte offset as
 /// the last one, the end of the last packet, a difference or stored whole; sizes, return point and
 /// x(t), y(t), z(t) predicted from the last.
 class WavePacketModels {
 public:
-    WavePacketModels();
     void reset();
     WavePacket decode(ArithmeticDecoder& decoder, const WavePacket& last);
 
 private:
-    std::int32_t mLastOffsetDifference = 0;
-    std::uint32_t mLastOffsetCode = 0;
-    SymbolModel mDescriptorIndex;
-    std::array<SymbolModel, 4> mOffsetCode;
-    IntegerDecoder mOffsetDifference;
-    IntegerDecoder mPacketSize;
-    IntegerDecoder mReturnPoint;
-    IntegerDecoder mXyz;
+    WavePacketState<IntegerDecoder> mState;
 };
 
 /// WAVEPACKET13 version 1.

@@ -1,7 +1,7 @@
-#include "LazEncoder.h"
-
 #include "Laz/ArithmeticDecoder.h"
+#include "Laz/ArithmeticEncoder.h"
 #include "Laz/IntegerDecoder.h"
+#include "Laz/IntegerEncoder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,6 @@
 namespace {
 
 using namespace Orvid::FileIoInterface::Las::Laz;
-using Orvid::Testing::Las::LazEncoder;
-using Orvid::Testing::Las::LazIntegerEncoder;
 
 // One step of a mixed stream: a modelled symbol, a modelled bit or raw bits.
 struct Step {
@@ -53,7 +51,7 @@ class ArithmeticCoding : public ::testing::TestWithParam<std::uint32_t> {};
 TEST_P(ArithmeticCoding, DecodesEverySymbolBitAndRawFieldThatWasEncoded) {
     const std::uint32_t symbols = GetParam();
     const std::vector<Step> steps = mixedSteps(symbols, symbols);
-    LazEncoder encoder;
+    ArithmeticEncoder encoder;
     SymbolModel encodingSymbols(symbols);
     BitModel encodingBits;
     for (const Step& step : steps) {
@@ -130,8 +128,8 @@ TEST_P(IntegerCoding, DecodesEveryValueAgainstItsPrediction) {
         values.push_back({last, static_cast<std::int32_t>(next), random() % integers.contexts});
         last = static_cast<std::int32_t>(next);
     }
-    LazEncoder encoder;
-    LazIntegerEncoder writer(integers.bits, integers.contexts, integers.bitsHigh);
+    ArithmeticEncoder encoder;
+    IntegerEncoder writer(integers.bits, integers.contexts, integers.bitsHigh);
     for (const Value& value : values) {
         writer.encode(encoder, value.prediction, value.value, value.context);
     }
@@ -154,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, IntegerCoding,
                                            IntegerCase{32, 22, 8}));
 
 TEST(ArithmeticDecoder, ReportsStreamsThatEndEarlyOrLeaveTheInterval) {
-    LazEncoder encoder;
+    ArithmeticEncoder encoder;
     SymbolModel model(256);
     for (std::uint32_t index = 0; index < 5000; ++index) {
         encoder.encodeSymbol(model, (index * 37) % 256);
