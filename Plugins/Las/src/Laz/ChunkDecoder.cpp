@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <limits>
+#include <type_traits>
 
 LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
@@ -17,56 +19,82 @@ constexpr std::size_t LAYER_SIZE_SIZE = 4;
 // Records decoded before the buffer first grows; each later batch doubles.
 constexpr std::uint64_t FIRST_BATCH = 4096;
 
+// What an item decoder does, told from its decode: a point-wise item decodes from the chunk's one
+// coder; a layered item other than the point decodes from its own layers in the point's context.
+template <typename Decoder>
+constexpr bool DECODES_POINT_WISE =
+    std::is_invocable_v<decltype(&std::decay_t<Decoder>::decode), std::decay_t<Decoder>&, ArithmeticDecoder&,
+                        std::uint8_t*>;
+template <typename Decoder>
+constexpr bool FOLLOWS_POINT14 = std::is_invocable_v<decltype(&std::decay_t<Decoder>::decode),
+                                                     std::decay_t<Decoder>&, std::uint32_t, std::uint8_t*>;
+template <typename Decoder>
+constexpr bool IS_LAYERED = !DECODES_POINT_WISE<Decoder>;
+
+// Calls `visit` with the decoder that `decoders` holds, in the loops over points. Beyond eleven
+// alternatives, std::visit calls through a table of function pointers, instantiated outside this
+// build's target, and no field decoder is inlined into the loop; these index tests become a jump table
+// into the inlined visitor, as a switch would.
+template <typename Variant, typename Visit, std::size_t... Index>
+LAZ_INLINE void visitInLoop(Variant& decoders, Visit visit, std::index_sequence<Index...>) {
+    const std::size_t index = decoders.index();
+    (void)((index == Index && (visit(*std::get_if<Index>(&decoders)), true)) || ...);
+}
+
+template <typename Variant, typename Visit>
+LAZ_INLINE void visitInLoop(Variant& decoders, Visit visit) {
+    visitInLoop(decoders, visit, std::make_index_sequence<std::variant_size_v<Variant>>());
+}
+
 } // namespace
 
 ChunkDecoder::ChunkDecoder(const LazDescription& description, std::uint16_t recordLength)
     : mRecordLength(recordLength)
     , mLayered(description.compressor == Compressor::LayeredChunked) {
+    // Room for every item first, so that each decoder is made in its place and never moved.
+    mSlots.reserve(description.items.size());
     std::size_t offset = 0;
     for (const LazItem& item : description.items) {
-        Kind kind = Kind::Point10V2;
-        const bool first = item.version == 1;
-        switch (item.type) {
-        case ItemType::Point10:
-            kind = first ? Kind::Point10V1 : Kind::Point10V2;
-            first ? (void)mPoint10V1.emplace() : (void)mPoint10V2.emplace();
-            break;
-        case ItemType::GpsTime11:
-            kind = first ? Kind::GpsTimeV1 : Kind::GpsTimeV2;
-            first ? (void)mGpsTimeV1.emplace() : (void)mGpsTimeV2.emplace();
-            break;
-        case ItemType::Rgb12:
-            kind = first ? Kind::RgbV1 : Kind::RgbV2;
-            first ? (void)mRgbV1.emplace() : (void)mRgbV2.emplace();
-            break;
-        case ItemType::Byte:
-            kind = first ? Kind::ByteV1 : Kind::ByteV2;
-            first ? (void)mByteV1.emplace(item.size) : (void)mByteV2.emplace(item.size);
-            break;
-        case ItemType::WavePacket13:
-            kind = Kind::WavePacketV1;
-            mWavePacketV1.emplace();
-            break;
-        case ItemType::Point14:
-            kind = Kind::Point14;
-            mPoint14.emplace();
-            break;
-        case ItemType::Rgb14:
-        case ItemType::RgbNir14:
-            kind = Kind::LayeredRgb;
-            mLayeredRgb.emplace(item.type == ItemType::RgbNir14);
-            break;
-        case ItemType::Byte14:
-            kind = Kind::LayeredByte;
-            mLayeredByte.emplace(item.size);
-            break;
-        case ItemType::WavePacket14:
-            kind = Kind::LayeredWavePacket;
-            mLayeredWavePacket.emplace();
-            break;
-        }
-        mSlots.push_back({kind, offset});
+        addSlot(item, offset);
         offset += item.size;
+    }
+}
+
+void ChunkDecoder::addSlot(const LazItem& item, std::size_t offset) {
+    const auto add = [this, offset](auto kind, auto... arguments) {
+        mSlots.emplace_back(kind, offset, arguments...);
+    };
+    const bool first = item.version == 1;
+    switch (item.type) {
+    case ItemType::Point10:
+        first ? add(std::in_place_type<Point10V1Decoder>) : add(std::in_place_type<Point10V2Decoder>);
+        break;
+    case ItemType::GpsTime11:
+        first ? add(std::in_place_type<GpsTimeV1Decoder>) : add(std::in_place_type<GpsTimeV2Decoder>);
+        break;
+    case ItemType::Rgb12:
+        first ? add(std::in_place_type<RgbV1Decoder>) : add(std::in_place_type<RgbV2Decoder>);
+        break;
+    case ItemType::Byte:
+        first ? add(std::in_place_type<ByteV1Decoder>, std::size_t{item.size})
+              : add(std::in_place_type<ByteV2Decoder>, std::size_t{item.size});
+        break;
+    case ItemType::WavePacket13:
+        add(std::in_place_type<WavePacketV1Decoder>);
+        break;
+    case ItemType::Point14:
+        add(std::in_place_type<Point14Decoder>);
+        break;
+    case ItemType::Rgb14:
+    case ItemType::RgbNir14:
+        add(std::in_place_type<LayeredRgbDecoder>, item.type == ItemType::RgbNir14);
+        break;
+    case ItemType::Byte14:
+        add(std::in_place_type<LayeredByteDecoder>, std::size_t{item.size});
+        break;
+    case ItemType::WavePacket14:
+        add(std::in_place_type<LayeredWavePacketDecoder>);
+        break;
     }
 }
 
@@ -93,61 +121,26 @@ std::size_t ChunkDecoder::decode(const std::uint8_t* bytes, std::size_t size, st
 
 std::size_t ChunkDecoder::decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
                                           std::vector<std::uint8_t>& records) {
-    for (const Slot& slot : mSlots) {
+    for (Slot& slot : mSlots) {
         const std::uint8_t* first = records.data() + slot.offset;
-        switch (slot.kind) {
-        case Kind::Point10V1:
-            mPoint10V1->start(first);
-            break;
-        case Kind::Point10V2:
-            mPoint10V2->start(first);
-            break;
-        case Kind::GpsTimeV1:
-            mGpsTimeV1->start(first);
-            break;
-        case Kind::GpsTimeV2:
-            mGpsTimeV2->start(first);
-            break;
-        case Kind::RgbV1:
-            mRgbV1->start(first);
-            break;
-        case Kind::RgbV2:
-            mRgbV2->start(first);
-            break;
-        case Kind::ByteV1:
-            mByteV1->start(first);
-            break;
-        case Kind::ByteV2:
-            mByteV2->start(first);
-            break;
-        case Kind::WavePacketV1:
-            mWavePacketV1->start(first);
-            break;
-        default:
-            break;
-        }
+        std::visit(
+            [first](auto& decoder) {
+                if constexpr (DECODES_POINT_WISE<decltype(decoder)>) {
+                    decoder.start(first);
+                }
+            },
+            slot.decoder);
     }
     const std::uint8_t* stream = bytes + mRecordLength;
     mDecoder.start(stream, bytes + size);
-    // The common item lists in one loop each, every field decoder inlined into it.
-    const auto is = [this](std::initializer_list<Kind> kinds) {
-        return std::equal(mSlots.begin(), mSlots.end(), kinds.begin(), kinds.end(),
-                          [](const Slot& slot, Kind kind) { return slot.kind == kind; });
-    };
-    const bool point10GpsTime = is({Kind::Point10V2, Kind::GpsTimeV2});
-    const bool point10GpsTimeRgb = is({Kind::Point10V2, Kind::GpsTimeV2, Kind::RgbV2});
-    const bool point10Rgb = is({Kind::Point10V2, Kind::RgbV2});
-    const bool point10 = is({Kind::Point10V2});
-    inBatches(points, records, [&](std::uint8_t* first, std::uint64_t count) {
-        if (point10GpsTime) {
-            decodeRun(first, count, *mPoint10V2, *mGpsTimeV2);
-        } else if (point10GpsTimeRgb) {
-            decodeRun(first, count, *mPoint10V2, *mGpsTimeV2, *mRgbV2);
-        } else if (point10Rgb) {
-            decodeRun(first, count, *mPoint10V2, *mRgbV2);
-        } else if (point10) {
-            decodeRun(first, count, *mPoint10V2);
-        } else {
+    inBatches(points, records, [this](std::uint8_t* first, std::uint64_t count) {
+        // The common item lists in one loop each, every field decoder inlined into it.
+        const bool common =
+            decodeRunIfItemsAre<Point10V2Decoder, GpsTimeV2Decoder>(first, count) ||
+            decodeRunIfItemsAre<Point10V2Decoder, GpsTimeV2Decoder, RgbV2Decoder>(first, count) ||
+            decodeRunIfItemsAre<Point10V2Decoder, RgbV2Decoder>(first, count) ||
+            decodeRunIfItemsAre<Point10V2Decoder>(first, count);
+        if (!common) {
             decodeAnyItems(first, count);
         }
         return mDecoder.overrun() == 0;
@@ -186,6 +179,23 @@ void ChunkDecoder::inBatches(std::uint64_t points, std::vector<std::uint8_t>& re
 }
 
 template <typename... Decoders>
+bool ChunkDecoder::decodeRunIfItemsAre(std::uint8_t* first, std::uint64_t count) {
+    return decodeRunIfItemsAre<Decoders...>(first, count, std::index_sequence_for<Decoders...>());
+}
+
+template <typename... Decoders, std::size_t... Index>
+bool ChunkDecoder::decodeRunIfItemsAre(std::uint8_t* first, std::uint64_t count,
+                                       std::index_sequence<Index...>) {
+    // Looked up once per batch, so that the loop sees each decoder's own type.
+    if (mSlots.size() != sizeof...(Decoders) ||
+        !(std::holds_alternative<Decoders>(mSlots[Index].decoder) && ...)) {
+        return false;
+    }
+    decodeRun(first, count, *std::get_if<Decoders>(&mSlots[Index].decoder)...);
+    return true;
+}
+
+template <typename... Decoders>
 void ChunkDecoder::decodeRun(std::uint8_t* first, std::uint64_t count, Decoders&... decoders) {
     // A local coder whose address never escapes: its state stays in registers, unaffected by the
     // stores to the models and records.
@@ -204,39 +214,13 @@ void ChunkDecoder::decodeRun(std::uint8_t* first, std::uint64_t count, Decoders&
 void ChunkDecoder::decodeAnyItems(std::uint8_t* first, std::uint64_t count) {
     std::uint8_t* record = first;
     for (std::uint64_t point = 0; point < count; ++point, record += mRecordLength) {
-        for (const Slot& slot : mSlots) {
+        for (Slot& slot : mSlots) {
             std::uint8_t* out = record + slot.offset;
-            switch (slot.kind) {
-            case Kind::Point10V1:
-                mPoint10V1->decode(mDecoder, out);
-                break;
-            case Kind::Point10V2:
-                mPoint10V2->decode(mDecoder, out);
-                break;
-            case Kind::GpsTimeV1:
-                mGpsTimeV1->decode(mDecoder, out);
-                break;
-            case Kind::GpsTimeV2:
-                mGpsTimeV2->decode(mDecoder, out);
-                break;
-            case Kind::RgbV1:
-                mRgbV1->decode(mDecoder, out);
-                break;
-            case Kind::RgbV2:
-                mRgbV2->decode(mDecoder, out);
-                break;
-            case Kind::ByteV1:
-                mByteV1->decode(mDecoder, out);
-                break;
-            case Kind::ByteV2:
-                mByteV2->decode(mDecoder, out);
-                break;
-            case Kind::WavePacketV1:
-                mWavePacketV1->decode(mDecoder, out);
-                break;
-            default:
-                break;
-            }
+            visitInLoop(slot.decoder, [this, out](auto& decoder) LAZ_INLINE_LAMBDA {
+                if constexpr (DECODES_POINT_WISE<decltype(decoder)>) {
+                    decoder.decode(mDecoder, out);
+                }
+            });
         }
         if (mDecoder.overrun() > 0) {
             return;
@@ -246,17 +230,14 @@ void ChunkDecoder::decodeAnyItems(std::uint8_t* first, std::uint64_t count) {
 
 std::size_t ChunkDecoder::layerCount() const {
     std::size_t layers = 0;
-    if (mPoint14) {
-        layers += Point14Decoder::LAYERS;
-    }
-    if (mLayeredRgb) {
-        layers += mLayeredRgb->layers();
-    }
-    if (mLayeredByte) {
-        layers += mLayeredByte->layers();
-    }
-    if (mLayeredWavePacket) {
-        layers += mLayeredWavePacket->layers();
+    for (const Slot& slot : mSlots) {
+        std::visit(
+            [&layers](const auto& decoder) {
+                if constexpr (IS_LAYERED<decltype(decoder)>) {
+                    layers += decoder.layers();
+                }
+            },
+            slot.decoder);
     }
     return layers;
 }
@@ -306,32 +287,24 @@ std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t s
                              " records have no layer of returns and coordinates",
                          mRecordLength + COUNT_SIZE);
     }
-    std::size_t layer = 0;
     std::array<const std::uint8_t*, Point14Decoder::LAYERS> pointStarts{};
     std::array<std::uint32_t, Point14Decoder::LAYERS> pointSizes{};
     std::copy_n(starts.begin(), Point14Decoder::LAYERS, pointStarts.begin());
     std::copy_n(sizes.begin(), Point14Decoder::LAYERS, pointSizes.begin());
-    mPoint14->start(records.data(), pointStarts, pointSizes);
-    layer += Point14Decoder::LAYERS;
-    const std::uint32_t channel = mPoint14->channel();
-    for (const Slot& slot : mSlots) {
+    Point14Decoder& pointDecoder = point14();
+    pointDecoder.start(records.data(), pointStarts, pointSizes);
+    const std::uint32_t channel = pointDecoder.channel();
+    std::size_t layer = Point14Decoder::LAYERS;
+    for (Slot& slot : mSlots) {
         const std::uint8_t* first = records.data() + slot.offset;
-        switch (slot.kind) {
-        case Kind::LayeredRgb:
-            mLayeredRgb->start(first, channel, &starts[layer], &sizes[layer]);
-            layer += mLayeredRgb->layers();
-            break;
-        case Kind::LayeredByte:
-            mLayeredByte->start(first, channel, &starts[layer], &sizes[layer]);
-            layer += mLayeredByte->layers();
-            break;
-        case Kind::LayeredWavePacket:
-            mLayeredWavePacket->start(first, channel, &starts[layer], &sizes[layer]);
-            layer += mLayeredWavePacket->layers();
-            break;
-        default:
-            break;
-        }
+        std::visit(
+            [&](auto& decoder) {
+                if constexpr (FOLLOWS_POINT14<decltype(decoder)>) {
+                    decoder.start(first, channel, &starts[layer], &sizes[layer]);
+                    layer += decoder.layers();
+                }
+            },
+            slot.decoder);
     }
 
     inBatches(points, records, [this](std::uint8_t* first, std::uint64_t count) {
@@ -347,29 +320,31 @@ std::size_t ChunkDecoder::decodeLayered(const std::uint8_t* bytes, std::size_t s
 }
 
 bool ChunkDecoder::layersDamaged() const {
-    return mPoint14->damaged() || (mLayeredRgb && mLayeredRgb->damaged()) ||
-           (mLayeredByte && mLayeredByte->damaged()) || (mLayeredWavePacket && mLayeredWavePacket->damaged());
+    return std::any_of(mSlots.begin(), mSlots.end(), [](const Slot& slot) {
+        return std::visit(
+            [](const auto& decoder) {
+                if constexpr (IS_LAYERED<decltype(decoder)>) {
+                    return decoder.damaged();
+                } else {
+                    return false;
+                }
+            },
+            slot.decoder);
+    });
 }
 
 void ChunkDecoder::decodeLayeredRun(std::uint8_t* first, std::uint64_t count) {
+    Point14Decoder& pointDecoder = point14();
     std::uint8_t* record = first;
     for (std::uint64_t point = 0; point < count; ++point, record += mRecordLength) {
-        const std::uint32_t current = mPoint14->decode(record);
-        for (const Slot& slot : mSlots) {
-            std::uint8_t* out = record + slot.offset;
-            switch (slot.kind) {
-            case Kind::LayeredRgb:
-                mLayeredRgb->decode(current, out);
-                break;
-            case Kind::LayeredByte:
-                mLayeredByte->decode(current, out);
-                break;
-            case Kind::LayeredWavePacket:
-                mLayeredWavePacket->decode(current, out);
-                break;
-            default:
-                break;
-            }
+        const std::uint32_t current = pointDecoder.decode(record);
+        for (auto slot = std::next(mSlots.begin()); slot != mSlots.end(); ++slot) {
+            std::uint8_t* out = record + slot->offset;
+            visitInLoop(slot->decoder, [current, out](auto& decoder) LAZ_INLINE_LAMBDA {
+                if constexpr (FOLLOWS_POINT14<decltype(decoder)>) {
+                    decoder.decode(current, out);
+                }
+            });
         }
     }
 }

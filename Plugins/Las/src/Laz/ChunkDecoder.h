@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <variant>
 #include <vector>
 
 LAZ_DECODER_TARGET_BEGIN
@@ -43,32 +45,37 @@ public:
     std::optional<std::uint64_t> statedSize(const std::uint8_t* bytes, std::size_t size) const;
 
 private:
-    enum class Kind {
-        Point10V1,
-        Point10V2,
-        GpsTimeV1,
-        GpsTimeV2,
-        RgbV1,
-        RgbV2,
-        ByteV1,
-        ByteV2,
-        WavePacketV1,
-        Point14,
-        LayeredRgb,
-        LayeredByte,
-        LayeredWavePacket,
-    };
+    /// The decoder of one item, of the item's kind and version. Point-wise items decode from the
+    /// chunk's one coder; in layered chunks, the Point14Decoder comes first and drives the others.
+    using ItemDecoder =
+        std::variant<Point10V1Decoder, Point10V2Decoder, GpsTimeV1Decoder, GpsTimeV2Decoder, RgbV1Decoder,
+                     RgbV2Decoder, ByteV1Decoder, ByteV2Decoder, WavePacketV1Decoder, Point14Decoder,
+                     LayeredRgbDecoder, LayeredByteDecoder, LayeredWavePacketDecoder>;
     struct Slot {
-        Kind kind;
+        /// Makes the decoder in its place: a decoder holds kilobytes of model state.
+        template <typename Decoder, typename... Arguments>
+        Slot(std::in_place_type_t<Decoder> kind, std::size_t at, Arguments... arguments)
+            : decoder(kind, arguments...)
+            , offset(at) {}
+
+        ItemDecoder decoder;
+        /// Where the item lies in a record.
         std::size_t offset;
     };
 
+    void addSlot(const LazItem& item, std::size_t offset);
     template <typename Decode>
     void inBatches(std::uint64_t points, std::vector<std::uint8_t>& records, Decode decode);
+    template <typename... Decoders>
+    bool decodeRunIfItemsAre(std::uint8_t* first, std::uint64_t count);
+    template <typename... Decoders, std::size_t... Index>
+    bool decodeRunIfItemsAre(std::uint8_t* first, std::uint64_t count, std::index_sequence<Index...>);
     template <typename... Decoders>
     void decodeRun(std::uint8_t* first, std::uint64_t count, Decoders&... decoders);
     void decodeAnyItems(std::uint8_t* first, std::uint64_t count);
     void decodeLayeredRun(std::uint8_t* first, std::uint64_t count);
+    /// The item that drives the others of a layered chunk, always its first.
+    Point14Decoder& point14() { return std::get<Point14Decoder>(mSlots.front().decoder); }
     bool layersDamaged() const;
     std::size_t decodePointWise(const std::uint8_t* bytes, std::size_t size, std::uint64_t points,
                                 std::vector<std::uint8_t>& records);
@@ -80,19 +87,6 @@ private:
     bool mLayered;
     std::vector<Slot> mSlots;
     ArithmeticDecoder mDecoder;
-    std::optional<Point10V1Decoder> mPoint10V1;
-    std::optional<Point10V2Decoder> mPoint10V2;
-    std::optional<GpsTimeV1Decoder> mGpsTimeV1;
-    std::optional<GpsTimeV2Decoder> mGpsTimeV2;
-    std::optional<RgbV1Decoder> mRgbV1;
-    std::optional<RgbV2Decoder> mRgbV2;
-    std::optional<ByteV1Decoder> mByteV1;
-    std::optional<ByteV2Decoder> mByteV2;
-    std::optional<WavePacketV1Decoder> mWavePacketV1;
-    std::optional<Point14Decoder> mPoint14;
-    std::optional<LayeredRgbDecoder> mLayeredRgb;
-    std::optional<LayeredByteDecoder> mLayeredByte;
-    std::optional<LayeredWavePacketDecoder> mLayeredWavePacket;
 };
 
 /// This build's entry point: one chunk decoded by a ChunkDecoder of its own.

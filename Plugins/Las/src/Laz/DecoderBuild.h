@@ -27,3 +27,5 @@
 // The per-symbol functions are small but called from every field decoder; inlining them into each
 // lets the compiler keep the coder's state in registers across the fields of a point.
 #define LAZ_INLINE inline __attribute__((always_inline))
+// The same for the call operator of a lambda, written after its parameters.
+#define LAZ_INLINE_LAMBDA __attribute__((always_inline))

@@ -106,6 +106,8 @@ struct Point14Decoder::Context {
 
 Point14Decoder::Point14Decoder() = default;
 Point14Decoder::~Point14Decoder() = default;
+Point14Decoder::Point14Decoder(Point14Decoder&&) noexcept = default;
+Point14Decoder& Point14Decoder::operator=(Point14Decoder&&) noexcept = default;
 
 Point14Decoder::Context& Point14Decoder::contextFor(std::uint32_t channel, const Point14Fields& from) {
     std::unique_ptr<Context>& context = mContexts[channel];

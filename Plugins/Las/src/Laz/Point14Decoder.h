@@ -48,8 +48,11 @@ public:
 
     Point14Decoder();
     ~Point14Decoder();
-    Point14Decoder(const Point14Decoder&) = delete;
-    Point14Decoder& operator=(const Point14Decoder&) = delete;
+    Point14Decoder(Point14Decoder&&) noexcept;
+    Point14Decoder& operator=(Point14Decoder&&) noexcept;
+
+    /// Layers of the item, for the chunk decoder that counts the layers of every item alike.
+    std::size_t layers() const { return LAYERS; }
 
     /// Starts a chunk whose first record is `first`, with the bytes of each layer.
     void start(const std::uint8_t* first, const std::array<const std::uint8_t*, LAYERS>& layers,
