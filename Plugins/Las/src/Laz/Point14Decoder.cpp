@@ -177,7 +177,7 @@ LAZ_INLINE void Point14Decoder::decodeCoordinates(ArithmeticDecoder& main, Conte
     const std::uint32_t n = last.numberOfReturns;
     const std::uint32_t r = last.returnNumber;
     const std::uint32_t single = n == 1 ? 1u : 0u;
-    const std::size_t medianIndex = (RETURN_CONTEXT_4BIT[n][r] << 1) | timeChanged;
+    const std::size_t medianIndex = (std::uint32_t{RETURN_CONTEXT_4BIT[n][r]} << 1) | timeChanged;
 
     std::int32_t difference = context.dx.decode(main, context.dxMedian[medianIndex].median(), single);
     last.x = wrappingAdd(last.x, difference);
