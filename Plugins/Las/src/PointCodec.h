@@ -139,32 +139,8 @@ private:
         raw.x = roundToInt32(x);
         raw.y = roundToInt32(y);
         raw.z = roundToInt32(z);
-        constexpr std::uint32_t returnLimit = FORMAT.extended ? 15 : 7;
-        if (point.getReturnNumber() > returnLimit || point.getNbReturns() > returnLimit) {
-            return unfit(why,
-                         "return number " + std::to_string(point.getReturnNumber()) + " of " +
-                             std::to_string(point.getNbReturns()),
-                         "at most " + std::to_string(returnLimit));
-        }
-        raw.returnNumber = static_cast<std::uint8_t>(point.getReturnNumber());
-        raw.numberOfReturns = static_cast<std::uint8_t>(point.getNbReturns());
-        raw.classification = point.getClassification();
-        raw.classificationFlags = static_cast<std::uint8_t>(point.getClassificationFlags().mask() & 0x0Fu);
-        raw.scannerChannel = point.getScannerChannel();
-        if constexpr (!FORMAT.extended) {
-            if (raw.classification > 31) {
-                return unfit(why, "class " + std::to_string(raw.classification), "at most 31");
-            }
-            if ((raw.classificationFlags & 0x08u) != 0) {
-                return unfit(why, "the overlap flag");
-            }
-            if (raw.scannerChannel != 0) {
-                return unfit(why, "scanner channel " + std::to_string(raw.scannerChannel), "only 0");
-            }
-        } else {
-            if (raw.scannerChannel > 3) {
-                return unfit(why, "scanner channel " + std::to_string(raw.scannerChannel), "at most 3");
-            }
+        if (!encodeReturnsAndClass<P, N>(point, raw, why)) {
+            return false;
         }
         std::int32_t millidegrees = 0;
         if constexpr (std::is_same_v<P, LasPoint>) {
@@ -202,6 +178,40 @@ private:
             return true;
         }
         return mExtraBytes.encode(point.values, bytes + FORMAT.standardLength, why);
+    }
+
+    // Returns, class, its flags and the scanner channel, within what point format `N` holds.
+    template <typename P, std::uint8_t N>
+    bool encodeReturnsAndClass(const P& point, Raw::RawPointRecord& raw, std::string& why) const {
+        static constexpr Raw::PointFormat FORMAT = Raw::POINT_FORMATS[N];
+        constexpr std::uint32_t returnLimit = FORMAT.extended ? 15 : 7;
+        if (point.getReturnNumber() > returnLimit || point.getNbReturns() > returnLimit) {
+            return unfit(why,
+                         "return number " + std::to_string(point.getReturnNumber()) + " of " +
+                             std::to_string(point.getNbReturns()),
+                         "at most " + std::to_string(returnLimit));
+        }
+        raw.returnNumber = static_cast<std::uint8_t>(point.getReturnNumber());
+        raw.numberOfReturns = static_cast<std::uint8_t>(point.getNbReturns());
+        raw.classification = point.getClassification();
+        raw.classificationFlags = static_cast<std::uint8_t>(point.getClassificationFlags().mask() & 0x0Fu);
+        raw.scannerChannel = point.getScannerChannel();
+        if constexpr (!FORMAT.extended) {
+            if (raw.classification > 31) {
+                return unfit(why, "class " + std::to_string(raw.classification), "at most 31");
+            }
+            if ((raw.classificationFlags & 0x08u) != 0) {
+                return unfit(why, "the overlap flag");
+            }
+            if (raw.scannerChannel != 0) {
+                return unfit(why, "scanner channel " + std::to_string(raw.scannerChannel), "only 0");
+            }
+        } else {
+            if (raw.scannerChannel > 3) {
+                return unfit(why, "scanner channel " + std::to_string(raw.scannerChannel), "at most 3");
+            }
+        }
+        return true;
     }
 
     static bool fitsInt32(double scaled) {

@@ -86,6 +86,12 @@ public:
     std::uint64_t last() const { return mState.times[mState.current]; }
 
 private:
+    /// A difference coded as a multiple of the sequence's last one (any multiplier but 1).
+    LAZ_INLINE std::int32_t decodeScaledDifference(ArithmeticDecoder& decoder, std::int32_t multiplier,
+                                                   std::int32_t& lastDifference, std::int32_t& extremes);
+    /// Starts the next sequence with a time stored whole, its upper half predicted from `current`.
+    LAZ_INLINE std::uint64_t startSequence(ArithmeticDecoder& decoder, std::uint64_t current);
+
     std::uint32_t mUnchanged;
     GpsTimeSequenceState<IntegerDecoder> mState;
 };
@@ -129,43 +135,14 @@ std::uint64_t GpsTimeSequences::decode(ArithmeticDecoder& decoder) {
         } else {
             code = decoder.decodeSymbol(mState.multiplier);
             if (code < CODE_WHOLE) {
-                std::int32_t difference;
                 const auto multiplier = static_cast<std::int32_t>(code);
                 if (multiplier == 1) {
                     time = plusDifference(time, mState.difference.decode(decoder, lastDifference, 1));
                     extremes = 0;
                     return time;
                 }
-                if (multiplier == 0) {
-                    difference = mState.difference.decode(decoder, 0, 7);
-                    if (++extremes > 3) {
-                        lastDifference = difference;
-                        extremes = 0;
-                    }
-                } else if (multiplier < MULTIPLIER_LIMIT) {
-                    difference = mState.difference.decode(decoder, wrappingTimes(multiplier, lastDifference),
-                                                          multiplier < 10 ? 2 : 3);
-                } else if (multiplier == MULTIPLIER_LIMIT) {
-                    difference =
-                        mState.difference.decode(decoder, wrappingTimes(MULTIPLIER_LIMIT, lastDifference), 4);
-                    if (++extremes > 3) {
-                        lastDifference = difference;
-                        extremes = 0;
-                    }
-                } else {
-                    const std::int32_t negative = MULTIPLIER_LIMIT - multiplier;
-                    if (negative > NEGATIVE_LIMIT) {
-                        difference =
-                            mState.difference.decode(decoder, wrappingTimes(negative, lastDifference), 5);
-                    } else {
-                        difference = mState.difference.decode(
-                            decoder, wrappingTimes(NEGATIVE_LIMIT, lastDifference), 6);
-                        if (++extremes > 3) {
-                            lastDifference = difference;
-                            extremes = 0;
-                        }
-                    }
-                }
+                const std::int32_t difference =
+                    decodeScaledDifference(decoder, multiplier, lastDifference, extremes);
                 time = plusDifference(time, difference);
                 return time;
             }
@@ -178,16 +155,53 @@ std::uint64_t GpsTimeSequences::decode(ArithmeticDecoder& decoder) {
                 continue;
             }
         }
-        // A new sequence whose time is stored whole: its upper half predicted from the current one.
-        mState.newest = (mState.newest + 1) & 3u;
-        const auto upper = static_cast<std::uint32_t>(mState.difference.decode(
-            decoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(time >> 32)), 8));
-        mState.times[mState.newest] = (std::uint64_t{upper} << 32) | decoder.readInt();
-        mState.current = mState.newest;
-        mState.differences[mState.current] = 0;
-        mState.extremeCounts[mState.current] = 0;
-        return mState.times[mState.current];
+        return startSequence(decoder, time);
     }
+    return mState.times[mState.current];
+}
+
+std::int32_t GpsTimeSequences::decodeScaledDifference(ArithmeticDecoder& decoder, std::int32_t multiplier,
+                                                      std::int32_t& lastDifference, std::int32_t& extremes) {
+    std::int32_t difference;
+    if (multiplier == 0) {
+        difference = mState.difference.decode(decoder, 0, 7);
+        if (++extremes > 3) {
+            lastDifference = difference;
+            extremes = 0;
+        }
+    } else if (multiplier < MULTIPLIER_LIMIT) {
+        difference = mState.difference.decode(decoder, wrappingTimes(multiplier, lastDifference),
+                                              multiplier < 10 ? 2 : 3);
+    } else if (multiplier == MULTIPLIER_LIMIT) {
+        difference = mState.difference.decode(decoder, wrappingTimes(MULTIPLIER_LIMIT, lastDifference), 4);
+        if (++extremes > 3) {
+            lastDifference = difference;
+            extremes = 0;
+        }
+    } else {
+        const std::int32_t negative = MULTIPLIER_LIMIT - multiplier;
+        if (negative > NEGATIVE_LIMIT) {
+            difference = mState.difference.decode(decoder, wrappingTimes(negative, lastDifference), 5);
+        } else {
+            difference = mState.difference.decode(decoder, wrappingTimes(NEGATIVE_LIMIT, lastDifference), 6);
+            if (++extremes > 3) {
+                lastDifference = difference;
+                extremes = 0;
+            }
+        }
+    }
+    return difference;
+}
+
+std::uint64_t GpsTimeSequences::startSequence(ArithmeticDecoder& decoder, std::uint64_t current) {
+    // A new sequence whose time is stored whole: its upper half predicted from the current one.
+    mState.newest = (mState.newest + 1) & 3u;
+    const auto upper = static_cast<std::uint32_t>(mState.difference.decode(
+        decoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(current >> 32)), 8));
+    mState.times[mState.newest] = (std::uint64_t{upper} << 32) | decoder.readInt();
+    mState.current = mState.newest;
+    mState.differences[mState.current] = 0;
+    mState.extremeCounts[mState.current] = 0;
     return mState.times[mState.current];
 }
 
