@@ -10,7 +10,8 @@ std::uint32_t byteDifference(std::uint32_t value, std::int32_t prediction) {
 }
 
 std::array<std::uint32_t, 3> bytesOf(const Rgb& rgb, std::uint32_t shift) {
-    return {(rgb[0] >> shift) & 0xFFu, (rgb[1] >> shift) & 0xFFu, (rgb[2] >> shift) & 0xFFu};
+    const auto byteOf = [shift](std::uint16_t channel) { return (std::uint32_t{channel} >> shift) & 0xFFu; };
+    return {byteOf(rgb[0]), byteOf(rgb[1]), byteOf(rgb[2])};
 }
 
 } // namespace
