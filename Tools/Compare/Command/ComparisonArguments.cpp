@@ -65,7 +65,7 @@ std::pair<std::string, double> parseTolerance(const std::string& text) {
     }
     std::string name = text.substr(0, equals);
     const double value = parseAmount("--tolerance " + name, text.substr(equals + 1), false);
-    if (name == "gpsTime" && value != 0.0) {
+    if (name == Engine::GPS_TIME_NAME && value != 0.0) {
         throw CLI::ValidationError(
             "--tolerance gpsTime",
             "points pair on equal GPS times (after --time-offset); only 0 is accepted");
@@ -80,7 +80,7 @@ std::pair<std::string, double> parseTolerance(const std::string& text) {
 /// The names of --ignore, every one checked.
 std::vector<std::string> parseIgnored(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-        if (name == "gpsTime") {
+        if (name == Engine::GPS_TIME_NAME) {
             throw CLI::ValidationError("--ignore", "gpsTime pairs the points and cannot be ignored");
         }
         if (name.empty()) {

@@ -43,7 +43,7 @@ std::vector<std::string> extraNamesOf(const InputLegs& reference, const InputLeg
 
 /// Whether `name` is a point attribute as the reports name it ("intensity", ..., "color") or "gpsTime".
 bool isStandardAttributeName(const std::string& name) {
-    return name == "gpsTime" || Engine::attributeNamed(name).has_value();
+    return name == Engine::GPS_TIME_NAME || Engine::attributeNamed(name).has_value();
 }
 
 /// Resolves the tolerances and ignored names of `settings` into `engine` and states them in
@@ -71,7 +71,7 @@ void applyTolerances(const ComparisonSettings& settings, const ComparisonReport&
             parameters.rgbEpsilon = engine.rgbEpsilon;
         } else if (attribute) {
             engine.tolerances[static_cast<std::size_t>(*attribute)] = value;
-        } else if (name != "gpsTime") {
+        } else if (name != Engine::GPS_TIME_NAME) {
             engine.extraTolerances[name] = value;
         }
     }
@@ -100,7 +100,7 @@ void applyTolerances(const ComparisonSettings& settings, const ComparisonReport&
                                      : engine.tolerances[static_cast<std::size_t>(attribute.attribute)];
         parameters.tolerances.emplace_back(attribute.name, tolerance);
     }
-    parameters.tolerances.emplace_back("gpsTime", 0.0);
+    parameters.tolerances.emplace_back(Engine::GPS_TIME_NAME, 0.0);
     for (const std::string& name : extraNames) {
         if (!ignored(name)) {
             const auto given = engine.extraTolerances.find(name);

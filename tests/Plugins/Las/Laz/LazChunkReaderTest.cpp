@@ -2,6 +2,7 @@
 #include "Sha256.h"
 
 #include "Laz/LazChunkReader.h"
+#include "Raw/RawHeader.h"
 
 #include <FileIoInterface/Las/LasReader.h>
 
@@ -93,8 +94,7 @@ std::filesystem::path uncompressedCopy(const std::filesystem::path& laz, const s
     const Las::LasHeader header = Las::readLasHeader(laz);
     std::vector<std::uint8_t> bytes = readBytes(laz);
     bytes.resize(header.offsetToPointData);
-    constexpr std::size_t POINT_FORMAT_BYTE = 104;
-    bytes[POINT_FORMAT_BYTE] &= 0x3Fu;
+    bytes[Las::Raw::OFFSET_POINT_FORMAT] &= Las::Raw::POINT_FORMAT_NUMBER_BITS;
     const std::vector<std::uint8_t> records = decodedRecords(LazChunkReader(laz, header));
     bytes.insert(bytes.end(), records.begin(), records.end());
     writeBytes(to, bytes);

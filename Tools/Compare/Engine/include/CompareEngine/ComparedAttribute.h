@@ -58,6 +58,10 @@ using AttributeCounts = std::array<std::uint64_t, COMPARED_ATTRIBUTE_COUNT>;
 /// Bit k set: attribute k differs.
 using AttributeMask = std::uint16_t;
 
+/// The name under which options and reports speak of the GPS time, which pairs the points and so is
+/// no compared attribute.
+inline constexpr std::string_view GPS_TIME_NAME = "gpsTime";
+
 /// The attribute of that exact name; absent for any other text, labels and "gpsTime" included.
 constexpr std::optional<ComparedAttribute> attributeNamed(std::string_view name) {
     for (const ComparedAttributeDescriptor& descriptor : COMPARED_ATTRIBUTES) {
