@@ -25,11 +25,20 @@ void collect(LasCoordinateSystemRecords& records, const std::vector<LasVlr>& vlr
             continue;
         }
         switch (vlr.recordId) {
-        case GEO_KEY_DIRECTORY: keepFirst(records.geoKeyDirectory, vlr, extended); break;
-        case GEO_DOUBLE_PARAMS: keepFirst(records.geoDoubleParams, vlr, extended); break;
-        case GEO_ASCII_PARAMS: keepFirst(records.geoAsciiParams, vlr, extended); break;
-        case COORDINATE_SYSTEM_WKT: keepFirst(records.wkt, vlr, extended); break;
-        default: break;
+        case GEO_KEY_DIRECTORY:
+            keepFirst(records.geoKeyDirectory, vlr, extended);
+            break;
+        case GEO_DOUBLE_PARAMS:
+            keepFirst(records.geoDoubleParams, vlr, extended);
+            break;
+        case GEO_ASCII_PARAMS:
+            keepFirst(records.geoAsciiParams, vlr, extended);
+            break;
+        case COORDINATE_SYSTEM_WKT:
+            keepFirst(records.wkt, vlr, extended);
+            break;
+        default:
+            break;
         }
     }
 }
