@@ -234,6 +234,27 @@ TEST_F(CompareMetadata, ExtraBytesDescriptorsAreComparedByNameAndTheirLossIsNotA
         << schema;
 }
 
+TEST_F(CompareMetadata, ExtraAttributesOfOneNameAreNumberedInTheReport) {
+    const fs::path source = SAMPLES / "synthetic_eb_all_types_pf8.las";
+    // Its ten descriptors (192 bytes each, the name at byte 4) follow the extra-bytes record's header.
+    const fs::path renamed = copyOf(source, "reserved.las", [](Bytes& bytes) {
+        const std::string header("LASF_Spec\0\0\0\0\0\0\0\x04\x00", 18);
+        const auto record = std::search(bytes.begin(), bytes.end(), header.begin(), header.end());
+        ASSERT_NE(record, bytes.end());
+        const auto payload = static_cast<std::size_t>(record - bytes.begin()) - 2 + 54;
+        for (std::size_t descriptor = 0; descriptor < 10; ++descriptor) {
+            char* name = reinterpret_cast<char*>(bytes.data() + payload + 192 * descriptor + 4);
+            std::memset(name, 0, 32);
+            std::memcpy(name, "Reserved", 8);
+        }
+    });
+    const Comparison run = compare(renamed, renamed);
+    EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
+    const json& extras = run.report["extraAttributeDifferences"];
+    ASSERT_EQ(extras.size(), 10U) << extras;
+    EXPECT_TRUE(extras.contains("Reserved[0]") && extras.contains("Reserved[9]")) << extras;
+}
+
 TEST_F(CompareMetadata, StaleBoundsAreAWarningAndAnErrorWithStrict) {
     const fs::path stale = copyOf(GEOTIFF_FILE, "stale.las", [](Bytes& bytes) {
         double maxX = 0.0;
