@@ -84,7 +84,7 @@ protected:
     fs::path copyOf(const fs::path& source, const std::string& name, Edit edit) {
         Bytes bytes = bytesOf(source);
         edit(bytes);
-        const fs::path copy = folder / name;
+        fs::path copy = folder / name;
         write(copy, bytes);
         return copy;
     }
@@ -243,9 +243,10 @@ TEST_F(CompareMetadata, ExtraAttributesOfOneNameAreNumberedInTheReport) {
         ASSERT_NE(record, bytes.end());
         const auto payload = static_cast<std::size_t>(record - bytes.begin()) - 2 + 54;
         for (std::size_t descriptor = 0; descriptor < 10; ++descriptor) {
-            char* name = reinterpret_cast<char*>(bytes.data() + payload + 192 * descriptor + 4);
-            std::memset(name, 0, 32);
-            std::memcpy(name, "Reserved", 8);
+            const auto name = bytes.begin() + static_cast<std::ptrdiff_t>(payload + 192 * descriptor + 4);
+            const std::string reserved = "Reserved";
+            std::fill_n(name, 32, std::uint8_t{0});
+            std::copy(reserved.begin(), reserved.end(), name);
         }
     });
     const Comparison run = compare(renamed, renamed);
