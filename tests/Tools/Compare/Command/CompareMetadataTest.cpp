@@ -190,6 +190,19 @@ TEST_F(CompareMetadata, HeaderChangesAreNamedAndFailOnlyWhenAsked) {
     EXPECT_EQ(compare(GEOTIFF_FILE, edited, {"--ignore-metadata", "colour"}).outcome.status, 2);
 }
 
+TEST_F(CompareMetadata, ATimeStandardBitChangedAloneIsAMislabelledHeaderNotAnUnpairableRun) {
+    const fs::path relabelled = copyOf(GEOTIFF_FILE, "relabelled.las", [](Bytes& bytes) {
+        put<std::uint16_t>(bytes, 6, 1); // adjusted standard GPS time, times unchanged
+    });
+    const Comparison run = compare(GEOTIFF_FILE, relabelled);
+    EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
+    EXPECT_EQ(run.report["counts"]["removed"], 0);
+    EXPECT_EQ(run.report["time"]["notes"],
+              json{"the reference's header declares GPS week time and the test's adjusted standard GPS time, yet "
+                   "the times pair as they are: the test's header now mislabels its times"});
+    EXPECT_EQ(fieldsOf(run.report), std::vector<std::string>{"timeStandard (header)"});
+}
+
 TEST_F(CompareMetadata, RecordsPresentOnOneSideOrWithAnotherPayloadAreNamed) {
     const fs::path edited = copyOf(GEOTIFF_FILE, "records.las", [](Bytes& bytes) {
         replace(bytes, "NAD_1983_StatePlane", "NAD_1983_StatePlanE");
