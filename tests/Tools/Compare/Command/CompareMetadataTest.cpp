@@ -197,9 +197,10 @@ TEST_F(CompareMetadata, ATimeStandardBitChangedAloneIsAMislabelledHeaderNotAnUnp
     const Comparison run = compare(GEOTIFF_FILE, relabelled);
     EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
     EXPECT_EQ(run.report["counts"]["removed"], 0);
-    EXPECT_EQ(run.report["time"]["notes"],
-              json{"the reference's header declares GPS week time and the test's adjusted standard GPS time, yet "
-                   "the times pair as they are: the test's header now mislabels its times"});
+    EXPECT_EQ(
+        run.report["time"]["notes"],
+        json{"the reference's header declares GPS week time and the test's adjusted standard GPS time, yet "
+             "the times pair as they are: the test's header now mislabels its times"});
     EXPECT_EQ(fieldsOf(run.report), std::vector<std::string>{"timeStandard (header)"});
 }
 

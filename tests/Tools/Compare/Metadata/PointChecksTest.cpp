@@ -42,9 +42,10 @@ TEST(PointChecks, EachDisagreementBetweenHeaderAndPointsIsOneWarning) {
     input.header.max.z = 2.004; // within half a step of 0.01
     EXPECT_TRUE(input.warnings().empty());
     input.header.max.z = 2.006;
-    EXPECT_EQ(input.warnings(), std::vector<std::string>{
-                                    "test t.las: the headers' bounds (min 10 20 1, max 11 21 2.006) are not the "
-                                    "points' extent (min 10 20 1, max 11 21 2) to within half a scale step"});
+    EXPECT_EQ(
+        input.warnings(),
+        std::vector<std::string>{"test t.las: the headers' bounds (min 10 20 1, max 11 21 2.006) are not the "
+                                 "points' extent (min 10 20 1, max 11 21 2) to within half a scale step"});
 
     input = Input();
     input.facts.tally.pointsByReturn[2] = 0;
@@ -52,7 +53,8 @@ TEST(PointChecks, EachDisagreementBetweenHeaderAndPointsIsOneWarning) {
     input.facts.tally.invalidReturnNumbers = 1;
     EXPECT_EQ(input.warnings(),
               (std::vector<std::string>{
-                  "test t.las: the headers count the points of returns 1 to 5 as 2 1 0 0 0, the points are 2 0 0 0 0",
+                  "test t.las: the headers count the points of returns 1 to 5 as 2 1 0 0 0, the points are 2 "
+                  "0 0 0 0",
                   "test t.las: 1 point has a return number of 0 or above its number of returns"}));
 }
 
@@ -61,16 +63,18 @@ TEST(PointChecks, TimesThatContradictTheDeclaredStandardAreNamed) {
     EXPECT_TRUE(input.warnings().empty()); // week time, within a week
 
     input.facts.tally.highestTime = 604801.0;
-    EXPECT_EQ(input.warnings(), std::vector<std::string>{
-                                    "test t.las: the headers declare GPS week time, but the times run from 1000 to "
-                                    "604801 s, outside a week: they look like adjusted standard GPS time"});
+    EXPECT_EQ(input.warnings(),
+              std::vector<std::string>{
+                  "test t.las: the headers declare GPS week time, but the times run from 1000 to "
+                  "604801 s, outside a week: they look like adjusted standard GPS time"});
 
     input.header.globalEncoding = 1; // adjusted standard time
     EXPECT_TRUE(input.warnings().empty());
     input.facts.tally.highestTime = 2000.0;
-    EXPECT_EQ(input.warnings(), std::vector<std::string>{
-                                    "test t.las: the headers declare adjusted standard GPS time, but the times run "
-                                    "from 1000 to 2000 s, within a week: they look like GPS week time"});
+    EXPECT_EQ(input.warnings(),
+              std::vector<std::string>{
+                  "test t.las: the headers declare adjusted standard GPS time, but the times run "
+                  "from 1000 to 2000 s, within a week: they look like GPS week time"});
 }
 
 } // namespace
