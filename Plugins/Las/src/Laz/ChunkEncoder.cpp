@@ -51,6 +51,9 @@ std::size_t itemSize(ItemType type) {
 } // namespace
 
 bool ChunkEncoder::writes(const LazItem& item) {
+    if (LayeredChunkEncoder::writes(item)) {
+        return true;
+    }
     if (item.type == ItemType::WavePacket13) {
         return item.version == 1 && item.size == sizeof(WavePacket);
     }
@@ -61,13 +64,17 @@ bool ChunkEncoder::writes(const LazItem& item) {
 
 ChunkEncoder::ChunkEncoder(const LazDescription& description, std::uint16_t recordLength)
     : mRecordLength(recordLength) {
+    if (description.compressor == Compressor::LayeredChunked) {
+        mLayered.emplace(description, recordLength);
+        return;
+    }
     if (description.compressor != Compressor::PointWiseChunked &&
         description.compressor != Compressor::PointWise) {
-        throw std::invalid_argument("LAZ chunk encoder: only point-wise compression is written");
+        throw std::invalid_argument("LAZ chunk encoder: only point-wise and layered compression are written");
     }
     std::size_t offset = 0;
     for (const LazItem& item : description.items) {
-        if (!writes(item)) {
+        if (!writes(item) || LayeredChunkEncoder::writes(item)) {
             throw std::invalid_argument("LAZ chunk encoder: cannot write item " +
                                         description.describeItems());
         }
@@ -81,6 +88,9 @@ ChunkEncoder::ChunkEncoder(const LazDescription& description, std::uint16_t reco
 }
 
 std::vector<std::uint8_t> ChunkEncoder::encode(const std::uint8_t* records, std::size_t points) const {
+    if (mLayered) {
+        return mLayered->encode(records, points);
+    }
     std::vector<ItemEncoder> items;
     items.reserve(mSlots.size());
     for (const Slot& slot : mSlots) {
