@@ -38,7 +38,8 @@ constexpr std::size_t COUNT_SIZE = 4;
 
 void appendCount(std::vector<std::uint8_t>& bytes, std::size_t count, const char* what) {
     if (count > std::numeric_limits<std::uint32_t>::max()) {
-        throw std::invalid_argument(std::string("LAZ layered chunk: more ") + what + " than a 32-bit count holds");
+        throw std::invalid_argument(std::string("LAZ layered chunk: more ") + what +
+                                    " than a 32-bit count holds");
     }
     const std::size_t at = bytes.size();
     bytes.resize(at + COUNT_SIZE);
@@ -93,7 +94,8 @@ std::vector<std::uint8_t> LayeredChunkEncoder::encode(const std::uint8_t* record
     following.reserve(mSlots.size() - 1);
     for (std::size_t index = 1; index < mSlots.size(); ++index) {
         following.push_back(makeFollowingEncoder(mSlots[index].item));
-        std::visit([&](auto& item) { item.start(records + mSlots[index].offset, channel); }, following.back());
+        std::visit([&](auto& item) { item.start(records + mSlots[index].offset, channel); },
+                   following.back());
     }
     for (std::size_t index = 1; index < points; ++index) {
         const std::uint8_t* record = records + index * mRecordLength;

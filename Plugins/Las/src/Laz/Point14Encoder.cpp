@@ -25,7 +25,8 @@ bool timesDiffer(std::uint64_t time, std::uint64_t last) {
 // (3), number of returns (2), and the return number one up (1), one down (2) or otherwise (3).
 std::uint32_t changeFlags(const Point14Fields& point, const Point14Fields& last, bool channelChanged,
                           bool timeChanged) {
-    std::uint32_t changed = (channelChanged ? 64u : 0u) | (point.pointSourceId != last.pointSourceId ? 32u : 0u) |
+    std::uint32_t changed = (channelChanged ? 64u : 0u) |
+                            (point.pointSourceId != last.pointSourceId ? 32u : 0u) |
                             (timeChanged ? 16u : 0u) | (point.scanAngle != last.scanAngle ? 8u : 0u) |
                             (point.numberOfReturns != last.numberOfReturns ? 4u : 0u);
     const std::uint32_t r = point.returnNumber;
@@ -67,7 +68,8 @@ std::uint32_t Point14Encoder::encode(const std::uint8_t* record) {
     Context* context = mContexts[mChannel].get();
     const std::uint32_t channel = point.channel();
     const bool channelChanged = channel != mChannel;
-    const Point14Fields& last = channelChanged && mContexts[channel] ? mContexts[channel]->last : context->last;
+    const Point14Fields& last =
+        channelChanged && mContexts[channel] ? mContexts[channel]->last : context->last;
     const bool timeChanged = timesDiffer(point.gpsTime, last.gpsTime);
     const std::uint32_t changed = changeFlags(point, last, channelChanged, timeChanged);
     // The flags are coded in the context of the channel left, as the decoder cannot know the new one.
@@ -124,7 +126,8 @@ void Point14Encoder::encodeCoordinates(ArithmeticEncoder& main, Context& context
 
     const std::uint32_t level = returnLevel(r, n, 7);
     const std::uint32_t k = (context.dx.k() + context.dy.k()) / 2;
-    context.z.encode(mLayers[Point14Layer::Z].encoder(), context.lastZ[level], point.z, single + evenClass(k, 18));
+    context.z.encode(mLayers[Point14Layer::Z].encoder(), context.lastZ[level], point.z,
+                     single + evenClass(k, 18));
     context.lastZ[level] = point.z;
 }
 

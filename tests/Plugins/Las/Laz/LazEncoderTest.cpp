@@ -89,7 +89,30 @@ std::ostream& operator<<(std::ostream& stream, const RoundTripCase& value) {
     return stream << "format " << int{value.format} << " with " << value.extraBytes << " extra bytes";
 }
 
+// The layered items of formats 6 to 10, all version 3.
+LazDescription layeredDescriptionFor(const RoundTripCase& value, std::uint32_t chunkSize) {
+    LazDescription description;
+    description.compressor = Las::Laz::Compressor::LayeredChunked;
+    description.chunkSize = chunkSize;
+    description.items.push_back({ItemType::Point14, 30, 3});
+    if (value.format == 7) {
+        description.items.push_back({ItemType::Rgb14, 6, 3});
+    } else if (value.format == 8 || value.format == 10) {
+        description.items.push_back({ItemType::RgbNir14, 8, 3});
+    }
+    if (value.format >= 9) {
+        description.items.push_back({ItemType::WavePacket14, 29, 3});
+    }
+    if (value.extraBytes > 0) {
+        description.items.push_back({ItemType::Byte14, value.extraBytes, 3});
+    }
+    return description;
+}
+
 LazDescription descriptionFor(const RoundTripCase& value, std::uint32_t chunkSize) {
+    if (value.format >= 6) {
+        return layeredDescriptionFor(value, chunkSize);
+    }
     LazDescription description;
     description.compressor = Las::Laz::Compressor::PointWiseChunked;
     description.chunkSize = chunkSize;
@@ -119,8 +142,9 @@ std::uint16_t recordLengthOf(const LazDescription& description) {
 
 // Records that reach every branch of the items: runs of equal and slowly changing fields, jumps to
 // the ends of each field's range, grey and coloured points, and GPS times in interleaved sequences
-// with differences beyond 32 bits.
-Bytes randomRecords(std::size_t count, std::size_t length, std::mt19937& random) {
+// with differences beyond 32 bits, some of them NaN, at byte `timeAt`. In formats 6 to 10 the random
+// flags bytes move the points between scanner channels, new and known.
+Bytes randomRecords(std::size_t count, std::size_t length, std::size_t timeAt, std::mt19937& random) {
     Bytes records(count * length);
     std::uniform_int_distribution<int> byte(0, 255);
     std::uniform_int_distribution<int> percent(0, 99);
@@ -150,8 +174,8 @@ Bytes randomRecords(std::size_t count, std::size_t length, std::mt19937& random)
         } else if (timeChance < 72) {
             time -= 2000;
         }
-        if (length >= 28) {
-            std::memcpy(record + 20, &time, sizeof time);
+        if (length >= timeAt + sizeof time) {
+            std::memcpy(record + timeAt, &time, sizeof time);
         }
     }
     return records;
@@ -163,7 +187,7 @@ TEST_P(LazEncoderRoundTripTest, DecodesToTheRecordsEncoded) {
     const LazDescription description = descriptionFor(GetParam(), 700);
     const std::uint16_t recordLength = recordLengthOf(description);
     std::mt19937 random(GetParam().format * 31u + GetParam().extraBytes);
-    const Bytes records = randomRecords(2000, recordLength, random);
+    const Bytes records = randomRecords(2000, recordLength, GetParam().format >= 6 ? 22 : 20, random);
 
     const ChunkEncoder encoder(description, recordLength);
     for (const std::size_t points : {std::size_t{1}, std::size_t{2}, std::size_t{2000}}) {
@@ -182,12 +206,16 @@ INSTANTIATE_TEST_SUITE_P(FormatsZeroToFive, LazEncoderRoundTripTest,
                                          RoundTripCase{3, 0}, RoundTripCase{3, 5}, RoundTripCase{4, 0},
                                          RoundTripCase{5, 3}));
 
+INSTANTIATE_TEST_SUITE_P(FormatsSixToTen, LazEncoderRoundTripTest,
+                         testing::Values(RoundTripCase{6, 0}, RoundTripCase{6, 3}, RoundTripCase{7, 0},
+                                         RoundTripCase{8, 2}, RoundTripCase{9, 0}, RoundTripCase{10, 1}));
+
 TEST(LazEncoderPointBlockTest, WritesTheTableOffsetThenChunksOfTheChunkSize) {
     const RoundTripCase format1{1, 0};
     const LazDescription description = descriptionFor(format1, 700);
     const std::uint16_t recordLength = recordLengthOf(description);
     std::mt19937 random(7);
-    const Bytes records = randomRecords(1500, recordLength, random);
+    const Bytes records = randomRecords(1500, recordLength, 20, random);
     const ChunkEncoder encoder(description, recordLength);
     const Bytes first = encoder.encode(records.data(), 700);
     const Bytes second = encoder.encode(records.data() + std::size_t{700} * recordLength, 700);
@@ -238,6 +266,18 @@ TEST(LazEncoderPointBlockTest, RefusesItemsItDoesNotWrite) {
     unchunked.compressor = Las::Laz::Compressor::PointWise;
     const Bytes record(28);
     EXPECT_THROW(Las::Laz::encodePointBlock(unchunked, 28, record.data(), 1, 0), std::invalid_argument);
+
+    // Layered items need the layered compressor, POINT14 first and version 3 throughout.
+    LazDescription layered = descriptionFor({7, 0}, 50000);
+    EXPECT_NO_THROW(ChunkEncoder(layered, 36));
+    std::swap(layered.items[0], layered.items[1]);
+    EXPECT_THROW(ChunkEncoder(layered, 36), std::invalid_argument);
+    layered = descriptionFor({7, 0}, 50000);
+    layered.items[1].version = 2;
+    EXPECT_THROW(ChunkEncoder(layered, 36), std::invalid_argument);
+    layered = descriptionFor({7, 0}, 50000);
+    layered.compressor = Las::Laz::Compressor::PointWiseChunked;
+    EXPECT_THROW(ChunkEncoder(layered, 36), std::invalid_argument);
 }
 
 } // namespace
