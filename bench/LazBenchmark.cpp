@@ -160,6 +160,25 @@ void BM_LazDecodeLayered(benchmark::State& state) {
     reportLayered(state, points);
 }
 
+void BM_LazEncodeLayered(benchmark::State& state) {
+    const Las::Laz::LazChunkReader& reader = layeredChunks();
+    std::vector<std::vector<std::uint8_t>> chunks(reader.chunks().size());
+    std::size_t points = 0;
+    for (std::size_t index = 0; index < chunks.size(); ++index) {
+        reader.decodeChunk(index, chunks[index]);
+        points += chunks[index].size() / reader.recordLength();
+    }
+    const Las::Laz::ChunkEncoder encoder(reader.description(), reader.recordLength());
+    for (auto _ : state) {
+        for (const std::vector<std::uint8_t>& records : chunks) {
+            const std::vector<std::uint8_t> bytes =
+                encoder.encode(records.data(), records.size() / reader.recordLength());
+            benchmark::DoNotOptimize(bytes.data());
+        }
+    }
+    reportLayered(state, points);
+}
+
 BENCHMARK(BM_LasRead)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 // Before the decoder alone, whose two-thread run leaves malloc arenas behind that would count in the
 // reader's peak RssAnon.
@@ -172,5 +191,6 @@ BENCHMARK(BM_LazDecodeChunks)
     ->Iterations(3)
     ->UseRealTime();
 BENCHMARK(BM_LazDecodeLayered)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_LazEncodeLayered)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 } // namespace
