@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Laz/LayeredChunkEncoder.h"
+#include "Laz/LayeredChunkEncoding.h"
 #include "Laz/LazDescription.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las::Laz {
@@ -24,18 +23,13 @@ public:
     std::vector<std::uint8_t> encode(const std::uint8_t* records, std::size_t points) const;
 
     /// The items that this encoder writes: point-wise, POINT10, GPSTIME11, RGB12 and BYTE version 2 and
-    /// WAVEPACKET13 version 1; layered, those of LayeredChunkEncoder.
+    /// WAVEPACKET13 version 1; layered, those of `writesLayered`.
     static bool writes(const LazItem& item);
 
 private:
-    struct Slot {
-        LazItem item;
-        std::size_t offset;
-    };
-
     std::size_t mRecordLength;
-    std::vector<Slot> mSlots;
-    std::optional<LayeredChunkEncoder> mLayered;
+    bool mLayered;
+    std::vector<ItemSlot> mSlots;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

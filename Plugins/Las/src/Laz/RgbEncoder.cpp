@@ -110,12 +110,12 @@ void LayeredRgbEncoder::encode(const std::uint8_t* record, std::uint32_t channel
         channel, last, [](const Context::Value& from) { return std::make_unique<Context>(from); });
     const Rgb rgb = loadRgb(record);
     // A colour other than grey counts as a change even when it repeats the last.
-    mRgbLayer.noteChange(context.rgb.encode(mRgbLayer.encoder(), {(*last)[0], (*last)[1], (*last)[2]}, rgb) !=
-                         0);
+    mRgbLayer.noteChange(
+        context.models.rgb.encode(mRgbLayer.encoder(), {(*last)[0], (*last)[1], (*last)[2]}, rgb) != 0);
     std::copy(rgb.begin(), rgb.end(), last->begin());
     if (mNir) {
         const auto nir = Raw::load<std::uint16_t>(record + 6);
-        mNirLayer.noteChange(context.nir.encode(mNirLayer.encoder(), (*last)[3], nir) != 0);
+        mNirLayer.noteChange(context.models.nir.encode(mNirLayer.encoder(), (*last)[3], nir) != 0);
         (*last)[3] = nir;
     }
 }

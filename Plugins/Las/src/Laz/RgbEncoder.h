@@ -68,14 +68,11 @@ public:
     void finish(ChunkLayers& layers);
 
 private:
-    struct Context {
-        using Value = std::array<std::uint16_t, 4>;
-        explicit Context(const Value& from)
-            : last(from) {}
-        Value last;
+    struct Encoders {
         RgbColourEncoder rgb;
         NirEncoder nir;
     };
+    using Context = ChannelState<std::array<std::uint16_t, 4>, Encoders>;
 
     bool mNir;
     EncodedLayer mRgbLayer;

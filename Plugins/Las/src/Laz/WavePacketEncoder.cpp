@@ -79,7 +79,7 @@ void LayeredWavePacketEncoder::encode(const std::uint8_t* record, std::uint32_t 
     Context& context = mContexts.select(
         channel, last, [](const WavePacket& from) { return std::make_unique<Context>(from); });
     mLayer.noteChange(!std::equal(last->begin(), last->end(), record));
-    context.fields.encode(mLayer.encoder(), *last, record);
+    context.models.encode(mLayer.encoder(), *last, record);
     std::copy_n(record, last->size(), last->begin());
 }
 

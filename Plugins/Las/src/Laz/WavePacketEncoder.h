@@ -48,13 +48,7 @@ public:
     void finish(ChunkLayers& layers);
 
 private:
-    struct Context {
-        using Value = WavePacket;
-        explicit Context(const Value& from)
-            : last(from) {}
-        Value last;
-        WavePacketFieldsEncoder fields;
-    };
+    using Context = ChannelState<WavePacket, WavePacketFieldsEncoder>;
 
     EncodedLayer mLayer;
     ChannelContexts<Context> mContexts;

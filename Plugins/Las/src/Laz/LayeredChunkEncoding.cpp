@@ -1,4 +1,4 @@
-#include "Laz/LayeredChunkEncoder.h"
+#include "Laz/LayeredChunkEncoding.h"
 
 #include "Laz/ByteEncoder.h"
 #include "Laz/EncodedLayer.h"
@@ -48,7 +48,7 @@ void appendCount(std::vector<std::uint8_t>& bytes, std::size_t count, const char
 
 } // namespace
 
-bool LayeredChunkEncoder::writes(const LazItem& item) {
+bool writesLayered(const LazItem& item) {
     if (item.version != LAYERED_VERSION) {
         return false;
     }
@@ -68,40 +68,21 @@ bool LayeredChunkEncoder::writes(const LazItem& item) {
     }
 }
 
-LayeredChunkEncoder::LayeredChunkEncoder(const LazDescription& description, std::uint16_t recordLength)
-    : mRecordLength(recordLength) {
-    std::size_t offset = 0;
-    for (const LazItem& item : description.items) {
-        // POINT14 first and only there: its decoder reads the record's first bytes and leads the others.
-        const bool isPoint = item.type == ItemType::Point14;
-        if (!writes(item) || isPoint != mSlots.empty()) {
-            throw std::invalid_argument("LAZ layered chunk encoder: cannot write items " +
-                                        description.describeItems());
-        }
-        mSlots.push_back({item, offset});
-        offset += item.size;
-    }
-    if (mSlots.empty() || offset != mRecordLength) {
-        throw std::invalid_argument("LAZ layered chunk encoder: items of " + std::to_string(offset) +
-                                    " bytes for records of " + std::to_string(mRecordLength));
-    }
-}
-
-std::vector<std::uint8_t> LayeredChunkEncoder::encode(const std::uint8_t* records, std::size_t points) const {
+std::vector<std::uint8_t> encodeLayeredChunk(const std::vector<ItemSlot>& slots, std::size_t recordLength,
+                                             const std::uint8_t* records, std::size_t points) {
     Point14Encoder point;
     const std::uint32_t channel = point.start(records);
     std::vector<FollowingEncoder> following;
-    following.reserve(mSlots.size() - 1);
-    for (std::size_t index = 1; index < mSlots.size(); ++index) {
-        following.push_back(makeFollowingEncoder(mSlots[index].item));
-        std::visit([&](auto& item) { item.start(records + mSlots[index].offset, channel); },
-                   following.back());
+    following.reserve(slots.size() - 1);
+    for (std::size_t index = 1; index < slots.size(); ++index) {
+        following.push_back(makeFollowingEncoder(slots[index].item));
+        std::visit([&](auto& item) { item.start(records + slots[index].offset, channel); }, following.back());
     }
     for (std::size_t index = 1; index < points; ++index) {
-        const std::uint8_t* record = records + index * mRecordLength;
+        const std::uint8_t* record = records + index * recordLength;
         const std::uint32_t context = point.encode(record);
         for (std::size_t item = 0; item < following.size(); ++item) {
-            std::visit([&](auto& encoder) { encoder.encode(record + mSlots[item + 1].offset, context); },
+            std::visit([&](auto& encoder) { encoder.encode(record + slots[item + 1].offset, context); },
                        following[item]);
         }
     }
@@ -111,7 +92,7 @@ std::vector<std::uint8_t> LayeredChunkEncoder::encode(const std::uint8_t* record
         std::visit([&layers](auto& encoder) { encoder.finish(layers); }, item);
     }
 
-    std::vector<std::uint8_t> chunk(records, records + mRecordLength);
+    std::vector<std::uint8_t> chunk(records, records + recordLength);
     appendCount(chunk, points, "points");
     for (const std::vector<std::uint8_t>& layer : layers) {
         appendCount(chunk, layer.size(), "layer bytes");
