@@ -48,6 +48,7 @@ struct Point14Context {
     /// A context whose last point is `from`, as a channel's first point or the point of the channel left.
     explicit Point14Context(const Point14Fields& from)
         : last(from)
+        // No codes for an unchanged time: the point's own change flag tells.
         , time(false) {
         last.gpsTimeChanged = false;
         lastZ.fill(from.z);
@@ -108,8 +109,8 @@ Context& point14ContextFor(std::array<std::unique_ptr<Context>, 4>& contexts, st
     return *context;
 }
 
-/// The scanner channel state of the point before `last`: whether it was a first return (1), a last one
-/// (2), and whether its GPS time had changed (4); the context of the next point's change flags.
+/// What a channel's last point `last` was: a first return (1), a last one (2), a point whose GPS time
+/// changed (4); the context of the next point's change flags.
 LAZ_INLINE std::uint32_t previousPointState(const Point14Fields& last) {
     return (last.returnNumber == 1 ? 1u : 0u) + (last.returnNumber >= last.numberOfReturns ? 2u : 0u) +
            (last.gpsTimeChanged ? 4u : 0u);
