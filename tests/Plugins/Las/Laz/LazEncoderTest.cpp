@@ -257,6 +257,30 @@ TEST(LazEncoderPointBlockTest, StatesThePointCountOfVariableChunksBeforeTheirByt
     EXPECT_EQ(Las::Laz::encodeChunkTable({}, false), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+TEST(LazEncoderPointBlockTest, StatesTheLayeredPointCountAndLayerSizesAfterTheFirstRecord) {
+    // Three equal points but for a changing intensity: the returns, coordinates and heights layers are
+    // always written, the intensity layer because it changed, every other layer without bytes.
+    const LazDescription description = descriptionFor({7, 1}, 50000);
+    Bytes records(3 * std::size_t{37}, 0);
+    for (std::uint8_t point = 0; point < 3; ++point) {
+        records[point * std::size_t{37} + 12] = point;
+    }
+    const Bytes chunk = ChunkEncoder(description, 37).encode(records.data(), 3);
+
+    ASSERT_GE(chunk.size(), std::size_t{37 + 4 + 4 * 11});
+    EXPECT_EQ(slice(chunk, 0, 37), slice(records, 0, 37));
+    std::uint32_t stated[12] = {};
+    std::memcpy(stated, chunk.data() + 37, sizeof stated);
+    EXPECT_EQ(stated[0], 3u);
+    std::uint64_t total = 37 + sizeof stated;
+    for (std::size_t layer = 1; layer < 12; ++layer) {
+        const bool written = layer == 1 || layer == 2 || layer == 5;
+        EXPECT_EQ(stated[layer] > 0, written) << "layer " << layer - 1;
+        total += stated[layer];
+    }
+    EXPECT_EQ(total, chunk.size());
+}
+
 TEST(LazEncoderPointBlockTest, RefusesItemsItDoesNotWrite) {
     LazDescription description = descriptionFor({1, 0}, 50000);
     description.items[1].version = 1;
