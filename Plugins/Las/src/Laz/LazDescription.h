@@ -56,6 +56,15 @@ struct LazDescription {
     static std::string parse(const std::vector<std::uint8_t>& payload, std::uint8_t pointFormat,
                              std::uint16_t recordLength, LazDescription& description);
 
+    /// The description of chunked files of `pointFormat` records followed by `extraBytes` bytes, with
+    /// the items and item versions that the encoders write: point-wise compression for formats 0 to 5,
+    /// layered for 6 to 10, the extra bytes as one byte item.
+    static LazDescription forRecords(std::uint8_t pointFormat, std::uint16_t extraBytes, std::uint32_t chunkSize);
+
+    /// The record's payload: compressor, arithmetic coder, the encoder's version numbers, no options,
+    /// the chunk size, no special extended records, then the items.
+    std::vector<std::uint8_t> encode() const;
+
     /// "POINT10 2, GPSTIME11 2", for messages.
     std::string describeItems() const;
 };
