@@ -38,23 +38,6 @@ std::ostream& operator<<(std::ostream& stream, const LazCase& value) {
                   << value.chunkPoints << "_threads" << value.threads;
 }
 
-/// The point records of the LAS or LAZ file at `path`, as the reader decodes them.
-Bytes recordsOf(const std::filesystem::path& path) {
-    const LasHeader header = Las::readLasHeader(path);
-    const Bytes bytes = readBytes(path);
-    if (!header.lazDescription) {
-        return Bytes(bytes.begin() + header.offsetToPointData, bytes.end());
-    }
-    const Las::Laz::LazChunkReader reader(path, header);
-    Bytes records;
-    for (std::size_t index = 0; index < reader.chunks().size(); ++index) {
-        Bytes chunk;
-        reader.decodeChunk(index, chunk);
-        records.insert(records.end(), chunk.begin(), chunk.end());
-    }
-    return records;
-}
-
 /// Writes every point of the single-leg file `source` with `options` into `folder`; returns the file.
 std::filesystem::path rewrite(const std::filesystem::path& source, const std::filesystem::path& folder,
                               LasWriterOptions options) {

@@ -191,7 +191,7 @@ std::string LazDescription::parse(const std::vector<std::uint8_t>& payload, std:
     Raw::ByteReader reader(payload.data());
     const auto compressor = reader.read<std::uint16_t>();
     const auto coder = reader.read<std::uint16_t>();
-    reader.skip(8); // version, revision, options
+    reader.skip(CHUNK_SIZE_OFFSET - reader.position()); // version, revision, options
     description.chunkSize = reader.read<std::uint32_t>();
     reader.skip(16); // special extended records, unused
     const auto count = reader.read<std::uint16_t>();

@@ -46,6 +46,8 @@ struct LazDescription {
     static constexpr std::uint16_t RECORD_ID = 22204;
     /// `chunkSize` of files whose chunks each state their own point count.
     static constexpr std::uint32_t VARIABLE_CHUNK_SIZE = 0xFFFFFFFFu;
+    /// Where the 32-bit chunk size lies in the record's payload.
+    static constexpr std::size_t CHUNK_SIZE_OFFSET = 12;
 
     Compressor compressor = Compressor::None;
     std::uint32_t chunkSize = 0;
