@@ -12,6 +12,24 @@
 // the lowest layer that both the command line and the shards' plan reach.
 namespace Orvid::Compare {
 
+/// How --out writes its class files: uncompressed or compressed.
+enum class ClassFileFormat { las, laz };
+
+/// "las" or "laz", as --out-format and the plan name it.
+inline const char* nameOf(ClassFileFormat format) {
+    return format == ClassFileFormat::laz ? "laz" : "las";
+}
+
+/// The format named `name`, if any.
+inline std::optional<ClassFileFormat> classFileFormatNamed(const std::string& name) {
+    for (const ClassFileFormat format : {ClassFileFormat::las, ClassFileFormat::laz}) {
+        if (name == nameOf(format)) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
 /// How two clouds are compared, as the comparison flags give it: what a single run takes, and what a
 /// plan carries to every shard.
 struct ComparisonSettings {
@@ -40,6 +58,8 @@ struct ComparisonSettings {
     bool pairByChannel = false;
     /// The classes of difference that make the exit status 1.
     DifferenceClasses failOn = DifferenceClasses::all();
+    /// The class files' format; absent: LAZ when every input file is LAZ, else LAS.
+    std::optional<ClassFileFormat> outFormat;
 };
 
 } // namespace Orvid::Compare

@@ -67,7 +67,8 @@ json toJson(const ComparisonSettings& settings) {
             {"threads", optional(settings.threads)},
             {"pairByChannel", settings.pairByChannel},
             {"strict", settings.strict},
-            {"failOn", failOn}};
+            {"failOn", failOn},
+            {"outFormat", settings.outFormat ? json(nameOf(*settings.outFormat)) : json(nullptr)}};
 }
 
 ComparisonSettings settingsOf(const json& object) {
@@ -96,6 +97,14 @@ ComparisonSettings settingsOf(const json& object) {
     }
     settings.pairByChannel = object.at("pairByChannel").get<bool>();
     settings.strict = object.at("strict").get<bool>();
+    // Plans written before the class files' format was a setting have none.
+    if (object.contains("outFormat") && !object.at("outFormat").is_null()) {
+        const std::string name = object.at("outFormat").get<std::string>();
+        settings.outFormat = classFileFormatNamed(name);
+        if (!settings.outFormat) {
+            throw std::invalid_argument("outFormat: '" + name + "' is not las or laz");
+        }
+    }
     settings.failOn = DifferenceClasses();
     for (const json& name : object.at("failOn")) {
         const auto kind = differenceClassNamed(name.get<std::string>());

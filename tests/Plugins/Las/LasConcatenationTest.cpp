@@ -1,6 +1,7 @@
 // Joining LAS files by their bytes: which files can be joined, and that the joined file is the one the
 // writer would have written for all their points.
 #include "LasTestSupport.h"
+#include "LazChunkFiles.h"
 #include "Laz/LazChunkReader.h"
 #include "Raw/ByteCursor.h"
 #include "Raw/RawHeader.h"

@@ -1,5 +1,4 @@
 #include "LasTestSupport.h"
-#include "Laz/LazChunkReader.h"
 
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LasWriter.h>
@@ -118,23 +117,6 @@ std::vector<std::uint8_t> randomLas(std::uint8_t minor, std::uint8_t format, std
     std::generate(bytes.begin() + offset, bytes.end(),
                   [&random] { return static_cast<std::uint8_t>(random()); });
     return bytes;
-}
-
-/// The point records of the LAS or LAZ file at `path`, as the reader decodes them.
-std::vector<std::uint8_t> recordsOf(const std::filesystem::path& path) {
-    const LasHeader header = readLasHeader(path);
-    const std::vector<std::uint8_t> bytes = readBytes(path);
-    if (!header.lazDescription) {
-        return std::vector<std::uint8_t>(bytes.begin() + header.offsetToPointData, bytes.end());
-    }
-    const Laz::LazChunkReader reader(path, header);
-    std::vector<std::uint8_t> records;
-    for (std::size_t index = 0; index < reader.chunks().size(); ++index) {
-        std::vector<std::uint8_t> chunk;
-        reader.decodeChunk(index, chunk);
-        records.insert(records.end(), chunk.begin(), chunk.end());
-    }
-    return records;
 }
 
 void expectRoundTrip(const std::filesystem::path& source, std::uint8_t minor) {

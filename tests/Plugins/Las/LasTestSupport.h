@@ -45,9 +45,6 @@ std::uint64_t appendEvlr(std::vector<std::uint8_t>& bytes, const char* userId, s
 /// bytes.
 std::vector<std::uint8_t> randomLas(std::uint8_t minor, std::uint8_t format, std::uint32_t points = 60);
 
-/// The point records of the LAS or LAZ file at `path`, decoded.
-std::vector<std::uint8_t> recordsOf(const std::filesystem::path& path);
-
 /// Every point of the single-leg file at `path`.
 std::vector<std::unique_ptr<FileIoInterface::Las::LasPoint>> readPoints(const std::filesystem::path& path);
 

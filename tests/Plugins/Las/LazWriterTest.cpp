@@ -1,4 +1,5 @@
 #include "LasTestSupport.h"
+#include "LazChunkFiles.h"
 #include "Laz/LazChunkReader.h"
 
 #include <Core/IOException.h>
