@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when they are missing. Safe to run repeatedly.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libproj-dev)
 packages+=("$@")
 
 missing=()

@@ -178,10 +178,10 @@ void checkTrailingStart(const InputFile& file, const Raw::RawHeader& raw, std::u
     }
 }
 
-// Checks that the extended record at `position` ends inside the file and returns where it ends; its
-// payload is not read. `where` names the record; `announced` ends the message about a header cut short.
-std::uint64_t checkExtendedRecord(InputFile& file, std::uint64_t position, const std::string& where,
-                                  const std::string& announced) {
+// The header of the extended record at `position`, checked to end inside the file. `where` names the
+// record; `announced` ends the message about a header cut short.
+Raw::RawEvlrHeader checkExtendedRecord(InputFile& file, std::uint64_t position, const std::string& where,
+                                       const std::string& announced) {
     if (file.size() - position < Raw::RawEvlrHeader::SIZE) {
         throw Core::IOException(file.message(where + " runs past the end of the file (" +
                                              std::to_string(file.size()) + " bytes" + announced + ")"));
@@ -197,20 +197,28 @@ std::uint64_t checkExtendedRecord(InputFile& file, std::uint64_t position, const
             std::to_string(header.recordLengthAfterHeader) + " bytes) runs past the end of the file (" +
             std::to_string(file.size()) + " bytes)"));
     }
-    return payloadStart + header.recordLengthAfterHeader;
+    return header;
 }
 
-// Walks the `count` extended VLRs from `start`, each of which must end inside the file.
-void checkExtendedVlrs(InputFile& file, std::uint64_t start, std::uint32_t count) {
+// Reads the `count` extended VLRs from `start` into `header.evlrs`, each of which must end inside the
+// file. Waveform data packets are points' data rather than metadata: their payload is left unread.
+void readExtendedVlrs(InputFile& file, std::uint64_t start, std::uint32_t count, LasHeader& header) {
     const std::string announced = "; " + std::to_string(count) + " EVLRs announced at byte " +
                                   std::to_string(Raw::OFFSET_NUMBER_OF_EVLRS);
     std::uint64_t position = start;
     for (std::uint32_t index = 0; index < count; ++index) {
-        std::string where = "EVLR ";
-        where += std::to_string(index);
-        where += " at byte ";
-        where += std::to_string(position);
-        position = checkExtendedRecord(file, position, where, announced);
+        const std::string where = "EVLR " + std::to_string(index) + " at byte " + std::to_string(position);
+        const auto stored = checkExtendedRecord(file, position, where, announced);
+        LasVlr evlr;
+        evlr.userId = Raw::textOf(stored.userId);
+        evlr.recordId = stored.recordId;
+        evlr.description = Raw::textOf(stored.description);
+        if (!isWaveformDataRecord(evlr)) {
+            evlr.payload.resize(static_cast<std::size_t>(stored.recordLengthAfterHeader));
+            file.readExactly(evlr.payload.data(), evlr.payload.size(), "EVLR payload");
+        }
+        header.evlrs.push_back(std::move(evlr));
+        position += Raw::RawEvlrHeader::SIZE + stored.recordLengthAfterHeader;
     }
 }
 
@@ -233,7 +241,7 @@ void checkPointData(InputFile& file, const Raw::RawHeader& raw, LasHeader& heade
     }
     if (raw.versionMinor >= 4 && raw.numberOfEvlrs != 0) {
         checkTrailingStart(file, raw, raw.firstEvlrStart, "start of first EVLR", Raw::OFFSET_FIRST_EVLR);
-        checkExtendedVlrs(file, raw.firstEvlrStart, raw.numberOfEvlrs);
+        readExtendedVlrs(file, raw.firstEvlrStart, raw.numberOfEvlrs, header);
         if (raw.firstEvlrStart < end) {
             end = raw.firstEvlrStart;
             endName = "the extended VLRs";
@@ -345,6 +353,8 @@ LasHeader headerFieldsOf(const Raw::RawHeader& raw) {
     header.pointFormat = raw.pointFormat;
     header.pointRecordLength = raw.pointRecordLength;
     resolveCounts(raw, header);
+    header.legacyPointCount = raw.legacyPointCount;
+    header.legacyPointsByReturn = raw.legacyPointsByReturn;
     header.scale = xyz(raw.scale);
     header.offset = xyz(raw.offset);
     header.max = {raw.bounds[0], raw.bounds[2], raw.bounds[4]};

@@ -5,7 +5,9 @@
 #include <CompareEngine/ComparedAttribute.h>
 #include <CompareEngine/EngineOptions.h>
 #include <FileIoInterface/Version.h>
+#include <Metadata/MetadataComparison.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iostream>
@@ -146,18 +148,36 @@ std::uint64_t checkedMemory(std::uint64_t bytes) {
     return bytes;
 }
 
-/// The classes of --fail-on, whose names its check let through.
-DifferenceClasses failOnClasses(const std::string& list) {
-    DifferenceClasses classes;
+constexpr const char* CRS_VERDICT = "crs";
+constexpr const char* METADATA_VERDICT = "metadata";
+
+/// The classes and metadata of --fail-on, whose names its check let through: "any" is every class and
+/// the coordinate system.
+void readFailOn(const std::string& list, ComparisonSettings& settings) {
+    settings.failOn = DifferenceClasses();
+    settings.metadataFailOn = Metadata::MetadataFailOn::none;
     for (const std::string& name : CLI::detail::split(list, ',')) {
         if (name == "any") {
-            return DifferenceClasses::all();
+            settings.failOn = DifferenceClasses::all();
+        }
+        if (name == METADATA_VERDICT) {
+            settings.metadataFailOn = Metadata::MetadataFailOn::all;
+        } else if ((name == "any" || name == CRS_VERDICT) &&
+                   settings.metadataFailOn == Metadata::MetadataFailOn::none) {
+            settings.metadataFailOn = Metadata::MetadataFailOn::crs;
         }
         if (const auto kind = differenceClassNamed(name)) {
-            classes.add(*kind);
+            settings.failOn.add(*kind);
         }
     }
-    return classes;
+}
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
 }
 
 } // namespace
@@ -252,22 +272,43 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
     app.add_flag("--strict", mDirect.strict,
                  "Treat every warning about an input (such as a point count that disagrees with the file) "
                  "as an error");
-    app.add_option("--fail-on", mFailOn,
-                   "Classes that make the exit status 1, comma-separated: removed, added, modified, mutated, "
-                   "altered, any or none")
+    app.add_option(
+           "--fail-on", mFailOn,
+           "What makes the exit status 1, comma-separated: the classes removed, added, modified, "
+           "mutated, altered; crs (a coordinate system changed, added or lost); metadata (any header, "
+           "record or coordinate-system difference); any (every class and crs) or none")
         ->type_name("LIST")
         ->check(CLI::Validator(
             [](std::string& list) {
                 for (const std::string& name : CLI::detail::split(list, ',')) {
-                    if (name != "any" && name != "none" && !differenceClassNamed(name)) {
+                    if (name != "any" && name != "none" && name != CRS_VERDICT && name != METADATA_VERDICT &&
+                        !differenceClassNamed(name)) {
                         return "'" + name +
-                               "' is not one of removed, added, modified, mutated, altered, any, none";
+                               "' is not one of removed, added, modified, mutated, altered, crs, metadata, "
+                               "any, "
+                               "none";
                     }
                 }
                 return std::string();
             },
             "LIST"))
         ->default_str("any");
+    app.add_option("--ignore-metadata", mDirect.ignoredMetadata,
+                   "Metadata to leave out of the comparison, comma-separated: header fields as the report "
+                   "names them (creationDate and generatingSoftware are the usual ones), or crs, vlr or "
+                   "extraBytes for a whole kind")
+        ->type_name("LIST")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(CLI::Validator(
+            [](std::string& name) {
+                const std::vector<std::string> names = Metadata::ignorableMetadataNames();
+                return std::find(names.begin(), names.end(), name) != names.end()
+                           ? std::string()
+                           : "'" + name + "' is not one of " + listed(names);
+            },
+            "LIST"));
     app.add_option("--out-format", mOutFormat,
                    "Format of the class files that --out writes: las, or laz (compressed); by default laz "
                    "when every input file is LAZ, else las")
@@ -303,7 +344,7 @@ ComparisonSettings ComparisonFlags::read() const {
     }
     settings.pointAttributes = !mNoPointAttributes;
     settings.extraAttributes = !mNoExtraAttributes;
-    settings.failOn = failOnClasses(mFailOn);
+    readFailOn(mFailOn, settings);
     settings.outFormat = classFileFormatNamed(mOutFormat);
     return settings;
 }

@@ -7,6 +7,8 @@
 #include <CompareEngine/TimeOffsetEstimate.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasReader.h>
+#include <Metadata/MetadataComparison.h>
+#include <Metadata/PointChecks.h>
 
 #include <Core/IOException.h>
 
@@ -126,6 +128,9 @@ RunParameters parametersOf(const ComparisonSettings& settings, const ComparisonR
     parameters.threads = settings.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
     parameters.pairByChannel = settings.pairByChannel;
     parameters.failOn = settings.failOn;
+    parameters.metadataFailOn = settings.metadataFailOn;
+    parameters.strict = settings.strict;
+    parameters.ignoredMetadata = settings.ignoredMetadata;
     return parameters;
 }
 
@@ -191,6 +196,25 @@ void suggestTimeOffset(const InputLegs& reference, const InputLegs& test,
     if (estimate && estimate->offset != 0.0) {
         report.suggestedTimeOffset = estimate;
     }
+}
+
+/// Compares the inputs' headers, records and coordinate systems into `report.metadata`; what they hold
+/// that is doubtful goes to its warnings or, with --strict, stops the run.
+void compareInputMetadata(const ComparisonSettings& settings, const InputLegs& reference,
+                          const InputLegs& test, ComparisonReport& report) {
+    std::error_code error;
+    const Metadata::InputHeaders referenceHeaders{ROLES[0], report.reference.path, reference.files,
+                                                  reference.headers,
+                                                  fs::is_directory(report.reference.path, error)};
+    const Metadata::InputHeaders testHeaders{ROLES[1], report.test.path, test.files, test.headers,
+                                             fs::is_directory(report.test.path, error)};
+    Metadata::MetadataComparison comparison =
+        Metadata::compareMetadata(referenceHeaders, testHeaders, settings.ignoredMetadata);
+    if (settings.strict && !comparison.warnings.empty()) {
+        throw Core::IOException(comparison.warnings.front() + " (an error with --strict)");
+    }
+    report.metadata = std::move(comparison.report);
+    report.warnings.insert(report.warnings.end(), comparison.warnings.begin(), comparison.warnings.end());
 }
 
 } // namespace
@@ -259,6 +283,7 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
 
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test) {
+    compareInputMetadata(settings, reference, test, report);
     report.parameters = parametersOf(settings, report);
     Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
     applyTolerances(settings, report, reference, test, engineOptions, report.parameters);
@@ -292,12 +317,27 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
 void completeReport(const std::array<InputLegs, 2>& legs, const std::array<ScannedInput, 2>& scanned,
                     const Engine::EngineOptions& engineOptions, ComparisonReport& report) {
     InputDescription* descriptions[2] = {&report.reference, &report.test};
+    std::vector<std::string> inputWarnings;
     for (std::size_t side = 0; side < 2; ++side) {
         describeScan(scanned[side], legs[side].files.size(), descriptions[side]->scan);
         warnAboutKeys(ROLES[side], scanned[side].facts, report.parameters.pairByChannel, report.warnings);
+        const std::vector<std::string> found = Metadata::checkHeadersAgainstPoints(
+            std::string(ROLES[side]) + " " + descriptions[side]->path.string(), legs[side].headers,
+            scanned[side].facts);
+        inputWarnings.insert(inputWarnings.end(), found.begin(), found.end());
     }
     suggestTimeOffset(legs[0], legs[1], engineOptions, report);
-    report.exitStatus = differs(report.summary.counts, report.parameters.failOn) ? 1 : 0;
+    report.different = differs(report.summary.counts, report.parameters.failOn) ||
+                       report.metadata.fails(report.parameters.metadataFailOn);
+    report.exitStatus = report.different ? 1 : 0;
+    // Found only once the points were read: with --strict they fail the run, whose reports still say why.
+    if (report.parameters.strict && !inputWarnings.empty()) {
+        report.exitStatus = 2;
+        for (std::string& warning : inputWarnings) {
+            warning += " (an error with --strict)";
+        }
+    }
+    report.warnings.insert(report.warnings.end(), inputWarnings.begin(), inputWarnings.end());
 }
 
 void finishRun(ComparisonReport& report, std::uint64_t unwrittenPoints, RunOutputs& outputs, bool quiet,

@@ -1,5 +1,6 @@
 #include "Gather/ComparisonReport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <iterator>
@@ -43,7 +44,15 @@ std::vector<std::string> timeNotes(const ComparisonReport& report) {
     std::vector<std::string> notes;
     const std::string& reference = report.reference.timeStandard;
     const std::string& test = report.test.timeStandard;
-    if (!reference.empty() && !test.empty() && reference != test) {
+    const std::uint64_t fewer = std::min(report.reference.scan.points, report.test.scan.points);
+    const std::uint64_t paired = report.test.scan.points - report.summary.counts[DifferenceClass::added];
+    const bool mostPaired = fewer != 0 && paired * 2 >= fewer;
+    if (!reference.empty() && !test.empty() && reference != test && mostPaired &&
+        report.parameters.timeOffset == 0.0) {
+        // Times of two standards lie a billion seconds or a week's worth apart: these were not converted.
+        notes.push_back("the reference's header declares " + reference + " and the test's " + test +
+                        ", yet the times pair as they are: the test's header now mislabels its times");
+    } else if (!reference.empty() && !test.empty() && reference != test) {
         notes.push_back(
             "the inputs declare different time standards: the reference's GPS times are " + reference +
             ", the test's " + test +

@@ -4,6 +4,7 @@
 #include "Gather/DifferenceMap.h"
 
 #include <CompareEngine/TimeOffsetEstimate.h>
+#include <Metadata/MetadataReport.h>
 
 #include <array>
 #include <cstdint>
@@ -80,9 +81,14 @@ struct RunParameters {
     unsigned threads = 0;
     /// Whether the scanner channel was part of the pairing key.
     bool pairByChannel = false;
+    /// Whether warnings about the inputs are errors.
+    bool strict = false;
     /// GPS-time windows the comparison ran in (1 when its key index fitted the budget).
     std::size_t windows = 1;
     DifferenceClasses failOn;
+    Metadata::MetadataFailOn metadataFailOn = Metadata::MetadataFailOn::crs;
+    /// Metadata fields and kinds left out of the comparison, in the order given.
+    std::vector<std::string> ignoredMetadata;
     /// Absent for a comparison run at once.
     std::optional<ShardedRun> sharded;
 };
@@ -93,14 +99,19 @@ struct ComparisonReport {
     InputDescription test;
     RunParameters parameters;
     ComparisonSummary summary;
+    /// How the inputs' headers, records and coordinate systems differ.
+    Metadata::MetadataReport metadata;
     /// Where the points lie, when a map was asked for and the inputs' headers give an extent.
     std::optional<DifferenceMap> map;
     /// Found when few points paired although the clouds overlap.
     std::optional<Engine::TimeOffsetEstimate> suggestedTimeOffset;
     /// Things that make the result less certain, such as ambiguous keys.
     std::vector<std::string> warnings;
-    /// 0 when nothing that --fail-on names differs, else 1.
+    /// 0 when nothing that --fail-on names differs, 1 when something does, 2 when --strict found a
+    /// warning about an input only once the points were read.
     int exitStatus = 0;
+    /// Whether something that --fail-on names differs.
+    bool different = false;
 };
 
 /// One flight line (point source id) of either input: its points and the differences in it.

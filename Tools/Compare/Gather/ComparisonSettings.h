@@ -2,6 +2,8 @@
 
 #include "Gather/DifferenceClass.h"
 
+#include <Metadata/MetadataReport.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,8 +60,20 @@ struct ComparisonSettings {
     bool pairByChannel = false;
     /// The classes of difference that make the exit status 1.
     DifferenceClasses failOn = DifferenceClasses::all();
+    /// The metadata differences that make the exit status 1.
+    Metadata::MetadataFailOn metadataFailOn = Metadata::MetadataFailOn::crs;
+    /// --ignore-metadata names: metadata fields, or kinds, left out of the comparison.
+    std::vector<std::string> ignoredMetadata;
     /// The class files' format; absent: LAZ when every input file is LAZ, else LAS.
     std::optional<ClassFileFormat> outFormat;
 };
+
+/// What makes the exit status 1, by name as reports and plans list it: the classes in report order, then
+/// "crs" or "metadata".
+std::vector<std::string> failOnNames(const DifferenceClasses& classes, Metadata::MetadataFailOn metadata);
+
+/// Reads back what `failOnNames` gives; throws std::invalid_argument naming an unknown name.
+void readFailOnNames(const std::vector<std::string>& names, DifferenceClasses& classes,
+                     Metadata::MetadataFailOn& metadata);
 
 } // namespace Orvid::Compare

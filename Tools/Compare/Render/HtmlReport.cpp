@@ -1,4 +1,6 @@
 #include "Render/HtmlReport.h"
+
+#include "Gather/ComparisonSettings.h"
 #include "Render/TextSummary.h"
 
 #include "Render/ReportCharts.h"
@@ -85,8 +87,40 @@ void writeInputRow(std::ostream& out, const char* role, const InputDescription& 
         << formatCount(input.scan.points) << "</td><td>" << escapeText(formats) << "</td></tr>\n";
 }
 
+std::string systemsOf(const Metadata::InputMetadata& input) {
+    std::string text;
+    for (const Metadata::InputCoordinateSystem& system : input.coordinateSystems) {
+        text += (text.empty() ? "" : "; ") + system.name +
+                (system.epsg ? " (EPSG:" + std::to_string(*system.epsg) + ")" : std::string()) + ", from " +
+                system.source + ", " + counted(system.files, "file");
+    }
+    if (input.filesWithoutCoordinateSystem != 0) {
+        text += (text.empty() ? "" : "; ") + std::string("none in ") +
+                counted(input.filesWithoutCoordinateSystem, "file");
+    }
+    return text;
+}
+
+// The coordinate systems and every metadata difference, near the top: a changed coordinate system
+// matters more than any point.
+void writeMetadata(std::ostream& out, const Metadata::MetadataReport& metadata) {
+    out << "<table id=\"metadata\">\n<tr><th>metadata</th><th>kind</th><th>reference</th><th>test</th></tr>\n"
+        << "<tr><td>coordinate system</td><td>crs</td><td>" << escapeText(systemsOf(metadata.inputs[0]))
+        << "</td><td>" << escapeText(systemsOf(metadata.inputs[1])) << "</td></tr>\n";
+    for (const Metadata::MetadataDifference& difference : metadata.differences) {
+        out << "<tr class=\"difference\"><td><code>" << escapeText(difference.field) << "</code></td><td>"
+            << Metadata::nameOf(difference.kind) << "</td><td>" << escapeText(difference.reference)
+            << "</td><td>" << escapeText(difference.test) << "</td></tr>\n";
+    }
+    if (metadata.differences.empty()) {
+        out << "<tr><td colspan=\"4\">no difference in the headers, records or coordinate "
+               "systems</td></tr>\n";
+    }
+    out << "</table>\n";
+}
+
 void writeHeader(std::ostream& out, const ComparisonReport& report) {
-    const bool different = report.summary.counts.total() != 0;
+    const bool different = report.summary.counts.total() != 0 || !report.metadata.differences.empty();
     out << "<header>\n<h1>Point-cloud comparison</h1>\n<div id=\"verdict\" class=\"verdict "
         << (different ? "different" : "same") << "\" data-exit-status=\"" << report.exitStatus << "\">"
         << (different ? "Different" : "Same") << " \xE2\x80\x94 exit status " << report.exitStatus
@@ -105,13 +139,12 @@ void writeHeader(std::ostream& out, const ComparisonReport& report) {
     writeInputRow(out, "reference", report.reference);
     writeInputRow(out, "test", report.test);
     out << "</table>\n";
+    writeMetadata(out, report.metadata);
 
     const RunParameters& parameters = report.parameters;
     std::string failOn;
-    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
-        if (parameters.failOn.has(kind)) {
-            failOn += (failOn.empty() ? "" : ", ") + std::string(nameOf(kind));
-        }
+    for (const std::string& name : failOnNames(parameters.failOn, parameters.metadataFailOn)) {
+        failOn += (failOn.empty() ? "" : ", ") + name;
     }
     out << "<table id=\"parameters\">\n<tr><th>epsilon</th><td>" << measure(parameters.epsilon) << " ("
         << (parameters.epsilonFromScale ? "the coarser coordinate scale factor of the inputs" : "given")

@@ -1,5 +1,7 @@
 #include "Render/JsonReport.h"
 
+#include "Gather/ComparisonSettings.h"
+
 #include <CompareEngine/ComparedAttribute.h>
 
 #include <FileIoInterface/Version.h>
@@ -55,14 +57,39 @@ json flightLines(const ComparisonReport& report) {
     return lines;
 }
 
+json toJson(const Metadata::InputMetadata& input) {
+    json systems = json::array();
+    for (const Metadata::InputCoordinateSystem& system : input.coordinateSystems) {
+        systems.push_back({{"name", system.name},
+                           {"epsg", system.epsg ? json(*system.epsg) : json(nullptr)},
+                           {"record", system.source},
+                           {"files", system.files}});
+    }
+    json fields = json::object();
+    for (const auto& [name, value] : input.fields) {
+        fields[name] = value;
+    }
+    return {{"coordinateSystems", systems},
+            {"filesWithoutCoordinateSystem", input.filesWithoutCoordinateSystem},
+            {"header", fields}};
+}
+
+json toJson(const Metadata::MetadataReport& metadata) {
+    json differences = json::array();
+    for (const Metadata::MetadataDifference& difference : metadata.differences) {
+        differences.push_back({{"field", difference.field},
+                               {"kind", nameOf(difference.kind)},
+                               {"reference", difference.reference},
+                               {"test", difference.test}});
+    }
+    return {{"differences", differences},
+            {"reference", toJson(metadata.inputs[0])},
+            {"test", toJson(metadata.inputs[1])}};
+}
+
 json toJson(const ComparisonReport& report) {
     const RunParameters& parameters = report.parameters;
-    json failOn = json::array();
-    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
-        if (parameters.failOn.has(kind)) {
-            failOn.push_back(nameOf(kind));
-        }
-    }
+    const json failOn = failOnNames(parameters.failOn, parameters.metadataFailOn);
     json attributes = nullptr;
     if (report.summary.attributeDifferences) {
         attributes = json::object();
@@ -113,7 +140,9 @@ json toJson(const ComparisonReport& report) {
           {"threads", parameters.threads},
           {"pairByChannel", parameters.pairByChannel},
           {"windows", parameters.windows},
-          {"failOn", failOn}}},
+          {"failOn", failOn},
+          {"ignoredMetadata", parameters.ignoredMetadata}}},
+        {"metadata", toJson(report.metadata)},
         {"counts", toJson(report.summary.counts)},
         {"attributeDifferences", attributes},
         {"extraAttributeDifferences", extras},
@@ -126,7 +155,7 @@ json toJson(const ComparisonReport& report) {
           {"dz", toJson(displacement.dz)}}},
         {"flightLines", flightLines(report)},
         {"warnings", report.warnings},
-        {"result", {{"different", report.exitStatus != 0}, {"exitStatus", report.exitStatus}}},
+        {"result", {{"different", report.different}, {"exitStatus", report.exitStatus}}},
     };
     if (parameters.sharded) {
         object["parameters"]["plan"] = {{"id", parameters.sharded->planId},

@@ -82,6 +82,37 @@ void printTopTransitions(std::ostream& out, const ComparisonReport& report) {
     out << '\n';
 }
 
+namespace {
+
+std::string describeSystems(const Metadata::InputMetadata& input) {
+    std::string text;
+    for (const Metadata::InputCoordinateSystem& system : input.coordinateSystems) {
+        text += (text.empty() ? "" : ", ") + system.name +
+                (system.epsg ? " (EPSG:" + std::to_string(*system.epsg) + ")" : std::string()) + " from " +
+                system.source;
+    }
+    if (input.filesWithoutCoordinateSystem != 0) {
+        text += (text.empty() ? "none" : ", none in " + counted(input.filesWithoutCoordinateSystem, "file"));
+    }
+    return text;
+}
+
+void printMetadata(std::ostream& out, const Metadata::MetadataReport& metadata) {
+    out << "  coordinate system: reference " << describeSystems(metadata.inputs[0]) << "; test "
+        << describeSystems(metadata.inputs[1]) << '\n';
+    if (metadata.differences.empty()) {
+        out << "  metadata: no difference\n";
+        return;
+    }
+    out << "  metadata: " << counted(metadata.differences.size(), "difference") << '\n';
+    for (const Metadata::MetadataDifference& difference : metadata.differences) {
+        out << "    " << difference.field << ": " << difference.reference << " -> " << difference.test
+            << '\n';
+    }
+}
+
+} // namespace
+
 void printSummary(std::ostream& out, const ComparisonReport& report) {
     const ClassCounts& counts = report.summary.counts;
     out << '\n';
@@ -114,11 +145,12 @@ void printSummary(std::ostream& out, const ComparisonReport& report) {
         out << "  extra attribute " << name << ": " << counted(count, "pair") << " differ\n";
     }
     printTopTransitions(out, report);
+    printMetadata(out, report.metadata);
     for (const std::string& warning : report.warnings) {
         out << "  warning: " << warning << '\n';
     }
-    out << "Result: " << (counts.total() == 0 ? "same" : "different")
-        << (report.exitStatus != 0 ? " (exit status 1)" : " (exit status 0)") << '\n';
+    const bool same = counts.total() == 0 && report.metadata.differences.empty();
+    out << "Result: " << (same ? "same" : "different") << " (exit status " << report.exitStatus << ")\n";
 }
 
 } // namespace Orvid::Compare

@@ -43,12 +43,6 @@ PlannedInput inputOf(const json& object) {
 }
 
 json toJson(const ComparisonSettings& settings) {
-    json failOn = json::array();
-    for (const DifferenceClass kind : ALL_DIFFERENCE_CLASSES) {
-        if (settings.failOn.has(kind)) {
-            failOn.push_back(nameOf(kind));
-        }
-    }
     const auto optional = [](const auto& value) { return value ? json(*value) : json(nullptr); };
     json tolerances = json::array();
     for (const auto& [name, value] : settings.tolerances) {
@@ -67,7 +61,8 @@ json toJson(const ComparisonSettings& settings) {
             {"threads", optional(settings.threads)},
             {"pairByChannel", settings.pairByChannel},
             {"strict", settings.strict},
-            {"failOn", failOn},
+            {"failOn", failOnNames(settings.failOn, settings.metadataFailOn)},
+            {"ignoredMetadata", settings.ignoredMetadata},
             {"outFormat", settings.outFormat ? json(nameOf(*settings.outFormat)) : json(nullptr)}};
 }
 
@@ -105,14 +100,9 @@ ComparisonSettings settingsOf(const json& object) {
             throw std::invalid_argument("outFormat: '" + name + "' is not las or laz");
         }
     }
-    settings.failOn = DifferenceClasses();
-    for (const json& name : object.at("failOn")) {
-        const auto kind = differenceClassNamed(name.get<std::string>());
-        if (!kind) {
-            throw std::invalid_argument("failOn: '" + name.get<std::string>() + "' is not a class");
-        }
-        settings.failOn.add(*kind);
-    }
+    readFailOnNames(object.at("failOn").get<std::vector<std::string>>(), settings.failOn,
+                    settings.metadataFailOn);
+    settings.ignoredMetadata = object.at("ignoredMetadata").get<std::vector<std::string>>();
     return settings;
 }
 

@@ -89,8 +89,8 @@ ShardTotals totalsOf(const RunGatherer& gatherer, const Engine::ComparisonOutcom
     const std::map<std::uint16_t, std::uint64_t>* lines[2] = {&gatherer.referencePointsBySourceId(),
                                                               &gatherer.testPointsBySourceId()};
     for (std::size_t side = 0; side < 2; ++side) {
-        totals.inputs[side].whole =
-            WholeInput{facts[side]->points, facts[side]->nanTimes, facts[side]->inKeyOrder};
+        totals.inputs[side].whole = WholeInput{facts[side]->points, facts[side]->nanTimes,
+                                               facts[side]->inKeyOrder, facts[side]->tally};
         totals.inputs[side].duplicateKeys = facts[side]->duplicateKeys;
         totals.inputs[side].duplicatesOnSameChannel = facts[side]->duplicatesOnSameChannel;
         totals.inputs[side].pointsBySourceId = *lines[side];
@@ -108,6 +108,7 @@ Engine::InputFacts factsOf(const ShardTotals& totals, std::size_t side) {
         facts.points = input.whole->points;
         facts.nanTimes = input.whole->nanTimes;
         facts.inKeyOrder = input.whole->inKeyOrder;
+        facts.tally = input.whole->tally;
     }
     facts.duplicateKeys = input.duplicateKeys;
     facts.duplicatesOnSameChannel = input.duplicatesOnSameChannel;

@@ -23,9 +23,12 @@ struct WholeInput {
     std::uint64_t points = 0;
     std::uint64_t nanTimes = 0;
     bool inKeyOrder = true;
+    /// Its z range, its returns and its time range, as its headers should state them.
+    Engine::PointTally tally;
 
     friend bool operator==(const WholeInput& a, const WholeInput& b) {
-        return a.points == b.points && a.nanTimes == b.nanTimes && a.inKeyOrder == b.inKeyOrder;
+        return a.points == b.points && a.nanTimes == b.nanTimes && a.inKeyOrder == b.inKeyOrder &&
+               a.tally == b.tally;
     }
 };
 

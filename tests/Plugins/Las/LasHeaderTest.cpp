@@ -1,5 +1,6 @@
 #include "LasTestSupport.h"
 
+#include <FileIoInterface/Las/LasCoordinateSystemRecords.h>
 #include <FileIoInterface/Las/LasHeader.h>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,38 @@ TEST_P(LasHeaderTruth, CountsAndWarningsFollowTheFile) {
                               truth.recordsInPointData));
     EXPECT_EQ(header.warnings, truth.warnings);
     EXPECT_EQ(readPoints(path).size(), truth.pointCount);
+}
+
+// The records of both kinds are found before and after the points; the first of each kind counts, and a
+// waveform record's payload is not read.
+TEST(LasCoordinateSystemRecords, FoundAmongVlrsAndExtendedVlrs) {
+    const TemporaryFolder folder;
+    const std::filesystem::path path = folder / "input.las";
+    Bytes bytes = craftLas(4, 6, 2);
+    addVlr(bytes, "LASF_Projection", 34735, {1, 0, 1, 0, 0, 0, 0, 0});
+    put<std::uint16_t>(bytes, 6, 0x11);
+    const std::string wkt = "PROJCS[\"first\"]";
+    Bytes wktPayload(wkt.begin(), wkt.end());
+    wktPayload.push_back(0);
+    wktPayload.push_back('x');
+    put<std::uint64_t>(bytes, 235, appendEvlr(bytes, "LASF_Spec", 65535, 3, {7, 7, 7}));
+    appendEvlr(bytes, "LASF_Projection", 2112, wktPayload.size(), wktPayload);
+    appendEvlr(bytes, "LASF_Projection", 2112, 1, {'y'});
+    put<std::uint32_t>(bytes, 243, 3);
+    writeBytes(path, bytes);
+
+    const Las::LasHeader header = Las::readLasHeader(path);
+    ASSERT_EQ(header.evlrs.size(), 3U);
+    EXPECT_TRUE(Las::isWaveformDataRecord(header.evlrs[0]));
+    EXPECT_TRUE(header.evlrs[0].payload.empty());
+    EXPECT_EQ(header.evlrs[1].payload, wktPayload);
+    const auto records = Las::coordinateSystemRecordsOf(header);
+    ASSERT_TRUE(records.hasGeoTiff() && records.hasWkt());
+    EXPECT_FALSE(records.geoKeyDirectory->extended);
+    EXPECT_TRUE(records.wkt->extended);
+    EXPECT_EQ(records.wktText(), wkt);
+    EXPECT_TRUE(records.wktBitSet);
+    EXPECT_FALSE(records.geoDoubleParams.has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LasHeaderTruth, testing::ValuesIn(CASES),

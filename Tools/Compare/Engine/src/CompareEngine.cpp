@@ -155,6 +155,7 @@ private:
         facts.nanTimes = mScans[side]->nanTimes();
         facts.inKeyOrder = mScans[side]->inKeyOrder();
         facts.extent = mScans[side]->extent();
+        facts.tally = mScans[side]->tally();
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
             facts.duplicateKeys += matcher->duplicates()[side].duplicateKeys;
             facts.duplicatesOnSameChannel += matcher->duplicates()[side].onSameChannel;

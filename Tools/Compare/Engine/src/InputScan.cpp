@@ -26,7 +26,28 @@ struct Piece {
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
     PlanarExtent extent{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    PointTally tally;
 };
+
+/// Tallies the record at `record` in `tally`.
+void addToTally(PointTally& tally, const FileIoInterface::Las::PointRecords& records,
+                const std::uint8_t* record) {
+    const double z = records.zAt(record);
+    if (std::isfinite(z)) {
+        tally.minZ = std::min(tally.minZ, z);
+        tally.maxZ = std::max(tally.maxZ, z);
+    }
+    const std::uint8_t number = records.returnNumberAt(record);
+    ++tally.pointsByReturn[number];
+    if (number == 0 || number > records.numberOfReturnsAt(record)) {
+        ++tally.invalidReturnNumbers;
+    }
+    const double time = records.gpsTimeAt(record);
+    if (!std::isnan(time)) {
+        tally.lowestTime = std::min(tally.lowestTime, time);
+        tally.highestTime = std::max(tally.highestTime, time);
+    }
+}
 
 /// Grows `extent` over the position of the record at `record`.
 void include(PlanarExtent& extent, const FileIoInterface::Las::PointRecords& records,
@@ -59,6 +80,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
             [&](std::uint64_t position, const std::uint8_t* record,
                 const FileIoInterface::Las::PointRecords& records) {
                 include(piece.extent, records, record);
+                addToTally(piece.tally, records, record);
                 const Key key = keyOf(records, record, byChannel, input.timeOffset());
                 if (key.primary == NAN_PRIMARY) {
                     ++piece.nanTimes;
@@ -97,6 +119,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
             mExtent.maxY = first ? piece.extent.maxY : std::max(mExtent.maxY, piece.extent.maxY);
         }
         mNanTimes += piece.nanTimes;
+        mTally.add(piece.tally);
         for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
             mNanBySecondary[secondary] += piece.nanBySecondary[secondary];
         }

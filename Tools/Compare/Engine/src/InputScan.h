@@ -35,6 +35,8 @@ public:
     std::uint64_t highestPrimary() const { return mHighest; }
     /// The XY extent of the points with finite coordinates.
     const PlanarExtent& extent() const { return mExtent; }
+    /// What the points say that their headers should agree with.
+    const PointTally& tally() const { return mTally; }
 
     /// For an input in key order: the position of its first point, NaN times left aside, whose key is
     /// not below `primary` (`points()` when none); positions of NaN-time points may precede it.
@@ -52,6 +54,7 @@ private:
     std::uint64_t mHighest = 0;
     std::vector<std::uint64_t> mSamples;
     PlanarExtent mExtent;
+    PointTally mTally;
 };
 
 } // namespace Orvid::Compare::Engine

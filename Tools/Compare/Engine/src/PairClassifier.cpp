@@ -1,9 +1,11 @@
 #include "PairClassifier.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace Orvid::Compare::Engine {
@@ -36,11 +38,58 @@ bool sameBits(T a, T b) {
     return x == y;
 }
 
+template <std::size_t... Index>
+constexpr std::array<std::size_t, sizeof...(Index)>
+alternativeSizes(std::index_sequence<Index...> /*unused*/) {
+    return {sizeof(std::variant_alternative_t<Index, FileIoInterface::Attribute::Value>)...};
+}
+
+// A data type's code is its value alternative's index plus one; an undocumented byte is one uint8.
+constexpr auto VALUE_SIZES =
+    alternativeSizes(std::make_index_sequence<std::variant_size_v<FileIoInterface::Attribute::Value>>());
+
+std::size_t storedSize(const std::vector<FileIoInterface::Attribute::Descriptor>& descriptors) {
+    std::size_t bytes = 0;
+    for (const auto& descriptor : descriptors) {
+        const auto code = static_cast<std::size_t>(descriptor.dataType);
+        bytes += code == 0 ? 1 : VALUE_SIZES.at(code - 1);
+    }
+    return bytes;
+}
+
+bool sameTypes(const std::vector<FileIoInterface::Attribute::Descriptor>& reference,
+               const std::vector<FileIoInterface::Attribute::Descriptor>& test) {
+    return std::equal(reference.begin(), reference.end(), test.begin(), test.end(),
+                      [](const auto& one, const auto& other) { return one.dataType == other.dataType; });
+}
+
+/// The values as the bytes a LAS record stores them in.
+std::vector<std::uint8_t> storedBytes(const std::vector<FileIoInterface::Attribute::Value>& values) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& value : values) {
+        std::visit(
+            [&](auto number) {
+                std::array<std::uint8_t, sizeof number> stored{};
+                std::memcpy(stored.data(), &number, sizeof number);
+                bytes.insert(bytes.end(), stored.begin(), stored.end());
+            },
+            value);
+    }
+    return bytes;
+}
+
 } // namespace
 
 std::vector<ExtraRule> extraRules(const std::vector<FileIoInterface::Attribute::Descriptor>& reference,
                                   const std::vector<FileIoInterface::Attribute::Descriptor>& test,
                                   const EngineOptions& options) {
+    if (!reference.empty() && !test.empty() && !sameTypes(reference, test) &&
+        storedSize(reference) == storedSize(test)) {
+        ExtraRule rule;
+        rule.name = "extra bytes";
+        rule.asStoredBytes = true;
+        return {rule};
+    }
     std::vector<ExtraRule> rules(std::max(reference.size(), test.size()));
     for (std::size_t index = 0; index < rules.size(); ++index) {
         const FileIoInterface::Attribute::Descriptor& descriptor =
@@ -78,7 +127,9 @@ PairClassifier::Verdict PairClassifier::classify(const LasPoint& test, const Las
         verdict.differences = differences(test, reference);
     }
     if (mExtraAttributes) {
-        if (!mIdenticalBitsEqual) {
+        if (mExtras.size() == 1 && mExtras.front().asStoredBytes) {
+            verdict.extraAttributesDiffer = extraDiffers(test, reference);
+        } else if (!mIdenticalBitsEqual) {
             // Variant equality: same alternative and equal contents; a NaN equals nothing.
             verdict.extraAttributesDiffer = test.values != reference.values;
         } else if (!mExtraRulesMatter && test.values.size() == reference.values.size() &&
@@ -101,11 +152,20 @@ PairClassifier::Verdict PairClassifier::classify(const LasPoint& test, const Las
 
 void PairClassifier::countExtraDifferences(const LasPoint& test, const LasPoint& reference,
                                            std::vector<std::uint64_t>& counts) const {
+    if (mExtras.size() == 1 && mExtras.front().asStoredBytes) {
+        counts.resize(1, 0);
+        counts.front() += extraDiffers(test, reference) ? 1U : 0U;
+        return;
+    }
     const std::size_t count = std::max(test.values.size(), reference.values.size());
     counts.resize(std::max(counts.size(), count), 0);
     for (std::size_t index = 0; index < count; ++index) {
         counts[index] += extraDiffers(index, test, reference) ? 1u : 0u;
     }
+}
+
+bool PairClassifier::extraDiffers(const LasPoint& test, const LasPoint& reference) const {
+    return !mExtras.front().ignored && storedBytes(test.values) != storedBytes(reference.values);
 }
 
 bool PairClassifier::extraDiffers(std::size_t index, const LasPoint& test, const LasPoint& reference) const {

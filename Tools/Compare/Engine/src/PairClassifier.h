@@ -20,10 +20,15 @@ struct ExtraRule {
     bool ignored = false;
     /// Largest raw difference at which two values still agree: the tolerance over the scale.
     double rawTolerance = 0.0;
+    /// The extra bytes of the two inputs are laid out differently although they are as many (one side
+    /// lost its descriptors, say): they are then one rule, compared as the bytes they are stored as.
+    bool asStoredBytes = false;
 };
 
 /// The extra attributes of two inputs, by position in their records: the reference's names and
 /// scales where it has the attribute, the test's beyond. `options` gives tolerances and ignored names.
+/// When the inputs describe the same number of extra bytes with different types, one rule "extra bytes"
+/// that compares them as stored.
 std::vector<ExtraRule> extraRules(const std::vector<FileIoInterface::Attribute::Descriptor>& reference,
                                   const std::vector<FileIoInterface::Attribute::Descriptor>& test,
                                   const EngineOptions& options);
@@ -67,6 +72,8 @@ private:
     AttributeMask differences(const FileIoInterface::Las::LasPoint& t,
                               const FileIoInterface::Las::LasPoint& r) const;
     bool extraDiffers(std::size_t index, const FileIoInterface::Las::LasPoint& test,
+                      const FileIoInterface::Las::LasPoint& reference) const;
+    bool extraDiffers(const FileIoInterface::Las::LasPoint& test,
                       const FileIoInterface::Las::LasPoint& reference) const;
 
     double mEpsilonXY;

@@ -65,6 +65,10 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     /// Points by return number 1 to 15 (1 to 5 before LAS 1.4), taken from the same fields as
     /// `pointCount`.
     std::array<std::uint64_t, 15> pointsByReturn{};
+    /// The legacy 32-bit point count and counts by return 1 to 5 as stored (LAS 1.4 keeps them for older
+    /// readers and requires them to be zero for point formats 6 to 10).
+    std::uint32_t legacyPointCount = 0;
+    std::array<std::uint32_t, 5> legacyPointsByReturn{};
     /// Real coordinate = stored integer x scale + offset, per axis.
     Xyz scale;
     Xyz offset;
@@ -73,6 +77,9 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     Xyz max;
     /// The variable-length records before the points, in file order.
     std::vector<LasVlr> vlrs;
+    /// The extended variable-length records after the points (LAS 1.4), in file order. A waveform data
+    /// packet record keeps an empty payload: its bytes are the points' waveforms, not metadata.
+    std::vector<LasVlr> evlrs;
     /// When `compressed`: the file's (first) LAZ description record, if it has one; its chunks are
     /// decoded as it describes.
     std::optional<LasLazDescriptionRecord> lazDescription;

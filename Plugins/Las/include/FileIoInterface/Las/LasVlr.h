@@ -1,5 +1,7 @@
 #pragma once
 
+#include <FileIoInterface/Las/LasExport.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,8 +15,11 @@ struct LasVlr {
     std::uint16_t recordId = 0;
     /// At most 32 characters.
     std::string description;
-    /// At most 65 535 bytes.
+    /// At most 65 535 bytes in a VLR; an extended VLR's may be longer.
     std::vector<std::uint8_t> payload;
 };
+
+/// Whether `vlr` holds waveform data packets ("LASF_Spec" 65535).
+FILEIOINTERFACE_LAS_EXPORT bool isWaveformDataRecord(const LasVlr& vlr);
 
 } // namespace Orvid::FileIoInterface::Las

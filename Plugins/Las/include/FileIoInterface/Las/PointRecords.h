@@ -65,6 +65,18 @@ public:
         return {static_cast<double>(stored[0]) * mHeader.scale.x + mHeader.offset.x,
                 static_cast<double>(stored[1]) * mHeader.scale.y + mHeader.offset.y};
     }
+    /// Real z of the record at `record`, as `decodeAt` gives it.
+    double zAt(const std::uint8_t* record) const {
+        std::int32_t stored = 0;
+        std::memcpy(&stored, record + POSITION_OFFSET + 2 * sizeof(stored), sizeof(stored));
+        return static_cast<double>(stored) * mHeader.scale.z + mHeader.offset.z;
+    }
+    /// Number of returns of the pulse of the record at `record`: 3 bits in formats 0 to 5, 4 bits in 6
+    /// to 10.
+    std::uint8_t numberOfReturnsAt(const std::uint8_t* record) const {
+        return mExtended ? static_cast<std::uint8_t>(record[RETURNS_OFFSET] >> 4)
+                         : static_cast<std::uint8_t>((record[RETURNS_OFFSET] >> 3) & 0x07u);
+    }
     /// Return number of the record at `record`: 3 bits in formats 0 to 5, 4 bits in 6 to 10.
     std::uint8_t returnNumberAt(const std::uint8_t* record) const {
         return static_cast<std::uint8_t>(record[RETURNS_OFFSET] & mReturnMask);

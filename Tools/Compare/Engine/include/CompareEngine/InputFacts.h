@@ -1,5 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace Orvid::Compare::Engine {
@@ -10,6 +14,39 @@ struct PlanarExtent {
     double minY = 0.0;
     double maxX = -1.0;
     double maxY = -1.0;
+};
+
+/// What the points of an input say that its headers should agree with, tallied as they are read.
+struct PointTally {
+    /// Lowest and highest finite z; none while `minZ > maxZ`.
+    double minZ = HUGE_VAL;
+    double maxZ = -HUGE_VAL;
+    /// Points by return number, 0 to 15.
+    std::array<std::uint64_t, 16> pointsByReturn{};
+    /// Points whose return number is 0 or above their pulse's number of returns.
+    std::uint64_t invalidReturnNumbers = 0;
+    /// Lowest and highest GPS time that is a number, as stored (no offset applied); none while
+    /// `lowestTime > highestTime`.
+    double lowestTime = HUGE_VAL;
+    double highestTime = -HUGE_VAL;
+
+    /// Adds what `other` tallied over other points.
+    void add(const PointTally& other) {
+        minZ = std::min(minZ, other.minZ);
+        maxZ = std::max(maxZ, other.maxZ);
+        for (std::size_t number = 0; number < pointsByReturn.size(); ++number) {
+            pointsByReturn[number] += other.pointsByReturn[number];
+        }
+        invalidReturnNumbers += other.invalidReturnNumbers;
+        lowestTime = std::min(lowestTime, other.lowestTime);
+        highestTime = std::max(highestTime, other.highestTime);
+    }
+
+    friend bool operator==(const PointTally& a, const PointTally& b) {
+        return a.minZ == b.minZ && a.maxZ == b.maxZ && a.pointsByReturn == b.pointsByReturn &&
+               a.invalidReturnNumbers == b.invalidReturnNumbers && a.lowestTime == b.lowestTime &&
+               a.highestTime == b.highestTime;
+    }
 };
 
 /// What the engine found out about one input while reading it.
@@ -26,6 +63,7 @@ struct InputFacts {
     bool inKeyOrder = true;
     /// Where the points lie, as read (finite coordinates only), whatever the headers say.
     PlanarExtent extent;
+    PointTally tally;
 
     /// Whether adding the scanner channel to the key would make every key of the input unique.
     bool channelSeparatesDuplicates() const { return duplicateKeys != 0 && duplicatesOnSameChannel == 0; }

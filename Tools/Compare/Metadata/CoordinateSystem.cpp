@@ -1,0 +1,511 @@
+#include "Metadata/CoordinateSystem.h"
+
+#include <proj.h>
+// proj_create_compound_crs
+#include <proj_experimental.h>
+
+#include <charconv>
+#include <map>
+#include <string_view>
+#include <utility>
+
+namespace Orvid::Compare::Metadata {
+
+using FileIoInterface::Las::LasCoordinateSystemRecords;
+using FileIoInterface::Las::LasLocatedRecord;
+
+namespace {
+
+// The GeoTIFF keys read here, and where a key's value lies.
+constexpr std::uint16_t GT_CITATION_KEY = 1026;
+constexpr std::uint16_t GEOGRAPHIC_TYPE_KEY = 2048;
+constexpr std::uint16_t PROJECTED_CS_TYPE_KEY = 3072;
+constexpr std::uint16_t PCS_CITATION_KEY = 3073;
+constexpr std::uint16_t VERTICAL_CS_TYPE_KEY = 4096;
+constexpr std::uint16_t IN_DIRECTORY = 0;
+constexpr std::uint16_t IN_DOUBLE_PARAMS = 34736;
+constexpr std::uint16_t IN_ASCII_PARAMS = 34737;
+constexpr std::uint16_t USER_DEFINED_CODE = 32767;
+// A key directory is a header and entries of four 16-bit values each; the header's fourth counts them.
+constexpr std::size_t VALUES_PER_ENTRY = 4;
+constexpr std::size_t HEADER_VALUES = 4;
+constexpr std::size_t KEY_COUNT_VALUE = 3;
+constexpr std::size_t DOUBLE_SIZE = 8;
+
+// Not only geographic systems: PROJ builds an EPSG projected system with the axes the registry gives,
+// which a WKT1 without AXIS nodes does not state.
+constexpr PJ_COMPARISON_CRITERION CRITERION = PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS;
+
+struct PjDeleter {
+    void operator()(PJ* object) const { proj_destroy(object); }
+};
+using PjPointer = std::unique_ptr<PJ, PjDeleter>;
+
+/// A PROJ context and the last error PROJ logged in it, which PROJ would otherwise print to standard error.
+struct ProjContext {
+    PJ_CONTEXT* context = nullptr;
+    std::string lastError;
+    /// Why PROJ cannot open its database; empty when it can.
+    std::string databaseProblem;
+
+    ProjContext() = default;
+    ProjContext(const ProjContext&) = delete;
+    ProjContext& operator=(const ProjContext&) = delete;
+    ~ProjContext() { proj_context_destroy(context); }
+
+    /// The last error PROJ logged, or a placeholder; clears it.
+    std::string takeError() {
+        std::string error = lastError.empty() ? std::string("PROJ gave no reason") : std::move(lastError);
+        lastError.clear();
+        return error;
+    }
+};
+
+/// A PROJ object with the context it was built in, which must outlive it.
+struct ProjObject {
+    std::shared_ptr<ProjContext> context;
+    PjPointer object;
+};
+
+// PROJ's messages start with the name of the function that failed, which says nothing to our users.
+void keepLastError(void* data, int level, const char* message) {
+    if (level != PJ_LOG_ERROR || message == nullptr) {
+        return;
+    }
+    const std::string_view text(message);
+    const std::size_t colon = text.find(": ");
+    const bool named =
+        colon != std::string_view::npos && text.substr(0, colon).find(' ') == std::string_view::npos;
+    static_cast<ProjContext*>(data)->lastError = std::string(named ? text.substr(colon + 2) : text);
+}
+
+std::shared_ptr<ProjContext> openContext(const std::string* databasePath) {
+    auto context = std::make_shared<ProjContext>();
+    context->context = proj_context_create();
+    if (context->context == nullptr) {
+        context->databaseProblem = "PROJ could not create a context";
+        return context;
+    }
+    proj_log_func(context->context, context.get(), keepLastError);
+    proj_log_level(context->context, PJ_LOG_ERROR);
+    // A failed proj_context_set_database_path leaves the database PROJ found by itself in place.
+    if (databasePath != nullptr &&
+        proj_context_set_database_path(context->context, databasePath->c_str(), nullptr, nullptr) == 0) {
+        context->databaseProblem =
+            "PROJ could not open the database " + *databasePath + ": " + context->takeError();
+    } else if (proj_context_get_database_path(context->context) == nullptr) {
+        context->databaseProblem = "PROJ could not open its database: " + context->takeError();
+    }
+    return context;
+}
+
+// GeoTIFF keys, read defensively: every offset and count is checked against the records' sizes.
+
+struct GeoKeyEntry {
+    std::uint16_t location = 0;
+    std::uint16_t count = 0;
+    std::uint16_t value = 0;
+};
+
+/// A key directory's entries by key id (the first of a repeated key), or why it cannot be read.
+struct GeoKeyDirectory {
+    std::map<std::uint16_t, GeoKeyEntry> entries;
+    std::string malformation;
+};
+
+const std::vector<std::uint8_t>& payloadOf(const std::optional<LasLocatedRecord>& record) {
+    static const std::vector<std::uint8_t> NONE;
+    return record ? record->record.payload : NONE;
+}
+
+std::uint16_t valueAt(const std::vector<std::uint8_t>& payload, std::size_t index) {
+    return static_cast<std::uint16_t>(payload[2 * index] | (payload[2 * index + 1] << 8));
+}
+
+/// Why `entry` of key `key` points outside the parameter records; empty when it does not.
+std::string outOfBounds(std::uint16_t key, const GeoKeyEntry& entry, std::size_t doublesSize,
+                        std::size_t asciiSize) {
+    const std::size_t end = std::size_t{entry.value} + entry.count;
+    if (entry.location == IN_DOUBLE_PARAMS && end * DOUBLE_SIZE > doublesSize) {
+        return "key " + std::to_string(key) + " reads doubles " + std::to_string(entry.value) + " to " +
+               std::to_string(end) + " of " + std::to_string(doublesSize / DOUBLE_SIZE);
+    }
+    if (entry.location == IN_ASCII_PARAMS && end > asciiSize) {
+        return "key " + std::to_string(key) + " reads characters " + std::to_string(entry.value) + " to " +
+               std::to_string(end) + " of " + std::to_string(asciiSize);
+    }
+    return {};
+}
+
+GeoKeyDirectory readKeyDirectory(const LasCoordinateSystemRecords& records) {
+    const std::vector<std::uint8_t>& payload = payloadOf(records.geoKeyDirectory);
+    GeoKeyDirectory directory;
+    const std::size_t values = payload.size() / 2;
+    if (values < HEADER_VALUES) {
+        directory.malformation = "the key directory holds " + std::to_string(payload.size()) +
+                                 " bytes, fewer than its 8-byte header";
+        return directory;
+    }
+    const std::size_t keyCount = valueAt(payload, KEY_COUNT_VALUE);
+    if (HEADER_VALUES + keyCount * VALUES_PER_ENTRY > values) {
+        directory.malformation = "the key directory declares " + std::to_string(keyCount) +
+                                 " keys but holds " +
+                                 std::to_string((values - HEADER_VALUES) / VALUES_PER_ENTRY);
+        return directory;
+    }
+    for (std::size_t key = 0; key < keyCount; ++key) {
+        const std::size_t first = HEADER_VALUES + key * VALUES_PER_ENTRY;
+        const GeoKeyEntry entry{valueAt(payload, first + 1), valueAt(payload, first + 2),
+                                valueAt(payload, first + 3)};
+        const std::uint16_t id = valueAt(payload, first);
+        directory.malformation = outOfBounds(id, entry, payloadOf(records.geoDoubleParams).size(),
+                                             payloadOf(records.geoAsciiParams).size());
+        if (!directory.malformation.empty()) {
+            return directory;
+        }
+        directory.entries.emplace(id, entry);
+    }
+    return directory;
+}
+
+/// The text of ASCII key `key` without GeoTIFF's '|' terminators and NULs; empty when there is none.
+std::string asciiKeyText(const GeoKeyDirectory& directory, const std::vector<std::uint8_t>& ascii,
+                         std::uint16_t key) {
+    const auto found = directory.entries.find(key);
+    if (found == directory.entries.end() || found->second.location != IN_ASCII_PARAMS) {
+        return {};
+    }
+    // In bounds: readKeyDirectory checked it.
+    const auto* first = reinterpret_cast<const char*>(ascii.data()) + found->second.value;
+    std::string text(first, found->second.count);
+    while (!text.empty() && (text.back() == '|' || text.back() == '\0')) {
+        text.pop_back();
+    }
+    return text.substr(0, text.find('\0'));
+}
+
+/// The EPSG codes of a system that GeoTIFF keys give: horizontal (projected, else geographic) and
+/// vertical; why they give none that PROJ could build from instead.
+struct GeoKeyCodes {
+    int horizontal = 0;
+    std::optional<int> vertical;
+    std::string unusable;
+};
+
+/// Why the code of `key` (whose value is `entry`), named `what`, cannot be looked up; empty if it can.
+std::string unusableCode(std::uint16_t key, const GeoKeyEntry& entry, const char* what) {
+    const std::string subject = std::string("its ") + what + " (GeoTIFF key " + std::to_string(key) + ")";
+    if (entry.location != IN_DIRECTORY) {
+        return subject + " is not a code in the key directory";
+    }
+    if (entry.value == USER_DEFINED_CODE) {
+        return subject + " is user-defined, not an EPSG code";
+    }
+    if (entry.value == 0) {
+        return subject + " is undefined";
+    }
+    return {};
+}
+
+GeoKeyCodes codesOf(const GeoKeyDirectory& directory) {
+    GeoKeyCodes codes;
+    const bool projected = directory.entries.count(PROJECTED_CS_TYPE_KEY) != 0;
+    const std::uint16_t horizontalKey = projected ? PROJECTED_CS_TYPE_KEY : GEOGRAPHIC_TYPE_KEY;
+    const auto horizontal = directory.entries.find(horizontalKey);
+    if (horizontal == directory.entries.end()) {
+        codes.unusable = "its GeoTIFF keys give neither a projected nor a geographic system";
+        return codes;
+    }
+    codes.unusable =
+        unusableCode(horizontalKey, horizontal->second, projected ? "projected system" : "geographic system");
+    codes.horizontal = horizontal->second.value;
+    const auto vertical = directory.entries.find(VERTICAL_CS_TYPE_KEY);
+    if (codes.unusable.empty() && vertical != directory.entries.end()) {
+        codes.unusable = unusableCode(VERTICAL_CS_TYPE_KEY, vertical->second, "vertical system");
+        codes.vertical = vertical->second.value;
+    }
+    return codes;
+}
+
+std::string epsgNames(const GeoKeyCodes& codes) {
+    const std::string horizontal = "EPSG:" + std::to_string(codes.horizontal);
+    return codes.vertical ? horizontal + " + EPSG:" + std::to_string(*codes.vertical) : horizontal;
+}
+
+PjPointer fromRegistry(ProjContext& context, int code) {
+    return PjPointer(proj_create_from_database(context.context, "EPSG", std::to_string(code).c_str(),
+                                               PJ_CATEGORY_CRS, 0, nullptr));
+}
+
+/// PROJ's system for `codes`; null, with the reason logged in `context`, when PROJ cannot build it.
+PjPointer systemOfCodes(ProjContext& context, const GeoKeyCodes& codes) {
+    PjPointer horizontal = fromRegistry(context, codes.horizontal);
+    if (horizontal == nullptr || !codes.vertical) {
+        return horizontal;
+    }
+    const PjPointer vertical = fromRegistry(context, *codes.vertical);
+    if (vertical == nullptr) {
+        return nullptr;
+    }
+    const std::string name =
+        std::string(proj_get_name(horizontal.get())) + " + " + proj_get_name(vertical.get());
+    return PjPointer(
+        proj_create_compound_crs(context.context, name.c_str(), horizontal.get(), vertical.get()));
+}
+
+/// The records' bytes, each record marked present or not and prefixed with its size, after a tag of
+/// their kind, so that different records never give the same bytes.
+void appendRecord(std::vector<std::uint8_t>& bytes, const std::optional<LasLocatedRecord>& record) {
+    bytes.push_back(record ? 1 : 0);
+    const std::vector<std::uint8_t>& payload = payloadOf(record);
+    const std::uint64_t size = payload.size();
+    for (unsigned shift = 0; shift < 64; shift += 8) {
+        bytes.push_back(static_cast<std::uint8_t>(size >> shift));
+    }
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+}
+
+std::vector<std::uint8_t> geoTiffBytes(const LasCoordinateSystemRecords& records) {
+    std::vector<std::uint8_t> bytes{'G'};
+    appendRecord(bytes, records.geoKeyDirectory);
+    appendRecord(bytes, records.geoDoubleParams);
+    appendRecord(bytes, records.geoAsciiParams);
+    return bytes;
+}
+
+std::string sourceOf(const char* kind, const LasLocatedRecord& record) {
+    return record.extended ? std::string(kind) + " (EVLR)" : std::string(kind);
+}
+
+/// The name a WKT gives its system: the first quoted text; "WKT" when there is none.
+std::string nameInWkt(const std::string& wkt) {
+    const std::size_t open = wkt.find('"');
+    const std::size_t close = open == std::string::npos ? open : wkt.find('"', open + 1);
+    return close == std::string::npos || close == open + 1 ? std::string("WKT")
+                                                           : wkt.substr(open + 1, close - open - 1);
+}
+
+/// PROJ's grammar errors joined, each without the excerpt of the WKT that follows it on lines of its
+/// own; destroys the list.
+std::string takeGrammarErrors(PROJ_STRING_LIST errors) {
+    constexpr std::string_view EXCERPT_INTRODUCTION = " Error occurred around:";
+    std::string joined;
+    for (PROJ_STRING_LIST error = errors; error != nullptr && *error != nullptr; ++error) {
+        std::string_view text(*error);
+        text = text.substr(0, text.find('\n'));
+        if (text.size() >= EXCERPT_INTRODUCTION.size() &&
+            text.substr(text.size() - EXCERPT_INTRODUCTION.size()) == EXCERPT_INTRODUCTION) {
+            text.remove_suffix(EXCERPT_INTRODUCTION.size());
+        }
+        joined += (joined.empty() ? "" : "; ") + std::string(text);
+    }
+    proj_string_list_destroy(errors);
+    return joined;
+}
+
+std::optional<int> epsgIdOf(const PJ* object) {
+    const char* authority = proj_get_id_auth_name(object, 0);
+    const char* code = proj_get_id_code(object, 0);
+    int value = 0;
+    if (authority == nullptr || code == nullptr || std::string_view(authority) != "EPSG" ||
+        std::from_chars(code, code + std::string_view(code).size(), value).ec != std::errc()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+/// The EPSG code of the first system that PROJ identifies `object` with, with confidence 100.
+std::optional<int> certainEpsg(ProjContext& context, const PJ* object) {
+    int* confidences = nullptr;
+    PJ_OBJ_LIST* candidates = proj_identify(context.context, object, "EPSG", nullptr, &confidences);
+    std::optional<int> code;
+    const int count = candidates == nullptr ? 0 : proj_list_get_count(candidates);
+    // Candidates come by decreasing confidence.
+    for (int index = 0; index < count && !code && confidences[index] == 100; ++index) {
+        const PjPointer candidate(proj_list_get(context.context, candidates, index));
+        code = candidate == nullptr ? std::nullopt : epsgIdOf(candidate.get());
+    }
+    proj_int_list_destroy(confidences);
+    proj_list_destroy(candidates);
+    return code;
+}
+
+/// The system that a bound system (a system with a transformation to WGS 84, which a WKT1 TOWGS84
+/// clause makes) wraps; null for any other.
+PjPointer wrappedSystem(PJ_CONTEXT* context, const PJ* object) {
+    return proj_get_type(object) == PJ_TYPE_BOUND_CRS ? PjPointer(proj_get_source_crs(context, object))
+                                                      : nullptr;
+}
+
+/// The code of `object`, else of the system it wraps, else of a compound system's horizontal part.
+std::optional<int> epsgOf(ProjContext& context, const PJ* object) {
+    const PjPointer wrapped = wrappedSystem(context.context, object);
+    const PJ* system = wrapped != nullptr ? wrapped.get() : object;
+    if (const std::optional<int> code = certainEpsg(context, system)) {
+        return code;
+    }
+    if (proj_get_type(system) != PJ_TYPE_COMPOUND_CRS) {
+        return std::nullopt;
+    }
+    const PjPointer horizontal(proj_crs_get_sub_crs(context.context, system, 0));
+    return horizontal == nullptr ? std::nullopt : certainEpsg(context, horizontal.get());
+}
+
+bool equivalentSystems(const ProjObject& first, const ProjObject& second) {
+    PJ_CONTEXT* context = first.context->context;
+    const PjPointer firstWrapped = wrappedSystem(context, first.object.get());
+    const PjPointer secondWrapped = wrappedSystem(context, second.object.get());
+    // A TOWGS84 clause says how to reach WGS 84, not where the coordinates are: GDAL writes it for some
+    // systems and not others, so it counts only when both have one.
+    const bool unwrap = (firstWrapped == nullptr) != (secondWrapped == nullptr);
+    const PJ* left = unwrap && firstWrapped != nullptr ? firstWrapped.get() : first.object.get();
+    const PJ* right = unwrap && secondWrapped != nullptr ? secondWrapped.get() : second.object.get();
+    return proj_is_equivalent_to_with_ctx(context, left, right, CRITERION) != 0;
+}
+
+} // namespace
+
+struct CoordinateSystemBuilder {
+    static CoordinateSystem fromGeoTiff(const std::shared_ptr<ProjContext>& context,
+                                        const LasCoordinateSystemRecords& records);
+    static CoordinateSystem fromWkt(const std::shared_ptr<ProjContext>& context,
+                                    const LasCoordinateSystemRecords& records);
+    static bool equivalent(const CoordinateSystem& first, const CoordinateSystem& second);
+
+private:
+    /// Makes `object` the system's PROJ object, with its name and code.
+    static void adopt(CoordinateSystem& system, const std::shared_ptr<ProjContext>& context,
+                      PjPointer object);
+};
+
+void CoordinateSystemBuilder::adopt(CoordinateSystem& system, const std::shared_ptr<ProjContext>& context,
+                                    PjPointer object) {
+    if (const char* name = proj_get_name(object.get())) {
+        system.mName = name;
+    }
+    system.mEpsg = epsgOf(*context, object.get());
+    system.mObject = std::make_shared<ProjObject>(ProjObject{context, std::move(object)});
+}
+
+CoordinateSystem CoordinateSystemBuilder::fromGeoTiff(const std::shared_ptr<ProjContext>& context,
+                                                      const LasCoordinateSystemRecords& records) {
+    CoordinateSystem system;
+    system.mSource = sourceOf("GeoTIFF keys", *records.geoKeyDirectory);
+    system.mRecordBytes = geoTiffBytes(records);
+    const GeoKeyDirectory directory = readKeyDirectory(records);
+    if (!directory.malformation.empty()) {
+        system.mName = "malformed GeoTIFF keys";
+        system.mProblem = "its GeoTIFF keys are malformed: " + directory.malformation;
+        return system;
+    }
+    const std::vector<std::uint8_t>& ascii = payloadOf(records.geoAsciiParams);
+    system.mName = asciiKeyText(directory, ascii, GT_CITATION_KEY);
+    if (system.mName.empty()) {
+        system.mName = asciiKeyText(directory, ascii, PCS_CITATION_KEY);
+    }
+    const GeoKeyCodes codes = codesOf(directory);
+    if (system.mName.empty()) {
+        system.mName = codes.unusable.empty() ? epsgNames(codes) : "user-defined GeoTIFF keys";
+    }
+    system.mProblem = codes.unusable.empty() ? context->databaseProblem : codes.unusable;
+    if (!system.mProblem.empty()) {
+        return system;
+    }
+    PjPointer object = systemOfCodes(*context, codes);
+    if (object == nullptr) {
+        system.mProblem = "PROJ could not build " + epsgNames(codes) + ": " + context->takeError();
+        return system;
+    }
+    adopt(system, context, std::move(object));
+    return system;
+}
+
+CoordinateSystem CoordinateSystemBuilder::fromWkt(const std::shared_ptr<ProjContext>& context,
+                                                  const LasCoordinateSystemRecords& records) {
+    CoordinateSystem system;
+    system.mSource = sourceOf("WKT", *records.wkt);
+    const std::string text = records.wktText();
+    system.mRecordBytes.push_back('W');
+    system.mRecordBytes.insert(system.mRecordBytes.end(), text.begin(), text.end());
+    system.mName = nameInWkt(text);
+    system.mProblem = text.empty() ? "its WKT is empty" : context->databaseProblem;
+    if (!system.mProblem.empty()) {
+        return system;
+    }
+    PROJ_STRING_LIST warnings = nullptr;
+    PROJ_STRING_LIST errors = nullptr;
+    PjPointer object(proj_create_from_wkt(context->context, text.c_str(), nullptr, &warnings, &errors));
+    proj_string_list_destroy(warnings);
+    const std::string grammarErrors = takeGrammarErrors(errors);
+    if (object == nullptr) {
+        system.mProblem =
+            "PROJ could not read its WKT: " + (grammarErrors.empty() ? context->takeError() : grammarErrors);
+        return system;
+    }
+    // PROJ skips what it cannot parse (a vertical system inside a projected one, say): what it built may
+    // be less than the WKT says, so such a system compares by its text.
+    if (!grammarErrors.empty()) {
+        system.mProblem = "PROJ read only part of its WKT: " + grammarErrors;
+    }
+    adopt(system, context, std::move(object));
+    return system;
+}
+
+bool CoordinateSystemBuilder::equivalent(const CoordinateSystem& first, const CoordinateSystem& second) {
+    if (!first.mProblem.empty() || !second.mProblem.empty()) {
+        return !first.mProblem.empty() && !second.mProblem.empty() &&
+               first.mRecordBytes == second.mRecordBytes;
+    }
+    return equivalentSystems(*static_cast<const ProjObject*>(first.mObject.get()),
+                             *static_cast<const ProjObject*>(second.mObject.get()));
+}
+
+std::string CoordinateSystem::describe() const {
+    return mEpsg ? mName + " (EPSG:" + std::to_string(*mEpsg) + ")" : mName;
+}
+
+bool CoordinateSystem::equivalentTo(const CoordinateSystem& other) const {
+    return CoordinateSystemBuilder::equivalent(*this, other);
+}
+
+const CoordinateSystem* DeclaredCoordinateSystem::effective() const {
+    if (wktBitSet && wkt) {
+        return &*wkt;
+    }
+    if (geoTiff) {
+        return &*geoTiff;
+    }
+    return wkt ? &*wkt : nullptr;
+}
+
+std::optional<std::string> DeclaredCoordinateSystem::disagreement() const {
+    if (!geoTiff || !wkt || !geoTiff->problem().empty() || !wkt->problem().empty() ||
+        geoTiff->equivalentTo(*wkt)) {
+        return std::nullopt;
+    }
+    return "its GeoTIFF keys (" + geoTiff->describe() + ") and its WKT (" + wkt->describe() +
+           ") describe different coordinate systems";
+}
+
+CrsContext::CrsContext()
+    : mContext(openContext(nullptr)) {}
+
+CrsContext::CrsContext(const std::string& databasePath)
+    : mContext(openContext(&databasePath)) {}
+
+CrsContext::~CrsContext() = default;
+
+DeclaredCoordinateSystem CrsContext::read(const LasCoordinateSystemRecords& records) {
+    const auto context = std::static_pointer_cast<ProjContext>(mContext);
+    DeclaredCoordinateSystem declared;
+    declared.wktBitSet = records.wktBitSet;
+    if (records.hasGeoTiff()) {
+        declared.geoTiff = CoordinateSystemBuilder::fromGeoTiff(context, records);
+    }
+    if (records.hasWkt()) {
+        declared.wkt = CoordinateSystemBuilder::fromWkt(context, records);
+    }
+    return declared;
+}
+
+} // namespace Orvid::Compare::Metadata
