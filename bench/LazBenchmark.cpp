@@ -3,6 +3,7 @@
 // rates are reported against.
 // The LAZ file repeats the chunks of the sample synthetic_pf1_300k.laz (chunks are independent) under
 // a rebuilt chunk table; the LAS file holds the records those chunks decode to.
+#include "BenchmarkSupport.h"
 #include "Laz/ChunkPipeline.h"
 #include "Laz/LazChunkReader.h"
 #include "LazChunkFiles.h"
@@ -51,19 +52,8 @@ const Inputs& inputs() {
 
 double lasRate = 0.0;
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double report(benchmark::State& state, double seconds) {
-    const double points = static_cast<double>(state.iterations()) * static_cast<double>(POINT_COUNT);
-    state.SetItemsProcessed(static_cast<std::int64_t>(points));
-    const double rate = seconds > 0.0 ? points / seconds : 0.0;
-    state.counters["Mpoints/s"] = rate / 1e6;
-    if (lasRate > 0.0) {
-        state.counters["of_las_read"] = rate / lasRate;
-    }
-    return rate;
+    return reportPointRate(state, seconds, POINT_COUNT, lasRate, "of_las_read");
 }
 
 void readAll(const std::filesystem::path& path, std::size_t threads) {

@@ -2,6 +2,7 @@
 // records of the sample synthetic_pf1_300k.laz, four times over) written as LAS, then as LAZ with one
 // and two compressing threads; and a LAS file of 10 M points converted to LAZ, reader to writer, beside
 // its copy as LAS.
+#include "BenchmarkSupport.h"
 #include "LazChunkFiles.h"
 #include "TemporaryFolder.h"
 
@@ -55,7 +56,8 @@ const std::filesystem::path& convertedLas() {
         for (std::size_t index = 0; index < CONVERTED_CHUNKS; ++index) {
             chunks[index] = index % 6;
         }
-        Orvid::Testing::Las::writeLazFromChunks(SAMPLE, chunks, folder() / "source.laz", folder() / "source.las");
+        Orvid::Testing::Las::writeLazFromChunks(SAMPLE, chunks, folder() / "source.laz",
+                                                folder() / "source.las");
         return folder() / "source.las";
     }();
     return las;
@@ -68,22 +70,6 @@ Las::LasWriterOptions optionsFor(bool laz, std::size_t threads) {
     options.compression = laz ? Las::LasCompression::Laz : Las::LasCompression::Las;
     options.threads = threads;
     return options;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-/// Reports the rate of `points` per iteration, and its ratio to `baseline` when that is known.
-double report(benchmark::State& state, double seconds, std::uint64_t points, double baseline) {
-    const double all = static_cast<double>(state.iterations()) * static_cast<double>(points);
-    state.SetItemsProcessed(static_cast<std::int64_t>(all));
-    const double rate = seconds > 0.0 ? all / seconds : 0.0;
-    state.counters["Mpoints/s"] = rate / 1e6;
-    if (baseline > 0.0) {
-        state.counters["of_las"] = rate / baseline;
-    }
-    return rate;
 }
 
 double lasWriteRate = 0.0;
@@ -107,7 +93,8 @@ void BM_WritePoints(benchmark::State& state) {
         }
         writer.endLeg();
     }
-    const double rate = report(state, secondsSince(start), all.size() * REPEATS, threads > 0 ? lasWriteRate : 0.0);
+    const double rate = reportPointRate(state, secondsSince(start), all.size() * REPEATS,
+                                        threads > 0 ? lasWriteRate : 0.0, "of_las");
     if (threads == 0) {
         lasWriteRate = rate;
     }
@@ -130,13 +117,26 @@ void BM_ConvertLasFile(benchmark::State& state) {
         }
         writer.endLeg();
     }
-    const double rate = report(state, secondsSince(start), CONVERTED_POINTS, threads > 0 ? lasCopyRate : 0.0);
+    const double rate = reportPointRate(state, secondsSince(start), CONVERTED_POINTS,
+                                        threads > 0 ? lasCopyRate : 0.0, "of_las");
     if (threads == 0) {
         lasCopyRate = rate;
     }
 }
 
-BENCHMARK(BM_WritePoints)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_ConvertLasFile)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_WritePoints)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK(BM_ConvertLasFile)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 } // namespace

@@ -2,7 +2,7 @@
 // format, the extra bytes, the chunk size and the threads, the rest are the records of a LAS file. Its
 // points, as the reader reads them, are written as LAS and as LAZ; the LAZ file must decode to exactly
 // the records of the LAS file.
-#include "Laz/LazChunkReader.h"
+#include "LazChunkFiles.h"
 #include "Raw/PointFormat.h"
 #include "Raw/RawHeader.h"
 
@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -38,7 +37,8 @@ void check(bool condition, const char* what) {
 }
 
 /// A LAS 1.4 file of `points` records of `format` (`recordLength` bytes each) taken from `records`.
-Bytes lasFileOf(std::uint8_t format, std::uint16_t recordLength, const std::uint8_t* records, std::size_t points) {
+Bytes lasFileOf(std::uint8_t format, std::uint16_t recordLength, const std::uint8_t* records,
+                std::size_t points) {
     Las::Raw::RawHeader header;
     header.signature = {'L', 'A', 'S', 'F'};
     header.versionMajor = 1;
@@ -53,23 +53,6 @@ Bytes lasFileOf(std::uint8_t format, std::uint16_t recordLength, const std::uint
     Las::Raw::encodeRawHeader(header, file.data(), file.size());
     file.insert(file.end(), records, records + points * recordLength);
     return file;
-}
-
-Bytes recordsOf(const std::filesystem::path& path) {
-    const Las::LasHeader header = Las::readLasHeader(path);
-    std::ifstream stream(path, std::ios::binary);
-    const Bytes bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (!header.lazDescription) {
-        return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(header.offsetToPointData), bytes.end());
-    }
-    const Las::Laz::LazChunkReader reader(path, header);
-    Bytes records;
-    Bytes chunk;
-    for (std::size_t index = 0; index < reader.chunks().size(); ++index) {
-        reader.decodeChunk(index, chunk);
-        records.insert(records.end(), chunk.begin(), chunk.end());
-    }
-    return records;
 }
 
 /// Writes the points of `source` with `options`; the file written.
@@ -117,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const std::filesystem::path las = rewrite(folder / "input.las", folder / "las", {});
         const std::filesystem::path written = rewrite(folder / "input.las", folder / "laz", laz);
-        check(recordsOf(written) == recordsOf(las), "the LAZ file decodes to other records than the LAS file");
+        check(Orvid::Testing::Las::recordsOf(written) == Orvid::Testing::Las::recordsOf(las),
+              "the LAZ file decodes to other records than the LAS file");
     } catch (const Orvid::Core::IOException& error) {
         std::fprintf(stderr, "LAZ writer fuzzer: %s\n", error.what());
         std::abort();

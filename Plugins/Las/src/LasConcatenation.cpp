@@ -85,8 +85,7 @@ std::optional<Part> readPart(const fs::path& path) {
     const std::uint16_t headerSize = start.headerSize;
     const std::uint16_t recordLength = start.pointRecordLength;
     part.extended = start.versionMinor >= 4;
-    if (std::memcmp(start.signature.data(), "LASF", start.signature.size()) != 0 ||
-        offset < headerSize ||
+    if (std::memcmp(start.signature.data(), "LASF", start.signature.size()) != 0 || offset < headerSize ||
         headerSize < Raw::HEADER_SIZE_1_0 || (part.extended && headerSize < Raw::HEADER_SIZE_1_4) ||
         offset > size || recordLength == 0) {
         return std::nullopt;
@@ -224,7 +223,8 @@ std::vector<std::uint8_t> joinedChunkTable(const std::vector<Part>& heads, std::
     std::vector<Laz::ChunkSize> chunks;
     for (const Part& part : heads) {
         for (const Laz::LazChunk& chunk : part.chunks) {
-            chunks.push_back({static_cast<std::uint32_t>(chunk.pointCount), static_cast<std::uint32_t>(chunk.byteCount)});
+            chunks.push_back(
+                {static_cast<std::uint32_t>(chunk.pointCount), static_cast<std::uint32_t>(chunk.byteCount)});
         }
     }
     bool variable = chunkSize == Laz::LazDescription::VARIABLE_CHUNK_SIZE;
@@ -246,7 +246,8 @@ std::pair<std::uint64_t, std::uint64_t> copiedRange(const Part& part) {
         return {0, 0};
     }
     const Laz::LazChunk& last = part.chunks.back();
-    return {part.chunks.front().byteOffset, last.byteOffset + last.byteCount - part.chunks.front().byteOffset};
+    return {part.chunks.front().byteOffset,
+            last.byteOffset + last.byteCount - part.chunks.front().byteOffset};
 }
 
 } // namespace

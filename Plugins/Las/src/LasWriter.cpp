@@ -3,8 +3,8 @@
 #include <FileIoInterface/Las/LasLayout.h>
 
 #include "ExtraBytesLayout.h"
-#include "LazPointData.h"
 #include "Laz/LazDescription.h"
+#include "LazPointData.h"
 #include "OutputFile.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
@@ -79,9 +79,10 @@ Raw::RawHeader rawHeaderOf(const LasLayout& layout) {
     header.headerSize = layout.headerSize;
     header.offsetToPointData = layout.offsetToPointData;
     header.numberOfVlrs = static_cast<std::uint32_t>(layout.vlrs.size());
-    header.pointFormat = layout.compression == LasCompression::Laz
-                             ? static_cast<std::uint8_t>(layout.pointFormat | Raw::POINT_FORMAT_COMPRESSED_BIT)
-                             : layout.pointFormat;
+    header.pointFormat =
+        layout.compression == LasCompression::Laz
+            ? static_cast<std::uint8_t>(layout.pointFormat | Raw::POINT_FORMAT_COMPRESSED_BIT)
+            : layout.pointFormat;
     header.pointRecordLength = layout.pointRecordLength;
     const LasScaleOffset& scaleOffset = layout.scaleOffset;
     header.scale = {scaleOffset.scale.x, scaleOffset.scale.y, scaleOffset.scale.z};
@@ -258,9 +259,9 @@ bool LasWriter::startLaz(const LasLayout& layout) {
     }
     const Laz::LazDescription description = Laz::LazDescription::forRecords(
         layout.pointFormat, static_cast<std::uint16_t>(leg.extraBytes.size()), mOptions.lazChunkPoints);
-    leg.laz = std::make_unique<LazPointData>(leg.file, leg.partialPath.string(), description,
-                                             layout.pointRecordLength, layout.offsetToPointData,
-                                             mOptions.threads);
+    leg.laz =
+        std::make_unique<LazPointData>(leg.file, leg.partialPath.string(), description,
+                                       layout.pointRecordLength, layout.offsetToPointData, mOptions.threads);
     if (!leg.laz->begin()) {
         leg.ioError = leg.laz->error();
         return false;

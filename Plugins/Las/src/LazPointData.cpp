@@ -64,9 +64,13 @@ bool LazPointData::add(std::vector<std::uint8_t>& records, std::uint32_t points,
         }
         return true;
     } catch (const std::exception& failure) {
-        mError = mPath + ": " + failure.what();
-        return false;
+        return fail(failure);
     }
+}
+
+bool LazPointData::fail(const std::exception& failure) {
+    mError = mPath + ": " + failure.what();
+    return false;
 }
 
 bool LazPointData::finish() {
@@ -85,8 +89,7 @@ bool LazPointData::finish() {
         }
         return true;
     } catch (const std::exception& failure) {
-        mError = mPath + ": " + failure.what();
-        return false;
+        return fail(failure);
     }
 }
 

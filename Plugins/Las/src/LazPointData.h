@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,7 @@ public:
 
 private:
     void write(std::vector<std::uint8_t>& chunk, std::uint32_t points);
+    bool fail(const std::exception& failure);
 
     OutputFile& mFile;
     std::string mPath;

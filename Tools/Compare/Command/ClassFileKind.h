@@ -32,6 +32,7 @@ ClassFileKind classFileKindOf(const std::string& role,
 /// kind's point format yet, the default gives way to LAS, and the warning returned says so; an explicit
 /// LAZ is refused with Core::IOException.
 std::optional<std::string> chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz,
-                                                 std::size_t threads, const std::array<ClassFileKind*, 2>& kinds);
+                                                 std::size_t threads,
+                                                 const std::array<ClassFileKind*, 2>& kinds);
 
 } // namespace Orvid::Compare

@@ -1,8 +1,8 @@
 // Joining LAS files by their bytes: which files can be joined, and that the joined file is the one the
 // writer would have written for all their points.
 #include "LasTestSupport.h"
-#include "LazChunkFiles.h"
 #include "Laz/LazChunkReader.h"
+#include "LazChunkFiles.h"
 #include "Raw/ByteCursor.h"
 #include "Raw/RawHeader.h"
 
@@ -153,7 +153,8 @@ class LazConcatenation : public LasConcatenationTest, public testing::WithParamI
 
 TEST_P(LazConcatenation, JoinsTheChunksUnderANewTableAndDecodesToThePointsOfTheWhole) {
     LasWriterOptions options = optionsFor(2, 3);
-    const fs::path whole = write("whole", options, {PARTS[0][0], PARTS[0][1], PARTS[0][2], PARTS[2][0], PARTS[2][1]});
+    const fs::path whole =
+        write("whole", options, {PARTS[0][0], PARTS[0][1], PARTS[0][2], PARTS[2][0], PARTS[2][1]});
     options.compression = Las::LasCompression::Laz;
     options.lazChunkPoints = GetParam();
     const std::vector<fs::path> parts = writeParts("part", options);
@@ -165,7 +166,8 @@ TEST_P(LazConcatenation, JoinsTheChunksUnderANewTableAndDecodesToThePointsOfTheW
     const LasHeader header = Las::readLasHeader(joined);
     const Las::Laz::LazChunkReader chunks(joined, header);
     EXPECT_EQ(chunks.chunks().size(), GetParam() == 2 ? 3U : 2U);
-    EXPECT_EQ(chunks.description().chunkSize, GetParam() == 2 ? Las::Laz::LazDescription::VARIABLE_CHUNK_SIZE : 3U);
+    EXPECT_EQ(chunks.description().chunkSize,
+              GetParam() == 2 ? Las::Laz::LazDescription::VARIABLE_CHUNK_SIZE : 3U);
     const LasHeader wholeHeader = Las::readLasHeader(whole);
     EXPECT_EQ(std::make_tuple(header.pointCount, header.pointsByReturn, header.min.z, header.max.z),
               std::make_tuple(wholeHeader.pointCount, wholeHeader.pointsByReturn, wholeHeader.min.z,
@@ -174,9 +176,10 @@ TEST_P(LazConcatenation, JoinsTheChunksUnderANewTableAndDecodesToThePointsOfTheW
     const auto points = readPoints(joined);
     ASSERT_EQ(points.size(), expected.size());
     for (std::size_t index = 0; index < points.size(); ++index) {
-        EXPECT_EQ(std::make_tuple(points[index]->getX(), points[index]->getZ(), points[index]->getReturnNumber()),
-                  std::make_tuple(expected[index]->getX(), expected[index]->getZ(),
-                                  expected[index]->getReturnNumber()))
+        EXPECT_EQ(
+            std::make_tuple(points[index]->getX(), points[index]->getZ(), points[index]->getReturnNumber()),
+            std::make_tuple(expected[index]->getX(), expected[index]->getZ(),
+                            expected[index]->getReturnNumber()))
             << "point " << index;
     }
 }

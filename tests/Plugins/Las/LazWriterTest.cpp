@@ -1,6 +1,6 @@
 #include "LasTestSupport.h"
-#include "LazChunkFiles.h"
 #include "Laz/LazChunkReader.h"
+#include "LazChunkFiles.h"
 
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasReader.h>
@@ -90,8 +90,8 @@ TEST_P(LazWriterRoundTrip, LazDecodesToTheRecordsAndPointsOfTheLasOfTheSamePoint
     };
     EXPECT_EQ(counted(lazHeader), counted(lasHeader));
     const Las::Laz::LazChunkReader chunks(laz, lazHeader);
-    EXPECT_EQ(chunks.description().compressor,
-              param.format >= 6 ? Las::Laz::Compressor::LayeredChunked : Las::Laz::Compressor::PointWiseChunked);
+    EXPECT_EQ(chunks.description().compressor, param.format >= 6 ? Las::Laz::Compressor::LayeredChunked
+                                                                 : Las::Laz::Compressor::PointWiseChunked);
     EXPECT_EQ(chunks.description().chunkSize, param.chunkPoints);
     ASSERT_EQ(chunks.chunks().size(), (param.points + param.chunkPoints - 1) / param.chunkPoints);
     if (param.points != 0) {
@@ -152,16 +152,18 @@ TEST(LazWriter, RefusesWhatTheFormatCannotHoldAsTheLasWriterDoes) {
     LasPoint point = pointAt(1.0);
     point.setClassification(40);
     EXPECT_EQ(writer.write(point).message(),
-              (folder / "leg0.laz").string() + ": point 0: class 40 does not fit point format 1 (at most 31)");
+              (folder / "leg0.laz").string() +
+                  ": point 0: class 40 does not fit point format 1 (at most 31)");
     EXPECT_TRUE(writer.write(pointAt(2.0)));
     writer.endLeg();
     EXPECT_EQ(Las::readLasHeader(folder / "leg0.laz").pointCount, 1U);
 
-    EXPECT_THROW(LasWriter(folder.path, [] {
-                     LasWriterOptions options = lazOptions(1);
-                     options.lazChunkPoints = 0;
-                     return options;
-                 }()),
+    EXPECT_THROW(LasWriter(folder.path,
+                           [] {
+                               LasWriterOptions options = lazOptions(1);
+                               options.lazChunkPoints = 0;
+                               return options;
+                           }()),
                  std::invalid_argument);
 }
 
@@ -175,8 +177,8 @@ TEST(LazWriter, RefusesLegsOfFormatsWithoutAnEncoderNamingTheFormat) {
     LasWriter writer(folder.path, lazOptions(std::nullopt));
     writer.beginLeg(LegInformation());
     const std::string refusal = writer.write(pointAt(1.0)).message();
-    EXPECT_EQ(refusal.rfind((folder / "leg0.laz").string() + ": LAZ files of point format 6 are not written yet (",
-                            0),
+    EXPECT_EQ(refusal.rfind(
+                  (folder / "leg0.laz").string() + ": LAZ files of point format 6 are not written yet (", 0),
               0U)
         << refusal;
     EXPECT_EQ(writer.write(pointAt(1.0)).message(), refusal);
@@ -206,8 +208,9 @@ TEST(LazWriter, StagesThePartialFileAndLeavesNoFinalFileAfterAFailure) {
     for (int index = 0; index < 10; ++index) {
         writer.write(pointAt(index));
     }
-    EXPECT_EQ(ioErrorOf([&writer] { writer.endLeg(); }).rfind((folder / "full.laz.partial").string() + ": ", 0),
-              0U);
+    EXPECT_EQ(
+        ioErrorOf([&writer] { writer.endLeg(); }).rfind((folder / "full.laz.partial").string() + ": ", 0),
+        0U);
     EXPECT_FALSE(std::filesystem::exists(folder / "full.laz"));
     EXPECT_FALSE(std::filesystem::exists(folder / "full.laz.partial"));
 }

@@ -18,21 +18,11 @@ constexpr std::size_t CHUNKS_PER_THREAD = 2;
 ChunkEncodingPipeline::ChunkEncodingPipeline(const ChunkEncoder& encoder, std::size_t threads)
     : mEncoder(encoder)
     , mSlots(std::max<std::size_t>(threads, 1) * CHUNKS_PER_THREAD) {
-    mWorkers.reserve(threads);
-    for (std::size_t index = 0; index < std::max<std::size_t>(threads, 1); ++index) {
-        mWorkers.emplace_back([this] { work(); });
-    }
+    mWorkers.start(std::max<std::size_t>(threads, 1), [this] { work(); });
 }
 
 ChunkEncodingPipeline::~ChunkEncodingPipeline() {
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        mStopping = true;
-    }
-    mWork.notify_all();
-    for (std::thread& worker : mWorkers) {
-        worker.join();
-    }
+    mWorkers.stop(mMutex, mStopping, mWork);
 }
 
 void ChunkEncodingPipeline::submit(std::vector<std::uint8_t>& records, std::uint32_t points,

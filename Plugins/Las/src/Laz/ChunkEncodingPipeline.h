@@ -1,12 +1,13 @@
 #pragma once
 
+#include "Laz/WorkerThreads.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las::Laz {
@@ -56,7 +57,7 @@ private:
     std::mutex mMutex;
     std::condition_variable mWork;
     std::condition_variable mReady;
-    std::vector<std::thread> mWorkers;
+    WorkerThreads mWorkers;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

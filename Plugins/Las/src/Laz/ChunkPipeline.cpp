@@ -21,21 +21,11 @@ ChunkPipeline::ChunkPipeline(std::shared_ptr<const LazChunkReader> chunks, std::
         return;
     }
     mSlots.resize(threads * CHUNKS_AHEAD_PER_THREAD);
-    mWorkers.reserve(threads);
-    for (std::size_t index = 0; index < threads; ++index) {
-        mWorkers.emplace_back([this] { work(); });
-    }
+    mWorkers.start(threads, [this] { work(); });
 }
 
 ChunkPipeline::~ChunkPipeline() {
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        mStopping = true;
-    }
-    mSpace.notify_all();
-    for (std::thread& worker : mWorkers) {
-        worker.join();
-    }
+    mWorkers.stop(mMutex, mStopping, mSpace);
 }
 
 bool ChunkPipeline::next(std::vector<std::uint8_t>& records) {

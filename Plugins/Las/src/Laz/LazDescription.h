@@ -61,7 +61,8 @@ struct LazDescription {
     /// The description of chunked files of `pointFormat` records followed by `extraBytes` bytes, with
     /// the items and item versions that the encoders write: point-wise compression for formats 0 to 5,
     /// layered for 6 to 10, the extra bytes as one byte item.
-    static LazDescription forRecords(std::uint8_t pointFormat, std::uint16_t extraBytes, std::uint32_t chunkSize);
+    static LazDescription forRecords(std::uint8_t pointFormat, std::uint16_t extraBytes,
+                                     std::uint32_t chunkSize);
 
     /// The record's payload: compressor, arithmetic coder, the encoder's version numbers, no options,
     /// the chunk size, no special extended records, then the items.

@@ -407,10 +407,10 @@ TEST(CompareCommandLine, APlanTakesTheComparisonFlagsOfASingleRunButNotItsOutput
     TemporaryFolder folder;
     const Outcome help = run({"plan", "--help"}, folder.path);
     EXPECT_EQ(help.status, 0);
-    for (const char* flag : {"--epsilon", "--epsilon-z", "--tolerance", "--ignore", "--time-offset",
-                             "--rgb-epsilon", "--no-extra-attributes", "--memory", "--threads",
-                             "--pair-by-channel", "--strict", "--fail-on", "--out-format", "--shards",
-                             "-q,--quiet"}) {
+    for (const char* flag :
+         {"--epsilon", "--epsilon-z", "--tolerance", "--ignore", "--time-offset", "--rgb-epsilon",
+          "--no-extra-attributes", "--memory", "--threads", "--pair-by-channel", "--strict", "--fail-on",
+          "--out-format", "--shards", "-q,--quiet"}) {
         EXPECT_NE(help.out.find(std::string("\n  ") + flag + " "), std::string::npos) << flag;
     }
     // "--out " apart from --out-format, the class files' format, which the plan carries.
@@ -514,7 +514,8 @@ TEST(CompareLaz, OutWritesLazClassFilesOfTheRecordsOfTheLasOnes) {
     const fs::path source = LAZ_SAMPLES / "synthetic_pf1_300k.laz";
     Orvid::Testing::Las::writeLazFromChunks(source, {0, 1, 2, 3, 4, 5}, folder / "reference.laz");
     Orvid::Testing::Las::writeLazFromChunks(source, {5, 4, 2, 1, 0}, folder / "test.laz");
-    const std::vector<std::string> inputs{(folder / "reference.laz").string(), (folder / "test.laz").string()};
+    const std::vector<std::string> inputs{(folder / "reference.laz").string(),
+                                          (folder / "test.laz").string()};
     const auto compare = [&](const std::string& out, std::vector<std::string> flags) {
         flags.insert(flags.end(), {"--threads", "2", "--out", (folder / out).string()});
         flags.insert(flags.end(), inputs.begin(), inputs.end());
@@ -548,9 +549,10 @@ TEST(CompareLaz, InputsOfAFormatWithoutALazEncoderGiveLasClassFilesOrARefusal) {
     const std::string sample = (LAZ_SAMPLES / "5points_14.laz").string();
     const Outcome implicit = run({"--out", (folder / "out").string(), sample, sample}, folder.path);
     EXPECT_EQ(implicit.status, 0) << implicit.err;
-    EXPECT_NE(implicit.out.find("the inputs are LAZ, but LAZ files of point format 6 are not written yet: the "
-                                "class files are LAS"),
-              std::string::npos)
+    EXPECT_NE(
+        implicit.out.find("the inputs are LAZ, but LAZ files of point format 6 are not written yet: the "
+                          "class files are LAS"),
+        std::string::npos)
         << implicit.out;
     EXPECT_TRUE(fs::exists(folder / "out" / "modified" / "5points_14.las"));
     const Outcome explicitLaz =
