@@ -28,6 +28,28 @@ const SurveyParameters DEMO_SURVEY{3, 100000, 2026};
 // Moved 5 cm, reclassified, one extra attribute altered, dropped and added.
 const ChangePlan DEMO_CHANGES{0.01, 0.01, 0.005, 0.005, 0.005, 0.05};
 
+// The survey's coordinate system, as a delivery of point format 7 declares it: OGC WKT.
+constexpr const char* DEMO_WKT =
+    "PROJCS[\"WGS 84 / UTM zone 33N\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,"
+    "298.257223563,AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0],"
+    "UNIT[\"degree\",0.0174532925199433],AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_Mercator\"],"
+    "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",15],PARAMETER[\"scale_factor\",0."
+    "9996],"
+    "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1],"
+    "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"32633\"]]";
+
+FileIoInterface::Las::LasCarriedFields demoHeaderFields() {
+    FileIoInterface::Las::LasCarriedFields carried;
+    carried.scaleOffset = {{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
+    carried.adjustedStandardGpsTime = true;
+    carried.wktCoordinateSystem = true;
+    const std::string wkt = DEMO_WKT;
+    std::vector<std::uint8_t> payload(wkt.begin(), wkt.end());
+    payload.push_back(0);
+    carried.coordinateSystemRecords.push_back({"LASF_Projection", 2112, "OGC WKT", std::move(payload)});
+    return carried;
+}
+
 fs::path newTemporaryFolder() {
     std::string pattern = (fs::temp_directory_path() / "orvid-compare-demo-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -63,9 +85,7 @@ std::vector<PlantedChanges> writeSurveyAsLas(const fs::path& folder, const Surve
                                              const ChangePlan& plan) {
     FileIoInterface::Las::LasWriterOptions options;
     options.pointFormat = 7;
-    options.scaleOffset =
-        FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
-    options.adjustedStandardGpsTime = true;
+    options.carried = demoHeaderFields();
     LasWriter writer(folder, options);
     std::vector<PlantedChanges> planted;
     for (std::size_t leg = 0; leg < parameters.legs; ++leg) {

@@ -43,7 +43,10 @@ std::string version(const LasHeader& header) {
 std::string waveformData(const LasHeader& header) {
     const bool internal = (header.globalEncoding & WAVEFORM_INTERNAL_BIT) != 0;
     const bool external = (header.globalEncoding & WAVEFORM_EXTERNAL_BIT) != 0;
-    return internal && external ? "internal and external" : internal ? "internal" : external ? "external" : "none";
+    return internal && external ? "internal and external"
+           : internal           ? "internal"
+           : external           ? "external"
+                                : "none";
 }
 
 std::string projectId(const LasHeader& header) {
@@ -74,8 +77,9 @@ const std::vector<HeaderField> FIELDS = {
     {"offset", Aggregation::listed, [](const LasHeader& header) { return triple(header.offset); }},
     {"timeStandard", Aggregation::uniform,
      [](const LasHeader& header) {
-         return std::string((header.globalEncoding & ADJUSTED_STANDARD_TIME_BIT) != 0 ? "adjusted standard GPS time"
-                                                                                    : "GPS week time");
+         return std::string((header.globalEncoding & ADJUSTED_STANDARD_TIME_BIT) != 0
+                                ? "adjusted standard GPS time"
+                                : "GPS week time");
      }},
     {"wktBit", Aggregation::uniform, [](const LasHeader& header) { return bit(header, WKT_BIT); }},
     {"waveformData", Aggregation::uniform, waveformData},
@@ -83,15 +87,18 @@ const std::vector<HeaderField> FIELDS = {
      [](const LasHeader& header) { return bit(header, SYNTHETIC_RETURN_NUMBERS_BIT); }},
     {"fileSourceId", Aggregation::listed,
      [](const LasHeader& header) { return std::to_string(header.fileSourceId); }},
-    {"systemIdentifier", Aggregation::listed, [](const LasHeader& header) { return header.systemIdentifier; }},
+    {"systemIdentifier", Aggregation::listed,
+     [](const LasHeader& header) { return header.systemIdentifier; }},
     {"generatingSoftware", Aggregation::listed,
      [](const LasHeader& header) { return header.generatingSoftware; }},
     {"projectId", Aggregation::listed, projectId},
     {"creationDate", Aggregation::listed,
      [](const LasHeader& header) {
-         return "day " + std::to_string(header.creationDayOfYear) + " of " + std::to_string(header.creationYear);
+         return "day " + std::to_string(header.creationDayOfYear) + " of " +
+                std::to_string(header.creationYear);
      }},
-    {"pointCount", Aggregation::summed, [](const LasHeader& header) { return std::to_string(header.pointCount); }},
+    {"pointCount", Aggregation::summed,
+     [](const LasHeader& header) { return std::to_string(header.pointCount); }},
     {"pointsByReturn", Aggregation::summed,
      [](const LasHeader& header) { return countList(header.pointsByReturn, returnsCounted(header)); }},
     {"legacyPointCount", Aggregation::summed,
@@ -133,7 +140,8 @@ std::string boundsOver(const std::vector<LasHeader>& headers) {
     Xyz high = headers.front().max;
     for (const LasHeader& header : headers) {
         low = {std::min(low.x, header.min.x), std::min(low.y, header.min.y), std::min(low.z, header.min.z)};
-        high = {std::max(high.x, header.max.x), std::max(high.y, header.max.y), std::max(high.z, header.max.z)};
+        high = {std::max(high.x, header.max.x), std::max(high.y, header.max.y),
+                std::max(high.z, header.max.z)};
     }
     return "min " + triple(low) + ", max " + triple(high);
 }
@@ -152,10 +160,13 @@ const std::vector<HeaderField>& headerFields() {
 
 std::string inputValue(const HeaderField& field, const std::vector<LasHeader>& headers) {
     switch (field.aggregation) {
-    case Aggregation::summed: return summed(field, headers);
-    case Aggregation::bounds: return boundsOver(headers);
+    case Aggregation::summed:
+        return summed(field, headers);
+    case Aggregation::bounds:
+        return boundsOver(headers);
     case Aggregation::uniform:
-    case Aggregation::listed: break;
+    case Aggregation::listed:
+        break;
     }
     std::vector<std::string> distinct;
     for (const LasHeader& header : headers) {

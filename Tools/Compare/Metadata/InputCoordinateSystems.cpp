@@ -14,8 +14,8 @@ std::string filesCounted(std::uint64_t files) {
 
 void warnAboutRecords(const DeclaredCoordinateSystem& declared, const std::filesystem::path& file,
                       std::vector<std::string>& warnings) {
-    for (const auto* system : {declared.geoTiff ? &*declared.geoTiff : nullptr,
-                               declared.wkt ? &*declared.wkt : nullptr}) {
+    for (const auto* system :
+         {declared.geoTiff ? &*declared.geoTiff : nullptr, declared.wkt ? &*declared.wkt : nullptr}) {
         if (system != nullptr && !system->problem().empty()) {
             warnings.push_back(file.string() + ": its " + system->source() +
                                " could not be read as a coordinate system: " + system->problem());
@@ -77,7 +77,8 @@ std::string InputCoordinateSystems::describe() const {
     }
     std::string text;
     for (const Group& group : mGroups) {
-        text += (text.empty() ? "" : ", ") + group.system->describe() + " (" + filesCounted(group.files) + ")";
+        text +=
+            (text.empty() ? "" : ", ") + group.system->describe() + " (" + filesCounted(group.files) + ")";
     }
     if (mFilesWithout != 0) {
         text += ", none (" + filesCounted(mFilesWithout) + ")";
@@ -88,8 +89,9 @@ std::string InputCoordinateSystems::describe() const {
 bool InputCoordinateSystems::sameAs(const InputCoordinateSystems& other) const {
     const auto covers = [](const std::vector<Group>& groups, const std::vector<Group>& others) {
         return std::all_of(groups.begin(), groups.end(), [&](const Group& group) {
-            return std::any_of(others.begin(), others.end(),
-                               [&](const Group& candidate) { return group.system->equivalentTo(*candidate.system); });
+            return std::any_of(others.begin(), others.end(), [&](const Group& candidate) {
+                return group.system->equivalentTo(*candidate.system);
+            });
         });
     };
     return (mFilesWithout == 0) == (other.mFilesWithout == 0) && covers(mGroups, other.mGroups) &&

@@ -21,7 +21,8 @@ constexpr std::uint8_t FIRST_WKT_FORMAT = 6;
 /// Leaves out what --ignore-metadata names: a field, or a kind by its name.
 class Filter {
 public:
-    explicit Filter(const std::vector<std::string>& ignored) : mIgnored(ignored.begin(), ignored.end()) {}
+    explicit Filter(const std::vector<std::string>& ignored)
+        : mIgnored(ignored.begin(), ignored.end()) {}
 
     bool keeps(const std::string& field, MetadataKind kind) const {
         return mIgnored.count(field) == 0 && mIgnored.count(std::string(nameOf(kind))) == 0;
@@ -82,8 +83,9 @@ MetadataKind kindOf(const std::string& field) {
 
 /// Adds a difference for every field of either side whose values differ, `prefix` before its name.
 /// Returns the fields that differed.
-std::set<std::string> compareFields(const FieldValues& reference, const FieldValues& test, const std::string& prefix,
-                                    const Filter& filter, std::vector<MetadataDifference>& differences) {
+std::set<std::string> compareFields(const FieldValues& reference, const FieldValues& test,
+                                    const std::string& prefix, const Filter& filter,
+                                    std::vector<MetadataDifference>& differences) {
     std::set<std::string> names;
     for (const FieldValues* fields : {&reference, &test}) {
         for (const auto& field : *fields) {
@@ -288,10 +290,14 @@ std::vector<std::string> ignorableMetadataNames() {
 
 std::string_view nameOf(MetadataKind kind) {
     switch (kind) {
-    case MetadataKind::crs: return "crs";
-    case MetadataKind::header: return "header";
-    case MetadataKind::vlr: return "vlr";
-    case MetadataKind::extraBytes: return "extraBytes";
+    case MetadataKind::crs:
+        return "crs";
+    case MetadataKind::header:
+        return "header";
+    case MetadataKind::vlr:
+        return "vlr";
+    case MetadataKind::extraBytes:
+        return "extraBytes";
     }
     return "header";
 }

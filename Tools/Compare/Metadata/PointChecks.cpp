@@ -25,8 +25,8 @@ struct Box {
     }
 };
 
-void checkBounds(const std::string& input, const std::vector<LasHeader>& headers, const Engine::InputFacts& facts,
-                 std::vector<std::string>& warnings) {
+void checkBounds(const std::string& input, const std::vector<LasHeader>& headers,
+                 const Engine::InputFacts& facts, std::vector<std::string>& warnings) {
     if (facts.extent.minX > facts.extent.maxX || facts.tally.minZ > facts.tally.maxZ) {
         return;
     }
@@ -55,8 +55,8 @@ void checkBounds(const std::string& input, const std::vector<LasHeader>& headers
     }
 }
 
-void checkReturns(const std::string& input, const std::vector<LasHeader>& headers, const Engine::InputFacts& facts,
-                  std::vector<std::string>& warnings) {
+void checkReturns(const std::string& input, const std::vector<LasHeader>& headers,
+                  const Engine::InputFacts& facts, std::vector<std::string>& warnings) {
     std::array<std::uint64_t, 15> stated{};
     for (const LasHeader& header : headers) {
         for (std::size_t index = 0; index < stated.size(); ++index) {
@@ -91,11 +91,14 @@ void checkTimeStandard(const std::string& input, const std::vector<LasHeader>& h
     if (tally.lowestTime > tally.highestTime || !headers.front().hasGpsTime()) {
         return;
     }
-    const bool adjusted = std::all_of(headers.begin(), headers.end(),
-                                      [](const LasHeader& header) { return header.hasAdjustedStandardGpsTime(); });
-    const bool week = std::none_of(headers.begin(), headers.end(),
-                                   [](const LasHeader& header) { return header.hasAdjustedStandardGpsTime(); });
-    const std::string range = "from " + shortest(tally.lowestTime) + " to " + shortest(tally.highestTime) + " s";
+    const bool adjusted = std::all_of(headers.begin(), headers.end(), [](const LasHeader& header) {
+        return header.hasAdjustedStandardGpsTime();
+    });
+    const bool week = std::none_of(headers.begin(), headers.end(), [](const LasHeader& header) {
+        return header.hasAdjustedStandardGpsTime();
+    });
+    const std::string range =
+        "from " + shortest(tally.lowestTime) + " to " + shortest(tally.highestTime) + " s";
     if (week && (tally.lowestTime < 0.0 || tally.highestTime > SECONDS_PER_WEEK)) {
         warnings.push_back(input + ": the headers declare GPS week time, but the times run " + range +
                            ", outside a week: they look like adjusted standard GPS time");
@@ -107,7 +110,8 @@ void checkTimeStandard(const std::string& input, const std::vector<LasHeader>& h
 
 } // namespace
 
-std::vector<std::string> checkHeadersAgainstPoints(const std::string& input, const std::vector<LasHeader>& headers,
+std::vector<std::string> checkHeadersAgainstPoints(const std::string& input,
+                                                   const std::vector<LasHeader>& headers,
                                                    const Engine::InputFacts& facts) {
     std::vector<std::string> warnings;
     if (headers.empty() || facts.points == 0) {

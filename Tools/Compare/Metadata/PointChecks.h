@@ -12,8 +12,9 @@ namespace Orvid::Compare::Metadata {
 /// half a scale step, counts by return that differ, return numbers of 0 or above the pulse's number of
 /// returns, and GPS times that contradict the declared time standard. Each a warning that starts with
 /// `input` (role and path).
-std::vector<std::string> checkHeadersAgainstPoints(const std::string& input,
-                                                   const std::vector<FileIoInterface::Las::LasHeader>& headers,
-                                                   const Engine::InputFacts& facts);
+std::vector<std::string>
+checkHeadersAgainstPoints(const std::string& input,
+                          const std::vector<FileIoInterface::Las::LasHeader>& headers,
+                          const Engine::InputFacts& facts);
 
 } // namespace Orvid::Compare::Metadata

@@ -12,10 +12,10 @@ namespace Orvid::Compare::Metadata {
 
 namespace {
 
-using FileIoInterface::Las::LasHeader;
-using FileIoInterface::Las::LasVlr;
 using FileIoInterface::Attribute::DataType;
 using FileIoInterface::Attribute::Descriptor;
+using FileIoInterface::Las::LasHeader;
+using FileIoInterface::Las::LasVlr;
 
 constexpr std::uint16_t EXTRA_BYTES_RECORD_ID = 4;
 
@@ -54,7 +54,7 @@ void addRecords(FieldValues& fields, const std::vector<LasVlr>& records, bool ex
 }
 
 const char* typeName(DataType type) {
-    static const char* const NAMES[] = {"untyped", "uint8", "int8",  "uint16", "int16", "uint32",
+    static const char* const NAMES[] = {"untyped", "uint8",  "int8",  "uint16", "int16", "uint32",
                                         "int32",   "uint64", "int64", "float",  "double"};
     const auto index = static_cast<std::size_t>(type);
     return index < std::size(NAMES) ? NAMES[index] : "unknown";

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -78,6 +80,22 @@ std::vector<std::uint8_t> storedBytes(const std::vector<FileIoInterface::Attribu
     return bytes;
 }
 
+// Reports key counts by name: a name that several attributes share (or that undocumented bytes lack)
+// is numbered as array elements are, "name[k]".
+void numberRepeatedNames(std::vector<ExtraRule>& rules) {
+    std::map<std::string, std::size_t> uses;
+    for (const ExtraRule& rule : rules) {
+        ++uses[rule.name];
+    }
+    std::map<std::string, std::size_t> seen;
+    for (ExtraRule& rule : rules) {
+        if (uses[rule.name] > 1) {
+            const std::string name = rule.name;
+            rule.name += "[" + std::to_string(seen[name]++) + "]";
+        }
+    }
+}
+
 } // namespace
 
 std::vector<ExtraRule> extraRules(const std::vector<FileIoInterface::Attribute::Descriptor>& reference,
@@ -104,6 +122,7 @@ std::vector<ExtraRule> extraRules(const std::vector<FileIoInterface::Attribute::
             rule.rawTolerance = scale > 0.0 ? tolerance->second / scale : tolerance->second;
         }
     }
+    numberRepeatedNames(rules);
     return rules;
 }
 

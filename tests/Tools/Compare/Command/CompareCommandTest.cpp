@@ -463,13 +463,15 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
     EXPECT_EQ(unreliable.status, 1) << unreliable.err;
     written = jsonIn(report);
     EXPECT_EQ(written["inputs"]["test"]["nanTimes"], 1);
+    const std::string test = "test " + nan + ": ";
     EXPECT_EQ(
         written["warnings"],
-        (json{"reference: 432 points share their (GPS time, return number) with an earlier point; their "
+        (json{test + "declares no coordinate system",
+              "reference: 432 points share their (GPS time, return number) with an earlier point; their "
               "pairing is ambiguous",
               "test: 1 point has a NaN GPS time; NaN-time points pair only with each other, by return number "
-              "in "
-              "reading order"}));
+              "in reading order",
+              test + "1 point has a return number of 0 or above its number of returns"}));
     EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
 }
 

@@ -38,10 +38,12 @@ void write(const fs::path& file, const Bytes& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-/// Replaces the one occurrence of `from` in `bytes` by `to`, of the same length.
-void replace(Bytes& bytes, const std::string& from, const std::string& to) {
+/// Replaces the first occurrence of `from` in `bytes` from `start` on by `to`, of the same length.
+void replace(Bytes& bytes, const std::string& from, const std::string& to, std::size_t start = 0) {
     ASSERT_EQ(from.size(), to.size());
-    const auto found = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
+    const Bytes pattern(from.begin(), from.end());
+    const auto found = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(),
+                                   pattern.begin(), pattern.end());
     ASSERT_NE(found, bytes.end()) << from;
     std::copy(to.begin(), to.end(), found);
 }
@@ -57,7 +59,7 @@ std::string keyEntry(std::uint16_t id, std::uint16_t value) {
     return {reinterpret_cast<const char*>(entry), sizeof entry};
 }
 
-struct Run {
+struct Comparison {
     Outcome outcome;
     json report;
 };
@@ -65,10 +67,11 @@ struct Run {
 class CompareMetadata : public testing::Test {
 protected:
     /// Compares `reference` with `test` with the `options` given, and reads the JSON report.
-    Run compare(const fs::path& reference, const fs::path& test, std::vector<std::string> options = {}) {
+    Comparison compare(const fs::path& reference, const fs::path& test,
+                       std::vector<std::string> options = {}) {
         const fs::path report = folder / "report.json";
         options.insert(options.end(), {"--json", report.string(), reference.string(), test.string()});
-        Run run{Orvid::Testing::Compare::run(options, folder.path), json()};
+        Comparison run{Orvid::Testing::Compare::run(options, folder.path), json()};
         if (fs::exists(report)) {
             run.report = json::parse(contentsOf(report));
             fs::remove(report);
@@ -89,23 +92,24 @@ protected:
     static std::vector<std::string> fieldsOf(const json& report) {
         std::vector<std::string> fields;
         for (const json& difference : report["metadata"]["differences"]) {
-            fields.push_back(difference["field"].get<std::string>() + " (" + difference["kind"].get<std::string>() +
-                             ")");
+            fields.push_back(difference["field"].get<std::string>() + " (" +
+                             difference["kind"].get<std::string>() + ")");
         }
         return fields;
     }
 
-    const Orvid::Testing::TemporaryFolder folder;
+    const TemporaryFolder folder;
 };
 
 TEST_F(CompareMetadata, AnIdenticalCopyNamesNothingAndReportsEachCoordinateSystem) {
-    const Run run = compare(GEOTIFF_FILE, copyOf(GEOTIFF_FILE, "copy.las", [](Bytes&) {}));
+    const Comparison run = compare(GEOTIFF_FILE, copyOf(GEOTIFF_FILE, "copy.las", [](Bytes&) {}));
     EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
     EXPECT_TRUE(run.report["metadata"]["differences"].empty()) << run.report["metadata"];
     const json& system = run.report["metadata"]["reference"]["coordinateSystems"].at(0);
     EXPECT_EQ(system["epsg"], 26995) << system; // NAD83 / Mississippi West (ftUS)
     EXPECT_EQ(system["record"], "GeoTIFF keys");
-    EXPECT_EQ(run.report["metadata"]["test"]["coordinateSystems"], run.report["metadata"]["reference"]["coordinateSystems"]);
+    EXPECT_EQ(run.report["metadata"]["test"]["coordinateSystems"],
+              run.report["metadata"]["reference"]["coordinateSystems"]);
     EXPECT_NE(run.outcome.out.find("  metadata: no difference\n"), std::string::npos) << run.outcome.out;
 }
 
@@ -113,13 +117,15 @@ TEST_F(CompareMetadata, AChangedOrLostCoordinateSystemFailsByDefault) {
     const fs::path changed = copyOf(GEOTIFF_FILE, "changed.las", [](Bytes& bytes) {
         replace(bytes, keyEntry(3072, 26995), keyEntry(3072, 26994)); // Mississippi East
     });
-    Run run = compare(GEOTIFF_FILE, changed);
+    Comparison run = compare(GEOTIFF_FILE, changed);
     EXPECT_EQ(run.outcome.status, 1) << run.outcome.err;
-    EXPECT_EQ(fieldsOf(run.report), (std::vector<std::string>{"crs (crs)", "vlr LASF_Projection 34735 (vlr)"}));
+    EXPECT_EQ(fieldsOf(run.report),
+              (std::vector<std::string>{"crs (crs)", "vlr LASF_Projection 34735 (vlr)"}));
     EXPECT_EQ(run.report["metadata"]["test"]["coordinateSystems"].at(0)["epsg"], 26994);
-    EXPECT_NE(run.outcome.out.find("    crs: NAD83 / Mississippi West (ftUS) (EPSG:26995) -> NAD83 / Mississippi East "
-                                   "(ftUS) (EPSG:26994)\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.outcome.out.find("    crs: NAD83 / Mississippi West (EPSG:26995) -> NAD83 / Mississippi East "
+                             "(EPSG:26994)\n"),
+        std::string::npos)
         << run.outcome.out;
     EXPECT_EQ(compare(GEOTIFF_FILE, changed, {"--fail-on", "removed,added"}).outcome.status, 0);
     EXPECT_EQ(compare(GEOTIFF_FILE, changed, {"--ignore-metadata", "crs"}).outcome.status, 0);
@@ -147,7 +153,7 @@ TEST_F(CompareMetadata, TheSameSystemAsGeoTiffKeysAndAsWktIsEqualButAChangedPara
         replace(bytes, std::string("liblas\0\0\0\0\0\0\0\0\0\0", 16), std::string("LASF_Projection\0", 16));
     };
     const fs::path asWkt = copyOf(BOTH_FORMS_FILE, "wkt.las", wktOnly);
-    Run run = compare(BOTH_FORMS_FILE, asWkt);
+    Comparison run = compare(BOTH_FORMS_FILE, asWkt);
     EXPECT_EQ(run.outcome.status, 0) << run.outcome.err << run.report["metadata"];
     const std::vector<std::string> fields = fieldsOf(run.report);
     EXPECT_EQ(std::count(fields.begin(), fields.end(), "crs (crs)"), 0);
@@ -165,20 +171,21 @@ TEST_F(CompareMetadata, TheSameSystemAsGeoTiffKeysAndAsWktIsEqualButAChangedPara
 
 TEST_F(CompareMetadata, HeaderChangesAreNamedAndFailOnlyWhenAsked) {
     const fs::path edited = copyOf(GEOTIFF_FILE, "edited.las", [](Bytes& bytes) {
-        put<std::uint8_t>(bytes, 25, 3);            // LAS 1.3
-        put<std::uint16_t>(bytes, 4, 77);           // file source id
+        put<std::uint8_t>(bytes, 25, 3);               // LAS 1.3
+        put<std::uint16_t>(bytes, 4, 77);              // file source id
         std::memcpy(bytes.data() + 90, "\x07\x00", 2); // creation day of year 7
     });
-    Run run = compare(GEOTIFF_FILE, edited);
+    Comparison run = compare(GEOTIFF_FILE, edited);
     EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
     EXPECT_EQ(fieldsOf(run.report), (std::vector<std::string>{"version (header)", "fileSourceId (header)",
-                                                               "creationDate (header)"}));
+                                                              "creationDate (header)"}));
     const json& version = run.report["metadata"]["differences"].at(0);
     EXPECT_EQ(version["reference"], "1.2");
     EXPECT_EQ(version["test"], "1.3");
     EXPECT_NE(run.outcome.out.find("    version: 1.2 -> 1.3\n"), std::string::npos) << run.outcome.out;
     EXPECT_EQ(compare(GEOTIFF_FILE, edited, {"--fail-on", "metadata"}).outcome.status, 1);
-    run = compare(GEOTIFF_FILE, edited, {"--fail-on", "metadata", "--ignore-metadata", "version,fileSourceId,creationDate"});
+    run = compare(GEOTIFF_FILE, edited,
+                  {"--fail-on", "metadata", "--ignore-metadata", "version,fileSourceId,creationDate"});
     EXPECT_EQ(run.outcome.status, 0) << run.report["metadata"];
     EXPECT_EQ(compare(GEOTIFF_FILE, edited, {"--ignore-metadata", "colour"}).outcome.status, 2);
 }
@@ -186,13 +193,15 @@ TEST_F(CompareMetadata, HeaderChangesAreNamedAndFailOnlyWhenAsked) {
 TEST_F(CompareMetadata, RecordsPresentOnOneSideOrWithAnotherPayloadAreNamed) {
     const fs::path edited = copyOf(GEOTIFF_FILE, "records.las", [](Bytes& bytes) {
         replace(bytes, "NAD_1983_StatePlane", "NAD_1983_StatePlanE");
-        replace(bytes, std::string("NIIRS10\0", 8), std::string("NIIRS11\0", 8));
+        // Past the header, whose system identifier is "NIIRS10" too.
+        replace(bytes, std::string("NIIRS10\0", 8), std::string("NIIRS11\0", 8), 227);
+        replace(bytes, std::string("NIIRS10\0", 8), std::string("NIIRS11\0", 8), 227);
     });
-    const Run run = compare(GEOTIFF_FILE, edited);
+    const Comparison run = compare(GEOTIFF_FILE, edited);
     EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
-    EXPECT_EQ(fieldsOf(run.report), (std::vector<std::string>{
-                                        "vlr LASF_Projection 34737 (vlr)", "vlr NIIRS10 1 (vlr)",
-                                        "vlr NIIRS10 4 (vlr)", "vlr NIIRS11 1 (vlr)", "vlr NIIRS11 4 (vlr)"}));
+    EXPECT_EQ(fieldsOf(run.report), (std::vector<std::string>{"vlr LASF_Projection 34737 (vlr)",
+                                                              "vlr NIIRS10 1 (vlr)", "vlr NIIRS10 4 (vlr)",
+                                                              "vlr NIIRS11 1 (vlr)", "vlr NIIRS11 4 (vlr)"}));
     const json& gone = run.report["metadata"]["differences"].at(1);
     EXPECT_EQ(gone["test"], "absent");
     EXPECT_EQ(gone["reference"].get<std::string>().rfind("26 bytes, digest ", 0), 0U) << gone;
@@ -207,7 +216,7 @@ TEST_F(CompareMetadata, ExtraBytesDescriptorsAreComparedByNameAndTheirLossIsNotA
         replace(bytes, std::string(reinterpret_cast<const char*>(&from), 8),
                 std::string(reinterpret_cast<const char*>(&to), 8));
     });
-    Run run = compare(source, rescaled);
+    Comparison run = compare(source, rescaled);
     ASSERT_EQ(run.report["metadata"]["differences"].size(), 1U) << run.report["metadata"];
     EXPECT_EQ(run.report["metadata"]["differences"].at(0)["kind"], "extraBytes");
 
@@ -221,7 +230,29 @@ TEST_F(CompareMetadata, ExtraBytesDescriptorsAreComparedByNameAndTheirLossIsNotA
     EXPECT_EQ(run.report["counts"]["altered"], 0);
     const json& schema = run.report["metadata"]["differences"].at(0);
     EXPECT_EQ(schema["field"], "extraBytes");
-    EXPECT_NE(schema["test"].get<std::string>().find("bytes without descriptors"), std::string::npos) << schema;
+    EXPECT_NE(schema["test"].get<std::string>().find("bytes without descriptors"), std::string::npos)
+        << schema;
+}
+
+TEST_F(CompareMetadata, ExtraAttributesOfOneNameAreNumberedInTheReport) {
+    const fs::path source = SAMPLES / "synthetic_eb_all_types_pf8.las";
+    // Its ten descriptors (192 bytes each, the name at byte 4) follow the extra-bytes record's header.
+    const fs::path renamed = copyOf(source, "reserved.las", [](Bytes& bytes) {
+        const std::string header("LASF_Spec\0\0\0\0\0\0\0\x04\x00", 18);
+        const auto record = std::search(bytes.begin(), bytes.end(), header.begin(), header.end());
+        ASSERT_NE(record, bytes.end());
+        const auto payload = static_cast<std::size_t>(record - bytes.begin()) - 2 + 54;
+        for (std::size_t descriptor = 0; descriptor < 10; ++descriptor) {
+            char* name = reinterpret_cast<char*>(bytes.data() + payload + 192 * descriptor + 4);
+            std::memset(name, 0, 32);
+            std::memcpy(name, "Reserved", 8);
+        }
+    });
+    const Comparison run = compare(renamed, renamed);
+    EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
+    const json& extras = run.report["extraAttributeDifferences"];
+    ASSERT_EQ(extras.size(), 10U) << extras;
+    EXPECT_TRUE(extras.contains("Reserved[0]") && extras.contains("Reserved[9]")) << extras;
 }
 
 TEST_F(CompareMetadata, StaleBoundsAreAWarningAndAnErrorWithStrict) {
@@ -230,7 +261,7 @@ TEST_F(CompareMetadata, StaleBoundsAreAWarningAndAnErrorWithStrict) {
         std::memcpy(&maxX, bytes.data() + 179, sizeof maxX);
         put<double>(bytes, 179, maxX + 10.0);
     });
-    Run run = compare(GEOTIFF_FILE, stale);
+    Comparison run = compare(GEOTIFF_FILE, stale);
     EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
     const std::string warning = "test " + stale.string() + ": the headers' bounds (";
     EXPECT_NE(run.outcome.out.find("warning: " + warning), std::string::npos) << run.outcome.out;
@@ -254,10 +285,10 @@ TEST_F(CompareMetadata, AFolderWithMixedCoordinateSystemsIsAWarningAndFilesOfOne
         put<std::uint16_t>(bytes, 4, 9); // file source id
         return bytes;
     }());
-    const Run run = compare(reference, test);
+    const Comparison run = compare(reference, test);
     EXPECT_EQ(run.outcome.status, 1) << run.outcome.err;
     EXPECT_EQ(fieldsOf(run.report), (std::vector<std::string>{"crs (crs)", "fileSourceId (header)",
-                                                               "vlr LASF_Projection 34735 (vlr)"}));
+                                                              "vlr LASF_Projection 34735 (vlr)"}));
     EXPECT_EQ(run.report["metadata"]["test"]["coordinateSystems"].size(), 2U);
     const std::string mixed = "test " + test.string() + ": its files declare different coordinate systems: ";
     EXPECT_NE(run.outcome.out.find(mixed), std::string::npos) << run.outcome.out;

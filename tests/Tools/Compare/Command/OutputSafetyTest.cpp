@@ -102,9 +102,9 @@ TEST_F(OutputSafety, StagingOfDeadRunsIsRemovedByTheNextRun) {
 }
 
 TEST_F(OutputSafety, AFailedWriteLeavesNoOutputUnderItsFinalName) {
-    // Files are limited to 8 KiB, as on a full disk: the JSON report fits, the HTML report and the class
+    // Files are limited to 12 KiB, as on a full disk: the JSON report fits, the HTML report and the class
     // files do not.
-    const std::string fullDisk = "trap '' XFSZ; ulimit -f 16;";
+    const std::string fullDisk = "trap '' XFSZ; ulimit -f 24;";
     const Outcome html =
         compare({"--json", at("report.json").string(), "--html", at("report.html").string(), REFERENCE, TEST},
                 fullDisk);
