@@ -353,28 +353,35 @@ void LasWriter::endLeg() {
         header.bounds = {real(0, true),  real(0, false), real(1, true),
                          real(1, false), real(2, true),  real(2, false)};
     }
-    std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
-    Raw::encodeRawHeader(header, bytes.data(), header.headerSize);
-    std::string failure;
-    if (!flush(true)) {
-        failure = leg.ioError;
-    } else if (leg.laz && !leg.laz->finish()) {
-        failure = leg.laz->error();
-    } else if (!leg.file.seek(0) || !leg.file.write(bytes.data(), header.headerSize) || !leg.file.close()) {
-        failure = leg.partialPath.string() + ": " + leg.file.error();
-    } else {
-        std::error_code error;
-        std::filesystem::rename(leg.partialPath, leg.finalPath, error);
-        if (error) {
-            failure = leg.finalPath.string() + ": cannot rename the completed file (" + error.message() + ")";
-        }
-    }
+    // A failed write may have lost records (a LAZ chunk is handed on once): such a file is never completed.
+    const std::string failure = leg.ioError.empty() ? complete() : leg.ioError;
     if (!failure.empty()) {
         abandonLeg();
         throw Core::IOException(failure);
     }
     mWrittenFiles.push_back(leg.finalPath);
     mLeg.reset();
+}
+
+std::string LasWriter::complete() {
+    Leg& leg = *mLeg;
+    std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
+    Raw::encodeRawHeader(leg.header, bytes.data(), leg.header.headerSize);
+    if (!flush(true)) {
+        return leg.ioError;
+    }
+    if (leg.laz && !leg.laz->finish()) {
+        return leg.laz->error();
+    }
+    if (!leg.file.seek(0) || !leg.file.write(bytes.data(), leg.header.headerSize) || !leg.file.close()) {
+        return leg.partialPath.string() + ": " + leg.file.error();
+    }
+    std::error_code error;
+    std::filesystem::rename(leg.partialPath, leg.finalPath, error);
+    if (error) {
+        return leg.finalPath.string() + ": cannot rename the completed file (" + error.message() + ")";
+    }
+    return {};
 }
 
 void LasWriter::abandonLeg() {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las {
@@ -72,6 +73,8 @@ private:
     bool start(const InputOutputPoint* firstPoint);
     bool startLaz(const LasLayout& layout);
     bool flush(bool last = false);
+    /// Writes what is left of the leg, the header and renames the file; what failed, or empty.
+    std::string complete();
     void abandonLeg();
 
     std::filesystem::path mFolder;
