@@ -69,18 +69,8 @@ void ChunkEncodingPipeline::work() {
             return;
         }
         Slot& slot = mSlots[mClaimed++ % mSlots.size()];
-        lock.unlock();
-        // The slot is this worker's alone until it is marked ready.
-        std::exception_ptr error;
-        try {
-            slot.chunk = mEncoder.encode(slot.records.data(), slot.points);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        lock.lock();
-        slot.error = error;
-        slot.ready = true;
-        mReady.notify_all();
+        fillSlot(lock, slot, mReady,
+                 [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
     }
 }
 

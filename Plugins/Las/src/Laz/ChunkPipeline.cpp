@@ -63,19 +63,9 @@ void ChunkPipeline::work() {
             return;
         }
         const std::size_t index = mNextToClaim++;
+        // The reader took the slot's last chunk.
         Slot& slot = mSlots[index % mSlots.size()];
-        lock.unlock();
-        // The slot is this worker's alone until it is marked ready: the reader took its last chunk.
-        std::exception_ptr error;
-        try {
-            mChunks->decodeChunk(index, slot.records);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        lock.lock();
-        slot.error = error;
-        slot.ready = true;
-        mReady.notify_all();
+        fillSlot(lock, slot, mReady, [this, index, &slot] { mChunks->decodeChunk(index, slot.records); });
     }
 }
 

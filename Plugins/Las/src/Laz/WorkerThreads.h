@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -41,5 +42,23 @@ public:
 private:
     std::vector<std::thread> mThreads;
 };
+
+/// A worker's turn with a slot it claimed under `lock`: `work` fills the slot with the lock released (the
+/// slot is the worker's alone until it is ready), then the slot is marked ready, with what `work` threw,
+/// and the threads waiting on `ready` are woken.
+template <typename Slot, typename Work>
+void fillSlot(std::unique_lock<std::mutex>& lock, Slot& slot, std::condition_variable& ready, Work work) {
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+        work();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    slot.error = error;
+    slot.ready = true;
+    ready.notify_all();
+}
 
 } // namespace Orvid::FileIoInterface::Las::Laz
