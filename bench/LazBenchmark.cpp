@@ -4,6 +4,7 @@
 // The LAZ file repeats the chunks of the sample synthetic_pf1_300k.laz (chunks are independent) under
 // a rebuilt chunk table; the LAS file holds the records those chunks decode to. The layered chunks of
 // formats 6 to 10 are decoded and encoded apart, from a sample of format 6.
+#include "BenchmarkSupport.h"
 #include "Laz/ChunkEncoder.h"
 #include "Laz/ChunkPipeline.h"
 #include "Laz/LazChunkReader.h"
@@ -53,19 +54,8 @@ const Inputs& inputs() {
 
 double lasRate = 0.0;
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double report(benchmark::State& state, double seconds) {
-    const double points = static_cast<double>(state.iterations()) * static_cast<double>(POINT_COUNT);
-    state.SetItemsProcessed(static_cast<std::int64_t>(points));
-    const double rate = seconds > 0.0 ? points / seconds : 0.0;
-    state.counters["Mpoints/s"] = rate / 1e6;
-    if (lasRate > 0.0) {
-        state.counters["of_las_read"] = rate / lasRate;
-    }
-    return rate;
+    return reportPointRate(state, seconds, POINT_COUNT, lasRate, "of_las_read");
 }
 
 void readAll(const std::filesystem::path& path, std::size_t threads) {

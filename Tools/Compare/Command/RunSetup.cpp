@@ -291,13 +291,24 @@ Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonRep
 }
 
 std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLegs& reference,
-                                           const InputLegs& test, std::vector<std::string>& warnings) {
+                                           const InputLegs& test, std::optional<ClassFileFormat> format,
+                                           std::size_t threads, std::vector<std::string>& warnings) {
     ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
     ClassFileKind testKind = classFileKindOf("test", test.headers);
     for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
         if (kind->conversion) {
             warnings.push_back(*kind->conversion);
         }
+    }
+    bool everyInputLaz = true;
+    for (const InputLegs* input : {&reference, &test}) {
+        for (const FileIoInterface::Las::LasHeader& header : input->headers) {
+            everyInputLaz = everyInputLaz && header.lazDescription.has_value();
+        }
+    }
+    if (const std::optional<std::string> warning =
+            chooseClassFileFormat(format, everyInputLaz, threads, {&referenceKind, &testKind})) {
+        warnings.push_back(*warning);
     }
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));

@@ -97,10 +97,11 @@ void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
     LasPoint point;
     for (const DifferenceClass kind : {DifferenceClass::removed, DifferenceClass::added,
                                        DifferenceClass::mutated, DifferenceClass::altered}) {
-        const fs::path file = folder / std::string(nameOf(kind)) / (std::string(nameOf(kind)) + ".las");
-        if (!fs::exists(file)) {
+        const fs::path classFolder = folder / std::string(nameOf(kind));
+        if (!fs::exists(classFolder)) {
             continue;
         }
+        const std::vector<fs::path> files = FileIoInterface::Las::lasFilesIn(classFolder);
         Engine::Decision decision;
         const bool removed = kind == DifferenceClass::removed;
         decision.pointClass = removed                            ? PointClass::removed
@@ -108,7 +109,7 @@ void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
                               : kind == DifferenceClass::mutated ? PointClass::mutated
                                                                  : PointClass::altered;
         (removed ? decision.referencePoint : decision.testPoint) = &point;
-        LasReader reader({file});
+        LasReader reader(files);
         while (reader.hasMoreLegs()) {
             reader.nextLeg();
             while (reader.hasMorePoints()) {
@@ -149,7 +150,8 @@ std::map<fs::path, std::vector<fs::path>> classFileSets(const std::vector<FoundS
     std::map<fs::path, std::vector<fs::path>> sets;
     for (const FoundShard& shard : shards) {
         for (const auto& entry : fs::recursive_directory_iterator(shard.folder)) {
-            if (entry.is_regular_file() && entry.path().extension() == ".las") {
+            const fs::path extension = entry.path().extension();
+            if (entry.is_regular_file() && (extension == ".las" || extension == ".laz")) {
                 sets[fs::relative(entry.path(), shard.folder)].push_back(entry.path());
             }
         }
@@ -257,7 +259,8 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
-    std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
+    std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], plan.settings.outFormat,
+                                                            report.parameters.threads, report.warnings);
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
     RunSink sink(gatherer, classFiles.get());
@@ -311,7 +314,8 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
     if (outputs.classFileFolder()) {
-        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], report.warnings);
+        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], plan.settings.outFormat,
+                                    report.parameters.threads, report.warnings);
     }
 
     ShardTotals totals = addedUp(shards);
