@@ -79,9 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto format = static_cast<std::uint8_t>(data[0] % (Las::Raw::MAX_POINT_FORMAT + 1));
-    if (!Las::LasWriter::writesLaz(format)) {
-        return 0;
-    }
     const auto recordLength =
         static_cast<std::uint16_t>(Las::Raw::POINT_FORMATS[format].standardLength + data[1] % 8);
     Las::LasWriterOptions laz;

@@ -34,18 +34,6 @@ std::uint8_t maxFormatOf(std::uint8_t versionMinor) {
     return versionMinor >= 4 ? 10 : (versionMinor == 3 ? 5 : 3);
 }
 
-// Why LAZ files of `pointFormat` cannot be written, or nothing when they can.
-std::optional<std::string> lazRefusalOf(std::uint8_t pointFormat) {
-    try {
-        const Laz::LazDescription description = Laz::LazDescription::forRecords(pointFormat, 0, 1);
-        const Laz::ChunkEncoder encoder(description, Raw::POINT_FORMATS[pointFormat].standardLength);
-        return std::nullopt;
-    } catch (const std::invalid_argument& reason) {
-        return "LAZ files of point format " + std::to_string(pointFormat) + " are not written yet (" +
-               reason.what() + ")";
-    }
-}
-
 bool isValidScale(double scale) {
     return scale >= 1e-12 && scale <= 1e6;
 }
@@ -151,20 +139,9 @@ LasWriter::LasWriter(std::filesystem::path folder, LasWriterOptions options)
     if (mOptions.carried) {
         checkScaleOffset(mOptions.carried->scaleOffset, "carried");
     }
-    if (mOptions.compression == LasCompression::Laz) {
-        if (mOptions.lazChunkPoints == 0) {
-            throw std::invalid_argument("LAS writer: LAZ chunks of 0 points");
-        }
-        if (mOptions.pointFormat) {
-            if (const std::optional<std::string> refusal = lazRefusalOf(*mOptions.pointFormat)) {
-                throw std::invalid_argument("LAS writer: " + *refusal);
-            }
-        }
+    if (mOptions.compression == LasCompression::Laz && mOptions.lazChunkPoints == 0) {
+        throw std::invalid_argument("LAS writer: LAZ chunks of 0 points");
     }
-}
-
-bool LasWriter::writesLaz(std::uint8_t pointFormat) {
-    return pointFormat <= Raw::MAX_POINT_FORMAT && !lazRefusalOf(pointFormat);
 }
 
 LasWriter::~LasWriter() {
@@ -233,12 +210,6 @@ bool LasWriter::start(const InputOutputPoint* firstPoint) {
     const LasLayout layout =
         planLasLayout(mOptions, leg.carried ? &*leg.carried : nullptr, leg.information, firstPoint);
     const bool compressed = layout.compression == LasCompression::Laz;
-    if (compressed) {
-        if (const std::optional<std::string> refusal = lazRefusalOf(layout.pointFormat)) {
-            leg.ioError = leg.finalPath.string() + ": " + *refusal;
-            return false;
-        }
-    }
     leg.codec = std::make_unique<PointCodec>(Raw::POINT_FORMATS[layout.pointFormat], layout.scaleOffset.scale,
                                              layout.scaleOffset.offset, leg.extraBytes);
     leg.recordLength = leg.codec->recordLength();

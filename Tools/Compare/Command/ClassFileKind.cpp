@@ -41,46 +41,14 @@ ClassFileKind classFileKindOf(const std::string& role, const std::vector<LasHead
     return kind;
 }
 
-namespace {
-
-/// The first point format that `options` may write and that LAZ files cannot have yet, if any.
-std::optional<std::uint8_t> formatWithoutLaz(const FileIoInterface::Las::LasWriterOptions& options) {
-    // Without a format, the writer picks 6, 7 or 8 per leg (the kinds leave it so only for LAS 1.4).
-    const std::vector<std::uint8_t> formats = options.pointFormat
-                                                  ? std::vector<std::uint8_t>{*options.pointFormat}
-                                                  : std::vector<std::uint8_t>{6, 7, 8};
-    for (const std::uint8_t format : formats) {
-        if (!FileIoInterface::Las::LasWriter::writesLaz(format)) {
-            return format;
-        }
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
-std::optional<std::string> chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz,
-                                                 std::size_t threads,
-                                                 const std::array<ClassFileKind*, 2>& kinds) {
+void chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz, std::size_t threads,
+                           const std::array<ClassFileKind*, 2>& kinds) {
     using FileIoInterface::Las::LasCompression;
     const bool laz = format ? *format == ClassFileFormat::laz : everyInputLaz;
-    std::optional<std::string> warning;
     for (ClassFileKind* kind : kinds) {
-        const std::optional<std::uint8_t> refused = laz ? formatWithoutLaz(kind->options) : std::nullopt;
-        if (refused && format) {
-            throw Core::IOException("--out-format laz: LAZ files of point format " +
-                                    std::to_string(*refused) + " are not written yet; give --out-format las");
-        }
-        if (refused) {
-            warning = "the inputs are LAZ, but LAZ files of point format " + std::to_string(*refused) +
-                      " are not written yet: the class files are LAS";
-        }
-    }
-    for (ClassFileKind* kind : kinds) {
-        kind->options.compression = laz && !warning ? LasCompression::Laz : LasCompression::Las;
+        kind->options.compression = laz ? LasCompression::Laz : LasCompression::Las;
         kind->options.threads = threads;
     }
-    return warning;
 }
 
 } // namespace Orvid::Compare

@@ -28,11 +28,8 @@ ClassFileKind classFileKindOf(const std::string& role,
                               const std::vector<FileIoInterface::Las::LasHeader>& headers);
 
 /// Makes `kinds` write LAS or LAZ class files, as `format` says or, absent, LAZ when `everyInputLaz`;
-/// their LAZ chunks are compressed on `threads` threads. Where the writer does not write LAZ files of a
-/// kind's point format yet, the default gives way to LAS, and the warning returned says so; an explicit
-/// LAZ is refused with Core::IOException.
-std::optional<std::string> chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz,
-                                                 std::size_t threads,
-                                                 const std::array<ClassFileKind*, 2>& kinds);
+/// their LAZ chunks are compressed on `threads` threads.
+void chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz, std::size_t threads,
+                           const std::array<ClassFileKind*, 2>& kinds);
 
 } // namespace Orvid::Compare

@@ -306,10 +306,7 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
             everyInputLaz = everyInputLaz && header.lazDescription.has_value();
         }
     }
-    if (const std::optional<std::string> warning =
-            chooseClassFileFormat(format, everyInputLaz, threads, {&referenceKind, &testKind})) {
-        warnings.push_back(*warning);
-    }
+    chooseClassFileFormat(format, everyInputLaz, threads, {&referenceKind, &testKind});
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));
 }

@@ -23,10 +23,6 @@ using Las::LasWriter;
 using Las::LasWriterOptions;
 using Bytes = std::vector<std::uint8_t>;
 
-const char* const MISSING_LAYERED_ENCODERS =
-    "ChunkEncoder does not write the layered items of formats 6 to 10 yet (POINT14, RGB14, RGBNIR14, "
-    "WAVEPACKET14, BYTE14)";
-
 struct LazCase {
     std::uint8_t format;
     std::uint32_t points;
@@ -67,9 +63,6 @@ class LazWriterRoundTrip : public testing::TestWithParam<LazCase> {};
 
 TEST_P(LazWriterRoundTrip, LazDecodesToTheRecordsAndPointsOfTheLasOfTheSamePoints) {
     const LazCase& param = GetParam();
-    if (!LasWriter::writesLaz(param.format)) {
-        GTEST_SKIP() << MISSING_LAYERED_ENCODERS;
-    }
     TemporaryFolder folder;
     const std::uint8_t minor = param.format >= 6 ? 4 : 3;
     writeBytes(folder / "random.las", randomLas(minor, param.format, param.points));
@@ -165,25 +158,6 @@ TEST(LazWriter, RefusesWhatTheFormatCannotHoldAsTheLasWriterDoes) {
                                return options;
                            }()),
                  std::invalid_argument);
-}
-
-TEST(LazWriter, RefusesLegsOfFormatsWithoutAnEncoderNamingTheFormat) {
-    if (LasWriter::writesLaz(6)) {
-        GTEST_SKIP() << "every point format is written as LAZ: nothing is refused";
-    }
-    TemporaryFolder folder;
-    EXPECT_THROW(LasWriter(folder.path, lazOptions(7)), std::invalid_argument);
-    // LAS 1.4 picks format 6 from the first point.
-    LasWriter writer(folder.path, lazOptions(std::nullopt));
-    writer.beginLeg(LegInformation());
-    const std::string refusal = writer.write(pointAt(1.0)).message();
-    EXPECT_EQ(refusal.rfind(
-                  (folder / "leg0.laz").string() + ": LAZ files of point format 6 are not written yet (", 0),
-              0U)
-        << refusal;
-    EXPECT_EQ(writer.write(pointAt(1.0)).message(), refusal);
-    EXPECT_THROW(writer.endLeg(), Orvid::Core::IOException);
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path));
 }
 
 TEST(LazWriter, StagesThePartialFileAndLeavesNoFinalFileAfterAFailure) {

@@ -543,27 +543,4 @@ TEST(CompareLaz, OutWritesLazClassFilesOfTheRecordsOfTheLasOnes) {
               "--out-format: 'zip' is not las or laz\nRun with --help for more information.\n");
 }
 
-TEST(CompareLaz, InputsOfAFormatWithoutALazEncoderGiveLasClassFilesOrARefusal) {
-    if (LasWriter::writesLaz(6)) {
-        GTEST_SKIP() << "LAZ files of point format 6 are written: nothing gives way";
-    }
-    const TemporaryFolder folder;
-    const std::string sample = (LAZ_SAMPLES / "5points_14.laz").string();
-    const Outcome implicit = run({"--out", (folder / "out").string(), sample, sample}, folder.path);
-    EXPECT_EQ(implicit.status, 0) << implicit.err;
-    EXPECT_NE(
-        implicit.out.find("the inputs are LAZ, but LAZ files of point format 6 are not written yet: the "
-                          "class files are LAS"),
-        std::string::npos)
-        << implicit.out;
-    EXPECT_TRUE(fs::exists(folder / "out" / "modified" / "5points_14.las"));
-    const Outcome explicitLaz =
-        run({"--out-format", "laz", "--out", (folder / "laz").string(), sample, sample}, folder.path);
-    EXPECT_EQ(explicitLaz.status, 2);
-    EXPECT_NE(explicitLaz.err.find("--out-format laz: LAZ files of point format 6 are not written yet"),
-              std::string::npos)
-        << explicitLaz.err;
-    EXPECT_FALSE(fs::exists(folder / "laz"));
-}
-
 } // namespace

@@ -33,8 +33,7 @@ class FILEIOINTERFACE_LAS_EXPORT LasWriter final : public Outputs::PointCloud::P
 public:
     /// Throws std::invalid_argument for options no file can have: a version other than 1.2 to 1.4, a
     /// point format the version lacks, a scale that is not a positive number from 1e-12 to 1e6 or an
-    /// offset that is not finite (given or carried), LAZ chunks of 0 points; and for LAZ files of a
-    /// point format that `writesLaz` refuses.
+    /// offset that is not finite (given or carried), LAZ chunks of 0 points.
     explicit LasWriter(std::filesystem::path folder, LasWriterOptions options = {});
     ~LasWriter() override;
     LasWriter(const LasWriter&) = delete;
@@ -47,21 +46,17 @@ public:
     /// As `beginLeg(leg)`, carrying over `carried` instead of the options' fields. Throws
     /// std::invalid_argument, before anything else, when its scale or offset is one no file can have.
     void beginLeg(const LegInformation& leg, const LasCarriedFields& carried);
-    /// Throws Core::IOException when no leg is open, the file cannot be completed or renamed, or (an
-    /// empty leg) LAZ files of its point format are not written; the partial file is then removed.
+    /// Throws Core::IOException when no leg is open or the file cannot be completed or renamed; the
+    /// partial file is then removed.
     void endLeg() override;
     /// Fails, naming the file, when no leg is open, an earlier write failed, the disk refuses the
     /// bytes, or a value does not fit the leg's format (coordinates for its scale and offset, returns,
-    /// class, flags, scan angle, extra values against the descriptors), or the first point makes the
-    /// leg a LAZ file of a point format that `writesLaz` refuses. A point that does not fit is not
+    /// class, flags, scan angle, extra values against the descriptors). A point that does not fit is not
     /// written; the leg can go on.
     Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point) override;
 
     /// The final path of `leg`'s file.
     std::filesystem::path pathFor(const LegInformation& leg) const;
-    /// Whether LAZ files of `pointFormat` can be written (`LasWriterOptions::compression`): formats 0 to
-    /// 5 can; the others when their encoders exist.
-    static bool writesLaz(std::uint8_t pointFormat);
 
     /// Files completed so far, in order.
     const std::vector<std::filesystem::path>& writtenFiles() const { return mWrittenFiles; }
