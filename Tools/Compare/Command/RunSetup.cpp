@@ -295,9 +295,7 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
     ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
     ClassFileKind testKind = classFileKindOf("test", test.headers);
     for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
-        if (kind->conversion) {
-            warnings.push_back(*kind->conversion);
-        }
+        warnings.insert(warnings.end(), kind->warnings.begin(), kind->warnings.end());
     }
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));
