@@ -49,16 +49,22 @@ std::optional<double> parseEpsilon(const std::string& text) {
     return value;
 }
 
-/// A finite number of at least 0, as typed, for `flag`.
-double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
+/// The number that `text` is, all of it; absent when it is none.
+std::optional<double> numberIn(const std::string& text) {
     std::size_t used = 0;
     double value = 0.0;
     try {
         value = std::stod(text, &used);
     } catch (const std::exception&) {
-        used = 0;
+        return std::nullopt;
     }
-    if (text.empty() || used != text.size() || !std::isfinite(value) || (!signedValue && value < 0.0)) {
+    return used == text.size() ? std::optional(value) : std::nullopt;
+}
+
+/// A finite number of at least 0, as typed, for `flag`.
+double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
+    const double value = numberIn(text).value_or(std::nan(""));
+    if (!std::isfinite(value) || (!signedValue && value < 0.0)) {
         throw CLI::ValidationError(flag, "'" + text + "' is not a " + (signedValue ? "" : "non-negative ") +
                                              "number");
     }
@@ -164,23 +170,17 @@ std::uint64_t parseMemory(const std::string& text) {
     const std::size_t digits = text.find_first_not_of("0123456789.");
     const std::string number = text.substr(0, digits);
     const std::uint64_t unit = unitOf(digits == std::string::npos ? "" : text.substr(digits));
-    std::size_t used = 0;
-    double value = 0.0;
-    try {
-        value = std::stod(number, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (number.empty() || used != number.size() || unit == 0 || !(value > 0.0)) {
+    const double value = numberIn(number).value_or(0.0);
+    if (unit == 0 || !(value > 0.0)) {
         throw CLI::ValidationError("--memory", "must be a positive size such as 512M, 1.5G or 2G (K, M, G, T "
                                                "are binary multiples), not '" +
                                                    text + "'");
     }
     const double bytes = value * static_cast<double>(unit);
     if (bytes < static_cast<double>(LEAST_MEMORY)) {
-        throw CLI::ValidationError("--memory", "must be at least 16M, the comparison's own working memory, "
-                                               "not '" +
-                                                   text + "'");
+        throw CLI::ValidationError("--memory", "must be at least " + std::to_string(LEAST_MEMORY >> 20) +
+                                                   "M, the comparison's own working memory, not '" + text +
+                                                   "'");
     }
     return bytes >= 0x1p64 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
 }
