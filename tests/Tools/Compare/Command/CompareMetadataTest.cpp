@@ -379,14 +379,20 @@ TEST_F(CompareMetadata, ClassFilesKeepAWktOfTheExtendedRecordsAndTheGeoTiffKeysO
         setVlrs(bytes, {keys.at(0), keys.at(1), vlrs[1]});
         put<std::uint16_t>(bytes, 6, static_cast<std::uint16_t>(get<std::uint16_t>(bytes, 6) & 0xFFEFU));
     };
-    for (const auto& [name, edit, expected] :
-         {std::make_tuple("extended", std::function<void(Bytes&)>(wktAfterThePoints),
-                          std::make_tuple(false, true, wkt, true)),
-          std::make_tuple("geotiff", std::function<void(Bytes&)>(geoTiffKeys),
-                          std::make_tuple(true, false, std::string(), false))}) {
+    using CoordinateSystem = std::tuple<bool, bool, std::string, bool>;
+    struct Case {
+        const char* name;
+        std::function<void(Bytes&)> edit;
+        CoordinateSystem expected;
+    };
+    for (const Case& each : {Case{"extended", wktAfterThePoints, CoordinateSystem(false, true, wkt, true)},
+                             Case{"geotiff", geoTiffKeys, CoordinateSystem(true, false, "", false)}}) {
+        const std::string name = each.name;
+        const std::function<void(Bytes&)>& edit = each.edit;
+        const CoordinateSystem& expected = each.expected;
         SCOPED_TRACE(name);
-        const fs::path reference = copyOf(WKT_FILE, std::string(name) + "-reference.las", edit);
-        const fs::path test = copyOf(WKT_FILE, std::string(name) + ".las", [&](Bytes& bytes) {
+        const fs::path reference = copyOf(WKT_FILE, name + "-reference.las", edit);
+        const fs::path test = copyOf(WKT_FILE, name + ".las", [&](Bytes& bytes) {
             edit(bytes);
             moveFirstPoint(bytes, 1000);
         });
