@@ -1,11 +1,12 @@
 #include <FileIoInterface/Las/LasCarriedFields.h>
 
+#include <FileIoInterface/Las/LasCoordinateSystemRecords.h>
+
 namespace Orvid::FileIoInterface::Las {
 
 namespace {
 
 constexpr std::uint16_t SYNTHETIC_RETURN_NUMBERS_BIT = 0x08;
-constexpr std::uint16_t WKT_BIT = 0x10;
 
 } // namespace
 
@@ -24,12 +25,15 @@ LasCarriedFields carriedFieldsOf(const LasHeader& header) {
     // Bits a version does not define are reserved there: they say nothing.
     carried.syntheticReturnNumbers =
         header.versionMinor >= 3 && (header.globalEncoding & SYNTHETIC_RETURN_NUMBERS_BIT) != 0;
-    carried.wktCoordinateSystem = header.versionMinor >= 4 && (header.globalEncoding & WKT_BIT) != 0;
     carried.fileSourceId = header.fileSourceId;
     carried.projectId = header.projectId;
-    for (const LasVlr& vlr : header.vlrs) {
-        if (isGeoTiffRecord(vlr) || isWktRecord(vlr)) {
-            carried.coordinateSystemRecords.push_back(vlr);
+    const LasCoordinateSystemRecords records = coordinateSystemRecordsOf(header);
+    carried.wktCoordinateSystem = records.wktBitSet;
+    // Found among the VLRs or the extended VLRs alike: a written file keeps them as VLRs.
+    for (const std::optional<LasLocatedRecord>* found :
+         {&records.geoKeyDirectory, &records.geoDoubleParams, &records.geoAsciiParams, &records.wkt}) {
+        if (*found) {
+            carried.coordinateSystemRecords.push_back((*found)->record);
         }
     }
     return carried;

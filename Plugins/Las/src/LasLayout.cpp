@@ -8,6 +8,7 @@
 
 #include <FileIoInterface/Las/LasPoint.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -53,6 +54,61 @@ std::uint8_t formatFor(std::uint8_t versionMinor, const InputOutputPoint* firstP
     return time ? (color ? 3 : 1) : (color ? 2 : 0);
 }
 
+bool fitsAVlr(const LasVlr& vlr) {
+    return vlr.payload.size() <= std::numeric_limits<std::uint16_t>::max();
+}
+
+// WKT for a LAS 1.4 file that can carry a WKT record, when its format is one of 6 to 10 (which declare
+// WKT), its source declared WKT, or WKT is all the source has; GeoTIFF keys otherwise.
+bool declaresWkt(std::uint8_t versionMinor, std::uint8_t pointFormat, const LasCarriedFields& carried) {
+    const auto& records = carried.coordinateSystemRecords;
+    const bool wkt = std::any_of(records.begin(), records.end(),
+                                 [](const LasVlr& vlr) { return isWktRecord(vlr) && fitsAVlr(vlr); });
+    const bool geoTiff = std::any_of(records.begin(), records.end(), isGeoTiffRecord);
+    return versionMinor >= 4 && wkt && (pointFormat >= 6 || carried.wktCoordinateSystem || !geoTiff);
+}
+
+// Why a file written as `layout` has none of the coordinate-system records `carried`.
+std::string whyNoCoordinateSystem(const LasLayout& layout, const LasCarriedFields& carried) {
+    if (layout.versionMinor < 4) {
+        return "LAS 1." + std::to_string(layout.versionMinor) + " holds no WKT";
+    }
+    for (const LasVlr& vlr : carried.coordinateSystemRecords) {
+        if (!fitsAVlr(vlr)) {
+            return "its " + std::to_string(vlr.payload.size()) +
+                   "-byte WKT is more than a variable-length record holds";
+        }
+    }
+    return "its records do not fit before the points";
+}
+
+// Adds to `layout.vlrs` the records of `carried` of the kind the file declares, and sets the WKT bit
+// only when a WKT record is among them; `offsetToPointData` grows by what is added, leaving room for
+// `reserved` bytes of records that follow them.
+void placeCoordinateSystem(const LasCarriedFields& carried, LasLayout& layout,
+                           std::uint64_t& offsetToPointData, std::uint64_t reserved) {
+    const bool wkt = declaresWkt(layout.versionMinor, layout.pointFormat, carried);
+    std::size_t written = 0;
+    for (const LasVlr& vlr : carried.coordinateSystemRecords) {
+        const std::uint64_t size = Raw::RawVlrHeader::SIZE + vlr.payload.size();
+        // The points must stay within a 32-bit offset.
+        if ((wkt ? isWktRecord(vlr) : isGeoTiffRecord(vlr)) && fitsAVlr(vlr) &&
+            offsetToPointData + size + reserved <= std::numeric_limits<std::uint32_t>::max()) {
+            layout.vlrs.push_back(vlr);
+            offsetToPointData += size;
+            ++written;
+        } else {
+            ++layout.coordinateSystemRecordsLeftOut;
+        }
+    }
+    if (wkt && written != 0) {
+        layout.globalEncoding = static_cast<std::uint16_t>(layout.globalEncoding | WKT_BIT);
+    }
+    if (written == 0 && !carried.coordinateSystemRecords.empty()) {
+        layout.coordinateSystemLost = whyNoCoordinateSystem(layout, carried);
+    }
+}
+
 } // namespace
 
 LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields* carried,
@@ -71,14 +127,11 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
                                      kilometreOf(firstPoint->getZ())};
     }
 
-    const bool wkt =
-        minor >= 4 && (layout.pointFormat >= 6 || (carried != nullptr && carried->wktCoordinateSystem));
     const bool adjusted =
         options.adjustedStandardGpsTime.value_or(carried != nullptr && carried->adjustedStandardGpsTime);
     const bool synthetic = minor >= 3 && carried != nullptr && carried->syntheticReturnNumbers;
-    layout.globalEncoding =
-        static_cast<std::uint16_t>((adjusted ? ADJUSTED_GPS_TIME_BIT : 0) |
-                                   (synthetic ? SYNTHETIC_RETURN_NUMBERS_BIT : 0) | (wkt ? WKT_BIT : 0));
+    layout.globalEncoding = static_cast<std::uint16_t>((adjusted ? ADJUSTED_GPS_TIME_BIT : 0) |
+                                                       (synthetic ? SYNTHETIC_RETURN_NUMBERS_BIT : 0));
     if (carried != nullptr) {
         layout.fileSourceId = carried->fileSourceId;
         layout.projectId = carried->projectId;
@@ -106,19 +159,7 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
     }
     const std::uint64_t lazRecordSize = lazRecord ? Raw::RawVlrHeader::SIZE + lazRecord->payload.size() : 0;
     if (options.copyCoordinateSystem && carried != nullptr) {
-        for (const LasVlr& vlr : carried->coordinateSystemRecords) {
-            const std::uint64_t size = Raw::RawVlrHeader::SIZE + vlr.payload.size();
-            // Carried records are optional: one that a VLR cannot hold, or that would push the points
-            // beyond a 32-bit offset, is left out.
-            if ((wkt ? isWktRecord(vlr) : isGeoTiffRecord(vlr)) &&
-                vlr.payload.size() <= std::numeric_limits<std::uint16_t>::max() &&
-                offsetToPointData + size + lazRecordSize <= std::numeric_limits<std::uint32_t>::max()) {
-                layout.vlrs.push_back(vlr);
-                offsetToPointData += size;
-            } else {
-                ++layout.coordinateSystemRecordsLeftOut;
-            }
-        }
+        placeCoordinateSystem(*carried, layout, offsetToPointData, lazRecordSize);
     }
     layout.compression = options.compression;
     if (lazRecord) {

@@ -2,6 +2,7 @@
 
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasCarriedFields.h>
+#include <FileIoInterface/Las/LasLayout.h>
 #include <FileIoInterface/Las/LasWriter.h>
 
 #include <set>
@@ -10,7 +11,10 @@ namespace Orvid::Compare {
 
 using FileIoInterface::Las::LasHeader;
 
-ClassFileKind classFileKindOf(const std::string& role, const std::vector<LasHeader>& headers) {
+namespace {
+
+/// The class files' version and format for `headers`, with a warning when they are not the input's own.
+ClassFileKind versionAndFormatOf(const std::string& role, const std::vector<LasHeader>& headers) {
     ClassFileKind kind;
     kind.options.carried = FileIoInterface::Las::carriedFieldsOf(headers.front());
     std::set<std::string> kinds;
@@ -31,13 +35,31 @@ ClassFileKind classFileKindOf(const std::string& role, const std::vector<LasHead
         // LAS 1.0 and 1.1 are not written; 1.2 holds the same point formats.
         kind.options.versionMinor = 2;
         kind.options.pointFormat = first.pointFormat;
-        kind.conversion = role + " is " + described +
-                          ": its class files are written as LAS 1.2, point format " +
-                          std::to_string(first.pointFormat);
+        kind.warnings.push_back(role + " is " + described +
+                                ": its class files are written as LAS 1.2, point format " +
+                                std::to_string(first.pointFormat));
         return kind;
     }
     kind.options.versionMinor = 4;
-    kind.conversion = role + " legs mix " + described + ": its class files are written as LAS 1.4";
+    kind.warnings.push_back(role + " legs mix " + described + ": its class files are written as LAS 1.4");
+    return kind;
+}
+
+} // namespace
+
+ClassFileKind classFileKindOf(const std::string& role, const std::vector<LasHeader>& headers) {
+    ClassFileKind kind = versionAndFormatOf(role, headers);
+    // Every leg, since modified/ carries each leg's own coordinate system; the first loss is told.
+    for (const LasHeader& header : headers) {
+        const FileIoInterface::Las::LasCarriedFields carried = FileIoInterface::Las::carriedFieldsOf(header);
+        const std::optional<std::string> lost =
+            FileIoInterface::Las::planLasLayout(kind.options, &carried, {}, nullptr).coordinateSystemLost;
+        if (lost) {
+            kind.warnings.push_back(role + ": its class files cannot keep its coordinate system (" + *lost +
+                                    "); they are written without one");
+            break;
+        }
+    }
     return kind;
 }
 

@@ -18,8 +18,9 @@ namespace Orvid::Compare {
 /// coordinate system, scale and offset of its first leg.
 struct ClassFileKind {
     FileIoInterface::Las::LasWriterOptions options;
-    /// Says what was converted, when the input's own kind could not be kept; absent otherwise.
-    std::optional<std::string> conversion;
+    /// What of the input's own kind the class files cannot keep (its version or format, its coordinate
+    /// system), one line each.
+    std::vector<std::string> warnings;
 };
 
 /// The kind of class files for the input `role` ("reference" or "test") whose legs have `headers`

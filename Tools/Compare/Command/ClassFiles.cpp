@@ -4,6 +4,8 @@
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/LegInformation.h>
 
+#include <algorithm>
+
 namespace Orvid::Compare {
 namespace {
 
@@ -96,8 +98,12 @@ void ClassFiles::decided(const Engine::Decision& decision) {
 }
 
 void ClassFiles::finish() {
-    // Every test leg gets its files, empty or not, as a writer that follows the legs would give them.
-    for (std::uint32_t leg = 0; leg < mTest.files.size(); ++leg) {
+    // A class without points has no file. Once a point is modified, though, every test leg gets its
+    // modified/ and displacement/ files, empty or not, as a writer that follows the legs would give them.
+    const bool modified =
+        std::any_of(mModified.begin(), mModified.end(),
+                    [](const std::unique_ptr<LasWriter>& writer) { return writer != nullptr; });
+    for (std::uint32_t leg = 0; modified && leg < mTest.files.size(); ++leg) {
         perTestLeg(mModified, "modified", mTestKind.options, leg).endLeg();
         mModified[leg].reset();
         perTestLeg(mDisplacement, "displacement", mDisplacementOptions, leg).endLeg();

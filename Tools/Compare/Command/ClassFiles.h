@@ -28,7 +28,9 @@ struct InputLegs {
 ///   reference, in the test's scale with offset 0), each framed as the test legs: one file per test leg;
 /// - `added/added.las`, `mutated/mutated.las`, `altered/altered.las`: test points, in the test's kind;
 /// - `removed/removed.las`: reference points, in the reference's kind.
-/// No class is held in memory: each point goes to its file as it is decided.
+/// No class is held in memory: each point goes to its file as it is decided. A class without points has
+/// no file (no folder either); modified/ and displacement/ have a file for every test leg, empty or
+/// not, as soon as one point is modified.
 class ClassFiles final : public Engine::DecisionSink {
 public:
     ClassFiles(std::filesystem::path staging, InputLegs reference, InputLegs test,
@@ -39,7 +41,8 @@ public:
 
     void decided(const Engine::Decision& decision) override;
 
-    /// Completes every file, writing the empty legs that frame the test legs. Throws Core::IOException
+    /// Completes every file, writing the empty legs that frame the test legs when some point is
+    /// modified. Throws Core::IOException
     /// when a file cannot be completed.
     void finish();
     /// Points that a file's format could not hold, left out.

@@ -8,9 +8,12 @@
 #include <Metadata/MetadataComparison.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
+#include <filesystem>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -23,6 +26,9 @@ namespace {
     std::cerr << message << '\n';
     throw CLI::RuntimeError(2);
 }
+
+/// The least --memory: about what the engine's working memory for one thread takes.
+constexpr std::uint64_t LEAST_MEMORY = std::uint64_t{16} << 20;
 
 std::optional<double> parseEpsilon(const std::string& text) {
     if (text == "auto") {
@@ -43,16 +49,22 @@ std::optional<double> parseEpsilon(const std::string& text) {
     return value;
 }
 
-/// A finite number of at least 0, as typed, for `flag`.
-double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
+/// The number that `text` is, all of it; absent when it is none.
+std::optional<double> numberIn(const std::string& text) {
     std::size_t used = 0;
     double value = 0.0;
     try {
         value = std::stod(text, &used);
     } catch (const std::exception&) {
-        used = 0;
+        return std::nullopt;
     }
-    if (text.empty() || used != text.size() || !std::isfinite(value) || (!signedValue && value < 0.0)) {
+    return used == text.size() ? std::optional(value) : std::nullopt;
+}
+
+/// A finite number of at least 0, as typed, for `flag`.
+double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
+    const double value = numberIn(text).value_or(std::nan(""));
+    if (!std::isfinite(value) || (!signedValue && value < 0.0)) {
         throw CLI::ValidationError(flag, "'" + text + "' is not a " + (signedValue ? "" : "non-negative ") +
                                              "number");
     }
@@ -136,10 +148,44 @@ unsigned parseThreads(const std::string& text) {
     return static_cast<unsigned>(count);
 }
 
-std::uint64_t checkedMemory(std::uint64_t bytes) {
-    if (bytes == 0) {
-        throw CLI::ValidationError("--memory", "must be more than 0");
+/// The bytes of a binary multiple's letter (K, M, G, T, any case, "B", "iB" or nothing after it), or of
+/// plain bytes ("" or "B"); 0 for anything else.
+std::uint64_t unitOf(std::string unit) {
+    std::transform(unit.begin(), unit.end(), unit.begin(),
+                   [](unsigned char character) { return static_cast<char>(std::toupper(character)); });
+    if (unit.empty() || unit == "B") {
+        return 1;
     }
+    const std::string prefixes = "KMGT";
+    const std::size_t power = prefixes.find(unit[0]);
+    const std::string rest = unit.substr(1);
+    if (power == std::string::npos || !(rest.empty() || rest == "B" || rest == "IB")) {
+        return 0;
+    }
+    return std::uint64_t{1} << (10 * (power + 1));
+}
+
+/// A size as --memory takes it: a positive number, fractions allowed, and a binary unit.
+std::uint64_t parseMemory(const std::string& text) {
+    const std::size_t digits = text.find_first_not_of("0123456789.");
+    const std::string number = text.substr(0, digits);
+    const std::uint64_t unit = unitOf(digits == std::string::npos ? "" : text.substr(digits));
+    const double value = numberIn(number).value_or(0.0);
+    if (unit == 0 || !(value > 0.0)) {
+        throw CLI::ValidationError("--memory", "must be a positive size such as 512M, 1.5G or 2G (K, M, G, T "
+                                               "are binary multiples), not '" +
+                                                   text + "'");
+    }
+    const double bytes = value * static_cast<double>(unit);
+    if (bytes < static_cast<double>(LEAST_MEMORY)) {
+        throw CLI::ValidationError("--memory", "must be at least " + std::to_string(LEAST_MEMORY >> 20) +
+                                                   "M, the comparison's own working memory, not '" + text +
+                                                   "'");
+    }
+    return bytes >= 0x1p64 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
+}
+
+std::uint64_t checkedMemory(std::uint64_t bytes) {
     const std::optional<std::uint64_t> installed = Engine::physicalMemory();
     if (installed && bytes > *installed) {
         throw CLI::ValidationError("--memory", "is more than the " + gibibytes(*installed) +
@@ -151,12 +197,19 @@ std::uint64_t checkedMemory(std::uint64_t bytes) {
 constexpr const char* CRS_VERDICT = "crs";
 constexpr const char* METADATA_VERDICT = "metadata";
 
-/// The classes and metadata of --fail-on, whose names its check let through: "any" is every class and
-/// the coordinate system.
-void readFailOn(const std::string& list, ComparisonSettings& settings) {
+/// The classes and metadata of every --fail-on together (none given: "any"), whose names its check let
+/// through: "any" is every class and the coordinate system, "none" stands only alone.
+void readFailOn(std::vector<std::string> names, ComparisonSettings& settings) {
+    if (names.empty()) {
+        names.emplace_back("any");
+    }
+    if (names.size() > 1 && std::find(names.begin(), names.end(), "none") != names.end()) {
+        throw CLI::ValidationError("--fail-on", "none stands alone; it cannot be given with " +
+                                                    (names.front() == "none" ? names[1] : names.front()));
+    }
     settings.failOn = DifferenceClasses();
     settings.metadataFailOn = Metadata::MetadataFailOn::none;
-    for (const std::string& name : CLI::detail::split(list, ',')) {
+    for (const std::string& name : names) {
         if (name == "any") {
             settings.failOn = DifferenceClasses::all();
         }
@@ -190,9 +243,22 @@ void InputArguments::declare(CLI::App& app) {
     app.add_option("REFERENCE", reference, "The reference cloud: a LAS or LAZ file, or a folder of them")
         ->type_name("PATH");
     app.add_option("TEST", test, "The test cloud, likewise")->type_name("PATH");
+    // Taken unlisted, to say what the words beyond the two inputs are (a misspelt subcommand, say).
+    app.add_option("EXTRA", extra)->group("");
 }
 
 void InputArguments::check(bool demo) const {
+    if (!extra.empty()) {
+        std::error_code error;
+        const bool word = !reference.empty() && !std::filesystem::exists(reference, error) &&
+                          std::all_of(reference.begin(), reference.end(),
+                                      [](unsigned char character) { return std::islower(character) != 0; });
+        throw CLI::ValidationError(word
+                                       ? "'" + reference +
+                                             "' is neither a subcommand (plan, shard, merge) nor "
+                                             "an input: give REFERENCE TEST, or a subcommand"
+                                       : "'" + extra.front() + "' is one word too many: give REFERENCE TEST");
+    }
     if (!demo && (reference.empty() || test.empty())) {
         throw CLI::ValidationError("REFERENCE TEST", "give a reference and a test cloud (or --demo)");
     }
@@ -256,9 +322,9 @@ void ComparisonFlags::declareAttributeFlags(CLI::App& app) {
 void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
     mMemoryOption =
         app.add_option("--memory", mMemory,
-                       "Memory the whole comparison may take, such as 512M or 2G; inputs whose key "
-                       "index does not fit are compared in several GPS-time windows, only slower")
-            ->transform(CLI::AsSizeValue(false))
+                       "Memory the whole comparison may take, such as 512M, 1.5G or 2G (at least 16M); "
+                       "inputs whose key index does not fit are compared in several GPS-time windows, "
+                       "only slower")
             ->type_name("SIZE")
             ->default_str("a quarter of physical memory");
     mThreadsOption = app.add_option("--threads", mThreads,
@@ -274,20 +340,20 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
                  "as an error");
     app.add_option(
            "--fail-on", mFailOn,
-           "What makes the exit status 1, comma-separated: the classes removed, added, modified, "
-           "mutated, altered; crs (a coordinate system changed, added or lost); metadata (any header, "
-           "record or coordinate-system difference); any (every class and crs) or none")
+           "What makes the exit status 1, comma-separated and repeatable: the classes removed, added, "
+           "modified, mutated, altered; crs (a coordinate system changed, added or lost); metadata (any "
+           "header, record or coordinate-system difference); any (every class and crs); or none alone")
         ->type_name("LIST")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->check(CLI::Validator(
-            [](std::string& list) {
-                for (const std::string& name : CLI::detail::split(list, ',')) {
-                    if (name != "any" && name != "none" && name != CRS_VERDICT && name != METADATA_VERDICT &&
-                        !differenceClassNamed(name)) {
-                        return "'" + name +
-                               "' is not one of removed, added, modified, mutated, altered, crs, metadata, "
-                               "any, "
-                               "none";
-                    }
+            [](std::string& name) {
+                if (name != "any" && name != "none" && name != CRS_VERDICT && name != METADATA_VERDICT &&
+                    !differenceClassNamed(name)) {
+                    return "'" + name +
+                           "' is not one of removed, added, modified, mutated, altered, crs, metadata, any, "
+                           "none";
                 }
                 return std::string();
             },
@@ -340,7 +406,7 @@ ComparisonSettings ComparisonFlags::read() const {
         settings.threads = parseThreads(mThreads);
     }
     if (mMemoryOption->count() > 0) {
-        settings.memory = checkedMemory(mMemory);
+        settings.memory = checkedMemory(parseMemory(mMemory));
     }
     settings.pointAttributes = !mNoPointAttributes;
     settings.extraAttributes = !mNoExtraAttributes;

@@ -21,11 +21,13 @@ CLI::Option* declareVersionFlag(CLI::App& app);
 struct InputArguments {
     std::string reference;
     std::string test;
+    /// Words after TEST, which no command takes.
+    std::vector<std::string> extra;
 
     /// Declares them on `app`, which reads into this.
     void declare(CLI::App& app);
-    /// Throws CLI::ValidationError unless both are given; for the demo (`demo`), unless at most the
-    /// first (its folder) is.
+    /// Throws CLI::ValidationError unless both are given and nothing more, naming a misspelt subcommand
+    /// as such; for the demo (`demo`), unless at most the first (its folder) is.
     void check(bool demo) const;
 };
 
@@ -58,11 +60,11 @@ private:
     std::string mTimeOffset;
     bool mNoPointAttributes = false;
     bool mNoExtraAttributes = false;
-    std::uint64_t mMemory = 0;
+    std::string mMemory;
     CLI::Option* mMemoryOption = nullptr;
     std::string mThreads;
     CLI::Option* mThreadsOption = nullptr;
-    std::string mFailOn = "any";
+    std::vector<std::string> mFailOn;
     std::string mOutFormat;
 };
 

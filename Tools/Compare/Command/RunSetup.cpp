@@ -13,6 +13,8 @@
 #include <Core/IOException.h>
 
 #include <algorithm>
+#include <initializer_list>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -134,6 +136,39 @@ RunParameters parametersOf(const ComparisonSettings& settings, const ComparisonR
     return parameters;
 }
 
+/// The epsilon that stands for 0 (exact) along `axes` (0 x, 1 y, 2 z): a thousandth of the finest
+/// scale factor of the inputs' files there. Positions that are one stored position at that scale
+/// differ, once converted to doubles through different offsets, by rounding errors of about 1e-10;
+/// positions that differ, by at least the scale factor.
+double exactEpsilon(const InputLegs& reference, const InputLegs& test, std::initializer_list<int> axes) {
+    double finest = std::numeric_limits<double>::infinity();
+    for (const InputLegs* input : {&reference, &test}) {
+        for (const LasHeader& header : input->headers) {
+            for (const int axis : axes) {
+                finest = std::min(finest,
+                                  axis == 0 ? header.scale.x : (axis == 1 ? header.scale.y : header.scale.z));
+            }
+        }
+    }
+    return finest / 1000.0;
+}
+
+/// Gives every epsilon that is 0 the value that makes it mean "the same stored position".
+void resolveExactEpsilons(const InputLegs& reference, const InputLegs& test, RunParameters& parameters) {
+    if (parameters.epsilon == 0.0) {
+        parameters.epsilon = exactEpsilon(reference, test, {0, 1, 2});
+        parameters.epsilonExact = true;
+    }
+    if (parameters.epsilonXY == 0.0) {
+        parameters.epsilonXY = exactEpsilon(reference, test, {0, 1});
+        parameters.epsilonExact = true;
+    }
+    if (parameters.epsilonZ == 0.0) {
+        parameters.epsilonZ = exactEpsilon(reference, test, {2});
+        parameters.epsilonExact = true;
+    }
+}
+
 Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
     Engine::EngineOptions engineOptions;
     engineOptions.epsilon = parameters.epsilon;
@@ -217,6 +252,35 @@ void compareInputMetadata(const ComparisonSettings& settings, const InputLegs& r
     report.warnings.insert(report.warnings.end(), comparison.warnings.begin(), comparison.warnings.end());
 }
 
+/// Notes when the reference and the test are the same files (one path twice, or through a link).
+void noteOneCloudTwice(const InputLegs& reference, const InputLegs& test, ComparisonReport& report) {
+    if (reference.files.size() != test.files.size()) {
+        return;
+    }
+    for (std::size_t leg = 0; leg < reference.files.size(); ++leg) {
+        std::error_code error;
+        if (!fs::equivalent(reference.files[leg], test.files[leg], error)) {
+            return;
+        }
+    }
+    report.warnings.push_back("the reference and the test are the same " +
+                              std::string(reference.files.size() == 1 ? "file" : "files") +
+                              (report.reference.path == report.test.path
+                                   ? ""
+                                   : " (" + report.test.path.string() + " leads to them)") +
+                              ": the cloud is compared with itself");
+}
+
+/// Subfolders of `folder`, which a comparison does not search.
+std::size_t subfoldersOf(const fs::path& folder) {
+    std::error_code error;
+    std::size_t subfolders = 0;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        subfolders += entry->is_directory(error) ? 1U : 0U;
+    }
+    return subfolders;
+}
+
 } // namespace
 
 std::vector<fs::path> lasFilesOf(const fs::path& input) {
@@ -224,7 +288,11 @@ std::vector<fs::path> lasFilesOf(const fs::path& input) {
     if (fs::is_directory(input, error)) {
         std::vector<fs::path> files = FileIoInterface::Las::lasFilesIn(input);
         if (files.empty()) {
-            throw Core::IOException(input.string() + ": the folder holds no .las or .laz file");
+            const std::size_t subfolders = subfoldersOf(input);
+            throw Core::IOException(input.string() + ": the folder holds no .las or .laz file" +
+                                    (subfolders == 0 ? ""
+                                                     : "; subfolders are not searched, and it has " +
+                                                           counted(subfolders, "subfolder")));
         }
         return files;
     }
@@ -283,8 +351,10 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
 
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test) {
+    noteOneCloudTwice(reference, test, report);
     compareInputMetadata(settings, reference, test, report);
     report.parameters = parametersOf(settings, report);
+    resolveExactEpsilons(reference, test, report.parameters);
     Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
     applyTolerances(settings, report, reference, test, engineOptions, report.parameters);
     return engineOptions;
@@ -296,9 +366,7 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
     ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
     ClassFileKind testKind = classFileKindOf("test", test.headers);
     for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
-        if (kind->conversion) {
-            warnings.push_back(*kind->conversion);
-        }
+        warnings.insert(warnings.end(), kind->warnings.begin(), kind->warnings.end());
     }
     bool everyInputLaz = true;
     for (const InputLegs* input : {&reference, &test}) {

@@ -22,7 +22,8 @@
 namespace Orvid::Compare {
 
 /// The LAS and LAZ files of an input: the file itself, or the *.las and *.laz files of a folder in name
-/// order. Throws Core::IOException naming the input when there is none.
+/// order (subfolders are not searched). Throws Core::IOException naming the input when there is none,
+/// and saying so when the folder has subfolders.
 std::vector<std::filesystem::path> lasFilesOf(const std::filesystem::path& input);
 
 /// The bytes of `files` together (those that cannot be told count 0).
@@ -35,8 +36,10 @@ InputLegs readInput(const std::filesystem::path& input, std::vector<std::filesys
                     InputDescription& description, std::vector<std::string>& warnings);
 
 /// Sets `report.parameters` from `settings` for the inputs described in `report` (epsilon from their
-/// scales when not given; memory and threads from this machine when not given; tolerances by what the
-/// inputs store) and returns the engine's options for them. Throws std::invalid_argument for a
+/// scales when not given, and an epsilon of 0 as a thousandth of their finest scale factor so that it
+/// means the same stored position; memory and threads from this machine when not given; tolerances by
+/// what the inputs store) and returns the engine's options for them. Notes in `report.warnings` a
+/// cloud compared with itself. Throws std::invalid_argument for a
 /// tolerance or ignored name that is neither a point attribute nor an extra attribute of the inputs.
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test);

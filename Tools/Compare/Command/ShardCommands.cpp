@@ -118,7 +118,11 @@ void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
             }
         }
     }
-    // Modified points and their displacements: one file per test leg each, in step.
+    // Modified points and their displacements: one file per test leg each, in step; none when the
+    // shard modified no point.
+    if (!fs::exists(folder / "modified")) {
+        return;
+    }
     LasReader modified(FileIoInterface::Las::lasFilesIn(folder / "modified"));
     LasReader displacements(FileIoInterface::Las::lasFilesIn(folder / "displacement"));
     LasPoint displaced;

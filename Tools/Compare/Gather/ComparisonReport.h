@@ -66,6 +66,8 @@ struct RunParameters {
     double epsilonZ = 0.0;
     /// Whether epsilon was derived from the inputs' scale factors.
     bool epsilonFromScale = false;
+    /// Whether an epsilon was given as 0 (exact): it then holds a thousandth of the finest scale factor.
+    bool epsilonExact = false;
     std::uint16_t rgbEpsilon = 0;
     bool pointAttributes = true;
     bool extraAttributes = true;

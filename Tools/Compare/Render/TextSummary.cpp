@@ -28,7 +28,8 @@ void printRunHeader(std::ostream& out, const ComparisonReport& report) {
     const RunParameters& parameters = report.parameters;
     out << "Reference: " << describe(report.reference) << "\nTest:      " << describe(report.test)
         << "\nEpsilon:   " << parameters.epsilon
-        << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "");
+        << (parameters.epsilonFromScale ? " (the coarser coordinate scale factor)" : "")
+        << (parameters.epsilonExact ? " (0 given: the same stored position at the finest scale factor)" : "");
     if (parameters.epsilonXY != parameters.epsilon || parameters.epsilonZ != parameters.epsilon) {
         out << "; " << parameters.epsilonXY << " across x and y, " << parameters.epsilonZ << " along z";
     }

@@ -1,5 +1,6 @@
 #include "MemoryPoint.h"
 
+#include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasLayout.h>
 #include <FileIoInterface/Las/LasPoint.h>
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -18,10 +20,11 @@ using Las::LasCarriedFields;
 using Las::LasLayout;
 using Las::LasWriterOptions;
 
-enum class Source { None, GeoTiff, Wkt };
+enum class Source { None, GeoTiff, Wkt, GeoTiffOnly };
 
-/// Fields carried from a source with GeoTIFF keys around a WKT record; the "WKT" source declares WKT,
-/// adjusted standard GPS time and synthetic return numbers.
+/// Fields carried from a source with GeoTIFF keys around a WKT record (only the keys for
+/// "GeoTiffOnly"); the "WKT" source declares WKT, adjusted standard GPS time and synthetic return
+/// numbers.
 LasCarriedFields carriedFrom(Source source) {
     LasCarriedFields carried;
     carried.scaleOffset = {{0.01, 0.02, 0.03}, {100.0, 200.0, -0.0}};
@@ -30,6 +33,9 @@ LasCarriedFields carriedFrom(Source source) {
     carried.coordinateSystemRecords = {{"LASF_Projection", 34735, "keys", std::vector<std::uint8_t>(16, 1)},
                                        {"LASF_Projection", 2112, "wkt", std::vector<std::uint8_t>(10, 2)},
                                        {"LASF_Projection", 34737, "ascii", std::vector<std::uint8_t>(8, 3)}};
+    if (source == Source::GeoTiffOnly) {
+        carried.coordinateSystemRecords.erase(carried.coordinateSystemRecords.begin() + 1);
+    }
     const bool wkt = source == Source::Wkt;
     carried.wktCoordinateSystem = wkt;
     carried.adjustedStandardGpsTime = wkt;
@@ -68,8 +74,11 @@ const Plan CASES[] = {
     {"Las14Format1FromGeoTiffKeepsGeoTiff", 4, 1, Source::GeoTiff, true, 1, false, 1, 28, 0x00, {34735, 34737},
      375, 507, 1},
     {"Las14Format1FromWktKeepsWkt", 4, 1, Source::Wkt, true, 1, false, 1, 28, 0x19, {2112}, 375, 439, 2},
-    {"Las14NirGivesFormat8", 4, {}, Source::None, true, 8, false, 8, 38, 0x10, {}, 375, 375, 0},
-    {"Las14ColourMadeInMemoryGivesFormat7", 4, {}, Source::None, true, {}, false, 7, 36, 0x10, {}, 375, 375, 0},
+    {"Las14Format6FromGeoTiffOnlyKeepsGeoTiffWithoutTheWktBit", 4, {}, Source::GeoTiffOnly, true, 1, false, 6,
+     30, 0x00, {34735, 34737}, 375, 507, 0},
+    {"Las14NirGivesFormat8", 4, {}, Source::None, true, 8, false, 8, 38, 0x00, {}, 375, 375, 0},
+    {"Las14ColourMadeInMemoryGivesFormat7", 4, {}, Source::None, true, {}, false, 7, 36, 0x00, {}, 375, 375, 0},
+    {"Las14WktNotCopiedHasNoWktBit", 4, {}, Source::Wkt, false, 1, false, 6, 30, 0x09, {}, 375, 375, 0},
     {"CoordinateSystemNotCopied", 2, {}, Source::GeoTiff, false, 1, false, 1, 28, 0x00, {}, 227, 227, 0},
     {"ExtraBytesRecordComesFirst", 2, 3, Source::GeoTiff, true, 1, true, 3, 36, 0x00, {4, 34735, 34737}, 227,
      605, 1},
@@ -149,6 +158,38 @@ TEST(LasLayout, ScaleOffsetAndIdsFollowTheOptionsThenTheCarriedFieldsThenTheDefa
     EXPECT_EQ(std::make_tuple(fromOptions.scaleOffset.scale.z, fromOptions.scaleOffset.offset.z,
                               fromOptions.globalEncoding & 0x01),
               std::make_tuple(0.5, 3.0, 0));
+}
+
+TEST(LasLayout, KeepsAWktOfTheExtendedRecordsAndSaysWhyNoCoordinateSystemIsKept) {
+    Las::LasHeader header;
+    header.versionMinor = 4;
+    header.globalEncoding = 0x10;
+    const std::string wkt = "GEOGCS[\"NAD83\"]";
+    header.evlrs.push_back({"LASF_Projection", 2112, "wkt", {wkt.begin(), wkt.end()}});
+    LasWriterOptions options;
+    const LegInformation leg;
+    LasCarriedFields carried = Las::carriedFieldsOf(header);
+    const LasLayout kept = Las::planLasLayout(options, &carried, leg, nullptr);
+    ASSERT_EQ(kept.vlrs.size(), 1U);
+    EXPECT_EQ(std::make_tuple(kept.vlrs[0].payload, kept.globalEncoding, kept.coordinateSystemLost),
+              std::make_tuple(header.evlrs[0].payload, 0x10, std::optional<std::string>()));
+
+    options.versionMinor = 2;
+    EXPECT_EQ(Las::planLasLayout(options, &carried, leg, nullptr).coordinateSystemLost,
+              "LAS 1.2 holds no WKT");
+
+    // More than a VLR holds: lost, unless GeoTIFF keys stand in (then without the WKT bit).
+    options.versionMinor = 4;
+    carried.coordinateSystemRecords[0].payload.resize(70000, ' ');
+    EXPECT_EQ(Las::planLasLayout(options, &carried, leg, nullptr).coordinateSystemLost,
+              "its 70000-byte WKT is more than a variable-length record holds");
+    carried.coordinateSystemRecords.insert(
+        carried.coordinateSystemRecords.begin(),
+        {"LASF_Projection", 34735, "keys", std::vector<std::uint8_t>(16, 1)});
+    const LasLayout geoTiff = Las::planLasLayout(options, &carried, leg, nullptr);
+    ASSERT_EQ(geoTiff.vlrs.size(), 1U);
+    EXPECT_EQ(std::make_tuple(geoTiff.vlrs[0].recordId, geoTiff.globalEncoding, geoTiff.coordinateSystemLost),
+              std::make_tuple(34735, 0x00, std::optional<std::string>()));
 }
 
 } // namespace

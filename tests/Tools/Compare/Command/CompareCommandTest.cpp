@@ -227,16 +227,43 @@ TEST_F(CompareGeneratedSurvey, FailOnNamesTheClassesThatMakeTheExitStatusOne) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(report["counts"], countsOf(sDropped));
     EXPECT_EQ(report["result"], (json{{"different", false}, {"exitStatus", 0}}));
+    // Repeated, the lists add up.
+    EXPECT_EQ(compare({"--fail-on", "added", "--fail-on", "modified,mutated"}, dropped()).first, 0);
+    EXPECT_EQ(compare({"--fail-on", "added", "--fail-on", "removed"}, dropped()).first, 1);
 }
 
-TEST_F(CompareGeneratedSurvey, AnInputComparedWithItselfIsTheSame) {
+TEST_F(CompareGeneratedSurvey, TheMemoryBudgetTakesFractionsOfAUnit) {
+    EXPECT_EQ(compare({"--memory", "1.5G"}, dropped()).second["parameters"]["memory"], 3U << 29);
+    EXPECT_EQ(compare({"--memory", "16MiB"}, dropped()).second["parameters"]["memory"], 16U << 20);
+}
+
+TEST_F(CompareGeneratedSurvey, AnInputComparedWithItselfIsTheSameAndSaysSo) {
     auto [status, report] = compare({}, reference());
     EXPECT_EQ(status, 0);
     EXPECT_EQ(report["counts"], countsOf({}));
+    EXPECT_EQ(report["warnings"],
+              json{"the reference and the test are the same files: the cloud is compared with itself"});
     const fs::path leg = lasFilesIn(test()).at(1);
-    const Outcome single = run({leg.string(), leg.string()}, folder());
+    const fs::path link = folder() / "link.las";
+    fs::create_symlink(leg, link);
+    const Outcome single = run({leg.string(), link.string()}, folder());
+    fs::remove(link);
     EXPECT_EQ(single.status, 0) << single.err;
     EXPECT_NE(single.out.find("Result: same"), std::string::npos) << single.out;
+    EXPECT_NE(single.out.find("warning: the reference and the test are the same file (" + link.string() +
+                              " leads to them): the cloud is compared with itself\n"),
+              std::string::npos)
+        << single.out;
+}
+
+TEST_F(CompareGeneratedSurvey, IdenticalInputsWriteNoClassFile) {
+    const fs::path out = folder() / "identical";
+    EXPECT_EQ(compare({"--out", out.string()}, reference()).first, 0);
+    std::vector<std::string> written;
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
+        written.push_back(fs::relative(entry.path(), out).string());
+    }
+    EXPECT_EQ(written, std::vector<std::string>{".orvid-compare-manifest"});
 }
 
 TEST_F(CompareGeneratedSurvey, OptionsLeaveOutTheirClassesOnly) {
@@ -319,6 +346,8 @@ protected:
         const std::string sample = contentsOf(SAMPLES / "autzen-bmx-2010.las");
         std::ofstream(sFolder->path / "cut.las", std::ios::binary) << sample.substr(0, sample.size() / 2);
         std::ofstream(sFolder->path / "cut-header.las", std::ios::binary) << sample.substr(0, 100);
+        fs::create_directories(sFolder->path / "nested" / "2024");
+        fs::copy_file(GOOD_SAMPLE, sFolder->path / "nested" / "2024" / "tile.las");
     }
     static void TearDownTestSuite() { sFolder.reset(); }
 
@@ -344,7 +373,9 @@ TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem)
         {sFolder->path / "notes.las", "not a LAS file"},
         {sFolder->path / "cut.las", "announces 829 points"},
         {sFolder->path / "cut-header.las", "truncated header"},
-        {SAMPLES / "1.2_2.las", "point format 2 has no GPS time"}};
+        {SAMPLES / "1.2_2.las", "point format 2 has no GPS time"},
+        {sFolder->path / "nested",
+         "holds no .las or .laz file; subfolders are not searched, and it has 1 subfolder"}};
     for (const auto& [bad, problem] : cases) {
         for (const bool asTest : {false, true}) {
             SCOPED_TRACE(bad.string() + (asTest ? " as test" : " as reference"));
@@ -454,8 +485,9 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
     EXPECT_NE(same.out.find("warning: test: 432 points share"), std::string::npos) << same.out;
     json written = jsonIn(report);
     EXPECT_EQ(written["inputs"]["reference"]["duplicateKeys"], 432);
-    ASSERT_EQ(written["warnings"].size(), 2U) << written["warnings"];
-    EXPECT_NE(written["warnings"][1].get<std::string>().find("test: 432 "), std::string::npos);
+    // After the note that the file is compared with itself.
+    ASSERT_EQ(written["warnings"].size(), 3U) << written["warnings"];
+    EXPECT_NE(written["warnings"][2].get<std::string>().find("test: 432 "), std::string::npos);
 
     // Each input is described on its own.
     const std::string nan = (SAMPLES / "gps-time-nan.las").string();
@@ -528,7 +560,10 @@ TEST(CompareLaz, OutWritesLazClassFilesOfTheRecordsOfTheLasOnes) {
     compare("las", {"--out-format", "las"});
     compare("explicit", {"--out-format", "laz"});
 
-    for (const char* file : {"removed/removed", "modified/test", "displacement/test"}) {
+    // A whole chunk is removed and nothing moved: removed/ is the one class with points, and no empty
+    // class file is written.
+    EXPECT_FALSE(fs::exists(folder / "laz" / "modified"));
+    for (const char* file : {"removed/removed"}) {
         const fs::path laz = folder / "laz" / (std::string(file) + ".laz");
         const fs::path las = folder / "las" / (std::string(file) + ".las");
         ASSERT_TRUE(fs::exists(laz) && fs::exists(las)) << file;

@@ -3,6 +3,9 @@
 #include "CommandRunner.h"
 #include "TemporaryFolder.h"
 
+#include <FileIoInterface/Las/LasCoordinateSystemRecords.h>
+#include <FileIoInterface/Las/LasHeader.h>
+
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
@@ -11,8 +14,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -27,6 +32,8 @@ const fs::path SAMPLES = LAS_SAMPLE_DIR;
 const fs::path GEOTIFF_FILE = SAMPLES / "mvk-thin.las";
 // LAS 1.0, NAD83 / UTM zone 15N as GeoTIFF keys, and the same as WKT in a VLR of another user id.
 const fs::path BOTH_FORMS_FILE = SAMPLES / "1.0_1.las";
+// LAS 1.4, point format 6, its WKT in its first VLR and again in a VLR of another user id.
+const fs::path WKT_FILE = SAMPLES / "test1_4.las";
 
 Bytes bytesOf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -51,6 +58,57 @@ void replace(Bytes& bytes, const std::string& from, const std::string& to, std::
 template <typename T>
 void put(Bytes& bytes, std::size_t offset, T value) {
     std::memcpy(bytes.data() + offset, &value, sizeof value);
+}
+
+template <typename T>
+T get(const Bytes& bytes, std::size_t offset) {
+    T value{};
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+/// The VLRs of the LAS file `bytes`, each as stored (its 54-byte header, then its payload).
+std::vector<Bytes> vlrsOf(const Bytes& bytes) {
+    std::vector<Bytes> vlrs;
+    std::size_t at = get<std::uint16_t>(bytes, 94);
+    for (std::uint32_t index = 0; index < get<std::uint32_t>(bytes, 100); ++index) {
+        const std::size_t size = 54U + get<std::uint16_t>(bytes, at + 20);
+        vlrs.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+    }
+    return vlrs;
+}
+
+/// Puts `vlrs` in place of the VLRs of the LAS file `bytes`.
+void setVlrs(Bytes& bytes, const std::vector<Bytes>& vlrs) {
+    const auto headerEnd = bytes.begin() + get<std::uint16_t>(bytes, 94);
+    bytes.erase(headerEnd, bytes.begin() + get<std::uint32_t>(bytes, 96));
+    Bytes joined;
+    for (const Bytes& vlr : vlrs) {
+        joined.insert(joined.end(), vlr.begin(), vlr.end());
+    }
+    bytes.insert(bytes.begin() + get<std::uint16_t>(bytes, 94), joined.begin(), joined.end());
+    put<std::uint32_t>(bytes, 96, static_cast<std::uint32_t>(get<std::uint16_t>(bytes, 94) + joined.size()));
+    put<std::uint32_t>(bytes, 100, static_cast<std::uint32_t>(vlrs.size()));
+}
+
+/// Appends `vlr` to the LAS 1.4 file `bytes`, which has no extended VLR, as its one extended VLR: the
+/// same user id, record id and description, the length on 64 bits.
+void appendAsExtendedVlr(Bytes& bytes, const Bytes& vlr) {
+    put<std::uint64_t>(bytes, 235, bytes.size());
+    put<std::uint32_t>(bytes, 243, 1);
+    const std::size_t start = bytes.size();
+    bytes.insert(bytes.end(), vlr.begin(), vlr.begin() + 20);
+    bytes.resize(start + 28);
+    put<std::uint64_t>(bytes, start + 20, vlr.size() - 54);
+    bytes.insert(bytes.end(), vlr.begin() + 22, vlr.end());
+}
+
+/// Moves the first point of the LAS file `bytes` by `steps` of its x scale.
+void moveFirstPoint(Bytes& bytes, std::int32_t steps) {
+    const std::size_t at = get<std::uint32_t>(bytes, 96);
+    put<std::int32_t>(bytes, at, get<std::int32_t>(bytes, at) + steps);
 }
 
 /// A GeoTIFF key entry (id, location 0, count 1, value) as the little-endian bytes it is stored as.
@@ -313,6 +371,72 @@ TEST_F(CompareMetadata, AFolderWithMixedCoordinateSystemsIsAWarningAndFilesOfOne
     fs::copy_file(GEOTIFF_FILE, test / "c.las");
     const std::vector<std::string> fields = fieldsOf(compare(reference, test).report);
     EXPECT_NE(std::find(fields.begin(), fields.end(), "c.las: crs (crs)"), fields.end()) << json(fields);
+}
+
+/// The coordinate-system records of a class file, and its WKT bit.
+std::tuple<bool, bool, std::string, bool> coordinateSystemOf(const fs::path& file) {
+    using namespace Orvid::FileIoInterface::Las;
+    const LasCoordinateSystemRecords records = coordinateSystemRecordsOf(readLasHeader(file));
+    return {records.hasGeoTiff(), records.hasWkt(), records.wktText(), records.wktBitSet};
+}
+
+TEST_F(CompareMetadata, ClassFilesKeepAWktOfTheExtendedRecordsAndTheGeoTiffKeysOfFormat6) {
+    const Bytes source = bytesOf(WKT_FILE);
+    const std::vector<Bytes> vlrs = vlrsOf(source);
+    const std::string wkt(vlrs[0].begin() + 54, std::find(vlrs[0].begin() + 54, vlrs[0].end(), 0));
+    const auto wktAfterThePoints = [&](Bytes& bytes) {
+        setVlrs(bytes, {vlrs[1]});
+        appendAsExtendedVlr(bytes, vlrs[0]);
+    };
+    // GeoTIFF keys without WKT, which the format calls for but the file does not have.
+    const auto geoTiffKeys = [&](Bytes& bytes) {
+        const std::vector<Bytes> keys = vlrsOf(bytesOf(SAMPLES / "1.2_2.las"));
+        setVlrs(bytes, {keys.at(0), keys.at(1), vlrs[1]});
+        put<std::uint16_t>(bytes, 6, static_cast<std::uint16_t>(get<std::uint16_t>(bytes, 6) & 0xFFEFU));
+    };
+    using CoordinateSystem = std::tuple<bool, bool, std::string, bool>;
+    struct Case {
+        const char* name;
+        std::function<void(Bytes&)> edit;
+        CoordinateSystem expected;
+    };
+    for (const Case& each : {Case{"extended", wktAfterThePoints, CoordinateSystem(false, true, wkt, true)},
+                             Case{"geotiff", geoTiffKeys, CoordinateSystem(true, false, "", false)}}) {
+        const std::string name = each.name;
+        const std::function<void(Bytes&)>& edit = each.edit;
+        const CoordinateSystem& expected = each.expected;
+        SCOPED_TRACE(name);
+        const fs::path reference = copyOf(WKT_FILE, name + "-reference.las", edit);
+        const fs::path test = copyOf(WKT_FILE, name + ".las", [&](Bytes& bytes) {
+            edit(bytes);
+            moveFirstPoint(bytes, 1000);
+        });
+        const fs::path out = folder / name;
+        const Comparison run = compare(reference, test, {"--out", out.string()});
+        EXPECT_EQ(run.outcome.status, 1) << run.outcome.err;
+        EXPECT_EQ(run.report["counts"]["modified"], 1);
+        EXPECT_EQ(coordinateSystemOf(reference), expected);
+        EXPECT_EQ(coordinateSystemOf(out / "modified" / test.filename()), expected);
+        // Displacements have no coordinate system, nor a WKT bit.
+        EXPECT_EQ(coordinateSystemOf(out / "displacement" / test.filename()),
+                  std::make_tuple(false, false, std::string(), false));
+    }
+}
+
+TEST_F(CompareMetadata, ClassFilesThatCannotKeepTheCoordinateSystemSaySo) {
+    // LAS 1.0 whose only coordinate-system record is WKT: its class files are LAS 1.2, which holds none.
+    const fs::path wktOnly = copyOf(BOTH_FORMS_FILE, "wkt-only.las", [](Bytes& bytes) {
+        replace(bytes, std::string("LASF_Projection\0", 16), std::string("LASF_Projectioz\0", 16));
+        replace(bytes, std::string("LASF_Projection\0", 16), std::string("LASF_Projectioz\0", 16));
+        replace(bytes, std::string("liblas\0\0\0\0\0\0\0\0\0\0", 16), std::string("LASF_Projection\0", 16));
+    });
+    const Comparison run = compare(wktOnly, wktOnly, {"--out", (folder / "out").string()});
+    EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
+    EXPECT_NE(std::find(run.report["warnings"].begin(), run.report["warnings"].end(),
+                        "test: its class files cannot keep its coordinate system (LAS 1.2 holds no WKT); "
+                        "they are written without one"),
+              run.report["warnings"].end())
+        << run.report["warnings"];
 }
 
 } // namespace

@@ -138,4 +138,42 @@ TEST_F(CompareTolerance, AConstantClockOffsetIsSuggestedExactlyAndThenPairsEvery
     EXPECT_EQ(pairedReport["counts"]["added"], 0);
 }
 
+TEST_F(CompareTolerance, EpsilonZeroMeansTheSameStoredPositionWhateverTheOffsets) {
+    // The strip some 4600 km from the origin, to the millimetre, stored against two offsets.
+    const auto write = [&](const std::string& name, const Orvid::FileIoInterface::Las::Xyz& offset,
+                           double moved) {
+        std::vector<PointLeg> legs = strip(1000.0);
+        for (std::size_t index = 0; index < POINTS; ++index) {
+            auto& point = legs[0][index];
+            const double millimetres = 0.001 * static_cast<double>(index * 37 % 1000);
+            point->setX(point->getX() + 4600000.0 + millimetres);
+            point->setY(point->getY() + 5200000.0 + millimetres);
+        }
+        legs[0][7]->setZ(legs[0][7]->getZ() + moved);
+        LasWriterOptions options;
+        options.pointFormat = 1;
+        options.versionMinor = 2;
+        options.scaleOffset = Orvid::FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, offset};
+        return writeLasLegs(mFolder.path, name, legs, options, {}).front();
+    };
+    const fs::path reference = write("reference", {4600000.0, 5200000.0, 0.0}, 0.0);
+    const fs::path reoffset = write("reoffset", {4599123.457, 5199876.543, 12.345}, 0.0);
+    const auto [same, report] = compare({"--epsilon", "0"}, reference, reoffset);
+    EXPECT_EQ(same.status, 0) << same.out;
+    EXPECT_EQ(report["parameters"]["epsilonSource"], "exact");
+    EXPECT_EQ(report["parameters"]["epsilon"], 1e-6);
+    EXPECT_NE(
+        same.out.find("Epsilon:   1e-06 (0 given: the same stored position at the finest scale factor)"),
+        std::string::npos)
+        << same.out;
+
+    // Compared as doubles, bit for bit, many of them would seem to have moved by some 1e-10.
+    EXPECT_GT(compare({"--epsilon", "1e-300"}, reference, reoffset).second["counts"]["modified"], 100);
+    // One step of the scale is a move.
+    const auto [moved, movedReport] =
+        compare({"--epsilon", "0"}, reference, write("moved", {4599123.457, 5199876.543, 12.345}, 0.001));
+    EXPECT_EQ(moved.status, 1);
+    EXPECT_EQ(movedReport["counts"]["modified"], 1);
+}
+
 } // namespace

@@ -339,7 +339,7 @@ TEST(ShardedLazComparison, MergedLazClassFilesHoldTheRecordsOfTheSingleRun) {
                 << merged;
         }
     }
-    EXPECT_EQ(files, 3U);
+    EXPECT_EQ(files, 1U) << "removed/removed.laz alone: nothing else differs";
 }
 
 } // namespace

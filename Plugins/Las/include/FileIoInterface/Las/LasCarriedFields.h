@@ -31,8 +31,9 @@ struct LasCarriedFields {
     std::uint16_t fileSourceId = 0;
     /// The project GUID's 16 bytes as stored.
     std::array<std::uint8_t, 16> projectId{};
-    /// The coordinate-system records, in source order: "LASF_Projection" GeoTIFF keys (34735 to 34737)
-    /// and WKT (2111, 2112).
+    /// The coordinate-system records, wherever the source keeps them (VLRs or extended VLRs): the
+    /// "LASF_Projection" GeoTIFF keys (34735 to 34737), then the WKT (2112); see
+    /// `coordinateSystemRecordsOf`.
     std::vector<LasVlr> coordinateSystemRecords;
 };
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,15 +42,19 @@ struct LasLayout {
     /// Carried coordinate-system records not written: of the other kind than the file declares, or
     /// too large to be written.
     std::size_t coordinateSystemRecordsLeftOut = 0;
+    /// Why the file has no coordinate system although its source had one (its version holds no WKT,
+    /// say); absent when the file keeps it or there was none to keep.
+    std::optional<std::string> coordinateSystemLost;
 };
 
 /// The layout of the file that a `LasWriter` made with `options` writes for `leg`, given the fields
 /// `carried` over from its source (null: none) and its first point (null: an empty leg). Explicit
 /// options win over carried fields, which win over the defaults `LasWriterOptions` describes. GPS time
-/// type, synthetic return numbers and WKT are declared in the global encoding where the version
-/// defines them; WKT is declared for LAS 1.4 formats 6 to 10 and for a LAS 1.4 file whose source
-/// declared it. Reads no file. Throws Core::IOException, naming the leg, when an extra-bytes
-/// descriptor cannot be written.
+/// type and synthetic return numbers are declared in the global encoding where the version defines
+/// them. The carried coordinate system is written as WKT, with the WKT bit, by a LAS 1.4 file whose
+/// format is 6 to 10 or whose source declared WKT or had nothing else; as GeoTIFF keys otherwise. The
+/// WKT bit is never set without a WKT record. Reads no file. Throws Core::IOException, naming the leg, when
+/// an extra-bytes descriptor cannot be written.
 FILEIOINTERFACE_LAS_EXPORT LasLayout planLasLayout(const LasWriterOptions& options,
                                                    const LasCarriedFields* carried, const LegInformation& leg,
                                                    const InputOutputPoint* firstPoint);

@@ -27,8 +27,8 @@ struct LasWriterOptions {
     /// GPS time type (global encoding bit 0): adjusted standard time or week time. Absent: the carried
     /// fields', else week time.
     std::optional<bool> adjustedStandardGpsTime;
-    /// Write the carried coordinate-system records that the written version and format allow: WKT for
-    /// LAS 1.4 formats 6 to 10 (and LAS 1.4 when the source declared WKT), GeoTIFF otherwise.
+    /// Write the carried coordinate-system records that the written version and format allow (see
+    /// `planLasLayout`): WKT in LAS 1.4, GeoTIFF keys otherwise or when the source had no WKT.
     bool copyCoordinateSystem = true;
     /// The header fields every leg carries over from its source (see `carriedFieldsOf`), unless
     /// `beginLeg(leg, carried)` gives its own. Absent: nothing is carried over.
