@@ -180,11 +180,6 @@ fs::path OutputTransaction::stageFile(const fs::path& given, const std::string& 
                                  " does not exist, so the " + what + " cannot be written there");
     }
     checkNotAnInput(destination, what);
-    for (const StagedFile& other : mFiles) {
-        if (fs::weakly_canonical(other.destination, error) == fs::weakly_canonical(destination, error)) {
-            throw std::runtime_error(given.string() + ": named for two outputs");
-        }
-    }
     struct stat status {};
     if (::lstat(destination.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         if (!S_ISCHR(status.st_mode) && !S_ISFIFO(status.st_mode)) {
@@ -198,6 +193,11 @@ fs::path OutputTransaction::stageFile(const fs::path& given, const std::string& 
         }
         mFiles.push_back({destination, destination, true});
         return destination;
+    }
+    for (const StagedFile& other : mFiles) {
+        if (fs::weakly_canonical(other.destination, error) == fs::weakly_canonical(destination, error)) {
+            throw std::runtime_error(given.string() + ": named for two outputs");
+        }
     }
     mLocks.emplace_back(OutputLock::besideFile(destination), given, what);
     const std::string name = destination.filename().string();
