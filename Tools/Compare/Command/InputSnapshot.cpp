@@ -47,9 +47,9 @@ void InputSnapshot::checkUnchanged() const {
             throw Core::IOException(before.path.string() + ": was replaced by another file" + rerun);
         }
         if (now->size != before.size) {
-            throw Core::IOException(before.path.string() + ": " + (now->size > before.size ? "grew" : "shrank") +
-                                    " from " + std::to_string(before.size) + " to " + std::to_string(now->size) +
-                                    " bytes" + rerun);
+            throw Core::IOException(
+                before.path.string() + ": " + (now->size > before.size ? "grew" : "shrank") + " from " +
+                std::to_string(before.size) + " to " + std::to_string(now->size) + " bytes" + rerun);
         }
         if (now->modifiedSeconds != before.modifiedSeconds ||
             now->modifiedNanoseconds != before.modifiedNanoseconds) {

@@ -45,8 +45,7 @@ const char* const OutputLock::FOLDER_LOCK = ".orvid-compare-lock";
 
 fs::path OutputLock::besideFile(const fs::path& output) {
     const fs::path parent = output.parent_path();
-    return (parent.empty() ? fs::path(".") : parent) /
-           ("." + output.filename().string() + FOLDER_LOCK);
+    return (parent.empty() ? fs::path(".") : parent) / ("." + output.filename().string() + FOLDER_LOCK);
 }
 
 fs::path OutputLock::insideFolder(const fs::path& folder) {
@@ -72,7 +71,8 @@ OutputLock::OutputLock(fs::path lockFile, const fs::path& output, const std::str
             }
             throw std::runtime_error(output.string() + ": another orvid-compare run" +
                                      (holder.empty() ? "" : " (process " + holder + ")") +
-                                     " is writing the " + what + "; wait for it to end or choose another path");
+                                     " is writing the " + what +
+                                     "; wait for it to end or choose another path");
         }
         if (namesThisFile(mFile, mDescriptor)) {
             break;

@@ -308,8 +308,8 @@ std::vector<std::string> OutputTransaction::roomWarnings(std::uint64_t bytes) co
     }
     std::vector<std::string> warnings;
     struct rlimit limit {};
-    const bool limited = ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-                         limit.rlim_cur < bytes;
+    const bool limited =
+        ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < bytes;
     for (const fs::path& place : places) {
         struct statvfs room {};
         if (::statvfs(place.c_str(), &room) == 0) {
@@ -320,7 +320,8 @@ std::vector<std::string> OutputTransaction::roomWarnings(std::uint64_t bytes) co
             }
         }
         if (limited) {
-            warnings.push_back(place.string() + ": files are limited to " + std::to_string(limit.rlim_cur >> 10) +
+            warnings.push_back(place.string() + ": files are limited to " +
+                               std::to_string(limit.rlim_cur >> 10) +
                                " KiB (ulimit -f), and the outputs may take up to " + megabytes(bytes));
         }
     }

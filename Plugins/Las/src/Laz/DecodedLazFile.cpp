@@ -24,21 +24,22 @@ namespace {
 /// the folder elsewhere.
 std::string temporaryFailure(const std::filesystem::path& source, const std::filesystem::path& folder,
                              std::uint64_t bytes, int error) {
-    return source.string() + ": cannot keep its decoded records (" + std::to_string((bytes + (1U << 20) - 1) >> 20) +
-           " MB) in the temporary folder " + folder.string() + " (" + std::strerror(error) +
-           "); set TMPDIR to a folder with room";
+    return source.string() + ": cannot keep its decoded records (" +
+           std::to_string((bytes + (1U << 20) - 1) >> 20) + " MB) in the temporary folder " +
+           folder.string() + " (" + std::strerror(error) + "); set TMPDIR to a folder with room";
 }
 
 /// An unnamed file in the temporary folder: the kernel frees it once its last descriptor and mapping go.
 class TemporaryDescriptor {
 public:
-    TemporaryDescriptor(const std::filesystem::path& source, std::uint64_t bytes) : mBytes(bytes) {
+    TemporaryDescriptor(const std::filesystem::path& source, std::uint64_t bytes)
+        : mBytes(bytes) {
         std::error_code error;
         mFolder = std::filesystem::temp_directory_path(error);
         if (error) {
             const char* variable = std::getenv("TMPDIR");
-            throw Core::IOException(temporaryFailure(source, variable != nullptr ? variable : "", bytes,
-                                                     error.value()));
+            throw Core::IOException(
+                temporaryFailure(source, variable != nullptr ? variable : "", bytes, error.value()));
         }
         mDescriptor = ::open(mFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (mDescriptor < 0) {
@@ -58,7 +59,8 @@ public:
                 continue;
             }
             if (result <= 0) {
-                throw Core::IOException(temporaryFailure(source, mFolder, mBytes, result < 0 ? errno : ENOSPC));
+                throw Core::IOException(
+                    temporaryFailure(source, mFolder, mBytes, result < 0 ? errno : ENOSPC));
             }
             written += static_cast<std::size_t>(result);
         }

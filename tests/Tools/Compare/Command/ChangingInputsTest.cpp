@@ -50,7 +50,8 @@ TEST_F(ChangingInputs, AMappedInputThatShrinksEndsTheRunNamingItAndRemovesTheSta
         const Orvid::Compare::ShrunkInputGuard guard(
             snapshot, {{at("report.json.partial-1"), at("out/.orvid-compare-partial-1")}, at("out")});
         const int file = ::open(at("input.las").c_str(), O_RDONLY);
-        const auto* records = static_cast<const volatile char*>(::mmap(nullptr, 1 << 16, PROT_READ, MAP_SHARED, file, 0));
+        const auto* records =
+            static_cast<const volatile char*>(::mmap(nullptr, 1 << 16, PROT_READ, MAP_SHARED, file, 0));
         ::truncate(at("input.las").c_str(), 100);
         std::exit(records[1 << 15]);
     };
@@ -95,7 +96,8 @@ TEST_F(ChangingInputs, AnInputTruncatedOrGrownDuringTheRunFailsIt) {
         ADD_FAILURE() << "the change went unseen";
     } catch (const Orvid::Core::IOException& error) {
         const std::string size = std::to_string(fs::file_size(at("test/leg-1.las")) - 1);
-        EXPECT_EQ(std::string(error.what()).rfind(at("test/leg-1.las") + ": grew from " + size + " to ", 0), 0)
+        EXPECT_EQ(std::string(error.what()).rfind(at("test/leg-1.las") + ": grew from " + size + " to ", 0),
+                  0)
             << error.what();
     }
 }
@@ -130,7 +132,8 @@ TEST_F(ChangingInputs, OutputsThatCannotFitAreToldBeforeTheComparisonAndRefusedW
 
     const Outcome warned = compare({"--out", at("out"), REFERENCE, TEST}, fullDisk);
     EXPECT_EQ(warned.status, 2);
-    EXPECT_EQ(warned.err.rfind("orvid-compare: warning: " + at("out") + ": files are limited to 12 KiB", 0), 0)
+    EXPECT_EQ(warned.err.rfind("orvid-compare: warning: " + at("out") + ": files are limited to 12 KiB", 0),
+              0)
         << warned.err;
 }
 

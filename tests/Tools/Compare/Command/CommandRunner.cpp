@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace Orvid::Testing::Compare {
 

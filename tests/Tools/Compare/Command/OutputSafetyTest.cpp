@@ -129,7 +129,8 @@ TEST_F(OutputSafety, AnInterruptedRunRemovesItsStagingAndWritesNothing) {
     Orvid::Compare::writeSurveyAsLas(at("test"), survey, {});
     const std::string out = at("out").string();
     const std::string report = at("report.json").string();
-    const pid_t pid = start({"-q", "--out", out, "--json", report, at("reference").string(), at("test").string()});
+    const pid_t pid =
+        start({"-q", "--out", out, "--json", report, at("reference").string(), at("test").string()});
     ASSERT_GT(pid, 0);
     // Interrupt as soon as the outputs are staged, long before the comparison can end.
     const fs::path staging = at("out/.orvid-compare-partial-" + std::to_string(pid));

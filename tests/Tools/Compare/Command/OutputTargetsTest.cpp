@@ -98,7 +98,8 @@ TEST_F(OutputTargets, TwoRunsIntoOneFolderTheSecondRefusesNamingTheFirst) {
 TEST_F(OutputTargets, MergeAndShardCheckTheirFoldersAsASingleRunDoes) {
     fs::create_directories(at("reference"));
     fs::copy_file(REFERENCE, at("reference/leg.las"));
-    ASSERT_EQ(compare({"plan", at("reference"), TEST, "--shards", "2", "-o", at("plan.json"), "-q"}).status, 0);
+    ASSERT_EQ(compare({"plan", at("reference"), TEST, "--shards", "2", "-o", at("plan.json"), "-q"}).status,
+              0);
     ASSERT_EQ(compare({"shard", at("plan.json"), "0", "-o", at("shard-0"), "-q"}).status, 0);
     ASSERT_EQ(compare({"shard", at("plan.json"), "1", "-o", at("shard-1"), "-q"}).status, 0);
     const std::vector<std::string> merge{"merge", at("plan.json"), at("shard-0"), at("shard-1")};

@@ -145,7 +145,8 @@ protected:
         std::vector<fs::path> folders;
         for (std::size_t shard = 0; shard < shards; ++shard) {
             folders.push_back(folder() / (name + "-" + std::to_string(shard)));
-            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false}, out, err);
+            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false}, out,
+                     err);
         }
         return folders;
     }
