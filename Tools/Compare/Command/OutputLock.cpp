@@ -39,6 +39,19 @@ bool namesThisFile(const fs::path& path, int descriptor) {
            named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
+/// Why `output` cannot be locked: `error` from the system, and for a lock held elsewhere the process id
+/// that holds it (empty when unknown).
+std::runtime_error refusal(const fs::path& output, const std::string& what, int error,
+                           const std::string& holder) {
+    if (error != EWOULDBLOCK) {
+        return std::runtime_error(output.string() + ": cannot lock the " + what + " for this run (" +
+                                  std::strerror(error) + ")");
+    }
+    return std::runtime_error(output.string() + ": another orvid-compare run" +
+                              (holder.empty() ? std::string() : " (process " + holder + ")") +
+                              " is writing the " + what + "; wait for it to end or choose another path");
+}
+
 } // namespace
 
 const char* const OutputLock::FOLDER_LOCK = ".orvid-compare-lock";
@@ -58,21 +71,13 @@ OutputLock::OutputLock(fs::path lockFile, const fs::path& output, const std::str
     while (true) {
         mDescriptor = ::open(mFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (mDescriptor < 0) {
-            throw std::runtime_error(output.string() + ": cannot lock the " + what + " for this run (" +
-                                     std::strerror(errno) + ")");
+            throw refusal(output, what, errno, {});
         }
         if (::flock(mDescriptor, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             const std::string holder = error == EWOULDBLOCK ? holderOf(mDescriptor) : std::string();
             ::close(mDescriptor);
-            if (error != EWOULDBLOCK) {
-                throw std::runtime_error(output.string() + ": cannot lock the " + what + " for this run (" +
-                                         std::strerror(error) + ")");
-            }
-            throw std::runtime_error(output.string() + ": another orvid-compare run" +
-                                     (holder.empty() ? "" : " (process " + holder + ")") +
-                                     " is writing the " + what +
-                                     "; wait for it to end or choose another path");
+            throw refusal(output, what, error, holder);
         }
         if (namesThisFile(mFile, mDescriptor)) {
             break;
@@ -85,8 +90,7 @@ OutputLock::OutputLock(fs::path lockFile, const fs::path& output, const std::str
         const int error = errno;
         ::unlink(mFile.c_str());
         ::close(mDescriptor);
-        throw std::runtime_error(output.string() + ": cannot lock the " + what + " for this run (" +
-                                 std::strerror(error) + ")");
+        throw refusal(output, what, error, {});
     }
 }
 

@@ -169,7 +169,7 @@ void OutputTransaction::checkNotAnInput(const fs::path& destination, const std::
 }
 
 fs::path OutputTransaction::stageFile(const fs::path& given, const std::string& what) {
-    const fs::path destination = followLinks(given);
+    fs::path destination = followLinks(given);
     std::error_code error;
     if (destination.filename().empty() || fs::is_directory(destination, error)) {
         throw std::runtime_error(given.string() + ": the " + what + " needs a file name, not a folder");
