@@ -3,8 +3,7 @@
 #include "Command/Demo.h"
 #include "Command/InputSnapshot.h"
 #include "Command/ShrunkInputGuard.h"
-#include "CommandRunner.h"
-#include "TemporaryFolder.h"
+#include "CommandTest.h"
 
 #include <Core/IOException.h>
 
@@ -26,18 +25,17 @@ namespace fs = std::filesystem;
 using namespace Orvid::Testing::Compare;
 using Orvid::Compare::InputSnapshot;
 
-const fs::path SAMPLES = LAS_SAMPLE_DIR;
-const std::string REFERENCE = (SAMPLES / "autzen-bmx-2010.las").string();
-const std::string TEST = (SAMPLES / "test1_4.las").string();
+const std::string& REFERENCE = REFERENCE_SAMPLE;
+const std::string& TEST = TEST_SAMPLE;
 const std::string LAZ = (fs::path(LAZ_SAMPLE_DIR) / "synthetic_pf1_300k.laz").string();
 
-class ChangingInputs : public testing::Test {
-protected:
-    const TemporaryFolder mFolder{"orvid-changing"};
-    std::string at(const std::string& name) const { return (mFolder.path / name).string(); }
-    Outcome compare(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
-        return run(arguments, mFolder.path, prefix);
-    }
+using ChangingInputs = CommandTest;
+std::string at(const std::string& name) const {
+    return (mFolder.path / name).string();
+}
+Outcome compare(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
+    return run(arguments, mFolder.path, prefix);
+}
 };
 
 TEST_F(ChangingInputs, AMappedInputThatShrinksEndsTheRunNamingItAndRemovesTheStaging) {

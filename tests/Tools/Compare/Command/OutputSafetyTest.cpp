@@ -3,7 +3,7 @@
 #include "Command/Demo.h"
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
-#include "CommandRunner.h"
+#include "CommandTest.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
@@ -25,8 +25,8 @@ using namespace Orvid::Testing::Compare;
 using Orvid::Compare::OutputTransaction;
 
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
-const std::string REFERENCE = (SAMPLES / "autzen-bmx-2010.las").string();
-const std::string TEST = (SAMPLES / "test1_4.las").string();
+const std::string& REFERENCE = REFERENCE_SAMPLE;
+const std::string& TEST = TEST_SAMPLE;
 // A process id above any the kernel hands out: its staging is that of a dead run.
 const std::string DEAD_PID = "999999999";
 

@@ -2,8 +2,7 @@
 // through, `-` for standard output), one run at a time per output, and merge and shard check their
 // folders as a single run does.
 #include "Command/Demo.h"
-#include "CommandRunner.h"
-#include "TemporaryFolder.h"
+#include "CommandTest.h"
 
 #include <nlohmann/json.hpp>
 
@@ -22,17 +21,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace Orvid::Testing::Compare;
 
-const fs::path SAMPLES = LAS_SAMPLE_DIR;
-const std::string REFERENCE = (SAMPLES / "autzen-bmx-2010.las").string();
-const std::string TEST = (SAMPLES / "test1_4.las").string();
+const std::string& REFERENCE = REFERENCE_SAMPLE;
+const std::string& TEST = TEST_SAMPLE;
 
-class OutputTargets : public testing::Test {
-protected:
-    const TemporaryFolder mFolder{"orvid-targets"};
-    std::string at(const std::string& name) const { return (mFolder.path / name).string(); }
-    Outcome compare(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
-        return run(arguments, mFolder.path, prefix);
-    }
+using OutputTargets = CommandTest;
+std::string at(const std::string& name) const {
+    return (mFolder.path / name).string();
+}
+Outcome compare(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
+    return run(arguments, mFolder.path, prefix);
+}
 };
 
 TEST_F(OutputTargets, DevicesAndFifosAreWrittenThroughAndLinksFollowed) {
