@@ -30,13 +30,6 @@ const std::string& TEST = TEST_SAMPLE;
 const std::string LAZ = (fs::path(LAZ_SAMPLE_DIR) / "synthetic_pf1_300k.laz").string();
 
 using ChangingInputs = CommandTest;
-std::string at(const std::string& name) const {
-    return (mFolder.path / name).string();
-}
-Outcome compare(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
-    return run(arguments, mFolder.path, prefix);
-}
-};
 
 TEST_F(ChangingInputs, AMappedInputThatShrinksEndsTheRunNamingItAndRemovesTheStaging) {
     std::ofstream(at("input.las")) << std::string(1 << 16, 'x');

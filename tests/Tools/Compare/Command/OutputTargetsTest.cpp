@@ -25,13 +25,6 @@ const std::string& REFERENCE = REFERENCE_SAMPLE;
 const std::string& TEST = TEST_SAMPLE;
 
 using OutputTargets = CommandTest;
-std::string at(const std::string& name) const {
-    return (mFolder.path / name).string();
-}
-Outcome compare(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
-    return run(arguments, mFolder.path, prefix);
-}
-};
 
 TEST_F(OutputTargets, DevicesAndFifosAreWrittenThroughAndLinksFollowed) {
     EXPECT_EQ(compare({"--json", "/dev/null", "--html", "/dev/null", REFERENCE, TEST}).status, 1);
