@@ -47,6 +47,9 @@ fuzz:
 	cp tests/data/las/*.las tests/data/laz/*.laz $(FUZZ_BUILD_DIR)/corpus/las/
 	$(FUZZ_BUILD_DIR)/fuzz/LasReaderFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 		-malloc_limit_mb=64 -timeout=10 $(FUZZ_BUILD_DIR)/corpus/las
+	mkdir -p $(FUZZ_BUILD_DIR)/corpus/laz-writer
+	$(FUZZ_BUILD_DIR)/fuzz/LazWriterFuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+		-timeout=10 $(FUZZ_BUILD_DIR)/corpus/laz-writer
 
 # Formats every source in place; CI runs the same with --check.
 format:

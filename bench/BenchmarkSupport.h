@@ -1,5 +1,8 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +37,25 @@ inline std::vector<std::int64_t> benchmarkSizes(const char* variable, const char
         values.push_back(std::stoll(item) * scale);
     }
     return values;
+}
+
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+/// Reports `points` per iteration, over `seconds` in all, as the items processed and as "Mpoints/s",
+/// and the rate's ratio to `baseline` as the counter `ratio` when the baseline is known (above 0);
+/// returns the rate, in points per second.
+inline double reportPointRate(benchmark::State& state, double seconds, std::uint64_t points, double baseline,
+                              const char* ratio) {
+    const double all = static_cast<double>(state.iterations()) * static_cast<double>(points);
+    state.SetItemsProcessed(static_cast<std::int64_t>(all));
+    const double rate = seconds > 0.0 ? all / seconds : 0.0;
+    state.counters["Mpoints/s"] = rate / 1e6;
+    if (baseline > 0.0) {
+        state.counters[ratio] = rate / baseline;
+    }
+    return rate;
 }
 
 /// Runs `write` in a child process, so that the memory it takes never shows in this process.

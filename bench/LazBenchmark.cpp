@@ -2,7 +2,10 @@
 // threads, and decoding its chunks alone, beside the LAS read of the same records: the baseline the LAZ
 // rates are reported against.
 // The LAZ file repeats the chunks of the sample synthetic_pf1_300k.laz (chunks are independent) under
-// a rebuilt chunk table; the LAS file holds the records those chunks decode to.
+// a rebuilt chunk table; the LAS file holds the records those chunks decode to. The layered chunks of
+// formats 6 to 10 are decoded and encoded apart, from a sample of format 6.
+#include "BenchmarkSupport.h"
+#include "Laz/ChunkEncoder.h"
 #include "Laz/ChunkPipeline.h"
 #include "Laz/LazChunkReader.h"
 #include "LazChunkFiles.h"
@@ -51,19 +54,8 @@ const Inputs& inputs() {
 
 double lasRate = 0.0;
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double report(benchmark::State& state, double seconds) {
-    const double points = static_cast<double>(state.iterations()) * static_cast<double>(POINT_COUNT);
-    state.SetItemsProcessed(static_cast<std::int64_t>(points));
-    const double rate = seconds > 0.0 ? points / seconds : 0.0;
-    state.counters["Mpoints/s"] = rate / 1e6;
-    if (lasRate > 0.0) {
-        state.counters["of_las_read"] = rate / lasRate;
-    }
-    return rate;
+    return reportPointRate(state, seconds, POINT_COUNT, lasRate, "of_las_read");
 }
 
 void readAll(const std::filesystem::path& path, std::size_t threads) {
@@ -128,6 +120,56 @@ void BM_LazDecodeChunks(benchmark::State& state) {
     report(state, secondsSince(start));
 }
 
+// The layered items of formats 6 to 10: the six chunks of synthetic_pf6_300k.laz (300 000 points,
+// scanner channel changing at every sweep), decoded by the fastest decoder build, and encoded back from
+// the records they decode to.
+const Las::Laz::LazChunkReader& layeredChunks() {
+    static const std::filesystem::path path =
+        std::filesystem::path(LAZ_SAMPLE_DIR) / "synthetic_pf6_300k.laz";
+    static const Las::Laz::LazChunkReader reader(path, Las::readLasHeader(path));
+    return reader;
+}
+
+void reportLayered(benchmark::State& state, std::size_t points) {
+    const double total = static_cast<double>(state.iterations()) * static_cast<double>(points);
+    state.SetItemsProcessed(static_cast<std::int64_t>(total));
+    state.counters["Mpoints/s"] = benchmark::Counter(total / 1e6, benchmark::Counter::kIsRate);
+}
+
+void BM_LazDecodeLayered(benchmark::State& state) {
+    const Las::Laz::LazChunkReader& reader = layeredChunks();
+    std::vector<std::uint8_t> records;
+    std::size_t points = 0;
+    for (auto _ : state) {
+        points = 0;
+        for (std::size_t index = 0; index < reader.chunks().size(); ++index) {
+            reader.decodeChunk(index, records);
+            benchmark::DoNotOptimize(records.data());
+            points += records.size() / reader.recordLength();
+        }
+    }
+    reportLayered(state, points);
+}
+
+void BM_LazEncodeLayered(benchmark::State& state) {
+    const Las::Laz::LazChunkReader& reader = layeredChunks();
+    std::vector<std::vector<std::uint8_t>> chunks(reader.chunks().size());
+    std::size_t points = 0;
+    for (std::size_t index = 0; index < chunks.size(); ++index) {
+        reader.decodeChunk(index, chunks[index]);
+        points += chunks[index].size() / reader.recordLength();
+    }
+    const Las::Laz::ChunkEncoder encoder(reader.description(), reader.recordLength());
+    for (auto _ : state) {
+        for (const std::vector<std::uint8_t>& records : chunks) {
+            const std::vector<std::uint8_t> bytes =
+                encoder.encode(records.data(), records.size() / reader.recordLength());
+            benchmark::DoNotOptimize(bytes.data());
+        }
+    }
+    reportLayered(state, points);
+}
+
 BENCHMARK(BM_LasRead)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 // Before the decoder alone, whose two-thread run leaves malloc arenas behind that would count in the
 // reader's peak RssAnon.
@@ -139,5 +181,7 @@ BENCHMARK(BM_LazDecodeChunks)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+BENCHMARK(BM_LazDecodeLayered)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_LazEncodeLayered)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 } // namespace

@@ -88,4 +88,22 @@ std::uint64_t writeLazFromChunks(const std::filesystem::path& source, const std:
     return points;
 }
 
+std::vector<std::uint8_t> recordsOf(const std::filesystem::path& path) {
+    using namespace FileIoInterface::Las;
+    const LasHeader header = readLasHeader(path);
+    if (!header.lazDescription) {
+        std::ifstream stream(path, std::ios::binary);
+        const Bytes bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+        return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(header.offsetToPointData), bytes.end());
+    }
+    const Laz::LazChunkReader reader(path, header);
+    Bytes records;
+    Bytes chunk;
+    for (std::size_t index = 0; index < reader.chunks().size(); ++index) {
+        reader.decodeChunk(index, chunk);
+        records.insert(records.end(), chunk.begin(), chunk.end());
+    }
+    return records;
+}
+
 } // namespace Orvid::Testing::Las

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <vector>
 
@@ -13,5 +14,8 @@ namespace Orvid::Testing::Las {
 /// number of points written.
 std::uint64_t writeLazFromChunks(const std::filesystem::path& source, const std::vector<std::size_t>& chunks,
                                  const std::filesystem::path& laz, const std::filesystem::path& las = {});
+
+/// The point records of the LAS or LAZ file at `path`, decoded.
+std::vector<std::uint8_t> recordsOf(const std::filesystem::path& path);
 
 } // namespace Orvid::Testing::Las

@@ -2,9 +2,14 @@
 
 #include "FileDescriptor.h"
 #include "InputFile.h"
+#include "Laz/LazChunkReader.h"
+#include "Laz/PointBlockEncoder.h"
+#include "Raw/ByteCursor.h"
 #include "Raw/RawHeader.h"
+#include "Raw/RawVlr.h"
 
 #include <Core/IOException.h>
+#include <FileIoInterface/Las/LasHeader.h>
 
 #include <algorithm>
 #include <array>
@@ -31,7 +36,15 @@ struct Part {
     bool extended = false;
     std::uint64_t count = 0;
     std::array<std::uint64_t, 15> byReturn{};
+    /// LAZ: the chunks in file order (one after the other), their stated point count, and where the
+    /// LAZ description's chunk size lies in `head`.
+    bool compressed = false;
+    std::vector<Laz::LazChunk> chunks;
+    std::uint32_t chunkSize = 0;
+    std::size_t chunkSizeOffset = 0;
 };
+
+constexpr std::size_t TABLE_OFFSET_SIZE = 8;
 
 /// How many bytes of a part's head hold the header fields that concatenation reads and changes: the
 /// counts and bounds lie in the first 227, and in LAS 1.4 the 64-bit counts in the first 375.
@@ -39,7 +52,26 @@ std::size_t fieldsSize(const Part& part) {
     return part.extended ? Raw::HEADER_SIZE_1_4 : Raw::HEADER_SIZE_1_0;
 }
 
-/// The part at `path`, or nothing when it is not a plain LAS file that concatenation handles.
+/// `part`, a LAZ file, with its chunks; nothing when they are not in chunks.
+std::optional<Part> withChunks(const fs::path& path, Part part) {
+    const LasHeader header = readLasHeader(path);
+    if (!header.lazDescription) {
+        return std::nullopt;
+    }
+    const Laz::LazChunkReader reader(path, header);
+    if (reader.description().compressor == Laz::Compressor::PointWise) {
+        return std::nullopt;
+    }
+    part.compressed = true;
+    part.chunks = reader.chunks();
+    part.chunkSize = reader.description().chunkSize;
+    part.chunkSizeOffset = static_cast<std::size_t>(header.lazDescription->byteOffset) +
+                           Raw::RawVlrHeader::SIZE + Laz::LazDescription::CHUNK_SIZE_OFFSET;
+    return part;
+}
+
+/// The part at `path`, or nothing when it is not a plain LAS or chunked LAZ file that concatenation
+/// handles.
 std::optional<Part> readPart(const fs::path& path) {
     InputFile file(path);
     const std::uint64_t size = file.size();
@@ -53,8 +85,7 @@ std::optional<Part> readPart(const fs::path& path) {
     const std::uint16_t headerSize = start.headerSize;
     const std::uint16_t recordLength = start.pointRecordLength;
     part.extended = start.versionMinor >= 4;
-    if (std::memcmp(start.signature.data(), "LASF", start.signature.size()) != 0 ||
-        (start.pointFormat & Raw::POINT_FORMAT_COMPRESSED_BIT) != 0 || offset < headerSize ||
+    if (std::memcmp(start.signature.data(), "LASF", start.signature.size()) != 0 || offset < headerSize ||
         headerSize < Raw::HEADER_SIZE_1_0 || (part.extended && headerSize < Raw::HEADER_SIZE_1_4) ||
         offset > size || recordLength == 0) {
         return std::nullopt;
@@ -76,6 +107,9 @@ std::optional<Part> readPart(const fs::path& path) {
         part.count = part.header.legacyPointCount;
         std::copy(part.header.legacyPointsByReturn.begin(), part.header.legacyPointsByReturn.end(),
                   part.byReturn.begin());
+    }
+    if ((start.pointFormat & Raw::POINT_FORMAT_COMPRESSED_BIT) != 0) {
+        return withChunks(path, std::move(part));
     }
     if (part.count > (size - offset) / recordLength || size - offset != part.count * recordLength) {
         return std::nullopt;
@@ -143,38 +177,9 @@ bool copyRange(int in, off_t offset, std::uint64_t length, int out) {
     return true;
 }
 
-} // namespace
-
-bool canConcatenateLasFiles(const std::vector<fs::path>& parts) {
-    std::optional<std::vector<std::uint8_t>> shared;
-    for (const fs::path& path : parts) {
-        const std::optional<Part> part = readPart(path);
-        if (!part) {
-            return false;
-        }
-        std::vector<std::uint8_t> head = withoutCountsAndBounds(*part);
-        if (shared && *shared != head) {
-            return false;
-        }
-        if (!shared) {
-            shared = std::move(head);
-        }
-    }
-    return shared.has_value();
-}
-
-void concatenateLasFiles(const std::vector<fs::path>& parts, const fs::path& target) {
-    std::vector<Part> heads;
-    for (const fs::path& path : parts) {
-        std::optional<Part> part = readPart(path);
-        if (!part) {
-            throw Core::IOException(path.string() + ": not a LAS file that can be concatenated");
-        }
-        heads.push_back(std::move(*part));
-    }
-    if (heads.empty()) {
-        throw Core::IOException(target.string() + ": no LAS file to concatenate");
-    }
+/// The head of the file that joins `heads`: the first part's, with the counts by return added up and
+/// the bounds joined.
+std::vector<std::uint8_t> joinedHead(const std::vector<Part>& heads, const fs::path& target) {
     Raw::RawHeader merged = heads.front().header;
     std::uint64_t count = 0;
     std::array<std::uint64_t, 15> byReturn{};
@@ -208,6 +213,87 @@ void concatenateLasFiles(const std::vector<fs::path>& parts, const fs::path& tar
     Raw::setPointCounts(merged, count, byReturn);
     std::vector<std::uint8_t> head = heads.front().head;
     Raw::encodeRawHeader(merged, head.data(), fieldsSize(heads.front()));
+    return head;
+}
+
+/// The chunk table of the parts' chunks one after the other. Fixed-size chunks stay so when only the
+/// last chunk of all holds fewer points; otherwise each chunk states its count, and `head` says so.
+std::vector<std::uint8_t> joinedChunkTable(const std::vector<Part>& heads, std::vector<std::uint8_t>& head) {
+    const std::uint32_t chunkSize = heads.front().chunkSize;
+    std::vector<Laz::ChunkSize> chunks;
+    for (const Part& part : heads) {
+        for (const Laz::LazChunk& chunk : part.chunks) {
+            chunks.push_back(
+                {static_cast<std::uint32_t>(chunk.pointCount), static_cast<std::uint32_t>(chunk.byteCount)});
+        }
+    }
+    bool variable = chunkSize == Laz::LazDescription::VARIABLE_CHUNK_SIZE;
+    for (std::size_t index = 0; index + 1 < chunks.size(); ++index) {
+        variable = variable || chunks[index].points != chunkSize;
+    }
+    if (variable) {
+        Raw::store(head.data() + heads.front().chunkSizeOffset, Laz::LazDescription::VARIABLE_CHUNK_SIZE);
+    }
+    return Laz::encodeChunkTable(chunks, variable);
+}
+
+/// Where the bytes of `part` that the joined file holds lie: its records, or its chunks.
+std::pair<std::uint64_t, std::uint64_t> copiedRange(const Part& part) {
+    if (!part.compressed) {
+        return {part.head.size(), part.count * part.header.pointRecordLength};
+    }
+    if (part.chunks.empty()) {
+        return {0, 0};
+    }
+    const Laz::LazChunk& last = part.chunks.back();
+    return {part.chunks.front().byteOffset,
+            last.byteOffset + last.byteCount - part.chunks.front().byteOffset};
+}
+
+} // namespace
+
+bool canConcatenateLasFiles(const std::vector<fs::path>& parts) {
+    std::optional<std::vector<std::uint8_t>> shared;
+    for (const fs::path& path : parts) {
+        const std::optional<Part> part = readPart(path);
+        if (!part) {
+            return false;
+        }
+        std::vector<std::uint8_t> head = withoutCountsAndBounds(*part);
+        if (shared && *shared != head) {
+            return false;
+        }
+        if (!shared) {
+            shared = std::move(head);
+        }
+    }
+    return shared.has_value();
+}
+
+void concatenateLasFiles(const std::vector<fs::path>& parts, const fs::path& target) {
+    std::vector<Part> heads;
+    for (const fs::path& path : parts) {
+        std::optional<Part> part = readPart(path);
+        if (!part) {
+            throw Core::IOException(path.string() + ": not a LAS file that can be concatenated");
+        }
+        heads.push_back(std::move(*part));
+    }
+    if (heads.empty()) {
+        throw Core::IOException(target.string() + ": no LAS file to concatenate");
+    }
+    std::vector<std::uint8_t> head = joinedHead(heads, target);
+    std::vector<std::uint8_t> tail;
+    if (heads.front().compressed) {
+        // The chunks, copied as they are, between the offset of a new chunk table and the table.
+        tail = joinedChunkTable(heads, head);
+        std::uint64_t tableOffset = head.size() + TABLE_OFFSET_SIZE;
+        for (const Part& part : heads) {
+            tableOffset += copiedRange(part).second;
+        }
+        head.resize(head.size() + TABLE_OFFSET_SIZE);
+        Raw::store(head.data() + head.size() - TABLE_OFFSET_SIZE, static_cast<std::int64_t>(tableOffset));
+    }
 
     FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0 || !writeAll(out.get(), head.data(), head.size())) {
@@ -215,15 +301,14 @@ void concatenateLasFiles(const std::vector<fs::path>& parts, const fs::path& tar
                                 std::strerror(errno) + ")");
     }
     for (std::size_t index = 0; index < parts.size(); ++index) {
-        const Part& part = heads[index];
+        const auto [offset, length] = copiedRange(heads[index]);
         const FileDescriptor in(::open(parts[index].c_str(), O_RDONLY | O_CLOEXEC));
-        if (in.get() < 0 || !copyRange(in.get(), static_cast<off_t>(part.head.size()),
-                                       part.count * part.header.pointRecordLength, out.get())) {
+        if (in.get() < 0 || !copyRange(in.get(), static_cast<off_t>(offset), length, out.get())) {
             throw Core::IOException(parts[index].string() + ": cannot copy its point records to " +
                                     target.string() + " (" + std::strerror(errno) + ")");
         }
     }
-    if (::close(out.release()) != 0) {
+    if (!writeAll(out.get(), tail.data(), tail.size()) || ::close(out.release()) != 0) {
         throw Core::IOException(target.string() + ": cannot write the concatenated file (" +
                                 std::strerror(errno) + ")");
     }

@@ -1,6 +1,7 @@
 #include <FileIoInterface/Las/LasLayout.h>
 
 #include "ExtraBytesLayout.h"
+#include "Laz/LazDescription.h"
 #include "Raw/PointFormat.h"
 #include "Raw/RawHeader.h"
 #include "Raw/RawVlr.h"
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace Orvid::FileIoInterface::Las {
 
@@ -95,6 +97,14 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
             LasVlr{"LASF_Spec", 4, "Extra bytes", extraBytesRecordFromDescriptors(leg.attributes)});
         offsetToPointData += Raw::RawVlrHeader::SIZE + layout.vlrs.back().payload.size();
     }
+    std::optional<LasVlr> lazRecord;
+    if (options.compression == LasCompression::Laz) {
+        const Laz::LazDescription description = Laz::LazDescription::forRecords(
+            layout.pointFormat, static_cast<std::uint16_t>(extraBytes.size()), options.lazChunkPoints);
+        lazRecord = LasVlr{Laz::LazDescription::USER_ID, Laz::LazDescription::RECORD_ID, "laz compression",
+                           description.encode()};
+    }
+    const std::uint64_t lazRecordSize = lazRecord ? Raw::RawVlrHeader::SIZE + lazRecord->payload.size() : 0;
     if (options.copyCoordinateSystem && carried != nullptr) {
         for (const LasVlr& vlr : carried->coordinateSystemRecords) {
             const std::uint64_t size = Raw::RawVlrHeader::SIZE + vlr.payload.size();
@@ -102,13 +112,18 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
             // beyond a 32-bit offset, is left out.
             if ((wkt ? isWktRecord(vlr) : isGeoTiffRecord(vlr)) &&
                 vlr.payload.size() <= std::numeric_limits<std::uint16_t>::max() &&
-                offsetToPointData + size <= std::numeric_limits<std::uint32_t>::max()) {
+                offsetToPointData + size + lazRecordSize <= std::numeric_limits<std::uint32_t>::max()) {
                 layout.vlrs.push_back(vlr);
                 offsetToPointData += size;
             } else {
                 ++layout.coordinateSystemRecordsLeftOut;
             }
         }
+    }
+    layout.compression = options.compression;
+    if (lazRecord) {
+        layout.vlrs.push_back(*lazRecord);
+        offsetToPointData += lazRecordSize;
     }
     layout.offsetToPointData = static_cast<std::uint32_t>(offsetToPointData);
     return layout;

@@ -3,6 +3,8 @@
 #include <FileIoInterface/Las/LasLayout.h>
 
 #include "ExtraBytesLayout.h"
+#include "Laz/LazDescription.h"
+#include "LazPointData.h"
 #include "OutputFile.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
@@ -65,7 +67,10 @@ Raw::RawHeader rawHeaderOf(const LasLayout& layout) {
     header.headerSize = layout.headerSize;
     header.offsetToPointData = layout.offsetToPointData;
     header.numberOfVlrs = static_cast<std::uint32_t>(layout.vlrs.size());
-    header.pointFormat = layout.pointFormat;
+    header.pointFormat =
+        layout.compression == LasCompression::Laz
+            ? static_cast<std::uint8_t>(layout.pointFormat | Raw::POINT_FORMAT_COMPRESSED_BIT)
+            : layout.pointFormat;
     header.pointRecordLength = layout.pointRecordLength;
     const LasScaleOffset& scaleOffset = layout.scaleOffset;
     header.scale = {scaleOffset.scale.x, scaleOffset.scale.y, scaleOffset.scale.z};
@@ -103,6 +108,8 @@ struct LasWriter::Leg {
     std::vector<std::uint8_t> extraBytesRecord;
     OutputFile file;
     std::unique_ptr<PointCodec> codec;
+    /// The compressed point data of a LAZ leg; the buffer then holds one chunk of records.
+    std::unique_ptr<LazPointData> laz;
     Raw::RawHeader header;
     std::vector<std::uint8_t> buffer;
     std::size_t used = 0;
@@ -132,6 +139,9 @@ LasWriter::LasWriter(std::filesystem::path folder, LasWriterOptions options)
     if (mOptions.carried) {
         checkScaleOffset(mOptions.carried->scaleOffset, "carried");
     }
+    if (mOptions.compression == LasCompression::Laz && mOptions.lazChunkPoints == 0) {
+        throw std::invalid_argument("LAS writer: LAZ chunks of 0 points");
+    }
 }
 
 LasWriter::~LasWriter() {
@@ -148,7 +158,7 @@ std::filesystem::path LasWriter::pathFor(const LegInformation& leg) const {
     if (name.empty() || name == "." || name == "..") {
         name = "leg" + std::to_string(leg.number ? *leg.number : mLegsBegun);
     }
-    return mFolder / (name + ".las");
+    return mFolder / (name + (mOptions.compression == LasCompression::Laz ? ".laz" : ".las"));
 }
 
 void LasWriter::beginLeg(const LegInformation& leg) {
@@ -195,10 +205,11 @@ void LasWriter::open(const LegInformation& leg, std::optional<LasCarriedFields> 
     mLeg = std::move(state);
 }
 
-void LasWriter::start(const InputOutputPoint* firstPoint) {
+bool LasWriter::start(const InputOutputPoint* firstPoint) {
     Leg& leg = *mLeg;
     const LasLayout layout =
         planLasLayout(mOptions, leg.carried ? &*leg.carried : nullptr, leg.information, firstPoint);
+    const bool compressed = layout.compression == LasCompression::Laz;
     leg.codec = std::make_unique<PointCodec>(Raw::POINT_FORMATS[layout.pointFormat], layout.scaleOffset.scale,
                                              layout.scaleOffset.offset, leg.extraBytes);
     leg.recordLength = leg.codec->recordLength();
@@ -208,10 +219,41 @@ void LasWriter::start(const InputOutputPoint* firstPoint) {
     leg.used = encodeHeaderAndVlrs(leg.header, layout.vlrs, leg.buffer.data());
     leg.lowest.fill(std::numeric_limits<std::int32_t>::max());
     leg.highest.fill(std::numeric_limits<std::int32_t>::min());
+    return !compressed || startLaz(layout);
 }
 
-bool LasWriter::flush() {
+bool LasWriter::startLaz(const LasLayout& layout) {
     Leg& leg = *mLeg;
+    // The head goes out at once; the buffer then holds the records of one chunk.
+    if (!flush()) {
+        return false;
+    }
+    const Laz::LazDescription description = Laz::LazDescription::forRecords(
+        layout.pointFormat, static_cast<std::uint16_t>(leg.extraBytes.size()), mOptions.lazChunkPoints);
+    leg.laz =
+        std::make_unique<LazPointData>(leg.file, leg.partialPath.string(), description,
+                                       layout.pointRecordLength, layout.offsetToPointData, mOptions.threads);
+    if (!leg.laz->begin()) {
+        leg.ioError = leg.laz->error();
+        return false;
+    }
+    leg.buffer.resize(std::size_t{mOptions.lazChunkPoints} * leg.recordLength);
+    return true;
+}
+
+bool LasWriter::flush(bool last) {
+    Leg& leg = *mLeg;
+    if (leg.laz && leg.used != 0) {
+        const auto points = static_cast<std::uint32_t>(leg.used / leg.recordLength);
+        const std::size_t size = leg.buffer.size();
+        if (!leg.laz->add(leg.buffer, points, last)) {
+            leg.ioError = leg.laz->error();
+            return false;
+        }
+        leg.buffer.resize(size);
+        leg.used = 0;
+        return true;
+    }
     if (leg.used != 0 && !leg.file.write(leg.buffer.data(), leg.used)) {
         leg.ioError = leg.partialPath.string() + ": " + leg.file.error();
         return false;
@@ -228,8 +270,8 @@ ReturnStatus LasWriter::write(const InputOutputPoint& point) {
     if (!leg.ioError.empty()) {
         return ReturnStatus::failure(leg.ioError);
     }
-    if (!leg.codec) {
-        start(&point);
+    if (!leg.codec && !start(&point)) {
+        return ReturnStatus::failure(leg.ioError);
     }
     if (mOptions.versionMinor < 4 && leg.pointCount == std::numeric_limits<std::uint32_t>::max()) {
         return ReturnStatus::failure(leg.finalPath.string() + ": LAS 1." +
@@ -267,8 +309,10 @@ void LasWriter::endLeg() {
         throw Core::IOException("LAS writer: endLeg without an open leg");
     }
     Leg& leg = *mLeg;
-    if (!leg.codec) {
-        start(nullptr);
+    if (!leg.codec && !start(nullptr)) {
+        const std::string failure = leg.ioError;
+        abandonLeg();
+        throw Core::IOException(failure);
     }
     Raw::RawHeader& header = leg.header;
     Raw::setPointCounts(header, leg.pointCount, leg.pointsByReturn);
@@ -280,26 +324,35 @@ void LasWriter::endLeg() {
         header.bounds = {real(0, true),  real(0, false), real(1, true),
                          real(1, false), real(2, true),  real(2, false)};
     }
-    std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
-    Raw::encodeRawHeader(header, bytes.data(), header.headerSize);
-    std::string failure;
-    if (!flush()) {
-        failure = leg.ioError;
-    } else if (!leg.file.seek(0) || !leg.file.write(bytes.data(), header.headerSize) || !leg.file.close()) {
-        failure = leg.partialPath.string() + ": " + leg.file.error();
-    } else {
-        std::error_code error;
-        std::filesystem::rename(leg.partialPath, leg.finalPath, error);
-        if (error) {
-            failure = leg.finalPath.string() + ": cannot rename the completed file (" + error.message() + ")";
-        }
-    }
+    // A failed write may have lost records (a LAZ chunk is handed on once): such a file is never completed.
+    const std::string failure = leg.ioError.empty() ? complete() : leg.ioError;
     if (!failure.empty()) {
         abandonLeg();
         throw Core::IOException(failure);
     }
     mWrittenFiles.push_back(leg.finalPath);
     mLeg.reset();
+}
+
+std::string LasWriter::complete() {
+    Leg& leg = *mLeg;
+    std::array<std::uint8_t, Raw::HEADER_SIZE_1_4> bytes{};
+    Raw::encodeRawHeader(leg.header, bytes.data(), leg.header.headerSize);
+    if (!flush(true)) {
+        return leg.ioError;
+    }
+    if (leg.laz && !leg.laz->finish()) {
+        return leg.laz->error();
+    }
+    if (!leg.file.seek(0) || !leg.file.write(bytes.data(), leg.header.headerSize) || !leg.file.close()) {
+        return leg.partialPath.string() + ": " + leg.file.error();
+    }
+    std::error_code error;
+    std::filesystem::rename(leg.partialPath, leg.finalPath, error);
+    if (error) {
+        return leg.finalPath.string() + ": cannot rename the completed file (" + error.message() + ")";
+    }
+    return {};
 }
 
 void LasWriter::abandonLeg() {

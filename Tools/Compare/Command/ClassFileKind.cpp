@@ -1,6 +1,8 @@
 #include "Command/ClassFileKind.h"
 
+#include <Core/IOException.h>
 #include <FileIoInterface/Las/LasCarriedFields.h>
+#include <FileIoInterface/Las/LasWriter.h>
 
 #include <set>
 
@@ -37,6 +39,16 @@ ClassFileKind classFileKindOf(const std::string& role, const std::vector<LasHead
     kind.options.versionMinor = 4;
     kind.conversion = role + " legs mix " + described + ": its class files are written as LAS 1.4";
     return kind;
+}
+
+void chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz, std::size_t threads,
+                           const std::array<ClassFileKind*, 2>& kinds) {
+    using FileIoInterface::Las::LasCompression;
+    const bool laz = format ? *format == ClassFileFormat::laz : everyInputLaz;
+    for (ClassFileKind* kind : kinds) {
+        kind->options.compression = laz ? LasCompression::Laz : LasCompression::Las;
+        kind->options.threads = threads;
+    }
 }
 
 } // namespace Orvid::Compare

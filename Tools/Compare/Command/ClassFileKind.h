@@ -1,8 +1,12 @@
 #pragma once
 
+#include "Gather/ComparisonSettings.h"
+
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasWriterOptions.h>
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,5 +26,10 @@ struct ClassFileKind {
 /// (at least one).
 ClassFileKind classFileKindOf(const std::string& role,
                               const std::vector<FileIoInterface::Las::LasHeader>& headers);
+
+/// Makes `kinds` write LAS or LAZ class files, as `format` says or, absent, LAZ when `everyInputLaz`;
+/// their LAZ chunks are compressed on `threads` threads.
+void chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz, std::size_t threads,
+                           const std::array<ClassFileKind*, 2>& kinds);
 
 } // namespace Orvid::Compare

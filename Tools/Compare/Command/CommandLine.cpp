@@ -41,8 +41,9 @@ struct OutputArguments {
 
     void declare(CLI::App& app) {
         app.add_option("--out", outDirectory,
-                       "Write the differences as LAS files into this folder: modified/ (as read), "
-                       "displacement/ (x, y, z = test - reference), added/, removed/, mutated/, altered/")
+                       "Write the differences as LAS or LAZ files (see --out-format) into this folder: "
+                       "modified/ (as read), displacement/ (x, y, z = test - reference), added/, removed/, "
+                       "mutated/, altered/")
             ->type_name("DIR");
         app.add_flag("--overwrite", overwrite,
                      "Write into an --out folder that holds other files too (only the files an earlier run "

@@ -83,7 +83,8 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     }
     std::unique_ptr<ClassFiles> classFiles;
     if (outputs.classFileFolder()) {
-        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], report.warnings);
+        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], options.settings.outFormat,
+                                    report.parameters.threads, report.warnings);
     }
 
     const ShrunkInputGuard shrinking(inputsAtStart, outputs.madePaths());

@@ -261,7 +261,8 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
             ->transform(CLI::AsSizeValue(false))
             ->type_name("SIZE")
             ->default_str("a quarter of physical memory");
-    mThreadsOption = app.add_option("--threads", mThreads, "Threads of the comparison")
+    mThreadsOption = app.add_option("--threads", mThreads,
+                                    "Threads of the comparison, and of the compression of LAZ class files")
                          ->type_name("N")
                          ->default_str("one per core");
     app.add_flag(
@@ -308,6 +309,15 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
                            : "'" + name + "' is not one of " + listed(names);
             },
             "LIST"));
+    app.add_option("--out-format", mOutFormat,
+                   "Format of the class files that --out writes: las, or laz (compressed); by default laz "
+                   "when every input file is LAZ, else las")
+        ->type_name("las|laz")
+        ->check(CLI::Validator(
+            [](std::string& name) {
+                return classFileFormatNamed(name) ? std::string() : "'" + name + "' is not las or laz";
+            },
+            ""));
 }
 
 ComparisonSettings ComparisonFlags::read() const {
@@ -335,6 +345,7 @@ ComparisonSettings ComparisonFlags::read() const {
     settings.pointAttributes = !mNoPointAttributes;
     settings.extraAttributes = !mNoExtraAttributes;
     readFailOn(mFailOn, settings);
+    settings.outFormat = classFileFormatNamed(mOutFormat);
     return settings;
 }
 

@@ -63,6 +63,7 @@ private:
     std::string mThreads;
     CLI::Option* mThreadsOption = nullptr;
     std::string mFailOn = "any";
+    std::string mOutFormat;
 };
 
 } // namespace Orvid::Compare

@@ -300,7 +300,8 @@ Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonRep
 }
 
 std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLegs& reference,
-                                           const InputLegs& test, std::vector<std::string>& warnings) {
+                                           const InputLegs& test, std::optional<ClassFileFormat> format,
+                                           std::size_t threads, std::vector<std::string>& warnings) {
     ClassFileKind referenceKind = classFileKindOf("reference", reference.headers);
     ClassFileKind testKind = classFileKindOf("test", test.headers);
     for (const ClassFileKind* kind : {&referenceKind, &testKind}) {
@@ -308,6 +309,13 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
             warnings.push_back(*kind->conversion);
         }
     }
+    bool everyInputLaz = true;
+    for (const InputLegs* input : {&reference, &test}) {
+        for (const FileIoInterface::Las::LasHeader& header : input->headers) {
+            everyInputLaz = everyInputLaz && header.lazDescription.has_value();
+        }
+    }
+    chooseClassFileFormat(format, everyInputLaz, threads, {&referenceKind, &testKind});
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));
 }

@@ -46,10 +46,11 @@ InputLegs readInput(const std::filesystem::path& input, std::vector<std::filesys
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test);
 
-/// The class files of an --out folder staged at `folder`; a format conversion they need goes to
-/// `warnings`.
+/// The class files of an --out folder staged at `folder`, in `format` (see `chooseClassFileFormat`),
+/// compressed on `threads` threads; a format conversion they need goes to `warnings`.
 std::unique_ptr<ClassFiles> makeClassFiles(const std::filesystem::path& folder, const InputLegs& reference,
-                                           const InputLegs& test, std::vector<std::string>& warnings);
+                                           const InputLegs& test, std::optional<ClassFileFormat> format,
+                                           std::size_t threads, std::vector<std::string>& warnings);
 
 /// What was seen of an input: by the engine, or by the shards of a plan together.
 struct ScannedInput {

@@ -117,10 +117,11 @@ void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
     LasPoint point;
     for (const DifferenceClass kind : {DifferenceClass::removed, DifferenceClass::added,
                                        DifferenceClass::mutated, DifferenceClass::altered}) {
-        const fs::path file = folder / std::string(nameOf(kind)) / (std::string(nameOf(kind)) + ".las");
-        if (!fs::exists(file)) {
+        const fs::path classFolder = folder / std::string(nameOf(kind));
+        if (!fs::exists(classFolder)) {
             continue;
         }
+        const std::vector<fs::path> files = FileIoInterface::Las::lasFilesIn(classFolder);
         Engine::Decision decision;
         const bool removed = kind == DifferenceClass::removed;
         decision.pointClass = removed                            ? PointClass::removed
@@ -128,7 +129,7 @@ void replayClassFiles(const fs::path& folder, ClassFiles& classFiles) {
                               : kind == DifferenceClass::mutated ? PointClass::mutated
                                                                  : PointClass::altered;
         (removed ? decision.referencePoint : decision.testPoint) = &point;
-        LasReader reader({file});
+        LasReader reader(files);
         while (reader.hasMoreLegs()) {
             reader.nextLeg();
             while (reader.hasMorePoints()) {
@@ -169,7 +170,8 @@ std::map<fs::path, std::vector<fs::path>> classFileSets(const std::vector<FoundS
     std::map<fs::path, std::vector<fs::path>> sets;
     for (const FoundShard& shard : shards) {
         for (const auto& entry : fs::recursive_directory_iterator(shard.folder)) {
-            if (entry.is_regular_file() && entry.path().extension() == ".las") {
+            const fs::path extension = entry.path().extension();
+            if (entry.is_regular_file() && (extension == ".las" || extension == ".laz")) {
                 sets[fs::relative(entry.path(), shard.folder)].push_back(entry.path());
             }
         }
@@ -300,7 +302,8 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
         legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, true,
         plan.settings.strict, options.quiet, err, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
-    std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], report.warnings);
+    std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], plan.settings.outFormat,
+                                                            report.parameters.threads, report.warnings);
     const ShrunkInputGuard shrinking(inputsAtStart, outputs.madePaths());
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
@@ -353,7 +356,8 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
     if (outputs.classFileFolder()) {
-        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], report.warnings);
+        classFiles = makeClassFiles(*outputs.classFileFolder(), legs[0], legs[1], plan.settings.outFormat,
+                                    report.parameters.threads, report.warnings);
     }
 
     ShardTotals totals = addedUp(shards);

@@ -14,6 +14,24 @@
 // the lowest layer that both the command line and the shards' plan reach.
 namespace Orvid::Compare {
 
+/// How --out writes its class files: uncompressed or compressed.
+enum class ClassFileFormat { las, laz };
+
+/// "las" or "laz", as --out-format and the plan name it.
+inline const char* nameOf(ClassFileFormat format) {
+    return format == ClassFileFormat::laz ? "laz" : "las";
+}
+
+/// The format named `name`, if any.
+inline std::optional<ClassFileFormat> classFileFormatNamed(const std::string& name) {
+    for (const ClassFileFormat format : {ClassFileFormat::las, ClassFileFormat::laz}) {
+        if (name == nameOf(format)) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
 /// How two clouds are compared, as the comparison flags give it: what a single run takes, and what a
 /// plan carries to every shard.
 struct ComparisonSettings {
@@ -46,6 +64,8 @@ struct ComparisonSettings {
     Metadata::MetadataFailOn metadataFailOn = Metadata::MetadataFailOn::crs;
     /// --ignore-metadata names: metadata fields, or kinds, left out of the comparison.
     std::vector<std::string> ignoredMetadata;
+    /// The class files' format; absent: LAZ when every input file is LAZ, else LAS.
+    std::optional<ClassFileFormat> outFormat;
 };
 
 /// What makes the exit status 1, by name as reports and plans list it: the classes in report order, then

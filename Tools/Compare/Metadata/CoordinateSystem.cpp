@@ -32,8 +32,8 @@ constexpr std::size_t HEADER_VALUES = 4;
 constexpr std::size_t KEY_COUNT_VALUE = 3;
 constexpr std::size_t DOUBLE_SIZE = 8;
 
-// Not only geographic systems: PROJ builds an EPSG projected system with the axes the registry gives,
-// which a WKT1 without AXIS nodes does not state.
+// A WKT1 GEOGCS without AXIS nodes has longitude first, the registry's system latitude first: the same
+// system, as a LAS file's X is longitude either way.
 constexpr PJ_COMPARISON_CRITERION CRITERION = PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS;
 
 struct PjDeleter {
@@ -253,8 +253,7 @@ PjPointer systemOfCodes(ProjContext& context, const GeoKeyCodes& codes) {
         proj_create_compound_crs(context.context, name.c_str(), horizontal.get(), vertical.get()));
 }
 
-/// The records' bytes, each record marked present or not and prefixed with its size, after a tag of
-/// their kind, so that different records never give the same bytes.
+/// Appends `record`'s payload, marked present or not and prefixed with its size.
 void appendRecord(std::vector<std::uint8_t>& bytes, const std::optional<LasLocatedRecord>& record) {
     bytes.push_back(record ? 1 : 0);
     const std::vector<std::uint8_t>& payload = payloadOf(record);
@@ -265,6 +264,8 @@ void appendRecord(std::vector<std::uint8_t>& bytes, const std::optional<LasLocat
     bytes.insert(bytes.end(), payload.begin(), payload.end());
 }
 
+/// The three records' bytes after a tag of their kind, so that different records never give the same
+/// bytes.
 std::vector<std::uint8_t> geoTiffBytes(const LasCoordinateSystemRecords& records) {
     std::vector<std::uint8_t> bytes{'G'};
     appendRecord(bytes, records.geoKeyDirectory);
@@ -365,6 +366,7 @@ bool equivalentSystems(const ProjObject& first, const ProjObject& second) {
 
 } // namespace
 
+/// Builds coordinate systems with PROJ and compares them: what a CoordinateSystem holds is set here only.
 struct CoordinateSystemBuilder {
     static CoordinateSystem fromGeoTiff(const std::shared_ptr<ProjContext>& context,
                                         const LasCoordinateSystemRecords& records);
@@ -389,6 +391,8 @@ void CoordinateSystemBuilder::adopt(CoordinateSystem& system, const std::shared_
 
 CoordinateSystem CoordinateSystemBuilder::fromGeoTiff(const std::shared_ptr<ProjContext>& context,
                                                       const LasCoordinateSystemRecords& records) {
+    // A message left by an earlier call must not explain a failure here.
+    context->lastError.clear();
     CoordinateSystem system;
     system.mSource = sourceOf("GeoTIFF keys", *records.geoKeyDirectory);
     system.mRecordBytes = geoTiffBytes(records);
@@ -422,6 +426,8 @@ CoordinateSystem CoordinateSystemBuilder::fromGeoTiff(const std::shared_ptr<Proj
 
 CoordinateSystem CoordinateSystemBuilder::fromWkt(const std::shared_ptr<ProjContext>& context,
                                                   const LasCoordinateSystemRecords& records) {
+    // A message left by an earlier call must not explain a failure here.
+    context->lastError.clear();
     CoordinateSystem system;
     system.mSource = sourceOf("WKT", *records.wkt);
     const std::string text = records.wktText();

@@ -154,6 +154,12 @@ std::string shortest(double value) {
     return {text.data(), result.ptr};
 }
 
+std::string shortest(float value) {
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    return {text.data(), result.ptr};
+}
+
 const std::vector<HeaderField>& headerFields() {
     return FIELDS;
 }

@@ -36,5 +36,6 @@ std::string inputValue(const HeaderField& field, const std::vector<FileIoInterfa
 
 /// A number as the shortest text that reads back as it.
 std::string shortest(double value);
+std::string shortest(float value);
 
 } // namespace Orvid::Compare::Metadata

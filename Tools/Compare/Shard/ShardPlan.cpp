@@ -62,7 +62,8 @@ json toJson(const ComparisonSettings& settings) {
             {"pairByChannel", settings.pairByChannel},
             {"strict", settings.strict},
             {"failOn", failOnNames(settings.failOn, settings.metadataFailOn)},
-            {"ignoredMetadata", settings.ignoredMetadata}};
+            {"ignoredMetadata", settings.ignoredMetadata},
+            {"outFormat", settings.outFormat ? json(nameOf(*settings.outFormat)) : json(nullptr)}};
 }
 
 ComparisonSettings settingsOf(const json& object) {
@@ -91,6 +92,14 @@ ComparisonSettings settingsOf(const json& object) {
     }
     settings.pairByChannel = object.at("pairByChannel").get<bool>();
     settings.strict = object.at("strict").get<bool>();
+    // Plans written before the class files' format was a setting have none.
+    if (object.contains("outFormat") && !object.at("outFormat").is_null()) {
+        const std::string name = object.at("outFormat").get<std::string>();
+        settings.outFormat = classFileFormatNamed(name);
+        if (!settings.outFormat) {
+            throw std::invalid_argument("outFormat: '" + name + "' is not las or laz");
+        }
+    }
     readFailOnNames(object.at("failOn").get<std::vector<std::string>>(), settings.failOn,
                     settings.metadataFailOn);
     settings.ignoredMetadata = object.at("ignoredMetadata").get<std::vector<std::string>>();

@@ -1,6 +1,8 @@
 // Joining LAS files by their bytes: which files can be joined, and that the joined file is the one the
 // writer would have written for all their points.
 #include "LasTestSupport.h"
+#include "Laz/LazChunkReader.h"
+#include "LazChunkFiles.h"
 #include "Raw/ByteCursor.h"
 #include "Raw/RawHeader.h"
 
@@ -65,7 +67,7 @@ protected:
             EXPECT_TRUE(writer.write(point));
         }
         writer.endLeg();
-        return mFolder / (name + ".las");
+        return writer.writtenFiles().at(0);
     }
 
     /// Writes each of `PARTS` with `options` as "<name>-<k>.las"; their paths.
@@ -145,6 +147,58 @@ INSTANTIATE_TEST_SUITE_P(VersionsAndFormats, LasConcatenationOfWrittenFiles,
                                     std::to_string(std::get<1>(instance.param));
                          });
 
+// LAZ parts of 3, 0 and 2 points in chunks of 2 (the first part ends in a partial chunk, so the joined
+// chunks state their counts) and of 3 (only the last chunk of all is partial: the chunk size stays).
+class LazConcatenation : public LasConcatenationTest, public testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(LazConcatenation, JoinsTheChunksUnderANewTableAndDecodesToThePointsOfTheWhole) {
+    LasWriterOptions options = optionsFor(2, 3);
+    const fs::path whole =
+        write("whole", options, {PARTS[0][0], PARTS[0][1], PARTS[0][2], PARTS[2][0], PARTS[2][1]});
+    options.compression = Las::LasCompression::Laz;
+    options.lazChunkPoints = GetParam();
+    const std::vector<fs::path> parts = writeParts("part", options);
+    ASSERT_TRUE(canConcatenateLasFiles(parts));
+    EXPECT_FALSE(canConcatenateLasFiles({parts[0], whole}));
+    const fs::path joined = mFolder / "joined.laz";
+    concatenateLasFiles(parts, joined);
+
+    const LasHeader header = Las::readLasHeader(joined);
+    const Las::Laz::LazChunkReader chunks(joined, header);
+    EXPECT_EQ(chunks.chunks().size(), GetParam() == 2 ? 3U : 2U);
+    EXPECT_EQ(chunks.description().chunkSize,
+              GetParam() == 2 ? Las::Laz::LazDescription::VARIABLE_CHUNK_SIZE : 3U);
+    const LasHeader wholeHeader = Las::readLasHeader(whole);
+    EXPECT_EQ(std::make_tuple(header.pointCount, header.pointsByReturn, header.min.z, header.max.z),
+              std::make_tuple(wholeHeader.pointCount, wholeHeader.pointsByReturn, wholeHeader.min.z,
+                              wholeHeader.max.z));
+    const auto expected = readPoints(whole);
+    const auto points = readPoints(joined);
+    ASSERT_EQ(points.size(), expected.size());
+    for (std::size_t index = 0; index < points.size(); ++index) {
+        EXPECT_EQ(
+            std::make_tuple(points[index]->getX(), points[index]->getZ(), points[index]->getReturnNumber()),
+            std::make_tuple(expected[index]->getX(), expected[index]->getZ(),
+                            expected[index]->getReturnNumber()))
+            << "point " << index;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ChunkSizes, LazConcatenation, testing::Values(2U, 3U));
+
+TEST_F(LasConcatenationTest, JoinsSampleLazFilesChunkByChunk) {
+    for (const char* name : {"mvk-thin_chunk5000.laz", "5points_14.laz"}) {
+        const fs::path sample = fs::path(LAZ_SAMPLE_DIR) / name;
+        const fs::path joined = mFolder / name;
+        concatenateLasFiles({sample, sample}, joined);
+        std::vector<std::uint8_t> twice = recordsOf(sample);
+        const std::size_t once = twice.size();
+        twice.insert(twice.end(), twice.begin(), twice.begin() + static_cast<std::ptrdiff_t>(once));
+        EXPECT_EQ(recordsOf(joined), twice) << name;
+        EXPECT_EQ(Las::readLasHeader(joined).pointCount, 2 * Las::readLasHeader(sample).pointCount) << name;
+    }
+}
+
 TEST_F(LasConcatenationTest, FilesAlikeButForTheirCountsAndBoundsAreJoined) {
     for (const std::uint8_t minor : std::vector<std::uint8_t>{0, 2, 3, 4}) {
         const std::string name = "minor" + std::to_string(minor);
@@ -210,8 +264,9 @@ TEST_F(LasConcatenationTest, RefusesFilesThatCannotBeJoinedAsTheyAre) {
     refusedWith("short", std::vector<std::uint8_t>(original.begin(), original.begin() + 200));
     refusedWith("text", std::vector<std::uint8_t>(400, 'x'));
 
-    // A LAZ file, as stored.
-    EXPECT_FALSE(canConcatenateLasFiles({fs::path(LAZ_SAMPLE_DIR) / "5points_14.laz"}));
+    // A LAZ file compressed as one stream, without chunks.
+    EXPECT_FALSE(
+        canConcatenateLasFiles({fs::path(LAZ_SAMPLE_DIR) / "simple-laszip-compressor-version-1.2r0.laz"}));
     EXPECT_TRUE(canConcatenateLasFiles({sampleFile("5points_14.las")}));
     EXPECT_FALSE(canConcatenateLasFiles({}));
     EXPECT_EQ(ioErrorOf([&] { concatenateLasFiles({}, mFolder / "none.las"); }),

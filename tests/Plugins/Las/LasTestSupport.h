@@ -40,6 +40,11 @@ void addVlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t 
 std::uint64_t appendEvlr(std::vector<std::uint8_t>& bytes, const char* userId, std::uint16_t recordId,
                          std::uint64_t announced, const std::vector<std::uint8_t>& payload = {});
 
+/// A LAS 1.<minor> file of `format` with `points` records of random bytes whose extra bytes hold one field
+/// of each data type 1 to 10, described with no-data, min, max, scale and offset, then three undescribed
+/// bytes.
+std::vector<std::uint8_t> randomLas(std::uint8_t minor, std::uint8_t format, std::uint32_t points = 60);
+
 /// Every point of the single-leg file at `path`.
 std::vector<std::unique_ptr<FileIoInterface::Las::LasPoint>> readPoints(const std::filesystem::path& path);
 

@@ -34,6 +34,8 @@ public:
     std::uint8_t decode(ArithmeticDecoder& decoder, std::size_t index, std::uint8_t last) {
         return static_cast<std::uint8_t>(last + decoder.decodeSymbol(mModels[index]));
     }
+    /// The model of byte `index`, for the encoder.
+    SymbolModel& model(std::size_t index) { return mModels[index]; }
 
 private:
     std::vector<SymbolModel> mModels;
@@ -51,6 +53,17 @@ private:
     ByteModels mModels;
 };
 
+/// What BYTE14 version 3 knows of one scanner channel, kept alike by the encoder and the decoder: the
+/// channel's last bytes and their models.
+struct LayeredByteContext {
+    using Value = std::vector<std::uint8_t>;
+    explicit LayeredByteContext(const Value& from)
+        : last(from)
+        , models(from.size()) {}
+    Value last;
+    ByteModels models;
+};
+
 /// BYTE14 version 3 of layered chunks: each extra byte in a layer of its own, with models kept apart
 /// per scanner channel.
 class LayeredByteDecoder {
@@ -63,14 +76,7 @@ public:
     bool damaged() const;
 
 private:
-    struct Context {
-        using Value = std::vector<std::uint8_t>;
-        explicit Context(const Value& from)
-            : last(from)
-            , models(from.size()) {}
-        Value last;
-        ByteModels models;
-    };
+    using Context = LayeredByteContext;
 
     std::vector<LayerStream> mLayers;
     ChannelContexts<Context> mContexts;

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "Laz/AdaptiveModels.h"
 #include "Laz/ArithmeticEncoder.h"
+#include "Laz/ByteDecoder.h"
+#include "Laz/ChannelContexts.h"
+#include "Laz/EncodedLayer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +22,24 @@ public:
 
 private:
     std::vector<std::uint8_t> mLast;
-    std::vector<SymbolModel> mModels;
+    ByteModels mModels;
+};
+
+/// BYTE14 version 3 of layered chunks, the inverse of LayeredByteDecoder: each extra byte in a layer of
+/// its own, with models kept apart per scanner channel.
+class LayeredByteEncoder {
+public:
+    explicit LayeredByteEncoder(std::size_t count);
+    /// Takes the chunk's first record's bytes, which are stored raw, in the context `channel`.
+    void start(const std::uint8_t* first, std::uint32_t channel);
+    /// Encodes the next record's bytes in the context that the point encoder gave.
+    void encode(const std::uint8_t* record, std::uint32_t channel);
+    /// Appends the bytes of the item's layers to `layers`; the encoder is spent.
+    void finish(ChunkLayers& layers);
+
+private:
+    std::vector<EncodedLayer> mLayers;
+    ChannelContexts<LayeredByteContext> mContexts;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

@@ -10,6 +10,17 @@ LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
 inline namespace LAZ_DECODER_BUILD {
 
+/// The state of one scanner channel for ChannelContexts: the channel's last value and its models, or
+/// the encoders that hold them.
+template <typename LastValue, typename Models>
+struct ChannelState {
+    using Value = LastValue;
+    explicit ChannelState(const Value& from)
+        : last(from) {}
+    Value last;
+    Models models;
+};
+
 /// The per-scanner-channel state of a layered item other than the point: a `Context` with a `last`
 /// value and its models, made when its channel first occurs in a chunk.
 template <typename Context>

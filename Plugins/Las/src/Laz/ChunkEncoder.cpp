@@ -48,9 +48,7 @@ std::size_t itemSize(ItemType type) {
     }
 }
 
-} // namespace
-
-bool ChunkEncoder::writes(const LazItem& item) {
+bool writesPointWise(const LazItem& item) {
     if (item.type == ItemType::WavePacket13) {
         return item.version == 1 && item.size == sizeof(WavePacket);
     }
@@ -59,31 +57,45 @@ bool ChunkEncoder::writes(const LazItem& item) {
     return known && item.version == 2 && (item.type == ItemType::Byte || item.size == itemSize(item.type));
 }
 
+} // namespace
+
+bool ChunkEncoder::writes(const LazItem& item) {
+    return writesPointWise(item) || writesLayered(item);
+}
+
 ChunkEncoder::ChunkEncoder(const LazDescription& description, std::uint16_t recordLength)
-    : mRecordLength(recordLength) {
-    if (description.compressor != Compressor::PointWiseChunked &&
+    : mRecordLength(recordLength)
+    , mLayered(description.compressor == Compressor::LayeredChunked) {
+    if (!mLayered && description.compressor != Compressor::PointWiseChunked &&
         description.compressor != Compressor::PointWise) {
-        throw std::invalid_argument("LAZ chunk encoder: only point-wise compression is written");
+        throw std::invalid_argument("LAZ chunk encoder: only point-wise and layered compression are written");
     }
     std::size_t offset = 0;
     for (const LazItem& item : description.items) {
-        if (!writes(item)) {
-            throw std::invalid_argument("LAZ chunk encoder: cannot write item " +
+        // Layered records start with POINT14, and only there: its decoder reads a record's first bytes
+        // and leads the other items.
+        const bool fits = mLayered ? writesLayered(item) && (item.type == ItemType::Point14) == mSlots.empty()
+                                   : writesPointWise(item);
+        if (!fits) {
+            throw std::invalid_argument("LAZ chunk encoder: cannot write items " +
                                         description.describeItems());
         }
         mSlots.push_back({item, offset});
         offset += item.size;
     }
-    if (offset != mRecordLength) {
+    if (mSlots.empty() || offset != mRecordLength) {
         throw std::invalid_argument("LAZ chunk encoder: items of " + std::to_string(offset) +
                                     " bytes for records of " + std::to_string(mRecordLength));
     }
 }
 
 std::vector<std::uint8_t> ChunkEncoder::encode(const std::uint8_t* records, std::size_t points) const {
+    if (mLayered) {
+        return encodeLayeredChunk(mSlots, mRecordLength, records, points);
+    }
     std::vector<ItemEncoder> items;
     items.reserve(mSlots.size());
-    for (const Slot& slot : mSlots) {
+    for (const ItemSlot& slot : mSlots) {
         items.push_back(makeItemEncoder(slot.item));
         std::visit([&](auto& item) { item.start(records + slot.offset); }, items.back());
     }

@@ -21,21 +21,11 @@ ChunkPipeline::ChunkPipeline(std::shared_ptr<const LazChunkReader> chunks, std::
         return;
     }
     mSlots.resize(threads * CHUNKS_AHEAD_PER_THREAD);
-    mWorkers.reserve(threads);
-    for (std::size_t index = 0; index < threads; ++index) {
-        mWorkers.emplace_back([this] { work(); });
-    }
+    mWorkers.start(threads, [this] { work(); });
 }
 
 ChunkPipeline::~ChunkPipeline() {
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        mStopping = true;
-    }
-    mSpace.notify_all();
-    for (std::thread& worker : mWorkers) {
-        worker.join();
-    }
+    mWorkers.stop(mMutex, mStopping, mSpace);
 }
 
 bool ChunkPipeline::next(std::vector<std::uint8_t>& records) {
@@ -73,19 +63,9 @@ void ChunkPipeline::work() {
             return;
         }
         const std::size_t index = mNextToClaim++;
+        // The reader took the slot's last chunk.
         Slot& slot = mSlots[index % mSlots.size()];
-        lock.unlock();
-        // The slot is this worker's alone until it is marked ready: the reader took its last chunk.
-        std::exception_ptr error;
-        try {
-            mChunks->decodeChunk(index, slot.records);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        lock.lock();
-        slot.error = error;
-        slot.ready = true;
-        mReady.notify_all();
+        fillSlot(lock, slot, mReady, [this, index, &slot] { mChunks->decodeChunk(index, slot.records); });
     }
 }
 

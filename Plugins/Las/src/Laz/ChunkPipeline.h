@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Laz/WorkerThreads.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -47,7 +49,7 @@ private:
     std::mutex mMutex;
     std::condition_variable mReady;
     std::condition_variable mSpace;
-    std::vector<std::thread> mWorkers;
+    WorkerThreads mWorkers;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

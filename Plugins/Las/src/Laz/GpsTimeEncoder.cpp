@@ -10,13 +10,11 @@ namespace Orvid::FileIoInterface::Las::Laz {
 
 namespace {
 
-// Codes after a zero difference: unchanged, a 32-bit difference, a new sequence, then switches to the
-// sequences 1 to 3 on. After a non-zero one: the multipliers, unchanged, a new sequence, then switches.
-constexpr std::uint32_t ZERO_CODE_UNCHANGED = 0;
-constexpr std::uint32_t ZERO_CODE_DIFFERENCE = 1;
-constexpr std::uint32_t ZERO_CODE_WHOLE = 2;
-constexpr std::uint32_t MULTIPLIER_CODE_UNCHANGED = CODE_WHOLE;
-constexpr std::uint32_t MULTIPLIER_CODE_WHOLE = CODE_WHOLE + 1;
+// Codes after a zero difference: unchanged (with codes for it), a 32-bit difference, a new sequence,
+// then switches to the sequences 1 to 3 on. After a non-zero one: the multipliers, unchanged (with codes
+// for it), a new sequence, then switches.
+constexpr std::uint32_t CODE_UNCHANGED_AFTER_ZERO = 0;
+constexpr std::uint32_t CODE_UNCHANGED_AFTER_MULTIPLIER = CODE_WHOLE;
 
 // The difference from `from` to `time` when it fits in 32 bits.
 std::optional<std::int32_t> difference32(std::uint64_t from, std::uint64_t time) {
@@ -41,30 +39,26 @@ std::int32_t quantizedRatio(std::int32_t difference, std::int32_t last) {
 
 } // namespace
 
-// Version 2 has codes for an unchanged time.
-GpsTimeV2Encoder::GpsTimeV2Encoder()
-    : mState(1) {}
+GpsTimeSequencesEncoder::GpsTimeSequencesEncoder(bool codesUnchanged)
+    : mUnchanged(codesUnchanged ? 1 : 0)
+    , mState(mUnchanged) {}
 
-void GpsTimeV2Encoder::start(const std::uint8_t* first) {
-    mState.start(Raw::load<std::uint64_t>(first));
+void GpsTimeSequencesEncoder::start(std::uint64_t first) {
+    mState.start(first);
 }
 
-void GpsTimeV2Encoder::encode(ArithmeticEncoder& encoder, const std::uint8_t* record) {
-    encodeTime(encoder, Raw::load<std::uint64_t>(record));
-}
-
-void GpsTimeV2Encoder::encodeTime(ArithmeticEncoder& encoder, std::uint64_t time) {
+void GpsTimeSequencesEncoder::encode(ArithmeticEncoder& encoder, std::uint64_t time) {
     // After a zero difference the codes come from a model of their own, with other numbers.
     const bool afterZero = mState.differences[mState.current] == 0;
     SymbolModel& codes = afterZero ? mState.zeroDifference : mState.multiplier;
-    const std::uint32_t wholeCode = afterZero ? ZERO_CODE_WHOLE : MULTIPLIER_CODE_WHOLE;
-    if (time == mState.times[mState.current]) {
-        encoder.encodeSymbol(codes, afterZero ? ZERO_CODE_UNCHANGED : MULTIPLIER_CODE_UNCHANGED);
+    const std::uint32_t wholeCode = (afterZero ? 1 : CODE_WHOLE) + mUnchanged;
+    if (mUnchanged != 0 && time == mState.times[mState.current]) {
+        encoder.encodeSymbol(codes, afterZero ? CODE_UNCHANGED_AFTER_ZERO : CODE_UNCHANGED_AFTER_MULTIPLIER);
         return;
     }
     if (const std::optional<std::int32_t> difference = difference32(mState.times[mState.current], time)) {
         if (afterZero) {
-            encoder.encodeSymbol(codes, ZERO_CODE_DIFFERENCE);
+            encoder.encodeSymbol(codes, mUnchanged);
             mState.difference.encode(encoder, 0, *difference, 0);
             mState.differences[mState.current] = *difference;
             mState.extremeCounts[mState.current] = 0;
@@ -77,14 +71,14 @@ void GpsTimeV2Encoder::encodeTime(ArithmeticEncoder& encoder, std::uint64_t time
     if (const std::optional<std::uint32_t> other = otherSequence(time)) {
         encoder.encodeSymbol(codes, wholeCode + *other);
         mState.current = (mState.current + *other) & 3u;
-        encodeTime(encoder, time);
+        encode(encoder, time);
         return;
     }
     encoder.encodeSymbol(codes, wholeCode);
     startSequence(encoder, time);
 }
 
-void GpsTimeV2Encoder::encodeWithMultiplier(ArithmeticEncoder& encoder, std::int32_t difference) {
+void GpsTimeSequencesEncoder::encodeWithMultiplier(ArithmeticEncoder& encoder, std::int32_t difference) {
     const std::int32_t last = mState.differences[mState.current];
     const std::int32_t multiplier = quantizedRatio(difference, last);
     if (multiplier == 1) {
@@ -114,7 +108,7 @@ void GpsTimeV2Encoder::encodeWithMultiplier(ArithmeticEncoder& encoder, std::int
     }
 }
 
-std::optional<std::uint32_t> GpsTimeV2Encoder::otherSequence(std::uint64_t time) const {
+std::optional<std::uint32_t> GpsTimeSequencesEncoder::otherSequence(std::uint64_t time) const {
     for (std::uint32_t step = 1; step < 4; ++step) {
         if (difference32(mState.times[(mState.current + step) & 3u], time)) {
             return step;
@@ -123,7 +117,7 @@ std::optional<std::uint32_t> GpsTimeV2Encoder::otherSequence(std::uint64_t time)
     return std::nullopt;
 }
 
-void GpsTimeV2Encoder::startSequence(ArithmeticEncoder& encoder, std::uint64_t time) {
+void GpsTimeSequencesEncoder::startSequence(ArithmeticEncoder& encoder, std::uint64_t time) {
     // The upper half predicted from the current sequence's, the lower half raw.
     mState.difference.encode(
         encoder, static_cast<std::int32_t>(static_cast<std::uint32_t>(mState.times[mState.current] >> 32)),
@@ -136,11 +130,23 @@ void GpsTimeV2Encoder::startSequence(ArithmeticEncoder& encoder, std::uint64_t t
     mState.extremeCounts[mState.current] = 0;
 }
 
-void GpsTimeV2Encoder::countExtreme(std::int32_t difference) {
+void GpsTimeSequencesEncoder::countExtreme(std::int32_t difference) {
     if (++mState.extremeCounts[mState.current] > 3) {
         mState.differences[mState.current] = difference;
         mState.extremeCounts[mState.current] = 0;
     }
+}
+
+// Version 2 has codes for an unchanged time.
+GpsTimeV2Encoder::GpsTimeV2Encoder()
+    : mSequences(true) {}
+
+void GpsTimeV2Encoder::start(const std::uint8_t* first) {
+    mSequences.start(Raw::load<std::uint64_t>(first));
+}
+
+void GpsTimeV2Encoder::encode(ArithmeticEncoder& encoder, const std::uint8_t* record) {
+    mSequences.encode(encoder, Raw::load<std::uint64_t>(record));
 }
 
 } // namespace Orvid::FileIoInterface::Las::Laz

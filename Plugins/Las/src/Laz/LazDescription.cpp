@@ -11,6 +11,11 @@ namespace {
 constexpr std::size_t FIXED_SIZE = 34;
 constexpr std::size_t ITEM_SIZE = 6;
 constexpr std::uint8_t FIRST_EXTENDED_FORMAT = 6;
+// The version of the widely used encoder whose chunks ours reproduce, as its files state it.
+constexpr std::uint8_t ENCODER_VERSION_MAJOR = 3;
+constexpr std::uint8_t ENCODER_VERSION_MINOR = 5;
+constexpr std::uint16_t ENCODER_REVISION = 0;
+constexpr std::uint16_t ARITHMETIC_CODER = 0;
 
 const char* nameOf(ItemType type) {
     switch (type) {
@@ -111,11 +116,64 @@ bool versionIsKnown(const LazItem& item) {
     return false;
 }
 
+// The version that the encoders write of each item.
+std::uint16_t writtenVersionOf(ItemType type) {
+    switch (type) {
+    case ItemType::WavePacket13:
+        return 1;
+    case ItemType::Point10:
+    case ItemType::GpsTime11:
+    case ItemType::Rgb12:
+    case ItemType::Byte:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
 std::string itemText(const LazItem& item) {
     return std::string(nameOf(item.type)) + " " + std::to_string(item.version);
 }
 
 } // namespace
+
+LazDescription LazDescription::forRecords(std::uint8_t pointFormat, std::uint16_t extraBytes,
+                                          std::uint32_t chunkSize) {
+    const bool extended = pointFormat >= FIRST_EXTENDED_FORMAT;
+    LazDescription description;
+    description.compressor = extended ? Compressor::LayeredChunked : Compressor::PointWiseChunked;
+    description.chunkSize = chunkSize;
+    for (const ItemType type : itemsOf(pointFormat)) {
+        description.items.push_back({type, fixedSizeOf(type), writtenVersionOf(type)});
+    }
+    if (extraBytes != 0) {
+        const ItemType type = extended ? ItemType::Byte14 : ItemType::Byte;
+        description.items.push_back({type, extraBytes, writtenVersionOf(type)});
+    }
+    return description;
+}
+
+std::vector<std::uint8_t> LazDescription::encode() const {
+    std::vector<std::uint8_t> payload(FIXED_SIZE + ITEM_SIZE * items.size());
+    Raw::ByteWriter writer(payload.data());
+    writer.write(static_cast<std::uint16_t>(compressor));
+    writer.write(ARITHMETIC_CODER);
+    writer.write(ENCODER_VERSION_MAJOR);
+    writer.write(ENCODER_VERSION_MINOR);
+    writer.write(ENCODER_REVISION);
+    writer.write(std::uint32_t{0});
+    writer.write(chunkSize);
+    // No special extended records: their count and offset are -1.
+    writer.write(std::int64_t{-1});
+    writer.write(std::int64_t{-1});
+    writer.write(static_cast<std::uint16_t>(items.size()));
+    for (const LazItem& item : items) {
+        writer.write(static_cast<std::uint16_t>(item.type));
+        writer.write(item.size);
+        writer.write(item.version);
+    }
+    return payload;
+}
 
 std::string LazDescription::describeItems() const {
     std::string text;
@@ -133,7 +191,7 @@ std::string LazDescription::parse(const std::vector<std::uint8_t>& payload, std:
     Raw::ByteReader reader(payload.data());
     const auto compressor = reader.read<std::uint16_t>();
     const auto coder = reader.read<std::uint16_t>();
-    reader.skip(8); // version, revision, options
+    reader.skip(CHUNK_SIZE_OFFSET - reader.position()); // version, revision, options
     description.chunkSize = reader.read<std::uint32_t>();
     reader.skip(16); // special extended records, unused
     const auto count = reader.read<std::uint16_t>();

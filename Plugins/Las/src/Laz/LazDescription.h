@@ -46,6 +46,8 @@ struct LazDescription {
     static constexpr std::uint16_t RECORD_ID = 22204;
     /// `chunkSize` of files whose chunks each state their own point count.
     static constexpr std::uint32_t VARIABLE_CHUNK_SIZE = 0xFFFFFFFFu;
+    /// Where the 32-bit chunk size lies in the record's payload.
+    static constexpr std::size_t CHUNK_SIZE_OFFSET = 12;
 
     Compressor compressor = Compressor::None;
     std::uint32_t chunkSize = 0;
@@ -55,6 +57,16 @@ struct LazDescription {
     /// `recordLength` bytes, else what is wrong, for a message.
     static std::string parse(const std::vector<std::uint8_t>& payload, std::uint8_t pointFormat,
                              std::uint16_t recordLength, LazDescription& description);
+
+    /// The description of chunked files of `pointFormat` records followed by `extraBytes` bytes, with
+    /// the items and item versions that the encoders write: point-wise compression for formats 0 to 5,
+    /// layered for 6 to 10, the extra bytes as one byte item.
+    static LazDescription forRecords(std::uint8_t pointFormat, std::uint16_t extraBytes,
+                                     std::uint32_t chunkSize);
+
+    /// The record's payload: compressor, arithmetic coder, the encoder's version numbers, no options,
+    /// the chunk size, no special extended records, then the items.
+    std::vector<std::uint8_t> encode() const;
 
     /// "POINT10 2, GPSTIME11 2", for messages.
     std::string describeItems() const;

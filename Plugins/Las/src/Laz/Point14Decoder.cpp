@@ -8,22 +8,6 @@ LAZ_DECODER_TARGET_BEGIN
 namespace Orvid::FileIoInterface::Las::Laz {
 inline namespace LAZ_DECODER_BUILD {
 
-namespace {
-
-enum Layer : std::size_t {
-    RETURNS_XY,
-    Z,
-    CLASSIFICATION,
-    FLAGS,
-    INTENSITY,
-    SCAN_ANGLE,
-    USER_DATA,
-    POINT_SOURCE,
-    GPS_TIME,
-};
-
-} // namespace
-
 void Point14Fields::load(const std::uint8_t* bytes) {
     Raw::ByteReader reader(bytes);
     x = reader.read<std::int32_t>();
@@ -56,66 +40,13 @@ void Point14Fields::store(std::uint8_t* bytes) const {
     writer.write(gpsTime);
 }
 
-// What the decoder knows of one scanner channel: its last point and its models.
-struct Point14Decoder::Context {
-    explicit Context(const Point14Fields& from)
-        : last(from)
-        , changed{SymbolModel(128), SymbolModel(128), SymbolModel(128), SymbolModel(128),
-                  SymbolModel(128), SymbolModel(128), SymbolModel(128), SymbolModel(128)}
-        , channelStep(3)
-        , numberOfReturns(16)
-        , returnNumber(16)
-        , returnNumberSameTime(13)
-        , dx(32, 2)
-        , dy(32, 22)
-        , z(32, 20)
-        , classification(256)
-        , flags(64)
-        , userData(256)
-        , intensity(16, 4)
-        , scanAngle(16, 2)
-        , pointSource(16)
-        , time(false) {
-        last.gpsTimeChanged = false;
-        lastZ.fill(from.z);
-        lastIntensity.fill(from.intensity);
-        time.start(from.gpsTime);
-    }
-
-    Point14Fields last;
-    std::array<std::uint16_t, 8> lastIntensity{};
-    std::array<StreamingMedian5, 12> dxMedian;
-    std::array<StreamingMedian5, 12> dyMedian;
-    std::array<std::int32_t, 8> lastZ{};
-    std::array<SymbolModel, 8> changed;
-    SymbolModel channelStep;
-    LazySymbolModels<16> numberOfReturns;
-    LazySymbolModels<16> returnNumber;
-    SymbolModel returnNumberSameTime;
-    IntegerDecoder dx;
-    IntegerDecoder dy;
-    IntegerDecoder z;
-    LazySymbolModels<64> classification;
-    LazySymbolModels<64> flags;
-    LazySymbolModels<64> userData;
-    IntegerDecoder intensity;
-    IntegerDecoder scanAngle;
-    IntegerDecoder pointSource;
-    GpsTimeSequences time;
-};
-
 Point14Decoder::Point14Decoder() = default;
 Point14Decoder::~Point14Decoder() = default;
 Point14Decoder::Point14Decoder(Point14Decoder&&) noexcept = default;
 Point14Decoder& Point14Decoder::operator=(Point14Decoder&&) noexcept = default;
 
 Point14Decoder::Context& Point14Decoder::contextFor(std::uint32_t channel, const Point14Fields& from) {
-    std::unique_ptr<Context>& context = mContexts[channel];
-    if (!context) {
-        context = std::make_unique<Context>(from);
-        context->last.flags = static_cast<std::uint8_t>((from.flags & ~0x30u) | (channel << 4));
-    }
-    return *context;
+    return point14ContextFor(mContexts, channel, from);
 }
 
 void Point14Decoder::start(const std::uint8_t* first, const std::array<const std::uint8_t*, LAYERS>& layers,
@@ -187,10 +118,11 @@ LAZ_INLINE void Point14Decoder::decodeCoordinates(ArithmeticDecoder& main, Conte
     last.y = wrappingAdd(last.y, difference);
     context.dyMedian[medianIndex].add(difference);
 
-    if (mLayers[Z].present()) {
+    if (mLayers[Point14Layer::Z].present()) {
         const std::uint32_t level = returnLevel(r, n, 7);
         const std::uint32_t k = (context.dx.k() + context.dy.k()) / 2;
-        last.z = context.z.decode(mLayers[Z].decoder(), context.lastZ[level], single + evenClass(k, 18));
+        last.z = context.z.decode(mLayers[Point14Layer::Z].decoder(), context.lastZ[level],
+                                  single + evenClass(k, 18));
         context.lastZ[level] = last.z;
     }
 }
@@ -199,51 +131,48 @@ LAZ_INLINE void Point14Decoder::decodeAttributes(Context& context, std::uint32_t
                                                  std::uint32_t timeChanged) {
     Point14Fields& last = context.last;
     const std::uint32_t r = last.returnNumber;
-    const std::uint32_t firstLast = (r == 1 ? 2u : 0u) + (r >= last.numberOfReturns ? 1u : 0u);
-    if (mLayers[CLASSIFICATION].present()) {
+    const std::uint32_t firstLast = firstLastContext(r, last.numberOfReturns);
+    if (mLayers[Point14Layer::CLASSIFICATION].present()) {
         const std::size_t model = ((last.classification & 0x1Fu) << 1) + (firstLast == 3 ? 1u : 0u);
         last.classification = static_cast<std::uint8_t>(
-            mLayers[CLASSIFICATION].decoder().decodeSymbol(context.classification[model]));
+            mLayers[Point14Layer::CLASSIFICATION].decoder().decodeSymbol(context.classification[model]));
     }
-    if (mLayers[FLAGS].present()) {
-        // Edge (bit 5), direction (bit 4) and classification flags; the channel is not among them.
-        const std::uint32_t previous = ((last.flags >> 2) & 0x30u) | (last.flags & 0x0Fu);
-        const std::uint32_t flags = mLayers[FLAGS].decoder().decodeSymbol(context.flags[previous]);
+    if (mLayers[Point14Layer::FLAGS].present()) {
+        const std::uint32_t previous = codedFlags(last.flags);
+        const std::uint32_t flags =
+            mLayers[Point14Layer::FLAGS].decoder().decodeSymbol(context.flags[previous]);
         last.flags =
             static_cast<std::uint8_t>(((flags & 0x30u) << 2) | (last.flags & 0x30u) | (flags & 0x0Fu));
     }
-    if (mLayers[INTENSITY].present()) {
+    if (mLayers[Point14Layer::INTENSITY].present()) {
         const std::size_t index = (firstLast << 1) | timeChanged;
-        last.intensity = static_cast<std::uint16_t>(
-            context.intensity.decode(mLayers[INTENSITY].decoder(), context.lastIntensity[index], firstLast));
+        last.intensity = static_cast<std::uint16_t>(context.intensity.decode(
+            mLayers[Point14Layer::INTENSITY].decoder(), context.lastIntensity[index], firstLast));
         context.lastIntensity[index] = last.intensity;
     }
-    if ((changed & 8) != 0 && mLayers[SCAN_ANGLE].present()) {
-        last.scanAngle = static_cast<std::int16_t>(
-            context.scanAngle.decode(mLayers[SCAN_ANGLE].decoder(), last.scanAngle, timeChanged));
+    if ((changed & 8) != 0 && mLayers[Point14Layer::SCAN_ANGLE].present()) {
+        last.scanAngle = static_cast<std::int16_t>(context.scanAngle.decode(
+            mLayers[Point14Layer::SCAN_ANGLE].decoder(), last.scanAngle, timeChanged));
     }
-    if (mLayers[USER_DATA].present()) {
+    if (mLayers[Point14Layer::USER_DATA].present()) {
         last.userData = static_cast<std::uint8_t>(
-            mLayers[USER_DATA].decoder().decodeSymbol(context.userData[last.userData / 4u]));
+            mLayers[Point14Layer::USER_DATA].decoder().decodeSymbol(context.userData[last.userData / 4u]));
     }
-    if ((changed & 32) != 0 && mLayers[POINT_SOURCE].present()) {
+    if ((changed & 32) != 0 && mLayers[Point14Layer::POINT_SOURCE].present()) {
         last.pointSourceId = static_cast<std::uint16_t>(
-            context.pointSource.decode(mLayers[POINT_SOURCE].decoder(), last.pointSourceId));
+            context.pointSource.decode(mLayers[Point14Layer::POINT_SOURCE].decoder(), last.pointSourceId));
     }
-    if (timeChanged != 0 && mLayers[GPS_TIME].present()) {
-        last.gpsTime = context.time.decode(mLayers[GPS_TIME].decoder());
+    if (timeChanged != 0 && mLayers[Point14Layer::GPS_TIME].present()) {
+        last.gpsTime = context.time.decode(mLayers[Point14Layer::GPS_TIME].decoder());
     }
 }
 
 std::uint32_t Point14Decoder::decode(std::uint8_t* out) {
-    ArithmeticDecoder& main = mLayers[RETURNS_XY].decoder();
+    ArithmeticDecoder& main = mLayers[Point14Layer::RETURNS_XY].decoder();
     Context* context = mContexts[mChannel].get();
     const Point14Fields* last = &context->last;
 
-    const std::uint32_t previousState = (last->returnNumber == 1 ? 1u : 0u) +
-                                        (last->returnNumber >= last->numberOfReturns ? 2u : 0u) +
-                                        (last->gpsTimeChanged ? 4u : 0u);
-    const std::uint32_t changed = main.decodeSymbol(context->changed[previousState]);
+    const std::uint32_t changed = main.decodeSymbol(context->changed[previousPointState(*last)]);
     std::uint32_t itemContext = 0;
     if ((changed & 64) != 0) {
         const std::uint32_t channel = (mChannel + main.decodeSymbol(context->channelStep) + 1) & 3u;

@@ -77,8 +77,9 @@ std::vector<std::uint8_t> encodePointBlock(const LazDescription& description, st
                                            std::uint64_t pointDataOffset,
                                            const std::vector<std::uint32_t>& chunkPoints) {
     // Without chunks the points are one stream with neither a table nor its offset.
-    if (description.compressor != Compressor::PointWiseChunked) {
-        throw std::invalid_argument("LAZ point block: only point-wise chunked compression has a chunk table");
+    if (description.compressor != Compressor::PointWiseChunked &&
+        description.compressor != Compressor::LayeredChunked) {
+        throw std::invalid_argument("LAZ point block: only chunked compression has a chunk table");
     }
     const ChunkEncoder encoder(description, recordLength);
     std::vector<std::uint8_t> block(TABLE_OFFSET_SIZE, 0);

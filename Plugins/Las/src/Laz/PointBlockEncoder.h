@@ -18,13 +18,13 @@ struct ChunkSize {
 /// count (after its point count, with `variable` chunk sizes) coded as a difference to the last chunk's.
 std::vector<std::uint8_t> encodeChunkTable(const std::vector<ChunkSize>& chunks, bool variable);
 
-/// The point data of a point-wise chunked LAZ file, the records `records` of `recordLength` bytes
-/// (`points` of them) encoded as the description states: the file offset of the chunk table (8 bytes),
-/// the chunks, and the chunk table. `pointDataOffset` is the file offset at which the block will lie.
-/// Fixed-size chunks hold the description's chunk size, the last one fewer; with the variable chunk size
-/// `chunkPoints` gives each chunk's point count. Throws std::invalid_argument as ChunkEncoder does, when
-/// the compressor is not point-wise chunked, and when a chunk's points or bytes do not fit the table's
-/// 32-bit counts.
+/// The point data of a chunked LAZ file, point-wise (formats 0 to 5) or layered (formats 6 to 10): the
+/// records `records` of `recordLength` bytes (`points` of them) encoded as the description states, as
+/// the file offset of the chunk table (8 bytes), the chunks, and the chunk table. `pointDataOffset` is the
+/// file offset at which the block will lie. Fixed-size chunks hold the description's chunk size, the last
+/// one fewer; with the variable chunk size `chunkPoints` gives each chunk's point count. Throws
+/// std::invalid_argument as ChunkEncoder does, when the compressor is not chunked, and when a chunk's
+/// points or bytes do not fit the table's 32-bit counts.
 std::vector<std::uint8_t> encodePointBlock(const LazDescription& description, std::uint16_t recordLength,
                                            const std::uint8_t* records, std::uint64_t points,
                                            std::uint64_t pointDataOffset,

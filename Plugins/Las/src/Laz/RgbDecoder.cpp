@@ -98,13 +98,13 @@ void LayeredRgbDecoder::decode(std::uint32_t channel, std::uint8_t* out) {
     Context& context = mContexts.select(
         channel, last, [](const Context::Value& from) { return std::make_unique<Context>(from); });
     if (mRgbLayer.present()) {
-        const Rgb rgb = context.rgb.decode(mRgbLayer.decoder(), {(*last)[0], (*last)[1], (*last)[2]});
+        const Rgb rgb = context.models.rgb.decode(mRgbLayer.decoder(), {(*last)[0], (*last)[1], (*last)[2]});
         std::copy(rgb.begin(), rgb.end(), last->begin());
     }
     storeRgb(out, {(*last)[0], (*last)[1], (*last)[2]});
     if (mNir) {
         if (mNirLayer.present()) {
-            (*last)[3] = context.nir.decode(mNirLayer.decoder(), (*last)[3]);
+            (*last)[3] = context.models.nir.decode(mNirLayer.decoder(), (*last)[3]);
         }
         Raw::store(out + 6, (*last)[3]);
     }

@@ -106,14 +106,11 @@ public:
     bool damaged() const { return mRgbLayer.damaged() || mNirLayer.damaged(); }
 
 private:
-    struct Context {
-        using Value = std::array<std::uint16_t, 4>;
-        explicit Context(const Value& from)
-            : last(from) {}
-        Value last;
+    struct Models {
         RgbModels rgb;
         NirModels nir;
     };
+    using Context = ChannelState<std::array<std::uint16_t, 4>, Models>;
 
     bool mNir;
     LayerStream mRgbLayer;

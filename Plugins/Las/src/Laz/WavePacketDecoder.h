@@ -72,13 +72,7 @@ public:
     bool damaged() const { return mLayer.damaged(); }
 
 private:
-    struct Context {
-        using Value = WavePacket;
-        explicit Context(const Value& from)
-            : last(from) {}
-        Value last;
-        WavePacketModels models;
-    };
+    using Context = ChannelState<WavePacket, WavePacketModels>;
 
     LayerStream mLayer;
     ChannelContexts<Context> mContexts;

@@ -7,6 +7,7 @@
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasReader.h>
+#include <FileIoInterface/Las/LasWriter.h>
 #include <SyntheticSurvey/SurveyGenerator.h>
 
 #include <nlohmann/json.hpp>
@@ -406,12 +407,14 @@ TEST(CompareCommandLine, APlanTakesTheComparisonFlagsOfASingleRunButNotItsOutput
     TemporaryFolder folder;
     const Outcome help = run({"plan", "--help"}, folder.path);
     EXPECT_EQ(help.status, 0);
-    for (const char* flag : {"--epsilon", "--epsilon-z", "--tolerance", "--ignore", "--time-offset",
-                             "--rgb-epsilon", "--no-extra-attributes", "--memory", "--threads",
-                             "--pair-by-channel", "--strict", "--fail-on", "--shards", "-q,--quiet"}) {
+    for (const char* flag :
+         {"--epsilon", "--epsilon-z", "--tolerance", "--ignore", "--time-offset", "--rgb-epsilon",
+          "--no-extra-attributes", "--memory", "--threads", "--pair-by-channel", "--strict", "--fail-on",
+          "--out-format", "--shards", "-q,--quiet"}) {
         EXPECT_NE(help.out.find(std::string("\n  ") + flag + " "), std::string::npos) << flag;
     }
-    for (const char* flag : {"--out", "--json", "--html", "--demo", "--overwrite", "--progress"}) {
+    // "--out " apart from --out-format, the class files' format, which the plan carries.
+    for (const char* flag : {"--out ", "--json", "--html", "--demo", "--overwrite", "--progress"}) {
         EXPECT_EQ(help.out.find(std::string("\n  ") + flag), std::string::npos) << flag;
     }
 
@@ -504,6 +507,40 @@ TEST(CompareLaz, FindsTheChangesOfACompressedPairInAnyOrder) {
               (json{{"removed", 50000}, {"added", 0}, {"modified", 0}, {"mutated", 0}, {"altered", 0}}));
     EXPECT_EQ(written["inputs"]["test"]["inKeyOrder"], false);
     EXPECT_EQ(written["inputs"]["test"]["formats"], json{"LAS 1.2, point format 1"});
+}
+
+// The pair of FindsTheChangesOfACompressedPairInAnyOrder, its class files written as LAZ (every input
+// is) and, with --out-format las, as LAS: the same records, and the same folders.
+TEST(CompareLaz, OutWritesLazClassFilesOfTheRecordsOfTheLasOnes) {
+    const TemporaryFolder folder;
+    const fs::path source = LAZ_SAMPLES / "synthetic_pf1_300k.laz";
+    Orvid::Testing::Las::writeLazFromChunks(source, {0, 1, 2, 3, 4, 5}, folder / "reference.laz");
+    Orvid::Testing::Las::writeLazFromChunks(source, {5, 4, 2, 1, 0}, folder / "test.laz");
+    const std::vector<std::string> inputs{(folder / "reference.laz").string(),
+                                          (folder / "test.laz").string()};
+    const auto compare = [&](const std::string& out, std::vector<std::string> flags) {
+        flags.insert(flags.end(), {"--threads", "2", "--out", (folder / out).string()});
+        flags.insert(flags.end(), inputs.begin(), inputs.end());
+        const Outcome outcome = run(flags, folder.path);
+        EXPECT_EQ(outcome.status, 1) << outcome.err;
+    };
+    compare("laz", {});
+    compare("las", {"--out-format", "las"});
+    compare("explicit", {"--out-format", "laz"});
+
+    for (const char* file : {"removed/removed", "modified/test", "displacement/test"}) {
+        const fs::path laz = folder / "laz" / (std::string(file) + ".laz");
+        const fs::path las = folder / "las" / (std::string(file) + ".las");
+        ASSERT_TRUE(fs::exists(laz) && fs::exists(las)) << file;
+        EXPECT_EQ(readLasHeader(laz).storedPointFormat, 0x81) << file;
+        EXPECT_EQ(Orvid::Testing::Las::recordsOf(laz), Orvid::Testing::Las::recordsOf(las)) << file;
+        EXPECT_EQ(Orvid::Testing::Las::recordsOf(laz),
+                  Orvid::Testing::Las::recordsOf(folder / "explicit" / (std::string(file) + ".laz")));
+    }
+    EXPECT_EQ(readLasHeader(folder / "laz" / "removed" / "removed.laz").pointCount, 50000U);
+    EXPECT_FALSE(fs::exists(folder / "las" / "removed" / "removed.laz"));
+    EXPECT_EQ(run({"--out-format", "zip", inputs[0], inputs[1]}, folder.path).err,
+              "--out-format: 'zip' is not las or laz\nRun with --help for more information.\n");
 }
 
 } // namespace

@@ -84,7 +84,7 @@ protected:
     fs::path copyOf(const fs::path& source, const std::string& name, Edit edit) {
         Bytes bytes = bytesOf(source);
         edit(bytes);
-        const fs::path copy = folder / name;
+        fs::path copy = folder / name;
         write(copy, bytes);
         return copy;
     }
@@ -190,6 +190,20 @@ TEST_F(CompareMetadata, HeaderChangesAreNamedAndFailOnlyWhenAsked) {
     EXPECT_EQ(compare(GEOTIFF_FILE, edited, {"--ignore-metadata", "colour"}).outcome.status, 2);
 }
 
+TEST_F(CompareMetadata, ATimeStandardBitChangedAloneIsAMislabelledHeaderNotAnUnpairableRun) {
+    const fs::path relabelled = copyOf(GEOTIFF_FILE, "relabelled.las", [](Bytes& bytes) {
+        put<std::uint16_t>(bytes, 6, 1); // adjusted standard GPS time, times unchanged
+    });
+    const Comparison run = compare(GEOTIFF_FILE, relabelled);
+    EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
+    EXPECT_EQ(run.report["counts"]["removed"], 0);
+    EXPECT_EQ(
+        run.report["time"]["notes"],
+        json{"the reference's header declares GPS week time and the test's adjusted standard GPS time, yet "
+             "the times pair as they are: the test's header now mislabels its times"});
+    EXPECT_EQ(fieldsOf(run.report), std::vector<std::string>{"timeStandard (header)"});
+}
+
 TEST_F(CompareMetadata, RecordsPresentOnOneSideOrWithAnotherPayloadAreNamed) {
     const fs::path edited = copyOf(GEOTIFF_FILE, "records.las", [](Bytes& bytes) {
         replace(bytes, "NAD_1983_StatePlane", "NAD_1983_StatePlanE");
@@ -243,9 +257,10 @@ TEST_F(CompareMetadata, ExtraAttributesOfOneNameAreNumberedInTheReport) {
         ASSERT_NE(record, bytes.end());
         const auto payload = static_cast<std::size_t>(record - bytes.begin()) - 2 + 54;
         for (std::size_t descriptor = 0; descriptor < 10; ++descriptor) {
-            char* name = reinterpret_cast<char*>(bytes.data() + payload + 192 * descriptor + 4);
-            std::memset(name, 0, 32);
-            std::memcpy(name, "Reserved", 8);
+            const auto name = bytes.begin() + static_cast<std::ptrdiff_t>(payload + 192 * descriptor + 4);
+            const std::string reserved = "Reserved";
+            std::fill_n(name, 32, std::uint8_t{0});
+            std::copy(reserved.begin(), reserved.end(), name);
         }
     });
     const Comparison run = compare(renamed, renamed);

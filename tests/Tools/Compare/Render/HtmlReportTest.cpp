@@ -107,6 +107,25 @@ TEST(HtmlReport, StatesTheTimeNotesFirstThenTolerancesExtrasAndClassTransitions)
     EXPECT_EQ(page.find("data-from=\"1\" data-to=\"1\""), std::string::npos);
 }
 
+TEST(HtmlReport, PutsTheMetadataDifferencesAboveTheParametersAndCallsThemDifferent) {
+    ComparisonReport report;
+    report.metadata.inputs[0].coordinateSystems = {{"NAD83 / UTM zone 15N", 26915, "GeoTIFF keys", 2}};
+    report.metadata.differences = {
+        {"scale", Metadata::MetadataKind::header, "0.01 0.01 0.01", "0.001 0.001 <1>"}};
+    std::ostringstream out;
+    writeHtmlPage(out, report);
+    const std::string page = out.str();
+    const std::size_t table = page.find("<table id=\"metadata\">");
+    ASSERT_NE(table, std::string::npos) << page;
+    EXPECT_LT(table, page.find("<table id=\"parameters\">"));
+    EXPECT_NE(page.find("<td>NAD83 / UTM zone 15N (EPSG:26915), from GeoTIFF keys, 2 files</td><td></td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<tr class=\"difference\"><td><code>scale</code></td><td>header</td><td>0.01 0.01 "
+                        "0.01</td><td>0.001 0.001 &lt;1&gt;</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("class=\"verdict different\""), std::string::npos);
+}
+
 TEST(HtmlReport, NamesTheGivenPathWhenItCannotBeWritten) {
     const TemporaryFolder folder;
     const fs::path path = folder / "missing" / "report.html";

@@ -5,6 +5,7 @@
 #include "Command/Demo.h"
 #include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
+#include "LazChunkFiles.h"
 #include "ReportComparison.h"
 #include "Shard/ShardPlan.h"
 #include "TemporaryFolder.h"
@@ -293,6 +294,53 @@ TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
               leg.string() + ": changed since the plan was made (" + std::to_string(bytes + 1) +
                   " bytes, not " + std::to_string(bytes) + ")");
     EXPECT_FALSE(fs::exists(folder() / "changed-0"));
+}
+
+// A LAZ pair (every input LAZ, so LAZ class files) in 8 shards: the 50 000 removed points of the missing
+// chunk fall in several shards, whose class files merge chunk by chunk into the single run's records.
+TEST(ShardedLazComparison, MergedLazClassFilesHoldTheRecordsOfTheSingleRun) {
+    const TemporaryFolder folder("orvid-laz-shards");
+    const fs::path source = fs::path(LAZ_SAMPLE_DIR) / "synthetic_pf1_300k.laz";
+    Orvid::Testing::Las::writeLazFromChunks(source, {0, 1, 2, 3, 4, 5}, folder / "reference.laz");
+    Orvid::Testing::Las::writeLazFromChunks(source, {5, 4, 2, 1, 0}, folder / "test.laz");
+    CompareOptions options;
+    options.reference = folder / "reference.laz";
+    options.test = folder / "test.laz";
+    options.settings.threads = 2;
+    options.quiet = true;
+    options.progress = false;
+    options.outDirectory = folder / "single";
+    std::ostringstream out;
+    std::ostringstream err;
+    runComparison(options, out, err);
+
+    const fs::path planFile = folder / "plan.json";
+    runPlan({options.reference, options.test, options.settings, 8, planFile, true}, out);
+    MergeOptions merge;
+    merge.planFile = planFile;
+    merge.outDirectory = folder / "merged";
+    merge.quiet = true;
+    for (std::size_t shard = 0; shard < 8; ++shard) {
+        merge.shardDirectories.push_back(folder / ("shard-" + std::to_string(shard)));
+        runShard({planFile, shard, merge.shardDirectories.back(), true, false}, out, err);
+    }
+    runMerge(merge, out);
+
+    std::size_t shardsWithRemovedPoints = 0;
+    for (const fs::path& shard : merge.shardDirectories) {
+        shardsWithRemovedPoints += fs::exists(shard / "removed" / "removed.laz") ? 1U : 0U;
+    }
+    EXPECT_GE(shardsWithRemovedPoints, 2U);
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder / "single")) {
+        if (entry.path().extension() == ".laz") {
+            ++files;
+            const fs::path merged = folder / "merged" / fs::relative(entry.path(), folder / "single");
+            EXPECT_EQ(Orvid::Testing::Las::recordsOf(merged), Orvid::Testing::Las::recordsOf(entry.path()))
+                << merged;
+        }
+    }
+    EXPECT_EQ(files, 3U);
 }
 
 } // namespace

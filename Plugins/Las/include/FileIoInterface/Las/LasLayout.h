@@ -19,7 +19,9 @@ namespace Orvid::FileIoInterface::Las {
 /// written: the header fields that do not depend on the points, and the records in the order written.
 struct LasLayout {
     std::uint8_t versionMinor = 4;
+    /// The point format of the records, without the compression bit that a LAZ header sets.
     std::uint8_t pointFormat = 6;
+    LasCompression compression = LasCompression::Las;
     /// The format's standard length plus the leg's extra bytes.
     std::uint16_t pointRecordLength = 0;
     LasScaleOffset scaleOffset;
@@ -30,7 +32,8 @@ struct LasLayout {
     std::string systemIdentifier;
     std::string generatingSoftware;
     /// The variable-length records, in file order: the extra-bytes record when the leg has extra
-    /// attributes, then the carried coordinate-system records of the kind the file declares.
+    /// attributes, then the carried coordinate-system records of the kind the file declares, then, in a
+    /// LAZ file, the LAZ description record.
     std::vector<LasVlr> vlrs;
     /// 227, 235 or 375 bytes.
     std::uint16_t headerSize = 0;

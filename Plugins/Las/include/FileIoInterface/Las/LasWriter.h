@@ -10,16 +10,20 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las {
 
+struct LasLayout;
 class OutputFile;
 class PointCodec;
 
-/// Writes each leg as a LAS file "<leg name>.las" in an output folder (created when missing). The
-/// file is written as "<leg name>.las.partial" and renamed when `endLeg` has completed its header
-/// (point counts, counts by return, bounds), so a file under its final name is always complete; an
+/// Writes each leg as a LAS file "<leg name>.las", or as a LAZ file "<leg name>.laz" when the options
+/// ask for compression, in an output folder (created when missing). The file is written as
+/// "<leg name>.las.partial" ("<leg name>.laz.partial") and renamed when `endLeg` has completed its
+/// header (point counts, counts by return, bounds) and, in a LAZ file, its last chunk and chunk table,
+/// so a file under its final name is always complete; an
 /// unfinished leg's partial file is removed when the writer is destroyed. The extra-bytes record is
 /// made from the leg's descriptors (undocumented bytes become data-type-0 entries); each point's
 /// `values` must match them. The header fields of a source are carried over only when the caller
@@ -29,7 +33,7 @@ class FILEIOINTERFACE_LAS_EXPORT LasWriter final : public Outputs::PointCloud::P
 public:
     /// Throws std::invalid_argument for options no file can have: a version other than 1.2 to 1.4, a
     /// point format the version lacks, a scale that is not a positive number from 1e-12 to 1e6 or an
-    /// offset that is not finite (given or carried).
+    /// offset that is not finite (given or carried), LAZ chunks of 0 points.
     explicit LasWriter(std::filesystem::path folder, LasWriterOptions options = {});
     ~LasWriter() override;
     LasWriter(const LasWriter&) = delete;
@@ -47,12 +51,13 @@ public:
     void endLeg() override;
     /// Fails, naming the file, when no leg is open, an earlier write failed, the disk refuses the
     /// bytes, or a value does not fit the leg's format (coordinates for its scale and offset, returns,
-    /// class, flags, scan angle, extra values against the descriptors). A point that does not fit is
-    /// not written; the leg can go on.
+    /// class, flags, scan angle, extra values against the descriptors). A point that does not fit is not
+    /// written; the leg can go on.
     Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point) override;
 
     /// The final path of `leg`'s file.
     std::filesystem::path pathFor(const LegInformation& leg) const;
+
     /// Files completed so far, in order.
     const std::vector<std::filesystem::path>& writtenFiles() const { return mWrittenFiles; }
 
@@ -60,8 +65,11 @@ private:
     struct Leg;
 
     void open(const LegInformation& leg, std::optional<LasCarriedFields> carried);
-    void start(const InputOutputPoint* firstPoint);
-    bool flush();
+    bool start(const InputOutputPoint* firstPoint);
+    bool startLaz(const LasLayout& layout);
+    bool flush(bool last = false);
+    /// Writes what is left of the leg, the header and renames the file; what failed, or empty.
+    std::string complete();
     void abandonLeg();
 
     std::filesystem::path mFolder;

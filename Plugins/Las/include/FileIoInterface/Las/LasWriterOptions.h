@@ -2,10 +2,14 @@
 
 #include <FileIoInterface/Las/LasCarriedFields.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
 namespace Orvid::FileIoInterface::Las {
+
+/// How a `LasWriter` stores the point records: as they are ("<leg>.las") or compressed ("<leg>.laz").
+enum class LasCompression { Las, Laz };
 
 /// How a `LasWriter` lays out its files.
 struct LasWriterOptions {
@@ -29,6 +33,16 @@ struct LasWriterOptions {
     /// The header fields every leg carries over from its source (see `carriedFieldsOf`), unless
     /// `beginLeg(leg, carried)` gives its own. Absent: nothing is carried over.
     std::optional<LasCarriedFields> carried;
+    /// LAS files, or LAZ files in independently compressed chunks of `lazChunkPoints` points (the last
+    /// chunk of a leg may hold fewer).
+    LasCompression compression = LasCompression::Las;
+    /// Points per LAZ chunk, at least 1; the writer holds one chunk of records per leg, and a few more
+    /// per thread while they are compressed.
+    std::uint32_t lazChunkPoints = 50000;
+    /// Threads that compress LAZ chunks: with 1 (or 0), the writing thread compresses each chunk as it
+    /// fills; with more, the writer's own threads do, while the caller goes on writing points. The
+    /// threads start with a leg's second chunk and end with the leg.
+    std::size_t threads = 1;
 };
 
 } // namespace Orvid::FileIoInterface::Las

@@ -1,0 +1,77 @@
+#include "Laz/ChunkEncodingPipeline.h"
+
+#include "Laz/ChunkEncoder.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+namespace {
+
+// Chunks in flight per worker: one being compressed and one waiting, so that no worker idles while
+// the caller fills the next chunk or writes the last.
+constexpr std::size_t CHUNKS_PER_THREAD = 2;
+
+} // namespace
+
+ChunkEncodingPipeline::ChunkEncodingPipeline(const ChunkEncoder& encoder, std::size_t threads)
+    : mEncoder(encoder)
+    , mSlots(std::max<std::size_t>(threads, 1) * CHUNKS_PER_THREAD) {
+    mWorkers.start(std::max<std::size_t>(threads, 1), [this] { work(); });
+}
+
+ChunkEncodingPipeline::~ChunkEncodingPipeline() {
+    mWorkers.stop(mMutex, mStopping, mWork);
+}
+
+void ChunkEncodingPipeline::submit(std::vector<std::uint8_t>& records, std::uint32_t points,
+                                   const Deliver& deliver) {
+    if (mSubmitted - mDelivered == mSlots.size()) {
+        deliverOldest(deliver);
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        // Delivered, so no worker holds it: the slot is the caller's until it is submitted.
+        Slot& slot = mSlots[mSubmitted % mSlots.size()];
+        slot.records.swap(records);
+        slot.points = points;
+        ++mSubmitted;
+    }
+    mWork.notify_one();
+}
+
+void ChunkEncodingPipeline::drain(const Deliver& deliver) {
+    while (mDelivered < mSubmitted) {
+        deliverOldest(deliver);
+    }
+}
+
+void ChunkEncodingPipeline::deliverOldest(const Deliver& deliver) {
+    Slot& slot = mSlots[mDelivered % mSlots.size()];
+    {
+        std::unique_lock<std::mutex> lock(mMutex);
+        mReady.wait(lock, [&slot] { return slot.ready; });
+        slot.ready = false;
+    }
+    ++mDelivered;
+    if (slot.error) {
+        std::rethrow_exception(std::exchange(slot.error, nullptr));
+    }
+    deliver(slot.chunk, slot.points);
+}
+
+void ChunkEncodingPipeline::work() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+        mWork.wait(lock, [this] { return mStopping || mClaimed < mSubmitted; });
+        if (mStopping) {
+            return;
+        }
+        Slot& slot = mSlots[mClaimed++ % mSlots.size()];
+        fillSlot(lock, slot, mReady,
+                 [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
+    }
+}
+
+} // namespace Orvid::FileIoInterface::Las::Laz

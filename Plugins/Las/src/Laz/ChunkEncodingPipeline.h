@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Laz/WorkerThreads.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace Orvid::FileIoInterface::Las::Laz {
+
+class ChunkEncoder;
+
+/// Compresses chunks of records on worker threads of its own and hands the compressed chunks back on
+/// the caller's thread, in the order they were submitted. At most a few chunks per worker are in
+/// flight, so the memory stays bounded whatever the number of points.
+class ChunkEncodingPipeline {
+public:
+    /// Receives each compressed chunk (which it may take) and its point count, in submission order.
+    using Deliver = std::function<void(std::vector<std::uint8_t>& chunk, std::uint32_t points)>;
+
+    /// `encoder` must outlive the pipeline; `threads` is at least 1.
+    ChunkEncodingPipeline(const ChunkEncoder& encoder, std::size_t threads);
+    /// Stops and joins the workers, abandoning the chunks not delivered.
+    ~ChunkEncodingPipeline();
+    ChunkEncodingPipeline(const ChunkEncodingPipeline&) = delete;
+    ChunkEncodingPipeline& operator=(const ChunkEncodingPipeline&) = delete;
+
+    /// Queues the first `points` records of `records` as the next chunk and gives `records` back as a
+    /// recycled buffer of unspecified content. While the pipeline is full, delivers the oldest chunk
+    /// first. Rethrows what the encoder threw for a chunk when that chunk's turn comes.
+    void submit(std::vector<std::uint8_t>& records, std::uint32_t points, const Deliver& deliver);
+    /// Delivers every chunk still in flight.
+    void drain(const Deliver& deliver);
+
+private:
+    struct Slot {
+        std::vector<std::uint8_t> records;
+        std::uint32_t points = 0;
+        std::vector<std::uint8_t> chunk;
+        std::exception_ptr error;
+        bool ready = false;
+    };
+
+    void deliverOldest(const Deliver& deliver);
+    void work();
+
+    const ChunkEncoder& mEncoder;
+    std::vector<Slot> mSlots;
+    std::size_t mSubmitted = 0;
+    std::size_t mClaimed = 0;
+    std::size_t mDelivered = 0;
+    bool mStopping = false;
+    std::mutex mMutex;
+    std::condition_variable mWork;
+    std::condition_variable mReady;
+    WorkerThreads mWorkers;
+};
+
+} // namespace Orvid::FileIoInterface::Las::Laz
