@@ -320,7 +320,7 @@ TEST(ShardedLazComparison, MergedLazClassFilesHoldTheRecordsOfTheSingleRun) {
     merge.planFile = planFile;
     merge.outDirectory = folder / "merged";
     merge.quiet = true;
-    for (std::size_t shard = 0; shard < 8; ++shard) {
+    for (std::int64_t shard = 0; shard < 8; ++shard) {
         merge.shardDirectories.push_back(folder / ("shard-" + std::to_string(shard)));
         runShard({planFile, shard, merge.shardDirectories.back(), true, false}, out, err);
     }
