@@ -101,9 +101,9 @@ void shardOverhead(benchmark::State& state) {
         for (std::size_t shard = 0; shard < shards; ++shard) {
             mergeOptions.shardDirectories.push_back(work / ("shard-" + std::to_string(shard)));
             shardRuns += secondsOf([&] {
-                Compare::runShard(
-                    {planOptions.planFile, shard, mergeOptions.shardDirectories.back(), true, false}, out,
-                    err);
+                Compare::runShard({planOptions.planFile, static_cast<std::int64_t>(shard),
+                                   mergeOptions.shardDirectories.back(), true, false},
+                                  out, err);
             });
         }
         mergeOptions.jsonFile = work / "merged.json";

@@ -1,11 +1,14 @@
 #include "Command/CompareCommand.h"
 
 #include "Command/ClassFiles.h"
+#include "Command/InputSnapshot.h"
 #include "Command/Interruption.h"
 #include "Command/Progress.h"
+#include "Command/RoomCheck.h"
 #include "Command/RunOutputs.h"
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
+#include "Command/ShrunkInputGuard.h"
 #include "Gather/RunGatherer.h"
 #include "Render/TextSummary.h"
 
@@ -59,20 +62,21 @@ Engine::ComparisonOutcome compareInputs(const CompareOptions& options, const std
 ComparisonReport runComparison(const CompareOptions& options, std::ostream& out, std::ostream& err) {
     std::vector<fs::path> referenceFiles = lasFilesOf(options.reference);
     std::vector<fs::path> testFiles = lasFilesOf(options.test);
-    const std::uint64_t inputBytes = bytesOf(referenceFiles) + bytesOf(testFiles);
+    std::vector<fs::path> inputFiles = referenceFiles;
+    inputFiles.insert(inputFiles.end(), testFiles.begin(), testFiles.end());
+    const InputSnapshot inputsAtStart(inputFiles);
 
     // Every output is staged, and so checked, before any input is read.
-    std::vector<fs::path> inputs{options.reference, options.test};
-    inputs.insert(inputs.end(), referenceFiles.begin(), referenceFiles.end());
-    inputs.insert(inputs.end(), testFiles.begin(), testFiles.end());
-    RunOutputs outputs(inputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
+    RunOutputs outputs(pathsRead({options.reference, options.test}, {referenceFiles, testFiles}),
+                       options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
     ComparisonReport report;
-    report.warnings = outputs.roomWarnings(inputBytes);
-
     const bool strict = options.settings.strict;
     const std::array<InputLegs, 2> legs{
         readInput(options.reference, std::move(referenceFiles), strict, report.reference, report.warnings),
         readInput(options.test, std::move(testFiles), strict, report.test, report.warnings)};
+    checkRoom(
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, true, strict,
+        options.quiet, err, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(options.settings, report, legs[0], legs[1]);
     if (!options.quiet) {
         printRunHeader(out, report);
@@ -83,6 +87,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
                                     report.parameters.threads, report.warnings);
     }
 
+    const ShrunkInputGuard shrinking(inputsAtStart, outputs.madePaths());
     RunGatherer gatherer(options.htmlFile.has_value());
     RunSink sink(gatherer, classFiles.get());
     const Engine::ComparisonOutcome outcome = compareInputs(options, legs, engineOptions, sink, err);
@@ -102,6 +107,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
         classFiles->finish();
         unwrittenPoints = classFiles->unwritten();
     }
+    inputsAtStart.checkUnchanged();
     finishRun(report, unwrittenPoints, outputs, options.quiet, out);
     return report;
 }

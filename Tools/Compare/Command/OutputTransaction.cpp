@@ -1,5 +1,7 @@
 #include "Command/OutputTransaction.h"
 
+#include "Command/RoomCheck.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <system_error>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -54,6 +57,16 @@ fs::path folderOf(const fs::path& file) {
     return parent.empty() ? fs::path(".") : parent;
 }
 
+/// The file that `path` names once its symbolic links are followed (as many as the system would).
+fs::path followLinks(fs::path path) {
+    std::error_code error;
+    for (int hop = 0; hop < 40 && fs::is_symlink(path, error); ++hop) {
+        const fs::path target = fs::read_symlink(path, error);
+        path = target.is_absolute() ? target : folderOf(path) / target;
+    }
+    return path;
+}
+
 std::vector<std::string> readManifest(const fs::path& file) {
     std::vector<std::string> entries;
     std::ifstream in(file);
@@ -87,10 +100,6 @@ std::vector<std::string> filesBelow(const fs::path& folder) {
     return files;
 }
 
-std::string megabytes(std::uint64_t bytes) {
-    return std::to_string((bytes + (1U << 20) - 1) >> 20) + " MB";
-}
-
 } // namespace
 
 const char* const OutputTransaction::MANIFEST = ".orvid-compare-manifest";
@@ -111,12 +120,15 @@ OutputTransaction::~OutputTransaction() {
         return;
     }
     std::error_code ignored;
-    for (const auto& [destination, staged] : mFiles) {
-        fs::remove(staged, ignored);
+    for (const StagedFile& file : mFiles) {
+        if (!file.writtenThrough) {
+            fs::remove(file.staged, ignored);
+        }
     }
     if (!mFolderStaging.empty()) {
         fs::remove_all(mFolderStaging, ignored);
     }
+    mLocks.clear(); // a folder's lock file is inside it
     if (mFolderCreated) {
         fs::remove(mFolder, ignored); // only when still empty
     }
@@ -156,31 +168,74 @@ void OutputTransaction::checkNotAnInput(const fs::path& destination, const std::
     }
 }
 
-fs::path OutputTransaction::stageFile(const fs::path& destination, const std::string& what) {
+fs::path OutputTransaction::stageFile(const fs::path& given, const std::string& what) {
+    fs::path destination = followLinks(given);
     std::error_code error;
     if (destination.filename().empty() || fs::is_directory(destination, error)) {
-        throw std::runtime_error(destination.string() + ": the " + what + " needs a file name, not a folder");
+        throw std::runtime_error(given.string() + ": the " + what + " needs a file name, not a folder");
     }
     const fs::path folder = folderOf(destination);
     if (!fs::is_directory(folder, error)) {
-        throw std::runtime_error(destination.string() + ": the folder " + folder.string() +
+        throw std::runtime_error(given.string() + ": the folder " + folder.string() +
                                  " does not exist, so the " + what + " cannot be written there");
     }
     checkNotAnInput(destination, what);
-    for (const auto& [other, staged] : mFiles) {
-        if (fs::weakly_canonical(other, error) == fs::weakly_canonical(destination, error)) {
-            throw std::runtime_error(destination.string() + ": named for two outputs");
+    struct stat status {};
+    if (::lstat(destination.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        if (!S_ISCHR(status.st_mode) && !S_ISFIFO(status.st_mode)) {
+            throw std::runtime_error(given.string() + ": is not a regular file, a device or a FIFO, so the " +
+                                     what + " is not written there");
+        }
+        // Nothing can be staged beside a device or a FIFO, nor renamed over it: it is written in place.
+        if (::access(destination.c_str(), W_OK) != 0) {
+            throw std::runtime_error(given.string() + ": the " + what + " cannot be written here (" +
+                                     std::strerror(errno) + ")");
+        }
+        mFiles.push_back({destination, destination, true});
+        return destination;
+    }
+    for (const StagedFile& other : mFiles) {
+        if (fs::weakly_canonical(other.destination, error) == fs::weakly_canonical(destination, error)) {
+            throw std::runtime_error(given.string() + ": named for two outputs");
         }
     }
+    mLocks.emplace_back(OutputLock::besideFile(destination), given, what);
     const std::string name = destination.filename().string();
     removeStaleStaging(folder, name + FILE_STAGING_INFIX);
     fs::path staged = folder / (name + FILE_STAGING_INFIX + pidSuffix());
     if (std::ofstream(staged, std::ios::binary | std::ios::trunc).fail()) {
-        throw std::runtime_error(destination.string() + ": the " + what + " cannot be written here (" +
+        throw std::runtime_error(given.string() + ": the " + what + " cannot be written here (" +
                                  std::strerror(errno) + ")");
     }
-    mFiles.emplace_back(destination, staged);
+    mFiles.push_back({destination, staged, false});
     return staged;
+}
+
+void OutputTransaction::checkFolderHoldsNoInput(const fs::path& folder) const {
+    struct stat folderStatus {};
+    if (::stat(folder.c_str(), &folderStatus) != 0) {
+        return;
+    }
+    std::error_code error;
+    for (const Identity& input : mInputs) {
+        if (input.device == static_cast<std::uintmax_t>(folderStatus.st_dev) &&
+            input.inode == static_cast<std::uintmax_t>(folderStatus.st_ino)) {
+            throw std::runtime_error(folder.string() + ": is the input " + input.path.string() +
+                                     "; choose another output folder");
+        }
+        for (fs::path ancestor = fs::absolute(input.path, error).parent_path(); !ancestor.empty();
+             ancestor = ancestor.parent_path()) {
+            struct stat status {};
+            if (::stat(ancestor.c_str(), &status) == 0 && status.st_dev == folderStatus.st_dev &&
+                status.st_ino == folderStatus.st_ino) {
+                throw std::runtime_error(folder.string() + ": holds the input " + input.path.string() +
+                                         ", which the outputs could replace; choose another output folder");
+            }
+            if (ancestor == ancestor.root_path()) {
+                break;
+            }
+        }
+    }
 }
 
 fs::path OutputTransaction::stageFolder(const fs::path& folder, bool overwrite) {
@@ -191,42 +246,22 @@ fs::path OutputTransaction::stageFolder(const fs::path& folder, bool overwrite) 
                                  "written there");
     }
     checkNotAnInput(folder / MANIFEST, "output folder");
-    struct stat folderStatus {};
-    if (::stat(folder.c_str(), &folderStatus) == 0) {
-        for (const Identity& input : mInputs) {
-            if (input.device == static_cast<std::uintmax_t>(folderStatus.st_dev) &&
-                input.inode == static_cast<std::uintmax_t>(folderStatus.st_ino)) {
-                throw std::runtime_error(folder.string() + ": is the input " + input.path.string() +
-                                         "; choose another output folder");
-            }
-            for (fs::path ancestor = fs::absolute(input.path, error).parent_path(); !ancestor.empty();
-                 ancestor = ancestor.parent_path()) {
-                struct stat status {};
-                if (::stat(ancestor.c_str(), &status) == 0 && status.st_dev == folderStatus.st_dev &&
-                    status.st_ino == folderStatus.st_ino) {
-                    throw std::runtime_error(
-                        folder.string() + ": holds the input " + input.path.string() +
-                        ", which the outputs could replace; choose another output folder");
-                }
-                if (ancestor == ancestor.root_path()) {
-                    break;
-                }
-            }
-        }
-    } else {
-        fs::create_directories(folder, error);
+    checkFolderHoldsNoInput(folder);
+    if (!fs::exists(folder, error)) {
+        mFolderCreated = fs::create_directories(folder, error);
         if (error) {
             throw std::runtime_error(folder.string() + ": cannot create the output folder (" +
                                      error.message() + ")");
         }
-        mFolderCreated = true;
     }
     mFolder = folder;
+    mLocks.emplace_back(OutputLock::insideFolder(folder), folder, "output folder");
     removeStaleStaging(folder, FOLDER_STAGING_PREFIX);
     mPreviousOutputs = readManifest(folder / MANIFEST);
     for (const std::string& file : filesBelow(folder)) {
         const bool staging = file.compare(0, FOLDER_STAGING_PREFIX.size(), FOLDER_STAGING_PREFIX) == 0;
-        if (!staging && file != MANIFEST && !contains(mPreviousOutputs, file) && !overwrite) {
+        if (!staging && file != MANIFEST && file != OutputLock::FOLDER_LOCK &&
+            !contains(mPreviousOutputs, file) && !overwrite) {
             throw std::runtime_error(folder.string() + ": holds files that orvid-compare did not write (" +
                                      file +
                                      ", for one); give --overwrite to write beside them, or choose a new or "
@@ -242,15 +277,39 @@ fs::path OutputTransaction::stageFolder(const fs::path& folder, bool overwrite) 
     return mFolderStaging;
 }
 
+OutputTransaction::MadePaths OutputTransaction::madePaths() const {
+    MadePaths made;
+    for (const StagedFile& file : mFiles) {
+        if (!file.writtenThrough) {
+            made.removed.push_back(file.staged);
+        }
+    }
+    if (!mFolderStaging.empty()) {
+        made.removed.push_back(mFolderStaging);
+    }
+    for (const OutputLock& lock : mLocks) {
+        made.removed.push_back(lock.file());
+    }
+    if (mFolderCreated) {
+        made.folderMade = mFolder;
+    }
+    return made;
+}
+
 std::vector<std::string> OutputTransaction::roomWarnings(std::uint64_t bytes) const {
     std::vector<fs::path> places;
-    for (const auto& [destination, staged] : mFiles) {
-        places.push_back(folderOf(destination));
+    for (const StagedFile& file : mFiles) {
+        if (!file.writtenThrough) {
+            places.push_back(folderOf(file.destination));
+        }
     }
     if (!mFolder.empty()) {
         places.push_back(mFolder);
     }
     std::vector<std::string> warnings;
+    struct rlimit limit {};
+    const bool limited =
+        ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < bytes;
     for (const fs::path& place : places) {
         struct statvfs room {};
         if (::statvfs(place.c_str(), &room) == 0) {
@@ -259,6 +318,11 @@ std::vector<std::string> OutputTransaction::roomWarnings(std::uint64_t bytes) co
                 warnings.push_back(place.string() + ": only " + megabytes(free) +
                                    " free, and the outputs may take up to " + megabytes(bytes));
             }
+        }
+        if (limited) {
+            warnings.push_back(place.string() + ": files are limited to " +
+                               std::to_string(limit.rlim_cur >> 10) +
+                               " KiB (ulimit -f), and the outputs may take up to " + megabytes(bytes));
         }
     }
     return warnings;
@@ -309,11 +373,13 @@ void OutputTransaction::commit() {
     if (!mFolderStaging.empty()) {
         commitFolder();
     }
-    for (const auto& [destination, staged] : mFiles) {
+    for (const StagedFile& file : mFiles) {
         std::error_code error;
-        fs::rename(staged, destination, error);
+        if (!file.writtenThrough) {
+            fs::rename(file.staged, file.destination, error);
+        }
         if (error) {
-            throw std::runtime_error(destination.string() + ": cannot move the output into place (" +
+            throw std::runtime_error(file.destination.string() + ": cannot move the output into place (" +
                                      error.message() + ")");
         }
     }

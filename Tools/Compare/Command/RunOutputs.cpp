@@ -4,6 +4,7 @@
 #include "Render/HtmlReport.h"
 #include "Render/JsonReport.h"
 
+#include <iostream>
 #include <utility>
 
 namespace Orvid::Compare {
@@ -16,7 +17,7 @@ RunOutputs::RunOutputs(std::vector<fs::path> inputs, std::optional<fs::path> jso
     , mJsonFile(std::move(jsonFile))
     , mHtmlFile(std::move(htmlFile))
     , mOutDirectory(std::move(outDirectory)) {
-    if (mJsonFile) {
+    if (mJsonFile && !isStandardOutput(mJsonFile)) {
         mStagedJson = mTransaction.stageFile(*mJsonFile, "JSON report");
     }
     if (mHtmlFile) {
@@ -41,6 +42,9 @@ void RunOutputs::commit(const ComparisonReport& report) {
     }
     throwIfInterrupted();
     mTransaction.commit();
+    if (isStandardOutput(mJsonFile)) {
+        writeJsonReport(std::cout, report);
+    }
 }
 
 } // namespace Orvid::Compare

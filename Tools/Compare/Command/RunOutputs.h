@@ -13,7 +13,7 @@ namespace Orvid::Compare {
 
 /// The outputs of a single run or of a merge: the JSON and HTML reports and the class-file folder asked
 /// for, staged (and so checked, before any input is read) and moved into place together once the
-/// reports are written.
+/// reports are written. A JSON report named `-` goes to standard output once everything else is in place.
 class RunOutputs {
 public:
     /// Stages the outputs asked for (absent: not asked for); `inputs` are the files and folders that the
@@ -30,9 +30,17 @@ public:
     const std::optional<std::filesystem::path>& outDirectory() const { return mOutDirectory; }
     const std::optional<std::filesystem::path>& classFileFolder() const { return mClassFileFolder; }
 
+    /// What was made for the outputs, which a failure removes (see OutputTransaction::madePaths).
+    OutputTransaction::MadePaths madePaths() const { return mTransaction.madePaths(); }
+
     /// Writes `report` into the reports asked for, then moves every output into place. Throws
     /// Interrupted, moving nothing, when the run was interrupted meanwhile.
     void commit(const ComparisonReport& report);
+
+    /// Whether `path`, as given for the JSON report, means standard output.
+    static bool isStandardOutput(const std::optional<std::filesystem::path>& path) {
+        return path && *path == std::filesystem::path("-");
+    }
 
 private:
     OutputTransaction mTransaction;

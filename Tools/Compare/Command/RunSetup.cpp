@@ -306,6 +306,15 @@ std::vector<fs::path> lasFilesOf(const fs::path& input) {
     return {input};
 }
 
+std::vector<fs::path> pathsRead(const std::array<fs::path, 2>& inputs,
+                                const std::array<std::vector<fs::path>, 2>& files) {
+    std::vector<fs::path> paths(inputs.begin(), inputs.end());
+    for (const std::vector<fs::path>& side : files) {
+        paths.insert(paths.end(), side.begin(), side.end());
+    }
+    return paths;
+}
+
 std::uint64_t bytesOf(const std::vector<fs::path>& files) {
     std::uint64_t bytes = 0;
     for (const fs::path& file : files) {

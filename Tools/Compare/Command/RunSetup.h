@@ -26,6 +26,11 @@ namespace Orvid::Compare {
 /// and saying so when the folder has subfolders.
 std::vector<std::filesystem::path> lasFilesOf(const std::filesystem::path& input);
 
+/// Everything a run reads, which its outputs must never replace (see OutputTransaction): each input as
+/// given (a file or a folder), then the files of both.
+std::vector<std::filesystem::path> pathsRead(const std::array<std::filesystem::path, 2>& inputs,
+                                             const std::array<std::vector<std::filesystem::path>, 2>& files);
+
 /// The bytes of `files` together (those that cannot be told count 0).
 std::uint64_t bytesOf(const std::vector<std::filesystem::path>& files);
 

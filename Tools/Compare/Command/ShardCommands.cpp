@@ -1,12 +1,15 @@
 #include "Command/ShardCommands.h"
 
 #include "Command/ClassFiles.h"
+#include "Command/InputSnapshot.h"
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
 #include "Command/Progress.h"
+#include "Command/RoomCheck.h"
 #include "Command/RunOutputs.h"
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
+#include "Command/ShrunkInputGuard.h"
 #include "Render/TextSummary.h"
 #include "Shard/ShardPlan.h"
 #include "Shard/ShardReport.h"
@@ -48,6 +51,23 @@ std::array<InputLegs, 2> readPlannedInputs(const ShardPlan& plan, ComparisonRepo
         descriptions[side]->files = plan.inputs[side].files;
     }
     return legs;
+}
+
+/// The files of both inputs of `plan`, as they can be opened from here.
+std::vector<fs::path> plannedFiles(const ShardPlan& plan) {
+    std::vector<fs::path> files = plan.openable(0);
+    const std::vector<fs::path> test = plan.openable(1);
+    files.insert(files.end(), test.begin(), test.end());
+    return files;
+}
+
+/// Everything a shard or a merge of `plan` reads: the plan file, the inputs as given and their files.
+std::vector<fs::path> pathsReadBy(const ShardPlan& plan, const fs::path& planFile) {
+    std::vector<fs::path> paths =
+        pathsRead({plan.openable(plan.inputs[0].path), plan.openable(plan.inputs[1].path)},
+                  {plan.openable(0), plan.openable(1)});
+    paths.push_back(planFile);
+    return paths;
 }
 
 /// A shard's report and the folder that holds it.
@@ -200,6 +220,32 @@ ShardTotals addedUp(const std::vector<FoundShard>& shards) {
     return totals;
 }
 
+/// The shard of `plan` that `options` ask for. Throws Core::IOException saying which are the plan's.
+std::size_t shardAskedFor(const ShardOptions& options, const ShardPlan& plan) {
+    if (options.shard < 0 || static_cast<std::uint64_t>(options.shard) >= plan.shards.size()) {
+        throw Core::IOException(options.planFile.string() + ": has " + counted(plan.shards.size(), "shard") +
+                                ", so the shard must be a number from 0 to " +
+                                std::to_string(plan.shards.size() - 1) + ", not " +
+                                std::to_string(options.shard));
+    }
+    return static_cast<std::size_t>(options.shard);
+}
+
+/// Refuses a shard's folder that holds the result of another shard, or of another plan, which the run
+/// would replace; the shard's own earlier result may be replaced, so that a failed shard can run again.
+void checkShardFolder(const fs::path& folder, const ShardPlan& plan, std::size_t shard) {
+    std::error_code error;
+    if (!fs::exists(folder / SHARD_REPORT_NAME, error)) {
+        return;
+    }
+    const ShardReport earlier = readShardReport(folder / SHARD_REPORT_NAME, false);
+    if (earlier.plan != plan.id || earlier.shard != shard) {
+        throw std::runtime_error(folder.string() + ": holds the result of shard " +
+                                 std::to_string(earlier.shard) + " of plan " + earlier.plan +
+                                 "; give every shard a folder of its own");
+    }
+}
+
 } // namespace
 
 void runPlan(const PlanOptions& options, std::ostream& out) {
@@ -247,24 +293,22 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
 
 void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err) {
     const ShardPlan plan = readShardPlan(options.planFile);
-    if (options.shard >= plan.shards.size()) {
-        throw Core::IOException(options.planFile.string() + ": has " + counted(plan.shards.size(), "shard") +
-                                ", so no shard " + std::to_string(options.shard));
-    }
+    const std::size_t index = shardAskedFor(options, plan);
     checkInputsUnchanged(plan);
-    std::vector<fs::path> inputs{options.planFile};
-    for (std::size_t side = 0; side < 2; ++side) {
-        const std::vector<fs::path> files = plan.openable(side);
-        inputs.insert(inputs.end(), files.begin(), files.end());
-    }
-    OutputTransaction outputs(inputs);
+    const InputSnapshot inputsAtStart(plannedFiles(plan));
+    OutputTransaction outputs(pathsReadBy(plan, options.planFile));
     const fs::path folder = outputs.stageFolder(options.outDirectory, false);
+    checkShardFolder(options.outDirectory, plan, index);
 
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    checkRoom(
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, true,
+        plan.settings.strict, options.quiet, err, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], plan.settings.outFormat,
                                                             report.parameters.threads, report.warnings);
+    const ShrunkInputGuard shrinking(inputsAtStart, outputs.madePaths());
     // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
     RunGatherer gatherer(true);
     RunSink sink(gatherer, classFiles.get());
@@ -275,21 +319,22 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
     };
     const Engine::ComparisonOutcome outcome =
         Engine::CompareEngine(engineOptions)
-            .compare(legs[0].files, legs[1].files, sink, showProgress, plan.shards[options.shard].windows);
+            .compare(legs[0].files, legs[1].files, sink, showProgress, plan.shards[index].windows);
     progress.finish();
     classFiles->finish();
 
     ShardReport shard;
     shard.plan = plan.id;
-    shard.shard = options.shard;
+    shard.shard = index;
     shard.shards = plan.shards.size();
     shard.totals = totalsOf(gatherer, outcome, gatherer.takeMap(), classFiles->unwritten());
     shard.warnings = report.warnings;
+    inputsAtStart.checkUnchanged();
     writeShardReport(folder / SHARD_REPORT_NAME, shard, options.outDirectory / SHARD_REPORT_NAME);
     throwIfInterrupted();
     outputs.commit();
     if (!options.quiet) {
-        out << "Shard " << options.shard << " of " << plan.shards.size() << ": "
+        out << "Shard " << index << " of " << plan.shards.size() << ": "
             << counted(shard.totals.counts.total(), "difference") << " in " << options.outDirectory.string()
             << '\n';
     }
@@ -301,20 +346,17 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
         readShards(plan, options.planFile, options.shardDirectories, options.htmlFile.has_value());
     checkInputsUnchanged(plan);
 
-    std::vector<fs::path> inputs{options.planFile};
-    std::uint64_t inputBytes = 0;
-    for (std::size_t side = 0; side < 2; ++side) {
-        const std::vector<fs::path> files = plan.openable(side);
-        inputs.insert(inputs.end(), files.begin(), files.end());
-        inputBytes += bytesOf(files);
-    }
+    std::vector<fs::path> inputs = pathsReadBy(plan, options.planFile);
     inputs.insert(inputs.end(), options.shardDirectories.begin(), options.shardDirectories.end());
     RunOutputs outputs(inputs, options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
 
     // In the order of a single run, so that the reports say the same.
     ComparisonReport report;
-    report.warnings = outputs.roomWarnings(inputBytes);
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    // The shards' class files are concatenated, not decoded: no temporary folder is needed.
+    checkRoom(
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, false,
+        plan.settings.strict, options.quiet, out, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
     if (outputs.classFileFolder()) {

@@ -4,6 +4,7 @@
 #include "Gather/ComparisonSettings.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -24,7 +25,8 @@ struct PlanOptions {
 /// `orvid-compare shard`: compare one shard of a plan.
 struct ShardOptions {
     std::filesystem::path planFile;
-    std::size_t shard = 0;
+    /// Signed, so that a negative number given is refused as such rather than wrapped around.
+    std::int64_t shard = 0;
     std::filesystem::path outDirectory;
     bool quiet = false;
     std::optional<bool> progress;

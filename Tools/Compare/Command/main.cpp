@@ -4,9 +4,21 @@
 #include "Command/CommandLine.h"
 #include "Command/CompareCommand.h"
 #include "Command/Demo.h"
+#include "Command/RunOutputs.h"
 #include "Command/ShardCommandLine.h"
 
+#include <filesystem>
 #include <iostream>
+#include <optional>
+
+namespace {
+
+/// Where the text summary goes: standard output, unless the JSON report goes there.
+std::ostream& summaryStream(const std::optional<std::filesystem::path>& jsonFile) {
+    return Orvid::Compare::RunOutputs::isStandardOutput(jsonFile) ? std::cerr : std::cout;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     using namespace Orvid::Compare;
@@ -25,7 +37,8 @@ int main(int argc, char** argv) {
                 runShard(*shard, std::cout, std::cerr);
                 return 0;
             }
-            return runMerge(std::get<MergeOptions>(parsed), std::cout).exitStatus;
+            const MergeOptions& merge = std::get<MergeOptions>(parsed);
+            return runMerge(merge, summaryStream(merge.jsonFile)).exitStatus;
         });
         std::cout.flush();
         return status;
@@ -40,7 +53,7 @@ int main(int argc, char** argv) {
             const DemoRun demo = prepareDemo(options, std::cout);
             return checkDemo(demo, runComparison(demo.options, std::cout, std::cerr), std::cout, std::cerr);
         }
-        return runComparison(options, std::cout, std::cerr).exitStatus;
+        return runComparison(options, summaryStream(options.jsonFile), std::cerr).exitStatus;
     });
     std::cout.flush();
     return status;

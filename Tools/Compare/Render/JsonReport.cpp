@@ -178,4 +178,13 @@ void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& 
     }
 }
 
+void writeJsonReport(std::ostream& out, const ComparisonReport& report) {
+    out << std::setw(2) << toJson(report) << '\n';
+    out.flush();
+    if (!out) {
+        throw std::runtime_error(std::string("cannot write the JSON report to standard output (") +
+                                 std::strerror(errno) + ")");
+    }
+}
+
 } // namespace Orvid::Compare

@@ -3,6 +3,7 @@
 #include "Gather/ComparisonReport.h"
 
 #include <filesystem>
+#include <iosfwd>
 
 namespace Orvid::Compare {
 
@@ -11,5 +12,9 @@ namespace Orvid::Compare {
 /// written completely.
 void writeJsonReport(const std::filesystem::path& path, const ComparisonReport& report,
                      const std::filesystem::path& shownAs);
+
+/// Writes the report as JSON to `out` (standard output, say). Throws std::runtime_error when it cannot
+/// be written completely.
+void writeJsonReport(std::ostream& out, const ComparisonReport& report);
 
 } // namespace Orvid::Compare

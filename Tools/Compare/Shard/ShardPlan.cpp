@@ -139,14 +139,18 @@ json contentsOf(const ShardPlan& plan) {
 } // namespace
 
 std::vector<fs::path> ShardPlan::openable(std::size_t side) const {
+    std::vector<fs::path> files;
+    for (const fs::path& file : inputs[side].files) {
+        files.push_back(openable(file));
+    }
+    return files;
+}
+
+fs::path ShardPlan::openable(const fs::path& path) const {
     // From the plan's own folder, paths stay as given, so that messages name files as a single run does.
     std::error_code error;
     const bool here = fs::current_path(error) == workingDirectory && !error;
-    std::vector<fs::path> files;
-    for (const fs::path& file : inputs[side].files) {
-        files.push_back(file.is_absolute() || here ? file : workingDirectory / file);
-    }
-    return files;
+    return path.is_absolute() || here ? path : workingDirectory / path;
 }
 
 std::string planIdOf(const ShardPlan& plan) {

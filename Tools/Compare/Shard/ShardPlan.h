@@ -36,6 +36,8 @@ struct ShardPlan {
 
     /// The files of input `side` (0 reference, 1 test) as they can be opened from the current folder.
     std::vector<std::filesystem::path> openable(std::size_t side) const;
+    /// A path of the plan (an input's file or folder) as it can be opened from the current folder.
+    std::filesystem::path openable(const std::filesystem::path& path) const;
 };
 
 /// The plan's id: a hash of its contents other than the id.

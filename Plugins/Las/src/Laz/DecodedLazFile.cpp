@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,15 +20,30 @@
 namespace Orvid::FileIoInterface::Las::Laz {
 namespace {
 
+/// What a failure to keep decoded records says: the folder, the room needed and the variable that moves
+/// the folder elsewhere.
+std::string temporaryFailure(const std::filesystem::path& source, const std::filesystem::path& folder,
+                             std::uint64_t bytes, int error) {
+    return source.string() + ": cannot keep its decoded records (" +
+           std::to_string((bytes + (1U << 20) - 1) >> 20) + " MB) in the temporary folder " +
+           folder.string() + " (" + std::strerror(error) + "); set TMPDIR to a folder with room";
+}
+
 /// An unnamed file in the temporary folder: the kernel frees it once its last descriptor and mapping go.
 class TemporaryDescriptor {
 public:
-    explicit TemporaryDescriptor(const std::filesystem::path& source) {
-        const std::filesystem::path folder = std::filesystem::temp_directory_path();
-        mDescriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    TemporaryDescriptor(const std::filesystem::path& source, std::uint64_t bytes)
+        : mBytes(bytes) {
+        std::error_code error;
+        mFolder = std::filesystem::temp_directory_path(error);
+        if (error) {
+            const char* variable = std::getenv("TMPDIR");
+            throw Core::IOException(
+                temporaryFailure(source, variable != nullptr ? variable : "", bytes, error.value()));
+        }
+        mDescriptor = ::open(mFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (mDescriptor < 0) {
-            throw Core::IOException(source.string() + ": cannot make a temporary file in " + folder.string() +
-                                    " for its decoded records (" + std::strerror(errno) + ")");
+            throw Core::IOException(temporaryFailure(source, mFolder, bytes, errno));
         }
     }
     ~TemporaryDescriptor() { ::close(mDescriptor); }
@@ -34,35 +51,36 @@ public:
     TemporaryDescriptor& operator=(const TemporaryDescriptor&) = delete;
     int get() const { return mDescriptor; }
 
+    void writeAll(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& source) const {
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t result = ::write(mDescriptor, bytes.data() + written, bytes.size() - written);
+            if (result < 0 && errno == EINTR) {
+                continue;
+            }
+            if (result <= 0) {
+                throw Core::IOException(
+                    temporaryFailure(source, mFolder, mBytes, result < 0 ? errno : ENOSPC));
+            }
+            written += static_cast<std::size_t>(result);
+        }
+    }
+
 private:
+    std::filesystem::path mFolder;
+    std::uint64_t mBytes = 0;
     int mDescriptor = -1;
 };
-
-void writeAll(int descriptor, const std::vector<std::uint8_t>& bytes, const std::filesystem::path& source) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            throw Core::IOException(source.string() +
-                                    ": cannot keep its decoded records in a temporary file (" +
-                                    std::strerror(result < 0 ? errno : ENOSPC) + ")");
-        }
-        written += static_cast<std::size_t>(result);
-    }
-}
 
 } // namespace
 
 DecodedLazFile::DecodedLazFile(const std::filesystem::path& path, const LasHeader& header) {
     auto chunks = std::make_shared<const LazChunkReader>(path, header);
-    const TemporaryDescriptor file(path);
+    const TemporaryDescriptor file(path, header.pointCount * header.pointRecordLength);
     ChunkPipeline pipeline(chunks, std::max(1U, std::thread::hardware_concurrency()));
     std::vector<std::uint8_t> records;
     while (pipeline.next(records)) {
-        writeAll(file.get(), records, path);
+        file.writeAll(records, path);
     }
     mRecords =
         std::make_unique<MappedRecordBlocks>(file.get(), path, header.pointCount, header.pointRecordLength);

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace Orvid::Testing::Compare {
 
@@ -29,6 +31,26 @@ Outcome run(const std::vector<std::string>& arguments, const std::filesystem::pa
     EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find("runtime error"), std::string::npos) << outcome.err;
     return outcome;
+}
+
+pid_t start(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), ORVID_COMPARE);
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    return ::posix_spawn(&pid, ORVID_COMPARE, nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+int exitStatusOf(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
 }
 
 } // namespace Orvid::Testing::Compare

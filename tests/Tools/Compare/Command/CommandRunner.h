@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 namespace Orvid::Testing::Compare {
 
 /// What a run of the command gave.
@@ -20,5 +22,12 @@ std::string contentsOf(const std::filesystem::path& file);
 /// test failures, since a sanitizer exits with 1 too.
 Outcome run(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
             const std::string& prefix = "");
+
+/// Starts orvid-compare with `arguments` as a process of its own, sharing this one's standard output and
+/// error, and returns its process id (wait for it with `waitpid`); -1 when it cannot be started.
+pid_t start(std::vector<std::string> arguments);
+
+/// Waits for the process `pid` and returns its exit status, or -1 when it did not exit (a signal).
+int exitStatusOf(pid_t pid);
 
 } // namespace Orvid::Testing::Compare

@@ -3,7 +3,7 @@
 #include "Command/Demo.h"
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
-#include "CommandRunner.h"
+#include "CommandTest.h"
 #include "TemporaryFolder.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
@@ -15,7 +15,6 @@
 #include <fstream>
 #include <thread>
 
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -26,8 +25,8 @@ using namespace Orvid::Testing::Compare;
 using Orvid::Compare::OutputTransaction;
 
 const fs::path SAMPLES = LAS_SAMPLE_DIR;
-const std::string REFERENCE = (SAMPLES / "autzen-bmx-2010.las").string();
-const std::string TEST = (SAMPLES / "test1_4.las").string();
+const std::string& REFERENCE = REFERENCE_SAMPLE;
+const std::string& TEST = TEST_SAMPLE;
 // A process id above any the kernel hands out: its staging is that of a dead run.
 const std::string DEAD_PID = "999999999";
 
@@ -130,16 +129,9 @@ TEST_F(OutputSafety, AnInterruptedRunRemovesItsStagingAndWritesNothing) {
     Orvid::Compare::writeSurveyAsLas(at("test"), survey, {});
     const std::string out = at("out").string();
     const std::string report = at("report.json").string();
-    std::vector<std::string> arguments{
-        ORVID_COMPARE, "-q", "--out", out, "--json", report, at("reference").string(), at("test").string()};
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, ORVID_COMPARE, nullptr, nullptr, argv.data(), environ), 0);
+    const pid_t pid =
+        start({"-q", "--out", out, "--json", report, at("reference").string(), at("test").string()});
+    ASSERT_GT(pid, 0);
     // Interrupt as soon as the outputs are staged, long before the comparison can end.
     const fs::path staging = at("out/.orvid-compare-partial-" + std::to_string(pid));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -147,9 +139,7 @@ TEST_F(OutputSafety, AnInterruptedRunRemovesItsStagingAndWritesNothing) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ::kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+    EXPECT_EQ(exitStatusOf(pid), 130);
     EXPECT_FALSE(fs::exists(at("out")));
     EXPECT_FALSE(fs::exists(report));
     EXPECT_FALSE(fs::exists(report + ".partial-" + std::to_string(pid)));

@@ -146,7 +146,8 @@ protected:
         std::vector<fs::path> folders;
         for (std::size_t shard = 0; shard < shards; ++shard) {
             folders.push_back(folder() / (name + "-" + std::to_string(shard)));
-            runShard({plan.planFile, shard, folders.back(), true, false}, out, err);
+            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false}, out,
+                     err);
         }
         return folders;
     }
@@ -319,7 +320,7 @@ TEST(ShardedLazComparison, MergedLazClassFilesHoldTheRecordsOfTheSingleRun) {
     merge.planFile = planFile;
     merge.outDirectory = folder / "merged";
     merge.quiet = true;
-    for (std::size_t shard = 0; shard < 8; ++shard) {
+    for (std::int64_t shard = 0; shard < 8; ++shard) {
         merge.shardDirectories.push_back(folder / ("shard-" + std::to_string(shard)));
         runShard({planFile, shard, merge.shardDirectories.back(), true, false}, out, err);
     }
