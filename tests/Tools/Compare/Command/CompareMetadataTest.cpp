@@ -248,6 +248,22 @@ TEST_F(CompareMetadata, HeaderChangesAreNamedAndFailOnlyWhenAsked) {
     EXPECT_EQ(compare(GEOTIFF_FILE, edited, {"--ignore-metadata", "colour"}).outcome.status, 2);
 }
 
+TEST_F(CompareMetadata, ScaleAndOffsetChangesAreNamedApartFromThePointsTheyMove) {
+    const fs::path rescaled = copyOf(GEOTIFF_FILE, "rescaled.las", [](Bytes& bytes) {
+        double scaleX = 0.0;
+        std::memcpy(&scaleX, bytes.data() + 131, sizeof scaleX);
+        put<double>(bytes, 131, scaleX / 2); // every x moves: the points are modified too
+        put<double>(bytes, 171, 1000.0);     // z offset
+    });
+    Comparison run = compare(GEOTIFF_FILE, rescaled, {"--fail-on", "crs"});
+    EXPECT_EQ(run.outcome.status, 0) << run.outcome.err;
+    const std::vector<std::string> fields = fieldsOf(run.report);
+    for (const char* field : {"scale (header)", "offset (header)"}) {
+        EXPECT_NE(std::find(fields.begin(), fields.end(), field), fields.end()) << field;
+    }
+    EXPECT_EQ(compare(GEOTIFF_FILE, rescaled, {"--fail-on", "crs,metadata"}).outcome.status, 1);
+}
+
 TEST_F(CompareMetadata, ATimeStandardBitChangedAloneIsAMislabelledHeaderNotAnUnpairableRun) {
     const fs::path relabelled = copyOf(GEOTIFF_FILE, "relabelled.las", [](Bytes& bytes) {
         put<std::uint16_t>(bytes, 6, 1); // adjusted standard GPS time, times unchanged
