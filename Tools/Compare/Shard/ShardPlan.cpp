@@ -102,7 +102,10 @@ ComparisonSettings settingsOf(const json& object) {
     }
     readFailOnNames(object.at("failOn").get<std::vector<std::string>>(), settings.failOn,
                     settings.metadataFailOn);
-    settings.ignoredMetadata = object.at("ignoredMetadata").get<std::vector<std::string>>();
+    // Plans written before metadata was compared have no such key: nothing was ignored.
+    if (object.contains("ignoredMetadata")) {
+        settings.ignoredMetadata = object.at("ignoredMetadata").get<std::vector<std::string>>();
+    }
     return settings;
 }
 
