@@ -194,35 +194,41 @@ std::uint64_t checkedMemory(std::uint64_t bytes) {
     return bytes;
 }
 
-constexpr const char* CRS_VERDICT = "crs";
-constexpr const char* METADATA_VERDICT = "metadata";
+constexpr const char* ANY = "any";
+constexpr const char* NONE = "none";
 
 /// The classes and metadata of every --fail-on together (none given: "any"), whose names its check let
 /// through: "any" is every class and the coordinate system, "none" stands only alone.
 void readFailOn(std::vector<std::string> names, ComparisonSettings& settings) {
     if (names.empty()) {
-        names.emplace_back("any");
+        names.emplace_back(ANY);
     }
-    if (names.size() > 1 && std::find(names.begin(), names.end(), "none") != names.end()) {
+    if (names.size() > 1 && std::find(names.begin(), names.end(), NONE) != names.end()) {
         throw CLI::ValidationError("--fail-on", "none stands alone; it cannot be given with " +
-                                                    (names.front() == "none" ? names[1] : names.front()));
+                                                    (names.front() == NONE ? names[1] : names.front()));
     }
-    settings.failOn = DifferenceClasses();
-    settings.metadataFailOn = Metadata::MetadataFailOn::none;
+    // "any" is every class and the coordinate system; "none" is nothing.
+    std::vector<std::string> named;
     for (const std::string& name : names) {
-        if (name == "any") {
-            settings.failOn = DifferenceClasses::all();
-        }
-        if (name == METADATA_VERDICT) {
-            settings.metadataFailOn = Metadata::MetadataFailOn::all;
-        } else if ((name == "any" || name == CRS_VERDICT) &&
-                   settings.metadataFailOn == Metadata::MetadataFailOn::none) {
-            settings.metadataFailOn = Metadata::MetadataFailOn::crs;
-        }
-        if (const auto kind = differenceClassNamed(name)) {
-            settings.failOn.add(*kind);
+        if (name == ANY) {
+            const std::vector<std::string> every =
+                failOnNames(DifferenceClasses::all(), Metadata::MetadataFailOn::crs);
+            named.insert(named.end(), every.begin(), every.end());
+        } else if (name != NONE) {
+            named.push_back(name);
         }
     }
+    readFailOnNames(named, settings.failOn, settings.metadataFailOn);
+}
+
+/// Declares `flag`, a comma-separated list that may be given again, read into `target`.
+CLI::Option* addListOption(CLI::App& app, const std::string& flag, std::vector<std::string>& target,
+                           const std::string& description) {
+    return app.add_option(flag, target, description)
+        ->type_name("LIST")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 std::string listed(const std::vector<std::string>& names) {
@@ -296,13 +302,9 @@ void ComparisonFlags::declareAttributeFlags(CLI::App& app) {
         ->type_name("NAME=VALUE")
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    app.add_option("--ignore", mIgnored,
-                   "Attributes to leave out of the comparison, comma-separated, named as for --tolerance "
-                   "(gpsTime excepted)")
-        ->type_name("LIST")
-        ->delimiter(',')
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addListOption(app, "--ignore", mIgnored,
+                  "Attributes to leave out of the comparison, comma-separated, named as for --tolerance "
+                  "(gpsTime excepted)");
     app.add_option("--time-offset", mTimeOffset,
                    "Seconds to add to every test GPS time before pairing, as a run with few pairs suggests "
                    "(a change between GPS week time and adjusted standard GPS time, or a clock offset)")
@@ -338,19 +340,14 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
     app.add_flag("--strict", mDirect.strict,
                  "Treat every warning about an input (such as a point count that disagrees with the file) "
                  "as an error");
-    app.add_option(
-           "--fail-on", mFailOn,
-           "What makes the exit status 1, comma-separated and repeatable: the classes removed, added, "
-           "modified, mutated, altered; crs (a coordinate system changed, added or lost); metadata (any "
-           "header, record or coordinate-system difference); any (every class and crs); or none alone")
-        ->type_name("LIST")
-        ->delimiter(',')
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+    addListOption(
+        app, "--fail-on", mFailOn,
+        "What makes the exit status 1, comma-separated and repeatable: the classes removed, added, "
+        "modified, mutated, altered; crs (a coordinate system changed, added or lost); metadata (any "
+        "header, record or coordinate-system difference); any (every class and crs); or none alone")
         ->check(CLI::Validator(
             [](std::string& name) {
-                if (name != "any" && name != "none" && name != CRS_VERDICT && name != METADATA_VERDICT &&
-                    !differenceClassNamed(name)) {
+                if (name != ANY && name != NONE && !isFailOnName(name)) {
                     return "'" + name +
                            "' is not one of removed, added, modified, mutated, altered, crs, metadata, any, "
                            "none";
@@ -359,14 +356,10 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
             },
             "LIST"))
         ->default_str("any");
-    app.add_option("--ignore-metadata", mDirect.ignoredMetadata,
-                   "Metadata to leave out of the comparison, comma-separated: header fields as the report "
-                   "names them (creationDate and generatingSoftware are the usual ones), or crs, vlr or "
-                   "extraBytes for a whole kind")
-        ->type_name("LIST")
-        ->delimiter(',')
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+    addListOption(app, "--ignore-metadata", mDirect.ignoredMetadata,
+                  "Metadata to leave out of the comparison, comma-separated: header fields as the report "
+                  "names them (creationDate and generatingSoftware are the usual ones), or crs, vlr or "
+                  "extraBytes for a whole kind")
         ->check(CLI::Validator(
             [](std::string& name) {
                 const std::vector<std::string> names = Metadata::ignorableMetadataNames();

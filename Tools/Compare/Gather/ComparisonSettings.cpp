@@ -24,6 +24,10 @@ std::vector<std::string> failOnNames(const DifferenceClasses& classes, Metadata:
     return names;
 }
 
+bool isFailOnName(const std::string& name) {
+    return name == CRS_NAME || name == METADATA_NAME || differenceClassNamed(name).has_value();
+}
+
 void readFailOnNames(const std::vector<std::string>& names, DifferenceClasses& classes,
                      Metadata::MetadataFailOn& metadata) {
     classes = DifferenceClasses();

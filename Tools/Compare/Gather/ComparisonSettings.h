@@ -72,6 +72,9 @@ struct ComparisonSettings {
 /// "crs" or "metadata".
 std::vector<std::string> failOnNames(const DifferenceClasses& classes, Metadata::MetadataFailOn metadata);
 
+/// Whether `name` is one that `failOnNames` gives: a class, "crs" or "metadata".
+bool isFailOnName(const std::string& name);
+
 /// Reads back what `failOnNames` gives; throws std::invalid_argument naming an unknown name.
 void readFailOnNames(const std::vector<std::string>& names, DifferenceClasses& classes,
                      Metadata::MetadataFailOn& metadata);
