@@ -62,8 +62,4 @@ LasCoordinateSystemRecords coordinateSystemRecordsOf(const LasHeader& header) {
     return records;
 }
 
-bool isWaveformDataRecord(const LasVlr& vlr) {
-    return vlr.userId == "LASF_Spec" && vlr.recordId == 65535;
-}
-
 } // namespace Orvid::FileIoInterface::Las

@@ -24,7 +24,6 @@ namespace {
 
 constexpr double SMALLEST_SCALE = 1e-12;
 constexpr double LARGEST_SCALE = 1e6;
-constexpr std::uint16_t EXTRA_BYTES_RECORD_ID = 4;
 
 std::string printable(const std::array<char, 4>& signature) {
     std::ostringstream text;
@@ -380,7 +379,7 @@ LasHeader readHeader(InputFile& file) {
     readVlrs(file, raw, header);
     const std::vector<std::uint8_t>* extraBytesRecord = nullptr;
     for (const LasVlr& vlr : header.vlrs) {
-        if (vlr.userId == "LASF_Spec" && vlr.recordId == EXTRA_BYTES_RECORD_ID) {
+        if (isExtraBytesRecord(vlr)) {
             extraBytesRecord = &vlr.payload;
             break;
         }

@@ -1,4 +1,5 @@
 #include "Metadata/CoordinateSystem.h"
+#include "Metadata/MetadataReport.h"
 
 #include <proj.h>
 // proj_create_compound_crs
@@ -467,7 +468,7 @@ bool CoordinateSystemBuilder::equivalent(const CoordinateSystem& first, const Co
 }
 
 std::string CoordinateSystem::describe() const {
-    return mEpsg ? mName + " (EPSG:" + std::to_string(*mEpsg) + ")" : mName;
+    return describeSystem(mName, mEpsg);
 }
 
 bool CoordinateSystem::equivalentTo(const CoordinateSystem& other) const {

@@ -174,16 +174,25 @@ std::string inputValue(const HeaderField& field, const std::vector<LasHeader>& h
     case Aggregation::listed:
         break;
     }
-    std::vector<std::string> distinct;
+    std::vector<std::string> values;
+    values.reserve(headers.size());
     for (const LasHeader& header : headers) {
-        std::string value = field.value(header);
-        if (std::find(distinct.begin(), distinct.end(), value) == distinct.end()) {
-            distinct.push_back(std::move(value));
+        values.push_back(field.value(header));
+    }
+    return distinctValues(values);
+}
+
+std::string distinctValues(const std::vector<std::string>& values) {
+    std::vector<const std::string*> distinct;
+    for (const std::string& value : values) {
+        if (std::none_of(distinct.begin(), distinct.end(),
+                         [&](const std::string* known) { return *known == value; })) {
+            distinct.push_back(&value);
         }
     }
     std::string text;
     for (std::size_t index = 0; index < distinct.size(); ++index) {
-        text += (index == 0 ? "" : " | ") + distinct[index];
+        text += (index == 0 ? "" : " | ") + *distinct[index];
     }
     return text;
 }

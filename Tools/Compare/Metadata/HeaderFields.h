@@ -34,6 +34,9 @@ const std::vector<HeaderField>& headerFields();
 /// The value of `field` over the files whose headers are `headers` (at least one).
 std::string inputValue(const HeaderField& field, const std::vector<FileIoInterface::Las::LasHeader>& headers);
 
+/// The distinct `values`, in the order first met, joined by " | ".
+std::string distinctValues(const std::vector<std::string>& values);
+
 /// A number as the shortest text that reads back as it.
 std::string shortest(double value);
 std::string shortest(float value);

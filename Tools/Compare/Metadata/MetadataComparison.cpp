@@ -45,6 +45,11 @@ struct InputRecords {
     }
 };
 
+std::string valueOf(const FieldValues& fields, const std::string& name) {
+    const auto found = fields.find(name);
+    return found == fields.end() ? ABSENT : found->second;
+}
+
 /// The input's value of each field of `perFile`: the distinct values over its files, a file without the
 /// field counting as "absent".
 FieldValues overFiles(const std::vector<FieldValues>& perFile) {
@@ -56,25 +61,14 @@ FieldValues overFiles(const std::vector<FieldValues>& perFile) {
     }
     FieldValues values;
     for (const std::string& name : names) {
-        std::vector<std::string> distinct;
+        std::vector<std::string> fileValues;
+        fileValues.reserve(perFile.size());
         for (const FieldValues& fields : perFile) {
-            const auto found = fields.find(name);
-            std::string value = found == fields.end() ? ABSENT : found->second;
-            if (std::find(distinct.begin(), distinct.end(), value) == distinct.end()) {
-                distinct.push_back(std::move(value));
-            }
+            fileValues.push_back(valueOf(fields, name));
         }
-        std::string& text = values[name];
-        for (std::size_t index = 0; index < distinct.size(); ++index) {
-            text += (index == 0 ? "" : " | ") + distinct[index];
-        }
+        values[name] = distinctValues(fileValues);
     }
     return values;
-}
-
-std::string valueOf(const FieldValues& fields, const std::string& name) {
-    const auto found = fields.find(name);
-    return found == fields.end() ? ABSENT : found->second;
 }
 
 MetadataKind kindOf(const std::string& field) {
@@ -93,8 +87,9 @@ std::set<std::string> compareFields(const FieldValues& reference, const FieldVal
         }
     }
     // Without descriptors on one side, the schema's own line says it all.
-    const bool undescribed = valueOf(reference, EXTRA_BYTES_FIELD).find("without") != std::string::npos ||
-                             valueOf(test, EXTRA_BYTES_FIELD).find("without") != std::string::npos;
+    const bool undescribed =
+        valueOf(reference, EXTRA_BYTES_FIELD).find(UNDESCRIBED_BYTES) != std::string::npos ||
+        valueOf(test, EXTRA_BYTES_FIELD).find(UNDESCRIBED_BYTES) != std::string::npos;
     std::set<std::string> differing;
     for (const std::string& name : names) {
         const MetadataKind kind = kindOf(name);

@@ -25,6 +25,11 @@ struct MetadataDifference {
     std::string test;
 };
 
+/// "NAD83 / UTM zone 15N (EPSG:26915)", or the name alone without a code.
+inline std::string describeSystem(const std::string& name, std::optional<int> epsg) {
+    return epsg ? name + " (EPSG:" + std::to_string(*epsg) + ")" : name;
+}
+
 /// One coordinate system that files of an input declare.
 struct InputCoordinateSystem {
     std::string name;
@@ -33,6 +38,8 @@ struct InputCoordinateSystem {
     std::string source;
     /// How many of the input's files declare it.
     std::uint64_t files = 0;
+
+    std::string describe() const { return describeSystem(name, epsg); }
 };
 
 /// What an input's headers and records say, over all its files.

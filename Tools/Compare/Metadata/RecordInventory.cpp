@@ -4,6 +4,7 @@
 
 #include <FileIoInterface/Las/LasVlr.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <variant>
@@ -16,12 +17,6 @@ using FileIoInterface::Attribute::DataType;
 using FileIoInterface::Attribute::Descriptor;
 using FileIoInterface::Las::LasHeader;
 using FileIoInterface::Las::LasVlr;
-
-constexpr std::uint16_t EXTRA_BYTES_RECORD_ID = 4;
-
-bool isExtraBytesRecord(const LasVlr& vlr) {
-    return vlr.userId == "LASF_Spec" && vlr.recordId == EXTRA_BYTES_RECORD_ID;
-}
 
 // 64-bit FNV-1a: enough to tell two payloads of the same size apart in a report.
 std::string digestOf(const std::vector<std::uint8_t>& bytes) {
@@ -44,7 +39,7 @@ std::string describeRecord(const LasVlr& vlr, bool extended) {
 
 void addRecords(FieldValues& fields, const std::vector<LasVlr>& records, bool extended) {
     for (const LasVlr& vlr : records) {
-        if (isExtraBytesRecord(vlr)) {
+        if (FileIoInterface::Las::isExtraBytesRecord(vlr)) {
             continue;
         }
         std::string& value =
@@ -87,12 +82,8 @@ std::string describeDescriptor(const Descriptor& descriptor) {
 }
 
 bool hasExtraBytesRecord(const LasHeader& header) {
-    for (const LasVlr& vlr : header.vlrs) {
-        if (isExtraBytesRecord(vlr)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(header.vlrs.begin(), header.vlrs.end(),
+                       [](const LasVlr& vlr) { return FileIoInterface::Las::isExtraBytesRecord(vlr); });
 }
 
 } // namespace
@@ -112,7 +103,7 @@ FieldValues extraBytesSchemaOf(const LasHeader& header) {
         return fields;
     }
     if (!hasExtraBytesRecord(header)) {
-        fields[EXTRA_BYTES_FIELD] = std::to_string(bytes) + " bytes without descriptors";
+        fields[EXTRA_BYTES_FIELD] = std::to_string(bytes) + UNDESCRIBED_BYTES;
         return fields;
     }
     std::map<std::string, std::size_t> uses;

@@ -22,6 +22,8 @@ FieldValues extraBytesSchemaOf(const FileIoInterface::Las::LasHeader& header);
 
 /// The prefix of the fields of `extraBytesSchemaOf`.
 inline constexpr const char* EXTRA_BYTES_FIELD = "extraBytes";
+/// How the "extraBytes" field ends when the extra bytes have no descriptors.
+inline constexpr const char* UNDESCRIBED_BYTES = " bytes without descriptors";
 /// The prefix of the fields of `recordInventoryOf`.
 inline constexpr const char* VLR_FIELD = "vlr";
 

@@ -90,9 +90,8 @@ void writeInputRow(std::ostream& out, const char* role, const InputDescription& 
 std::string systemsOf(const Metadata::InputMetadata& input) {
     std::string text;
     for (const Metadata::InputCoordinateSystem& system : input.coordinateSystems) {
-        text += (text.empty() ? "" : "; ") + system.name +
-                (system.epsg ? " (EPSG:" + std::to_string(*system.epsg) + ")" : std::string()) + ", from " +
-                system.source + ", " + counted(system.files, "file");
+        text += (text.empty() ? "" : "; ") + system.describe() + ", from " + system.source + ", " +
+                counted(system.files, "file");
     }
     if (input.filesWithoutCoordinateSystem != 0) {
         text += (text.empty() ? "" : "; ") + std::string("none in ") +

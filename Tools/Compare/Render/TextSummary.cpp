@@ -88,9 +88,7 @@ namespace {
 std::string describeSystems(const Metadata::InputMetadata& input) {
     std::string text;
     for (const Metadata::InputCoordinateSystem& system : input.coordinateSystems) {
-        text += (text.empty() ? "" : ", ") + system.name +
-                (system.epsg ? " (EPSG:" + std::to_string(*system.epsg) + ")" : std::string()) + " from " +
-                system.source;
+        text += (text.empty() ? "" : ", ") + system.describe() + " from " + system.source;
     }
     if (input.filesWithoutCoordinateSystem != 0) {
         text += (text.empty() ? "none" : ", none in " + counted(input.filesWithoutCoordinateSystem, "file"));

@@ -19,6 +19,9 @@ struct LasVlr {
     std::vector<std::uint8_t> payload;
 };
 
+/// Whether `vlr` describes the extra bytes of the point records ("LASF_Spec" 4).
+FILEIOINTERFACE_LAS_EXPORT bool isExtraBytesRecord(const LasVlr& vlr);
+
 /// Whether `vlr` holds waveform data packets ("LASF_Spec" 65535).
 FILEIOINTERFACE_LAS_EXPORT bool isWaveformDataRecord(const LasVlr& vlr);
 
