@@ -42,11 +42,6 @@ void addToTally(PointTally& tally, const FileIoInterface::Las::PointRecords& rec
     if (number == 0 || number > records.numberOfReturnsAt(record)) {
         ++tally.invalidReturnNumbers;
     }
-    const double time = records.gpsTimeAt(record);
-    if (!std::isnan(time)) {
-        tally.lowestTime = std::min(tally.lowestTime, time);
-        tally.highestTime = std::max(tally.highestTime, time);
-    }
 }
 
 /// Grows `extent` over the position of the record at `record`.
@@ -131,6 +126,11 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
         mLowest = std::min(mLowest, piece.lowest);
         mHighest = std::max(mHighest, piece.highest);
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
+    }
+    // The keys' bounds give the time range; the offset they were shifted by is taken off again.
+    if (hasTimes()) {
+        mTally.lowestTime = timeOf(mLowest) - input.timeOffset();
+        mTally.highestTime = timeOf(mHighest) - input.timeOffset();
     }
     // A sample whose stride holds only NaN times takes the next stride's first key.
     std::uint64_t following = NAN_PRIMARY;

@@ -44,6 +44,15 @@ inline std::uint64_t primaryOf(double time) {
     return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
+/// The time whose word is `primary` (not `NAN_PRIMARY`): the inverse of `primaryOf`.
+inline double timeOf(std::uint64_t primary) {
+    constexpr std::uint64_t SIGN = std::uint64_t{1} << 63;
+    const std::uint64_t bits = (primary & SIGN) != 0 ? primary & ~SIGN : ~primary;
+    double time = 0.0;
+    std::memcpy(&time, &bits, sizeof(time));
+    return time;
+}
+
 /// The secondary word of a return number (4 bits) and channel (2 bits).
 inline std::uint64_t secondaryOf(std::uint8_t returnNumber, std::uint8_t channel, bool byChannel) {
     return (std::uint64_t{returnNumber} << 2) | (byChannel ? std::uint64_t{channel} : 0u);

@@ -276,6 +276,13 @@ TEST_F(CompareMetadata, ATimeStandardBitChangedAloneIsAMislabelledHeaderNotAnUnp
         json{"the reference's header declares GPS week time and the test's adjusted standard GPS time, yet "
              "the times pair as they are: the test's header now mislabels its times"});
     EXPECT_EQ(fieldsOf(run.report), std::vector<std::string>{"timeStandard (header)"});
+    // The times' range, read from the keys with the offset taken off again, is still a week's.
+    const Comparison shifted = compare(GEOTIFF_FILE, relabelled, {"--time-offset", "5"});
+    const std::string warning =
+        "test " + relabelled.string() +
+        ": the headers declare adjusted standard GPS time, but the times run from 338834.";
+    EXPECT_NE(shifted.outcome.out.find(warning), std::string::npos) << shifted.outcome.out;
+    EXPECT_NE(shifted.outcome.out.find("within a week: they look like GPS week time"), std::string::npos);
 }
 
 TEST_F(CompareMetadata, RecordsPresentOnOneSideOrWithAnotherPayloadAreNamed) {

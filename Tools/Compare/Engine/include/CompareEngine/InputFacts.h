@@ -25,8 +25,8 @@ struct PointTally {
     std::array<std::uint64_t, 16> pointsByReturn{};
     /// Points whose return number is 0 or above their pulse's number of returns.
     std::uint64_t invalidReturnNumbers = 0;
-    /// Lowest and highest GPS time that is a number, as stored (no offset applied); none while
-    /// `lowestTime > highestTime`.
+    /// Lowest and highest GPS time that is a number, as stored (a time offset given for pairing taken
+    /// off again); none while `lowestTime > highestTime`.
     double lowestTime = HUGE_VAL;
     double highestTime = -HUGE_VAL;
 
