@@ -11,7 +11,6 @@ constexpr std::uint16_t GEO_KEY_DIRECTORY = 34735;
 constexpr std::uint16_t GEO_DOUBLE_PARAMS = 34736;
 constexpr std::uint16_t GEO_ASCII_PARAMS = 34737;
 constexpr std::uint16_t COORDINATE_SYSTEM_WKT = 2112;
-constexpr std::uint16_t WKT_BIT = 0x10;
 
 void keepFirst(std::optional<LasLocatedRecord>& slot, const LasVlr& vlr, bool extended) {
     if (!slot) {
@@ -58,7 +57,7 @@ LasCoordinateSystemRecords coordinateSystemRecordsOf(const LasHeader& header) {
     LasCoordinateSystemRecords records;
     collect(records, header.vlrs, false);
     collect(records, header.evlrs, true);
-    records.wktBitSet = header.versionMinor >= 4 && (header.globalEncoding & WKT_BIT) != 0;
+    records.wktBitSet = header.declaresWktCoordinateSystem();
     return records;
 }
 

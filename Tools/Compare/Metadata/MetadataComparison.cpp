@@ -143,7 +143,7 @@ void checkHeaders(const InputHeaders& input, std::vector<std::string>& warnings)
             continue;
         }
         const std::string file = input.files[index].string() + ": ";
-        if ((header.globalEncoding & 0x10U) == 0) {
+        if (!header.declaresWktCoordinateSystem()) {
             warnings.push_back(file + "point format " + std::to_string(header.pointFormat) +
                                " requires the WKT bit (global encoding bit 4), which is clear");
         }

@@ -110,6 +110,8 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     bool hasWavePacket() const;
     /// Whether GPS times are adjusted standard GPS time (global encoding bit 0) rather than week time.
     bool hasAdjustedStandardGpsTime() const { return (globalEncoding & 0x01u) != 0; }
+    /// Whether the coordinate system is the WKT one (global encoding bit 4, which only LAS 1.4 defines).
+    bool declaresWktCoordinateSystem() const { return versionMinor >= 4 && (globalEncoding & 0x10u) != 0; }
     /// The record length that `pointFormat` defines, without extra bytes.
     std::uint16_t standardRecordLength() const;
     /// "LAS <major>.<minor>, point format <n>".
