@@ -2,6 +2,7 @@
 
 #include "Laz/AdaptiveModels.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -76,6 +77,7 @@ public:
             mLength = MIN_LENGTH >> 9;
         }
         settle(start);
+        mBytes.resize(mSize);
         mBytes.insert(mBytes.end(), longInterval ? 3 : 2, 0);
         return std::move(mBytes);
     }
@@ -84,27 +86,50 @@ private:
     static constexpr std::uint32_t MIN_LENGTH = 0x01000000u;
 
     // A base that wrapped around carries into the bytes already written; a short interval shifts out
-    // its top bytes.
+    // its top bytes. The bytes go into storage grown ahead, so that appending one is a plain store
+    // rather than a call that may reallocate.
     void settle(std::uint32_t start) {
         if (start > mBase) {
-            std::size_t index = mBytes.size();
-            while (index > 0 && mBytes[index - 1] == 0xFF) {
-                mBytes[--index] = 0;
-            }
-            if (index > 0) {
-                ++mBytes[index - 1];
-            }
+            carry();
         }
-        while (mLength < MIN_LENGTH) {
-            mBytes.push_back(static_cast<std::uint8_t>(mBase >> 24));
-            mBase <<= 8;
-            mLength <<= 8;
+        if (mLength >= MIN_LENGTH) {
+            return;
+        }
+        if (mSize + sizeof(std::uint32_t) > mBytes.size()) {
+            grow();
+        }
+        // Locals: a store through a byte pointer could alias the members.
+        std::uint8_t* const bytes = mBytes.data();
+        std::uint32_t base = mBase;
+        std::uint32_t length = mLength;
+        std::size_t size = mSize;
+        do {
+            bytes[size++] = static_cast<std::uint8_t>(base >> 24);
+            base <<= 8;
+            length <<= 8;
+        } while (length < MIN_LENGTH);
+        mBase = base;
+        mLength = length;
+        mSize = size;
+    }
+
+    void carry() {
+        std::size_t index = mSize;
+        while (index > 0 && mBytes[index - 1] == 0xFF) {
+            mBytes[--index] = 0;
+        }
+        if (index > 0) {
+            ++mBytes[index - 1];
         }
     }
 
+    void grow() { mBytes.resize(std::max<std::size_t>(2 * mBytes.size(), 4096)); }
+
     std::uint32_t mBase = 0;
     std::uint32_t mLength = 0xFFFFFFFFu;
+    /// The bytes written are the first mSize.
     std::vector<std::uint8_t> mBytes;
+    std::size_t mSize = 0;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

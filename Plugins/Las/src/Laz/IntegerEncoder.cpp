@@ -38,12 +38,9 @@ void IntegerEncoder::encodeCorrector(ArithmeticEncoder& encoder, std::int32_t co
                                      std::uint32_t context) {
     // Class k holds [-(2^k - 1), -2^(k-1)] and [2^(k-1) + 1, 2^k]; class 0 holds 0 and 1.
     const std::int64_t wide = corrector;
-    auto magnitude = static_cast<std::uint64_t>(wide <= 0 ? -wide : wide - 1);
-    mK = 0;
-    while (magnitude != 0) {
-        magnitude >>= 1;
-        ++mK;
-    }
+    const auto magnitude = static_cast<std::uint64_t>(wide <= 0 ? -wide : wide - 1);
+    // The bit width of the magnitude: one count of leading zeros rather than a shift per bit.
+    mK = magnitude == 0 ? 0 : 64 - static_cast<std::uint32_t>(__builtin_clzll(magnitude));
     encoder.encodeSymbol(mMagnitudes[context], mK);
     if (mK == 0) {
         encoder.encodeBit(mZeroOrOne, static_cast<std::uint32_t>(corrector));
