@@ -13,7 +13,7 @@ namespace Orvid::FileIoInterface::Las::Laz {
 /// closing bytes that let a decoder, which reads 4 bytes ahead, take the last symbol.
 class ArithmeticEncoder {
 public:
-    void encodeSymbol(SymbolModel& model, std::uint32_t symbol) {
+    LAZ_INLINE void encodeSymbol(SymbolModel& model, std::uint32_t symbol) {
         const std::uint32_t start = mBase;
         // The last symbol takes the rounding left above the other symbols' shares.
         if (symbol + 1 == model.symbols()) {
@@ -30,7 +30,7 @@ public:
         model.count(symbol);
     }
 
-    void encodeBit(BitModel& model, std::uint32_t bit) {
+    LAZ_INLINE void encodeBit(BitModel& model, std::uint32_t bit) {
         const std::uint32_t start = mBase;
         const std::uint32_t bound = model.zeroProbability() * (mLength >> BitModel::LENGTH_SHIFT);
         if (bit == 0) {
