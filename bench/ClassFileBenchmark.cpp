@@ -118,8 +118,8 @@ void classFilesLazAgainstLas(benchmark::State& state) {
     bool lazFirst = false;
     for (auto _ : state) {
         for (const bool lazRun : {lazFirst, !lazFirst}) {
-            const RunFigures run =
-                runWithClassFiles(inputs, lazRun ? Compare::ClassFileFormat::laz : Compare::ClassFileFormat::las);
+            const RunFigures run = runWithClassFiles(inputs, lazRun ? Compare::ClassFileFormat::laz
+                                                                    : Compare::ClassFileFormat::las);
             RunFigures& total = lazRun ? laz : las;
             total.seconds += run.seconds;
             total.peakRssAnon = std::max(total.peakRssAnon, run.peakRssAnon);

@@ -4,12 +4,6 @@
 
 namespace Orvid::FileIoInterface::Las {
 
-namespace {
-
-constexpr std::uint16_t SYNTHETIC_RETURN_NUMBERS_BIT = 0x08;
-
-} // namespace
-
 bool isGeoTiffRecord(const LasVlr& vlr) {
     return vlr.userId == "LASF_Projection" && vlr.recordId >= 34735 && vlr.recordId <= 34737;
 }
@@ -24,7 +18,7 @@ LasCarriedFields carriedFieldsOf(const LasHeader& header) {
     carried.adjustedStandardGpsTime = header.hasAdjustedStandardGpsTime();
     // Bits a version does not define are reserved there: they say nothing.
     carried.syntheticReturnNumbers =
-        header.versionMinor >= 3 && (header.globalEncoding & SYNTHETIC_RETURN_NUMBERS_BIT) != 0;
+        header.versionMinor >= 3 && (header.globalEncoding & GlobalEncoding::SYNTHETIC_RETURN_NUMBERS) != 0;
     carried.fileSourceId = header.fileSourceId;
     carried.projectId = header.projectId;
     const LasCoordinateSystemRecords records = coordinateSystemRecordsOf(header);

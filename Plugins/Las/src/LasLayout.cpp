@@ -17,10 +17,6 @@ namespace Orvid::FileIoInterface::Las {
 
 namespace {
 
-constexpr std::uint16_t ADJUSTED_GPS_TIME_BIT = 0x01;
-constexpr std::uint16_t SYNTHETIC_RETURN_NUMBERS_BIT = 0x08;
-constexpr std::uint16_t WKT_BIT = 0x10;
-
 std::uint16_t headerSizeOf(std::uint8_t versionMinor) {
     return static_cast<std::uint16_t>(
         versionMinor >= 4 ? Raw::HEADER_SIZE_1_4
@@ -102,7 +98,7 @@ void placeCoordinateSystem(const LasCarriedFields& carried, LasLayout& layout,
         }
     }
     if (wkt && written != 0) {
-        layout.globalEncoding = static_cast<std::uint16_t>(layout.globalEncoding | WKT_BIT);
+        layout.globalEncoding = static_cast<std::uint16_t>(layout.globalEncoding | GlobalEncoding::WKT);
     }
     if (written == 0 && !carried.coordinateSystemRecords.empty()) {
         layout.coordinateSystemLost = whyNoCoordinateSystem(layout, carried);
@@ -130,8 +126,9 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
     const bool adjusted =
         options.adjustedStandardGpsTime.value_or(carried != nullptr && carried->adjustedStandardGpsTime);
     const bool synthetic = minor >= 3 && carried != nullptr && carried->syntheticReturnNumbers;
-    layout.globalEncoding = static_cast<std::uint16_t>((adjusted ? ADJUSTED_GPS_TIME_BIT : 0) |
-                                                       (synthetic ? SYNTHETIC_RETURN_NUMBERS_BIT : 0));
+    layout.globalEncoding =
+        static_cast<std::uint16_t>((adjusted ? GlobalEncoding::ADJUSTED_STANDARD_GPS_TIME : 0) |
+                                   (synthetic ? GlobalEncoding::SYNTHETIC_RETURN_NUMBERS : 0));
     if (carried != nullptr) {
         layout.fileSourceId = carried->fileSourceId;
         layout.projectId = carried->projectId;

@@ -34,7 +34,8 @@ struct GeoKeyCodes {
 };
 
 /// `record`'s payload; empty when there is no record.
-const std::vector<std::uint8_t>& payloadOf(const std::optional<FileIoInterface::Las::LasLocatedRecord>& record);
+const std::vector<std::uint8_t>&
+payloadOf(const std::optional<FileIoInterface::Las::LasLocatedRecord>& record);
 
 GeoKeyDirectory readKeyDirectory(const FileIoInterface::Las::LasCoordinateSystemRecords& records);
 

@@ -13,11 +13,7 @@ namespace {
 using FileIoInterface::Las::LasHeader;
 using FileIoInterface::Las::Xyz;
 
-constexpr std::uint16_t ADJUSTED_STANDARD_TIME_BIT = 0x01;
-constexpr std::uint16_t WAVEFORM_INTERNAL_BIT = 0x02;
-constexpr std::uint16_t WAVEFORM_EXTERNAL_BIT = 0x04;
-constexpr std::uint16_t SYNTHETIC_RETURN_NUMBERS_BIT = 0x08;
-constexpr std::uint16_t WKT_BIT = 0x10;
+namespace GlobalEncoding = FileIoInterface::Las::GlobalEncoding;
 
 std::string triple(const Xyz& values) {
     return shortest(values.x) + " " + shortest(values.y) + " " + shortest(values.z);
@@ -41,8 +37,8 @@ std::string version(const LasHeader& header) {
 }
 
 std::string waveformData(const LasHeader& header) {
-    const bool internal = (header.globalEncoding & WAVEFORM_INTERNAL_BIT) != 0;
-    const bool external = (header.globalEncoding & WAVEFORM_EXTERNAL_BIT) != 0;
+    const bool internal = (header.globalEncoding & GlobalEncoding::WAVEFORM_INTERNAL) != 0;
+    const bool external = (header.globalEncoding & GlobalEncoding::WAVEFORM_EXTERNAL) != 0;
     return internal && external ? "internal and external"
            : internal           ? "internal"
            : external           ? "external"
@@ -77,14 +73,15 @@ const std::vector<HeaderField> FIELDS = {
     {"offset", Aggregation::listed, [](const LasHeader& header) { return triple(header.offset); }},
     {"timeStandard", Aggregation::uniform,
      [](const LasHeader& header) {
-         return std::string((header.globalEncoding & ADJUSTED_STANDARD_TIME_BIT) != 0
+         return std::string((header.globalEncoding & GlobalEncoding::ADJUSTED_STANDARD_GPS_TIME) != 0
                                 ? "adjusted standard GPS time"
                                 : "GPS week time");
      }},
-    {"wktBit", Aggregation::uniform, [](const LasHeader& header) { return bit(header, WKT_BIT); }},
+    {"wktBit", Aggregation::uniform,
+     [](const LasHeader& header) { return bit(header, GlobalEncoding::WKT); }},
     {"waveformData", Aggregation::uniform, waveformData},
     {"syntheticReturnNumbers", Aggregation::uniform,
-     [](const LasHeader& header) { return bit(header, SYNTHETIC_RETURN_NUMBERS_BIT); }},
+     [](const LasHeader& header) { return bit(header, GlobalEncoding::SYNTHETIC_RETURN_NUMBERS); }},
     {"fileSourceId", Aggregation::listed,
      [](const LasHeader& header) { return std::to_string(header.fileSourceId); }},
     {"systemIdentifier", Aggregation::listed,

@@ -20,6 +20,19 @@ struct Xyz {
     double z = 0.0;
 };
 
+/// The bits of the header's global encoding, as LAS defines them.
+namespace GlobalEncoding {
+/// GPS times are adjusted standard GPS time rather than GPS week time.
+constexpr std::uint16_t ADJUSTED_STANDARD_GPS_TIME = 0x01;
+/// Waveform packets are stored inside the file, or in a file beside it.
+constexpr std::uint16_t WAVEFORM_INTERNAL = 0x02;
+constexpr std::uint16_t WAVEFORM_EXTERNAL = 0x04;
+/// Return numbers were generated rather than recorded (LAS 1.3 on).
+constexpr std::uint16_t SYNTHETIC_RETURN_NUMBERS = 0x08;
+/// The coordinate system is the WKT one (LAS 1.4).
+constexpr std::uint16_t WKT = 0x10;
+} // namespace GlobalEncoding
+
 /// The LAZ description record of a compressed file, as stored: the compressor, chunk size and items
 /// that the file's chunks are decoded with.
 struct LasLazDescriptionRecord {
@@ -109,9 +122,13 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     bool hasNir() const;
     bool hasWavePacket() const;
     /// Whether GPS times are adjusted standard GPS time (global encoding bit 0) rather than week time.
-    bool hasAdjustedStandardGpsTime() const { return (globalEncoding & 0x01u) != 0; }
+    bool hasAdjustedStandardGpsTime() const {
+        return (globalEncoding & GlobalEncoding::ADJUSTED_STANDARD_GPS_TIME) != 0;
+    }
     /// Whether the coordinate system is the WKT one (global encoding bit 4, which only LAS 1.4 defines).
-    bool declaresWktCoordinateSystem() const { return versionMinor >= 4 && (globalEncoding & 0x10u) != 0; }
+    bool declaresWktCoordinateSystem() const {
+        return versionMinor >= 4 && (globalEncoding & GlobalEncoding::WKT) != 0;
+    }
     /// The record length that `pointFormat` defines, without extra bytes.
     std::uint16_t standardRecordLength() const;
     /// "LAS <major>.<minor>, point format <n>".
