@@ -56,9 +56,16 @@ void printAttributeStatistics(std::ostream& out, const ComparisonReport& report)
         return;
     }
     out << "Statistics of point-cloud comparison:\n";
+    const std::vector<std::string>& ignored = report.parameters.ignored;
     for (std::size_t index = 0; index < Engine::COMPARED_ATTRIBUTE_COUNT; ++index) {
-        out << '\t' << Engine::COMPARED_ATTRIBUTES[index].name << ":\t"
-            << (*report.summary.attributeDifferences)[index] << '\n';
+        const char* name = Engine::COMPARED_ATTRIBUTES[index].name;
+        out << '\t' << name << ":\t";
+        // An ignored attribute was not compared: a count of 0 would claim it is unchanged.
+        if (std::find(ignored.begin(), ignored.end(), name) != ignored.end()) {
+            out << "ignored\n";
+        } else {
+            out << (*report.summary.attributeDifferences)[index] << '\n';
+        }
     }
 }
 

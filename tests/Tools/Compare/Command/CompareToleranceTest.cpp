@@ -95,6 +95,7 @@ TEST_F(CompareTolerance, AFormatUpgradeComparesEqualUnlessScanAnglesMustMatchExa
     EXPECT_EQ(ignoredReport["parameters"]["ignored"], json{"scanAngle"});
     EXPECT_FALSE(ignoredReport["parameters"]["tolerances"].contains("scanAngle"));
     EXPECT_NE(ignored.out.find("Ignored:   scanAngle"), std::string::npos) << ignored.out;
+    EXPECT_NE(ignored.out.find("\tscanAngle:\tignored\n"), std::string::npos) << ignored.out;
 }
 
 TEST_F(CompareTolerance, ASwitchOfTimeStandardIsNamedAndItsOffsetSuggestedThenApplied) {
