@@ -274,7 +274,7 @@ void registerAll() {
                 ->UseManualTime();
         }
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED, BOTH_SHUFFLED}) {
-            for (const auto& [budgetMiB, threads] : {std::pair{0, 1}, {0, 2}, {256, 2}}) {
+            for (const auto& [budgetMiB, threads] : {std::pair{0, 1}, {0, 2}, {256, 2}, {16, 2}}) {
                 benchmark::RegisterBenchmark("compareEngine", compareEngine)
                     ->ArgNames({"points", "order", "budget_MiB", "threads"})
                     ->Args({points, order, budgetMiB, threads})
