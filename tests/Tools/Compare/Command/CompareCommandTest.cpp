@@ -507,6 +507,10 @@ TEST(CompareWarnings, AmbiguousKeysAreReportedInTheSummaryAndTheJson) {
               "in reading order",
               test + "1 point has a return number of 0 or above its number of returns"}));
     EXPECT_NE(unreliable.out.find("warning: test: 1 point has a NaN"), std::string::npos) << unreliable.out;
+    // The NaN time is compared in a window of its own.
+    EXPECT_NE(unreliable.out.find("\n  compared in 2 GPS-time windows within "), std::string::npos)
+        << unreliable.out;
+    EXPECT_EQ(same.out.find("GPS-time window"), std::string::npos) << same.out;
 }
 
 TEST(CompareLaz, ALazCloudIsTheSameAsItsUncompressedFile) {
