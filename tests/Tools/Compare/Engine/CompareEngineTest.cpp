@@ -165,7 +165,7 @@ TEST(CompareEngineTest, RunsInNoMoreWindowsThanItsBudgetRequiresAndNamesTheBudge
     EXPECT_EQ(outcome.windows, 1u);
     EXPECT_EQ(outcome.leastWindows, 1u);
     // Every test point is indexed, 16 bytes each, in a third of the budget.
-    const std::uint64_t leastBudget = 3 * 16 * outcome.test.points;
+    const std::uint64_t leastBudget = outcome.test.points * 16 * 3;
     EXPECT_EQ(outcome.leastWindowsBudget, leastBudget);
     EXPECT_EQ(windowsUnder(leastBudget).windows, 1u);
     outcome = windowsUnder(leastBudget - 48);
