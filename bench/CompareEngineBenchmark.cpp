@@ -166,15 +166,17 @@ void measure(benchmark::State& state, const std::array<fs::path, 2>& inputs, Ord
     state.counters["windows"] = static_cast<double>(windows);
 }
 
-/// The engine alone. Arguments: reference points, `Order`, memory budget in MiB (0: the default).
+/// The engine alone. Arguments: reference points, `Order`, memory budget in MiB (0: the default),
+/// threads.
 void compareEngine(benchmark::State& state) {
     const auto order = static_cast<Order>(state.range(1));
     const auto budget = static_cast<std::uint64_t>(state.range(2)) * MIB;
+    const auto threads = static_cast<unsigned>(state.range(3));
     const PairFiles files = pairOf(state.range(0));
     const std::array<fs::path, 2> inputs{order == BOTH_SHUFFLED ? files.shuffledReference : files.reference,
                                          order == KEY_ORDER ? files.test : files.shuffledTest};
     EngineOptions options;
-    options.threads = THREADS;
+    options.threads = threads;
     options.memoryBudget = budget;
     measure(state, inputs, order, budget, [&] {
         CountingSink sink;
@@ -272,10 +274,10 @@ void registerAll() {
                 ->UseManualTime();
         }
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED, BOTH_SHUFFLED}) {
-            for (const std::int64_t budgetMiB : {0, 256}) {
+            for (const auto& [budgetMiB, threads] : {std::pair{0, 1}, {0, 2}, {256, 2}, {16, 2}}) {
                 benchmark::RegisterBenchmark("compareEngine", compareEngine)
-                    ->ArgNames({"points", "order", "budget_MiB"})
-                    ->Args({points, order, budgetMiB})
+                    ->ArgNames({"points", "order", "budget_MiB", "threads"})
+                    ->Args({points, order, budgetMiB, threads})
                     ->Iterations(points >= 5000000 ? 1 : 3)
                     ->Unit(benchmark::kMillisecond)
                     ->UseManualTime();

@@ -9,6 +9,7 @@
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
 #include "Command/ShrunkInputGuard.h"
+#include "Command/WindowsAdvice.h"
 #include "Gather/RunGatherer.h"
 #include "Render/TextSummary.h"
 
@@ -17,6 +18,7 @@
 #include <array>
 #include <memory>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -92,6 +94,9 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     RunSink sink(gatherer, classFiles.get());
     const Engine::ComparisonOutcome outcome = compareInputs(options, legs, engineOptions, sink, err);
     report.parameters.windows = outcome.windows;
+    if (const std::optional<std::string> warning = extraWindowsWarning(report.parameters.memory, outcome)) {
+        report.warnings.push_back(*warning);
+    }
     report.summary = gatherer.summary();
     report.summary.extraDifferences = outcome.extraDifferenceCounts;
     report.map = gatherer.takeMap();

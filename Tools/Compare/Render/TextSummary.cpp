@@ -131,6 +131,10 @@ void printSummary(std::ostream& out, const ComparisonReport& report) {
         << "; epsilon " << report.parameters.epsilon
         << (report.parameters.epsilonFromScale ? " (coarser scale factor)" : "") << ", rgb-epsilon "
         << report.parameters.rgbEpsilon << '\n';
+    if (report.parameters.windows > 1) {
+        out << "  compared in " << counted(report.parameters.windows, "GPS-time window") << " within "
+            << (report.parameters.memory >> 20) << " MiB\n";
+    }
     out << "  " << std::left << std::setw(10) << "class" << std::right << std::setw(14) << "points"
         << std::setw(12) << "share"
         << "  of\n";

@@ -26,6 +26,7 @@ ChunkMatcher::ChunkMatcher(const Input& reference, const Input& test, const Engi
     : mInputs{&reference, &test}
     , mReaders{InputReader(reference), InputReader(test)}
     , mClassifier(options, rulesOf(reference, test, options))
+    , mIdentical(reference, test, options)
     , mByChannel(options.pairByChannel) {
     mPending.reserve(BUFFER_LIMIT + 1);
 }
@@ -69,6 +70,24 @@ void ChunkMatcher::decode(std::size_t side, std::uint64_t position, FileIoInterf
     id = {static_cast<std::uint32_t>(leg), position - mInputs[side]->legStart(leg)};
 }
 
+bool ChunkMatcher::decideIdentical(std::size_t slot, std::uint64_t testPosition,
+                                   std::uint64_t referencePosition) {
+    const std::size_t testLeg = mInputs[TEST]->legOf(testPosition);
+    const std::size_t referenceLeg = mInputs[REFERENCE]->legOf(referencePosition);
+    const std::uint8_t* reference = mReaders[REFERENCE].record(referencePosition, referenceLeg);
+    if (!mIdentical.unchanged(referenceLeg, reference, testLeg,
+                              mReaders[TEST].record(testPosition, testLeg))) {
+        return false;
+    }
+    mInputs[REFERENCE]->leg(referenceLeg).decodeAt(reference, mReferencePoints[slot]);
+    const PointId testId{static_cast<std::uint32_t>(testLeg),
+                         testPosition - mInputs[TEST]->legStart(testLeg)};
+    const PointId referenceId{static_cast<std::uint32_t>(referenceLeg),
+                              referencePosition - mInputs[REFERENCE]->legStart(referenceLeg)};
+    mPending[slot] = {PointClass::unchanged, 0, false, testId, referenceId, true};
+    return true;
+}
+
 void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& referenceId) {
     const PairClassifier::Verdict verdict = mClassifier.classify(mTestPoints[slot], mReferencePoints[slot]);
     Pending& pending = mPending[slot];
@@ -97,14 +116,16 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     if (references.size() == 1 && tests.size() == 1) {
         // The usual key, one point on each side: they pair, or the test point is modified.
         const std::size_t slot = nextSlot();
-        PointId testId;
-        PointId referenceId;
-        decode(TEST, tests[0], mTestPoints[slot], testId);
-        decode(REFERENCE, references[0], mReferencePoints[slot], referenceId);
-        if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
-            pair(slot, testId, referenceId);
-        } else {
-            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+        if (!decideIdentical(slot, tests[0], references[0])) {
+            PointId testId;
+            PointId referenceId;
+            decode(TEST, tests[0], mTestPoints[slot], testId);
+            decode(REFERENCE, references[0], mReferencePoints[slot], referenceId);
+            if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
+                pair(slot, testId, referenceId);
+            } else {
+                mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+            }
         }
         if (mPending.size() >= BUFFER_LIMIT) {
             flush();
@@ -229,7 +250,11 @@ void ChunkMatcher::replay(const ReplayTarget& target) {
         decision.reference = pending.reference;
         decision.differences = pending.differences;
         decision.extraAttributesDiffer = pending.extraAttributesDiffer;
-        decision.testPoint = pending.pointClass == PointClass::removed ? nullptr : &mTestPoints[slot];
+        if (pending.pointClass == PointClass::removed) {
+            decision.testPoint = nullptr;
+        } else {
+            decision.testPoint = pending.oneDecodedPoint ? &mReferencePoints[slot] : &mTestPoints[slot];
+        }
         decision.referencePoint = pending.pointClass == PointClass::added ? nullptr : &mReferencePoints[slot];
         decision.displacement = {};
         if (pending.pointClass == PointClass::modified) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CandidateGrid.h"
+#include "IdenticalRecords.h"
 #include "Input.h"
 #include "KeySequence.h"
 #include "PairClassifier.h"
@@ -62,6 +63,9 @@ private:
         bool extraAttributesDiffer = false;
         PointId test;
         PointId reference;
+        /// The records were equal byte for byte: only the reference point was decoded, and it stands
+        /// for the test point too.
+        bool oneDecodedPoint = false;
     };
 
     void matchGroup(const std::function<void()>& flush);
@@ -76,10 +80,14 @@ private:
     std::size_t nextSlot();
     void decode(std::size_t side, std::uint64_t position, FileIoInterface::Las::LasPoint& point, PointId& id);
     void pair(std::size_t slot, const PointId& testId, const PointId& referenceId);
+    /// Decides the single pair of a key in `slot` as unchanged when its records are identical, decoding
+    /// the reference point alone; false, with nothing decided, otherwise.
+    bool decideIdentical(std::size_t slot, std::uint64_t testPosition, std::uint64_t referencePosition);
 
     const Input* mInputs[2];
     std::array<InputReader, 2> mReaders;
     PairClassifier mClassifier;
+    IdenticalRecords mIdentical;
     bool mByChannel;
     std::vector<Pending> mPending;
     std::vector<FileIoInterface::Las::LasPoint> mTestPoints;

@@ -10,6 +10,7 @@
 #include "WindowPlan.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <thread>
 
@@ -26,6 +27,34 @@ constexpr std::uint64_t FIXED_BYTES = std::uint64_t{8} << 20;
 constexpr std::uint64_t BYTES_PER_WORKER = std::uint64_t{8} << 20;
 /// The least that a window's key index may use, however small the budget.
 constexpr std::uint64_t LEAST_INDEX_BYTES = std::uint64_t{64} << 10;
+
+/// Share of a budget that the key index keeps however large the working memory's estimate: that
+/// estimate is an upper bound (a worker uses about half of it), and starving the index multiplies the
+/// passes over the inputs.
+constexpr std::uint64_t LEAST_INDEX_SHARE = 3;
+
+/// The bytes of a `budget` that go to the key index, the rest being working memory, estimated as
+/// `working`.
+std::uint64_t indexShare(std::uint64_t budget, std::uint64_t working) {
+    return std::max({budget > working ? budget - working : 0, budget / LEAST_INDEX_SHARE, LEAST_INDEX_BYTES});
+}
+
+/// Sets the least windows of `outcome`, and the least budget that gives them, from the `planned`
+/// windows under a working memory estimated as `working`.
+void setLeastWindows(const std::vector<PlannedWindow>& planned, std::uint64_t working,
+                     ComparisonOutcome& outcome) {
+    std::array<std::uint64_t, 2> entries{};
+    std::array<bool, 2> present{};
+    for (const PlannedWindow& window : planned) {
+        const std::size_t kind = window.window.nanTimes ? 1 : 0;
+        present[kind] = true;
+        entries[kind] += window.entries[0] + window.entries[1];
+    }
+    outcome.leastWindows = (present[0] ? 1u : 0u) + (present[1] ? 1u : 0u);
+    const std::uint64_t indexBytes = std::max(entries[0], entries[1]) * INDEX_BYTES_PER_POINT;
+    // The least budget whose index share holds `indexBytes`.
+    outcome.leastWindowsBudget = std::min(working + indexBytes, LEAST_INDEX_SHARE * indexBytes);
+}
 
 /// The parts of `windows` inside `only`, in order.
 std::vector<PlannedWindow> clipped(const std::vector<PlannedWindow>& windows,
@@ -96,12 +125,12 @@ public:
         }
         const std::uint64_t budget =
             mOptions.memoryBudget != 0 ? mOptions.memoryBudget : defaultMemoryBudget();
-        const std::uint64_t overhead = FIXED_BYTES + BYTES_PER_WORKER * mThreads;
-        const std::uint64_t indexBytes =
-            std::max(budget > overhead ? budget - overhead : 0, LEAST_INDEX_BYTES);
+        const std::uint64_t working = FIXED_BYTES + BYTES_PER_WORKER * mThreads;
         std::vector<PlannedWindow> windows =
             planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
-                        indexBytes / INDEX_BYTES_PER_POINT, mThreads, {});
+                        indexShare(budget, working) / INDEX_BYTES_PER_POINT, mThreads, {});
+        ComparisonOutcome outcome;
+        setLeastWindows(windows, working, outcome);
         if (mOnly != nullptr) {
             windows = clipped(windows, *mOnly);
         }
@@ -110,7 +139,6 @@ public:
         for (unsigned worker = 0; worker < mThreads; ++worker) {
             mMatchers.push_back(std::make_unique<ChunkMatcher>(mInputs[0], mInputs[1], mOptions));
         }
-        ComparisonOutcome outcome;
         ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
         const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
         for (const PlannedWindow& window : windows) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include <sys/mman.h>
@@ -116,18 +118,26 @@ void sortBucket(KeyEntry* first, KeyEntry* last, std::uint64_t lowest, unsigned 
 } // namespace
 
 KeyIndex::KeyIndex(std::size_t size)
-    : mEntries(new KeyEntry[size])
-    , mSize(size) {
-    // Entries are written and read in random order: large pages spare most of the address
-    // translations. Asked for before the first write, while no page is there yet.
-    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    auto* const begin = reinterpret_cast<char*>(mEntries.get());
-    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(begin);
-    const std::uintptr_t first = (address + pageSize - 1) / pageSize * pageSize;
-    const std::uintptr_t last = (address + size * sizeof(KeyEntry)) / pageSize * pageSize;
-    if (last > first) {
-        ::madvise(begin + (first - address), last - first, MADV_HUGEPAGE);
+    : mSize(size) {
+    static_assert(std::is_trivially_copyable_v<KeyEntry> && std::is_trivially_destructible_v<KeyEntry>,
+                  "entries live in mapped pages without construction");
+    const std::size_t bytes = std::max<std::size_t>(size, 1) * sizeof(KeyEntry);
+    void* const mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        throw std::bad_alloc();
     }
+    mEntries =
+        std::unique_ptr<KeyEntry[], KeyEntriesUnmap>(static_cast<KeyEntry*>(mapped), KeyEntriesUnmap{bytes});
+    // Entries are written and read in random order: large pages spare most of the address
+    // translations. Asked for before the first write, while no page is there yet; the mapping starts
+    // on a page.
+    if (bytes >= static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))) {
+        ::madvise(mapped, bytes, MADV_HUGEPAGE);
+    }
+}
+
+void KeyEntriesUnmap::operator()(KeyEntry* entries) const {
+    ::munmap(entries, bytes);
 }
 
 KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,

@@ -14,6 +14,14 @@ namespace Orvid::Compare::Engine {
 /// engine's fixed working memory).
 constexpr std::uint64_t INDEX_BYTES_PER_POINT = sizeof(KeyEntry);
 
+/// Unmaps the `bytes` of a key index's entries. They are mapped apart from the heap, so that their pages
+/// return to the system when the index goes: freed to the allocator, they would stay and count again
+/// beside the next window's index.
+struct KeyEntriesUnmap {
+    std::size_t bytes = 0;
+    void operator()(KeyEntry* entries) const;
+};
+
 /// Key entries in one block of memory, sorted once built.
 class KeyIndex {
 public:
@@ -29,7 +37,7 @@ public:
     const KeyEntry& operator[](std::size_t index) const { return mEntries[index]; }
 
 private:
-    std::unique_ptr<KeyEntry[]> mEntries;
+    std::unique_ptr<KeyEntry[], KeyEntriesUnmap> mEntries;
     std::size_t mSize = 0;
 };
 

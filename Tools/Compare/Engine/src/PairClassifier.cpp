@@ -53,8 +53,7 @@ constexpr auto VALUE_SIZES =
 std::size_t storedSize(const std::vector<FileIoInterface::Attribute::Descriptor>& descriptors) {
     std::size_t bytes = 0;
     for (const auto& descriptor : descriptors) {
-        const auto code = static_cast<std::size_t>(descriptor.dataType);
-        bytes += code == 0 ? 1 : VALUE_SIZES.at(code - 1);
+        bytes += storedSizeOf(descriptor.dataType);
     }
     return bytes;
 }
@@ -97,6 +96,11 @@ void numberRepeatedNames(std::vector<ExtraRule>& rules) {
 }
 
 } // namespace
+
+std::size_t storedSizeOf(FileIoInterface::Attribute::DataType type) {
+    const auto code = static_cast<std::size_t>(type);
+    return code == 0 ? 1 : VALUE_SIZES.at(code - 1);
+}
 
 std::vector<ExtraRule> extraRules(const std::vector<FileIoInterface::Attribute::Descriptor>& reference,
                                   const std::vector<FileIoInterface::Attribute::Descriptor>& test,

@@ -25,6 +25,9 @@ struct ExtraRule {
     bool asStoredBytes = false;
 };
 
+/// Bytes that a LAS record takes for one extra value of `type`; 1 for an undocumented byte.
+std::size_t storedSizeOf(FileIoInterface::Attribute::DataType type);
+
 /// The extra attributes of two inputs, by position in their records: the reference's names and
 /// scales where it has the attribute, the test's beyond. `options` gives tolerances and ignored names.
 /// When the inputs describe the same number of extra bytes with different types, one rule "extra bytes"

@@ -45,6 +45,9 @@ struct RandomCase {
     std::uint64_t memoryBudget = 0;
     /// Most points share a few keys, so that large key groups are searched through a grid.
     bool largeKeyGroups = false;
+    /// Added to the test's x offset and to every test x, so that equal records of the two inputs
+    /// hold positions this far apart.
+    double testOffsetX = 0.0;
 };
 
 std::ostream& operator<<(std::ostream& out, const RandomCase& random) {
@@ -81,11 +84,14 @@ public:
             while (leg < cuts.size() && cuts[leg] <= index) {
                 ++leg;
             }
-            legs[leg].push_back(points[index]->clone());
+            auto copy = std::make_unique<MemoryPoint>(*points[index]);
+            copy->x += reference ? 0.0 : mCase.testOffsetX;
+            legs[leg].push_back(std::move(copy));
         }
         FileIoInterface::Las::LasWriterOptions options;
         options.pointFormat = mCase.format;
-        options.scaleOffset = FileIoInterface::Las::LasScaleOffset{{STEP, STEP, STEP}, {0.0, 0.0, 0.0}};
+        const double offsetX = reference ? 0.0 : mCase.testOffsetX;
+        options.scaleOffset = FileIoInterface::Las::LasScaleOffset{{STEP, STEP, STEP}, {offsetX, 0.0, 0.0}};
         return writeLasLegs(folder, reference ? "reference" : "test", legs, options, descriptors());
     }
 
@@ -345,18 +351,21 @@ TEST_P(RandomCloudsTest, GivesTheLibraryAnswers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RandomCloudsTest,
-    testing::Values(RandomCase{"KeyOrderFormat7"}, RandomCase{"KeyOrderFormat3", 3},
-                    RandomCase{"KeyOrderFormat6OneThread", 6, false, false, false, true, true, 0, 1},
-                    RandomCase{"ShuffledTest", 7, true}, RandomCase{"ShuffledBoth", 7, true, true},
-                    RandomCase{"ShuffledReference", 3, false, true},
-                    RandomCase{"NanTimes", 7, false, false, true},
-                    RandomCase{"NanTimesShuffled", 7, true, true, true},
-                    RandomCase{"PointAttributesOnly", 7, true, false, false, true, false},
-                    RandomCase{"ExtraAttributesOnly", 7, false, false, false, false, true},
-                    RandomCase{"NoAttributes", 7, true, false, true, false, false},
-                    RandomCase{"ColourTolerance", 7, false, false, false, true, true, 100},
-                    RandomCase{"TinyBudget", 7, true, true, true, true, true, 0, 2, 1},
-                    RandomCase{"LargeKeyGroups", 7, true, false, false, true, true, 0, 2, 0, true}),
+    testing::Values(
+        RandomCase{"KeyOrderFormat7"}, RandomCase{"KeyOrderFormat3", 3},
+        RandomCase{"KeyOrderFormat6OneThread", 6, false, false, false, true, true, 0, 1},
+        RandomCase{"ShuffledTest", 7, true}, RandomCase{"ShuffledBoth", 7, true, true},
+        RandomCase{"ShuffledReference", 3, false, true}, RandomCase{"NanTimes", 7, false, false, true},
+        RandomCase{"NanTimesShuffled", 7, true, true, true},
+        RandomCase{"PointAttributesOnly", 7, true, false, false, true, false},
+        RandomCase{"ExtraAttributesOnly", 7, false, false, false, false, true},
+        RandomCase{"NoAttributes", 7, true, false, true, false, false},
+        RandomCase{"ColourTolerance", 7, false, false, false, true, true, 100},
+        RandomCase{"TinyBudget", 7, true, true, true, true, true, 0, 2, 1},
+        RandomCase{"LargeKeyGroups", 7, true, false, false, true, true, 0, 2, 0, true},
+        // Equal records at positions within epsilon, then beyond it.
+        RandomCase{"TestOffsetWithinEpsilon", 7, false, false, false, true, true, 0, 2, 0, false, STEP},
+        RandomCase{"TestOffsetBeyondEpsilon", 3, true, false, false, true, true, 0, 2, 0, false, 3 * STEP}),
     [](const testing::TestParamInfo<RandomCase>& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -151,6 +151,29 @@ TEST(CompareEngineTest, DecidesInTheSameOrderWhateverTheWindowsAndThreads) {
     EXPECT_EQ(orders[0], orders[2]);
 }
 
+TEST(CompareEngineTest, RunsInNoMoreWindowsThanItsBudgetRequiresAndNamesTheBudgetOfOne) {
+    const SurveyFiles& files = surveyFiles();
+    const auto windowsUnder = [&](std::uint64_t budget) {
+        EngineOptions options;
+        options.threads = 2;
+        options.memoryBudget = budget;
+        OrderSink sink;
+        return CompareEngine(options).compare(files.reference, files.shuffledTest, sink);
+    };
+    // Below the working memory's estimate of 24 MiB, a third of the budget still goes to the index.
+    ComparisonOutcome outcome = windowsUnder(std::uint64_t{16} << 20);
+    EXPECT_EQ(outcome.windows, 1u);
+    EXPECT_EQ(outcome.leastWindows, 1u);
+    // Every test point is indexed, 16 bytes each, in a third of the budget.
+    const std::uint64_t leastBudget = outcome.test.points * 16 * 3;
+    EXPECT_EQ(outcome.leastWindowsBudget, leastBudget);
+    EXPECT_EQ(windowsUnder(leastBudget).windows, 1u);
+    outcome = windowsUnder(leastBudget - 48);
+    EXPECT_EQ(outcome.windows, 2u);
+    EXPECT_EQ(outcome.leastWindowsBudget, leastBudget);
+    EXPECT_LE(windowsUnder(leastBudget / 2).windows, 3u);
+}
+
 TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {
     const SurveyFiles& files = surveyFiles();
     std::vector<std::tuple<Phase, std::uint64_t, std::uint64_t>> reports;

@@ -158,6 +158,21 @@ TEST(CompareEngineToleranceTest, AttributeTolerancesAndIgnoredAttributesDecideMu
     EXPECT_EQ(outcome.count(PointClass::mutated), 5u);
 }
 
+TEST(CompareEngineToleranceTest, LimitsThatNothingMeetsTellEvenIdenticalRecordsApart) {
+    const PairOfClouds clouds(10, [](std::size_t /*index*/, MemoryPoint& /*point*/) {});
+    EngineOptions options;
+    EXPECT_EQ(clouds.compare(options).count(PointClass::unchanged), 10u);
+    options.tolerances[static_cast<std::size_t>(ComparedAttribute::intensity)] =
+        std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(clouds.compare(options).count(PointClass::mutated), 10u);
+    options.tolerances = {};
+    options.epsilonZ = -0.001;
+    EXPECT_EQ(clouds.compare(options).count(PointClass::modified), 10u);
+    options.epsilonZ.reset();
+    options.extraTolerances["Amplitude"] = -1.0;
+    EXPECT_EQ(clouds.compare(options).count(PointClass::altered), 10u);
+}
+
 TEST(CompareEngineToleranceTest, PerAxisEpsilonsAndAnExactComparison) {
     // Point k moves by k mm along z only, point 10 + k by k mm along x.
     const PairOfClouds clouds(20, [](std::size_t index, MemoryPoint& point) {

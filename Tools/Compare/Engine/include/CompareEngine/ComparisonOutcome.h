@@ -27,6 +27,12 @@ struct ComparisonOutcome {
     /// Time windows the comparison ran in (1 when the key index fitted the budget), NaN windows
     /// included.
     std::size_t windows = 0;
+    /// The windows that any budget would give: one for the times and one for the NaN times, those
+    /// that the inputs have.
+    std::size_t leastWindows = 0;
+    /// The least `EngineOptions::memoryBudget`, in bytes, under which the comparison runs in
+    /// `leastWindows`.
+    std::uint64_t leastWindowsBudget = 0;
 
     std::uint64_t count(PointClass pointClass) const {
         return classCounts[static_cast<std::size_t>(pointClass)];
