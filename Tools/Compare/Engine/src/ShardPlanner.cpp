@@ -21,54 +21,57 @@ constexpr std::uint64_t RUN_LENGTH = 32;
 
 using FileIoInterface::Las::PointRecords;
 
-/// The primary words of runs of records of `records` that begin at `starts`, each run `length` records
-/// long at most and each record standing for `weight` records.
-void sampleRuns(const PointRecords& records, const std::vector<std::uint64_t>& starts, std::uint64_t length,
-                double weight, std::vector<std::uint64_t>& primaries, std::vector<double>& weights) {
+/// The primary words of the records of a stored file in `runs` evenly spaced runs of `RUN_LENGTH`
+/// records at most, all of them when that many runs cover the file.
+void sampleStoredRuns(const PointRecords& records, std::uint64_t runs,
+                      std::vector<std::uint64_t>& primaries) {
+    const std::uint64_t points = records.size();
+    const std::uint64_t count = std::min(points, runs * RUN_LENGTH);
+    runs = (count + RUN_LENGTH - 1) / RUN_LENGTH;
     PointRecords::Cursor cursor(records);
-    for (const std::uint64_t start : starts) {
-        for (std::uint64_t index = start; index < std::min(start + length, records.size()); ++index) {
+    for (std::uint64_t run = 0; run < runs; ++run) {
+        const std::uint64_t start = run * points / runs;
+        const std::uint64_t end = std::min(start + (count + runs - 1) / runs, (run + 1) * points / runs);
+        for (std::uint64_t index = start; index < end; ++index) {
             primaries.push_back(primaryOf(records.gpsTimeAt(cursor.record(index))));
-            weights.push_back(weight);
         }
     }
 }
 
-/// The primary words of an even sample of the records of one leg, `runs` runs of `RUN_LENGTH` records
-/// at most, each record standing for its share of the leg's records. A LAZ file's runs are the first
-/// records of evenly chosen chunks, so that only these are decoded.
-void sampleLeg(const std::filesystem::path& path, std::uint64_t runs, std::vector<std::uint64_t>& primaries,
-               std::vector<double>& weights) {
-    const PointRecords records(path, PointRecords::LazAccess::chunkByChunk);
-    const std::uint64_t points = records.size();
-    if (points == 0 || runs == 0) {
-        return;
-    }
-    if (records.contiguousRecords() != nullptr) {
-        const std::uint64_t count = std::min(points, runs * RUN_LENGTH);
-        runs = (count + RUN_LENGTH - 1) / RUN_LENGTH;
-        std::vector<std::uint64_t> starts;
-        for (std::uint64_t run = 0; run < runs; ++run) {
-            starts.push_back(run * points / runs);
-        }
-        sampleRuns(records, starts, (count + runs - 1) / runs,
-                   static_cast<double>(points) / static_cast<double>(count), primaries, weights);
-        return;
-    }
+/// The primary words of the first `RUN_LENGTH` records of `runs` evenly chosen blocks (chunks of a
+/// LAZ file), so that no more of them is decoded.
+void sampleBlockHeads(const PointRecords& records, std::uint64_t runs,
+                      std::vector<std::uint64_t>& primaries) {
     const std::uint64_t blocks = records.blockCount();
     runs = std::min(runs, blocks);
-    const std::size_t before = primaries.size();
     std::vector<std::uint8_t> scratch;
     for (std::uint64_t run = 0; run < runs; ++run) {
         const auto block = static_cast<std::size_t>(run * blocks / runs);
-        const std::uint64_t end = block + 1 < blocks ? records.blockStart(block + 1) : points;
+        const std::uint64_t end = block + 1 < blocks ? records.blockStart(block + 1) : records.size();
         const std::uint64_t count = std::min(RUN_LENGTH, end - records.blockStart(block));
         const std::uint8_t* head = records.blockHead(block, count, scratch);
         for (std::uint64_t index = 0; index < count; ++index) {
             primaries.push_back(primaryOf(records.gpsTimeAt(head + index * records.recordLength())));
         }
     }
-    const double weight = static_cast<double>(points) / static_cast<double>(primaries.size() - before);
+}
+
+/// The primary words of an even sample of the records of one leg in `runs` runs at most, each record
+/// standing for an equal share of the leg's records.
+void sampleLeg(const std::filesystem::path& path, std::uint64_t runs, std::vector<std::uint64_t>& primaries,
+               std::vector<double>& weights) {
+    const PointRecords records(path, PointRecords::LazAccess::chunkByChunk);
+    if (records.size() == 0) {
+        return;
+    }
+    const std::size_t before = primaries.size();
+    if (records.contiguousRecords() != nullptr) {
+        sampleStoredRuns(records, runs, primaries);
+    } else {
+        sampleBlockHeads(records, runs, primaries);
+    }
+    const double weight =
+        static_cast<double>(records.size()) / static_cast<double>(primaries.size() - before);
     weights.resize(primaries.size(), weight);
 }
 
