@@ -151,6 +151,17 @@ protected:
         return {options.reference, options.test, options.settings, shards, planFile, options.quiet};
     }
 
+    /// Plans 2 shards into `name`.plan.json of a copy of the reference in `name`/, which a test may
+    /// change.
+    static PlanOptions planOnACopyOfTheReference(const std::string& name) {
+        PlanOptions plan = planOptions(2, folder() / (name + ".plan.json"));
+        plan.reference = folder() / name;
+        fs::copy(reference(), plan.reference, fs::copy_options::recursive);
+        std::ostringstream out;
+        runPlan(plan, out);
+        return plan;
+    }
+
     /// Plans `shards` shards into `name`.plan.json and runs each into `name`-<k>; their folders.
     static std::vector<fs::path> runShards(std::size_t shards, const std::string& name) {
         PlanOptions plan = planOptions(shards, folder() / (name + ".plan.json"));
@@ -292,12 +303,9 @@ TEST_F(ShardedComparison, ClassFilesThatCannotBeJoinedByteForByteAreMergedPointB
 }
 
 TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
-    const fs::path copy = folder() / "changed";
-    fs::copy(reference(), copy, fs::copy_options::recursive);
-    PlanOptions plan = planOptions(2, folder() / "changed.plan.json");
-    plan.reference = copy;
+    const PlanOptions plan = planOnACopyOfTheReference("changed");
+    const fs::path copy = plan.reference;
     std::ostringstream out;
-    runPlan(plan, out);
     const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[0];
     const std::uintmax_t bytes = fs::file_size(leg);
     fs::resize_file(leg, bytes + 1);
@@ -313,12 +321,9 @@ TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
 // A leg replaced by another of the same size, its modification time put back, or a leg touched alone:
 // the shard and the merge both name it and say what changed.
 TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTouched) {
-    const fs::path copy = folder() / "replaced";
-    fs::copy(reference(), copy, fs::copy_options::recursive);
-    PlanOptions plan = planOptions(2, folder() / "replaced.plan.json");
-    plan.reference = copy;
+    const PlanOptions plan = planOnACopyOfTheReference("replaced");
+    const fs::path copy = plan.reference;
     std::ostringstream out;
-    runPlan(plan, out);
     std::ostringstream err;
     const std::vector<fs::path> shards{folder() / "replaced-0", folder() / "replaced-1"};
     for (std::int64_t shard = 0; shard < 2; ++shard) {
