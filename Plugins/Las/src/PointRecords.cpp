@@ -1,6 +1,7 @@
 #include <FileIoInterface/Las/PointRecords.h>
 
 #include "ExtraBytesLayout.h"
+#include "Laz/ChunkByChunkLazFile.h"
 #include "Laz/DecodedLazFile.h"
 #include "MappedRecordBlocks.h"
 #include "PointCodec.h"
@@ -25,7 +26,7 @@ void requireRegularFile(const std::filesystem::path& path) {
 
 } // namespace
 
-PointRecords::PointRecords(const std::filesystem::path& path)
+PointRecords::PointRecords(const std::filesystem::path& path, LazAccess lazAccess)
     : mPath(path) {
     requireRegularFile(path);
     mHeader = readLasHeader(path);
@@ -36,7 +37,9 @@ PointRecords::PointRecords(const std::filesystem::path& path)
     mReturnMask = format.extended ? 0x0Fu : 0x07u;
     mCodec = std::make_unique<PointCodec>(format, mHeader.scale, mHeader.offset,
                                           ExtraBytesLayout(mHeader.extraAttributes, path.string()));
-    if (mHeader.compressed) {
+    if (mHeader.compressed && lazAccess == LazAccess::chunkByChunk) {
+        mSource = std::make_unique<Laz::ChunkByChunkLazFile>(path, mHeader);
+    } else if (mHeader.compressed) {
         mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader);
     } else {
         mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
@@ -56,6 +59,11 @@ PointRecords& PointRecords::operator=(PointRecords&&) noexcept = default;
 void PointRecords::decodeAt(const std::uint8_t* record, LasPoint& point) const {
     point.values.clear();
     mCodec->decode(record, point);
+}
+
+const std::uint8_t* PointRecords::blockHead(std::size_t block, std::uint64_t count,
+                                            std::vector<std::uint8_t>& scratch) const {
+    return mSource->blockHead(block, count, scratch);
 }
 
 PointRecords::Cursor::Cursor(const PointRecords& records)

@@ -27,6 +27,13 @@ public:
     /// source keeps for its lifetime, or `scratch` filled and returned. Throws Core::IOException when
     /// the block cannot be produced.
     virtual const std::uint8_t* blockBytes(std::size_t index, std::vector<std::uint8_t>& scratch) const = 0;
+    /// The first `count` records (at least 1, at most the block's) of block `index`, as `blockBytes`
+    /// gives them; a source that decodes its blocks decodes no more than these.
+    virtual const std::uint8_t* blockHead(std::size_t index, std::uint64_t count,
+                                          std::vector<std::uint8_t>& scratch) const {
+        static_cast<void>(count);
+        return blockBytes(index, scratch);
+    }
     /// All records one after the other when the source holds them so; null otherwise.
     virtual const std::uint8_t* contiguousBytes() const = 0;
 };

@@ -11,6 +11,7 @@
 #include "Command/RunSink.h"
 #include "Command/ShrunkInputGuard.h"
 #include "Render/TextSummary.h"
+#include "Shard/EmptyShards.h"
 #include "Shard/ShardPlan.h"
 #include "Shard/ShardReport.h"
 
@@ -259,9 +260,13 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
         input.path = given[side];
         input.files = lasFilesOf(given[side]);
         for (const fs::path& file : input.files) {
-            input.bytes.push_back(bytesOf({file}));
+            input.identities.push_back(identityOf(file));
         }
         inputs.insert(inputs.end(), input.files.begin(), input.files.end());
+    }
+    // The plan's folder is made, so that a recipe may name a plan in a folder of its own.
+    if (options.planFile.has_parent_path()) {
+        fs::create_directories(options.planFile.parent_path());
     }
     OutputTransaction outputs(inputs);
     const fs::path staged = outputs.stageFile(options.planFile, "plan");
@@ -272,6 +277,9 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     // So are the tolerances' names, so that no shard fails on them.
     setUpRun(options.settings, report, legs[0], legs[1]);
     plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
+    if (const std::optional<std::string> warning = emptyShardsWarning(plan.shards)) {
+        report.warnings.push_back(*warning);
+    }
     plan.id = planIdOf(plan);
     writeShardPlan(staged, plan, options.planFile);
     outputs.commit();

@@ -27,7 +27,11 @@ constexpr const char* ROLES[2] = {"reference", "test"};
 json toJson(const PlannedInput& input) {
     json files = json::array();
     for (std::size_t leg = 0; leg < input.files.size(); ++leg) {
-        files.push_back({{"path", input.files[leg].string()}, {"bytes", input.bytes[leg]}});
+        const FileIdentity& identity = input.identities[leg];
+        files.push_back({{"path", input.files[leg].string()},
+                         {"bytes", identity.bytes},
+                         {"modified", identity.modified},
+                         {"sampleHash", identity.sampleHash}});
     }
     return {{"path", input.path.string()}, {"files", files}};
 }
@@ -37,7 +41,14 @@ PlannedInput inputOf(const json& object) {
     input.path = object.at("path").get<std::string>();
     for (const json& file : object.at("files")) {
         input.files.emplace_back(file.at("path").get<std::string>());
-        input.bytes.push_back(file.at("bytes").get<std::uint64_t>());
+        FileIdentity identity;
+        identity.bytes = file.at("bytes").get<std::uint64_t>();
+        // Plans written before identities were kept have the size alone.
+        if (file.contains("sampleHash")) {
+            identity.modified = file.at("modified").get<std::int64_t>();
+            identity.sampleHash = file.at("sampleHash").get<std::string>();
+        }
+        input.identities.push_back(identity);
     }
     return input;
 }
@@ -221,16 +232,15 @@ void checkInputsUnchanged(const ShardPlan& plan) {
     for (std::size_t side = 0; side < 2; ++side) {
         const std::vector<fs::path> files = plan.openable(side);
         for (std::size_t leg = 0; leg < files.size(); ++leg) {
-            std::error_code error;
-            const std::uintmax_t bytes = fs::file_size(files[leg], error);
-            if (error) {
-                throw Core::IOException(files[leg].string() + ": cannot read this input of the plan (" +
-                                        error.message() + ")");
+            const FileIdentity& then = plan.inputs[side].identities[leg];
+            FileIdentity now = identityOf(files[leg]);
+            if (then.sampleHash.empty()) {
+                now.sampleHash.clear();
+                now.modified = then.modified;
             }
-            if (bytes != plan.inputs[side].bytes[leg]) {
+            if (const std::optional<std::string> change = changeOf(then, now)) {
                 throw Core::IOException(files[leg].string() + ": changed since the plan was made (" +
-                                        std::to_string(bytes) + " bytes, not " +
-                                        std::to_string(plan.inputs[side].bytes[leg]) + ")");
+                                        *change + ")");
             }
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Gather/ComparisonSettings.h"
+#include "Shard/FileIdentity.h"
 
 #include <CompareEngine/ShardPlanner.h>
 
@@ -12,13 +13,15 @@
 
 namespace Orvid::Compare {
 
-/// One input of a plan: as given, and its LAS files with their sizes when planned.
+/// One input of a plan: as given, and its LAS files with their identities when planned.
 struct PlannedInput {
     /// As given on the command line, for the reports.
     std::filesystem::path path;
     /// Its legs in leg order, as listed when planned (relative ones against the plan's folder).
     std::vector<std::filesystem::path> files;
-    std::vector<std::uint64_t> bytes;
+    /// Per file, what it was when planned (of a plan written before identities were kept, the size
+    /// alone).
+    std::vector<FileIdentity> identities;
 };
 
 /// A comparison cut into shards that run on their own, anywhere the inputs can be read, and add up to
@@ -52,8 +55,8 @@ void writeShardPlan(const std::filesystem::path& path, const ShardPlan& plan,
 /// names the field, when the file cannot be read, is not a plan, or its contents do not match its id.
 ShardPlan readShardPlan(const std::filesystem::path& path);
 
-/// Throws Core::IOException naming the file when an input of `plan` is missing or its size changed
-/// since the plan was made.
+/// Throws Core::IOException naming the file when an input of `plan` is missing or is not the file the
+/// plan was made from (another size, other sampled bytes or another modification time).
 void checkInputsUnchanged(const ShardPlan& plan);
 
 } // namespace Orvid::Compare

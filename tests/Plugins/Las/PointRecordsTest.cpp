@@ -148,5 +148,35 @@ TEST(PointRecords, MapsAnEmptyFileWithoutRecords) {
               (folder / "empty.las").string() + ": no point record 0 (the file holds 0)");
 }
 
+// Read chunk by chunk, a LAZ file (point-wise chunks of 100 points, and layered chunks of format 6)
+// gives the records decoded whole, block by block and from the first records of a block alone.
+TEST(PointRecords, ReadsALazFileChunkByChunkAsDecodedWhole) {
+    for (const char* name : {"autzen-bmx-2010_chunk100.laz", "synthetic_pf6_300k.laz"}) {
+        SCOPED_TRACE(name);
+        const std::filesystem::path path = std::filesystem::path(LAZ_SAMPLE_DIR) / name;
+        const PointRecords whole(path);
+        const PointRecords chunks(path, PointRecords::LazAccess::chunkByChunk);
+        ASSERT_EQ(chunks.size(), whole.size());
+        ASSERT_GT(chunks.blockCount(), 1u);
+        EXPECT_EQ(whole.blockCount(), 1u);
+        const std::size_t length = whole.recordLength();
+        PointRecords::Cursor wholeCursor(whole);
+        PointRecords::Cursor chunkCursor(chunks);
+        for (std::uint64_t index = 0; index < whole.size(); ++index) {
+            ASSERT_EQ(std::memcmp(wholeCursor.record(index), chunkCursor.record(index), length), 0) << index;
+        }
+        std::vector<std::uint8_t> scratch;
+        for (std::size_t block = 0; block < chunks.blockCount(); ++block) {
+            const std::uint64_t first = chunks.blockStart(block);
+            const std::uint8_t* head = chunks.blockHead(block, 3, scratch);
+            EXPECT_EQ(scratch.size(), 3 * length);
+            for (std::uint64_t index = 0; index < 3; ++index) {
+                EXPECT_EQ(std::memcmp(head + index * length, wholeCursor.record(first + index), length), 0)
+                    << "block " << block << ", record " << index;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace Orvid::Testing::Las

@@ -263,7 +263,8 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
     }
 }
 
-void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& records) const {
+void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& records,
+                                 std::uint64_t points) const {
     if (index >= mChunks.size()) {
         throw Core::IOException(mFile.message("no chunk " + std::to_string(index) + " among the " +
                                               std::to_string(mChunks.size()) + " chunks"));
@@ -274,8 +275,8 @@ void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& r
     const std::vector<std::uint8_t> bytes =
         mFile.readAt(chunk.byteOffset, narrowed(mFile, chunk.byteCount, name), name);
     try {
-        Laz::decodeChunk(mBuild, mDescription, mRecordLength, bytes.data(), bytes.size(), chunk.pointCount,
-                         records);
+        Laz::decodeChunk(mBuild, mDescription, mRecordLength, bytes.data(), bytes.size(),
+                         std::min(points, chunk.pointCount), records);
     } catch (const ChunkFault& fault) {
         throw Core::IOException(mFile.message(name + " is " + fault.what() + " (at byte " +
                                               std::to_string(chunk.byteOffset + fault.offset()) + ")"));

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las {
@@ -49,8 +50,10 @@ public:
     DecoderBuild build() const { return mBuild; }
 
     /// Replaces `records` with the raw LAS records of chunk `index`, byte for byte those of the
-    /// uncompressed file.
-    void decodeChunk(std::size_t index, std::vector<std::uint8_t>& records) const;
+    /// uncompressed file; only the first `points` of them when fewer than the chunk holds (which decodes
+    /// no further).
+    void decodeChunk(std::size_t index, std::vector<std::uint8_t>& records,
+                     std::uint64_t points = std::numeric_limits<std::uint64_t>::max()) const;
 
 private:
     void parseDescription(const LasHeader& header);

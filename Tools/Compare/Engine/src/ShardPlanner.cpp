@@ -1,7 +1,9 @@
 #include <CompareEngine/ShardPlanner.h>
 
-#include "Input.h"
 #include "KeyEncoding.h"
+
+#include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/PointRecords.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,24 +19,78 @@ namespace {
 constexpr std::uint64_t RUNS = 512;
 constexpr std::uint64_t RUN_LENGTH = 32;
 
-/// The primary words of an even sample of `input`'s records, each standing for `weight` records.
-void sample(const Input& input, std::vector<std::uint64_t>& primaries, std::vector<double>& weights) {
-    const std::uint64_t points = input.size();
-    const std::uint64_t count = std::min(points, RUNS * RUN_LENGTH);
-    if (count == 0) {
+using FileIoInterface::Las::PointRecords;
+
+/// The primary words of the records of a stored file in `runs` evenly spaced runs of `RUN_LENGTH`
+/// records at most, all of them when that many runs cover the file.
+void sampleStoredRuns(const PointRecords& records, std::uint64_t runs,
+                      std::vector<std::uint64_t>& primaries) {
+    const std::uint64_t points = records.size();
+    const std::uint64_t count = std::min(points, runs * RUN_LENGTH);
+    runs = (count + RUN_LENGTH - 1) / RUN_LENGTH;
+    PointRecords::Cursor cursor(records);
+    for (std::uint64_t run = 0; run < runs; ++run) {
+        const std::uint64_t start = run * points / runs;
+        const std::uint64_t end = std::min(start + (count + runs - 1) / runs, (run + 1) * points / runs);
+        for (std::uint64_t index = start; index < end; ++index) {
+            primaries.push_back(primaryOf(records.gpsTimeAt(cursor.record(index))));
+        }
+    }
+}
+
+/// The primary words of the first `RUN_LENGTH` records of `runs` evenly chosen blocks (chunks of a
+/// LAZ file), so that no more of them is decoded.
+void sampleBlockHeads(const PointRecords& records, std::uint64_t runs,
+                      std::vector<std::uint64_t>& primaries) {
+    const std::uint64_t blocks = records.blockCount();
+    runs = std::min(runs, blocks);
+    std::vector<std::uint8_t> scratch;
+    for (std::uint64_t run = 0; run < runs; ++run) {
+        const auto block = static_cast<std::size_t>(run * blocks / runs);
+        const std::uint64_t end = block + 1 < blocks ? records.blockStart(block + 1) : records.size();
+        const std::uint64_t count = std::min(RUN_LENGTH, end - records.blockStart(block));
+        const std::uint8_t* head = records.blockHead(block, count, scratch);
+        for (std::uint64_t index = 0; index < count; ++index) {
+            primaries.push_back(primaryOf(records.gpsTimeAt(head + index * records.recordLength())));
+        }
+    }
+}
+
+/// The primary words of an even sample of the records of one leg in `runs` runs at most, each record
+/// standing for an equal share of the leg's records.
+void sampleLeg(const std::filesystem::path& path, std::uint64_t runs, std::vector<std::uint64_t>& primaries,
+               std::vector<double>& weights) {
+    const PointRecords records(path, PointRecords::LazAccess::chunkByChunk);
+    if (records.size() == 0) {
         return;
     }
-    const double weight = static_cast<double>(points) / static_cast<double>(count);
-    const std::uint64_t runs = (count + RUN_LENGTH - 1) / RUN_LENGTH;
-    for (std::uint64_t run = 0; run < runs; ++run) {
-        const std::uint64_t begin = run * points / runs;
-        const std::uint64_t end = std::min(begin + count / runs + (run < count % runs ? 1 : 0), points);
-        input.forEachRecord(begin, end,
-                            [&](std::uint64_t, const std::uint8_t* record,
-                                const FileIoInterface::Las::PointRecords& records) {
-                                primaries.push_back(primaryOf(records.gpsTimeAt(record)));
-                                weights.push_back(weight);
-                            });
+    const std::size_t before = primaries.size();
+    if (records.contiguousRecords() != nullptr) {
+        sampleStoredRuns(records, runs, primaries);
+    } else {
+        sampleBlockHeads(records, runs, primaries);
+    }
+    const double weight =
+        static_cast<double>(records.size()) / static_cast<double>(primaries.size() - before);
+    weights.resize(primaries.size(), weight);
+}
+
+/// An even sample of the legs of one input: `RUNS` runs shared among the legs by their points, at least
+/// one each.
+void sample(const std::vector<std::filesystem::path>& legs, std::vector<std::uint64_t>& primaries,
+            std::vector<double>& weights) {
+    std::vector<std::uint64_t> points;
+    std::uint64_t total = 0;
+    for (const std::filesystem::path& leg : legs) {
+        points.push_back(FileIoInterface::Las::readLasHeader(leg).pointCount);
+        total += points.back();
+    }
+    for (std::size_t leg = 0; leg < legs.size(); ++leg) {
+        if (points[leg] > 0) {
+            const auto share = static_cast<std::uint64_t>(
+                static_cast<double>(RUNS) * static_cast<double>(points[leg]) / static_cast<double>(total));
+            sampleLeg(legs[leg], std::max<std::uint64_t>(share, 1), primaries, weights);
+        }
     }
 }
 
@@ -45,12 +101,10 @@ std::vector<PlannedShard> planShards(const std::vector<std::filesystem::path>& r
     if (shards == 0) {
         throw std::invalid_argument("a comparison needs at least one shard");
     }
-    const Input inputs[2] = {Input(reference), Input(test)};
     std::vector<std::uint64_t> primaries;
     std::vector<double> weights;
-    for (const Input& input : inputs) {
-        sample(input, primaries, weights);
-    }
+    sample(reference, primaries, weights);
+    sample(test, primaries, weights);
     // Sampled keys in order, with the points each stands for.
     std::vector<std::size_t> order(primaries.size());
     for (std::size_t index = 0; index < order.size(); ++index) {

@@ -66,6 +66,20 @@ void plantAmbiguousKeys(const fs::path& file, std::size_t phase) {
     ASSERT_TRUE(stream) << file;
 }
 
+/// Gives every record of `file` (point format 6 to 10) the GPS time `time`.
+void giveEveryRecordOneTime(const fs::path& file, double time) {
+    const auto header = Orvid::FileIoInterface::Las::readLasHeader(file);
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::uint64_t index = 0; index < header.pointCount; ++index) {
+        stream.seekp(static_cast<std::streamoff>(header.offsetToPointData + index * header.pointRecordLength +
+                                                 TIME_OFFSET));
+        char bytes[sizeof(time)];
+        std::memcpy(bytes, &time, sizeof(time));
+        stream.write(bytes, sizeof(bytes));
+    }
+    ASSERT_TRUE(stream) << file;
+}
+
 /// An HTML report with its count of GPS-time windows, which describes how the run was cut, left out.
 std::string withoutWindows(const std::string& page) {
     return std::regex_replace(page, std::regex("[0-9]+ GPS-time windows?"), "GPS-time windows");
@@ -135,6 +149,17 @@ protected:
     static PlanOptions planOptions(std::size_t shards, const fs::path& planFile) {
         const CompareOptions options = comparisonOptions();
         return {options.reference, options.test, options.settings, shards, planFile, options.quiet};
+    }
+
+    /// Plans 2 shards into `name`.plan.json of a copy of the reference in `name`/, which a test may
+    /// change.
+    static PlanOptions planOnACopyOfTheReference(const std::string& name) {
+        PlanOptions plan = planOptions(2, folder() / (name + ".plan.json"));
+        plan.reference = folder() / name;
+        fs::copy(reference(), plan.reference, fs::copy_options::recursive);
+        std::ostringstream out;
+        runPlan(plan, out);
+        return plan;
     }
 
     /// Plans `shards` shards into `name`.plan.json and runs each into `name`-<k>; their folders.
@@ -278,12 +303,9 @@ TEST_F(ShardedComparison, ClassFilesThatCannotBeJoinedByteForByteAreMergedPointB
 }
 
 TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
-    const fs::path copy = folder() / "changed";
-    fs::copy(reference(), copy, fs::copy_options::recursive);
-    PlanOptions plan = planOptions(2, folder() / "changed.plan.json");
-    plan.reference = copy;
+    const PlanOptions plan = planOnACopyOfTheReference("changed");
+    const fs::path copy = plan.reference;
     std::ostringstream out;
-    runPlan(plan, out);
     const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[0];
     const std::uintmax_t bytes = fs::file_size(leg);
     fs::resize_file(leg, bytes + 1);
@@ -294,6 +316,67 @@ TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
               leg.string() + ": changed since the plan was made (" + std::to_string(bytes + 1) +
                   " bytes, not " + std::to_string(bytes) + ")");
     EXPECT_FALSE(fs::exists(folder() / "changed-0"));
+}
+
+// A leg replaced by another of the same size, its modification time put back, or a leg touched alone:
+// the shard and the merge both name it and say what changed.
+TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTouched) {
+    const PlanOptions plan = planOnACopyOfTheReference("replaced");
+    const fs::path copy = plan.reference;
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<fs::path> shards{folder() / "replaced-0", folder() / "replaced-1"};
+    for (std::int64_t shard = 0; shard < 2; ++shard) {
+        runShard({plan.planFile, shard, shards[static_cast<std::size_t>(shard)], true, false}, out, err);
+    }
+    const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[1];
+    const fs::file_time_type planned = fs::last_write_time(leg);
+    Orvid::Testing::writeShuffledCopy(leg, folder() / "shuffled-leg.las", 3);
+    ASSERT_EQ(fs::file_size(folder() / "shuffled-leg.las"), fs::file_size(leg));
+    fs::rename(folder() / "shuffled-leg.las", leg);
+    fs::last_write_time(leg, planned);
+
+    const std::string replaced =
+        leg.string() + ": changed since the plan was made (other bytes of the same size)";
+    EXPECT_EQ(refusal([&] {
+                  runShard({plan.planFile, 1, folder() / "replaced-again", true, false}, out, err);
+              }),
+              replaced);
+    EXPECT_FALSE(fs::exists(folder() / "replaced-again"));
+    MergeOptions merge = mergeOptions("replaced", shards);
+    EXPECT_EQ(refusal([&] { runMerge(merge, out); }), replaced);
+    EXPECT_FALSE(fs::exists(merge.jsonFile.value()));
+
+    fs::copy_file(Orvid::FileIoInterface::Las::lasFilesIn(reference())[1], leg,
+                  fs::copy_options::overwrite_existing);
+    fs::last_write_time(leg, planned + std::chrono::seconds(1));
+    EXPECT_EQ(refusal([&] {
+                  runShard({plan.planFile, 0, folder() / "replaced-again", true, false}, out, err);
+              }),
+              leg.string() + ": changed since the plan was made (modified again)");
+}
+
+// A plan into a folder not made yet makes it; more shards than the inputs have distinct GPS times are
+// planned with a warning that names the empty ones.
+TEST_F(ShardedComparison, PlanMakesItsFolderAndWarnsOfShardsWithoutPoints) {
+    const fs::path single = folder() / "one-time";
+    fs::create_directories(single);
+    for (const char* side : {"reference.las", "test.las"}) {
+        fs::copy_file(Orvid::FileIoInterface::Las::lasFilesIn(reference())[0], single / side);
+        giveEveryRecordOneTime(single / side, 42.0);
+    }
+    PlanOptions plan = planOptions(3, folder() / "fresh" / "plans" / "plan.json");
+    plan.reference = single / "reference.las";
+    plan.test = single / "test.las";
+    plan.quiet = false;
+    std::ostringstream out;
+    runPlan(plan, out);
+    EXPECT_TRUE(fs::exists(plan.planFile));
+    EXPECT_NE(out.str().find("warning: 2 of the 3 shards hold few or no points, since points of one GPS "
+                             "time are never split: shards 0 (about 0), 1 (about 0); the inputs have too "
+                             "few distinct GPS times for 3 shards, plan fewer\n"),
+              std::string::npos)
+        << out.str();
 }
 
 // A LAZ pair (every input LAZ, so LAZ class files) in 8 shards: the 50 000 removed points of the missing

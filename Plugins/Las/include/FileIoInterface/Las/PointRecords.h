@@ -28,12 +28,22 @@ class RecordBlockSource;
 /// The object is immutable once made: every const member may be called from several threads at once.
 class FILEIOINTERFACE_LAS_EXPORT PointRecords {
 public:
+    /// How the records of a LAZ file are read.
+    enum class LazAccess {
+        /// Decoded whole when opened, for visits in any order at the speed of a stored file.
+        decodedWhole,
+        /// Chunk by chunk when read, each chunk a block decoded anew on every read of it: for programs
+        /// that read only some chunks, or the first records of many (`blockHead`).
+        chunkByChunk
+    };
+
     /// Reads and checks the header (as `readLasHeader` does) and maps the point records. A LAZ file is
-    /// decoded first, on every core, into an unnamed temporary file of the records' uncompressed size
-    /// in the system's temporary folder, and mapped from there. Throws Core::IOException, with a
-    /// message that starts with the path, when the path is not a regular file, the header is not one
-    /// this plug-in reads, a LAZ chunk cannot be decoded, or the records cannot be mapped.
-    explicit PointRecords(const std::filesystem::path& path);
+    /// decoded first (unless `lazAccess` says chunk by chunk), on every core, into an unnamed temporary
+    /// file of the records' uncompressed size in the system's temporary folder, and mapped from there.
+    /// Throws Core::IOException, with a message that starts with the path, when the path is not a
+    /// regular file, the header is not one this plug-in reads, a LAZ chunk cannot be decoded, or the
+    /// records cannot be mapped.
+    explicit PointRecords(const std::filesystem::path& path, LazAccess lazAccess = LazAccess::decodedWhole);
     ~PointRecords();
     PointRecords(PointRecords&&) noexcept;
     PointRecords& operator=(PointRecords&&) noexcept;
@@ -49,6 +59,17 @@ public:
     /// All records one after the other, when the file holds them so (a stored file, mapped); null
     /// when records come block by block. For hints such as prefetching; read through a `Cursor`.
     const std::uint8_t* contiguousRecords() const { return mContiguous; }
+
+    /// Number of blocks in which records are read: 1 for a stored file (0 without records), one per
+    /// chunk for a LAZ file read chunk by chunk.
+    std::size_t blockCount() const { return mBlockStarts.size(); }
+    /// Position of the first record of block `block` (less than `blockCount()`).
+    std::uint64_t blockStart(std::size_t block) const { return mBlockStarts[block]; }
+    /// The first `count` records (at least 1, at most the block's) of block `block`, in `scratch` or in
+    /// place; of a compressed block, only these are decoded. Throws Core::IOException when the block
+    /// cannot be read.
+    const std::uint8_t* blockHead(std::size_t block, std::uint64_t count,
+                                  std::vector<std::uint8_t>& scratch) const;
 
     /// GPS time of the record at `record` (`recordLength()` bytes); 0.0 for formats without one.
     double gpsTimeAt(const std::uint8_t* record) const {
