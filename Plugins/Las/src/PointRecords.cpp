@@ -25,7 +25,7 @@ void requireRegularFile(const std::filesystem::path& path) {
 
 } // namespace
 
-PointRecords::PointRecords(const std::filesystem::path& path)
+PointRecords::PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options)
     : mPath(path) {
     requireRegularFile(path);
     mHeader = readLasHeader(path);
@@ -37,7 +37,7 @@ PointRecords::PointRecords(const std::filesystem::path& path)
     mCodec = std::make_unique<PointCodec>(format, mHeader.scale, mHeader.offset,
                                           ExtraBytesLayout(mHeader.extraAttributes, path.string()));
     if (mHeader.compressed) {
-        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader);
+        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader, options);
     } else {
         mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
                                                        mRecordLength);

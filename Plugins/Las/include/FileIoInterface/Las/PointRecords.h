@@ -3,6 +3,7 @@
 #include <FileIoInterface/Las/LasExport.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasPoint.h>
+#include <FileIoInterface/Las/PointRecordsOptions.h>
 
 #include <array>
 #include <cstddef>
@@ -29,11 +30,12 @@ class RecordBlockSource;
 class FILEIOINTERFACE_LAS_EXPORT PointRecords {
 public:
     /// Reads and checks the header (as `readLasHeader` does) and maps the point records. A LAZ file is
-    /// decoded first, on every core, into an unnamed temporary file of the records' uncompressed size
-    /// in the system's temporary folder, and mapped from there. Throws Core::IOException, with a
-    /// message that starts with the path, when the path is not a regular file, the header is not one
-    /// this plug-in reads, a LAZ chunk cannot be decoded, or the records cannot be mapped.
-    explicit PointRecords(const std::filesystem::path& path);
+    /// decoded first, on `options.decodingThreads` threads, into an unnamed temporary file of the
+    /// records' uncompressed size in the system's temporary folder, and mapped from there. Throws
+    /// Core::IOException, with a message that starts with the path, when the path is not a regular
+    /// file, the header is not one this plug-in reads, a LAZ chunk cannot be decoded, or the records
+    /// cannot be mapped.
+    explicit PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options = {});
     ~PointRecords();
     PointRecords(PointRecords&&) noexcept;
     PointRecords& operator=(PointRecords&&) noexcept;

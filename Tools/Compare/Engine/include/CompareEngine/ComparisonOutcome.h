@@ -27,6 +27,10 @@ struct ComparisonOutcome {
     /// Time windows the comparison ran in (1 when the key index fitted the budget), NaN windows
     /// included.
     std::size_t windows = 0;
+    /// Whether points were paired by position alone, every time taken as one: as asked
+    /// (`EngineOptions::pairByPosition`), or because each input's points share one GPS time
+    /// (`InputFacts::oneTime` of both), so that their times cannot tell points apart.
+    bool pairedByPosition = false;
 
     std::uint64_t count(PointClass pointClass) const {
         return classCounts[static_cast<std::size_t>(pointClass)];
