@@ -55,6 +55,10 @@ std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string&
         SyntheticSurvey::LegGenerator generator(parameters, leg, plan);
         SyntheticSurvey::SurveyPoint generated;
         while (generator.next(generated)) {
+            if (pointFormat < 6) {
+                // Older formats have no overlap flag.
+                generated.classificationFlags.reset(FileIoInterface::ClassificationFlag::Overlap);
+            }
             writer << *toMemoryPoint(generated);
         }
         writer.endLeg();

@@ -27,7 +27,7 @@ writeLasLegs(const std::filesystem::path& folder, const std::string& prefix,
              const std::vector<FileIoInterface::Attribute::Descriptor>& descriptors);
 
 /// Writes the generated survey (the reference when `plan` is empty) as LAS 1.4 legs of
-/// `pointFormat` (7 unless given; 0 drops the GPS times, the colours and the channel) at 1 cm,
+/// `pointFormat` (7 unless given; 0 drops the GPS times, the colours and the overlap flag) at 1 cm,
 /// "<prefix>-<k>.las" in `folder`; returns the paths in leg order and adds the planted changes to
 /// `planted` when given.
 std::vector<std::filesystem::path> writeSurveyLegs(const std::filesystem::path& folder,
