@@ -173,6 +173,28 @@ TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {
     }
 }
 
+TEST(CompareEngineTest, ReportsTheDecodingOfLazInputsChunkByChunk) {
+    // 829 points in chunks of 100 against the same points stored plainly: only the LAZ side decodes.
+    const std::filesystem::path laz = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";
+    const std::filesystem::path las = std::filesystem::path(LAS_SAMPLE_DIR) / "autzen-bmx-2010.las";
+    std::vector<std::uint64_t> decoded;
+    std::vector<Phase> phases;
+    OrderSink sink;
+    EngineOptions options;
+    options.threads = 1;
+    CompareEngine(options).compare({laz}, {las}, sink, [&](Phase phase, std::uint64_t done, std::uint64_t total) {
+        if (phases.empty() || phases.back() != phase) {
+            phases.push_back(phase);
+        }
+        if (phase == Phase::decoding) {
+            EXPECT_EQ(total, 829u);
+            decoded.push_back(done);
+        }
+    });
+    EXPECT_EQ(phases, (std::vector<Phase>{Phase::decoding, Phase::indexing, Phase::comparing}));
+    EXPECT_EQ(decoded, (std::vector<std::uint64_t>{0, 100, 200, 300, 400, 500, 600, 700, 800, 829}));
+}
+
 class ThrowingSink final : public DecisionSink {
 public:
     void decided(const Decision&) override {
