@@ -4,6 +4,9 @@
 // Also reports the peak anonymous resident memory of the comparison (RssAnon, sampled) and the
 // limit it must stay within.
 //
+// compareWithoutTime: the survey pair without GPS time (point format 0), paired by position, beside
+// the same pair with it (format 1), for their ratio; the counts of each.
+//
 // compareOneTime: a cloud whose GPS times are all 0 (one key group of every point) against a copy shifted
 // by half an epsilon, where every test point must find its reference point among all of them.
 //
@@ -255,6 +258,50 @@ void compareOneTime(benchmark::State& state) {
     state.counters["unchanged"] = static_cast<double>(unchanged);
 }
 
+/// The generated survey pair of `points` reference points in point format `format`: 0 without GPS
+/// time, 1 the same points with it. Written unless an earlier run left it.
+std::array<fs::path, 2> formatPairOf(std::int64_t points, std::uint8_t format) {
+    const fs::path folder = dataFolder() / ("format-" + std::to_string(format) + "-" + std::to_string(points));
+    std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
+    if (!fs::exists(files[0]) || !fs::exists(files[1])) {
+        inChildProcess(folder, [&] {
+            const fs::path partial = folder / "partial";
+            fs::remove_all(partial);
+            fs::create_directories(partial);
+            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+            Testing::writeSurveyLegs(partial, "reference", survey, {}, nullptr, format);
+            Testing::writeSurveyLegs(partial, "test", survey, plan, nullptr, format);
+            fs::rename(partial / files[1].filename(), files[1]);
+            fs::rename(partial / files[0].filename(), files[0]);
+            fs::remove_all(partial);
+        });
+    }
+    return files;
+}
+
+/// The engine on a survey pair without GPS time (format 0, paired by position) and on the same pair
+/// with it (format 1, paired by time), for their ratio. Arguments: reference points, point format.
+void compareWithoutTime(benchmark::State& state) {
+    const std::array<fs::path, 2> inputs = formatPairOf(state.range(0), static_cast<std::uint8_t>(state.range(1)));
+    EngineOptions options;
+    options.threads = THREADS;
+    Compare::Engine::ComparisonOutcome outcome;
+    measure(state, inputs, KEY_ORDER, 0, [&] {
+        CountingSink sink;
+        outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        benchmark::DoNotOptimize(sink.checksum());
+        return outcome.windows;
+    });
+    using Compare::Engine::PointClass;
+    for (const auto& [name, pointClass] :
+         {std::pair{"removed", PointClass::removed}, {"added", PointClass::added}, {"modified", PointClass::modified},
+          {"mutated", PointClass::mutated}, {"altered", PointClass::altered}}) {
+        state.counters[name] = static_cast<double>(outcome.count(pointClass));
+    }
+    state.counters["by_position"] = outcome.pairedByPosition ? 1.0 : 0.0;
+}
+
 void registerAll() {
     for (const std::int64_t points : benchmarkSizes("ORVID_ENGINE_BENCH_POINTS", "1M")) {
         benchmark::RegisterBenchmark("compareOneTime", compareOneTime)
@@ -263,6 +310,14 @@ void registerAll() {
             ->Iterations(points >= 5000000 ? 1 : 3)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime();
+        for (const std::int64_t format : {1, 0}) {
+            benchmark::RegisterBenchmark("compareWithoutTime", compareWithoutTime)
+                ->ArgNames({"points", "format"})
+                ->Args({points, format})
+                ->Iterations(points >= 5000000 ? 1 : 3)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime();
+        }
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
             benchmark::RegisterBenchmark("compareCommand", compareCommand)
                 ->ArgNames({"points", "order"})
