@@ -261,7 +261,8 @@ void compareOneTime(benchmark::State& state) {
 /// The generated survey pair of `points` reference points in point format `format`: 0 without GPS
 /// time, 1 the same points with it. Written unless an earlier run left it.
 std::array<fs::path, 2> formatPairOf(std::int64_t points, std::uint8_t format) {
-    const fs::path folder = dataFolder() / ("format-" + std::to_string(format) + "-" + std::to_string(points));
+    const fs::path folder =
+        dataFolder() / ("format-" + std::to_string(format) + "-" + std::to_string(points));
     std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
     if (!fs::exists(files[0]) || !fs::exists(files[1])) {
         inChildProcess(folder, [&] {
@@ -283,7 +284,8 @@ std::array<fs::path, 2> formatPairOf(std::int64_t points, std::uint8_t format) {
 /// The engine on a survey pair without GPS time (format 0, paired by position) and on the same pair
 /// with it (format 1, paired by time), for their ratio. Arguments: reference points, point format.
 void compareWithoutTime(benchmark::State& state) {
-    const std::array<fs::path, 2> inputs = formatPairOf(state.range(0), static_cast<std::uint8_t>(state.range(1)));
+    const std::array<fs::path, 2> inputs =
+        formatPairOf(state.range(0), static_cast<std::uint8_t>(state.range(1)));
     EngineOptions options;
     options.threads = THREADS;
     Compare::Engine::ComparisonOutcome outcome;
@@ -294,9 +296,11 @@ void compareWithoutTime(benchmark::State& state) {
         return outcome.windows;
     });
     using Compare::Engine::PointClass;
-    for (const auto& [name, pointClass] :
-         {std::pair{"removed", PointClass::removed}, {"added", PointClass::added}, {"modified", PointClass::modified},
-          {"mutated", PointClass::mutated}, {"altered", PointClass::altered}}) {
+    for (const auto& [name, pointClass] : {std::pair{"removed", PointClass::removed},
+                                           {"added", PointClass::added},
+                                           {"modified", PointClass::modified},
+                                           {"mutated", PointClass::mutated},
+                                           {"altered", PointClass::altered}}) {
         state.counters[name] = static_cast<double>(outcome.count(pointClass));
     }
     state.counters["by_position"] = outcome.pairedByPosition ? 1.0 : 0.0;

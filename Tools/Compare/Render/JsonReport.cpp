@@ -158,7 +158,8 @@ json toJson(const ComparisonReport& report) {
         {"warnings", report.warnings},
         {"pairing",
          {{"by", parameters.pairedByPosition ? "position" : "gpsTime"},
-          {"reason", parameters.pairedByPosition ? json(parameters.pairedByPositionBecause) : json(nullptr)}}},
+          {"reason",
+           parameters.pairedByPosition ? json(parameters.pairedByPositionBecause) : json(nullptr)}}},
         {"result", {{"different", report.different}, {"exitStatus", report.exitStatus}}},
     };
     if (parameters.sharded) {

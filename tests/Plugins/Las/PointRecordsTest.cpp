@@ -9,8 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
-#include <vector>
 #include <sys/stat.h>
+#include <vector>
 
 namespace Orvid::Testing::Las {
 namespace {

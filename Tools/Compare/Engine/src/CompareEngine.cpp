@@ -15,8 +15,8 @@
 #include <Utils/UsableCpus.h>
 
 #include <algorithm>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -178,7 +178,8 @@ private:
         ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
         const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
         for (std::size_t side = 0; side < 2; ++side) {
-            mScans[side] = std::make_unique<InputScan>(mInputs[side], mOptions.pairByChannel, mThreads, advance);
+            mScans[side] =
+                std::make_unique<InputScan>(mInputs[side], mOptions.pairByChannel, mThreads, advance);
         }
         indexing.finish();
     }

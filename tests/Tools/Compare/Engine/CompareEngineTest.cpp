@@ -182,15 +182,16 @@ TEST(CompareEngineTest, ReportsTheDecodingOfLazInputsChunkByChunk) {
     OrderSink sink;
     EngineOptions options;
     options.threads = 1;
-    CompareEngine(options).compare({laz}, {las}, sink, [&](Phase phase, std::uint64_t done, std::uint64_t total) {
-        if (phases.empty() || phases.back() != phase) {
-            phases.push_back(phase);
-        }
-        if (phase == Phase::decoding) {
-            EXPECT_EQ(total, 829u);
-            decoded.push_back(done);
-        }
-    });
+    CompareEngine(options).compare({laz}, {las}, sink,
+                                   [&](Phase phase, std::uint64_t done, std::uint64_t total) {
+                                       if (phases.empty() || phases.back() != phase) {
+                                           phases.push_back(phase);
+                                       }
+                                       if (phase == Phase::decoding) {
+                                           EXPECT_EQ(total, 829u);
+                                           decoded.push_back(done);
+                                       }
+                                   });
     EXPECT_EQ(phases, (std::vector<Phase>{Phase::decoding, Phase::indexing, Phase::comparing}));
     EXPECT_EQ(decoded, (std::vector<std::uint64_t>{0, 100, 200, 300, 400, 500, 600, 700, 800, 829}));
 }
@@ -322,9 +323,10 @@ TEST(CompareEngineTest, PairsByPositionWhenEachInputsPointsShareOneTime) {
         EXPECT_EQ(outcome.count(PointClass::unchanged), 5213u);
         // GPS-time windows cannot cut points that pair by position.
         OrderSink sink;
-        EXPECT_THROW(CompareEngine(EngineOptions{}).compare(reference, test, sink, {},
-                                                            {Compare::Engine::Window{false, 0, ~std::uint64_t{0}}}),
-                     std::invalid_argument);
+        EXPECT_THROW(
+            CompareEngine(EngineOptions{})
+                .compare(reference, test, sink, {}, {Compare::Engine::Window{false, 0, ~std::uint64_t{0}}}),
+            std::invalid_argument);
     }
 }
 
