@@ -66,26 +66,37 @@ fs::path dataFolder() {
     return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-engine-bench";
 }
 
+/// Writes the pair `files` (reference, test) in `folder` unless an earlier run left it: `write` writes
+/// both, under the same names, into the empty folder it is given; they are renamed into place when
+/// complete, the test first, so that a reference present means both are.
+template <typename Write>
+void writePairOnce(const fs::path& folder, const std::array<fs::path, 2>& files, Write write) {
+    if (fs::exists(files[0]) && fs::exists(files[1])) {
+        return;
+    }
+    inChildProcess(folder, [&] {
+        const fs::path partial = folder / "partial";
+        fs::remove_all(partial);
+        fs::create_directories(partial);
+        write(partial);
+        fs::rename(partial / files[1].filename(), files[1]);
+        fs::rename(partial / files[0].filename(), files[0]);
+        fs::remove_all(partial);
+    });
+}
+
 /// The pair of `points` reference points, written unless an earlier run left it; each file is
 /// written under a temporary name and renamed when complete.
 PairFiles pairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / std::to_string(points);
     PairFiles files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled-reference.las",
                     folder / "shuffled-test.las"};
-    if (!fs::exists(files.reference) || !fs::exists(files.test)) {
-        inChildProcess(folder, [&] {
-            const fs::path partial = folder / "partial";
-            fs::remove_all(partial);
-            fs::create_directories(partial);
-            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-            Testing::writeSurveyLegs(partial, "reference", survey);
-            Testing::writeSurveyLegs(partial, "test", survey, plan);
-            fs::rename(partial / files.test.filename(), files.test);
-            fs::rename(partial / files.reference.filename(), files.reference);
-            fs::remove_all(partial);
-        });
-    }
+    writePairOnce(folder, {files.reference, files.test}, [&](const fs::path& partial) {
+        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+        Testing::writeSurveyLegs(partial, "reference", survey);
+        Testing::writeSurveyLegs(partial, "test", survey, plan);
+    });
     for (const auto& [source, shuffled, seed] :
          {std::tuple{files.test, files.shuffledTest, 7}, {files.reference, files.shuffledReference, 11}}) {
         if (!fs::exists(shuffled)) {
@@ -213,32 +224,23 @@ void compareCommand(benchmark::State& state) {
 std::array<fs::path, 2> oneTimePairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / ("one-time-" + std::to_string(points));
     std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
-    if (!fs::exists(files[0]) || !fs::exists(files[1])) {
-        inChildProcess(folder, [&] {
-            const fs::path partial = folder / "partial";
-            fs::remove_all(partial);
-            fs::create_directories(partial);
-            FileIoInterface::Las::LasWriterOptions writerOptions;
-            writerOptions.pointFormat = 1;
-            writerOptions.versionMinor = 2;
-            writerOptions.scaleOffset =
-                FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
-            for (const auto& [prefix, shift] : {std::pair{"reference", 0.0}, {"test", 0.005}}) {
-                std::vector<Testing::PointLeg> legs(1);
-                for (std::int64_t index = 0; index < points; ++index) {
-                    // Rows of a thousand points.
-                    const std::int64_t row = index / 1000;
-                    legs[0].push_back(Testing::makePoint(0.0, 1,
-                                                         0.5 * static_cast<double>(index % 1000) + shift,
-                                                         0.5 * static_cast<double>(row) + shift));
-                }
-                Testing::writeLasLegs(partial, prefix, legs, writerOptions, {});
+    writePairOnce(folder, files, [&](const fs::path& partial) {
+        FileIoInterface::Las::LasWriterOptions writerOptions;
+        writerOptions.pointFormat = 1;
+        writerOptions.versionMinor = 2;
+        writerOptions.scaleOffset =
+            FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
+        for (const auto& [prefix, shift] : {std::pair{"reference", 0.0}, {"test", 0.005}}) {
+            std::vector<Testing::PointLeg> legs(1);
+            for (std::int64_t index = 0; index < points; ++index) {
+                // Rows of a thousand points.
+                const std::int64_t row = index / 1000;
+                legs[0].push_back(Testing::makePoint(0.0, 1, 0.5 * static_cast<double>(index % 1000) + shift,
+                                                     0.5 * static_cast<double>(row) + shift));
             }
-            fs::rename(partial / files[1].filename(), files[1]);
-            fs::rename(partial / files[0].filename(), files[0]);
-            fs::remove_all(partial);
-        });
-    }
+            Testing::writeLasLegs(partial, prefix, legs, writerOptions, {});
+        }
+    });
     return files;
 }
 
@@ -264,20 +266,12 @@ std::array<fs::path, 2> formatPairOf(std::int64_t points, std::uint8_t format) {
     const fs::path folder =
         dataFolder() / ("format-" + std::to_string(format) + "-" + std::to_string(points));
     std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
-    if (!fs::exists(files[0]) || !fs::exists(files[1])) {
-        inChildProcess(folder, [&] {
-            const fs::path partial = folder / "partial";
-            fs::remove_all(partial);
-            fs::create_directories(partial);
-            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-            Testing::writeSurveyLegs(partial, "reference", survey, {}, nullptr, format);
-            Testing::writeSurveyLegs(partial, "test", survey, plan, nullptr, format);
-            fs::rename(partial / files[1].filename(), files[1]);
-            fs::rename(partial / files[0].filename(), files[0]);
-            fs::remove_all(partial);
-        });
-    }
+    writePairOnce(folder, files, [&](const fs::path& partial) {
+        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+        Testing::writeSurveyLegs(partial, "reference", survey, {}, nullptr, format);
+        Testing::writeSurveyLegs(partial, "test", survey, plan, nullptr, format);
+    });
     return files;
 }
 

@@ -127,8 +127,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
         mHighest = std::max(mHighest, piece.highest);
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
     }
-    // The keys' bounds give the time range; the offset they were shifted by is taken off again. Keys
-    // without times tell none.
+    // The keys' bounds, less their offset, give the time range; keys without times give none.
     if (hasTimes() && !input.timesIgnored()) {
         mTally.lowestTime = timeOf(mLowest) - input.timeOffset();
         mTally.highestTime = timeOf(mHighest) - input.timeOffset();
