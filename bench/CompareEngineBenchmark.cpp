@@ -4,6 +4,9 @@
 // Also reports the peak anonymous resident memory of the comparison (RssAnon, sampled) and the
 // limit it must stay within.
 //
+// compareWithoutTime: the survey pair without GPS time (point format 0), paired by position, beside
+// the same pair with it (format 1), for their ratio; the counts of each.
+//
 // compareOneTime: a cloud whose GPS times are all 0 (one key group of every point) against a copy shifted
 // by half an epsilon, where every test point must find its reference point among all of them.
 //
@@ -63,26 +66,37 @@ fs::path dataFolder() {
     return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-engine-bench";
 }
 
+/// Writes the pair `files` (reference, test) in `folder` unless an earlier run left it: `write` writes
+/// both, under the same names, into the empty folder it is given; they are renamed into place when
+/// complete, the test first, so that a reference present means both are.
+template <typename Write>
+void writePairOnce(const fs::path& folder, const std::array<fs::path, 2>& files, Write write) {
+    if (fs::exists(files[0]) && fs::exists(files[1])) {
+        return;
+    }
+    inChildProcess(folder, [&] {
+        const fs::path partial = folder / "partial";
+        fs::remove_all(partial);
+        fs::create_directories(partial);
+        write(partial);
+        fs::rename(partial / files[1].filename(), files[1]);
+        fs::rename(partial / files[0].filename(), files[0]);
+        fs::remove_all(partial);
+    });
+}
+
 /// The pair of `points` reference points, written unless an earlier run left it; each file is
 /// written under a temporary name and renamed when complete.
 PairFiles pairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / std::to_string(points);
     PairFiles files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled-reference.las",
                     folder / "shuffled-test.las"};
-    if (!fs::exists(files.reference) || !fs::exists(files.test)) {
-        inChildProcess(folder, [&] {
-            const fs::path partial = folder / "partial";
-            fs::remove_all(partial);
-            fs::create_directories(partial);
-            const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-            const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-            Testing::writeSurveyLegs(partial, "reference", survey);
-            Testing::writeSurveyLegs(partial, "test", survey, plan);
-            fs::rename(partial / files.test.filename(), files.test);
-            fs::rename(partial / files.reference.filename(), files.reference);
-            fs::remove_all(partial);
-        });
-    }
+    writePairOnce(folder, {files.reference, files.test}, [&](const fs::path& partial) {
+        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+        Testing::writeSurveyLegs(partial, "reference", survey);
+        Testing::writeSurveyLegs(partial, "test", survey, plan);
+    });
     for (const auto& [source, shuffled, seed] :
          {std::tuple{files.test, files.shuffledTest, 7}, {files.reference, files.shuffledReference, 11}}) {
         if (!fs::exists(shuffled)) {
@@ -212,32 +226,23 @@ void compareCommand(benchmark::State& state) {
 std::array<fs::path, 2> oneTimePairOf(std::int64_t points) {
     const fs::path folder = dataFolder() / ("one-time-" + std::to_string(points));
     std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
-    if (!fs::exists(files[0]) || !fs::exists(files[1])) {
-        inChildProcess(folder, [&] {
-            const fs::path partial = folder / "partial";
-            fs::remove_all(partial);
-            fs::create_directories(partial);
-            FileIoInterface::Las::LasWriterOptions writerOptions;
-            writerOptions.pointFormat = 1;
-            writerOptions.versionMinor = 2;
-            writerOptions.scaleOffset =
-                FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
-            for (const auto& [prefix, shift] : {std::pair{"reference", 0.0}, {"test", 0.005}}) {
-                std::vector<Testing::PointLeg> legs(1);
-                for (std::int64_t index = 0; index < points; ++index) {
-                    // Rows of a thousand points.
-                    const std::int64_t row = index / 1000;
-                    legs[0].push_back(Testing::makePoint(0.0, 1,
-                                                         0.5 * static_cast<double>(index % 1000) + shift,
-                                                         0.5 * static_cast<double>(row) + shift));
-                }
-                Testing::writeLasLegs(partial, prefix, legs, writerOptions, {});
+    writePairOnce(folder, files, [&](const fs::path& partial) {
+        FileIoInterface::Las::LasWriterOptions writerOptions;
+        writerOptions.pointFormat = 1;
+        writerOptions.versionMinor = 2;
+        writerOptions.scaleOffset =
+            FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
+        for (const auto& [prefix, shift] : {std::pair{"reference", 0.0}, {"test", 0.005}}) {
+            std::vector<Testing::PointLeg> legs(1);
+            for (std::int64_t index = 0; index < points; ++index) {
+                // Rows of a thousand points.
+                const std::int64_t row = index / 1000;
+                legs[0].push_back(Testing::makePoint(0.0, 1, 0.5 * static_cast<double>(index % 1000) + shift,
+                                                     0.5 * static_cast<double>(row) + shift));
             }
-            fs::rename(partial / files[1].filename(), files[1]);
-            fs::rename(partial / files[0].filename(), files[0]);
-            fs::remove_all(partial);
-        });
-    }
+            Testing::writeLasLegs(partial, prefix, legs, writerOptions, {});
+        }
+    });
     return files;
 }
 
@@ -257,6 +262,46 @@ void compareOneTime(benchmark::State& state) {
     state.counters["unchanged"] = static_cast<double>(unchanged);
 }
 
+/// The generated survey pair of `points` reference points in point format `format`: 0 without GPS
+/// time, 1 the same points with it. Written unless an earlier run left it.
+std::array<fs::path, 2> formatPairOf(std::int64_t points, std::uint8_t format) {
+    const fs::path folder =
+        dataFolder() / ("format-" + std::to_string(format) + "-" + std::to_string(points));
+    std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
+    writePairOnce(folder, files, [&](const fs::path& partial) {
+        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
+        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+        Testing::writeSurveyLegs(partial, "reference", survey, {}, nullptr, format);
+        Testing::writeSurveyLegs(partial, "test", survey, plan, nullptr, format);
+    });
+    return files;
+}
+
+/// The engine on a survey pair without GPS time (format 0, paired by position) and on the same pair
+/// with it (format 1, paired by time), for their ratio. Arguments: reference points, point format.
+void compareWithoutTime(benchmark::State& state) {
+    const std::array<fs::path, 2> inputs =
+        formatPairOf(state.range(0), static_cast<std::uint8_t>(state.range(1)));
+    EngineOptions options;
+    options.threads = THREADS;
+    Compare::Engine::ComparisonOutcome outcome;
+    measure(state, inputs, KEY_ORDER, 0, [&] {
+        CountingSink sink;
+        outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        benchmark::DoNotOptimize(sink.checksum());
+        return outcome.windows;
+    });
+    using Compare::Engine::PointClass;
+    for (const auto& [name, pointClass] : {std::pair{"removed", PointClass::removed},
+                                           {"added", PointClass::added},
+                                           {"modified", PointClass::modified},
+                                           {"mutated", PointClass::mutated},
+                                           {"altered", PointClass::altered}}) {
+        state.counters[name] = static_cast<double>(outcome.count(pointClass));
+    }
+    state.counters["by_position"] = outcome.pairedByPosition ? 1.0 : 0.0;
+}
+
 void registerAll() {
     for (const std::int64_t points : benchmarkSizes("ORVID_ENGINE_BENCH_POINTS", "1M")) {
         benchmark::RegisterBenchmark("compareOneTime", compareOneTime)
@@ -265,6 +310,14 @@ void registerAll() {
             ->Iterations(points >= 5000000 ? 1 : 3)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime();
+        for (const std::int64_t format : {1, 0}) {
+            benchmark::RegisterBenchmark("compareWithoutTime", compareWithoutTime)
+                ->ArgNames({"points", "format"})
+                ->Args({points, format})
+                ->Iterations(points >= 5000000 ? 1 : 3)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime();
+        }
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
             benchmark::RegisterBenchmark("compareCommand", compareCommand)
                 ->ArgNames({"points", "order"})

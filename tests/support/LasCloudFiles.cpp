@@ -40,9 +40,9 @@ std::vector<fs::path> writeLasLegs(const fs::path& folder, const std::string& pr
 std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string& prefix,
                                       const SyntheticSurvey::SurveyParameters& parameters,
                                       const SyntheticSurvey::ChangePlan& plan,
-                                      SyntheticSurvey::PlantedChanges* planted) {
+                                      SyntheticSurvey::PlantedChanges* planted, std::uint8_t pointFormat) {
     FileIoInterface::Las::LasWriterOptions options;
-    options.pointFormat = 7;
+    options.pointFormat = pointFormat;
     options.scaleOffset =
         FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
     options.adjustedStandardGpsTime = true;
@@ -55,6 +55,10 @@ std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string&
         SyntheticSurvey::LegGenerator generator(parameters, leg, plan);
         SyntheticSurvey::SurveyPoint generated;
         while (generator.next(generated)) {
+            if (pointFormat < 6) {
+                // Older formats have no overlap flag.
+                generated.classificationFlags.reset(FileIoInterface::ClassificationFlag::Overlap);
+            }
             writer << *toMemoryPoint(generated);
         }
         writer.endLeg();

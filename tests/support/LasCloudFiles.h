@@ -26,14 +26,16 @@ writeLasLegs(const std::filesystem::path& folder, const std::string& prefix,
              const std::vector<PointLeg>& legs, const FileIoInterface::Las::LasWriterOptions& options,
              const std::vector<FileIoInterface::Attribute::Descriptor>& descriptors);
 
-/// Writes the generated survey (the reference when `plan` is empty) as LAS 1.4 legs of point format
-/// 7 at 1 cm, "<prefix>-<k>.las" in `folder`; returns the paths in leg order and adds the planted
-/// changes to `planted` when given.
+/// Writes the generated survey (the reference when `plan` is empty) as LAS 1.4 legs of
+/// `pointFormat` (7 unless given; 0 drops the GPS times, the colours and the overlap flag) at 1 cm,
+/// "<prefix>-<k>.las" in `folder`; returns the paths in leg order and adds the planted changes to
+/// `planted` when given.
 std::vector<std::filesystem::path> writeSurveyLegs(const std::filesystem::path& folder,
                                                    const std::string& prefix,
                                                    const SyntheticSurvey::SurveyParameters& parameters,
                                                    const SyntheticSurvey::ChangePlan& plan = {},
-                                                   SyntheticSurvey::PlantedChanges* planted = nullptr);
+                                                   SyntheticSurvey::PlantedChanges* planted = nullptr,
+                                                   std::uint8_t pointFormat = 7);
 
 /// Copies the LAS file `source` to `target` with its point records in a random order drawn from
 /// `seed`; header and variable-length records stay as they are.

@@ -26,7 +26,7 @@ void requireRegularFile(const std::filesystem::path& path) {
 
 } // namespace
 
-PointRecords::PointRecords(const std::filesystem::path& path, LazAccess lazAccess)
+PointRecords::PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options)
     : mPath(path) {
     requireRegularFile(path);
     mHeader = readLasHeader(path);
@@ -37,10 +37,10 @@ PointRecords::PointRecords(const std::filesystem::path& path, LazAccess lazAcces
     mReturnMask = format.extended ? 0x0Fu : 0x07u;
     mCodec = std::make_unique<PointCodec>(format, mHeader.scale, mHeader.offset,
                                           ExtraBytesLayout(mHeader.extraAttributes, path.string()));
-    if (mHeader.compressed && lazAccess == LazAccess::chunkByChunk) {
+    if (mHeader.compressed && options.lazAccess == LazAccess::chunkByChunk) {
         mSource = std::make_unique<Laz::ChunkByChunkLazFile>(path, mHeader);
     } else if (mHeader.compressed) {
-        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader);
+        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader, options);
     } else {
         mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
                                                        mRecordLength);

@@ -18,7 +18,9 @@ re-sorted or re-tiled data compares correctly. Every test point ends in one clas
             point source id, colour beyond --rgb-epsilon)
   altered   in place, point attributes equal, but an extra-bytes attribute differs
 REFERENCE and TEST are each a LAS or LAZ file, or a folder of them (its *.las and *.laz files in
-name order are the flight legs). Input needs GPS time: point formats 0 and 2 are refused.
+name order are the flight legs). Inputs without GPS time (point formats 0 and 2), and inputs whose
+points all share one time, pair by position instead: same return number, coordinates within
+--epsilon on each axis; a point that moved then counts as removed and added.
 
 Exit status: 0 when nothing that --fail-on names differs, 1 when something does, 2 on a usage
 error or an unreadable or malformed input.)";

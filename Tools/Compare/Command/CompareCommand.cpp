@@ -41,7 +41,7 @@ Engine::ComparisonOutcome compareInputs(const CompareOptions& options, const std
     const char* phase = "indexing";
     const auto showProgress = [&](Engine::Phase current, std::uint64_t done, std::uint64_t total) {
         throwIfInterrupted();
-        phase = current == Engine::Phase::indexing ? "indexing" : "comparing";
+        phase = phaseLabel(current);
         progress.update(phase, done, total);
     };
     Engine::ComparisonOutcome outcome;

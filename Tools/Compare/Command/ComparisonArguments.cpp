@@ -330,9 +330,10 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
             ->type_name("SIZE")
             ->default_str("a quarter of physical memory");
     mThreadsOption = app.add_option("--threads", mThreads,
-                                    "Threads of the comparison, and of the compression of LAZ class files")
+                                    "The most threads the run starts: LAZ decoding, comparison, and the "
+                                    "compression of LAZ class files, shared")
                          ->type_name("N")
-                         ->default_str("one per core");
+                         ->default_str("one per CPU this process may run on");
     app.add_flag(
         "--pair-by-channel", mDirect.pairByChannel,
         "Pair points by scanner channel too (point formats 6 to 10): multi-channel scanners fire pulses "

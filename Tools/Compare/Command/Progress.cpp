@@ -7,6 +7,18 @@
 
 namespace Orvid::Compare {
 
+const char* phaseLabel(Engine::Phase phase) {
+    switch (phase) {
+    case Engine::Phase::decoding:
+        return "decoding";
+    case Engine::Phase::indexing:
+        return "indexing";
+    case Engine::Phase::comparing:
+        break;
+    }
+    return "comparing";
+}
+
 Progress::Progress(std::ostream& terminal, bool enabled)
     : mTerminal(terminal)
     , mEnabled(enabled) {}

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <CompareEngine/Progress.h>
+
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 
 namespace Orvid::Compare {
+
+/// The label of an engine's phase on the progress bar: "decoding", "indexing" or "comparing".
+const char* phaseLabel(Engine::Phase phase);
 
 /// A one-line progress bar on a terminal: the phase and its points done of the total. Redraws at most
 /// ten times a second; does nothing when disabled.

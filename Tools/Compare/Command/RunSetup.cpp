@@ -11,6 +11,7 @@
 #include <Metadata/PointChecks.h>
 
 #include <Core/IOException.h>
+#include <Utils/UsableCpus.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -19,7 +20,6 @@
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 namespace Orvid::Compare {
@@ -127,7 +127,7 @@ RunParameters parametersOf(const ComparisonSettings& settings, const ComparisonR
     parameters.pointAttributes = settings.pointAttributes;
     parameters.extraAttributes = settings.extraAttributes;
     parameters.memory = settings.memory.value_or(Engine::defaultMemoryBudget());
-    parameters.threads = settings.threads.value_or(std::max(1U, std::thread::hardware_concurrency()));
+    parameters.threads = settings.threads.value_or(Utils::usableCpuCount());
     parameters.pairByChannel = settings.pairByChannel;
     parameters.failOn = settings.failOn;
     parameters.metadataFailOn = settings.metadataFailOn;
@@ -179,9 +179,29 @@ Engine::EngineOptions engineOptionsOf(const RunParameters& parameters) {
     engineOptions.comparePointAttributes = parameters.pointAttributes;
     engineOptions.compareExtraAttributes = parameters.extraAttributes;
     engineOptions.pairByChannel = parameters.pairByChannel;
+    engineOptions.pairByPosition = parameters.pairedByPosition;
     engineOptions.threads = parameters.threads;
     engineOptions.memoryBudget = parameters.memory;
     return engineOptions;
+}
+
+/// "the reference", "the test" or "the reference and the test": the inputs that `sides` mark.
+std::string inputsMarked(const std::array<bool, 2>& sides) {
+    return sides[0] && sides[1] ? "the reference and the test" : (sides[0] ? "the reference" : "the test");
+}
+
+/// Pairs by position when an input's point format holds no GPS time: a time of 0 for every point of
+/// one input would pair none of them with the other's times, so neither input's times are used.
+void pairByPositionWithoutTimes(const ComparisonReport& report, RunParameters& parameters) {
+    const std::array<bool, 2> without{report.reference.withoutGpsTime, report.test.withoutGpsTime};
+    if (!without[0] && !without[1]) {
+        return;
+    }
+    parameters.pairedByPosition = true;
+    parameters.pairedByPositionBecause =
+        inputsMarked(without) + (without[0] && without[1] ? " have" : " has") +
+        " a point format without GPS time (0 or 2)" +
+        (without[0] && without[1] ? "" : ", so the other's times are not used either");
 }
 
 /// What was seen of an input, for the report.
@@ -332,10 +352,6 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
     description.files = legs.files;
     for (const fs::path& file : legs.files) {
         LasHeader header = FileIoInterface::Las::readLasHeader(file);
-        if (!header.hasGpsTime()) {
-            throw Core::IOException(file.string() + ": " + header.describe() +
-                                    " has no GPS time, so its points cannot be paired");
-        }
         for (const std::string& warning : header.warnings) {
             const std::string located = file.string() + ": " + warning;
             if (strict) {
@@ -345,10 +361,14 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
         }
         description.formats.insert(header.describe());
         description.wholeDegreeScanAngles = description.wholeDegreeScanAngles || header.pointFormat < 6;
-        const std::string standard =
-            header.hasAdjustedStandardGpsTime() ? "adjusted standard GPS time" : "GPS week time";
-        description.timeStandard =
-            description.timeStandard.empty() || description.timeStandard == standard ? standard : "mixed";
+        if (header.hasGpsTime()) {
+            const std::string standard =
+                header.hasAdjustedStandardGpsTime() ? "adjusted standard GPS time" : "GPS week time";
+            description.timeStandard =
+                description.timeStandard.empty() || description.timeStandard == standard ? standard : "mixed";
+        } else {
+            description.withoutGpsTime = true;
+        }
         description.announcedPoints += header.pointCount;
         description.coarsestScale[0] = std::max(description.coarsestScale[0], header.scale.x);
         description.coarsestScale[1] = std::max(description.coarsestScale[1], header.scale.y);
@@ -363,6 +383,7 @@ Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonRep
     noteOneCloudTwice(reference, test, report);
     compareInputMetadata(settings, reference, test, report);
     report.parameters = parametersOf(settings, report);
+    pairByPositionWithoutTimes(report, report.parameters);
     resolveExactEpsilons(reference, test, report.parameters);
     Engine::EngineOptions engineOptions = engineOptionsOf(report.parameters);
     applyTolerances(settings, report, reference, test, engineOptions, report.parameters);
@@ -383,7 +404,10 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
             everyInputLaz = everyInputLaz && header.lazDescription.has_value();
         }
     }
-    chooseClassFileFormat(format, everyInputLaz, threads, {&referenceKind, &testKind});
+    // The writers' threads together stay within the run's.
+    chooseClassFileFormat(format, everyInputLaz,
+                          std::max<std::size_t>(1, threads / ClassFiles::writersAtOnce(test.files.size())),
+                          {&referenceKind, &testKind});
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));
 }
@@ -400,7 +424,16 @@ void completeReport(const std::array<InputLegs, 2>& legs, const std::array<Scann
             scanned[side].facts);
         inputWarnings.insert(inputWarnings.end(), found.begin(), found.end());
     }
-    suggestTimeOffset(legs[0], legs[1], engineOptions, report);
+    const std::array<bool, 2> oneTime{scanned[0].facts.oneTime, scanned[1].facts.oneTime};
+    if (!report.parameters.pairedByPosition && oneTime[0] && oneTime[1]) {
+        report.parameters.pairedByPosition = true;
+        report.parameters.pairedByPositionBecause =
+            "all points of the reference and all points of the test share one GPS time each, which tells "
+            "them apart no better than no time";
+    }
+    if (!report.parameters.pairedByPosition) {
+        suggestTimeOffset(legs[0], legs[1], engineOptions, report);
+    }
     report.different = differs(report.summary.counts, report.parameters.failOn) ||
                        report.metadata.fails(report.parameters.metadataFailOn);
     report.exitStatus = report.different ? 1 : 0;

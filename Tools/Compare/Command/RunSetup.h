@@ -50,7 +50,8 @@ Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonRep
                                const InputLegs& reference, const InputLegs& test);
 
 /// The class files of an --out folder staged at `folder`, in `format` (see `chooseClassFileFormat`),
-/// compressed on `threads` threads; a format conversion they need goes to `warnings`.
+/// compressed on `threads` threads in all (each writer on its share, at least its caller's); a format
+/// conversion they need goes to `warnings`.
 std::unique_ptr<ClassFiles> makeClassFiles(const std::filesystem::path& folder, const InputLegs& reference,
                                            const InputLegs& test, std::optional<ClassFileFormat> format,
                                            std::size_t threads, std::vector<std::string>& warnings);

@@ -276,6 +276,12 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     // So are the tolerances' names, so that no shard fails on them.
     setUpRun(options.settings, report, legs[0], legs[1]);
+    if (report.parameters.pairedByPosition) {
+        // Shards are cut by GPS time, which these inputs do not have.
+        throw std::invalid_argument(report.parameters.pairedByPositionBecause +
+                                    ": the points pair by position, and GPS-time shards cannot cut them; "
+                                    "compare these inputs in one run");
+    }
     plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
     if (const std::optional<std::string> warning = emptyShardsWarning(plan.shards)) {
         report.warnings.push_back(*warning);
@@ -323,7 +329,7 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
     Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
     const auto showProgress = [&](Engine::Phase phase, std::uint64_t done, std::uint64_t total) {
         throwIfInterrupted();
-        progress.update(phase == Engine::Phase::indexing ? "indexing" : "comparing", done, total);
+        progress.update(phaseLabel(phase), done, total);
     };
     const Engine::ComparisonOutcome outcome =
         Engine::CompareEngine(engineOptions)

@@ -42,6 +42,14 @@ std::string exactNumber(double value) {
 
 std::vector<std::string> timeNotes(const ComparisonReport& report) {
     std::vector<std::string> notes;
+    if (report.parameters.pairedByPosition) {
+        // The times played no part in the pairing: nothing else about them matters to the result.
+        notes.push_back("points were paired by position (same return number, coordinates within epsilon "
+                        "on each axis), not by GPS time, because " +
+                        report.parameters.pairedByPositionBecause +
+                        "; a point that moved beyond epsilon counts as removed and added");
+        return notes;
+    }
     const std::string& reference = report.reference.timeStandard;
     const std::string& test = report.test.timeStandard;
     const std::uint64_t fewer = std::min(report.reference.scan.points, report.test.scan.points);

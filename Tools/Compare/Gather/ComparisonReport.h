@@ -47,6 +47,8 @@ struct InputDescription {
     /// The time standard its headers declare: "adjusted standard GPS time", "GPS week time", or
     /// "mixed" when its files disagree.
     std::string timeStandard;
+    /// Whether some file's point format holds no GPS time (0 and 2).
+    bool withoutGpsTime = false;
     /// Whether some file stores the scan angle in whole degrees (point formats 0 to 5).
     bool wholeDegreeScanAngles = false;
     InputScan scan;
@@ -83,6 +85,10 @@ struct RunParameters {
     unsigned threads = 0;
     /// Whether the scanner channel was part of the pairing key.
     bool pairByChannel = false;
+    /// Whether points were paired by position alone (return number and coordinates within the
+    /// epsilons) rather than by GPS time, and why: their times could not tell them apart.
+    bool pairedByPosition = false;
+    std::string pairedByPositionBecause;
     /// Whether warnings about the inputs are errors.
     bool strict = false;
     /// GPS-time windows the comparison ran in (1 when its key index fitted the budget).
@@ -128,7 +134,8 @@ struct FlightLineRow {
 std::vector<FlightLineRow> flightLineRows(const ComparisonReport& report);
 
 /// What the reports say first about the inputs' GPS times, one sentence each: time standards that
-/// differ, and a constant offset that the run found with the option that applies it.
+/// differ, and a constant offset that the run found with the option that applies it; or, when points
+/// were paired by position, that they were and why.
 std::vector<std::string> timeNotes(const ComparisonReport& report);
 
 /// `value` with as many digits as it takes to read back the same double.

@@ -54,7 +54,7 @@ struct ComparisonSettings {
     bool strict = false;
     /// Memory budget of the whole comparison, in bytes; absent: a quarter of physical memory.
     std::optional<std::uint64_t> memory;
-    /// Threads of the comparison; absent: one per core.
+    /// The most threads the run starts; absent: one per CPU this process may run on.
     std::optional<unsigned> threads;
     /// Add the scanner channel to the pairing key (multi-channel scanners).
     bool pairByChannel = false;

@@ -170,9 +170,12 @@ void writeHeader(std::ostream& out, const ComparisonReport& report) {
         << "</td></tr>\n<tr><th>compared</th><td>positions"
         << (parameters.pointAttributes ? ", point attributes" : "")
         << (parameters.extraAttributes ? ", extra-bytes attributes" : "")
-        << (parameters.pairByChannel
-                ? "</td></tr>\n<tr><th>pairing</th><td>by GPS time, return number and scanner channel"
-                : "")
+        << (parameters.pairedByPosition
+                ? "</td></tr>\n<tr><th>pairing</th><td id=\"pairing\">by position: " +
+                      escapeText(parameters.pairedByPositionBecause)
+                : (parameters.pairByChannel
+                       ? "</td></tr>\n<tr><th>pairing</th><td>by GPS time, return number and scanner channel"
+                       : ""))
         << "</td></tr>\n<tr><th>memory</th><td>" << formatCount(parameters.memory >> 20) << " MiB, "
         << parameters.threads << (parameters.threads == 1 ? " thread" : " threads") << ", "
         << parameters.windows << (parameters.windows == 1 ? " GPS-time window" : " GPS-time windows")

@@ -156,6 +156,10 @@ json toJson(const ComparisonReport& report) {
           {"dz", toJson(displacement.dz)}}},
         {"flightLines", flightLines(report)},
         {"warnings", report.warnings},
+        {"pairing",
+         {{"by", parameters.pairedByPosition ? "position" : "gpsTime"},
+          {"reason",
+           parameters.pairedByPosition ? json(parameters.pairedByPositionBecause) : json(nullptr)}}},
         {"result", {{"different", report.different}, {"exitStatus", report.exitStatus}}},
     };
     if (parameters.sharded) {

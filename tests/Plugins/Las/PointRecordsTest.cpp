@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <sys/stat.h>
+#include <vector>
 
 namespace Orvid::Testing::Las {
 namespace {
@@ -113,6 +117,38 @@ TEST(PointRecords, ReadsByPositionWithTheSameAnswersAsThroughACursor) {
               path + ": no point record " + count + " (the file holds " + count + ")");
 }
 
+/// Threads of this process now.
+std::size_t threadsNow() {
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// A LAZ file of 9 chunks decodes on the threads asked for, none when 1 is, and tells of every chunk.
+TEST(PointRecords, DecodesLazOnTheThreadsAskedForAndReportsEachChunk) {
+    const std::filesystem::path path = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";
+    for (const unsigned threads : {1U, 3U}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const std::size_t before = threadsNow();
+        std::size_t most = 0;
+        std::vector<std::uint64_t> chunks;
+        FileIoInterface::Las::PointRecordsOptions options;
+        options.decodingThreads = threads;
+        options.decoded = [&](std::uint64_t points) {
+            chunks.push_back(points);
+            most = std::max(most, threadsNow());
+        };
+        const PointRecords records(path, options);
+        EXPECT_EQ(records.size(), 829u);
+        EXPECT_EQ(chunks, (std::vector<std::uint64_t>{100, 100, 100, 100, 100, 100, 100, 100, 29}));
+        if (threads == 1) {
+            EXPECT_EQ(most, before);
+        } else {
+            EXPECT_GT(most, before);
+            EXPECT_LE(most, before + threads);
+        }
+    }
+}
+
 TEST(PointRecords, RefusesWhatIsNotARegularFileAndWhatIsNotThere) {
     const TemporaryFolder folder;
     const std::filesystem::path fifo = folder / "points.las";
@@ -155,7 +191,9 @@ TEST(PointRecords, ReadsALazFileChunkByChunkAsDecodedWhole) {
         SCOPED_TRACE(name);
         const std::filesystem::path path = std::filesystem::path(LAZ_SAMPLE_DIR) / name;
         const PointRecords whole(path);
-        const PointRecords chunks(path, PointRecords::LazAccess::chunkByChunk);
+        FileIoInterface::Las::PointRecordsOptions byChunk;
+        byChunk.lazAccess = FileIoInterface::Las::LazAccess::chunkByChunk;
+        const PointRecords chunks(path, byChunk);
         ASSERT_EQ(chunks.size(), whole.size());
         ASSERT_GT(chunks.blockCount(), 1u);
         EXPECT_EQ(whole.blockCount(), 1u);

@@ -4,14 +4,13 @@
 #include "Laz/LazChunkReader.h"
 
 #include <Core/IOException.h>
+#include <Utils/UsableCpus.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -74,13 +73,18 @@ private:
 
 } // namespace
 
-DecodedLazFile::DecodedLazFile(const std::filesystem::path& path, const LasHeader& header) {
+DecodedLazFile::DecodedLazFile(const std::filesystem::path& path, const LasHeader& header,
+                               const PointRecordsOptions& options) {
     auto chunks = std::make_shared<const LazChunkReader>(path, header);
     const TemporaryDescriptor file(path, header.pointCount * header.pointRecordLength);
-    ChunkPipeline pipeline(chunks, std::max(1U, std::thread::hardware_concurrency()));
+    ChunkPipeline pipeline(chunks,
+                           options.decodingThreads != 0 ? options.decodingThreads : Utils::usableCpuCount());
     std::vector<std::uint8_t> records;
     while (pipeline.next(records)) {
         file.writeAll(records, path);
+        if (options.decoded) {
+            options.decoded(records.size() / header.pointRecordLength);
+        }
     }
     mRecords =
         std::make_unique<MappedRecordBlocks>(file.get(), path, header.pointCount, header.pointRecordLength);

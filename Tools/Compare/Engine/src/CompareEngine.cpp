@@ -9,10 +9,17 @@
 #include "ProgressReporter.h"
 #include "WindowPlan.h"
 
+#include <FileIoInterface/Las/LasReader.h>
+
+#include <Core/IOException.h>
+#include <Utils/UsableCpus.h>
+
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <thread>
+#include <optional>
+#include <stdexcept>
+#include <string>
 
 namespace Orvid::Compare::Engine {
 
@@ -76,6 +83,21 @@ std::vector<PlannedWindow> clipped(const std::vector<PlannedWindow>& windows,
     return result;
 }
 
+/// The points of the LAZ files among `files`, as their headers announce them; a file whose header
+/// cannot be read counts none here, and fails when its input is opened.
+std::uint64_t compressedPointsOf(const std::vector<std::filesystem::path>& files) {
+    std::uint64_t points = 0;
+    for (const std::filesystem::path& file : files) {
+        try {
+            const FileIoInterface::Las::LasHeader header = FileIoInterface::Las::readLasHeader(file);
+            points += header.compressed ? header.pointCount : 0;
+        } catch (const Core::IOException&) {
+            // Opening the input says what is wrong, in the place where it always has.
+        }
+    }
+    return points;
+}
+
 /// One input in one window: its sorted key index, or its stream's range of positions.
 struct WindowSide {
     const Input* input = nullptr;
@@ -107,22 +129,22 @@ public:
                const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                const ProgressCallback& progress, const std::vector<Window>* only)
         : mOptions(options)
-        , mThreads(options.threads != 0 ? options.threads : std::max(std::thread::hardware_concurrency(), 1u))
-        , mInputs{Input(reference, 0.0), Input(test, options.timeOffset)}
+        , mThreads(options.threads != 0 ? options.threads : Utils::usableCpuCount())
+        , mInputs(openInputs(reference, test, options.timeOffset, progress))
         , mSink(sink)
         , mProgress(progress)
-        , mOnly(only) {}
+        , mOnly(only) {
+        if (options.pairByPosition) {
+            refuseWindows("the inputs pair by position");
+            for (Input& input : mInputs) {
+                input.ignoreTimes();
+            }
+        }
+    }
 
     ComparisonOutcome run() {
-        const bool byChannel = mOptions.pairByChannel;
-        {
-            ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
-            const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
-            for (std::size_t side = 0; side < 2; ++side) {
-                mScans[side] = std::make_unique<InputScan>(mInputs[side], byChannel, mThreads, advance);
-            }
-            indexing.finish();
-        }
+        scanInputs();
+        pairByPositionWhereTimesCannot();
         const std::uint64_t budget =
             mOptions.memoryBudget != 0 ? mOptions.memoryBudget : defaultMemoryBudget();
         const std::uint64_t working = FIXED_BYTES + BYTES_PER_WORKER * mThreads;
@@ -155,10 +177,77 @@ public:
         }
         outcome.reference = factsOf(0);
         outcome.test = factsOf(1);
+        outcome.pairedByPosition = mInputs[0].timesIgnored() || (mOneTime[0] && mOneTime[1]);
         return outcome;
     }
 
 private:
+    /// Opens both inputs, decoding their LAZ legs on the comparison's threads, with progress. Called
+    /// while constructing: only `mThreads` is set.
+    std::array<Input, 2> openInputs(const std::vector<std::filesystem::path>& reference,
+                                    const std::vector<std::filesystem::path>& test, double timeOffset,
+                                    const ProgressCallback& progress) const {
+        const std::uint64_t compressed = compressedPointsOf(reference) + compressedPointsOf(test);
+        std::optional<ProgressReporter> decoding;
+        FileIoInterface::Las::PointRecordsOptions options;
+        options.decodingThreads = mThreads;
+        if (compressed != 0) {
+            decoding.emplace(progress, Phase::decoding, compressed);
+            options.decoded = [&decoding](std::uint64_t points) { decoding->advance(points); };
+        }
+        std::array<Input, 2> inputs{Input(reference, 0.0, options), Input(test, timeOffset, options)};
+        if (decoding) {
+            decoding->finish();
+        }
+        return inputs;
+    }
+
+    void scanInputs() {
+        ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
+        const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
+        for (std::size_t side = 0; side < 2; ++side) {
+            mScans[side] =
+                std::make_unique<InputScan>(mInputs[side], mOptions.pairByChannel, mThreads, advance);
+        }
+        indexing.finish();
+    }
+
+    /// Times that are all one in each input tell their points apart no better than no time: when they
+    /// differ, every time is taken as 0 and the inputs scanned again; one same time pairs by position
+    /// as it is, in one key group. When only one input has a single time, the other's times still
+    /// tell points apart, and pairing stays by time.
+    void pairByPositionWhereTimesCannot() {
+        for (std::size_t side = 0; side < 2; ++side) {
+            const PointTally& tally = mScans[side]->tally();
+            mOneTime[side] = !mInputs[side].timesIgnored() && mScans[side]->points() > 1 &&
+                             mScans[side]->nanTimes() == 0 && tally.lowestTime == tally.highestTime;
+        }
+        if (!mOneTime[0] || !mOneTime[1]) {
+            return;
+        }
+        refuseWindows("all points of the reference and all points of the test share one GPS time each, so "
+                      "the inputs pair by position");
+        const auto keyTime = [&](std::size_t side) {
+            return mScans[side]->tally().lowestTime + mInputs[side].timeOffset();
+        };
+        if (keyTime(0) == keyTime(1)) {
+            return;
+        }
+        for (Input& input : mInputs) {
+            input.ignoreTimes();
+        }
+        scanInputs();
+    }
+
+    /// Throws std::invalid_argument when the comparison is limited to time windows, which cannot
+    /// cut inputs that pair by position (`why`).
+    void refuseWindows(const std::string& why) const {
+        if (mOnly != nullptr) {
+            throw std::invalid_argument(why + ", and GPS-time windows cannot cut them into shards: "
+                                              "compare them in one run");
+        }
+    }
+
     std::vector<std::pair<std::string, std::uint64_t>> extraDifferenceCounts() const {
         std::vector<std::pair<std::string, std::uint64_t>> counts;
         for (const ExtraRule& rule : mMatchers.front()->extraRules()) {
@@ -182,6 +271,7 @@ private:
         facts.points = mScans[side]->points();
         facts.nanTimes = mScans[side]->nanTimes();
         facts.inKeyOrder = mScans[side]->inKeyOrder();
+        facts.oneTime = mOneTime[side];
         facts.extent = mScans[side]->extent();
         facts.tally = mScans[side]->tally();
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
@@ -268,6 +358,8 @@ private:
     unsigned mThreads;
     std::array<Input, 2> mInputs;
     std::array<std::unique_ptr<InputScan>, 2> mScans;
+    /// Per input, whether all its points share one GPS time (`InputFacts::oneTime`).
+    std::array<bool, 2> mOneTime{};
     std::vector<std::unique_ptr<ChunkMatcher>> mMatchers;
     DecisionSink& mSink;
     const ProgressCallback& mProgress;

@@ -5,13 +5,14 @@
 
 namespace Orvid::Compare::Engine {
 
-Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset)
+Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset,
+             const FileIoInterface::Las::PointRecordsOptions& options)
     : mTimeOffset(timeOffset) {
     mLegs.reserve(files.size());
     mStarts.reserve(files.size() + 1);
     mStarts.push_back(0);
     for (const std::filesystem::path& file : files) {
-        mLegs.emplace_back(file);
+        mLegs.emplace_back(file, options);
         const std::uint64_t total = mStarts.back() + mLegs.back().size();
         if (total > POSITION_MASK) {
             throw std::invalid_argument(file.string() + ": the input holds more than " +

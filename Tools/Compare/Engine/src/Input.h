@@ -19,8 +19,18 @@ class Input {
 public:
     /// Opens every leg. Throws Core::IOException for a file that cannot be read, std::invalid_argument
     /// when the legs hold more points than an index entry can number.
-    /// `timeOffset` seconds are added to every GPS time of its keys.
-    explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0);
+    /// `timeOffset` seconds are added to every GPS time of its keys; `options` open each leg (threads
+    /// and progress of LAZ decoding).
+    explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0,
+                   const FileIoInterface::Las::PointRecordsOptions& options = {});
+
+    /// From now on every key's time is 0, so that points pair by return number and position alone.
+    void ignoreTimes() { mTimesIgnored = true; }
+    bool timesIgnored() const { return mTimesIgnored; }
+    /// The time that the key of the record at `record` of `records` holds.
+    double keyTimeAt(const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record) const {
+        return mTimesIgnored ? 0.0 : records.gpsTimeAt(record) + mTimeOffset;
+    }
 
     std::uint64_t size() const { return mStarts.back(); }
     double timeOffset() const { return mTimeOffset; }
@@ -73,6 +83,7 @@ private:
     std::vector<FileIoInterface::Las::PointRecords> mLegs;
     std::vector<std::uint64_t> mStarts;
     double mTimeOffset = 0.0;
+    bool mTimesIgnored = false;
 };
 
 /// Reads records of an input by position, one cursor per leg; one per thread.
@@ -96,10 +107,10 @@ private:
     std::vector<FileIoInterface::Las::PointRecords::Cursor> mCursors;
 };
 
-/// The key of the record at `record` of `records`, its time shifted by `timeOffset` seconds.
-inline Key keyOf(const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record,
-                 bool byChannel, double timeOffset) {
-    return {primaryOf(records.gpsTimeAt(record) + timeOffset),
+/// The key of the record at `record` of `records`, a leg of `input`.
+inline Key keyOf(const Input& input, const FileIoInterface::Las::PointRecords& records,
+                 const std::uint8_t* record, bool byChannel) {
+    return {primaryOf(input.keyTimeAt(records, record)),
             secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record), byChannel)};
 }
 

@@ -76,7 +76,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
                 const FileIoInterface::Las::PointRecords& records) {
                 include(piece.extent, records, record);
                 addToTally(piece.tally, records, record);
-                const Key key = keyOf(records, record, byChannel, input.timeOffset());
+                const Key key = keyOf(input, records, record, byChannel);
                 if (key.primary == NAN_PRIMARY) {
                     ++piece.nanTimes;
                     ++piece.nanBySecondary[key.secondary];
@@ -127,8 +127,8 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
         mHighest = std::max(mHighest, piece.highest);
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
     }
-    // The keys' bounds give the time range; the offset they were shifted by is taken off again.
-    if (hasTimes()) {
+    // The keys' bounds, less their offset, give the time range; keys without times give none.
+    if (hasTimes() && !input.timesIgnored()) {
         mTally.lowestTime = timeOf(mLowest) - input.timeOffset();
         mTally.highestTime = timeOf(mHighest) - input.timeOffset();
     }
@@ -159,7 +159,7 @@ std::uint64_t InputScan::lowerBound(const Input& input, std::uint64_t primary, b
                             if (done) {
                                 return;
                             }
-                            const Key key = keyOf(records, record, byChannel, input.timeOffset());
+                            const Key key = keyOf(input, records, record, byChannel);
                             if (key.primary != NAN_PRIMARY && key.primary >= primary) {
                                 found = position;
                                 done = true;

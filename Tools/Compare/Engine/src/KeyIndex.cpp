@@ -158,7 +158,7 @@ KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t e
         input.forEachRecord(begin, end,
                             [&](std::uint64_t, const std::uint8_t* record,
                                 const FileIoInterface::Las::PointRecords& records) {
-                                const Key key = keyOf(records, record, byChannel, input.timeOffset());
+                                const Key key = keyOf(input, records, record, byChannel);
                                 if (window.holds(key.primary, key.secondary)) {
                                     ++mine[buckets.of(key)];
                                 }
@@ -186,7 +186,7 @@ KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t e
         input.forEachRecord(begin, end,
                             [&](std::uint64_t position, const std::uint8_t* record,
                                 const FileIoInterface::Las::PointRecords& records) {
-                                const Key key = keyOf(records, record, byChannel, input.timeOffset());
+                                const Key key = keyOf(input, records, record, byChannel);
                                 if (window.holds(key.primary, key.secondary)) {
                                     entries.begin()[next[buckets.of(key)]++] = {
                                         key.primary, (key.secondary << POSITION_BITS) | position};

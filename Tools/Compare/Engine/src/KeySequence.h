@@ -83,7 +83,7 @@ private:
                 enterLegOf(mPosition);
             }
             const std::uint8_t* record = mCursor->record(mPosition - mLegStart);
-            mKey = keyOf(*mRecords, record, mByChannel, mInput->timeOffset());
+            mKey = keyOf(*mInput, *mRecords, record, mByChannel);
             if (mKey.primary != NAN_PRIMARY) {
                 mCurrent = mPosition;
                 mAtEnd = false;

@@ -20,6 +20,7 @@ constexpr std::uint64_t RUNS = 512;
 constexpr std::uint64_t RUN_LENGTH = 32;
 
 using FileIoInterface::Las::PointRecords;
+using FileIoInterface::Las::PointRecordsOptions;
 
 /// The primary words of the records of a stored file in `runs` evenly spaced runs of `RUN_LENGTH`
 /// records at most, all of them when that many runs cover the file.
@@ -60,7 +61,9 @@ void sampleBlockHeads(const PointRecords& records, std::uint64_t runs,
 /// standing for an equal share of the leg's records.
 void sampleLeg(const std::filesystem::path& path, std::uint64_t runs, std::vector<std::uint64_t>& primaries,
                std::vector<double>& weights) {
-    const PointRecords records(path, PointRecords::LazAccess::chunkByChunk);
+    PointRecordsOptions options;
+    options.lazAccess = FileIoInterface::Las::LazAccess::chunkByChunk;
+    const PointRecords records(path, options);
     if (records.size() == 0) {
         return;
     }

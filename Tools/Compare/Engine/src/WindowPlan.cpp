@@ -105,7 +105,7 @@ private:
                                     [&](std::uint64_t, const std::uint8_t* record,
                                         const FileIoInterface::Las::PointRecords& records) {
                                         const std::uint64_t primary =
-                                            primaryOf(records.gpsTimeAt(record) + input.timeOffset());
+                                            primaryOf(input.keyTimeAt(records, record));
                                         if (primary >= lowest && primary < end) {
                                             ++mine[static_cast<std::size_t>((primary - lowest) >> shift)];
                                         }

@@ -375,7 +375,6 @@ TEST_F(CompareErrors, BadInputsAreRefusedWithAMessageNamingTheFileAndTheProblem)
         {sFolder->path / "notes.las", "not a LAS file"},
         {sFolder->path / "cut.las", "announces 829 points"},
         {sFolder->path / "cut-header.las", "truncated header"},
-        {SAMPLES / "1.2_2.las", "point format 2 has no GPS time"},
         {sFolder->path / "nested",
          "holds no .las or .laz file; subfolders are not searched, and it has 1 subfolder"}};
     for (const auto& [bad, problem] : cases) {

@@ -196,6 +196,29 @@ TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {
     }
 }
 
+TEST(CompareEngineTest, ReportsTheDecodingOfLazInputsChunkByChunk) {
+    // 829 points in chunks of 100 against the same points stored plainly: only the LAZ side decodes.
+    const std::filesystem::path laz = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";
+    const std::filesystem::path las = std::filesystem::path(LAS_SAMPLE_DIR) / "autzen-bmx-2010.las";
+    std::vector<std::uint64_t> decoded;
+    std::vector<Phase> phases;
+    OrderSink sink;
+    EngineOptions options;
+    options.threads = 1;
+    CompareEngine(options).compare({laz}, {las}, sink,
+                                   [&](Phase phase, std::uint64_t done, std::uint64_t total) {
+                                       if (phases.empty() || phases.back() != phase) {
+                                           phases.push_back(phase);
+                                       }
+                                       if (phase == Phase::decoding) {
+                                           EXPECT_EQ(total, 829u);
+                                           decoded.push_back(done);
+                                       }
+                                   });
+    EXPECT_EQ(phases, (std::vector<Phase>{Phase::decoding, Phase::indexing, Phase::comparing}));
+    EXPECT_EQ(decoded, (std::vector<std::uint64_t>{0, 100, 200, 300, 400, 500, 600, 700, 800, 829}));
+}
+
 class ThrowingSink final : public DecisionSink {
 public:
     void decided(const Decision&) override {
@@ -280,6 +303,54 @@ TEST(CompareEngineTest, PairsPointsThatAllShareOneTimeAsTheLibraryDoes) {
               libraryResults(reference, test, EngineOptions{}).sets);
     EXPECT_EQ(outcome.reference.duplicateKeys, 5998u);
     EXPECT_GT(outcome.count(PointClass::added), 0u);
+}
+
+TEST(CompareEngineTest, PairsByPositionWhenEachInputsPointsShareOneTime) {
+    // The reference's points all lie at 5 s; 1 in 17 is left out of the test, and of the rest 1 in 13
+    // is moved half a metre, beyond epsilon.
+    const TemporaryFolder folder("engine-one-time-apart");
+    std::vector<PointLeg> referenceLegs(1);
+    for (std::size_t index = 0; index < 6000; ++index) {
+        referenceLegs[0].push_back(makePoint(5.0, 1 + index % 2, static_cast<double>(index % 97),
+                                             std::floor(static_cast<double>(index) / 97.0)));
+    }
+    FileIoInterface::Las::LasWriterOptions writerOptions;
+    writerOptions.pointFormat = 1;
+    writerOptions.versionMinor = 2;
+    const auto reference = writeLasLegs(folder.path, "reference", referenceLegs, writerOptions, {});
+    // Test times: one other time for all points, then a time of each point's own.
+    for (const bool ownTimes : {false, true}) {
+        SCOPED_TRACE(ownTimes ? "times of their own" : "one other time");
+        std::vector<PointLeg> testLegs(1);
+        for (std::size_t index = 0; index < 6000; ++index) {
+            if (index % 17 != 0) {
+                const double x = static_cast<double>(index % 97) + (index % 13 == 0 ? 0.5 : 0.0);
+                testLegs[0].push_back(makePoint(ownTimes ? static_cast<double>(index) : 7.0, 1 + index % 2, x,
+                                                std::floor(static_cast<double>(index) / 97.0)));
+            }
+        }
+        const auto test = writeLasLegs(folder.path, ownTimes ? "own" : "other", testLegs, writerOptions, {});
+        ComparisonOutcome outcome;
+        engineResults(reference, test, EngineOptions{}, &outcome);
+        EXPECT_TRUE(outcome.reference.oneTime);
+        EXPECT_EQ(outcome.test.oneTime, !ownTimes);
+        EXPECT_EQ(outcome.pairedByPosition, !ownTimes);
+        if (ownTimes) {
+            // The test's times tell its points apart: only the one at 5 s pairs.
+            EXPECT_EQ(outcome.count(PointClass::unchanged), 1u);
+            continue;
+        }
+        // 353 left out, 434 of the rest moved: removed and added.
+        EXPECT_EQ(outcome.count(PointClass::removed), 787u);
+        EXPECT_EQ(outcome.count(PointClass::added), 434u);
+        EXPECT_EQ(outcome.count(PointClass::unchanged), 5213u);
+        // GPS-time windows cannot cut points that pair by position.
+        OrderSink sink;
+        EXPECT_THROW(
+            CompareEngine(EngineOptions{})
+                .compare(reference, test, sink, {}, {Compare::Engine::Window{false, 0, ~std::uint64_t{0}}}),
+            std::invalid_argument);
+    }
 }
 
 TEST(CompareEngineTest, ThrowsTheReadersErrorForAFileItCannotRead) {

@@ -3,6 +3,7 @@
 #include <FileIoInterface/Las/LasExport.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasPoint.h>
+#include <FileIoInterface/Las/PointRecordsOptions.h>
 
 #include <array>
 #include <cstddef>
@@ -28,22 +29,13 @@ class RecordBlockSource;
 /// The object is immutable once made: every const member may be called from several threads at once.
 class FILEIOINTERFACE_LAS_EXPORT PointRecords {
 public:
-    /// How the records of a LAZ file are read.
-    enum class LazAccess {
-        /// Decoded whole when opened, for visits in any order at the speed of a stored file.
-        decodedWhole,
-        /// Chunk by chunk when read, each chunk a block decoded anew on every read of it: for programs
-        /// that read only some chunks, or the first records of many (`blockHead`).
-        chunkByChunk
-    };
-
     /// Reads and checks the header (as `readLasHeader` does) and maps the point records. A LAZ file is
-    /// decoded first (unless `lazAccess` says chunk by chunk), on every core, into an unnamed temporary
-    /// file of the records' uncompressed size in the system's temporary folder, and mapped from there.
-    /// Throws Core::IOException, with a message that starts with the path, when the path is not a
-    /// regular file, the header is not one this plug-in reads, a LAZ chunk cannot be decoded, or the
-    /// records cannot be mapped.
-    explicit PointRecords(const std::filesystem::path& path, LazAccess lazAccess = LazAccess::decodedWhole);
+    /// decoded first (unless `options.lazAccess` says chunk by chunk), on `options.decodingThreads`
+    /// threads, into an unnamed temporary file of the records' uncompressed size in the system's
+    /// temporary folder, and mapped from there. Throws Core::IOException, with a message that starts
+    /// with the path, when the path is not a regular file, the header is not one this plug-in reads, a
+    /// LAZ chunk cannot be decoded, or the records cannot be mapped.
+    explicit PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options = {});
     ~PointRecords();
     PointRecords(PointRecords&&) noexcept;
     PointRecords& operator=(PointRecords&&) noexcept;

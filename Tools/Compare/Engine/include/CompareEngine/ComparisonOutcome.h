@@ -33,6 +33,10 @@ struct ComparisonOutcome {
     /// The least `EngineOptions::memoryBudget`, in bytes, under which the comparison runs in
     /// `leastWindows`.
     std::uint64_t leastWindowsBudget = 0;
+    /// Whether points were paired by position alone, every time taken as one: as asked
+    /// (`EngineOptions::pairByPosition`), or because each input's points share one GPS time
+    /// (`InputFacts::oneTime` of both), so that their times cannot tell points apart.
+    bool pairedByPosition = false;
 
     std::uint64_t count(PointClass pointClass) const {
         return classCounts[static_cast<std::size_t>(pointClass)];

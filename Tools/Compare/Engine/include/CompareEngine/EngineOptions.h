@@ -42,9 +42,15 @@ struct EngineOptions {
     /// Seconds added to every GPS time of the test input before pairing (a change of time standard
     /// or a clock offset); pairing stays exact on the shifted times.
     double timeOffset = 0.0;
+    /// Pair by position alone: every key's time is taken as 0, so that points pair by return number
+    /// (and channel) and coordinates within the epsilons, through the candidate grid. For inputs
+    /// without GPS time. Without it, the comparison still pairs by position when every point of an
+    /// input shares one GPS time, in each input (see `ComparisonOutcome::pairedByPosition`).
+    bool pairByPosition = false;
     /// Add the scanner channel (point formats 6 to 10; 0 in older formats) to the pairing key.
     bool pairByChannel = false;
-    /// Threads that index and compare; 0 means one per core.
+    /// Threads that decode LAZ inputs, index and compare, at most; 0 means one per CPU this process may
+    /// run on (`Utils::usableCpuCount`).
     unsigned threads = 0;
     /// Bytes the whole comparison may hold; 0 means `defaultMemoryBudget()`. Records are read from
     /// the page cache and do not count. About 8 MiB and 8 MiB per thread go to working memory; the

@@ -59,6 +59,9 @@ struct InputFacts {
     /// Of those, the points that share their scanner channel too: the ones that pairing by channel
     /// would not tell apart. Equal to `duplicateKeys` when pairing by channel already.
     std::uint64_t duplicatesOnSameChannel = 0;
+    /// Whether the input holds more than one point and all of them share one GPS time that is a
+    /// number: their times cannot tell them apart.
+    bool oneTime = false;
     /// Whether the points, NaN times left aside, follow each other in key order over all legs.
     bool inKeyOrder = true;
     /// Where the points lie, as read (finite coordinates only), whatever the headers say.

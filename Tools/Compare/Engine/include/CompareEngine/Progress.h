@@ -7,6 +7,9 @@ namespace Orvid::Compare::Engine {
 
 /// Phases of a comparison, for progress reports.
 enum class Phase : std::uint8_t {
+    /// Decoding the LAZ legs of both inputs as they are opened; points count as their chunk is
+    /// decoded. Only when some leg is LAZ.
+    decoding,
     /// Reading the keys of both inputs once, for their order and range of times.
     indexing,
     /// Pairing and classifying; points count once each as they are decided.

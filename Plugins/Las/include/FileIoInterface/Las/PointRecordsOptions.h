@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace Orvid::FileIoInterface::Las {
+
+/// How the records of a LAZ file are read.
+enum class LazAccess {
+    /// Decoded whole when opened, for visits in any order at the speed of a stored file.
+    decodedWhole,
+    /// Chunk by chunk when read, each chunk a block decoded anew on every read of it: for programs
+    /// that read only some chunks, or the first records of many (`PointRecords::blockHead`).
+    chunkByChunk
+};
+
+/// How `PointRecords` opens a file.
+struct PointRecordsOptions {
+    LazAccess lazAccess = LazAccess::decodedWhole;
+    /// Threads that decode the chunks of a LAZ file read whole, besides the opening thread, which keeps the
+    /// decoded records; 0 means one per CPU this process may run on (`Utils::usableCpuCount`), 1 that
+    /// the opening thread decodes them itself and no thread is started.
+    unsigned decodingThreads = 0;
+    /// Called on the opening thread after each decoded chunk of a LAZ file, with its number of points,
+    /// so that a long decoding can show progress; what it throws stops the opening.
+    std::function<void(std::uint64_t points)> decoded;
+};
+
+} // namespace Orvid::FileIoInterface::Las
