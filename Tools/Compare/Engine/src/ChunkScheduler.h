@@ -14,10 +14,13 @@ namespace Orvid::Compare::Engine {
 /// The reference and test sequences of one chunk.
 using ChunkSequences = std::pair<KeySequence, KeySequence>;
 
-/// Runs the chunks of a window on one thread per matcher (the caller's among them). Chunks are
-/// matched in parallel but replayed in chunk order, one at a time: a worker that has matched chunk k
-/// waits until chunk k - 1 has been replayed. The first exception stops every worker and is rethrown.
-void runChunks(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, std::size_t chunkCount,
+/// Runs the chunks of a window on up to `threads` threads (the caller's among them). Chunks are
+/// matched in parallel, each into a free matcher, and replayed in chunk order, one at a time, by
+/// whichever thread finds the next chunk's turn come. With more matchers than threads a thread runs
+/// ahead of the replay by as many chunks as there are spare matchers, which bounds the decisions
+/// kept. A matcher whose buffer fills mid-chunk waits for its chunk's turn. The first exception stops
+/// every worker and is rethrown.
+void runChunks(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
                const std::function<ChunkSequences(std::size_t chunk)>& sequencesOf,
                const ReplayTarget& target);
 

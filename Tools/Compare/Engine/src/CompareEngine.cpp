@@ -6,6 +6,7 @@
 #include "InputScan.h"
 #include "KeyIndex.h"
 #include "KeySequence.h"
+#include "Parallel.h"
 #include "ProgressReporter.h"
 #include "WindowPlan.h"
 
@@ -25,8 +26,15 @@ namespace Orvid::Compare::Engine {
 
 namespace {
 
-/// Points per chunk of work, about: large enough to keep the hand-over between threads rare.
-constexpr std::uint64_t CHUNK_POINTS = 16384;
+/// Points per chunk of work, about: large enough to keep the hand-over between threads rare, small
+/// enough that a chunk's decisions fit a matcher's buffer, so that a worker need not wait mid-chunk
+/// for the chunks before it to be replayed.
+constexpr std::uint64_t CHUNK_POINTS = 4096;
+/// Matchers per worker thread: the spare ones let a worker match the next chunk while the one before
+/// waits for its turn to be replayed.
+constexpr unsigned MATCHERS_PER_THREAD = 2;
+// Streamed chunks end at scan samples, at least one stride apart.
+static_assert(CHUNK_POINTS >= InputScan::SAMPLE_STRIDE);
 /// Memory that the comparison holds whatever the size of its inputs, for the budget: the scans'
 /// samples, the planner's histograms, the index's bucket counts; per thread, the decisions and
 /// decoded points of a worker and the scratch of an index sorter.
@@ -158,7 +166,8 @@ public:
         }
 
         mSink.scanned(factsOf(0), factsOf(1));
-        for (unsigned worker = 0; worker < mThreads; ++worker) {
+        const unsigned matchers = mThreads == 1 ? 1 : MATCHERS_PER_THREAD * mThreads;
+        for (unsigned matcher = 0; matcher < matchers; ++matcher) {
             mMatchers.push_back(std::make_unique<ChunkMatcher>(mInputs[0], mInputs[1], mOptions));
         }
         ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
@@ -300,18 +309,19 @@ private:
         const std::vector<std::uint64_t> boundaries =
             window.nanTimes ? std::vector<std::uint64_t>{} : chunkBoundaries(sides, window);
         for (WindowSide& side : sides) {
-            if (side.streamed) {
-                side.starts.push_back(side.startOf(window.lowest, byChannel));
-            } else {
-                side.starts.push_back(0);
-            }
-            for (const std::uint64_t boundary : boundaries) {
-                side.starts.push_back(side.startOf(boundary, byChannel));
-            }
-            side.starts.push_back(side.streamed ? side.startOf(window.end, byChannel) : side.index.size());
+            side.starts.assign(boundaries.size() + 2, 0);
+            side.starts.front() = side.streamed ? side.startOf(window.lowest, byChannel) : 0;
+            side.starts.back() = side.streamed ? side.startOf(window.end, byChannel) : side.index.size();
         }
+        // A streamed side finds each start by reading up to a sample stride of records: as many
+        // records as the window holds, in all, which would otherwise be read on one thread.
+        runTasks(mThreads, boundaries.size(), [&](std::size_t boundary) {
+            for (WindowSide& side : sides) {
+                side.starts[boundary + 1] = side.startOf(boundaries[boundary], byChannel);
+            }
+        });
         runChunks(
-            mMatchers, boundaries.size() + 1,
+            mMatchers, mThreads, boundaries.size() + 1,
             [&](std::size_t chunk) {
                 return ChunkSequences(sides[0].sequence(chunk, byChannel),
                                       sides[1].sequence(chunk, byChannel));
