@@ -68,15 +68,30 @@ public:
     /// order, reading each leg through a cursor of its own.
     template <typename Visit>
     void forEachRecord(std::uint64_t begin, std::uint64_t end, Visit&& visit) const {
+        firstRecord(begin, end,
+                    [&visit](std::uint64_t position, const std::uint8_t* record,
+                             const FileIoInterface::Las::PointRecords& records) {
+                        visit(position, record, records);
+                        return false;
+                    });
+    }
+
+    /// The first position in [`begin`, `end`) whose record `accept(position, record bytes, leg records)`
+    /// accepts, visiting them in order and none after it; `end` when it accepts none.
+    template <typename Accept>
+    std::uint64_t firstRecord(std::uint64_t begin, std::uint64_t end, Accept&& accept) const {
         for (std::size_t leg = legOf(begin); begin < end && leg < mLegs.size(); ++leg) {
             const FileIoInterface::Las::PointRecords& records = mLegs[leg];
             FileIoInterface::Las::PointRecords::Cursor cursor(records);
             const std::uint64_t start = mStarts[leg];
             const std::uint64_t stop = std::min(end, mStarts[leg + 1]);
             for (; begin < stop; ++begin) {
-                visit(begin, cursor.record(begin - start), records);
+                if (accept(begin, cursor.record(begin - start), records)) {
+                    return begin;
+                }
             }
         }
+        return end;
     }
 
 private:

@@ -151,21 +151,12 @@ std::uint64_t InputScan::lowerBound(const Input& input, std::uint64_t primary, b
         return 0;
     }
     const std::uint64_t end = std::min(after * SAMPLE_STRIDE, mPoints);
-    std::uint64_t found = end;
-    bool done = false;
-    input.forEachRecord((after - 1) * SAMPLE_STRIDE, end,
-                        [&](std::uint64_t position, const std::uint8_t* record,
-                            const FileIoInterface::Las::PointRecords& records) {
-                            if (done) {
-                                return;
-                            }
-                            const Key key = keyOf(input, records, record, byChannel);
-                            if (key.primary != NAN_PRIMARY && key.primary >= primary) {
-                                found = position;
-                                done = true;
-                            }
-                        });
-    return found;
+    return input.firstRecord(
+        (after - 1) * SAMPLE_STRIDE, end,
+        [&](std::uint64_t, const std::uint8_t* record, const FileIoInterface::Las::PointRecords& records) {
+            const Key key = keyOf(input, records, record, byChannel);
+            return key.primary != NAN_PRIMARY && key.primary >= primary;
+        });
 }
 
 } // namespace Orvid::Compare::Engine
