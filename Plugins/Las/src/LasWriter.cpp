@@ -230,9 +230,9 @@ bool LasWriter::startLaz(const LasLayout& layout) {
     }
     const Laz::LazDescription description = Laz::LazDescription::forRecords(
         layout.pointFormat, static_cast<std::uint16_t>(leg.extraBytes.size()), mOptions.lazChunkPoints);
-    leg.laz =
-        std::make_unique<LazPointData>(leg.file, leg.partialPath.string(), description,
-                                       layout.pointRecordLength, layout.offsetToPointData, mOptions.threads);
+    leg.laz = std::make_unique<LazPointData>(leg.file, leg.partialPath.string(), description,
+                                             layout.pointRecordLength, layout.offsetToPointData,
+                                             mOptions.threads, mOptions.sharedThreads);
     if (!leg.laz->begin()) {
         leg.ioError = leg.laz->error();
         return false;

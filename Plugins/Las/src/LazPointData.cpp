@@ -17,12 +17,14 @@ constexpr std::size_t TABLE_OFFSET_SIZE = 8;
 } // namespace
 
 LazPointData::LazPointData(OutputFile& file, std::string path, const Laz::LazDescription& description,
-                           std::uint16_t recordLength, std::uint64_t pointDataOffset, std::size_t threads)
+                           std::uint16_t recordLength, std::uint64_t pointDataOffset, std::size_t threads,
+                           std::shared_ptr<LasCompressionThreads> sharedThreads)
     : mFile(file)
     , mPath(std::move(path))
     , mEncoder(description, recordLength)
     , mPointDataOffset(pointDataOffset)
     , mThreads(threads)
+    , mSharedThreads(std::move(sharedThreads))
     , mOffset(pointDataOffset + TABLE_OFFSET_SIZE)
     , mDeliver([this](std::vector<std::uint8_t>& chunk, std::uint32_t points) { write(chunk, points); }) {}
 
@@ -53,7 +55,9 @@ void LazPointData::write(std::vector<std::uint8_t>& chunk, std::uint32_t points)
 
 bool LazPointData::add(std::vector<std::uint8_t>& records, std::uint32_t points, bool last) {
     try {
-        if (!mPipeline && mThreads > 1 && !last) {
+        if (!mPipeline && mSharedThreads && !last) {
+            mPipeline = std::make_unique<Laz::ChunkEncodingPipeline>(mEncoder, *mSharedThreads);
+        } else if (!mPipeline && mThreads > 1 && !last) {
             mPipeline = std::make_unique<Laz::ChunkEncodingPipeline>(mEncoder, mThreads);
         }
         if (mPipeline) {

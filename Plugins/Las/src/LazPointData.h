@@ -18,14 +18,15 @@ class OutputFile;
 /// The point data of a chunked LAZ file, written as its chunks of records arrive: the chunk table's
 /// offset (a placeholder until `finish`), the compressed chunks in order, then the chunk table. The
 /// chunks are compressed on the caller's thread or, from the second chunk on when more than one thread
-/// is given, by a pipeline of that many threads. Operations return false on failure; `error()` says
-/// why, starting with the file's path.
+/// is given or threads shared with other writers, by a pipeline on those threads. Operations return false on
+/// failure; `error()` says why, starting with the file's path.
 class LazPointData {
 public:
     /// Writes into `file` (which must outlive this) from `pointDataOffset` on. Throws
     /// std::invalid_argument, as ChunkEncoder does, for a description the encoders cannot write.
     LazPointData(OutputFile& file, std::string path, const Laz::LazDescription& description,
-                 std::uint16_t recordLength, std::uint64_t pointDataOffset, std::size_t threads);
+                 std::uint16_t recordLength, std::uint64_t pointDataOffset, std::size_t threads,
+                 std::shared_ptr<LasCompressionThreads> sharedThreads);
     ~LazPointData();
     LazPointData(const LazPointData&) = delete;
     LazPointData& operator=(const LazPointData&) = delete;
@@ -48,6 +49,8 @@ private:
     Laz::ChunkEncoder mEncoder;
     std::uint64_t mPointDataOffset;
     std::size_t mThreads;
+    // Declared before the pipeline, which posts to them, so that they outlive it.
+    std::shared_ptr<LasCompressionThreads> mSharedThreads;
     /// The next chunk's file offset.
     std::uint64_t mOffset;
     std::vector<Laz::ChunkSize> mChunks;

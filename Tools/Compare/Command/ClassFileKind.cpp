@@ -67,9 +67,15 @@ void chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInpu
                            const std::array<ClassFileKind*, 2>& kinds) {
     using FileIoInterface::Las::LasCompression;
     const bool laz = format ? *format == ClassFileFormat::laz : everyInputLaz;
+    // Every class file compresses on the same threads, so that the writers open at once (several per
+    // test leg) stay within the run's count, and the one with chunks in hand uses them all.
+    std::shared_ptr<FileIoInterface::Las::LasCompressionThreads> shared;
+    if (laz && threads > 1) {
+        shared = std::make_shared<FileIoInterface::Las::LasCompressionThreads>(threads);
+    }
     for (ClassFileKind* kind : kinds) {
         kind->options.compression = laz ? LasCompression::Laz : LasCompression::Las;
-        kind->options.threads = threads;
+        kind->options.sharedThreads = shared;
     }
 }
 

@@ -29,7 +29,8 @@ ClassFileKind classFileKindOf(const std::string& role,
                               const std::vector<FileIoInterface::Las::LasHeader>& headers);
 
 /// Makes `kinds` write LAS or LAZ class files, as `format` says or, absent, LAZ when `everyInputLaz`;
-/// their LAZ chunks are compressed on `threads` threads.
+/// their LAZ chunks are compressed on `threads` threads that all the class files share (on the writing
+/// thread when 1).
 void chooseClassFileFormat(std::optional<ClassFileFormat> format, bool everyInputLaz, std::size_t threads,
                            const std::array<ClassFileKind*, 2>& kinds);
 

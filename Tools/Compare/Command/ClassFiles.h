@@ -39,11 +39,6 @@ public:
     ClassFiles(const ClassFiles&) = delete;
     ClassFiles& operator=(const ClassFiles&) = delete;
 
-    /// The most writers open at once for a test of `testLegs` legs: one per class file other than
-    /// the per-leg ones, and a modified/ and a displacement/ writer per test leg. Each compresses on
-    /// threads of its own, so they share the run's threads.
-    static std::size_t writersAtOnce(std::size_t testLegs) { return CLASS_WRITERS + 2 * testLegs; }
-
     void decided(const Engine::Decision& decision) override;
 
     /// Completes every file, writing the empty legs that frame the test legs when some point is
@@ -70,7 +65,6 @@ private:
     std::vector<std::unique_ptr<FileIoInterface::Las::LasWriter>> mDisplacement;
     /// Writers of added/, mutated/, altered/ and removed/; the array has a slot per class, modified
     /// (written per leg) included.
-    static constexpr std::size_t CLASS_WRITERS = 4;
     std::array<std::unique_ptr<FileIoInterface::Las::LasWriter>, 5> mClasses;
     FileIoInterface::Las::LasPoint mDisplaced;
     std::uint64_t mUnwritten = 0;

@@ -404,10 +404,7 @@ std::unique_ptr<ClassFiles> makeClassFiles(const fs::path& folder, const InputLe
             everyInputLaz = everyInputLaz && header.lazDescription.has_value();
         }
     }
-    // The writers' threads together stay within the run's.
-    chooseClassFileFormat(format, everyInputLaz,
-                          std::max<std::size_t>(1, threads / ClassFiles::writersAtOnce(test.files.size())),
-                          {&referenceKind, &testKind});
+    chooseClassFileFormat(format, everyInputLaz, threads, {&referenceKind, &testKind});
     return std::make_unique<ClassFiles>(folder, reference, test, std::move(referenceKind),
                                         std::move(testKind));
 }

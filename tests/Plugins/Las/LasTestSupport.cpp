@@ -164,4 +164,9 @@ void expectRoundTrip(const std::filesystem::path& source, std::uint8_t minor) {
                            before.begin() + sourceHeader.offsetToPointData));
 }
 
+std::size_t threadsNow() {
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
 } // namespace Orvid::Testing::Las

@@ -45,6 +45,9 @@ std::uint64_t appendEvlr(std::vector<std::uint8_t>& bytes, const char* userId, s
 /// bytes.
 std::vector<std::uint8_t> randomLas(std::uint8_t minor, std::uint8_t format, std::uint32_t points = 60);
 
+/// Threads of this process now.
+std::size_t threadsNow();
+
 /// Every point of the single-leg file at `path`.
 std::vector<std::unique_ptr<FileIoInterface::Las::LasPoint>> readPoints(const std::filesystem::path& path);
 

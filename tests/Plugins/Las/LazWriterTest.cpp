@@ -3,11 +3,14 @@
 #include "LazChunkFiles.h"
 
 #include <Core/IOException.h>
+#include <FileIoInterface/Las/LasCompressionThreads.h>
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LasWriter.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <tuple>
@@ -187,6 +190,47 @@ TEST(LazWriter, StagesThePartialFileAndLeavesNoFinalFileAfterAFailure) {
         0U);
     EXPECT_FALSE(std::filesystem::exists(folder / "full.laz"));
     EXPECT_FALSE(std::filesystem::exists(folder / "full.laz.partial"));
+}
+
+// Two writers compress on two shared threads, and start none of their own, while their points are
+// written in turn; each file holds its own records.
+TEST(LazWriter, WritersSharingCompressionThreadsEachKeepTheirOwnRecords) {
+    TemporaryFolder folder;
+    const std::array<std::uint8_t, 2> formats{3, 7};
+    std::vector<std::unique_ptr<Las::LasReader>> readers;
+    std::vector<std::unique_ptr<LasWriter>> writers;
+    auto shared = std::make_shared<Las::LasCompressionThreads>(2);
+    const std::size_t threads = threadsNow();
+    for (const std::uint8_t format : formats) {
+        const std::string name = "format" + std::to_string(format);
+        writeBytes(folder / (name + ".las"), randomLas(format >= 6 ? 4 : 3, format, 200));
+        readers.push_back(std::make_unique<Las::LasReader>(std::vector{folder / (name + ".las")}));
+        LasWriterOptions options;
+        options.pointFormat = format;
+        options.versionMinor = format >= 6 ? 4 : 3;
+        options.compression = LasCompression::Laz;
+        options.lazChunkPoints = 7;
+        // Unused beside shared threads: a writer that started its own would add threads.
+        options.threads = 4;
+        options.sharedThreads = shared;
+        writers.push_back(std::make_unique<LasWriter>(folder / "laz", options));
+        writers.back()->beginLeg(readers.back()->nextLeg(), Las::carriedFieldsOf(readers.back()->header(0)));
+    }
+    LasPoint point;
+    while (readers[0]->hasMorePoints() || readers[1]->hasMorePoints()) {
+        for (std::size_t side = 0; side < 2; ++side) {
+            if (readers[side]->hasMorePoints()) {
+                readers[side]->readPoint(point);
+                EXPECT_TRUE(writers[side]->write(point));
+            }
+        }
+    }
+    EXPECT_EQ(threadsNow(), threads);
+    for (std::size_t side = 0; side < 2; ++side) {
+        writers[side]->endLeg();
+        const std::string name = "format" + std::to_string(formats[side]);
+        EXPECT_EQ(recordsOf(folder / "laz" / (name + ".laz")), recordsOf(folder / (name + ".las"))) << name;
+    }
 }
 
 } // namespace

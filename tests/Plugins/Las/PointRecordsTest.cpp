@@ -117,12 +117,6 @@ TEST(PointRecords, ReadsByPositionWithTheSameAnswersAsThroughACursor) {
               path + ": no point record " + count + " (the file holds " + count + ")");
 }
 
-/// Threads of this process now.
-std::size_t threadsNow() {
-    const std::filesystem::directory_iterator tasks("/proc/self/task");
-    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
-}
-
 // A LAZ file of 9 chunks decodes on the threads asked for, none when 1 is, and tells of every chunk.
 TEST(PointRecords, DecodesLazOnTheThreadsAskedForAndReportsEachChunk) {
     const std::filesystem::path path = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";

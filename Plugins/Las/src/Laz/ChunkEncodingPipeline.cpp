@@ -21,8 +21,20 @@ ChunkEncodingPipeline::ChunkEncodingPipeline(const ChunkEncoder& encoder, std::s
     mWorkers.start(std::max<std::size_t>(threads, 1), [this] { work(); });
 }
 
+ChunkEncodingPipeline::ChunkEncodingPipeline(const ChunkEncoder& encoder, LasCompressionThreads& shared)
+    : mEncoder(encoder)
+    , mSlots(shared.size() * CHUNKS_PER_THREAD)
+    , mShared(&shared) {}
+
 ChunkEncodingPipeline::~ChunkEncodingPipeline() {
-    mWorkers.stop(mMutex, mStopping, mWork);
+    if (mShared == nullptr) {
+        mWorkers.stop(mMutex, mStopping, mWork);
+        return;
+    }
+    // The tasks posted hold this pipeline: each must have run before it goes.
+    std::unique_lock<std::mutex> lock(mMutex);
+    mStopping = true;
+    mReady.wait(lock, [this] { return mFinished == mPosted; });
 }
 
 void ChunkEncodingPipeline::submit(std::vector<std::uint8_t>& records, std::uint32_t points,
@@ -37,8 +49,13 @@ void ChunkEncodingPipeline::submit(std::vector<std::uint8_t>& records, std::uint
         slot.records.swap(records);
         slot.points = points;
         ++mSubmitted;
+        mPosted += mShared != nullptr ? 1 : 0;
     }
-    mWork.notify_one();
+    if (mShared != nullptr) {
+        mShared->post([this] { encodeNext(); });
+    } else {
+        mWork.notify_one();
+    }
 }
 
 void ChunkEncodingPipeline::drain(const Deliver& deliver) {
@@ -72,6 +89,17 @@ void ChunkEncodingPipeline::work() {
         fillSlot(lock, slot, mReady,
                  [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
     }
+}
+
+void ChunkEncodingPipeline::encodeNext() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (!mStopping) {
+        Slot& slot = mSlots[mClaimed++ % mSlots.size()];
+        fillSlot(lock, slot, mReady,
+                 [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
+    }
+    ++mFinished;
+    mReady.notify_all();
 }
 
 } // namespace Orvid::FileIoInterface::Las::Laz

@@ -2,6 +2,8 @@
 
 #include "Laz/WorkerThreads.h"
 
+#include <FileIoInterface/Las/LasCompressionThreads.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +26,10 @@ public:
 
     /// `encoder` must outlive the pipeline; `threads` is at least 1.
     ChunkEncodingPipeline(const ChunkEncoder& encoder, std::size_t threads);
-    /// Stops and joins the workers, abandoning the chunks not delivered.
+    /// Compresses on `shared` threads, which must outlive the pipeline, in place of threads of its own.
+    ChunkEncodingPipeline(const ChunkEncoder& encoder, LasCompressionThreads& shared);
+    /// Stops and joins the workers (or waits for the shared threads' tasks it posted), abandoning the
+    /// chunks not delivered.
     ~ChunkEncodingPipeline();
     ChunkEncodingPipeline(const ChunkEncodingPipeline&) = delete;
     ChunkEncodingPipeline& operator=(const ChunkEncodingPipeline&) = delete;
@@ -47,6 +52,8 @@ private:
 
     void deliverOldest(const Deliver& deliver);
     void work();
+    /// Claims and compresses the next chunk submitted, unless stopping: one task on a shared thread.
+    void encodeNext();
 
     const ChunkEncoder& mEncoder;
     std::vector<Slot> mSlots;
@@ -54,6 +61,10 @@ private:
     std::size_t mClaimed = 0;
     std::size_t mDelivered = 0;
     bool mStopping = false;
+    LasCompressionThreads* mShared = nullptr;
+    /// Tasks posted to the shared threads, and those of them finished.
+    std::size_t mPosted = 0;
+    std::size_t mFinished = 0;
     std::mutex mMutex;
     std::condition_variable mWork;
     std::condition_variable mReady;

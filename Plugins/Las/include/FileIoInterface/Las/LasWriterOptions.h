@@ -1,9 +1,11 @@
 #pragma once
 
 #include <FileIoInterface/Las/LasCarriedFields.h>
+#include <FileIoInterface/Las/LasCompressionThreads.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace Orvid::FileIoInterface::Las {
@@ -43,6 +45,10 @@ struct LasWriterOptions {
     /// fills; with more, the writer's own threads do, while the caller goes on writing points. The
     /// threads start with a leg's second chunk and end with the leg.
     std::size_t threads = 1;
+    /// Threads shared with other writers that compress this writer's LAZ chunks in place of its own;
+    /// `threads` then goes unused. Writers open at once stay within their count, and whichever has
+    /// chunks to compress uses them all.
+    std::shared_ptr<LasCompressionThreads> sharedThreads;
 };
 
 } // namespace Orvid::FileIoInterface::Las
