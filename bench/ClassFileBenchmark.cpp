@@ -67,12 +67,10 @@ std::array<fs::path, 2> lazPairOf(std::int64_t points) {
         const fs::path partial = folder / "partial";
         fs::remove_all(partial);
         fs::create_directories(partial);
-        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-        const fs::path reference = Testing::writeSurveyLegs(partial, "reference", survey).front();
-        const fs::path test = Testing::writeSurveyLegs(partial, "test", survey, plan).front();
+        const std::array<fs::path, 2> stored =
+            Testing::writeSurveyPair(partial, static_cast<std::uint64_t>(points));
         for (std::size_t index = 0; index < files.size(); ++index) {
-            compressCopy(index == 0 ? reference : test, partial / files[index].filename());
+            compressCopy(stored[index], partial / files[index].filename());
             fs::rename(partial / files[index].filename(), files[index]);
         }
         fs::remove_all(partial);

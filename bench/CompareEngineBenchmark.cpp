@@ -92,10 +92,7 @@ PairFiles pairOf(std::int64_t points) {
     PairFiles files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled-reference.las",
                     folder / "shuffled-test.las"};
     writePairOnce(folder, {files.reference, files.test}, [&](const fs::path& partial) {
-        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-        Testing::writeSurveyLegs(partial, "reference", survey);
-        Testing::writeSurveyLegs(partial, "test", survey, plan);
+        Testing::writeSurveyPair(partial, static_cast<std::uint64_t>(points));
     });
     for (const auto& [source, shuffled, seed] :
          {std::tuple{files.test, files.shuffledTest, 7}, {files.reference, files.shuffledReference, 11}}) {
@@ -269,10 +266,7 @@ std::array<fs::path, 2> formatPairOf(std::int64_t points, std::uint8_t format) {
         dataFolder() / ("format-" + std::to_string(format) + "-" + std::to_string(points));
     std::array<fs::path, 2> files{folder / "reference-1.las", folder / "test-1.las"};
     writePairOnce(folder, files, [&](const fs::path& partial) {
-        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-        const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-        Testing::writeSurveyLegs(partial, "reference", survey, {}, nullptr, format);
-        Testing::writeSurveyLegs(partial, "test", survey, plan, nullptr, format);
+        Testing::writeSurveyPair(partial, static_cast<std::uint64_t>(points), format);
     });
     return files;
 }

@@ -48,9 +48,7 @@ std::array<fs::path, 3> pairOf(std::int64_t points) {
         const fs::path partial = folder / "partial";
         fs::remove_all(partial);
         fs::create_directories(partial);
-        const SyntheticSurvey::SurveyParameters survey{1, static_cast<std::uint64_t>(points), 42};
-        Testing::writeSurveyLegs(partial, "reference", survey);
-        Testing::writeSurveyLegs(partial, "test", survey, {0.01, 0.01, 0.01, 0.01, 0.01, 0.05});
+        Testing::writeSurveyPair(partial, static_cast<std::uint64_t>(points));
         Testing::writeShuffledCopy(partial / "test-1.las", partial / "shuffled.las", 7);
         for (const fs::path& file : files) {
             fs::rename(partial / file.filename(), file);

@@ -92,4 +92,12 @@ void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint
     }
 }
 
+std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points,
+                                        std::uint8_t pointFormat) {
+    const SyntheticSurvey::SurveyParameters survey{1, points, 42};
+    const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
+    return {writeSurveyLegs(folder, "reference", survey, {}, nullptr, pointFormat).front(),
+            writeSurveyLegs(folder, "test", survey, plan, nullptr, pointFormat).front()};
+}
+
 } // namespace Orvid::Testing

@@ -6,6 +6,7 @@
 
 #include <SyntheticSurvey/SurveyGenerator.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -36,6 +37,12 @@ std::vector<std::filesystem::path> writeSurveyLegs(const std::filesystem::path& 
                                                    const SyntheticSurvey::ChangePlan& plan = {},
                                                    SyntheticSurvey::PlantedChanges* planted = nullptr,
                                                    std::uint8_t pointFormat = 7);
+
+/// The one-leg survey of `points` reference points that the benchmarks compare, "reference-1.las" and
+/// "test-1.las" in `folder`, the test with 1 % of each change and 5 % of points added; returns the
+/// two paths.
+std::array<std::filesystem::path, 2> writeSurveyPair(const std::filesystem::path& folder,
+                                                     std::uint64_t points, std::uint8_t pointFormat = 7);
 
 /// Copies the LAS file `source` to `target` with its point records in a random order drawn from
 /// `seed`; header and variable-length records stay as they are.
