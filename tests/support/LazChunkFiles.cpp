@@ -34,6 +34,15 @@ void writeFile(const std::filesystem::path& path, const Bytes& head, const std::
 
 } // namespace
 
+std::vector<Bytes> compressedChunksOf(const std::filesystem::path& path) {
+    const FileIoInterface::Las::Laz::LazChunkReader reader(path, FileIoInterface::Las::readLasHeader(path));
+    std::vector<Bytes> chunks(reader.chunks().size());
+    for (std::size_t index = 0; index < chunks.size(); ++index) {
+        reader.readCompressedChunk(index, chunks[index]);
+    }
+    return chunks;
+}
+
 std::uint64_t writeLazFromChunks(const std::filesystem::path& source, const std::vector<std::size_t>& chunks,
                                  const std::filesystem::path& laz, const std::filesystem::path& las) {
     using namespace FileIoInterface::Las;

@@ -243,7 +243,10 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
         if (chunk.firstPoint >= pointCount) {
             break;
         }
-        chunk.pointCount = std::min(chunk.pointCount, pointCount - chunk.firstPoint);
+        if (chunk.pointCount > pointCount - chunk.firstPoint) {
+            chunk.pointCount = pointCount - chunk.firstPoint;
+            mCutToHeader = true;
+        }
         ++kept;
         if (chunk.pointCount > std::numeric_limits<std::size_t>::max() / mRecordLength) {
             throw Core::IOException(mFile.message(
@@ -251,6 +254,7 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
                 ") states " + std::to_string(chunk.pointCount) + " points, more than this machine can hold"));
         }
     }
+    mCutToHeader = mCutToHeader || kept < mChunks.size();
     mChunks.resize(kept);
     std::uint64_t held = 0;
     for (const LazChunk& chunk : mChunks) {
@@ -261,6 +265,24 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
                                               " points, fewer than the " + std::to_string(pointCount) +
                                               " that the header announces"));
     }
+}
+
+std::optional<std::size_t> LazChunkReader::chunkStartingAt(std::uint64_t point) const {
+    const auto found =
+        std::lower_bound(mChunks.begin(), mChunks.end(), point,
+                         [](const LazChunk& chunk, std::uint64_t first) { return chunk.firstPoint < first; });
+    if (found == mChunks.end() || found->firstPoint != point) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(found - mChunks.begin());
+}
+
+void LazChunkReader::readCompressedChunk(std::size_t index, std::vector<std::uint8_t>& bytes) const {
+    const LazChunk& chunk = mChunks.at(index);
+    const std::string name =
+        "chunk " + std::to_string(index) + " at byte " + std::to_string(chunk.byteOffset);
+    bytes.resize(narrowed(mFile, chunk.byteCount, name));
+    mFile.readAt(chunk.byteOffset, bytes.data(), bytes.size(), name);
 }
 
 void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& records,

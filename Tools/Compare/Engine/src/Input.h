@@ -55,13 +55,18 @@ public:
     /// bytes lie in memory already. Always inlined: a function that only prefetches counts as pure,
     /// and a call to it would be dropped.
     [[gnu::always_inline]] void prefetch(std::uint64_t position) const {
-        const std::size_t leg = legOf(position);
-        if (const std::uint8_t* records = mLegs[leg].contiguousRecords()) {
-            const std::size_t length = mLegs[leg].recordLength();
-            const std::uint8_t* record = records + (position - mStarts[leg]) * length;
+        const PointId id = idOf(position);
+        if (const std::uint8_t* record = recordInMemory(id)) {
             __builtin_prefetch(record);
-            __builtin_prefetch(record + length - 1);
+            __builtin_prefetch(record + mLegs[id.leg].recordLength() - 1);
         }
+    }
+
+    /// The bytes of record `id` when its leg lies in memory whole; null otherwise.
+    const std::uint8_t* recordInMemory(const PointId& id) const {
+        const FileIoInterface::Las::PointRecords& leg = mLegs[id.leg];
+        const std::uint8_t* records = leg.contiguousRecords();
+        return records != nullptr ? records + id.record * leg.recordLength() : nullptr;
     }
 
     /// Calls `visit(position, record bytes, leg records)` for every position in [`begin`, `end`), in

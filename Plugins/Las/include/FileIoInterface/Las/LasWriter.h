@@ -3,6 +3,7 @@
 #include <FileIoInterface/Las/LasCarriedFields.h>
 #include <FileIoInterface/Las/LasExport.h>
 #include <FileIoInterface/Las/LasWriterOptions.h>
+#include <FileIoInterface/Las/LazChunkSource.h>
 #include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
 
 #include <cstddef>
@@ -54,6 +55,11 @@ public:
     /// class, flags, scan angle, extra values against the descriptors). A point that does not fit is not
     /// written; the leg can go on.
     Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point) override;
+    /// As `write(point)`, for a point read from `origin`. When the points of a LAZ file repeat a chunk
+    /// of their source whole, from its first record, in order and byte for byte, the file stores that
+    /// chunk as the source compressed it instead of compressing the records again; the file's chunks
+    /// then each state their point count. The source must stay open until the leg ends.
+    Utils::ErrorManagement::ReturnStatus write(const InputOutputPoint& point, const LasPointOrigin& origin);
 
     /// The final path of `leg`'s file.
     std::filesystem::path pathFor(const LegInformation& leg) const;
@@ -63,11 +69,18 @@ public:
 
 private:
     struct Leg;
+    struct ChunkRepeat;
 
     void open(const LegInformation& leg, std::optional<LasCarriedFields> carried);
     bool start(const InputOutputPoint* firstPoint);
     bool startLaz(const LasLayout& layout);
     bool flush(bool last = false);
+    /// Follows the repeat of a source chunk that `origin` continues or begins; false when the records
+    /// before a chunk that begins could not be handed on.
+    bool follow(const LasPointOrigin& origin);
+    /// Checks the record just encoded against its source's; copies the chunk that it completes. False
+    /// when the copy failed.
+    bool repeated(const std::uint8_t* record, const std::uint8_t* sourceRecord);
     /// Writes what is left of the leg, the header and renames the file; what failed, or empty.
     std::string complete();
     void abandonLeg();
