@@ -1,6 +1,7 @@
 #include "LazChunkFiles.h"
 
 #include "Laz/ArithmeticEncoder.h"
+#include "Laz/CopyableChunks.h"
 #include "Laz/IntegerEncoder.h"
 #include "Laz/LazChunkReader.h"
 
@@ -35,10 +36,12 @@ void writeFile(const std::filesystem::path& path, const Bytes& head, const std::
 } // namespace
 
 std::vector<Bytes> compressedChunksOf(const std::filesystem::path& path) {
-    const FileIoInterface::Las::Laz::LazChunkReader reader(path, FileIoInterface::Las::readLasHeader(path));
+    using namespace FileIoInterface::Las;
+    const Laz::LazChunkReader reader(path, readLasHeader(path));
+    const Laz::CopyableChunks copyable(reader);
     std::vector<Bytes> chunks(reader.chunks().size());
     for (std::size_t index = 0; index < chunks.size(); ++index) {
-        reader.readCompressedChunk(index, chunks[index]);
+        copyable.read(index, chunks[index]);
     }
     return chunks;
 }

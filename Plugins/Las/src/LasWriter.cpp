@@ -3,7 +3,7 @@
 #include <FileIoInterface/Las/LasLayout.h>
 
 #include "ExtraBytesLayout.h"
-#include "Laz/LazChunkReader.h"
+#include "Laz/CopyableChunks.h"
 #include "Laz/LazDescription.h"
 #include "LazPointData.h"
 #include "OutputFile.h"
@@ -360,7 +360,7 @@ bool LasWriter::follow(const LasPointOrigin& origin) {
     if (leg.repeat || !usable) {
         return true;
     }
-    const Laz::LazChunkReader& source = *origin.source->mChunks;
+    const Laz::CopyableChunks& source = *origin.source->mChunks;
     if (leg.checkedSource != origin.source) {
         leg.checkedSource = origin.source;
         leg.sourceFits = leg.laz->canCopyFrom(source);
@@ -370,7 +370,7 @@ bool LasWriter::follow(const LasPointOrigin& origin) {
     if (!chunk) {
         return true;
     }
-    const std::uint64_t points = source.chunks()[*chunk].pointCount;
+    const std::uint64_t points = source.chunk(*chunk).pointCount;
     if (points == 0 || points > MAX_COPIED_CHUNK_SIZES * mOptions.lazChunkPoints) {
         return true;
     }

@@ -1,5 +1,6 @@
 #include <FileIoInterface/Las/LazChunkSource.h>
 
+#include "Laz/CopyableChunks.h"
 #include "Laz/LazChunkReader.h"
 
 #include <Core/IOException.h>
@@ -12,7 +13,7 @@ LazChunkSource::LazChunkSource(const std::filesystem::path& path) {
     if (!header.lazDescription) {
         throw Core::IOException(path.string() + ": not a LAZ file, so it has no chunks to copy");
     }
-    mChunks = std::make_unique<Laz::LazChunkReader>(path, header);
+    mChunks = std::make_unique<Laz::CopyableChunks>(Laz::LazChunkReader(path, header));
 }
 
 LazChunkSource::~LazChunkSource() = default;

@@ -1,6 +1,6 @@
 #include "LazPointData.h"
 
-#include "Laz/LazChunkReader.h"
+#include "Laz/CopyableChunks.h"
 #include "OutputFile.h"
 #include "Raw/ByteCursor.h"
 
@@ -78,21 +78,21 @@ bool LazPointData::add(std::vector<std::uint8_t>& records, std::uint32_t points,
     }
 }
 
-bool LazPointData::canCopyFrom(const Laz::LazChunkReader& source) const {
+bool LazPointData::canCopyFrom(const Laz::CopyableChunks& source) const {
     const Laz::LazDescription& theirs = source.description();
     const auto sameItem = [](const Laz::LazItem& a, const Laz::LazItem& b) {
         return a.type == b.type && a.size == b.size && a.version == b.version;
     };
-    return !source.cutToHeader() && source.recordLength() == mRecordLength &&
+    return source.whole() && source.recordLength() == mRecordLength &&
            theirs.compressor == mDescription.compressor &&
            std::equal(theirs.items.begin(), theirs.items.end(), mDescription.items.begin(),
                       mDescription.items.end(), sameItem);
 }
 
-bool LazPointData::copy(const Laz::LazChunkReader& source, std::size_t chunk) {
+bool LazPointData::copy(const Laz::CopyableChunks& source, std::size_t chunk) {
     try {
-        source.readCompressedChunk(chunk, mCopied);
-        const auto points = static_cast<std::uint32_t>(source.chunks()[chunk].pointCount);
+        source.read(chunk, mCopied);
+        const auto points = static_cast<std::uint32_t>(source.chunk(chunk).pointCount);
         if (mPipeline) {
             mPipeline->submitCompressed(mCopied, points, mDeliver);
         } else {

@@ -15,7 +15,7 @@ namespace Orvid::FileIoInterface::Las {
 
 class OutputFile;
 namespace Laz {
-class LazChunkReader;
+class CopyableChunks;
 }
 
 /// The point data of a chunked LAZ file, written as its chunks of records arrive: the chunk table's
@@ -43,9 +43,9 @@ public:
     /// of the same capacity. `last` tells that no chunk follows, which spares starting the threads.
     bool add(std::vector<std::uint8_t>& records, std::uint32_t points, bool last);
     /// Whether chunks of `source` decode as this file's would: the same compressor, items and records.
-    bool canCopyFrom(const Laz::LazChunkReader& source) const;
+    bool canCopyFrom(const Laz::CopyableChunks& source) const;
     /// The next chunk: chunk `chunk` of `source` (which `canCopyFrom` accepts), copied compressed.
-    bool copy(const Laz::LazChunkReader& source, std::size_t chunk);
+    bool copy(const Laz::CopyableChunks& source, std::size_t chunk);
     /// Writes the chunks still in flight and the chunk table, then the table's offset.
     bool finish();
     const std::string& error() const { return mError; }

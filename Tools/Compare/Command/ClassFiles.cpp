@@ -29,11 +29,11 @@ ClassFiles::ClassFiles(fs::path staging, InputLegs reference, InputLegs test, Cl
     , mReferenceKind(std::move(referenceKind))
     , mTestKind(std::move(testKind))
     , mDisplacementOptions(mTestKind.options)
-    , mModified(mTest.files.size())
-    , mDisplacement(mTest.files.size())
     , mSources{decltype(mSources)::value_type(mReference.files.size()),
                decltype(mSources)::value_type(mTest.files.size())}
-    , mSourceTried{std::vector<bool>(mReference.files.size()), std::vector<bool>(mTest.files.size())} {
+    , mSourceTried{std::vector<bool>(mReference.files.size()), std::vector<bool>(mTest.files.size())}
+    , mModified(mTest.files.size())
+    , mDisplacement(mTest.files.size()) {
     // Displacements are small numbers around zero and no positions: the test's precision, no offset
     // and no coordinate system.
     mDisplacementOptions.scaleOffset = FileIoInterface::Las::LasScaleOffset{mTest.headers.front().scale, {}};

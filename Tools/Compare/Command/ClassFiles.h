@@ -69,16 +69,16 @@ private:
     ClassFileKind mReferenceKind;
     ClassFileKind mTestKind;
     FileIoInterface::Las::LasWriterOptions mDisplacementOptions;
+    /// Per input, per leg, its chunks once a LAZ class file needed them; null until then, or when they
+    /// cannot be copied. Declared before the writers, which refer to them until they are gone.
+    std::array<std::vector<std::unique_ptr<FileIoInterface::Las::LazChunkSource>>, 2> mSources;
+    std::array<std::vector<bool>, 2> mSourceTried;
     std::vector<std::unique_ptr<FileIoInterface::Las::LasWriter>> mModified;
     std::vector<std::unique_ptr<FileIoInterface::Las::LasWriter>> mDisplacement;
     /// Writers of added/, mutated/, altered/ and removed/; the array has a slot per class, modified
     /// (written per leg) included.
     std::array<std::unique_ptr<FileIoInterface::Las::LasWriter>, 5> mClasses;
     FileIoInterface::Las::LasPoint mDisplaced;
-    /// Per input, per leg, its chunks once a LAZ class file needed them; null until then, or when they
-    /// cannot be copied.
-    std::array<std::vector<std::unique_ptr<FileIoInterface::Las::LazChunkSource>>, 2> mSources;
-    std::array<std::vector<bool>, 2> mSourceTried;
     std::uint64_t mUnwritten = 0;
 };
 

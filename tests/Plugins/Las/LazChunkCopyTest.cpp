@@ -1,5 +1,4 @@
 #include "LasTestSupport.h"
-#include "Laz/LazChunkReader.h"
 #include "LazChunkFiles.h"
 
 #include <FileIoInterface/Las/LasReader.h>
@@ -94,16 +93,9 @@ protected:
 
     /// Which chunks of the source the LAZ file at `path` holds byte for byte, in its order.
     std::vector<std::size_t> copiedChunks(const std::filesystem::path& path) const {
-        const Las::Laz::LazChunkReader written(path, Las::readLasHeader(path));
-        const Las::Laz::LazChunkReader original(sourcePath, Las::readLasHeader(sourcePath));
-        std::vector<Bytes> originals(original.chunks().size());
-        for (std::size_t chunk = 0; chunk < originals.size(); ++chunk) {
-            original.readCompressedChunk(chunk, originals[chunk]);
-        }
+        const std::vector<Bytes> originals = compressedChunksOf(sourcePath);
         std::vector<std::size_t> copied;
-        Bytes bytes;
-        for (std::size_t chunk = 0; chunk < written.chunks().size(); ++chunk) {
-            written.readCompressedChunk(chunk, bytes);
+        for (const Bytes& bytes : compressedChunksOf(path)) {
             const auto found = std::find(originals.begin(), originals.end(), bytes);
             if (found != originals.end()) {
                 copied.push_back(static_cast<std::size_t>(found - originals.begin()));
@@ -135,11 +127,13 @@ TEST_P(LazChunkCopy, CopiesTheSourceChunksThatPointsRepeatWholeAndCompressesTheR
         concatenated({{25, 40}, {50, 60}, {0, 10}, {60, 65}, {66, 70}, {80, 85}});
     const std::filesystem::path laz = writeBoth(positions, 55, optionsFor(GetParam().format, 8));
     EXPECT_EQ(copiedChunks(laz), (std::vector<std::size_t>{3, 0}));
-    EXPECT_EQ(Las::readLasHeader(laz).lazDescription->payload.at(12), 0xFF) << "the chunks state their counts";
+    EXPECT_EQ(Las::readLasHeader(laz).lazDescription->payload.at(12), 0xFF)
+        << "the chunks state their counts";
 
     // Chunks of the writer's size: chunk 0 copied, chunk 1 compressed for its changed first point, and
     // the file keeps fixed-size chunks.
-    const std::filesystem::path fixed = writeBoth(concatenated({{0, 20}}), 10, optionsFor(GetParam().format, 10));
+    const std::filesystem::path fixed =
+        writeBoth(concatenated({{0, 20}}), 10, optionsFor(GetParam().format, 10));
     EXPECT_EQ(copiedChunks(fixed), (std::vector<std::size_t>{0}));
     EXPECT_EQ(Las::readLasHeader(fixed).lazDescription->payload.at(12), SOURCE_CHUNK);
 }

@@ -267,24 +267,6 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
     }
 }
 
-std::optional<std::size_t> LazChunkReader::chunkStartingAt(std::uint64_t point) const {
-    const auto found =
-        std::lower_bound(mChunks.begin(), mChunks.end(), point,
-                         [](const LazChunk& chunk, std::uint64_t first) { return chunk.firstPoint < first; });
-    if (found == mChunks.end() || found->firstPoint != point) {
-        return std::nullopt;
-    }
-    return static_cast<std::size_t>(found - mChunks.begin());
-}
-
-void LazChunkReader::readCompressedChunk(std::size_t index, std::vector<std::uint8_t>& bytes) const {
-    const LazChunk& chunk = mChunks.at(index);
-    const std::string name =
-        "chunk " + std::to_string(index) + " at byte " + std::to_string(chunk.byteOffset);
-    bytes.resize(narrowed(mFile, chunk.byteCount, name));
-    mFile.readAt(chunk.byteOffset, bytes.data(), bytes.size(), name);
-}
-
 void LazChunkReader::decodeChunk(std::size_t index, std::vector<std::uint8_t>& records,
                                  std::uint64_t points) const {
     if (index >= mChunks.size()) {

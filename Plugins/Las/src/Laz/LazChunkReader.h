@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
-#include <optional>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las {
@@ -52,11 +51,6 @@ public:
     /// Whether the chunks hold more points than the header states, so that the last ones were cut to
     /// fit it: such chunks decode to more records than they are counted for.
     bool cutToHeader() const { return mCutToHeader; }
-
-    /// The chunk whose first point is `point`, if one begins there.
-    std::optional<std::size_t> chunkStartingAt(std::uint64_t point) const;
-    /// Replaces `bytes` with the compressed bytes of chunk `index`, as the file stores them.
-    void readCompressedChunk(std::size_t index, std::vector<std::uint8_t>& bytes) const;
 
     /// Replaces `records` with the raw LAS records of chunk `index`, byte for byte those of the
     /// uncompressed file; only the first `points` of them when fewer than the chunk holds (which decodes

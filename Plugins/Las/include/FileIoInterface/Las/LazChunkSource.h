@@ -9,13 +9,14 @@
 namespace Orvid::FileIoInterface::Las {
 
 namespace Laz {
-class LazChunkReader;
+class CopyableChunks;
 }
 
 /// The compressed chunks of a LAZ file that points are read from, opened so that a LAZ `LasWriter`
 /// can copy them: when the points it writes repeat one of the file's chunks whole, in order and byte
 /// for byte, the writer stores that chunk as it is instead of compressing the records again (see
-/// `LasPointOrigin`). Safe to share between writers on several threads.
+/// `LasPointOrigin`). Holds the chunk table, not the file, which is opened for each chunk copied. Safe
+/// to share between writers on several threads.
 class FILEIOINTERFACE_LAS_EXPORT LazChunkSource {
 public:
     /// Reads the file's header and chunk table. Throws Core::IOException, with a message that starts
@@ -28,7 +29,7 @@ public:
 private:
     friend class LasWriter;
 
-    std::unique_ptr<Laz::LazChunkReader> mChunks;
+    std::unique_ptr<Laz::CopyableChunks> mChunks;
 };
 
 /// Where a point handed to `LasWriter::write` was read: record `record` of `source`, whose bytes are
