@@ -6,6 +6,7 @@
 #include "Laz/CopyableChunks.h"
 #include "Laz/LazDescription.h"
 #include "LazPointData.h"
+#include "LegFileName.h"
 #include "OutputFile.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
@@ -191,7 +192,9 @@ std::filesystem::path LasWriter::pathFor(const LegInformation& leg) const {
     if (name.empty() || name == "." || name == "..") {
         name = "leg" + std::to_string(leg.number ? *leg.number : mLegsBegun);
     }
-    return mFolder / (name + (mOptions.compression == LasCompression::Laz ? ".laz" : ".las"));
+    const std::string extension = compressionFor(mOptions, leg) == LasCompression::Laz ? ".laz" : ".las";
+    // A name given as a file name keeps its extension rather than taking a second one.
+    return mFolder / (hasExtension(name, extension) ? name : name + extension);
 }
 
 void LasWriter::beginLeg(const LegInformation& leg) {
@@ -206,6 +209,9 @@ void LasWriter::beginLeg(const LegInformation& leg, const LasCarriedFields& carr
 void LasWriter::open(const LegInformation& leg, std::optional<LasCarriedFields> carried) {
     if (mLeg) {
         throw Core::IOException(mLeg->finalPath.string() + ": a new leg begins before this one has ended");
+    }
+    if (compressionFor(mOptions, leg) == LasCompression::Laz && mOptions.lazChunkPoints == 0) {
+        throw std::invalid_argument("LAS writer: LAZ chunks of 0 points");
     }
     auto state = std::make_unique<Leg>();
     state->information = leg;

@@ -21,7 +21,9 @@ class OutputFile;
 class PointCodec;
 
 /// Writes each leg as a LAS file "<leg name>.las", or as a LAZ file "<leg name>.laz" when the options
-/// ask for compression, in an output folder (created when missing). The file is written as
+/// ask for compression or the leg's name ends in ".laz", in an output folder (created when missing); a
+/// name that ends in its file's extension, in any case, keeps it alone ("strip.laz"). The file is
+/// written as
 /// "<leg name>.las.partial" ("<leg name>.laz.partial") and renamed when `endLeg` has completed its
 /// header (point counts, counts by return, bounds) and, in a LAZ file, its last chunk and chunk table,
 /// so a file under its final name is always complete; an
@@ -41,7 +43,8 @@ public:
     LasWriter& operator=(const LasWriter&) = delete;
 
     /// Throws Core::IOException when a leg is already open, the folder or file cannot be created, or a
-    /// descriptor cannot be written (data type above 10, name over 32 bytes, limits of another type).
+    /// descriptor cannot be written (data type above 10, name over 32 bytes, limits of another type);
+    /// std::invalid_argument for a LAZ leg (by its name) when the options' LAZ chunks hold 0 points.
     /// Carries over `LasWriterOptions::carried`, if any.
     void beginLeg(const LegInformation& leg) override;
     /// As `beginLeg(leg)`, carrying over `carried` instead of the options' fields. Throws
