@@ -400,12 +400,15 @@ bool LasWriter::repeated(const std::uint8_t* record, const std::uint8_t* sourceR
         return true;
     }
     // The buffer holds exactly the chunk's records, which its source has compressed already.
-    const bool copied = leg.laz->copy(*repeat.source->mChunks, repeat.chunk);
+    const std::size_t size = leg.buffer.size();
+    const auto points = static_cast<std::uint32_t>(leg.used / leg.recordLength);
+    const bool copied = leg.laz->copy(*repeat.source->mChunks, repeat.chunk, leg.buffer, points);
     leg.repeat.reset();
     if (!copied) {
         leg.ioError = leg.laz->error();
         return false;
     }
+    leg.buffer.resize(size);
     leg.used = 0;
     return true;
 }

@@ -83,16 +83,22 @@ bool LazPointData::canCopyFrom(const Laz::CopyableChunks& source) const {
     const auto sameItem = [](const Laz::LazItem& a, const Laz::LazItem& b) {
         return a.type == b.type && a.size == b.size && a.version == b.version;
     };
-    return source.whole() && source.recordLength() == mRecordLength &&
-           theirs.compressor == mDescription.compressor &&
+    return source.recordLength() == mRecordLength && theirs.compressor == mDescription.compressor &&
            std::equal(theirs.items.begin(), theirs.items.end(), mDescription.items.begin(),
                       mDescription.items.end(), sameItem);
 }
 
-bool LazPointData::copy(const Laz::CopyableChunks& source, std::size_t chunk) {
+bool LazPointData::copy(const Laz::CopyableChunks& source, std::size_t chunk,
+                        std::vector<std::uint8_t>& records, std::uint32_t points) {
     try {
         source.read(chunk, mCopied);
-        const auto points = static_cast<std::uint32_t>(source.chunk(chunk).pointCount);
+        // A layered chunk states its count after its first record; point-wise ones decode as counted.
+        const bool counted = mDescription.compressor != Laz::Compressor::LayeredChunked ||
+                             (mCopied.size() >= mRecordLength + sizeof(std::uint32_t) &&
+                              Raw::load<std::uint32_t>(mCopied.data() + mRecordLength) == points);
+        if (!counted) {
+            return add(records, points, false);
+        }
         if (mPipeline) {
             mPipeline->submitCompressed(mCopied, points, mDeliver);
         } else {

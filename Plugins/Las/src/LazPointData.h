@@ -44,8 +44,12 @@ public:
     bool add(std::vector<std::uint8_t>& records, std::uint32_t points, bool last);
     /// Whether chunks of `source` decode as this file's would: the same compressor, items and records.
     bool canCopyFrom(const Laz::CopyableChunks& source) const;
-    /// The next chunk: chunk `chunk` of `source` (which `canCopyFrom` accepts), copied compressed.
-    bool copy(const Laz::CopyableChunks& source, std::size_t chunk);
+    /// The next chunk: chunk `chunk` of `source` (which `canCopyFrom` accepts), copied compressed, the
+    /// `points` records of `records` decoded from it; those records compressed instead when the chunk
+    /// states another count of its own (a source whose header counts fewer points than its last
+    /// chunk holds). `records` may come back as another buffer, as from `add`.
+    bool copy(const Laz::CopyableChunks& source, std::size_t chunk, std::vector<std::uint8_t>& records,
+              std::uint32_t points);
     /// Writes the chunks still in flight and the chunk table, then the table's offset.
     bool finish();
     const std::string& error() const { return mError; }

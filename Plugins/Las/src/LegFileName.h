@@ -21,7 +21,7 @@ inline bool hasExtension(const std::string& name, const std::string& extension) 
 /// name ends in ".laz", as a file name given for it would.
 inline LasCompression compressionFor(const LasWriterOptions& options, const LegInformation& leg) {
     return options.compression == LasCompression::Laz || hasExtension(leg.name, ".laz") ? LasCompression::Laz
-                                                                                       : LasCompression::Las;
+                                                                                        : LasCompression::Las;
 }
 
 } // namespace Orvid::FileIoInterface::Las

@@ -11,7 +11,6 @@ CopyableChunks::CopyableChunks(const LazChunkReader& reader)
     : mPath(reader.path())
     , mDescription(reader.description())
     , mRecordLength(reader.recordLength())
-    , mWhole(!reader.cutToHeader())
     , mChunks(reader.chunks()) {}
 
 std::optional<std::size_t> CopyableChunks::chunkStartingAt(std::uint64_t point) const {

@@ -21,9 +21,6 @@ public:
 
     const LazDescription& description() const { return mDescription; }
     std::uint16_t recordLength() const { return mRecordLength; }
-    /// Whether the chunks decode to exactly the records they are counted for (see
-    /// `LazChunkReader::cutToHeader`).
-    bool whole() const { return mWhole; }
     const LazChunk& chunk(std::size_t index) const { return mChunks[index]; }
 
     /// The chunk whose first point is `point`, if one begins there.
@@ -36,7 +33,6 @@ private:
     std::filesystem::path mPath;
     LazDescription mDescription;
     std::uint16_t mRecordLength;
-    bool mWhole;
     std::vector<LazChunk> mChunks;
 };
 

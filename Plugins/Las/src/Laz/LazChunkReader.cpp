@@ -243,10 +243,7 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
         if (chunk.firstPoint >= pointCount) {
             break;
         }
-        if (chunk.pointCount > pointCount - chunk.firstPoint) {
-            chunk.pointCount = pointCount - chunk.firstPoint;
-            mCutToHeader = true;
-        }
+        chunk.pointCount = std::min(chunk.pointCount, pointCount - chunk.firstPoint);
         ++kept;
         if (chunk.pointCount > std::numeric_limits<std::size_t>::max() / mRecordLength) {
             throw Core::IOException(mFile.message(
@@ -254,7 +251,6 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
                 ") states " + std::to_string(chunk.pointCount) + " points, more than this machine can hold"));
         }
     }
-    mCutToHeader = mCutToHeader || kept < mChunks.size();
     mChunks.resize(kept);
     std::uint64_t held = 0;
     for (const LazChunk& chunk : mChunks) {
