@@ -100,7 +100,7 @@ void shardOverhead(benchmark::State& state) {
             mergeOptions.shardDirectories.push_back(work / ("shard-" + std::to_string(shard)));
             shardRuns += secondsOf([&] {
                 Compare::runShard({planOptions.planFile, static_cast<std::int64_t>(shard),
-                                   mergeOptions.shardDirectories.back(), true, false},
+                                   mergeOptions.shardDirectories.back(), true, false, {}},
                                   out, err);
             });
         }

@@ -87,34 +87,6 @@ std::vector<std::uint64_t> countsOfCells(const std::string& text, std::size_t ce
     return counts;
 }
 
-// A range with nothing in it is null: JSON has no infinity.
-json rangeJson(double low, double high) {
-    return low <= high ? json::array({low, high}) : json(nullptr);
-}
-
-void readRange(const json& range, double& low, double& high) {
-    if (!range.is_null()) {
-        low = range.at(0).get<double>();
-        high = range.at(1).get<double>();
-    }
-}
-
-json toJson(const Engine::PointTally& tally) {
-    return {{"z", rangeJson(tally.minZ, tally.maxZ)},
-            {"pointsByReturn", tally.pointsByReturn},
-            {"invalidReturnNumbers", tally.invalidReturnNumbers},
-            {"times", rangeJson(tally.lowestTime, tally.highestTime)}};
-}
-
-Engine::PointTally tallyOf(const json& object) {
-    Engine::PointTally tally;
-    readRange(object.at("z"), tally.minZ, tally.maxZ);
-    tally.pointsByReturn = object.at("pointsByReturn").get<std::array<std::uint64_t, 16>>();
-    tally.invalidReturnNumbers = object.at("invalidReturnNumbers").get<std::uint64_t>();
-    readRange(object.at("times"), tally.lowestTime, tally.highestTime);
-    return tally;
-}
-
 json toJson(const DensityGrid& grid) {
     return {{"cells", cellsOf(grid.counts())}, {"binned", grid.binned()}, {"outside", grid.outside()}};
 }
@@ -173,7 +145,7 @@ json toJson(const ShardTotals& totals) {
         inputs[ROLES[side]] = {{"points", whole.points},
                                {"nanTimes", whole.nanTimes},
                                {"inKeyOrder", whole.inKeyOrder},
-                               {"tally", toJson(whole.tally)},
+                               {"tally", tallyJson(whole.tally)},
                                {"duplicateKeys", input.duplicateKeys},
                                {"duplicatesOnSameChannel", input.duplicatesOnSameChannel},
                                {"pointsBySourceId", bySourceId}};

@@ -3,6 +3,7 @@
 #include "KeyEncoding.h"
 
 #include <CompareEngine/Decision.h>
+#include <CompareEngine/InputParts.h>
 
 #include <FileIoInterface/Las/PointRecords.h>
 
@@ -23,6 +24,8 @@ public:
     /// and progress of LAZ decoding).
     explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0,
                    const FileIoInterface::Las::PointRecordsOptions& options = {});
+    /// Opens every leg of `parts`, its records read from its runs. Throws as the constructor above.
+    Input(const InputParts& parts, double timeOffset);
 
     /// From now on every key's time is 0, so that points pair by return number and position alone.
     void ignoreTimes() { mTimesIgnored = true; }
@@ -95,6 +98,10 @@ public:
     }
 
 private:
+    /// Numbers the records of the leg just opened after those before. Throws std::invalid_argument
+    /// when the input holds more than an index entry can number.
+    void numberLastLeg();
+
     std::vector<FileIoInterface::Las::PointRecords> mLegs;
     std::vector<std::uint64_t> mStarts;
     double mTimeOffset = 0.0;

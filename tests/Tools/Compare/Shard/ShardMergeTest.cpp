@@ -171,7 +171,7 @@ protected:
         std::vector<fs::path> folders;
         for (std::size_t shard = 0; shard < shards; ++shard) {
             folders.push_back(folder() / (name + "-" + std::to_string(shard)));
-            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false}, out,
+            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false, {}}, out,
                      err);
         }
         return folders;
@@ -278,14 +278,14 @@ TEST_F(ShardedComparison, MergeRefusesAMissingRepeatedForeignOrCorruptShardAndWr
     text.replace(text.find("\"points\": "), 10, "\"points\": 1");
     std::ofstream(edited) << text;
     EXPECT_EQ(refusal([&] {
-                  runShard({edited, 0, folder() / "edited-0", true, false}, out, err);
+                  runShard({edited, 0, folder() / "edited-0", true, false, {}}, out, err);
               }),
               edited.string() +
                   ": the plan was changed after it was made (its contents do not match its id " + planId +
                   ")");
 
     // A shard run again alone replaces its folder's outputs, and the set merges.
-    runShard({plan, 2, shards[2], true, false}, out, err);
+    runShard({plan, 2, shards[2], true, false, {}}, out, err);
     EXPECT_EQ(runMerge(mergeOptions("checked", shards), out).exitStatus, sSingle.exitStatus);
     EXPECT_TRUE(fs::exists(folder() / "checked.json"));
 }
@@ -311,7 +311,7 @@ TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
     fs::resize_file(leg, bytes + 1);
     std::ostringstream err;
     EXPECT_EQ(refusal([&] {
-                  runShard({plan.planFile, 0, folder() / "changed-0", true, false}, out, err);
+                  runShard({plan.planFile, 0, folder() / "changed-0", true, false, {}}, out, err);
               }),
               leg.string() + ": changed since the plan was made (" + std::to_string(bytes + 1) +
                   " bytes, not " + std::to_string(bytes) + ")");
@@ -327,7 +327,7 @@ TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTo
     std::ostringstream err;
     const std::vector<fs::path> shards{folder() / "replaced-0", folder() / "replaced-1"};
     for (std::int64_t shard = 0; shard < 2; ++shard) {
-        runShard({plan.planFile, shard, shards[static_cast<std::size_t>(shard)], true, false}, out, err);
+        runShard({plan.planFile, shard, shards[static_cast<std::size_t>(shard)], true, false, {}}, out, err);
     }
     const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[1];
     const fs::file_time_type planned = fs::last_write_time(leg);
@@ -339,7 +339,7 @@ TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTo
     const std::string replaced =
         leg.string() + ": changed since the plan was made (other bytes of the same size)";
     EXPECT_EQ(refusal([&] {
-                  runShard({plan.planFile, 1, folder() / "replaced-again", true, false}, out, err);
+                  runShard({plan.planFile, 1, folder() / "replaced-again", true, false, {}}, out, err);
               }),
               replaced);
     EXPECT_FALSE(fs::exists(folder() / "replaced-again"));
@@ -351,7 +351,7 @@ TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTo
                   fs::copy_options::overwrite_existing);
     fs::last_write_time(leg, planned + std::chrono::seconds(1));
     EXPECT_EQ(refusal([&] {
-                  runShard({plan.planFile, 0, folder() / "replaced-again", true, false}, out, err);
+                  runShard({plan.planFile, 0, folder() / "replaced-again", true, false, {}}, out, err);
               }),
               leg.string() + ": changed since the plan was made (modified again)");
 }
@@ -405,7 +405,7 @@ TEST(ShardedLazComparison, MergedLazClassFilesHoldTheRecordsOfTheSingleRun) {
     merge.quiet = true;
     for (std::int64_t shard = 0; shard < 8; ++shard) {
         merge.shardDirectories.push_back(folder / ("shard-" + std::to_string(shard)));
-        runShard({planFile, shard, merge.shardDirectories.back(), true, false}, out, err);
+        runShard({planFile, shard, merge.shardDirectories.back(), true, false, {}}, out, err);
     }
     runMerge(merge, out);
 

@@ -4,6 +4,7 @@
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasPoint.h>
 #include <FileIoInterface/Las/PointRecordsOptions.h>
+#include <FileIoInterface/Las/RawRecordRun.h>
 
 #include <array>
 #include <cstddef>
@@ -36,6 +37,11 @@ public:
     /// with the path, when the path is not a regular file, the header is not one this plug-in reads, a
     /// LAZ chunk cannot be decoded, or the records cannot be mapped.
     explicit PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options = {});
+    /// Records of the LAS file `path` kept elsewhere: its header is read (as `readLasHeader` does),
+    /// its records are `runs` in order, one block per run that holds records, mapped read-only;
+    /// `size()` is their total. Throws Core::IOException, with a message that starts with the path of
+    /// the file at fault, when the header cannot be read or a run cannot be mapped.
+    PointRecords(const std::filesystem::path& path, const std::vector<RawRecordRun>& runs);
     ~PointRecords();
     PointRecords(PointRecords&&) noexcept;
     PointRecords& operator=(PointRecords&&) noexcept;
@@ -139,6 +145,11 @@ public:
     };
 
 private:
+    /// Reads the header of `path` and prepares the decoding of its records.
+    void readHeader(const std::filesystem::path& path);
+    /// Takes the block starts from `mSource`.
+    void indexBlocks();
+
     /// x and y are the first fields of every point format.
     static constexpr std::size_t POSITION_OFFSET = 0;
     static constexpr std::size_t RETURNS_OFFSET = 14;
