@@ -3,6 +3,7 @@
 #include "SyntheticClouds.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LasWriter.h>
 #include <FileIoInterface/LegInformation.h>
 #include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
@@ -40,9 +41,11 @@ std::vector<fs::path> writeLasLegs(const fs::path& folder, const std::string& pr
 std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string& prefix,
                                       const SyntheticSurvey::SurveyParameters& parameters,
                                       const SyntheticSurvey::ChangePlan& plan,
-                                      SyntheticSurvey::PlantedChanges* planted, std::uint8_t pointFormat) {
+                                      SyntheticSurvey::PlantedChanges* planted, std::uint8_t pointFormat,
+                                      FileIoInterface::Las::LasCompression compression) {
     FileIoInterface::Las::LasWriterOptions options;
     options.pointFormat = pointFormat;
+    options.compression = compression;
     options.scaleOffset =
         FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
     options.adjustedStandardGpsTime = true;
@@ -92,12 +95,38 @@ void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint
     }
 }
 
-std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points,
-                                        std::uint8_t pointFormat) {
+std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points, std::uint8_t pointFormat,
+                                        FileIoInterface::Las::LasCompression compression) {
     const SyntheticSurvey::SurveyParameters survey{1, points, 42};
     const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-    return {writeSurveyLegs(folder, "reference", survey, {}, nullptr, pointFormat).front(),
-            writeSurveyLegs(folder, "test", survey, plan, nullptr, pointFormat).front()};
+    return {writeSurveyLegs(folder, "reference", survey, {}, nullptr, pointFormat, compression).front(),
+            writeSurveyLegs(folder, "test", survey, plan, nullptr, pointFormat, compression).front()};
+}
+
+std::vector<fs::path> writeTiles(const fs::path& source, const fs::path& folder, const std::string& prefix,
+                                 std::size_t across, FileIoInterface::Las::LasCompression compression) {
+    FileIoInterface::Las::LasReader reader({source});
+    const FileIoInterface::Las::LasHeader& header = reader.header(0);
+    const FileIoInterface::LegInformation leg = reader.nextLeg();
+    std::vector<PointLeg> tiles(across * across);
+    const auto cell = [&](double value, double low, double high) {
+        const auto index = static_cast<std::size_t>((value - low) / (high - low) * static_cast<double>(across));
+        return std::min(index, across - 1);
+    };
+    while (reader.hasMorePoints()) {
+        std::unique_ptr<FileIoInterface::InputOutputPoint> point = reader.nextPoint();
+        const std::size_t column = cell(point->getX(), header.min.x, header.max.x);
+        const std::size_t row = cell(point->getY(), header.min.y, header.max.y);
+        tiles[row * across + column].push_back(std::move(point));
+    }
+    tiles.erase(std::remove_if(tiles.begin(), tiles.end(), [](const PointLeg& tile) { return tile.empty(); }),
+                tiles.end());
+    FileIoInterface::Las::LasWriterOptions options;
+    options.pointFormat = header.pointFormat;
+    options.scaleOffset = FileIoInterface::Las::LasScaleOffset{header.scale, header.offset};
+    options.adjustedStandardGpsTime = true;
+    options.compression = compression;
+    return writeLasLegs(folder, prefix, tiles, options, leg.attributes);
 }
 
 } // namespace Orvid::Testing
