@@ -1,8 +1,8 @@
 // The CPU (user + system) of every task of a comparison run in 8 shards through partitions (the plan,
 // each partition, each shard, the merge) as a ratio to the single run of the same comparison measured
 // in the same run (JSON report and class files on, both ways). Each task runs orvid-compare in a process
-// of its own, as on a cluster, and its CPU is what the kernel counted for that process and its threads. Goals: all
-// tasks together at most 1.6 times the single run, none above 0.3 times.
+// of its own, as on a cluster, and its CPU is what the kernel counted for that process and its threads.
+// Goals: all tasks together at most 1.6 times the single run, none above 0.3 times.
 //
 // Layouts: a LAZ pair in GPS-time order (0); a LAS pair, the test shuffled (1); a LAZ reference and
 // its test re-tiled into 4 spatial LAZ tiles (2).
@@ -17,12 +17,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <utility>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -43,7 +43,8 @@ fs::path dataFolder() {
 /// Writes the reference and the test of `layout` into `folder`/reference and `folder`/test.
 void writeLayout(const fs::path& folder, std::int64_t points, std::int64_t layout) {
     const fs::path pair = folder / "pair";
-    const LasCompression compression = layout == LAS_TEST_SHUFFLED ? LasCompression::Las : LasCompression::Laz;
+    const LasCompression compression =
+        layout == LAS_TEST_SHUFFLED ? LasCompression::Las : LasCompression::Laz;
     const std::array<fs::path, 2> files =
         Testing::writeSurveyPair(pair, static_cast<std::uint64_t>(points), 7, compression);
     fs::create_directories(folder / "reference");
@@ -52,7 +53,8 @@ void writeLayout(const fs::path& folder, std::int64_t points, std::int64_t layou
     if (layout == LAS_TEST_SHUFFLED) {
         Testing::writeShuffledCopy(files[1], folder / "test" / files[1].filename(), 7);
     } else if (layout == LAZ_TEST_RETILED) {
-        const std::array<fs::path, 2> las = Testing::writeSurveyPair(folder / "las", static_cast<std::uint64_t>(points));
+        const std::array<fs::path, 2> las =
+            Testing::writeSurveyPair(folder / "las", static_cast<std::uint64_t>(points));
         Testing::writeTiles(las[1], folder / "test", "tile", 2, LasCompression::Laz);
     } else {
         fs::rename(files[1], folder / "test" / files[1].filename());
@@ -116,21 +118,22 @@ StageSeconds runStages(const fs::path& inputs, const fs::path& work) {
     StageSeconds seconds;
     const std::string plan = (work / "plan.json").string();
     const std::string parts = (work / "parts").string();
-    seconds.plan = cpuSecondsOf({"plan", (inputs / "reference").string(), (inputs / "test").string(), "--shards",
-                                 std::to_string(SHARDS), "--threads", std::to_string(THREADS), "-o", plan, "-q"});
+    seconds.plan =
+        cpuSecondsOf({"plan", (inputs / "reference").string(), (inputs / "test").string(), "--shards",
+                      std::to_string(SHARDS), "--threads", std::to_string(THREADS), "-o", plan, "-q"});
     std::vector<std::string> merge{"merge", plan};
     for (std::size_t index = 0; index < SHARDS; ++index) {
-        seconds.partitions.push_back(
-            cpuSecondsOf({"partition", plan, std::to_string(index), "--parts", parts, "-q", "--no-progress"}));
+        seconds.partitions.push_back(cpuSecondsOf(
+            {"partition", plan, std::to_string(index), "--parts", parts, "-q", "--no-progress"}));
     }
     for (std::size_t index = 0; index < SHARDS; ++index) {
         merge.push_back((work / ("shard-" + std::to_string(index))).string());
-        seconds.shards.push_back(cpuSecondsOf(
-            {"shard", plan, std::to_string(index), "--parts", parts, "-o", merge.back(), "-q", "--no-progress"}));
+        seconds.shards.push_back(cpuSecondsOf({"shard", plan, std::to_string(index), "--parts", parts, "-o",
+                                               merge.back(), "-q", "--no-progress"}));
     }
     for (const std::string& argument :
-         {std::string("--parts"), parts, std::string("--json"), (work / "merged.json").string(), std::string("--out"),
-          (work / "merged").string(), std::string("-q")}) {
+         {std::string("--parts"), parts, std::string("--json"), (work / "merged.json").string(),
+          std::string("--out"), (work / "merged").string(), std::string("-q")}) {
         merge.push_back(argument);
     }
     seconds.merge = cpuSecondsOf(merge);
@@ -164,9 +167,10 @@ void shardStages(benchmark::State& state) {
     for (auto _ : state) {
         fs::remove_all(work);
         fs::create_directories(work);
-        const double single = cpuSecondsOf({(inputs / "reference").string(), (inputs / "test").string(), "--threads",
-                                            std::to_string(THREADS), "--json", (work / "single.json").string(),
-                                            "--out", (work / "single").string(), "-q", "--no-progress"});
+        const double single =
+            cpuSecondsOf({(inputs / "reference").string(), (inputs / "test").string(), "--threads",
+                          std::to_string(THREADS), "--json", (work / "single.json").string(), "--out",
+                          (work / "single").string(), "-q", "--no-progress"});
         const StageSeconds seconds = runStages(inputs, work);
         report(state, seconds, single);
         state.SetIterationTime(single);

@@ -95,7 +95,8 @@ void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint
     }
 }
 
-std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points, std::uint8_t pointFormat,
+std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points,
+                                        std::uint8_t pointFormat,
                                         FileIoInterface::Las::LasCompression compression) {
     const SyntheticSurvey::SurveyParameters survey{1, points, 42};
     const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
@@ -110,7 +111,8 @@ std::vector<fs::path> writeTiles(const fs::path& source, const fs::path& folder,
     const FileIoInterface::LegInformation leg = reader.nextLeg();
     std::vector<PointLeg> tiles(across * across);
     const auto cell = [&](double value, double low, double high) {
-        const auto index = static_cast<std::size_t>((value - low) / (high - low) * static_cast<double>(across));
+        const auto index =
+            static_cast<std::size_t>((value - low) / (high - low) * static_cast<double>(across));
         return std::min(index, across - 1);
     };
     while (reader.hasMorePoints()) {

@@ -44,8 +44,8 @@ PartitionWriter::PartitionWriter(const fs::path& parts, std::size_t partition, s
     // What a failed run of this partition left is its own, and goes.
     fs::remove_all(mPartial, error);
     if (!fs::create_directories(mPartial, error) || error) {
-        throw std::runtime_error(mPartial.string() + ": cannot make the partition's folder (" + error.message() +
-                                 ")");
+        throw std::runtime_error(mPartial.string() + ": cannot make the partition's folder (" +
+                                 error.message() + ")");
     }
     for (std::size_t shard = 0; shard < shards; ++shard) {
         mBuffers[shard].reserve(mBufferBytes + RUN_BUFFER_BYTES / 16);

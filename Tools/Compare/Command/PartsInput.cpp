@@ -47,7 +47,8 @@ void addRuns(const fs::path& run, const std::array<std::vector<std::uint64_t>, 2
 std::array<Engine::InputParts, 2> partsOfShard(const ShardPlan& plan, const fs::path& planFile,
                                                const fs::path& parts, std::size_t shard,
                                                const std::array<InputLegs, 2>& legs) {
-    const std::vector<FoundPartition> partitions = findPartitions(parts, plan.id, plan.shards.size(), planFile);
+    const std::vector<FoundPartition> partitions =
+        findPartitions(parts, plan.id, plan.shards.size(), planFile);
     std::array<Engine::InputParts, 2> inputs;
     std::array<std::vector<Engine::ShareFacts>, 2> shares;
     for (std::size_t side = 0; side < 2; ++side) {

@@ -67,8 +67,7 @@ struct SingleRunFlags {
     bool refused() const { return demo || !out.empty() || !json.empty() || !html.empty(); }
 };
 
-ShardCommand parsePlan(int argc,
-                                                                           const char* const* argv) {
+ShardCommand parsePlan(int argc, const char* const* argv) {
     PlanOptions options;
     CLI::App app(PLAN_DESCRIPTION, "orvid-compare plan");
     declareVersionFlag(app)->group("");
@@ -101,8 +100,7 @@ ShardCommand parsePlan(int argc,
     return options;
 }
 
-ShardCommand parseShard(int argc,
-                                                                            const char* const* argv) {
+ShardCommand parseShard(int argc, const char* const* argv) {
     ShardOptions options;
     CLI::App app(SHARD_DESCRIPTION, "orvid-compare shard");
     std::string plan;
@@ -152,8 +150,7 @@ ShardCommand parsePartition(int argc, const char* const* argv) {
     return options;
 }
 
-ShardCommand parseMerge(int argc,
-                                                                            const char* const* argv) {
+ShardCommand parseMerge(int argc, const char* const* argv) {
     MergeOptions options;
     CLI::App app(MERGE_DESCRIPTION, "orvid-compare merge");
     std::string plan;
@@ -195,8 +192,7 @@ bool isShardCommand(std::string_view word) {
     return word == "plan" || word == "partition" || word == "shard" || word == "merge";
 }
 
-ShardCommand
-parseShardCommandLine(int argc, const char* const* argv) {
+ShardCommand parseShardCommandLine(int argc, const char* const* argv) {
     const std::string_view command = argv[1];
     if (command == "plan") {
         return parsePlan(argc, argv);

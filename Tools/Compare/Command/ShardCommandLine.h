@@ -15,9 +15,9 @@ using ShardCommand = std::variant<PlanOptions, PartitionOptions, ShardOptions, M
 /// partition, shard or merge.
 bool isShardCommand(std::string_view word);
 
-/// Parses the arguments of `orvid-compare plan|partition|shard|merge ...` (`argv[1]` is the command). Help and
-/// usage errors are printed here (to standard output and standard error respectively); the result
-/// then says how to exit.
+/// Parses the arguments of `orvid-compare plan|partition|shard|merge ...` (`argv[1]` is the command). Help
+/// and usage errors are printed here (to standard output and standard error respectively); the result then
+/// says how to exit.
 ShardCommand parseShardCommandLine(int argc, const char* const* argv);
 
 } // namespace Orvid::Compare

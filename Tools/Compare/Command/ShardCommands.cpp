@@ -337,7 +337,8 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
         routing.shards.push_back(shard.windows);
     }
     PartitionWriter writer(options.partsDirectory, index, shards);
-    PartitionFacts facts{plan.id, index, shards, {}, std::vector<std::array<std::vector<std::uint64_t>, 2>>(shards)};
+    PartitionFacts facts{
+        plan.id, index, shards, {}, std::vector<std::array<std::vector<std::uint64_t>, 2>>(shards)};
     std::uint64_t total = 0;
     for (const PlannedInput& input : plan.inputs) {
         for (const Engine::SharePiece& piece : input.shares[index]) {
@@ -353,7 +354,8 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
         }
         // The test's times are shifted as the comparison shifts them, so that its keys fall in its windows.
         routing.timeOffset = side == 1 ? plan.settings.timeOffset : 0.0;
-        const auto route = [&](std::size_t shard, std::size_t leg, const std::uint8_t* record, std::size_t length) {
+        const auto route = [&](std::size_t shard, std::size_t leg, const std::uint8_t* record,
+                               std::size_t length) {
             writer.add(shard, record, length);
             ++facts.runRecords[shard][side][leg];
             if ((++done & PROGRESS_STRIDE) == 0) {

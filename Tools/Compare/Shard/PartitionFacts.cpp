@@ -61,12 +61,13 @@ void writePartitionFacts(const fs::path& path, const PartitionFacts& facts, cons
     for (const auto& run : facts.runRecords) {
         runs.push_back({{ROLES[0], run[0]}, {ROLES[1], run[1]}});
     }
-    const json document = {{"schema", SCHEMA},
-                           {"plan", facts.plan},
-                           {"partition", facts.partition},
-                           {"partitions", facts.partitions},
-                           {"shares", {{ROLES[0], toJson(facts.shares[0])}, {ROLES[1], toJson(facts.shares[1])}}},
-                           {"runRecords", runs}};
+    const json document = {
+        {"schema", SCHEMA},
+        {"plan", facts.plan},
+        {"partition", facts.partition},
+        {"partitions", facts.partitions},
+        {"shares", {{ROLES[0], toJson(facts.shares[0])}, {ROLES[1], toJson(facts.shares[1])}}},
+        {"runRecords", runs}};
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << document << '\n';
     file.close();

@@ -35,8 +35,8 @@ std::vector<FoundPartition> findPartitions(const fs::path& parts, const std::str
     for (const fs::path& folder : partitionFolders(parts)) {
         PartitionFacts facts = readPartitionFacts(folder / PARTITION_FACTS_NAME);
         if (facts.plan != planId || facts.partitions != partitions || facts.runRecords.size() != partitions) {
-            throw Core::IOException(folder.string() + ": a partition of another plan (" + facts.plan + ", not " +
-                                    planId + " of " + planFile.string() + ")");
+            throw Core::IOException(folder.string() + ": a partition of another plan (" + facts.plan +
+                                    ", not " + planId + " of " + planFile.string() + ")");
         }
         if (facts.partition >= partitions) {
             throw Core::IOException(folder.string() + ": partition " + std::to_string(facts.partition) +

@@ -232,9 +232,10 @@ private:
         for (std::size_t side = 0; side < 2; ++side) {
             const PointTally& tally = mScans[side]->tally();
             // Of inputs compared in part, the whole inputs decide, as they would in one run.
-            mOneTime[side] = mWhole ? (*mWhole)[side].oneTime
-                                    : !mInputs[side].timesIgnored() && mScans[side]->points() > 1 &&
-                                          mScans[side]->nanTimes() == 0 && tally.lowestTime == tally.highestTime;
+            mOneTime[side] = mWhole
+                                 ? (*mWhole)[side].oneTime
+                                 : !mInputs[side].timesIgnored() && mScans[side]->points() > 1 &&
+                                       mScans[side]->nanTimes() == 0 && tally.lowestTime == tally.highestTime;
         }
         if (!mOneTime[0] || !mOneTime[1]) {
             return;

@@ -36,7 +36,8 @@ LegLayout layoutOf(const std::filesystem::path& leg) {
             layout.chunkStarts.push_back(records.blockStart(block));
         }
         const std::uint64_t fileBytes = std::filesystem::file_size(leg);
-        const std::uint64_t dataBytes = fileBytes > header.offsetToPointData ? fileBytes - header.offsetToPointData : 0;
+        const std::uint64_t dataBytes =
+            fileBytes > header.offsetToPointData ? fileBytes - header.offsetToPointData : 0;
         layout.recordBytes = static_cast<double>(dataBytes) / static_cast<double>(header.pointCount);
     }
     return layout;
@@ -44,7 +45,8 @@ LegLayout layoutOf(const std::filesystem::path& leg) {
 
 /// The record of `leg` nearest to `records` records into it where the leg may be cut.
 std::uint64_t nearestCut(const LegLayout& leg, double records) {
-    const auto wanted = static_cast<std::uint64_t>(std::llround(std::clamp(records, 0.0, static_cast<double>(leg.points))));
+    const auto wanted =
+        static_cast<std::uint64_t>(std::llround(std::clamp(records, 0.0, static_cast<double>(leg.points))));
     if (leg.chunkStarts.empty()) {
         return wanted;
     }

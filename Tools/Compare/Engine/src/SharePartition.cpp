@@ -30,8 +30,8 @@ public:
                     mTimes.push_back({window.lowest, window.end, shard});
                     continue;
                 }
-                for (std::uint64_t secondary = window.lowest; secondary < std::min(window.end, SECONDARY_COUNT);
-                     ++secondary) {
+                for (std::uint64_t secondary = window.lowest;
+                     secondary < std::min(window.end, SECONDARY_COUNT); ++secondary) {
                     mNanShards[static_cast<std::size_t>(secondary)] = shard;
                 }
             }
@@ -45,10 +45,9 @@ public:
         if (key.primary == NAN_PRIMARY) {
             return mNanShards[static_cast<std::size_t>(key.secondary)];
         }
-        auto after = std::upper_bound(mTimes.begin(), mTimes.end(), key.primary,
-                                      [](std::uint64_t primary, const TimeRange& range) {
-                                          return primary < range.lowest;
-                                      });
+        auto after = std::upper_bound(
+            mTimes.begin(), mTimes.end(), key.primary,
+            [](std::uint64_t primary, const TimeRange& range) { return primary < range.lowest; });
         if (after == mTimes.begin() || key.primary >= (after - 1)->end) {
             return NO_SHARD;
         }
@@ -158,7 +157,8 @@ InputFacts wholeInputFacts(const std::vector<ShareFacts>& shares) {
         }
     }
     // As the comparison decides it: times that are all one cannot tell the points apart.
-    whole.oneTime = whole.points > 1 && whole.nanTimes == 0 && whole.tally.lowestTime == whole.tally.highestTime;
+    whole.oneTime =
+        whole.points > 1 && whole.nanTimes == 0 && whole.tally.lowestTime == whole.tally.highestTime;
     return whole;
 }
 

@@ -45,7 +45,8 @@ struct Case {
 /// The class files under `single` that are missing under `other` or differ: a LAS file in a byte, a LAZ
 /// file in a record (the shards' chunks, concatenated, end where the single run's do not); `count`
 /// receives the files compared.
-std::vector<std::string> classFilesDiffering(const fs::path& single, const fs::path& other, std::size_t& count) {
+std::vector<std::string> classFilesDiffering(const fs::path& single, const fs::path& other,
+                                             std::size_t& count) {
     std::vector<std::string> found;
     count = 0;
     for (const auto& entry : fs::recursive_directory_iterator(single)) {
@@ -53,10 +54,10 @@ std::vector<std::string> classFilesDiffering(const fs::path& single, const fs::p
         if (extension == ".las" || extension == ".laz") {
             ++count;
             const fs::path relative = fs::relative(entry.path(), single);
-            const bool same = extension == ".las"
-                                  ? bytesOf(entry.path()) == bytesOf(other / relative)
-                                  : fs::exists(other / relative) && Orvid::Testing::Las::recordsOf(entry.path()) ==
-                                                                        Orvid::Testing::Las::recordsOf(other / relative);
+            const bool same = extension == ".las" ? bytesOf(entry.path()) == bytesOf(other / relative)
+                                                  : fs::exists(other / relative) &&
+                                                        Orvid::Testing::Las::recordsOf(entry.path()) ==
+                                                            Orvid::Testing::Las::recordsOf(other / relative);
             if (!same) {
                 found.push_back(relative.string());
             }
@@ -85,10 +86,11 @@ json withoutWindows(const fs::path& report) {
 
 /// Writes the inputs of `which` into `folder`/reference and `folder`/test.
 void writeInputs(const fs::path& folder, const Case& which) {
-    const std::vector<fs::path> reference =
-        Orvid::Testing::writeSurveyLegs(folder / "reference", "leg", SURVEY, {}, nullptr, 7, which.compression);
+    const std::vector<fs::path> reference = Orvid::Testing::writeSurveyLegs(
+        folder / "reference", "leg", SURVEY, {}, nullptr, 7, which.compression);
     if (which.layout == Layout::inKeyOrder) {
-        Orvid::Testing::writeSurveyLegs(folder / "test", "leg", SURVEY, CHANGES, nullptr, 7, which.compression);
+        Orvid::Testing::writeSurveyLegs(folder / "test", "leg", SURVEY, CHANGES, nullptr, 7,
+                                        which.compression);
         return;
     }
     const std::vector<fs::path> test =
@@ -194,19 +196,19 @@ TEST_P(PartitionedShards, GiveTheSingleRunAndTheShardsThatReadTheWholeInputs) {
     EXPECT_EQ(reportDifferences(single, json::parse(bytesOf(mFolder / "merged.json"))),
               std::vector<std::string>{});
     std::size_t classFiles = 0;
-    EXPECT_EQ(classFilesDiffering(mFolder / "single", mFolder / "merged", classFiles), std::vector<std::string>{});
+    EXPECT_EQ(classFilesDiffering(mFolder / "single", mFolder / "merged", classFiles),
+              std::vector<std::string>{});
     EXPECT_GE(classFiles, 5U);
     EXPECT_FALSE(fs::exists(parts()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, PartitionedShards,
-    ::testing::Values(Case{Layout::inKeyOrder, LasCompression::Las, "InKeyOrderLas"},
-                      Case{Layout::inKeyOrder, LasCompression::Laz, "InKeyOrderLaz"},
-                      Case{Layout::testShuffled, LasCompression::Las, "TestShuffledLas"},
-                      Case{Layout::testRetiled, LasCompression::Las, "TestRetiledLas"},
-                      Case{Layout::testRetiled, LasCompression::Laz, "TestRetiledLaz"}),
-    [](const auto& instance) { return instance.param.name; });
+INSTANTIATE_TEST_SUITE_P(Layouts, PartitionedShards,
+                         ::testing::Values(Case{Layout::inKeyOrder, LasCompression::Las, "InKeyOrderLas"},
+                                           Case{Layout::inKeyOrder, LasCompression::Laz, "InKeyOrderLaz"},
+                                           Case{Layout::testShuffled, LasCompression::Las, "TestShuffledLas"},
+                                           Case{Layout::testRetiled, LasCompression::Las, "TestRetiledLas"},
+                                           Case{Layout::testRetiled, LasCompression::Laz, "TestRetiledLaz"}),
+                         [](const auto& instance) { return instance.param.name; });
 
 class PartitionChecks : public PartitionedShards {};
 
@@ -223,18 +225,20 @@ TEST_P(PartitionChecks, AShardRefusesAMissingRepeatedOrForeignPartitionAndWrites
     fs::copy(mFolder / "aside", parts() / "partition-1", fs::copy_options::recursive);
     fs::rename(mFolder / "aside", parts() / "partition-1-again");
     EXPECT_EQ(shardRefusal(), (parts() / "partition-1-again").string() +
-                                  ": partition 1 again, already given as " + (parts() / "partition-1").string());
+                                  ": partition 1 again, already given as " +
+                                  (parts() / "partition-1").string());
     fs::remove_all(parts() / "partition-1-again");
 
     std::ostringstream out;
-    runPlan({mFolder / "reference", mFolder / "test", comparisonOptions().settings, 2, mFolder / "other.json", true},
+    runPlan({mFolder / "reference", mFolder / "test", comparisonOptions().settings, 2, mFolder / "other.json",
+             true},
             out);
     std::ostringstream err;
     runPartition({mFolder / "other.json", 0, mFolder / "other-parts", true, false}, out, err);
     fs::rename(mFolder / "other-parts" / "partition-0", parts() / "partition-foreign");
     EXPECT_EQ(shardRefusal(), (parts() / "partition-foreign").string() + ": a partition of another plan (" +
-                                  readShardPlan(mFolder / "other.json").id + ", not " + planId + " of " + plan +
-                                  ")");
+                                  readShardPlan(mFolder / "other.json").id + ", not " + planId + " of " +
+                                  plan + ")");
     EXPECT_FALSE(fs::exists(shardFolder(0)));
 }
 
@@ -264,7 +268,8 @@ TEST_P(PartitionChecks, MergeRemovesThePartitionsFilesAloneUnlessAskedToKeepThem
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PartitionChecks,
-                         ::testing::Values(Case{Layout::testShuffled, LasCompression::Las, "TestShuffledLas"}),
+                         ::testing::Values(Case{Layout::testShuffled, LasCompression::Las,
+                                                "TestShuffledLas"}),
                          [](const auto& instance) { return instance.param.name; });
 
 } // namespace

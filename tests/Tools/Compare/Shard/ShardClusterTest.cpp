@@ -74,9 +74,10 @@ TEST_F(ShardedCluster, GnuParallelRunsThePartitionsTheShardsAndTheMergeGivesOneR
                                   " partition parallel.plan.json {} --parts parallel-parts -q"),
               0)
         << log();
-    ASSERT_EQ(shell(folder(), "seq 0 3 | parallel --halt now,fail=1 -j 2 " + ORVID +
-                                  " shard parallel.plan.json {} --parts parallel-parts -o parallel-shard-{} -q"),
-              0)
+    ASSERT_EQ(
+        shell(folder(), "seq 0 3 | parallel --halt now,fail=1 -j 2 " + ORVID +
+                            " shard parallel.plan.json {} --parts parallel-parts -o parallel-shard-{} -q"),
+        0)
         << log();
     EXPECT_EQ(shell(folder(),
                     ORVID + " merge parallel.plan.json parallel-shard-0 parallel-shard-1 parallel-shard-2 "
