@@ -66,7 +66,7 @@ void writeLayout(const fs::path& folder, std::int64_t points, std::int64_t layou
 /// The inputs of `layout` with `points` points, written unless an earlier run left them, in a child
 /// process so that the memory it takes never shows here.
 fs::path inputsOf(std::int64_t points, std::int64_t layout) {
-    const fs::path folder = dataFolder() / (std::to_string(points) + "-" + std::to_string(layout));
+    fs::path folder = dataFolder() / (std::to_string(points) + "-" + std::to_string(layout));
     if (fs::exists(folder / "complete")) {
         return folder;
     }

@@ -157,11 +157,11 @@ public:
     /// whole inputs of which `inputs` hold only the records in `only`.
     Comparison(const EngineOptions& options, std::array<Input, 2> inputs, DecisionSink& sink,
                const ProgressCallback& progress, const std::vector<Window>* only,
-               std::optional<std::array<InputFacts, 2>> whole = std::nullopt)
+               const std::optional<std::array<InputFacts, 2>>& whole = std::nullopt)
         : mOptions(options)
         , mThreads(options.threads != 0 ? options.threads : Utils::usableCpuCount())
         , mInputs(std::move(inputs))
-        , mWhole(std::move(whole))
+        , mWhole(whole)
         , mSink(sink)
         , mProgress(progress)
         , mOnly(only) {
