@@ -67,8 +67,14 @@ void PointRecords::readHeader(const std::filesystem::path& path) {
 void PointRecords::indexBlocks() {
     mContiguous = mSource->contiguousBytes();
     mBlockStarts.reserve(mSource->blockCount());
+    bool anyInPlace = false;
     for (std::size_t block = 0; block < mSource->blockCount(); ++block) {
         mBlockStarts.push_back(mSource->block(block).first);
+        mBlocksInPlace.push_back(mSource->blockInPlace(block));
+        anyInPlace = anyInPlace || mBlocksInPlace.back() != nullptr;
+    }
+    if (!anyInPlace) {
+        mBlocksInPlace.clear();
     }
 }
 

@@ -25,6 +25,9 @@ public:
     const std::uint8_t* blockBytes(std::size_t index, std::vector<std::uint8_t>& scratch) const override {
         return mRuns[index]->blockBytes(0, scratch);
     }
+    const std::uint8_t* blockInPlace(std::size_t index) const override {
+        return mRuns[index]->contiguousBytes();
+    }
     const std::uint8_t* contiguousBytes() const override {
         return mRuns.size() == 1 ? mRuns.front()->contiguousBytes() : nullptr;
     }

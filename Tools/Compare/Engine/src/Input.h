@@ -59,11 +59,9 @@ public:
     /// and a call to it would be dropped.
     [[gnu::always_inline]] void prefetch(std::uint64_t position) const {
         const std::size_t leg = legOf(position);
-        if (const std::uint8_t* records = mLegs[leg].contiguousRecords()) {
-            const std::size_t length = mLegs[leg].recordLength();
-            const std::uint8_t* record = records + (position - mStarts[leg]) * length;
+        if (const std::uint8_t* record = mLegs[leg].recordInPlace(position - mStarts[leg])) {
             __builtin_prefetch(record);
-            __builtin_prefetch(record + length - 1);
+            __builtin_prefetch(record + mLegs[leg].recordLength() - 1);
         }
     }
 

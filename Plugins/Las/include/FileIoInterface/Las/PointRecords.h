@@ -6,6 +6,7 @@
 #include <FileIoInterface/Las/PointRecordsOptions.h>
 #include <FileIoInterface/Las/RawRecordRun.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +58,22 @@ public:
     /// All records one after the other, when the file holds them so (a stored file, mapped); null
     /// when records come block by block. For hints such as prefetching; read through a `Cursor`.
     const std::uint8_t* contiguousRecords() const { return mContiguous; }
+
+    /// The bytes of record `index` (less than `size()`) where they lie in memory already (a mapped
+    /// file or run), for hints such as prefetching; null when its block would have to be read or
+    /// decoded. Read through a `Cursor`.
+    const std::uint8_t* recordInPlace(std::uint64_t index) const {
+        if (mContiguous != nullptr) {
+            return mContiguous + index * mRecordLength;
+        }
+        if (mBlocksInPlace.empty()) {
+            return nullptr;
+        }
+        const auto block = static_cast<std::size_t>(
+            std::upper_bound(mBlockStarts.begin(), mBlockStarts.end(), index) - mBlockStarts.begin() - 1);
+        const std::uint8_t* bytes = mBlocksInPlace[block];
+        return bytes != nullptr ? bytes + (index - mBlockStarts[block]) * mRecordLength : nullptr;
+    }
 
     /// Number of blocks in which records are read: 1 for a stored file (0 without records), one per
     /// chunk for a LAZ file read chunk by chunk.
@@ -161,6 +178,8 @@ private:
     std::unique_ptr<RecordBlockSource> mSource;
     /// Start of each block, ascending, for finding the block of a record.
     std::vector<std::uint64_t> mBlockStarts;
+    /// Per block, its bytes where the source holds them in place; empty when no block is.
+    std::vector<const std::uint8_t*> mBlocksInPlace;
     const std::uint8_t* mContiguous = nullptr;
     std::size_t mRecordLength = 0;
     std::size_t mTimeOffset = 0;
