@@ -67,6 +67,24 @@ struct SingleRunFlags {
     bool refused() const { return demo || !out.empty() || !json.empty() || !html.empty(); }
 };
 
+/// The -q and --progress flags of a task that runs anywhere (a partition, a shard).
+class TaskOutputFlags {
+public:
+    TaskOutputFlags(CLI::App& app, bool& quiet) {
+        app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
+        mProgress = app.add_flag("--progress,!--no-progress",
+                                 "Show a progress bar on standard error (default: when it is a terminal)");
+    }
+
+    /// --progress or --no-progress, once parsed; nothing when neither was given.
+    std::optional<bool> progress() const {
+        return mProgress->count() > 0 ? std::optional<bool>(mProgress->as<bool>()) : std::nullopt;
+    }
+
+private:
+    CLI::Option* mProgress = nullptr;
+};
+
 ShardCommand parsePlan(int argc, const char* const* argv) {
     PlanOptions options;
     CLI::App app(PLAN_DESCRIPTION, "orvid-compare plan");
@@ -108,9 +126,7 @@ ShardCommand parseShard(int argc, const char* const* argv) {
     app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
     app.add_option("K", options.shard, "The shard to compare, from 0")->required()->type_name("K");
     app.add_option("-o,--output", outDirectory, "The shard's folder")->required()->type_name("DIR");
-    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    auto* progress = app.add_flag("--progress,!--no-progress",
-                                  "Show a progress bar on standard error (default: when it is a terminal)");
+    const TaskOutputFlags output(app, options.quiet);
     std::string parts;
     app.add_option("--parts", parts, "Read the shard's records from the partitions in this folder")
         ->type_name("PARTS");
@@ -120,9 +136,7 @@ ShardCommand parseShard(int argc, const char* const* argv) {
     options.planFile = plan;
     options.outDirectory = outDirectory;
     options.partsDirectory = givenPath(parts);
-    if (progress->count() > 0) {
-        options.progress = progress->as<bool>();
-    }
+    options.progress = output.progress();
     return options;
 }
 
@@ -136,17 +150,13 @@ ShardCommand parsePartition(int argc, const char* const* argv) {
     app.add_option("--parts", parts, "The partitions' folder, shared by all of them")
         ->required()
         ->type_name("PARTS");
-    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    auto* progress = app.add_flag("--progress,!--no-progress",
-                                  "Show a progress bar on standard error (default: when it is a terminal)");
+    const TaskOutputFlags output(app, options.quiet);
     if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1)) {
         return *early;
     }
     options.planFile = plan;
     options.partsDirectory = parts;
-    if (progress->count() > 0) {
-        options.progress = progress->as<bool>();
-    }
+    options.progress = output.progress();
     return options;
 }
 

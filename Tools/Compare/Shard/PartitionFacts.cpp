@@ -4,12 +4,6 @@
 
 #include <Core/IOException.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
 namespace Orvid::Compare {
 namespace {
 
@@ -68,25 +62,14 @@ void writePartitionFacts(const fs::path& path, const PartitionFacts& facts, cons
         {"partitions", facts.partitions},
         {"shares", {{ROLES[0], toJson(facts.shares[0])}, {ROLES[1], toJson(facts.shares[1])}}},
         {"runRecords", runs}};
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << document << '\n';
-    file.close();
-    if (!file) {
-        throw std::runtime_error(shownAs.string() + ": cannot write the partition's facts (" +
-                                 std::strerror(errno) + ")");
-    }
+    writeJsonFile(path, document, shownAs, "the partition's facts");
 }
 
 PartitionFacts readPartitionFacts(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (!file || !(text << file.rdbuf())) {
-        throw Core::IOException(path.string() + ": cannot read the partition's facts (" +
-                                std::strerror(errno) + ")");
-    }
+    const std::string text = textOfFile(path, "the partition's facts");
     PartitionFacts facts;
     try {
-        const json document = json::parse(text.str());
+        const json document = json::parse(text);
         if (document.at("schema") != SCHEMA) {
             throw Core::IOException(path.string() + ": not the facts of a partition (schema " +
                                     document.at("schema").dump() + ", not \"" + SCHEMA + "\")");

@@ -5,12 +5,7 @@
 #include <CompareEngine/ComparedAttribute.h>
 #include <Core/IOException.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
-#include <iomanip>
-#include <sstream>
 #include <stdexcept>
 
 namespace Orvid::Compare {
@@ -234,26 +229,15 @@ void writeShardReport(const fs::path& path, const ShardReport& report, const fs:
         {"schema", SCHEMA}, {"plan", report.plan}, {"shard", report.shard}, {"shards", report.shards}};
     document.update(toJson(report.totals));
     document["warnings"] = report.warnings;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     // Compact: the map's grids hold tens of thousands of counts.
-    file << document << '\n';
-    file.close();
-    if (!file) {
-        throw std::runtime_error(shownAs.string() + ": cannot write the shard report (" +
-                                 std::strerror(errno) + ")");
-    }
+    writeJsonFile(path, document, shownAs, "the shard report");
 }
 
 ShardReport readShardReport(const fs::path& path, bool withMap) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (!file || !(text << file.rdbuf())) {
-        throw Core::IOException(path.string() + ": cannot read the shard report (" + std::strerror(errno) +
-                                ")");
-    }
+    const std::string text = textOfFile(path, "the shard report");
     ShardReport report;
     try {
-        const json document = json::parse(text.str());
+        const json document = json::parse(text);
         if (document.at("schema") != SCHEMA) {
             throw Core::IOException(path.string() + ": not a shard report of orvid-compare (schema " +
                                     document.at("schema").dump() + ", not \"" + SCHEMA + "\")");

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 using namespace Compare::Engine;
 
 /// The shares' pieces one after the other, checked to cover `points` records of each leg in order.
-void expectCoverInReadingOrder(const std::vector<InputShare>& shares, const std::vector<std::uint64_t>& points) {
+void expectCoverInReadingOrder(const std::vector<InputShare>& shares,
+                               const std::vector<std::uint64_t>& points) {
     std::size_t leg = 0;
     std::uint64_t next = 0;
     for (const InputShare& share : shares) {
@@ -50,7 +51,8 @@ TEST(InputShares, CutALasLegAnywhereAndALazLegWhereAChunkStarts) {
     expectCoverInReadingOrder(shares, {points, points});
     ASSERT_EQ(shares[1].size(), 1U);
     EXPECT_EQ(shares[1].front().leg, 0U);
-    EXPECT_NEAR(static_cast<double>(shares[0].front().count), static_cast<double>(shares[1].front().count), 1.0);
+    EXPECT_NEAR(static_cast<double>(shares[0].front().count), static_cast<double>(shares[1].front().count),
+                1.0);
 
     FileIoInterface::Las::PointRecordsOptions options;
     options.lazAccess = FileIoInterface::Las::LazAccess::chunkByChunk;

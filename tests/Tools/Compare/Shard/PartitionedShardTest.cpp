@@ -6,11 +6,11 @@
 #include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
 #include "LazChunkFiles.h"
+#include "Refusal.h"
 #include "ReportComparison.h"
 #include "Shard/ShardPlan.h"
 #include "TemporaryFolder.h"
 
-#include <Core/IOException.h>
 #include <FileIoInterface/Las/LasReader.h>
 
 #include <nlohmann/json.hpp>
@@ -64,17 +64,6 @@ std::vector<std::string> classFilesDiffering(const fs::path& single, const fs::p
         }
     }
     return found;
-}
-
-/// The message of the Core::IOException that `action` throws; empty when it throws none.
-template <typename Action>
-std::string refusal(Action&& action) {
-    try {
-        action();
-    } catch (const Orvid::Core::IOException& error) {
-        return error.what();
-    }
-    return {};
 }
 
 /// A shard's report without its windows, which tell how the shard was cut.

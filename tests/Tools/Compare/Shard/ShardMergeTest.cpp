@@ -6,11 +6,11 @@
 #include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
 #include "LazChunkFiles.h"
+#include "Refusal.h"
 #include "ReportComparison.h"
 #include "Shard/ShardPlan.h"
 #include "TemporaryFolder.h"
 
-#include <Core/IOException.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasReader.h>
 #include <SyntheticSurvey/SurveyGenerator.h>
@@ -87,17 +87,6 @@ std::string withoutWindows(const std::string& page) {
 
 json jsonIn(const fs::path& file) {
     return json::parse(bytesOf(file));
-}
-
-/// The message of the Core::IOException that `action` throws; empty when it throws none.
-template <typename Action>
-std::string refusal(Action&& action) {
-    try {
-        action();
-    } catch (const Orvid::Core::IOException& error) {
-        return error.what();
-    }
-    return {};
 }
 
 class ShardedComparison : public ::testing::TestWithParam<std::size_t> {
