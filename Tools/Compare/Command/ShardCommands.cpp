@@ -365,6 +365,7 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
         };
         facts.shares[side] = Engine::partitionShare(legs, plan.inputs[side].shares[index], routing, route);
     }
+    progress.update("partitioning", done, total);
     progress.finish();
     checkInputsUnchanged(plan);
     throwIfInterrupted();
