@@ -37,7 +37,7 @@ void append(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 
 PartitionWriter::PartitionWriter(const fs::path& parts, std::size_t partition, std::size_t shards)
     : mFolder(partitionFolder(parts, partition))
-    , mPartial(mFolder.string() + ".partial")
+    , mPartial(partialFolderOf(mFolder))
     , mBuffers(shards)
     , mBufferBytes(std::max(LEAST_BUFFER_BYTES, std::min(RUN_BUFFER_BYTES, ALL_BUFFER_BYTES / shards))) {
     std::error_code error;
@@ -71,9 +71,8 @@ void PartitionWriter::commit(const PartitionFacts& facts) {
     }
     // The facts go in last, under their own name only once the folder is in place: a shard that finds
     // them finds every run complete.
-    const std::string partialName = std::string(PARTITION_FACTS_NAME) + ".partial";
-    writePartitionFacts(mPartial / partialName, facts, mFolder / PARTITION_FACTS_NAME);
-    const fs::path replaced = mFolder.string() + ".replaced";
+    writePartitionFacts(mPartial / PARTIAL_FACTS_NAME, facts, mFolder / PARTITION_FACTS_NAME);
+    const fs::path replaced = replacedFolderOf(mFolder);
     std::error_code error;
     fs::remove_all(replaced, error);
     if (fs::exists(mFolder, error)) {
@@ -81,7 +80,7 @@ void PartitionWriter::commit(const PartitionFacts& facts) {
     }
     fs::rename(mPartial, mFolder);
     mCommitted = true;
-    fs::rename(mFolder / partialName, mFolder / PARTITION_FACTS_NAME);
+    fs::rename(mFolder / PARTIAL_FACTS_NAME, mFolder / PARTITION_FACTS_NAME);
     fs::remove_all(replaced, error);
 }
 

@@ -46,6 +46,14 @@ fs::path partitionFolder(const fs::path& parts, std::size_t partition) {
     return parts / ("partition-" + std::to_string(partition));
 }
 
+fs::path partialFolderOf(const fs::path& folder) {
+    return folder.string() + ".partial";
+}
+
+fs::path replacedFolderOf(const fs::path& folder) {
+    return folder.string() + ".replaced";
+}
+
 std::string runFileName(std::size_t shard) {
     return "shard-" + std::to_string(shard) + ".records";
 }

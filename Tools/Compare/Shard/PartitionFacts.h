@@ -33,6 +33,14 @@ constexpr const char* PARTITION_FACTS_NAME = "partition.json";
 /// The folder of partition `partition` under the parts folder `parts`.
 std::filesystem::path partitionFolder(const std::filesystem::path& parts, std::size_t partition);
 
+/// Beside the folder `folder` of a partition: the one it is written into, until complete, and the one
+/// that its earlier result waits in to be removed, while the new one takes its place.
+std::filesystem::path partialFolderOf(const std::filesystem::path& folder);
+std::filesystem::path replacedFolderOf(const std::filesystem::path& folder);
+
+/// The name of the facts file while it is written.
+constexpr const char* PARTIAL_FACTS_NAME = "partition.json.partial";
+
 /// The name of the run of shard `shard` in a partition's folder.
 std::string runFileName(std::size_t shard);
 

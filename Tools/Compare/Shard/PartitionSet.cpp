@@ -65,12 +65,17 @@ std::size_t removePartitions(const fs::path& parts, std::size_t partitions) {
     std::error_code error;
     for (std::size_t partition = 0; partition < partitions; ++partition) {
         const fs::path folder = partitionFolder(parts, partition);
-        removed += fs::remove(folder / PARTITION_FACTS_NAME, error) ? 1U : 0U;
-        for (std::size_t shard = 0; shard < partitions; ++shard) {
-            removed += fs::remove(folder / runFileName(shard), error) ? 1U : 0U;
+        // What a partition that failed or was stopped left beside its folder is its too.
+        for (const fs::path& written : {folder, partialFolderOf(folder), replacedFolderOf(folder)}) {
+            for (const char* facts : {PARTITION_FACTS_NAME, PARTIAL_FACTS_NAME}) {
+                removed += fs::remove(written / facts, error) ? 1U : 0U;
+            }
+            for (std::size_t shard = 0; shard < partitions; ++shard) {
+                removed += fs::remove(written / runFileName(shard), error) ? 1U : 0U;
+            }
+            // Removes the folder only when empty: a file of someone else's stays, and the folder with it.
+            fs::remove(written, error);
         }
-        // Removes the folder only when empty: a file of someone else's stays, and the folder with it.
-        fs::remove(folder, error);
     }
     fs::remove(parts, error);
     return removed;

@@ -22,9 +22,9 @@ struct FoundPartition {
 std::vector<FoundPartition> findPartitions(const std::filesystem::path& parts, const std::string& planId,
                                            std::size_t partitions, const std::filesystem::path& planFile);
 
-/// Removes what the `partitions` partitions of a plan wrote under `parts` (their facts and runs, then
-/// their folders and `parts` itself when nothing else is left in them); never another file. Returns the
-/// files removed.
+/// Removes what the `partitions` partitions of a plan wrote under `parts` (their facts and runs, in their
+/// folders and in those that a failed run left beside them, then these folders and `parts` itself when
+/// nothing else is left in them); never another file. Returns the files removed.
 std::size_t removePartitions(const std::filesystem::path& parts, std::size_t partitions);
 
 } // namespace Orvid::Compare

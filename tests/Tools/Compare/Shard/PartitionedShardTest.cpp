@@ -244,6 +244,9 @@ TEST_P(PartitionChecks, MergeRemovesThePartitionsFilesAloneUnlessAskedToKeepThem
     EXPECT_TRUE(fs::exists(parts() / "partition-2" / "shard-2.records"));
 
     std::ofstream(parts() / "partition-0" / "notes.txt") << "mine";
+    // What a partition stopped while writing left.
+    fs::create_directories(parts() / "partition-2.partial");
+    std::ofstream(parts() / "partition-2.partial" / "shard-1.records") << "records";
     merge.keepParts = false;
     merge.overwrite = true;
     runMerge(merge, out);
@@ -254,6 +257,7 @@ TEST_P(PartitionChecks, MergeRemovesThePartitionsFilesAloneUnlessAskedToKeepThem
     }
     EXPECT_EQ(left, 1U);
     EXPECT_FALSE(fs::exists(parts() / "partition-1"));
+    EXPECT_FALSE(fs::exists(parts() / "partition-2.partial"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PartitionChecks,
