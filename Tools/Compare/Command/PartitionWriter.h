@@ -37,6 +37,8 @@ public:
 
     /// The partition's folder once committed.
     const std::filesystem::path& folder() const { return mFolder; }
+    /// The folder written into until then.
+    const std::filesystem::path& partialFolder() const { return mPartial; }
 
 private:
     /// Appends the buffered records of shard `shard` to its run.

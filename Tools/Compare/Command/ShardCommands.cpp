@@ -336,7 +336,9 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
     for (const Engine::PlannedShard& shard : plan.shards) {
         routing.shards.push_back(shard.windows);
     }
+    const InputSnapshot inputsAtStart(plannedFiles(plan));
     PartitionWriter writer(options.partsDirectory, index, shards);
+    const ShrunkInputGuard shrinking(inputsAtStart, {{writer.partialFolder()}, {}});
     PartitionFacts facts{
         plan.id, index, shards, {}, std::vector<std::array<std::vector<std::uint64_t>, 2>>(shards)};
     std::uint64_t total = 0;
