@@ -27,7 +27,7 @@ std::runtime_error failure(const fs::path& path, const std::string& what) {
 /// Appends `bytes` to the file `path`, made when missing.
 void append(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "ab"), &std::fclose);
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+    if (!file || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
         std::fflush(file.get()) != 0) {
         throw failure(path, "write the partition's run");
     }
