@@ -11,7 +11,9 @@
 #include <Core/IOException.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <numeric>
 #include <random>
 
@@ -129,6 +131,35 @@ std::vector<fs::path> writeTiles(const fs::path& source, const fs::path& folder,
     options.adjustedStandardGpsTime = true;
     options.compression = compression;
     return writeLasLegs(folder, prefix, tiles, options, leg.attributes);
+}
+
+void plantAmbiguousKeys(const fs::path& file, std::size_t phase) {
+    // Where the GPS time and the return-number byte lie in a record of point formats 6 to 10.
+    constexpr std::size_t TIME_OFFSET = 22;
+    constexpr std::size_t RETURN_OFFSET = 14;
+    const FileIoInterface::Las::LasHeader header = FileIoInterface::Las::readLasHeader(file);
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    const std::size_t length = header.pointRecordLength;
+    std::vector<char> previous(length);
+    std::vector<char> record(length);
+    for (std::uint64_t index = 0; index < header.pointCount; ++index) {
+        const auto at = static_cast<std::streamoff>(header.offsetToPointData + index * length);
+        stream.seekg(at);
+        stream.read(record.data(), static_cast<std::streamsize>(length));
+        if (index > 0 && (index + phase) % 37 == 0) {
+            std::memcpy(record.data() + TIME_OFFSET, previous.data() + TIME_OFFSET, sizeof(double));
+            record[RETURN_OFFSET] = previous[RETURN_OFFSET];
+        } else if ((index + phase) % 101 == 0) {
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            std::memcpy(record.data() + TIME_OFFSET, &nan, sizeof(double));
+        }
+        stream.seekp(at);
+        stream.write(record.data(), static_cast<std::streamsize>(length));
+        previous = record;
+    }
+    if (!stream) {
+        throw Core::IOException(file.string() + ": cannot plant ambiguous keys");
+    }
 }
 
 } // namespace Orvid::Testing

@@ -59,4 +59,9 @@ std::vector<std::filesystem::path> writeTiles(const std::filesystem::path& sourc
 void writeShuffledCopy(const std::filesystem::path& source, const std::filesystem::path& target,
                        std::uint64_t seed);
 
+/// Gives, in place, every 37th record of the LAS file `file` (point format 6 to 10), counting from
+/// `phase`, the key (GPS time and return number) of the record before it, a duplicate key, and every
+/// 101st a NaN time. Throws Core::IOException when the file cannot be rewritten.
+void plantAmbiguousKeys(const std::filesystem::path& file, std::size_t phase);
+
 } // namespace Orvid::Testing

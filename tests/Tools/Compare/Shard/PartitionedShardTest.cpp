@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 namespace {
@@ -41,6 +42,10 @@ struct Case {
     LasCompression compression;
     std::string name;
 };
+
+void PrintTo(const Case& which, std::ostream* out) {
+    *out << which.name;
+}
 
 /// The class files under `single` that are missing under `other` or differ: a LAS file in a byte, a LAZ
 /// file in a record (the shards' chunks, concatenated, end where the single run's do not); `count`
@@ -73,25 +78,36 @@ json withoutWindows(const fs::path& report) {
     return document;
 }
 
+/// Writes the survey, with ambiguous keys planted (duplicates and NaN times, from `phase`), as legs
+/// "leg-<k>" in `folder`: LAS legs, or each copied `across` x `across` tiles, in `compression`.
+void writeSurvey(const fs::path& folder, const ChangePlan& changes, std::size_t phase, std::size_t across,
+                 LasCompression compression) {
+    const fs::path source = folder.string() + "-source";
+    const std::vector<fs::path> legs = Orvid::Testing::writeSurveyLegs(source, "leg", SURVEY, changes);
+    for (std::size_t leg = 0; leg < legs.size(); ++leg) {
+        Orvid::Testing::plantAmbiguousKeys(legs[leg], phase + leg);
+        const std::string name = "leg-" + std::to_string(leg + 1);
+        if (across > 1 || compression == LasCompression::Laz) {
+            Orvid::Testing::writeTiles(legs[leg], folder, name, across, compression);
+        } else {
+            fs::create_directories(folder);
+            fs::copy_file(legs[leg], folder / (name + ".las"));
+        }
+    }
+}
+
 /// Writes the inputs of `which` into `folder`/reference and `folder`/test.
 void writeInputs(const fs::path& folder, const Case& which) {
-    const std::vector<fs::path> reference = Orvid::Testing::writeSurveyLegs(
-        folder / "reference", "leg", SURVEY, {}, nullptr, 7, which.compression);
-    if (which.layout == Layout::inKeyOrder) {
-        Orvid::Testing::writeSurveyLegs(folder / "test", "leg", SURVEY, CHANGES, nullptr, 7,
-                                        which.compression);
+    writeSurvey(folder / "reference", {}, 0, 1, which.compression);
+    if (which.layout != Layout::testShuffled) {
+        writeSurvey(folder / "test", CHANGES, 5, which.layout == Layout::testRetiled ? 2 : 1,
+                    which.compression);
         return;
     }
-    const std::vector<fs::path> test =
-        Orvid::Testing::writeSurveyLegs(folder / "source", "leg", SURVEY, CHANGES);
+    writeSurvey(folder / "test-source", CHANGES, 5, 1, LasCompression::Las);
     fs::create_directories(folder / "test");
-    for (std::size_t leg = 0; leg < test.size(); ++leg) {
-        const std::string name = "leg-" + std::to_string(leg + 1);
-        if (which.layout == Layout::testShuffled) {
-            Orvid::Testing::writeShuffledCopy(test[leg], folder / "test" / (name + ".las"), leg + 5);
-        } else {
-            Orvid::Testing::writeTiles(test[leg], folder / "test", name, 2, which.compression);
-        }
+    for (const fs::path& leg : Orvid::FileIoInterface::Las::lasFilesIn(folder / "test-source")) {
+        Orvid::Testing::writeShuffledCopy(leg, folder / "test" / leg.filename(), 7);
     }
 }
 
@@ -182,6 +198,8 @@ TEST_P(PartitionedShards, GiveTheSingleRunAndTheShardsThatReadTheWholeInputs) {
     EXPECT_EQ(merged.exitStatus, mSingle.exitStatus);
     const json single = json::parse(bytesOf(mFolder / "single.json"));
     ASSERT_NE(single["counts"]["modified"], 0);
+    ASSERT_NE(single["inputs"]["reference"]["nanTimes"], 0);
+    ASSERT_NE(single["inputs"]["test"]["duplicateKeys"], 0);
     EXPECT_EQ(reportDifferences(single, json::parse(bytesOf(mFolder / "merged.json"))),
               std::vector<std::string>{});
     std::size_t classFiles = 0;

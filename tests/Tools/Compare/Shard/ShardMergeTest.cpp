@@ -36,35 +36,8 @@ using Orvid::SyntheticSurvey::ChangePlan;
 using Orvid::SyntheticSurvey::SurveyParameters;
 
 const SurveyParameters SURVEY{3, 4000, 31};
-/// Where the GPS time and the return-number byte lie in a record of point formats 6 to 10.
+/// Where the GPS time lies in a record of point formats 6 to 10.
 constexpr std::size_t TIME_OFFSET = 22;
-constexpr std::size_t RETURN_OFFSET = 14;
-
-/// Gives every 37th record of `file` (from `phase`) the key of the record before it, a duplicate key,
-/// and every 101st a NaN time.
-void plantAmbiguousKeys(const fs::path& file, std::size_t phase) {
-    const auto header = Orvid::FileIoInterface::Las::readLasHeader(file);
-    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
-    const std::size_t length = header.pointRecordLength;
-    std::vector<char> previous(length);
-    std::vector<char> record(length);
-    for (std::uint64_t index = 0; index < header.pointCount; ++index) {
-        const auto at = static_cast<std::streamoff>(header.offsetToPointData + index * length);
-        stream.seekg(at);
-        stream.read(record.data(), static_cast<std::streamsize>(length));
-        if (index > 0 && (index + phase) % 37 == 0) {
-            std::memcpy(record.data() + TIME_OFFSET, previous.data() + TIME_OFFSET, sizeof(double));
-            record[RETURN_OFFSET] = previous[RETURN_OFFSET];
-        } else if ((index + phase) % 101 == 0) {
-            const double nan = std::numeric_limits<double>::quiet_NaN();
-            std::memcpy(record.data() + TIME_OFFSET, &nan, sizeof(double));
-        }
-        stream.seekp(at);
-        stream.write(record.data(), static_cast<std::streamsize>(length));
-        previous = record;
-    }
-    ASSERT_TRUE(stream) << file;
-}
 
 /// Gives every record of `file` (point format 6 to 10) the GPS time `time`.
 void giveEveryRecordOneTime(const fs::path& file, double time) {
@@ -98,7 +71,7 @@ protected:
         std::size_t phase = 0;
         for (const fs::path& input : {reference(), test()}) {
             for (const fs::path& file : Orvid::FileIoInterface::Las::lasFilesIn(input)) {
-                plantAmbiguousKeys(file, phase++);
+                Orvid::Testing::plantAmbiguousKeys(file, phase++);
             }
         }
         // One leg out of key order, so that the shards index it rather than stream it.
