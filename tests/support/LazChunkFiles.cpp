@@ -1,6 +1,7 @@
 #include "LazChunkFiles.h"
 
 #include "Laz/ArithmeticEncoder.h"
+#include "Laz/CopyableChunks.h"
 #include "Laz/IntegerEncoder.h"
 #include "Laz/LazChunkReader.h"
 
@@ -33,6 +34,17 @@ void writeFile(const std::filesystem::path& path, const Bytes& head, const std::
 }
 
 } // namespace
+
+std::vector<Bytes> compressedChunksOf(const std::filesystem::path& path) {
+    using namespace FileIoInterface::Las;
+    const Laz::LazChunkReader reader(path, readLasHeader(path));
+    const Laz::CopyableChunks copyable(reader);
+    std::vector<Bytes> chunks(reader.chunks().size());
+    for (std::size_t index = 0; index < chunks.size(); ++index) {
+        copyable.read(index, chunks[index]);
+    }
+    return chunks;
+}
 
 std::uint64_t writeLazFromChunks(const std::filesystem::path& source, const std::vector<std::size_t>& chunks,
                                  const std::filesystem::path& laz, const std::filesystem::path& las) {

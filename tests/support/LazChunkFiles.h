@@ -15,6 +15,9 @@ namespace Orvid::Testing::Las {
 std::uint64_t writeLazFromChunks(const std::filesystem::path& source, const std::vector<std::size_t>& chunks,
                                  const std::filesystem::path& laz, const std::filesystem::path& las = {});
 
+/// The compressed chunks of the LAZ file at `path`, in file order.
+std::vector<std::vector<std::uint8_t>> compressedChunksOf(const std::filesystem::path& path);
+
 /// The point records of the LAS or LAZ file at `path`, decoded.
 std::vector<std::uint8_t> recordsOf(const std::filesystem::path& path);
 

@@ -117,7 +117,8 @@ std::optional<Part> readPart(const fs::path& path) {
     return part;
 }
 
-/// The head of `part` with its point counts and bounds cleared: what the parts of one file share.
+/// The head of `part` with its point counts, bounds and chunk size cleared: what the parts of one file
+/// share.
 std::vector<std::uint8_t> withoutCountsAndBounds(const Part& part) {
     Raw::RawHeader header = part.header;
     header.legacyPointCount = 0;
@@ -127,6 +128,10 @@ std::vector<std::uint8_t> withoutCountsAndBounds(const Part& part) {
     header.pointsByReturn = {};
     std::vector<std::uint8_t> head = part.head;
     Raw::encodeRawHeader(header, head.data(), fieldsSize(part));
+    if (part.chunkSizeOffset != 0) {
+        // Joined chunks keep their own point counts, so parts may state different chunk sizes.
+        Raw::store(head.data() + part.chunkSizeOffset, std::uint32_t{0});
+    }
     return head;
 }
 
@@ -227,10 +232,7 @@ std::vector<std::uint8_t> joinedChunkTable(const std::vector<Part>& heads, std::
                 {static_cast<std::uint32_t>(chunk.pointCount), static_cast<std::uint32_t>(chunk.byteCount)});
         }
     }
-    bool variable = chunkSize == Laz::LazDescription::VARIABLE_CHUNK_SIZE;
-    for (std::size_t index = 0; index + 1 < chunks.size(); ++index) {
-        variable = variable || chunks[index].points != chunkSize;
-    }
+    const bool variable = Laz::chunksStateTheirCounts(chunks, chunkSize);
     if (variable) {
         Raw::store(head.data() + heads.front().chunkSizeOffset, Laz::LazDescription::VARIABLE_CHUNK_SIZE);
     }

@@ -2,6 +2,7 @@
 
 #include "ExtraBytesLayout.h"
 #include "Laz/LazDescription.h"
+#include "LegFileName.h"
 #include "Raw/PointFormat.h"
 #include "Raw/RawHeader.h"
 #include "Raw/RawVlr.h"
@@ -148,7 +149,8 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
         offsetToPointData += Raw::RawVlrHeader::SIZE + layout.vlrs.back().payload.size();
     }
     std::optional<LasVlr> lazRecord;
-    if (options.compression == LasCompression::Laz) {
+    layout.compression = compressionFor(options, leg);
+    if (layout.compression == LasCompression::Laz) {
         const Laz::LazDescription description = Laz::LazDescription::forRecords(
             layout.pointFormat, static_cast<std::uint16_t>(extraBytes.size()), options.lazChunkPoints);
         lazRecord = LasVlr{Laz::LazDescription::USER_ID, Laz::LazDescription::RECORD_ID, "laz compression",
@@ -158,7 +160,6 @@ LasLayout planLasLayout(const LasWriterOptions& options, const LasCarriedFields*
     if (options.copyCoordinateSystem && carried != nullptr) {
         placeCoordinateSystem(*carried, layout, offsetToPointData, lazRecordSize);
     }
-    layout.compression = options.compression;
     if (lazRecord) {
         layout.vlrs.push_back(*lazRecord);
         offsetToPointData += lazRecordSize;

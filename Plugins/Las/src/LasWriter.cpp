@@ -3,8 +3,10 @@
 #include <FileIoInterface/Las/LasLayout.h>
 
 #include "ExtraBytesLayout.h"
+#include "Laz/CopyableChunks.h"
 #include "Laz/LazDescription.h"
 #include "LazPointData.h"
+#include "LegFileName.h"
 #include "OutputFile.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <stdexcept>
@@ -29,6 +32,9 @@ namespace {
 
 constexpr std::size_t BUFFER_SIZE = std::size_t{1} << 20;
 const char* const PARTIAL_SUFFIX = ".partial";
+// A source chunk is copied only up to this many times the writer's own chunk size, which bounds the
+// records held while it repeats.
+constexpr std::uint64_t MAX_COPIED_CHUNK_SIZES = 4;
 
 std::uint8_t maxFormatOf(std::uint8_t versionMinor) {
     return versionMinor >= 4 ? 10 : (versionMinor == 3 ? 5 : 3);
@@ -97,7 +103,29 @@ std::size_t encodeHeaderAndVlrs(const Raw::RawHeader& header, const std::vector<
     return position;
 }
 
+// Where the LAZ description's chunk size lies in the file `layout` describes.
+std::uint64_t lazChunkSizeOffset(const LasLayout& layout) {
+    std::uint64_t position = layout.headerSize;
+    for (const LasVlr& vlr : layout.vlrs) {
+        position += Raw::RawVlrHeader::SIZE;
+        if (vlr.userId == Laz::LazDescription::USER_ID && vlr.recordId == Laz::LazDescription::RECORD_ID) {
+            return position + Laz::LazDescription::CHUNK_SIZE_OFFSET;
+        }
+        position += vlr.payload.size();
+    }
+    throw std::logic_error("LAS writer: a LAZ layout without its description record");
+}
+
 } // namespace
+
+/// Points written so far that repeat a chunk of their source from its first record on: the chunk is
+/// copied once they complete it.
+struct LasWriter::ChunkRepeat {
+    const LazChunkSource* source = nullptr;
+    std::size_t chunk = 0;
+    std::uint64_t next = 0;
+    std::uint64_t end = 0;
+};
 
 struct LasWriter::Leg {
     LegInformation information;
@@ -113,7 +141,13 @@ struct LasWriter::Leg {
     Raw::RawHeader header;
     std::vector<std::uint8_t> buffer;
     std::size_t used = 0;
+    /// The records are handed on once `used` would pass this: the buffer's size, or a LAZ chunk's.
+    std::size_t flushAt = 0;
     std::size_t recordLength = 0;
+    std::optional<ChunkRepeat> repeat;
+    /// The last source whose chunks were checked against this file's, and whether they fit.
+    const LazChunkSource* checkedSource = nullptr;
+    bool sourceFits = false;
     std::uint64_t pointCount = 0;
     std::array<std::uint64_t, 15> pointsByReturn{};
     std::array<std::int32_t, 3> lowest{};
@@ -158,7 +192,9 @@ std::filesystem::path LasWriter::pathFor(const LegInformation& leg) const {
     if (name.empty() || name == "." || name == "..") {
         name = "leg" + std::to_string(leg.number ? *leg.number : mLegsBegun);
     }
-    return mFolder / (name + (mOptions.compression == LasCompression::Laz ? ".laz" : ".las"));
+    const std::string extension = compressionFor(mOptions, leg) == LasCompression::Laz ? ".laz" : ".las";
+    // A name given as a file name keeps its extension rather than taking a second one.
+    return mFolder / (hasExtension(name, extension) ? name : name + extension);
 }
 
 void LasWriter::beginLeg(const LegInformation& leg) {
@@ -173,6 +209,9 @@ void LasWriter::beginLeg(const LegInformation& leg, const LasCarriedFields& carr
 void LasWriter::open(const LegInformation& leg, std::optional<LasCarriedFields> carried) {
     if (mLeg) {
         throw Core::IOException(mLeg->finalPath.string() + ": a new leg begins before this one has ended");
+    }
+    if (compressionFor(mOptions, leg) == LasCompression::Laz && mOptions.lazChunkPoints == 0) {
+        throw std::invalid_argument("LAS writer: LAZ chunks of 0 points");
     }
     auto state = std::make_unique<Leg>();
     state->information = leg;
@@ -217,6 +256,7 @@ bool LasWriter::start(const InputOutputPoint* firstPoint) {
     // The header is written now to reserve its place and again, complete, by endLeg.
     leg.buffer.resize(std::max(BUFFER_SIZE, std::size_t{layout.offsetToPointData} + leg.recordLength));
     leg.used = encodeHeaderAndVlrs(leg.header, layout.vlrs, leg.buffer.data());
+    leg.flushAt = leg.buffer.size();
     leg.lowest.fill(std::numeric_limits<std::int32_t>::max());
     leg.highest.fill(std::numeric_limits<std::int32_t>::min());
     return !compressed || startLaz(layout);
@@ -230,14 +270,15 @@ bool LasWriter::startLaz(const LasLayout& layout) {
     }
     const Laz::LazDescription description = Laz::LazDescription::forRecords(
         layout.pointFormat, static_cast<std::uint16_t>(leg.extraBytes.size()), mOptions.lazChunkPoints);
-    leg.laz = std::make_unique<LazPointData>(leg.file, leg.partialPath.string(), description,
-                                             layout.pointRecordLength, layout.offsetToPointData,
-                                             mOptions.threads, mOptions.sharedThreads);
+    leg.laz = std::make_unique<LazPointData>(
+        leg.file, leg.partialPath.string(), description, layout.pointRecordLength, layout.offsetToPointData,
+        lazChunkSizeOffset(layout), mOptions.threads, mOptions.sharedThreads);
     if (!leg.laz->begin()) {
         leg.ioError = leg.laz->error();
         return false;
     }
     leg.buffer.resize(std::size_t{mOptions.lazChunkPoints} * leg.recordLength);
+    leg.flushAt = leg.buffer.size();
     return true;
 }
 
@@ -263,6 +304,10 @@ bool LasWriter::flush(bool last) {
 }
 
 ReturnStatus LasWriter::write(const InputOutputPoint& point) {
+    return write(point, LasPointOrigin{});
+}
+
+ReturnStatus LasWriter::write(const InputOutputPoint& point, const LasPointOrigin& origin) {
     if (!mLeg) {
         return ReturnStatus::failure("LAS writer: no leg is open (write before beginLeg or after endLeg)");
     }
@@ -278,7 +323,11 @@ ReturnStatus LasWriter::write(const InputOutputPoint& point) {
                                      std::to_string(mOptions.versionMinor) +
                                      " holds at most 4294967295 points");
     }
-    if (leg.buffer.size() - leg.used < leg.recordLength && !flush()) {
+    if (leg.laz && !follow(origin)) {
+        return ReturnStatus::failure(leg.ioError);
+    }
+    // While points repeat a source chunk, the buffer was sized to hold it whole.
+    if (!leg.repeat && leg.used + leg.recordLength > leg.flushAt && !flush()) {
         return ReturnStatus::failure(leg.ioError);
     }
     PointCodec::Stored stored;
@@ -289,6 +338,7 @@ ReturnStatus LasWriter::write(const InputOutputPoint& point) {
                              ? leg.codec->encode(static_cast<const LasPoint&>(point), record, stored, why)
                              : leg.codec->encode(point, record, stored, why);
     if (!encoded) {
+        leg.repeat.reset();
         return ReturnStatus::failure(leg.finalPath.string() + ": point " + std::to_string(leg.pointCount) +
                                      ": " + why);
     }
@@ -301,7 +351,63 @@ ReturnStatus LasWriter::write(const InputOutputPoint& point) {
         leg.lowest[axis] = std::min(leg.lowest[axis], stored.xyz[axis]);
         leg.highest[axis] = std::max(leg.highest[axis], stored.xyz[axis]);
     }
+    if (leg.repeat && !repeated(record, origin.bytes)) {
+        return ReturnStatus::failure(leg.ioError);
+    }
     return ReturnStatus::success();
+}
+
+bool LasWriter::follow(const LasPointOrigin& origin) {
+    Leg& leg = *mLeg;
+    const bool usable = origin.source != nullptr && origin.bytes != nullptr;
+    if (leg.repeat && (!usable || origin.source != leg.repeat->source || origin.record != leg.repeat->next)) {
+        leg.repeat.reset();
+    }
+    if (leg.repeat || !usable) {
+        return true;
+    }
+    const Laz::CopyableChunks& source = *origin.source->mChunks;
+    if (leg.checkedSource != origin.source) {
+        leg.checkedSource = origin.source;
+        leg.sourceFits = leg.laz->canCopyFrom(source);
+    }
+    const std::optional<std::size_t> chunk =
+        leg.sourceFits ? source.chunkStartingAt(origin.record) : std::nullopt;
+    if (!chunk) {
+        return true;
+    }
+    const std::uint64_t points = source.chunk(*chunk).pointCount;
+    if (points == 0 || points > MAX_COPIED_CHUNK_SIZES * mOptions.lazChunkPoints) {
+        return true;
+    }
+    // The records before it go out as a shorter chunk, so that this one can be a chunk of its own.
+    if (leg.used != 0 && !flush()) {
+        return false;
+    }
+    leg.buffer.resize(std::max<std::size_t>(leg.buffer.size(), points * leg.recordLength));
+    leg.repeat = ChunkRepeat{origin.source, *chunk, origin.record, origin.record + points};
+    return true;
+}
+
+bool LasWriter::repeated(const std::uint8_t* record, const std::uint8_t* sourceRecord) {
+    Leg& leg = *mLeg;
+    ChunkRepeat& repeat = *leg.repeat;
+    if (std::memcmp(record, sourceRecord, leg.recordLength) != 0) {
+        leg.repeat.reset();
+        return true;
+    }
+    if (++repeat.next < repeat.end) {
+        return true;
+    }
+    // The buffer holds exactly the chunk's records, which its source has compressed already.
+    const bool copied = leg.laz->copy(*repeat.source->mChunks, repeat.chunk);
+    leg.repeat.reset();
+    if (!copied) {
+        leg.ioError = leg.laz->error();
+        return false;
+    }
+    leg.used = 0;
+    return true;
 }
 
 void LasWriter::endLeg() {

@@ -1,8 +1,10 @@
 #include "LazPointData.h"
 
+#include "Laz/CopyableChunks.h"
 #include "OutputFile.h"
 #include "Raw/ByteCursor.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <stdexcept>
@@ -17,12 +19,16 @@ constexpr std::size_t TABLE_OFFSET_SIZE = 8;
 } // namespace
 
 LazPointData::LazPointData(OutputFile& file, std::string path, const Laz::LazDescription& description,
-                           std::uint16_t recordLength, std::uint64_t pointDataOffset, std::size_t threads,
+                           std::uint16_t recordLength, std::uint64_t pointDataOffset,
+                           std::uint64_t chunkSizeOffset, std::size_t threads,
                            std::shared_ptr<LasCompressionThreads> sharedThreads)
     : mFile(file)
     , mPath(std::move(path))
+    , mDescription(description)
+    , mRecordLength(recordLength)
     , mEncoder(description, recordLength)
     , mPointDataOffset(pointDataOffset)
+    , mChunkSizeOffset(chunkSizeOffset)
     , mThreads(threads)
     , mSharedThreads(std::move(sharedThreads))
     , mOffset(pointDataOffset + TABLE_OFFSET_SIZE)
@@ -72,6 +78,32 @@ bool LazPointData::add(std::vector<std::uint8_t>& records, std::uint32_t points,
     }
 }
 
+bool LazPointData::canCopyFrom(const Laz::CopyableChunks& source) const {
+    const Laz::LazDescription& theirs = source.description();
+    const auto sameItem = [](const Laz::LazItem& a, const Laz::LazItem& b) {
+        return a.type == b.type && a.size == b.size && a.version == b.version;
+    };
+    return source.whole() && source.recordLength() == mRecordLength &&
+           theirs.compressor == mDescription.compressor &&
+           std::equal(theirs.items.begin(), theirs.items.end(), mDescription.items.begin(),
+                      mDescription.items.end(), sameItem);
+}
+
+bool LazPointData::copy(const Laz::CopyableChunks& source, std::size_t chunk) {
+    try {
+        source.read(chunk, mCopied);
+        const auto points = static_cast<std::uint32_t>(source.chunk(chunk).pointCount);
+        if (mPipeline) {
+            mPipeline->submitCompressed(mCopied, points, mDeliver);
+        } else {
+            write(mCopied, points);
+        }
+        return true;
+    } catch (const std::exception& failure) {
+        return fail(failure);
+    }
+}
+
 bool LazPointData::fail(const std::exception& failure) {
     mError = mPath + ": " + failure.what();
     return false;
@@ -83,13 +115,20 @@ bool LazPointData::finish() {
             mPipeline->drain(mDeliver);
             mPipeline.reset();
         }
-        const bool variable = false;
+        const bool variable = Laz::chunksStateTheirCounts(mChunks, mDescription.chunkSize);
         const std::vector<std::uint8_t> table = Laz::encodeChunkTable(mChunks, variable);
         std::array<std::uint8_t, TABLE_OFFSET_SIZE> offset{};
         Raw::store(offset.data(), static_cast<std::int64_t>(mOffset));
         if (!mFile.write(table.data(), table.size()) || !mFile.seek(mPointDataOffset) ||
             !mFile.write(offset.data(), offset.size())) {
             throw std::runtime_error(mFile.error());
+        }
+        if (variable) {
+            std::array<std::uint8_t, sizeof(std::uint32_t)> chunkSize{};
+            Raw::store(chunkSize.data(), Laz::LazDescription::VARIABLE_CHUNK_SIZE);
+            if (!mFile.seek(mChunkSizeOffset) || !mFile.write(chunkSize.data(), chunkSize.size())) {
+                throw std::runtime_error(mFile.error());
+            }
         }
         return true;
     } catch (const std::exception& failure) {

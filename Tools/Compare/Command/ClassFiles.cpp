@@ -1,5 +1,6 @@
 #include "Command/ClassFiles.h"
 
+#include <Core/IOException.h>
 #include <FileIoInterface/Las/LasCarriedFields.h>
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/LegInformation.h>
@@ -28,6 +29,9 @@ ClassFiles::ClassFiles(fs::path staging, InputLegs reference, InputLegs test, Cl
     , mReferenceKind(std::move(referenceKind))
     , mTestKind(std::move(testKind))
     , mDisplacementOptions(mTestKind.options)
+    , mSources{decltype(mSources)::value_type(mReference.files.size()),
+               decltype(mSources)::value_type(mTest.files.size())}
+    , mSourceTried{std::vector<bool>(mReference.files.size()), std::vector<bool>(mTest.files.size())}
     , mModified(mTest.files.size())
     , mDisplacement(mTest.files.size()) {
     // Displacements are small numbers around zero and no positions: the test's precision, no offset
@@ -63,31 +67,58 @@ LasWriter& ClassFiles::ofClass(DifferenceClass kind) {
     return *writer;
 }
 
-void ClassFiles::write(LasWriter& writer, const FileIoInterface::Las::LasPoint& point) {
-    if (!writer.write(point)) {
+FileIoInterface::Las::LasPointOrigin ClassFiles::originOf(std::size_t side, const ClassFileKind& kind,
+                                                          const Engine::PointId& id,
+                                                          const std::uint8_t* record) {
+    if (kind.options.compression != FileIoInterface::Las::LasCompression::Laz || record == nullptr) {
+        return {};
+    }
+    const InputLegs& input = side == 0 ? mReference : mTest;
+    if (!mSourceTried[side][id.leg]) {
+        mSourceTried[side][id.leg] = true;
+        if (input.headers[id.leg].compressed) {
+            try {
+                mSources[side][id.leg] =
+                    std::make_unique<FileIoInterface::Las::LazChunkSource>(input.files[id.leg]);
+            } catch (const Core::IOException&) {
+                // Copying chunks only spares compressing them again: without it, they are compressed.
+            }
+        }
+    }
+    return {mSources[side][id.leg].get(), id.record, record};
+}
+
+void ClassFiles::write(LasWriter& writer, const FileIoInterface::Las::LasPoint& point,
+                       const FileIoInterface::Las::LasPointOrigin& origin) {
+    if (!writer.write(point, origin)) {
         ++mUnwritten;
     }
 }
 
 void ClassFiles::decided(const Engine::Decision& decision) {
     using Engine::PointClass;
+    const auto fromTest = [this, &decision] {
+        return originOf(1, mTestKind, decision.test, decision.testRecord);
+    };
     switch (decision.pointClass) {
     case PointClass::unchanged:
         return;
     case PointClass::mutated:
-        write(ofClass(DifferenceClass::mutated), *decision.testPoint);
+        write(ofClass(DifferenceClass::mutated), *decision.testPoint, fromTest());
         return;
     case PointClass::altered:
-        write(ofClass(DifferenceClass::altered), *decision.testPoint);
+        write(ofClass(DifferenceClass::altered), *decision.testPoint, fromTest());
         return;
     case PointClass::added:
-        write(ofClass(DifferenceClass::added), *decision.testPoint);
+        write(ofClass(DifferenceClass::added), *decision.testPoint, fromTest());
         return;
     case PointClass::removed:
-        write(ofClass(DifferenceClass::removed), *decision.referencePoint);
+        write(ofClass(DifferenceClass::removed), *decision.referencePoint,
+              originOf(0, mReferenceKind, decision.reference, decision.referenceRecord));
         return;
     case PointClass::modified:
-        write(perTestLeg(mModified, "modified", mTestKind.options, decision.test.leg), *decision.testPoint);
+        write(perTestLeg(mModified, "modified", mTestKind.options, decision.test.leg), *decision.testPoint,
+              fromTest());
         mDisplaced = *decision.testPoint;
         mDisplaced.setX(decision.displacement.dx);
         mDisplaced.setY(decision.displacement.dy);

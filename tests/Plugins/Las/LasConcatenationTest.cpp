@@ -182,6 +182,13 @@ TEST_P(LazConcatenation, JoinsTheChunksUnderANewTableAndDecodesToThePointsOfTheW
                             expected[index]->getReturnNumber()))
             << "point " << index;
     }
+
+    // A part in chunks of another size (as one holding chunks copied from its source) joins as well.
+    options.lazChunkPoints = 1;
+    const fs::path single = write("single", options, PARTS[2]);
+    ASSERT_TRUE(canConcatenateLasFiles({parts[0], single}));
+    concatenateLasFiles({parts[0], single}, mFolder / "mixed.laz");
+    EXPECT_EQ(recordsOf(mFolder / "mixed.laz"), recordsOf(joined));
 }
 
 INSTANTIATE_TEST_SUITE_P(ChunkSizes, LazConcatenation, testing::Values(2U, 3U));

@@ -163,6 +163,35 @@ TEST(LazWriter, RefusesWhatTheFormatCannotHoldAsTheLasWriterDoes) {
                  std::invalid_argument);
 }
 
+// A leg named as a LAZ file is written as one by a writer of LAS files; a name keeps its extension
+// alone when it is the file's, in any case.
+TEST(LazWriter, LegNamedAsALazFileIsCompressed) {
+    TemporaryFolder folder;
+    const auto writeLeg = [&folder](const std::string& name, const LasWriterOptions& options) {
+        LasWriter writer(folder.path, options);
+        LegInformation leg;
+        leg.name = name;
+        writer.beginLeg(leg);
+        EXPECT_TRUE(writer.write(pointAt(1.0)));
+        writer.endLeg();
+        const std::filesystem::path written = writer.writtenFiles().at(0);
+        return std::make_pair(written.filename().string(), Las::readLasHeader(written).compressed);
+    };
+    LasWriterOptions las = lazOptions(1);
+    las.compression = LasCompression::Las;
+    EXPECT_EQ(writeLeg("strip.laz", las), std::make_pair(std::string("strip.laz"), true));
+    EXPECT_EQ(writeLeg("STRIP.LAZ", las), std::make_pair(std::string("STRIP.LAZ"), true));
+    EXPECT_EQ(writeLeg("strip.las", las), std::make_pair(std::string("strip.las"), false));
+    EXPECT_EQ(writeLeg("strip.las", lazOptions(1)), std::make_pair(std::string("strip.las.laz"), true));
+    EXPECT_EQ(writeLeg(".laz", las), std::make_pair(std::string(".laz.las"), false));
+
+    las.lazChunkPoints = 0;
+    LasWriter writer(folder / "none", las);
+    LegInformation leg;
+    leg.name = "strip.laz";
+    EXPECT_THROW(writer.beginLeg(leg), std::invalid_argument);
+}
+
 TEST(LazWriter, StagesThePartialFileAndLeavesNoFinalFileAfterAFailure) {
     TemporaryFolder folder;
     {

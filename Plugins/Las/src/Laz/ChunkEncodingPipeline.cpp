@@ -37,25 +37,51 @@ ChunkEncodingPipeline::~ChunkEncodingPipeline() {
     mReady.wait(lock, [this] { return mFinished == mPosted; });
 }
 
-void ChunkEncodingPipeline::submit(std::vector<std::uint8_t>& records, std::uint32_t points,
-                                   const Deliver& deliver) {
+template <typename Fill>
+void ChunkEncodingPipeline::queue(const Deliver& deliver, Fill&& fill) {
     if (mSubmitted - mDelivered == mSlots.size()) {
         deliverOldest(deliver);
     }
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        // Delivered, so no worker holds it: the slot is the caller's until it is submitted.
-        Slot& slot = mSlots[mSubmitted % mSlots.size()];
+    const std::lock_guard<std::mutex> lock(mMutex);
+    // A compressed slot may be delivered before any worker skipped it: skip it now, before its slot
+    // takes new records that a worker would otherwise claim twice.
+    claimable();
+    // Delivered, so no worker holds it: the slot is the caller's until it is submitted.
+    Slot& slot = mSlots[mSubmitted % mSlots.size()];
+    fill(slot);
+    ++mSubmitted;
+}
+
+void ChunkEncodingPipeline::submit(std::vector<std::uint8_t>& records, std::uint32_t points,
+                                   const Deliver& deliver) {
+    queue(deliver, [this, &records, points](Slot& slot) {
         slot.records.swap(records);
         slot.points = points;
-        ++mSubmitted;
+        slot.compressed = false;
         mPosted += mShared != nullptr ? 1 : 0;
-    }
+    });
     if (mShared != nullptr) {
         mShared->post([this] { encodeNext(); });
     } else {
         mWork.notify_one();
     }
+}
+
+void ChunkEncodingPipeline::submitCompressed(std::vector<std::uint8_t>& chunk, std::uint32_t points,
+                                             const Deliver& deliver) {
+    queue(deliver, [&chunk, points](Slot& slot) {
+        slot.chunk.swap(chunk);
+        slot.points = points;
+        slot.compressed = true;
+        slot.ready = true;
+    });
+}
+
+bool ChunkEncodingPipeline::claimable() {
+    while (mClaimed < mSubmitted && mSlots[mClaimed % mSlots.size()].compressed) {
+        ++mClaimed;
+    }
+    return mClaimed < mSubmitted;
 }
 
 void ChunkEncodingPipeline::drain(const Deliver& deliver) {
@@ -81,7 +107,7 @@ void ChunkEncodingPipeline::deliverOldest(const Deliver& deliver) {
 void ChunkEncodingPipeline::work() {
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
-        mWork.wait(lock, [this] { return mStopping || mClaimed < mSubmitted; });
+        mWork.wait(lock, [this] { return mStopping || claimable(); });
         if (mStopping) {
             return;
         }
@@ -93,7 +119,8 @@ void ChunkEncodingPipeline::work() {
 
 void ChunkEncodingPipeline::encodeNext() {
     std::unique_lock<std::mutex> lock(mMutex);
-    if (!mStopping) {
+    // Every task posted has a slot of records to claim: compressed slots post none.
+    if (!mStopping && claimable()) {
         Slot& slot = mSlots[mClaimed++ % mSlots.size()];
         fillSlot(lock, slot, mReady,
                  [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });

@@ -38,6 +38,9 @@ public:
     /// recycled buffer of unspecified content. While the pipeline is full, delivers the oldest chunk
     /// first. Rethrows what the encoder threw for a chunk when that chunk's turn comes.
     void submit(std::vector<std::uint8_t>& records, std::uint32_t points, const Deliver& deliver);
+    /// Queues `chunk`, compressed already, as the next chunk of `points` points, and gives `chunk` back
+    /// as a recycled buffer of unspecified content; it is delivered in its turn, compressing nothing.
+    void submitCompressed(std::vector<std::uint8_t>& chunk, std::uint32_t points, const Deliver& deliver);
     /// Delivers every chunk still in flight.
     void drain(const Deliver& deliver);
 
@@ -48,8 +51,15 @@ private:
         std::vector<std::uint8_t> chunk;
         std::exception_ptr error;
         bool ready = false;
+        /// Queued compressed: no worker claims it.
+        bool compressed = false;
     };
 
+    /// Waits for a free slot, then fills it under the lock with `fill` and queues it.
+    template <typename Fill>
+    void queue(const Deliver& deliver, Fill&& fill);
+    /// Skips the slots queued compressed; whether a slot is left to compress. Called under the lock.
+    bool claimable();
     void deliverOldest(const Deliver& deliver);
     void work();
     /// Claims and compresses the next chunk submitted, unless stopping: one task on a shared thread.

@@ -243,7 +243,10 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
         if (chunk.firstPoint >= pointCount) {
             break;
         }
-        chunk.pointCount = std::min(chunk.pointCount, pointCount - chunk.firstPoint);
+        if (chunk.pointCount > pointCount - chunk.firstPoint) {
+            chunk.pointCount = pointCount - chunk.firstPoint;
+            mCutToHeader = true;
+        }
         ++kept;
         if (chunk.pointCount > std::numeric_limits<std::size_t>::max() / mRecordLength) {
             throw Core::IOException(mFile.message(
@@ -251,6 +254,7 @@ void LazChunkReader::keepPoints(std::uint64_t pointCount) {
                 ") states " + std::to_string(chunk.pointCount) + " points, more than this machine can hold"));
         }
     }
+    mCutToHeader = mCutToHeader || kept < mChunks.size();
     mChunks.resize(kept);
     std::uint64_t held = 0;
     for (const LazChunk& chunk : mChunks) {

@@ -48,6 +48,9 @@ public:
     std::uint16_t recordLength() const { return mRecordLength; }
     const std::filesystem::path& path() const { return mFile.path(); }
     DecoderBuild build() const { return mBuild; }
+    /// Whether the chunks hold more points than the header states, so that the last ones were cut to
+    /// fit it: such chunks decode to more records than they are counted for.
+    bool cutToHeader() const { return mCutToHeader; }
 
     /// Replaces `records` with the raw LAS records of chunk `index`, byte for byte those of the
     /// uncompressed file; only the first `points` of them when fewer than the chunk holds (which decodes
@@ -69,6 +72,7 @@ private:
     std::uint64_t mPointDataEnd = 0;
     std::vector<LazChunk> mChunks;
     DecoderBuild mBuild;
+    bool mCutToHeader = false;
 };
 
 } // namespace Orvid::FileIoInterface::Las::Laz

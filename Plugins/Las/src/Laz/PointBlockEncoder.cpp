@@ -72,6 +72,19 @@ std::vector<std::uint8_t> encodeChunkTable(const std::vector<ChunkSize>& chunks,
     return table;
 }
 
+bool chunksStateTheirCounts(const std::vector<ChunkSize>& chunks, std::uint32_t chunkSize) {
+    if (chunkSize == LazDescription::VARIABLE_CHUNK_SIZE) {
+        return true;
+    }
+    for (std::size_t index = 0; index < chunks.size(); ++index) {
+        const bool last = index + 1 == chunks.size();
+        if (last ? chunks[index].points > chunkSize : chunks[index].points != chunkSize) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::uint8_t> encodePointBlock(const LazDescription& description, std::uint16_t recordLength,
                                            const std::uint8_t* records, std::uint64_t points,
                                            std::uint64_t pointDataOffset,

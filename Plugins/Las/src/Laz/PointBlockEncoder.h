@@ -18,6 +18,10 @@ struct ChunkSize {
 /// count (after its point count, with `variable` chunk sizes) coded as a difference to the last chunk's.
 std::vector<std::uint8_t> encodeChunkTable(const std::vector<ChunkSize>& chunks, bool variable);
 
+/// Whether `chunks` must each state their point count, in a file whose description says `chunkSize`:
+/// fixed-size chunks hold exactly that many points, but the last, which may hold fewer.
+bool chunksStateTheirCounts(const std::vector<ChunkSize>& chunks, std::uint32_t chunkSize);
+
 /// The point data of a chunked LAZ file, point-wise (formats 0 to 5) or layered (formats 6 to 10): the
 /// records `records` of `recordLength` bytes (`points` of them) encoded as the description states, as
 /// the file offset of the chunk table (8 bytes), the chunks, and the chunk table. `pointDataOffset` is the

@@ -252,10 +252,18 @@ void ChunkMatcher::replay(const ReplayTarget& target) {
         decision.extraAttributesDiffer = pending.extraAttributesDiffer;
         if (pending.pointClass == PointClass::removed) {
             decision.testPoint = nullptr;
+            decision.testRecord = nullptr;
         } else {
             decision.testPoint = pending.oneDecodedPoint ? &mReferencePoints[slot] : &mTestPoints[slot];
+            decision.testRecord = mInputs[TEST]->recordInMemory(pending.test);
         }
-        decision.referencePoint = pending.pointClass == PointClass::added ? nullptr : &mReferencePoints[slot];
+        if (pending.pointClass == PointClass::added) {
+            decision.referencePoint = nullptr;
+            decision.referenceRecord = nullptr;
+        } else {
+            decision.referencePoint = &mReferencePoints[slot];
+            decision.referenceRecord = mInputs[REFERENCE]->recordInMemory(pending.reference);
+        }
         decision.displacement = {};
         if (pending.pointClass == PointClass::modified) {
             const FileIoInterface::Las::LasPoint& t = mTestPoints[slot];

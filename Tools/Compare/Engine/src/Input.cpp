@@ -18,7 +18,8 @@ Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset,
 }
 
 Input::Input(const InputParts& parts, double timeOffset)
-    : mTimeOffset(timeOffset) {
+    : mTimeOffset(timeOffset)
+    , mReadFromRuns(true) {
     mLegs.reserve(parts.legs.size());
     mStarts.reserve(parts.legs.size() + 1);
     mStarts.push_back(0);

@@ -58,11 +58,22 @@ public:
     /// bytes lie in memory already. Always inlined: a function that only prefetches counts as pure,
     /// and a call to it would be dropped.
     [[gnu::always_inline]] void prefetch(std::uint64_t position) const {
-        const std::size_t leg = legOf(position);
-        if (const std::uint8_t* record = mLegs[leg].recordInPlace(position - mStarts[leg])) {
+        const PointId id = idOf(position);
+        if (const std::uint8_t* record = mLegs[id.leg].recordInPlace(id.record)) {
             __builtin_prefetch(record);
-            __builtin_prefetch(record + mLegs[leg].recordLength() - 1);
+            __builtin_prefetch(record + mLegs[id.leg].recordLength() - 1);
         }
+    }
+
+    /// The bytes of record `id` when its leg lies in memory whole; null otherwise, and for legs read
+    /// from runs, whose records are numbered within the runs rather than in their files.
+    const std::uint8_t* recordInMemory(const PointId& id) const {
+        if (mReadFromRuns) {
+            return nullptr;
+        }
+        const FileIoInterface::Las::PointRecords& leg = mLegs[id.leg];
+        const std::uint8_t* records = leg.contiguousRecords();
+        return records != nullptr ? records + id.record * leg.recordLength() : nullptr;
     }
 
     /// Calls `visit(position, record bytes, leg records)` for every position in [`begin`, `end`), in
@@ -104,6 +115,7 @@ private:
     std::vector<std::uint64_t> mStarts;
     double mTimeOffset = 0.0;
     bool mTimesIgnored = false;
+    bool mReadFromRuns = false;
 };
 
 /// Reads records of an input by position, one cursor per leg; one per thread.

@@ -547,7 +547,8 @@ TEST(CompareLaz, FindsTheChangesOfACompressedPairInAnyOrder) {
 }
 
 // The pair of FindsTheChangesOfACompressedPairInAnyOrder, its class files written as LAZ (every input
-// is) and, with --out-format las, as LAS: the same records, and the same folders.
+// is) and, with --out-format las, as LAS: the same records, and the same folders; the chunk that a
+// class file holds whole is copied.
 TEST(CompareLaz, OutWritesLazClassFilesOfTheRecordsOfTheLasOnes) {
     const TemporaryFolder folder;
     const fs::path source = LAZ_SAMPLES / "synthetic_pf1_300k.laz";
@@ -578,6 +579,10 @@ TEST(CompareLaz, OutWritesLazClassFilesOfTheRecordsOfTheLasOnes) {
                   Orvid::Testing::Las::recordsOf(folder / "explicit" / (std::string(file) + ".laz")));
     }
     EXPECT_EQ(readLasHeader(folder / "laz" / "removed" / "removed.laz").pointCount, 50000U);
+    // The chunk removed is copied from the reference, not compressed again.
+    EXPECT_EQ(Orvid::Testing::Las::compressedChunksOf(folder / "laz" / "removed" / "removed.laz"),
+              std::vector<std::vector<std::uint8_t>>{
+                  Orvid::Testing::Las::compressedChunksOf(folder / "reference.laz").at(3)});
     EXPECT_FALSE(fs::exists(folder / "las" / "removed" / "removed.laz"));
     EXPECT_EQ(run({"--out-format", "zip", inputs[0], inputs[1]}, folder.path).err,
               "--out-format: 'zip' is not las or laz\nRun with --help for more information.\n");

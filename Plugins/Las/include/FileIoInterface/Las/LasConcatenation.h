@@ -9,9 +9,9 @@ namespace Orvid::FileIoInterface::Las {
 
 /// Whether the LAS files `parts` (at least one) can be joined by `concatenateLasFiles`: all LAS files
 /// without extended VLRs or bytes after the records, or all LAZ files in chunks, their headers and VLRs
-/// the same but for the point counts and bounds. The files that one `LasWriter` configuration writes for
-/// one leg name are. Throws
-/// Core::IOException, with a message that starts with the path, for a file that cannot be read.
+/// the same but for the point counts, bounds and chunk sizes. The files that one `LasWriter` configuration
+/// writes for one leg name are. Throws Core::IOException, with a message that starts with the path, for a
+/// file that cannot be read.
 FILEIOINTERFACE_LAS_EXPORT bool canConcatenateLasFiles(const std::vector<std::filesystem::path>& parts);
 
 /// Writes to `target` the LAS file of all the point records of `parts` (which `canConcatenateLasFiles`

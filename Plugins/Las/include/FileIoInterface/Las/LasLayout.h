@@ -22,6 +22,7 @@ struct LasLayout {
     std::uint8_t versionMinor = 4;
     /// The point format of the records, without the compression bit that a LAZ header sets.
     std::uint8_t pointFormat = 6;
+    /// LAZ when the options ask for it or the leg's name ends in ".laz".
     LasCompression compression = LasCompression::Las;
     /// The format's standard length plus the leg's extra bytes.
     std::uint16_t pointRecordLength = 0;

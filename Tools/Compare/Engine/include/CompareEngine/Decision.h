@@ -44,6 +44,10 @@ struct Decision {
     const FileIoInterface::Las::LasPoint* testPoint = nullptr;
     /// Null for `added`.
     const FileIoInterface::Las::LasPoint* referencePoint = nullptr;
+    /// The bytes of the points' records as their files hold them, when they lie in memory (a mapped
+    /// LAS file, a decoded LAZ file); null otherwise, and for the point that is not given.
+    const std::uint8_t* testRecord = nullptr;
+    const std::uint8_t* referenceRecord = nullptr;
     Displacement displacement;
     AttributeMask differences = 0;
     bool extraAttributesDiffer = false;
