@@ -1,133 +1,190 @@
-// The cost of running orvid-compare in shards beyond the comparison itself: plan (headers and keys) and
-// merge (shard reports added, class files concatenated, reports written), as a ratio to the single run
-// of the same comparison measured in the same run (JSON report and class files on, both ways). The
-// shards' own time is reported too, as a ratio to the single run (they do its work, on one machine here).
+// The CPU (user + system) of every task of a comparison run in 8 shards through partitions (the plan,
+// each partition, each shard, the merge) as a ratio to the single run of the same comparison measured
+// in the same run (JSON report and class files on, both ways). Each task runs orvid-compare in a process
+// of its own, as on a cluster, and its CPU is what the kernel counted for that process and its threads.
+// Goals: all tasks together at most 1.6 times the single run, none above 0.3 times.
 //
-// Orders: both files in GPS-time order (0), the test file shuffled (1).
+// Layouts: a LAZ pair in GPS-time order (0); a LAS pair, the test shuffled (1); a LAZ reference and
+// its test re-tiled into 4 spatial LAZ tiles (2).
 // Sizes: ORVID_SHARD_BENCH_POINTS, a comma-separated list of reference point counts with an optional K
 // or M suffix (default "1M"; "10M" for the figure of the README). The files are generated once into
 // ORVID_SHARD_BENCH_DATA (default <temp>/orvid-shard-bench) and kept for later runs.
 #include "BenchmarkSupport.h"
-#include "Command/CompareCommand.h"
-#include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace Orvid;
-using Clock = std::chrono::steady_clock;
+using FileIoInterface::Las::LasCompression;
 
 constexpr unsigned THREADS = 2;
+constexpr std::size_t SHARDS = 8;
 
-enum Order : std::int64_t { KEY_ORDER = 0, TEST_SHUFFLED = 1 };
+enum Layout : std::int64_t { LAZ_IN_ORDER = 0, LAS_TEST_SHUFFLED = 1, LAZ_TEST_RETILED = 2 };
 
 fs::path dataFolder() {
     const char* folder = std::getenv("ORVID_SHARD_BENCH_DATA");
     return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-shard-bench";
 }
 
-/// The reference and the test (in key order, and shuffled) of `points` points, written unless an
-/// earlier run left them, in a child process so that the memory it takes never shows here.
-std::array<fs::path, 3> pairOf(std::int64_t points) {
-    const fs::path folder = dataFolder() / std::to_string(points);
-    std::array<fs::path, 3> files{folder / "reference-1.las", folder / "test-1.las", folder / "shuffled.las"};
-    if (fs::exists(files[2])) {
-        return files;
+/// Writes the reference and the test of `layout` into `folder`/reference and `folder`/test.
+void writeLayout(const fs::path& folder, std::int64_t points, std::int64_t layout) {
+    const fs::path pair = folder / "pair";
+    const LasCompression compression =
+        layout == LAS_TEST_SHUFFLED ? LasCompression::Las : LasCompression::Laz;
+    const std::array<fs::path, 2> files =
+        Testing::writeSurveyPair(pair, static_cast<std::uint64_t>(points), 7, compression);
+    fs::create_directories(folder / "reference");
+    fs::create_directories(folder / "test");
+    fs::rename(files[0], folder / "reference" / files[0].filename());
+    if (layout == LAS_TEST_SHUFFLED) {
+        Testing::writeShuffledCopy(files[1], folder / "test" / files[1].filename(), 7);
+    } else if (layout == LAZ_TEST_RETILED) {
+        const std::array<fs::path, 2> las =
+            Testing::writeSurveyPair(folder / "las", static_cast<std::uint64_t>(points));
+        Testing::writeTiles(las[1], folder / "test", "tile", 2, LasCompression::Laz);
+    } else {
+        fs::rename(files[1], folder / "test" / files[1].filename());
+    }
+    fs::remove_all(pair);
+    fs::remove_all(folder / "las");
+}
+
+/// The inputs of `layout` with `points` points, written unless an earlier run left them, in a child
+/// process so that the memory it takes never shows here.
+fs::path inputsOf(std::int64_t points, std::int64_t layout) {
+    fs::path folder = dataFolder() / (std::to_string(points) + "-" + std::to_string(layout));
+    if (fs::exists(folder / "complete")) {
+        return folder;
     }
     inChildProcess(folder, [&] {
-        const fs::path partial = folder / "partial";
-        fs::remove_all(partial);
-        fs::create_directories(partial);
-        Testing::writeSurveyPair(partial, static_cast<std::uint64_t>(points));
-        Testing::writeShuffledCopy(partial / "test-1.las", partial / "shuffled.las", 7);
-        for (const fs::path& file : files) {
-            fs::rename(partial / file.filename(), file);
-        }
-        fs::remove_all(partial);
+        fs::remove_all(folder);
+        writeLayout(folder, points, layout);
+        std::ofstream(folder / "complete") << "written\n";
     });
-    return files;
+    return folder;
 }
 
-template <typename Step>
-double secondsOf(Step&& step) {
-    const auto start = Clock::now();
-    step();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+/// Runs orvid-compare with `arguments` in a process of its own and returns the CPU seconds (user +
+/// system) that it and its threads took. Exits when it fails (status 2 or a signal): statuses 0 and 1
+/// say same and different.
+double cpuSecondsOf(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(ORVID_COMPARE)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execv(ORVID_COMPARE, argv.data());
+        std::_Exit(2);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) > 1) {
+        std::fprintf(stderr, "orvid-compare %s ... failed\n", arguments.front().c_str());
+        std::exit(1);
+    }
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-/// Arguments: reference points, shards, `Order`.
-void shardOverhead(benchmark::State& state) {
-    const std::array<fs::path, 3> files = pairOf(state.range(0));
-    const auto shards = static_cast<std::size_t>(state.range(1));
-    const fs::path work = dataFolder() / "work";
-    Compare::CompareOptions options;
-    options.reference = files[0];
-    options.test = state.range(2) == TEST_SHUFFLED ? files[2] : files[1];
-    options.settings.threads = THREADS;
-    options.quiet = true;
-    options.progress = false;
-
-    double single = 0.0;
+/// The CPU seconds of each task of a comparison in partitions and shards.
+struct StageSeconds {
     double plan = 0.0;
-    double shardRuns = 0.0;
+    std::vector<double> partitions;
+    std::vector<double> shards;
     double merge = 0.0;
+};
+
+/// Runs every task of the comparison of `inputs` in `work`, each as the process a cluster would run.
+StageSeconds runStages(const fs::path& inputs, const fs::path& work) {
+    StageSeconds seconds;
+    const std::string plan = (work / "plan.json").string();
+    const std::string parts = (work / "parts").string();
+    seconds.plan =
+        cpuSecondsOf({"plan", (inputs / "reference").string(), (inputs / "test").string(), "--shards",
+                      std::to_string(SHARDS), "--threads", std::to_string(THREADS), "-o", plan, "-q"});
+    std::vector<std::string> merge{"merge", plan};
+    for (std::size_t index = 0; index < SHARDS; ++index) {
+        seconds.partitions.push_back(cpuSecondsOf(
+            {"partition", plan, std::to_string(index), "--parts", parts, "-q", "--no-progress"}));
+    }
+    for (std::size_t index = 0; index < SHARDS; ++index) {
+        merge.push_back((work / ("shard-" + std::to_string(index))).string());
+        seconds.shards.push_back(cpuSecondsOf({"shard", plan, std::to_string(index), "--parts", parts, "-o",
+                                               merge.back(), "-q", "--no-progress"}));
+    }
+    for (const std::string& argument :
+         {std::string("--parts"), parts, std::string("--json"), (work / "merged.json").string(),
+          std::string("--out"), (work / "merged").string(), std::string("-q")}) {
+        merge.push_back(argument);
+    }
+    seconds.merge = cpuSecondsOf(merge);
+    return seconds;
+}
+
+/// Reports every task's CPU as a ratio to the single run's, the total and the largest task.
+void report(benchmark::State& state, const StageSeconds& seconds, double single) {
+    double total = seconds.plan + seconds.merge;
+    double largest = std::max(seconds.plan, seconds.merge);
+    state.counters["plan_x"] = seconds.plan / single;
+    using Tasks = std::pair<std::string, const std::vector<double>*>;
+    for (const Tasks& stage : {Tasks{"partition_", &seconds.partitions}, Tasks{"shard_", &seconds.shards}}) {
+        const auto& [name, tasks] = stage;
+        for (std::size_t index = 0; index < tasks->size(); ++index) {
+            state.counters[name + std::to_string(index) + "_x"] = (*tasks)[index] / single;
+            total += (*tasks)[index];
+            largest = std::max(largest, (*tasks)[index]);
+        }
+    }
+    state.counters["merge_x"] = seconds.merge / single;
+    state.counters["all_tasks_x"] = total / single;
+    state.counters["largest_task_x"] = largest / single;
+    state.counters["single_cpu_s"] = single;
+}
+
+/// Arguments: reference points, `Layout`.
+void shardStages(benchmark::State& state) {
+    const fs::path inputs = inputsOf(state.range(0), state.range(1));
+    const fs::path work = dataFolder() / "work";
     for (auto _ : state) {
         fs::remove_all(work);
         fs::create_directories(work);
-        std::ostringstream out;
-        std::ostringstream err;
-        Compare::CompareOptions singleRun = options;
-        singleRun.jsonFile = work / "single.json";
-        singleRun.outDirectory = work / "single";
-        single += secondsOf([&] { Compare::runComparison(singleRun, out, err); });
-
-        const Compare::PlanOptions planOptions{options.reference,  options.test, options.settings, shards,
-                                               work / "plan.json", options.quiet};
-        const double planning = secondsOf([&] { Compare::runPlan(planOptions, out); });
-        Compare::MergeOptions mergeOptions;
-        mergeOptions.planFile = planOptions.planFile;
-        for (std::size_t shard = 0; shard < shards; ++shard) {
-            mergeOptions.shardDirectories.push_back(work / ("shard-" + std::to_string(shard)));
-            shardRuns += secondsOf([&] {
-                Compare::runShard({planOptions.planFile, static_cast<std::int64_t>(shard),
-                                   mergeOptions.shardDirectories.back(), true, false},
-                                  out, err);
-            });
-        }
-        mergeOptions.jsonFile = work / "merged.json";
-        mergeOptions.outDirectory = work / "merged";
-        mergeOptions.quiet = true;
-        const double merging = secondsOf([&] { Compare::runMerge(mergeOptions, out); });
-        plan += planning;
-        merge += merging;
-        state.SetIterationTime(planning + merging);
+        const double single =
+            cpuSecondsOf({(inputs / "reference").string(), (inputs / "test").string(), "--threads",
+                          std::to_string(THREADS), "--json", (work / "single.json").string(), "--out",
+                          (work / "single").string(), "-q", "--no-progress"});
+        const StageSeconds seconds = runStages(inputs, work);
+        report(state, seconds, single);
+        state.SetIterationTime(single);
     }
     fs::remove_all(work);
-    state.counters["x_single_run"] = (plan + merge) / single;
-    state.counters["x_limit"] = 0.05;
-    state.counters["plan_x_single"] = plan / single;
-    state.counters["merge_x_single"] = merge / single;
-    state.counters["shards_x_single"] = shardRuns / single;
-    state.counters["single_s"] = single / static_cast<double>(state.iterations());
 }
 
 void registerAll() {
     for (const std::int64_t points : benchmarkSizes("ORVID_SHARD_BENCH_POINTS", "1M")) {
-        for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
-            benchmark::RegisterBenchmark("shardOverhead", shardOverhead)
-                ->ArgNames({"points", "shards", "order"})
-                ->Args({points, 8, order})
-                ->Iterations(points >= 5000000 ? 1 : 3)
+        for (const std::int64_t layout : {LAZ_IN_ORDER, LAS_TEST_SHUFFLED, LAZ_TEST_RETILED}) {
+            benchmark::RegisterBenchmark("shardStages", shardStages)
+                ->ArgNames({"points", "layout"})
+                ->Args({points, layout})
+                ->Iterations(1)
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime();
         }

@@ -3,6 +3,7 @@
 #include "SyntheticClouds.h"
 
 #include <FileIoInterface/Las/LasHeader.h>
+#include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LasWriter.h>
 #include <FileIoInterface/LegInformation.h>
 #include <FileIoInterface/Outputs/PointCloud/PointCloudWriter.h>
@@ -10,7 +11,9 @@
 #include <Core/IOException.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <numeric>
 #include <random>
 
@@ -40,9 +43,11 @@ std::vector<fs::path> writeLasLegs(const fs::path& folder, const std::string& pr
 std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string& prefix,
                                       const SyntheticSurvey::SurveyParameters& parameters,
                                       const SyntheticSurvey::ChangePlan& plan,
-                                      SyntheticSurvey::PlantedChanges* planted, std::uint8_t pointFormat) {
+                                      SyntheticSurvey::PlantedChanges* planted, std::uint8_t pointFormat,
+                                      FileIoInterface::Las::LasCompression compression) {
     FileIoInterface::Las::LasWriterOptions options;
     options.pointFormat = pointFormat;
+    options.compression = compression;
     options.scaleOffset =
         FileIoInterface::Las::LasScaleOffset{{0.01, 0.01, 0.01}, {500000.0, 4600000.0, 0.0}};
     options.adjustedStandardGpsTime = true;
@@ -93,11 +98,68 @@ void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint
 }
 
 std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points,
-                                        std::uint8_t pointFormat) {
+                                        std::uint8_t pointFormat,
+                                        FileIoInterface::Las::LasCompression compression) {
     const SyntheticSurvey::SurveyParameters survey{1, points, 42};
     const SyntheticSurvey::ChangePlan plan{0.01, 0.01, 0.01, 0.01, 0.01, 0.05};
-    return {writeSurveyLegs(folder, "reference", survey, {}, nullptr, pointFormat).front(),
-            writeSurveyLegs(folder, "test", survey, plan, nullptr, pointFormat).front()};
+    return {writeSurveyLegs(folder, "reference", survey, {}, nullptr, pointFormat, compression).front(),
+            writeSurveyLegs(folder, "test", survey, plan, nullptr, pointFormat, compression).front()};
+}
+
+std::vector<fs::path> writeTiles(const fs::path& source, const fs::path& folder, const std::string& prefix,
+                                 std::size_t across, FileIoInterface::Las::LasCompression compression) {
+    FileIoInterface::Las::LasReader reader({source});
+    const FileIoInterface::Las::LasHeader& header = reader.header(0);
+    const FileIoInterface::LegInformation leg = reader.nextLeg();
+    std::vector<PointLeg> tiles(across * across);
+    const auto cell = [&](double value, double low, double high) {
+        const auto index =
+            static_cast<std::size_t>((value - low) / (high - low) * static_cast<double>(across));
+        return std::min(index, across - 1);
+    };
+    while (reader.hasMorePoints()) {
+        std::unique_ptr<FileIoInterface::InputOutputPoint> point = reader.nextPoint();
+        const std::size_t column = cell(point->getX(), header.min.x, header.max.x);
+        const std::size_t row = cell(point->getY(), header.min.y, header.max.y);
+        tiles[row * across + column].push_back(std::move(point));
+    }
+    tiles.erase(std::remove_if(tiles.begin(), tiles.end(), [](const PointLeg& tile) { return tile.empty(); }),
+                tiles.end());
+    FileIoInterface::Las::LasWriterOptions options;
+    options.pointFormat = header.pointFormat;
+    options.scaleOffset = FileIoInterface::Las::LasScaleOffset{header.scale, header.offset};
+    options.adjustedStandardGpsTime = true;
+    options.compression = compression;
+    return writeLasLegs(folder, prefix, tiles, options, leg.attributes);
+}
+
+void plantAmbiguousKeys(const fs::path& file, std::size_t phase) {
+    // Where the GPS time and the return-number byte lie in a record of point formats 6 to 10.
+    constexpr std::size_t TIME_OFFSET = 22;
+    constexpr std::size_t RETURN_OFFSET = 14;
+    const FileIoInterface::Las::LasHeader header = FileIoInterface::Las::readLasHeader(file);
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    const std::size_t length = header.pointRecordLength;
+    std::vector<char> previous(length);
+    std::vector<char> record(length);
+    for (std::uint64_t index = 0; index < header.pointCount; ++index) {
+        const auto at = static_cast<std::streamoff>(header.offsetToPointData + index * length);
+        stream.seekg(at);
+        stream.read(record.data(), static_cast<std::streamsize>(length));
+        if (index > 0 && (index + phase) % 37 == 0) {
+            std::memcpy(record.data() + TIME_OFFSET, previous.data() + TIME_OFFSET, sizeof(double));
+            record[RETURN_OFFSET] = previous[RETURN_OFFSET];
+        } else if ((index + phase) % 101 == 0) {
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            std::memcpy(record.data() + TIME_OFFSET, &nan, sizeof(double));
+        }
+        stream.seekp(at);
+        stream.write(record.data(), static_cast<std::streamsize>(length));
+        previous = record;
+    }
+    if (!stream) {
+        throw Core::IOException(file.string() + ": cannot plant ambiguous keys");
+    }
 }
 
 } // namespace Orvid::Testing

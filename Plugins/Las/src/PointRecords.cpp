@@ -6,6 +6,7 @@
 #include "MappedRecordBlocks.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
+#include "RecordRunBlocks.h"
 
 #include <Core/IOException.h>
 
@@ -28,6 +29,30 @@ void requireRegularFile(const std::filesystem::path& path) {
 
 PointRecords::PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options)
     : mPath(path) {
+    readHeader(path);
+    if (mHeader.compressed && options.lazAccess == LazAccess::chunkByChunk) {
+        mSource = std::make_unique<Laz::ChunkByChunkLazFile>(path, mHeader);
+    } else if (mHeader.compressed) {
+        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader, options);
+    } else {
+        mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
+                                                       mRecordLength);
+    }
+    indexBlocks();
+}
+
+PointRecords::PointRecords(const std::filesystem::path& path, const std::vector<RawRecordRun>& runs)
+    : mPath(path) {
+    readHeader(path);
+    mSource = std::make_unique<RecordRunBlocks>(runs, mRecordLength);
+    mHeader.pointCount = 0;
+    for (const RawRecordRun& run : runs) {
+        mHeader.pointCount += run.count;
+    }
+    indexBlocks();
+}
+
+void PointRecords::readHeader(const std::filesystem::path& path) {
     requireRegularFile(path);
     mHeader = readLasHeader(path);
     const Raw::PointFormat& format = Raw::POINT_FORMATS[mHeader.pointFormat];
@@ -37,18 +62,19 @@ PointRecords::PointRecords(const std::filesystem::path& path, const PointRecords
     mReturnMask = format.extended ? 0x0Fu : 0x07u;
     mCodec = std::make_unique<PointCodec>(format, mHeader.scale, mHeader.offset,
                                           ExtraBytesLayout(mHeader.extraAttributes, path.string()));
-    if (mHeader.compressed && options.lazAccess == LazAccess::chunkByChunk) {
-        mSource = std::make_unique<Laz::ChunkByChunkLazFile>(path, mHeader);
-    } else if (mHeader.compressed) {
-        mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader, options);
-    } else {
-        mSource = std::make_unique<MappedRecordBlocks>(path, mHeader.offsetToPointData, mHeader.pointCount,
-                                                       mRecordLength);
-    }
+}
+
+void PointRecords::indexBlocks() {
     mContiguous = mSource->contiguousBytes();
     mBlockStarts.reserve(mSource->blockCount());
+    bool anyInPlace = false;
     for (std::size_t block = 0; block < mSource->blockCount(); ++block) {
         mBlockStarts.push_back(mSource->block(block).first);
+        mBlocksInPlace.push_back(mSource->blockInPlace(block));
+        anyInPlace = anyInPlace || mBlocksInPlace.back() != nullptr;
+    }
+    if (!anyInPlace) {
+        mBlocksInPlace.clear();
     }
 }
 

@@ -36,6 +36,12 @@ public:
     }
     /// All records one after the other when the source holds them so; null otherwise.
     virtual const std::uint8_t* contiguousBytes() const = 0;
+    /// The bytes of block `index` when the source holds them in place for its lifetime (mapped, say);
+    /// null when they are produced on request.
+    virtual const std::uint8_t* blockInPlace(std::size_t index) const {
+        static_cast<void>(index);
+        return nullptr;
+    }
 };
 
 } // namespace Orvid::FileIoInterface::Las

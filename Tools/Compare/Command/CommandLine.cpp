@@ -31,7 +31,7 @@ Examples:
   orvid-compare --epsilon 0.005 --fail-on removed,added --json report.json ref.las new.las
   orvid-compare --out differences/ ref/ new/      (then open differences/*/ in a viewer)
   orvid-compare --demo                             (a synthetic survey with planted changes)
-  orvid-compare plan ref/ new/ --shards 8 -o plan.json   (then shard and merge: see plan --help)
+  orvid-compare plan ref/ new/ --shards 8 -o plan.json   (then partition, shard, merge: plan --help)
 )";
 
 /// --out, --overwrite, --json and --html, as given.

@@ -18,16 +18,28 @@ constexpr const char* PLAN_DESCRIPTION =
     orvid-compare plan REFERENCE TEST --shards N -o PLAN [comparison flags]
 Reads only the headers and a sample of the keys of REFERENCE and TEST (no comparison) and writes PLAN:
 the inputs, every comparison flag given, and N GPS-time windows of about equal numbers of points
-(points of one GPS time always in one window, NaN times in a window of their own). Then run
+(points of one GPS time always in one window, NaN times in a window of their own), and N shares of
+each input of about equal bytes. Then run
   orvid-compare shard PLAN K -o DIR_K     for every K from 0 to N-1, anywhere the inputs can be read
   orvid-compare merge PLAN DIR_0 ... DIR_N-1 [--json FILE] [--html FILE] [--out DIR]
+or, so that each input is read once in all rather than once per shard,
+  orvid-compare partition PLAN I --parts PARTS      for every I from 0 to N-1
+  orvid-compare shard PLAN K --parts PARTS -o DIR_K for every K, once every partition is done
+  orvid-compare merge PLAN DIR_0 ... DIR_N-1 --parts PARTS [--json FILE] [--html FILE] [--out DIR]
 The comparison flags are those of orvid-compare (listed below), but its outputs (--out, --json,
 --html), which the merge writes.)";
 
 constexpr const char* SHARD_DESCRIPTION =
     R"(Compares shard K (0 to N-1) of a plan and writes into DIR its report (shard.json) and its
-class files, all or none. Exits 0 once the shard is written, whatever it found; a failed shard can be
-run again alone.)";
+class files, all or none. With --parts, reads the shard's records from the runs that every partition of
+the plan wrote under PARTS, not from the inputs. Exits 0 once the shard is written, whatever it found; a
+failed shard can be run again alone.)";
+
+constexpr const char* PARTITION_DESCRIPTION =
+    R"(Reads share I (0 to N-1) of both inputs of a plan once and writes into PARTS/partition-I, all or
+none, its records of each shard's windows as one run of raw records per shard (stored uncompressed,
+about the share's uncompressed record size in all) and what the share tells of the whole inputs. Run
+again, it replaces its own folder alone.)";
 
 constexpr const char* MERGE_DESCRIPTION =
     R"(Adds up the shards of a plan and writes what one comparison would: the summary, the JSON and HTML
@@ -55,8 +67,25 @@ struct SingleRunFlags {
     bool refused() const { return demo || !out.empty() || !json.empty() || !html.empty(); }
 };
 
-std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int argc,
-                                                                           const char* const* argv) {
+/// The -q and --progress flags of a task that runs anywhere (a partition, a shard).
+class TaskOutputFlags {
+public:
+    TaskOutputFlags(CLI::App& app, bool& quiet) {
+        app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
+        mProgress = app.add_flag("--progress,!--no-progress",
+                                 "Show a progress bar on standard error (default: when it is a terminal)");
+    }
+
+    /// --progress or --no-progress, once parsed; nothing when neither was given.
+    std::optional<bool> progress() const {
+        return mProgress->count() > 0 ? std::optional<bool>(mProgress->as<bool>()) : std::nullopt;
+    }
+
+private:
+    CLI::Option* mProgress = nullptr;
+};
+
+ShardCommand parsePlan(int argc, const char* const* argv) {
     PlanOptions options;
     CLI::App app(PLAN_DESCRIPTION, "orvid-compare plan");
     declareVersionFlag(app)->group("");
@@ -89,8 +118,7 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parsePlan(int a
     return options;
 }
 
-std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseShard(int argc,
-                                                                            const char* const* argv) {
+ShardCommand parseShard(int argc, const char* const* argv) {
     ShardOptions options;
     CLI::App app(SHARD_DESCRIPTION, "orvid-compare shard");
     std::string plan;
@@ -98,22 +126,41 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseShard(int 
     app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
     app.add_option("K", options.shard, "The shard to compare, from 0")->required()->type_name("K");
     app.add_option("-o,--output", outDirectory, "The shard's folder")->required()->type_name("DIR");
-    app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    auto* progress = app.add_flag("--progress,!--no-progress",
-                                  "Show a progress bar on standard error (default: when it is a terminal)");
+    const TaskOutputFlags output(app, options.quiet);
+    std::string parts;
+    app.add_option("--parts", parts, "Read the shard's records from the partitions in this folder")
+        ->type_name("PARTS");
     if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1)) {
         return *early;
     }
     options.planFile = plan;
     options.outDirectory = outDirectory;
-    if (progress->count() > 0) {
-        options.progress = progress->as<bool>();
-    }
+    options.partsDirectory = givenPath(parts);
+    options.progress = output.progress();
     return options;
 }
 
-std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int argc,
-                                                                            const char* const* argv) {
+ShardCommand parsePartition(int argc, const char* const* argv) {
+    PartitionOptions options;
+    CLI::App app(PARTITION_DESCRIPTION, "orvid-compare partition");
+    std::string plan;
+    std::string parts;
+    app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
+    app.add_option("I", options.partition, "The share to partition, from 0")->required()->type_name("I");
+    app.add_option("--parts", parts, "The partitions' folder, shared by all of them")
+        ->required()
+        ->type_name("PARTS");
+    const TaskOutputFlags output(app, options.quiet);
+    if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1)) {
+        return *early;
+    }
+    options.planFile = plan;
+    options.partsDirectory = parts;
+    options.progress = output.progress();
+    return options;
+}
+
+ShardCommand parseMerge(int argc, const char* const* argv) {
     MergeOptions options;
     CLI::App app(MERGE_DESCRIPTION, "orvid-compare merge");
     std::string plan;
@@ -132,10 +179,16 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int 
                  "Write into an --out folder that holds other files too (only the files an earlier run "
                  "wrote there are ever replaced)");
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+    std::string parts;
+    app.add_option("--parts", parts,
+                   "Once the outputs are written, remove what the plan's partitions wrote in this folder")
+        ->type_name("PARTS");
+    app.add_flag("--keep-parts", options.keepParts, "Keep the partitions' files that --parts names");
     if (const std::optional<EarlyExit> early = parseCommand(app, argc - 1, argv + 1)) {
         return *early;
     }
     options.planFile = plan;
+    options.partsDirectory = givenPath(parts);
     options.shardDirectories.assign(folders.begin(), folders.end());
     options.jsonFile = givenPath(jsonFile);
     options.htmlFile = givenPath(htmlFile);
@@ -146,14 +199,16 @@ std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit> parseMerge(int 
 } // namespace
 
 bool isShardCommand(std::string_view word) {
-    return word == "plan" || word == "shard" || word == "merge";
+    return word == "plan" || word == "partition" || word == "shard" || word == "merge";
 }
 
-std::variant<PlanOptions, ShardOptions, MergeOptions, EarlyExit>
-parseShardCommandLine(int argc, const char* const* argv) {
+ShardCommand parseShardCommandLine(int argc, const char* const* argv) {
     const std::string_view command = argv[1];
     if (command == "plan") {
         return parsePlan(argc, argv);
+    }
+    if (command == "partition") {
+        return parsePartition(argc, argv);
     }
     if (command == "shard") {
         return parseShard(argc, argv);

@@ -4,6 +4,8 @@
 #include "Command/InputSnapshot.h"
 #include "Command/Interruption.h"
 #include "Command/OutputTransaction.h"
+#include "Command/PartitionWriter.h"
+#include "Command/PartsInput.h"
 #include "Command/Progress.h"
 #include "Command/RoomCheck.h"
 #include "Command/RunOutputs.h"
@@ -12,11 +14,14 @@
 #include "Command/ShrunkInputGuard.h"
 #include "Render/TextSummary.h"
 #include "Shard/EmptyShards.h"
+#include "Shard/PartitionSet.h"
 #include "Shard/ShardPlan.h"
 #include "Shard/ShardReport.h"
 
 #include <CompareEngine/CompareEngine.h>
+#include <CompareEngine/InputShares.h>
 #include <CompareEngine/ShardPlanner.h>
+#include <CompareEngine/SharePartition.h>
 #include <Core/IOException.h>
 #include <FileIoInterface/Las/LasConcatenation.h>
 #include <FileIoInterface/Las/LasReader.h>
@@ -40,6 +45,9 @@ using FileIoInterface::Las::canConcatenateLasFiles;
 using FileIoInterface::Las::concatenateLasFiles;
 using FileIoInterface::Las::LasPoint;
 using FileIoInterface::Las::LasReader;
+
+/// Records between two updates of a partition's progress, less one (a mask).
+constexpr std::uint64_t PROGRESS_STRIDE = (std::uint64_t{1} << 16) - 1;
 
 /// Both inputs of a plan read as a run reads them: described in `report`, their headers' warnings in
 /// `report.warnings`, the files as the plan lists them.
@@ -221,15 +229,20 @@ ShardTotals addedUp(const std::vector<FoundShard>& shards) {
     return totals;
 }
 
-/// The shard of `plan` that `options` ask for. Throws Core::IOException saying which are the plan's.
-std::size_t shardAskedFor(const ShardOptions& options, const ShardPlan& plan) {
-    if (options.shard < 0 || static_cast<std::uint64_t>(options.shard) >= plan.shards.size()) {
-        throw Core::IOException(options.planFile.string() + ": has " + counted(plan.shards.size(), "shard") +
-                                ", so the shard must be a number from 0 to " +
-                                std::to_string(plan.shards.size() - 1) + ", not " +
-                                std::to_string(options.shard));
+/// The index of a shard or partition (`what`) that `asked` gives, of the `count` of the plan in
+/// `planFile`. Throws Core::IOException saying which are the plan's.
+std::size_t indexAskedFor(const fs::path& planFile, std::size_t count, std::int64_t asked, const char* what) {
+    if (asked < 0 || static_cast<std::uint64_t>(asked) >= count) {
+        throw Core::IOException(planFile.string() + ": has " + counted(count, what) + ", so the " + what +
+                                " must be a number from 0 to " + std::to_string(count - 1) + ", not " +
+                                std::to_string(asked));
     }
-    return static_cast<std::size_t>(options.shard);
+    return static_cast<std::size_t>(asked);
+}
+
+/// The progress bar that `progress` (unset: when standard error is a terminal) and `quiet` ask for.
+Progress progressOn(std::ostream& err, bool quiet, std::optional<bool> progress) {
+    return Progress(err, !quiet && progress.value_or(::isatty(STDERR_FILENO) == 1));
 }
 
 /// Refuses a shard's folder that holds the result of another shard, or of another plan, which the run
@@ -283,6 +296,9 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
                                     "compare these inputs in one run");
     }
     plan.shards = Engine::planShards(plan.openable(0), plan.openable(1), options.shards);
+    for (std::size_t side = 0; side < 2; ++side) {
+        plan.inputs[side].shares = Engine::planInputShares(plan.openable(side), options.shards);
+    }
     if (const std::optional<std::string> warning = emptyShardsWarning(plan.shards)) {
         report.warnings.push_back(*warning);
     }
@@ -305,12 +321,73 @@ void runPlan(const PlanOptions& options, std::ostream& out) {
     }
 }
 
+void runPartition(const PartitionOptions& options, std::ostream& out, std::ostream& err) {
+    const ShardPlan plan = readShardPlan(options.planFile);
+    const std::size_t shards = plan.shards.size();
+    const std::size_t index = indexAskedFor(options.planFile, shards, options.partition, "partition");
+    if (plan.inputs[0].shares.size() != shards || plan.inputs[1].shares.size() != shards) {
+        throw Core::IOException(options.planFile.string() +
+                                ": the plan has no shares to partition (it was made before partitions were "
+                                "planned): make it again");
+    }
+    checkInputsUnchanged(plan);
+    Engine::ShareRouting routing;
+    routing.byChannel = plan.settings.pairByChannel;
+    for (const Engine::PlannedShard& shard : plan.shards) {
+        routing.shards.push_back(shard.windows);
+    }
+    const InputSnapshot inputsAtStart(plannedFiles(plan));
+    PartitionWriter writer(options.partsDirectory, index, shards);
+    const ShrunkInputGuard shrinking(inputsAtStart, {{writer.partialFolder()}, {}});
+    PartitionFacts facts{
+        plan.id, index, shards, {}, std::vector<std::array<std::vector<std::uint64_t>, 2>>(shards)};
+    std::uint64_t total = 0;
+    for (const PlannedInput& input : plan.inputs) {
+        for (const Engine::SharePiece& piece : input.shares[index]) {
+            total += piece.count;
+        }
+    }
+    Progress progress = progressOn(err, options.quiet, options.progress);
+    std::uint64_t done = 0;
+    for (std::size_t side = 0; side < 2; ++side) {
+        const std::vector<fs::path> legs = plan.openable(side);
+        for (auto& run : facts.runRecords) {
+            run[side].assign(legs.size(), 0);
+        }
+        // The test's times are shifted as the comparison shifts them, so that its keys fall in its windows.
+        routing.timeOffset = side == 1 ? plan.settings.timeOffset : 0.0;
+        const auto route = [&](std::size_t shard, std::size_t leg, const std::uint8_t* record,
+                               std::size_t length) {
+            writer.add(shard, record, length);
+            ++facts.runRecords[shard][side][leg];
+            if ((++done & PROGRESS_STRIDE) == 0) {
+                throwIfInterrupted();
+                progress.update("partitioning", done, total);
+            }
+        };
+        facts.shares[side] = Engine::partitionShare(legs, plan.inputs[side].shares[index], routing, route);
+    }
+    progress.update("partitioning", done, total);
+    progress.finish();
+    checkInputsUnchanged(plan);
+    throwIfInterrupted();
+    writer.commit(facts);
+    if (!options.quiet) {
+        out << "Partition " << index << " of " << shards << ": " << counted(done, "point") << " in "
+            << writer.folder().string() << '\n';
+    }
+}
+
 void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err) {
     const ShardPlan plan = readShardPlan(options.planFile);
-    const std::size_t index = shardAskedFor(options, plan);
+    const std::size_t index = indexAskedFor(options.planFile, plan.shards.size(), options.shard, "shard");
     checkInputsUnchanged(plan);
     const InputSnapshot inputsAtStart(plannedFiles(plan));
-    OutputTransaction outputs(pathsReadBy(plan, options.planFile));
+    std::vector<fs::path> read = pathsReadBy(plan, options.planFile);
+    if (options.partsDirectory) {
+        read.push_back(*options.partsDirectory);
+    }
+    OutputTransaction outputs(read);
     const fs::path folder = outputs.stageFolder(options.outDirectory, false);
     checkShardFolder(options.outDirectory, plan, index);
 
@@ -323,17 +400,22 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], plan.settings.outFormat,
                                                             report.parameters.threads, report.warnings);
     const ShrunkInputGuard shrinking(inputsAtStart, outputs.madePaths());
-    // Every shard scans the whole inputs, so their maps share the frame of the points read and add up.
+    // Every shard sees the facts of the whole inputs, read or added up over the partitions, so their maps
+    // share the frame of the points read and add up.
     RunGatherer gatherer(true);
     RunSink sink(gatherer, classFiles.get());
-    Progress progress(err, !options.quiet && options.progress.value_or(::isatty(STDERR_FILENO) == 1));
+    Progress progress = progressOn(err, options.quiet, options.progress);
     const auto showProgress = [&](Engine::Phase phase, std::uint64_t done, std::uint64_t total) {
         throwIfInterrupted();
         progress.update(phaseLabel(phase), done, total);
     };
+    const Engine::CompareEngine engine(engineOptions);
+    const std::vector<Engine::Window>& windows = plan.shards[index].windows;
     const Engine::ComparisonOutcome outcome =
-        Engine::CompareEngine(engineOptions)
-            .compare(legs[0].files, legs[1].files, sink, showProgress, plan.shards[index].windows);
+        options.partsDirectory
+            ? engine.compare(partsOfShard(plan, options.planFile, *options.partsDirectory, index, legs), sink,
+                             showProgress, windows)
+            : engine.compare(legs[0].files, legs[1].files, sink, showProgress, windows);
     progress.finish();
     classFiles->finish();
 
@@ -395,6 +477,9 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
         printRunHeader(out, report);
     }
     finishRun(report, unwrittenPoints, outputs, options.quiet, out);
+    if (options.partsDirectory && !options.keepParts) {
+        removePartitions(*options.partsDirectory, plan.shards.size());
+    }
     return report;
 }
 

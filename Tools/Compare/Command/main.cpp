@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
                 runPlan(*plan, std::cout);
                 return 0;
             }
+            if (const auto* partition = std::get_if<PartitionOptions>(&parsed)) {
+                runPartition(*partition, std::cout, std::cerr);
+                return 0;
+            }
             if (const auto* shard = std::get_if<ShardOptions>(&parsed)) {
                 runShard(*shard, std::cout, std::cerr);
                 return 0;

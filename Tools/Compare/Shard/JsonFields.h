@@ -1,6 +1,18 @@
 #pragma once
 
+#include <CompareEngine/InputFacts.h>
+#include <Core/IOException.h>
+
 #include <nlohmann/json.hpp>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 
 #include <cmath>
 #include <limits>
@@ -32,6 +44,60 @@ inline double jsonNumberOf(const OrderedJson& value) {
         }
     }
     return value.get<double>();
+}
+
+/// Writes `document`, compact, and a newline to the file `path`, shown as `shownAs` in messages. Throws
+/// std::runtime_error ("<shownAs>: cannot write <what> (<reason>)") when it cannot be written completely.
+inline void writeJsonFile(const std::filesystem::path& path, const OrderedJson& document,
+                          const std::filesystem::path& shownAs, const std::string& what) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << document << '\n';
+    file.close();
+    if (!file) {
+        throw std::runtime_error(shownAs.string() + ": cannot write " + what + " (" + std::strerror(errno) +
+                                 ")");
+    }
+}
+
+/// The whole text of the file `path`. Throws Core::IOException ("<path>: cannot read <what> (<reason>)")
+/// when it cannot be read.
+inline std::string textOfFile(const std::filesystem::path& path, const std::string& what) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    if (!file || !(text << file.rdbuf())) {
+        throw Core::IOException(path.string() + ": cannot read " + what + " (" + std::strerror(errno) + ")");
+    }
+    return text.str();
+}
+
+/// A range as JSON: [low, high], or null when it holds nothing (JSON has no infinity).
+inline OrderedJson rangeJson(double low, double high) {
+    return low <= high ? OrderedJson::array({low, high}) : OrderedJson(nullptr);
+}
+
+/// Reads a range that `rangeJson` wrote into `low` and `high`, which a null leaves as they are.
+inline void readRange(const OrderedJson& range, double& low, double& high) {
+    if (!range.is_null()) {
+        low = range.at(0).get<double>();
+        high = range.at(1).get<double>();
+    }
+}
+
+inline OrderedJson tallyJson(const Engine::PointTally& tally) {
+    return {{"z", rangeJson(tally.minZ, tally.maxZ)},
+            {"pointsByReturn", tally.pointsByReturn},
+            {"invalidReturnNumbers", tally.invalidReturnNumbers},
+            {"times", rangeJson(tally.lowestTime, tally.highestTime)}};
+}
+
+/// The tally that `tallyJson` wrote. Throws nlohmann::json::exception for anything else.
+inline Engine::PointTally tallyOf(const OrderedJson& object) {
+    Engine::PointTally tally;
+    readRange(object.at("z"), tally.minZ, tally.maxZ);
+    tally.pointsByReturn = object.at("pointsByReturn").get<std::array<std::uint64_t, 16>>();
+    tally.invalidReturnNumbers = object.at("invalidReturnNumbers").get<std::uint64_t>();
+    readRange(object.at("times"), tally.lowestTime, tally.highestTime);
+    return tally;
 }
 
 } // namespace Orvid::Compare

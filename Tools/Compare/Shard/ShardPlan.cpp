@@ -33,7 +33,15 @@ json toJson(const PlannedInput& input) {
                          {"modified", identity.modified},
                          {"sampleHash", identity.sampleHash}});
     }
-    return {{"path", input.path.string()}, {"files", files}};
+    json shares = json::array();
+    for (const Engine::InputShare& share : input.shares) {
+        json pieces = json::array();
+        for (const Engine::SharePiece& piece : share) {
+            pieces.push_back({piece.leg, piece.first, piece.count});
+        }
+        shares.push_back(pieces);
+    }
+    return {{"path", input.path.string()}, {"files", files}, {"shares", shares}};
 }
 
 PlannedInput inputOf(const json& object) {
@@ -49,6 +57,16 @@ PlannedInput inputOf(const json& object) {
             identity.sampleHash = file.at("sampleHash").get<std::string>();
         }
         input.identities.push_back(identity);
+    }
+    // Plans written before partitions were planned have no shares.
+    if (object.contains("shares")) {
+        for (const json& share : object.at("shares")) {
+            Engine::InputShare& pieces = input.shares.emplace_back();
+            for (const json& piece : share) {
+                pieces.push_back({piece.at(0).get<std::size_t>(), piece.at(1).get<std::uint64_t>(),
+                                  piece.at(2).get<std::uint64_t>()});
+            }
+        }
     }
     return input;
 }

@@ -3,6 +3,7 @@
 #include "Gather/ComparisonSettings.h"
 #include "Shard/FileIdentity.h"
 
+#include <CompareEngine/InputShares.h>
 #include <CompareEngine/ShardPlanner.h>
 
 #include <array>
@@ -22,6 +23,9 @@ struct PlannedInput {
     /// Per file, what it was when planned (of a plan written before identities were kept, the size
     /// alone).
     std::vector<FileIdentity> identities;
+    /// One share of its records per partition of the plan, of about equal bytes (none in a plan
+    /// written before partitions were planned).
+    std::vector<Engine::InputShare> shares;
 };
 
 /// A comparison cut into shards that run on their own, anywhere the inputs can be read, and add up to

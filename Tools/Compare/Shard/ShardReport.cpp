@@ -5,12 +5,7 @@
 #include <CompareEngine/ComparedAttribute.h>
 #include <Core/IOException.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
-#include <iomanip>
-#include <sstream>
 #include <stdexcept>
 
 namespace Orvid::Compare {
@@ -87,34 +82,6 @@ std::vector<std::uint64_t> countsOfCells(const std::string& text, std::size_t ce
     return counts;
 }
 
-// A range with nothing in it is null: JSON has no infinity.
-json rangeJson(double low, double high) {
-    return low <= high ? json::array({low, high}) : json(nullptr);
-}
-
-void readRange(const json& range, double& low, double& high) {
-    if (!range.is_null()) {
-        low = range.at(0).get<double>();
-        high = range.at(1).get<double>();
-    }
-}
-
-json toJson(const Engine::PointTally& tally) {
-    return {{"z", rangeJson(tally.minZ, tally.maxZ)},
-            {"pointsByReturn", tally.pointsByReturn},
-            {"invalidReturnNumbers", tally.invalidReturnNumbers},
-            {"times", rangeJson(tally.lowestTime, tally.highestTime)}};
-}
-
-Engine::PointTally tallyOf(const json& object) {
-    Engine::PointTally tally;
-    readRange(object.at("z"), tally.minZ, tally.maxZ);
-    tally.pointsByReturn = object.at("pointsByReturn").get<std::array<std::uint64_t, 16>>();
-    tally.invalidReturnNumbers = object.at("invalidReturnNumbers").get<std::uint64_t>();
-    readRange(object.at("times"), tally.lowestTime, tally.highestTime);
-    return tally;
-}
-
 json toJson(const DensityGrid& grid) {
     return {{"cells", cellsOf(grid.counts())}, {"binned", grid.binned()}, {"outside", grid.outside()}};
 }
@@ -173,7 +140,7 @@ json toJson(const ShardTotals& totals) {
         inputs[ROLES[side]] = {{"points", whole.points},
                                {"nanTimes", whole.nanTimes},
                                {"inKeyOrder", whole.inKeyOrder},
-                               {"tally", toJson(whole.tally)},
+                               {"tally", tallyJson(whole.tally)},
                                {"duplicateKeys", input.duplicateKeys},
                                {"duplicatesOnSameChannel", input.duplicatesOnSameChannel},
                                {"pointsBySourceId", bySourceId}};
@@ -262,26 +229,15 @@ void writeShardReport(const fs::path& path, const ShardReport& report, const fs:
         {"schema", SCHEMA}, {"plan", report.plan}, {"shard", report.shard}, {"shards", report.shards}};
     document.update(toJson(report.totals));
     document["warnings"] = report.warnings;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     // Compact: the map's grids hold tens of thousands of counts.
-    file << document << '\n';
-    file.close();
-    if (!file) {
-        throw std::runtime_error(shownAs.string() + ": cannot write the shard report (" +
-                                 std::strerror(errno) + ")");
-    }
+    writeJsonFile(path, document, shownAs, "the shard report");
 }
 
 ShardReport readShardReport(const fs::path& path, bool withMap) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (!file || !(text << file.rdbuf())) {
-        throw Core::IOException(path.string() + ": cannot read the shard report (" + std::strerror(errno) +
-                                ")");
-    }
+    const std::string text = textOfFile(path, "the shard report");
     ShardReport report;
     try {
-        const json document = json::parse(text.str());
+        const json document = json::parse(text);
         if (document.at("schema") != SCHEMA) {
             throw Core::IOException(path.string() + ": not a shard report of orvid-compare (schema " +
                                     document.at("schema").dump() + ", not \"" + SCHEMA + "\")");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <sys/stat.h>
 #include <vector>
@@ -208,6 +209,53 @@ TEST(PointRecords, ReadsALazFileChunkByChunkAsDecodedWhole) {
             }
         }
     }
+}
+
+// Records kept as raw runs (here out of a file of their own, a gap between them) read under the header
+// of the file they came from, by position across runs, as that file's records; a record of a mapped
+// run lies in place, and a run shorter than its records is refused, naming its file.
+TEST(PointRecords, ReadsRecordsFromRawRunsUnderTheirFilesHeader) {
+    const TemporaryFolder folder;
+    const std::filesystem::path path = sampleFile("test1_4.las");
+    const PointRecords whole(path);
+    ASSERT_GE(whole.size(), 4U);
+    const std::size_t length = whole.recordLength();
+    const std::uint64_t split = whole.size() / 2;
+    // The second half of the records, a gap of 3 bytes, then the first half.
+    const std::filesystem::path runs = folder / "runs.records";
+    {
+        std::ofstream out(runs, std::ios::binary);
+        PointRecords::Cursor cursor(whole);
+        const auto write = [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t index = begin; index < end; ++index) {
+                out.write(reinterpret_cast<const char*>(cursor.record(index)),
+                          static_cast<std::streamsize>(length));
+            }
+        };
+        write(split, whole.size());
+        out << "gap";
+        write(0, split);
+    }
+    const std::uint64_t secondHalf = whole.size() - split;
+    const PointRecords parts(path,
+                             {{runs, secondHalf * length + 3, split}, {runs, 0, 0}, {runs, 0, secondHalf}});
+    ASSERT_EQ(parts.size(), whole.size());
+    EXPECT_EQ(parts.blockCount(), 2U);
+    LasPoint expected;
+    LasPoint actual;
+    for (std::uint64_t index = 0; index < whole.size(); ++index) {
+        whole.decode(index, expected);
+        parts.decode(index, actual);
+        expectSamePoint(expected, actual);
+    }
+    PointRecords::Cursor cursor(parts);
+    EXPECT_EQ(parts.recordInPlace(split + 1), cursor.record(split + 1));
+    EXPECT_EQ(parts.recordInPlace(0), cursor.record(0));
+
+    EXPECT_EQ(ioErrorOf([&] {
+                  PointRecords tooShort(path, {{runs, 0, whole.size() + 1}});
+              }).rfind(runs.string() + ": ", 0),
+              0U);
 }
 
 } // namespace

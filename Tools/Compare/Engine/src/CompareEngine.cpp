@@ -21,6 +21,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace Orvid::Compare::Engine {
 
@@ -131,14 +132,36 @@ struct WindowSide {
     }
 };
 
+/// Opens both inputs from their files, decoding their LAZ legs on `threads` threads, with progress.
+std::array<Input, 2> openInputs(const std::vector<std::filesystem::path>& reference,
+                                const std::vector<std::filesystem::path>& test, double timeOffset,
+                                unsigned threads, const ProgressCallback& progress) {
+    const std::uint64_t compressed = compressedPointsOf(reference) + compressedPointsOf(test);
+    std::optional<ProgressReporter> decoding;
+    FileIoInterface::Las::PointRecordsOptions options;
+    options.decodingThreads = threads;
+    if (compressed != 0) {
+        decoding.emplace(progress, Phase::decoding, compressed);
+        options.decoded = [&decoding](std::uint64_t points) { decoding->advance(points); };
+    }
+    std::array<Input, 2> inputs{Input(reference, 0.0, options), Input(test, timeOffset, options)};
+    if (decoding) {
+        decoding->finish();
+    }
+    return inputs;
+}
+
 class Comparison {
 public:
-    Comparison(const EngineOptions& options, const std::vector<std::filesystem::path>& reference,
-               const std::vector<std::filesystem::path>& test, DecisionSink& sink,
-               const ProgressCallback& progress, const std::vector<Window>* only)
+    /// Compares `inputs`, all of their keys or those in `only`; `whole`, when given, the facts of the
+    /// whole inputs of which `inputs` hold only the records in `only`.
+    Comparison(const EngineOptions& options, std::array<Input, 2> inputs, DecisionSink& sink,
+               const ProgressCallback& progress, const std::vector<Window>* only,
+               const std::optional<std::array<InputFacts, 2>>& whole = std::nullopt)
         : mOptions(options)
         , mThreads(options.threads != 0 ? options.threads : Utils::usableCpuCount())
-        , mInputs(openInputs(reference, test, options.timeOffset, progress))
+        , mInputs(std::move(inputs))
+        , mWhole(whole)
         , mSink(sink)
         , mProgress(progress)
         , mOnly(only) {
@@ -191,26 +214,6 @@ public:
     }
 
 private:
-    /// Opens both inputs, decoding their LAZ legs on the comparison's threads, with progress. Called
-    /// while constructing: only `mThreads` is set.
-    std::array<Input, 2> openInputs(const std::vector<std::filesystem::path>& reference,
-                                    const std::vector<std::filesystem::path>& test, double timeOffset,
-                                    const ProgressCallback& progress) const {
-        const std::uint64_t compressed = compressedPointsOf(reference) + compressedPointsOf(test);
-        std::optional<ProgressReporter> decoding;
-        FileIoInterface::Las::PointRecordsOptions options;
-        options.decodingThreads = mThreads;
-        if (compressed != 0) {
-            decoding.emplace(progress, Phase::decoding, compressed);
-            options.decoded = [&decoding](std::uint64_t points) { decoding->advance(points); };
-        }
-        std::array<Input, 2> inputs{Input(reference, 0.0, options), Input(test, timeOffset, options)};
-        if (decoding) {
-            decoding->finish();
-        }
-        return inputs;
-    }
-
     void scanInputs() {
         ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
         const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
@@ -228,8 +231,11 @@ private:
     void pairByPositionWhereTimesCannot() {
         for (std::size_t side = 0; side < 2; ++side) {
             const PointTally& tally = mScans[side]->tally();
-            mOneTime[side] = !mInputs[side].timesIgnored() && mScans[side]->points() > 1 &&
-                             mScans[side]->nanTimes() == 0 && tally.lowestTime == tally.highestTime;
+            // Of inputs compared in part, the whole inputs decide, as they would in one run.
+            mOneTime[side] = mWhole
+                                 ? (*mWhole)[side].oneTime
+                                 : !mInputs[side].timesIgnored() && mScans[side]->points() > 1 &&
+                                       mScans[side]->nanTimes() == 0 && tally.lowestTime == tally.highestTime;
         }
         if (!mOneTime[0] || !mOneTime[1]) {
             return;
@@ -277,12 +283,16 @@ private:
 
     InputFacts factsOf(std::size_t side) const {
         InputFacts facts;
-        facts.points = mScans[side]->points();
-        facts.nanTimes = mScans[side]->nanTimes();
-        facts.inKeyOrder = mScans[side]->inKeyOrder();
+        if (mWhole) {
+            facts = (*mWhole)[side];
+        } else {
+            facts.points = mScans[side]->points();
+            facts.nanTimes = mScans[side]->nanTimes();
+            facts.inKeyOrder = mScans[side]->inKeyOrder();
+            facts.extent = mScans[side]->extent();
+            facts.tally = mScans[side]->tally();
+        }
         facts.oneTime = mOneTime[side];
-        facts.extent = mScans[side]->extent();
-        facts.tally = mScans[side]->tally();
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
             facts.duplicateKeys += matcher->duplicates()[side].duplicateKeys;
             facts.duplicatesOnSameChannel += matcher->duplicates()[side].onSameChannel;
@@ -367,6 +377,7 @@ private:
     const EngineOptions& mOptions;
     unsigned mThreads;
     std::array<Input, 2> mInputs;
+    std::optional<std::array<InputFacts, 2>> mWhole;
     std::array<std::unique_ptr<InputScan>, 2> mScans;
     /// Per input, whether all its points share one GPS time (`InputFacts::oneTime`).
     std::array<bool, 2> mOneTime{};
@@ -384,14 +395,31 @@ CompareEngine::CompareEngine(const EngineOptions& options)
 ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
                                          const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                                          const ProgressCallback& progress) const {
-    return Comparison(mOptions, reference, test, sink, progress, nullptr).run();
+    return Comparison(mOptions, openInputs(reference, test, mOptions.timeOffset, threads(), progress), sink,
+                      progress, nullptr)
+        .run();
 }
 
 ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
                                          const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                                          const ProgressCallback& progress,
                                          const std::vector<Window>& only) const {
-    return Comparison(mOptions, reference, test, sink, progress, &only).run();
+    return Comparison(mOptions, openInputs(reference, test, mOptions.timeOffset, threads(), progress), sink,
+                      progress, &only)
+        .run();
+}
+
+ComparisonOutcome CompareEngine::compare(const std::array<InputParts, 2>& parts, DecisionSink& sink,
+                                         const ProgressCallback& progress,
+                                         const std::vector<Window>& only) const {
+    std::array<Input, 2> inputs{Input(parts[0], 0.0), Input(parts[1], mOptions.timeOffset)};
+    return Comparison(mOptions, std::move(inputs), sink, progress, &only,
+                      std::array<InputFacts, 2>{parts[0].whole, parts[1].whole})
+        .run();
+}
+
+unsigned CompareEngine::threads() const {
+    return mOptions.threads != 0 ? mOptions.threads : Utils::usableCpuCount();
 }
 
 } // namespace Orvid::Compare::Engine

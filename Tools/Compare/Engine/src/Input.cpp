@@ -13,13 +13,29 @@ Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset,
     mStarts.push_back(0);
     for (const std::filesystem::path& file : files) {
         mLegs.emplace_back(file, options);
-        const std::uint64_t total = mStarts.back() + mLegs.back().size();
-        if (total > POSITION_MASK) {
-            throw std::invalid_argument(file.string() + ": the input holds more than " +
-                                        std::to_string(POSITION_MASK) + " points");
-        }
-        mStarts.push_back(total);
+        numberLastLeg();
     }
+}
+
+Input::Input(const InputParts& parts, double timeOffset)
+    : mTimeOffset(timeOffset)
+    , mReadFromRuns(true) {
+    mLegs.reserve(parts.legs.size());
+    mStarts.reserve(parts.legs.size() + 1);
+    mStarts.push_back(0);
+    for (std::size_t leg = 0; leg < parts.legs.size(); ++leg) {
+        mLegs.emplace_back(parts.legs[leg], parts.runs.at(leg));
+        numberLastLeg();
+    }
+}
+
+void Input::numberLastLeg() {
+    const std::uint64_t total = mStarts.back() + mLegs.back().size();
+    if (total > POSITION_MASK) {
+        throw std::invalid_argument(mLegs.back().path().string() + ": the input holds more than " +
+                                    std::to_string(POSITION_MASK) + " points");
+    }
+    mStarts.push_back(total);
 }
 
 InputReader::InputReader(const Input& input)

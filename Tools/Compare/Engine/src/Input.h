@@ -3,6 +3,7 @@
 #include "KeyEncoding.h"
 
 #include <CompareEngine/Decision.h>
+#include <CompareEngine/InputParts.h>
 
 #include <FileIoInterface/Las/PointRecords.h>
 
@@ -23,6 +24,8 @@ public:
     /// and progress of LAZ decoding).
     explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0,
                    const FileIoInterface::Las::PointRecordsOptions& options = {});
+    /// Opens every leg of `parts`, its records read from its runs. Throws as the constructor above.
+    Input(const InputParts& parts, double timeOffset);
 
     /// From now on every key's time is 0, so that points pair by return number and position alone.
     void ignoreTimes() { mTimesIgnored = true; }
@@ -56,14 +59,18 @@ public:
     /// and a call to it would be dropped.
     [[gnu::always_inline]] void prefetch(std::uint64_t position) const {
         const PointId id = idOf(position);
-        if (const std::uint8_t* record = recordInMemory(id)) {
+        if (const std::uint8_t* record = mLegs[id.leg].recordInPlace(id.record)) {
             __builtin_prefetch(record);
             __builtin_prefetch(record + mLegs[id.leg].recordLength() - 1);
         }
     }
 
-    /// The bytes of record `id` when its leg lies in memory whole; null otherwise.
+    /// The bytes of record `id` when its leg lies in memory whole; null otherwise, and for legs read
+    /// from runs, whose records are numbered within the runs rather than in their files.
     const std::uint8_t* recordInMemory(const PointId& id) const {
+        if (mReadFromRuns) {
+            return nullptr;
+        }
         const FileIoInterface::Las::PointRecords& leg = mLegs[id.leg];
         const std::uint8_t* records = leg.contiguousRecords();
         return records != nullptr ? records + id.record * leg.recordLength() : nullptr;
@@ -100,10 +107,15 @@ public:
     }
 
 private:
+    /// Numbers the records of the leg just opened after those before. Throws std::invalid_argument
+    /// when the input holds more than an index entry can number.
+    void numberLastLeg();
+
     std::vector<FileIoInterface::Las::PointRecords> mLegs;
     std::vector<std::uint64_t> mStarts;
     double mTimeOffset = 0.0;
     bool mTimesIgnored = false;
+    bool mReadFromRuns = false;
 };
 
 /// Reads records of an input by position, one cursor per leg; one per thread.

@@ -1,6 +1,7 @@
 #include "InputScan.h"
 
 #include "Parallel.h"
+#include "PointTallying.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,36 +26,9 @@ struct Piece {
     /// The first primary word at or after each sample position of the piece, inside the piece;
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
-    PlanarExtent extent{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    PlanarExtent extent = GROWING_EXTENT;
     PointTally tally;
 };
-
-/// Tallies the record at `record` in `tally`.
-void addToTally(PointTally& tally, const FileIoInterface::Las::PointRecords& records,
-                const std::uint8_t* record) {
-    const double z = records.zAt(record);
-    if (std::isfinite(z)) {
-        tally.minZ = std::min(tally.minZ, z);
-        tally.maxZ = std::max(tally.maxZ, z);
-    }
-    const std::uint8_t number = records.returnNumberAt(record);
-    ++tally.pointsByReturn[number];
-    if (number == 0 || number > records.numberOfReturnsAt(record)) {
-        ++tally.invalidReturnNumbers;
-    }
-}
-
-/// Grows `extent` over the position of the record at `record`.
-void include(PlanarExtent& extent, const FileIoInterface::Las::PointRecords& records,
-             const std::uint8_t* record) {
-    const auto [x, y] = records.xyAt(record);
-    if (std::isfinite(x) && std::isfinite(y)) {
-        extent.minX = std::min(extent.minX, x);
-        extent.minY = std::min(extent.minY, y);
-        extent.maxX = std::max(extent.maxX, x);
-        extent.maxY = std::max(extent.maxY, y);
-    }
-}
 
 } // namespace
 
@@ -106,13 +80,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
     bool hasLast = false;
     Key last;
     for (const Piece& piece : pieces) {
-        if (piece.extent.minX <= piece.extent.maxX) {
-            const bool first = !(mExtent.minX <= mExtent.maxX);
-            mExtent.minX = first ? piece.extent.minX : std::min(mExtent.minX, piece.extent.minX);
-            mExtent.minY = first ? piece.extent.minY : std::min(mExtent.minY, piece.extent.minY);
-            mExtent.maxX = first ? piece.extent.maxX : std::max(mExtent.maxX, piece.extent.maxX);
-            mExtent.maxY = first ? piece.extent.maxY : std::max(mExtent.maxY, piece.extent.maxY);
-        }
+        include(mExtent, piece.extent);
         mNanTimes += piece.nanTimes;
         mTally.add(piece.tally);
         for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {

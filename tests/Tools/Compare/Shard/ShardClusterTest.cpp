@@ -1,6 +1,7 @@
-// A real sharded comparison, run as processes: through GNU parallel on this machine, and through a
-// private single-node Slurm cluster that the test starts here (scripts/slurm-test-cluster.sh) and
-// submits to with scripts/slurm-compare.sh. The merged reports and class files are those of one run.
+// A real sharded comparison, run as processes (plan, partitions, shards, merge): through GNU parallel on
+// this machine, and through a private single-node Slurm cluster that the test starts here
+// (scripts/slurm-test-cluster.sh) and submits to with scripts/slurm-compare.sh. The merged reports and
+// class files are those of one run; the partitions' files are gone.
 // The Slurm test skips, saying why, where the daemons cannot be installed or started.
 #include "Command/Demo.h"
 #include "ReportComparison.h"
@@ -62,7 +63,7 @@ protected:
     inline static int sSingleStatus = -1;
 };
 
-TEST_F(ShardedCluster, GnuParallelRunsTheShardsAndTheMergeGivesOneRunsOutputs) {
+TEST_F(ShardedCluster, GnuParallelRunsThePartitionsTheShardsAndTheMergeGivesOneRunsOutputs) {
     ASSERT_EQ(sSingleStatus, 1) << log();
     ASSERT_EQ(shell(folder(), "command -v parallel"), 0)
         << "GNU parallel is missing: scripts/setup.sh parallel installs it (make test does so)";
@@ -70,16 +71,22 @@ TEST_F(ShardedCluster, GnuParallelRunsTheShardsAndTheMergeGivesOneRunsOutputs) {
               0)
         << log();
     ASSERT_EQ(shell(folder(), "seq 0 3 | parallel --halt now,fail=1 -j 2 " + ORVID +
-                                  " shard parallel.plan.json {} -o parallel-shard-{} -q"),
+                                  " partition parallel.plan.json {} --parts parallel-parts -q"),
               0)
+        << log();
+    ASSERT_EQ(
+        shell(folder(), "seq 0 3 | parallel --halt now,fail=1 -j 2 " + ORVID +
+                            " shard parallel.plan.json {} --parts parallel-parts -o parallel-shard-{} -q"),
+        0)
         << log();
     EXPECT_EQ(shell(folder(),
                     ORVID + " merge parallel.plan.json parallel-shard-0 parallel-shard-1 parallel-shard-2 "
-                            "parallel-shard-3 --json parallel.json "
+                            "parallel-shard-3 --parts parallel-parts --json parallel.json "
                             "--out parallel -q"),
               1)
         << log();
     expectSameAsOneRun("parallel");
+    EXPECT_FALSE(fs::exists(folder() / "parallel-parts"));
 }
 
 /// Stops the test cluster when it goes, whatever the test did.
@@ -91,7 +98,7 @@ struct ClusterGuard {
     }
 };
 
-TEST_F(ShardedCluster, SlurmRunsTheShardsAsAJobArrayAndTheMergeAfterThem) {
+TEST_F(ShardedCluster, SlurmRunsThePartitionsAndTheShardsAsJobArraysAndTheMergeAfterThem) {
     ASSERT_EQ(sSingleStatus, 1) << log();
     if (shell(folder(),
               "command -v slurmctld && command -v slurmd && command -v munged && command -v sbatch") != 0) {
@@ -114,6 +121,8 @@ TEST_F(ShardedCluster, SlurmRunsTheShardsAsAJobArrayAndTheMergeAfterThem) {
                                " --wait reference test --threads 1 -- --json slurm.json --out slurm -q";
     EXPECT_EQ(shell(folder(), submit), 1) << log() << bytesOf(folder() / "slurm-work" / "merge.log");
     expectSameAsOneRun("slurm");
+    EXPECT_TRUE(fs::exists(folder() / "slurm-work" / "partition-2.log"));
+    EXPECT_FALSE(fs::exists(folder() / "slurm-work" / "parts"));
 }
 
 } // namespace

@@ -6,11 +6,11 @@
 #include "Command/ShardCommands.h"
 #include "LasCloudFiles.h"
 #include "LazChunkFiles.h"
+#include "Refusal.h"
 #include "ReportComparison.h"
 #include "Shard/ShardPlan.h"
 #include "TemporaryFolder.h"
 
-#include <Core/IOException.h>
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasReader.h>
 #include <SyntheticSurvey/SurveyGenerator.h>
@@ -36,35 +36,8 @@ using Orvid::SyntheticSurvey::ChangePlan;
 using Orvid::SyntheticSurvey::SurveyParameters;
 
 const SurveyParameters SURVEY{3, 4000, 31};
-/// Where the GPS time and the return-number byte lie in a record of point formats 6 to 10.
+/// Where the GPS time lies in a record of point formats 6 to 10.
 constexpr std::size_t TIME_OFFSET = 22;
-constexpr std::size_t RETURN_OFFSET = 14;
-
-/// Gives every 37th record of `file` (from `phase`) the key of the record before it, a duplicate key,
-/// and every 101st a NaN time.
-void plantAmbiguousKeys(const fs::path& file, std::size_t phase) {
-    const auto header = Orvid::FileIoInterface::Las::readLasHeader(file);
-    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
-    const std::size_t length = header.pointRecordLength;
-    std::vector<char> previous(length);
-    std::vector<char> record(length);
-    for (std::uint64_t index = 0; index < header.pointCount; ++index) {
-        const auto at = static_cast<std::streamoff>(header.offsetToPointData + index * length);
-        stream.seekg(at);
-        stream.read(record.data(), static_cast<std::streamsize>(length));
-        if (index > 0 && (index + phase) % 37 == 0) {
-            std::memcpy(record.data() + TIME_OFFSET, previous.data() + TIME_OFFSET, sizeof(double));
-            record[RETURN_OFFSET] = previous[RETURN_OFFSET];
-        } else if ((index + phase) % 101 == 0) {
-            const double nan = std::numeric_limits<double>::quiet_NaN();
-            std::memcpy(record.data() + TIME_OFFSET, &nan, sizeof(double));
-        }
-        stream.seekp(at);
-        stream.write(record.data(), static_cast<std::streamsize>(length));
-        previous = record;
-    }
-    ASSERT_TRUE(stream) << file;
-}
 
 /// Gives every record of `file` (point format 6 to 10) the GPS time `time`.
 void giveEveryRecordOneTime(const fs::path& file, double time) {
@@ -89,17 +62,6 @@ json jsonIn(const fs::path& file) {
     return json::parse(bytesOf(file));
 }
 
-/// The message of the Core::IOException that `action` throws; empty when it throws none.
-template <typename Action>
-std::string refusal(Action&& action) {
-    try {
-        action();
-    } catch (const Orvid::Core::IOException& error) {
-        return error.what();
-    }
-    return {};
-}
-
 class ShardedComparison : public ::testing::TestWithParam<std::size_t> {
 protected:
     static void SetUpTestSuite() {
@@ -109,7 +71,7 @@ protected:
         std::size_t phase = 0;
         for (const fs::path& input : {reference(), test()}) {
             for (const fs::path& file : Orvid::FileIoInterface::Las::lasFilesIn(input)) {
-                plantAmbiguousKeys(file, phase++);
+                Orvid::Testing::plantAmbiguousKeys(file, phase++);
             }
         }
         // One leg out of key order, so that the shards index it rather than stream it.
@@ -171,7 +133,7 @@ protected:
         std::vector<fs::path> folders;
         for (std::size_t shard = 0; shard < shards; ++shard) {
             folders.push_back(folder() / (name + "-" + std::to_string(shard)));
-            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false}, out,
+            runShard({plan.planFile, static_cast<std::int64_t>(shard), folders.back(), true, false, {}}, out,
                      err);
         }
         return folders;
@@ -278,14 +240,14 @@ TEST_F(ShardedComparison, MergeRefusesAMissingRepeatedForeignOrCorruptShardAndWr
     text.replace(text.find("\"points\": "), 10, "\"points\": 1");
     std::ofstream(edited) << text;
     EXPECT_EQ(refusal([&] {
-                  runShard({edited, 0, folder() / "edited-0", true, false}, out, err);
+                  runShard({edited, 0, folder() / "edited-0", true, false, {}}, out, err);
               }),
               edited.string() +
                   ": the plan was changed after it was made (its contents do not match its id " + planId +
                   ")");
 
     // A shard run again alone replaces its folder's outputs, and the set merges.
-    runShard({plan, 2, shards[2], true, false}, out, err);
+    runShard({plan, 2, shards[2], true, false, {}}, out, err);
     EXPECT_EQ(runMerge(mergeOptions("checked", shards), out).exitStatus, sSingle.exitStatus);
     EXPECT_TRUE(fs::exists(folder() / "checked.json"));
 }
@@ -311,7 +273,7 @@ TEST_F(ShardedComparison, AShardRefusesAnInputThatChangedSinceThePlan) {
     fs::resize_file(leg, bytes + 1);
     std::ostringstream err;
     EXPECT_EQ(refusal([&] {
-                  runShard({plan.planFile, 0, folder() / "changed-0", true, false}, out, err);
+                  runShard({plan.planFile, 0, folder() / "changed-0", true, false, {}}, out, err);
               }),
               leg.string() + ": changed since the plan was made (" + std::to_string(bytes + 1) +
                   " bytes, not " + std::to_string(bytes) + ")");
@@ -327,7 +289,7 @@ TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTo
     std::ostringstream err;
     const std::vector<fs::path> shards{folder() / "replaced-0", folder() / "replaced-1"};
     for (std::int64_t shard = 0; shard < 2; ++shard) {
-        runShard({plan.planFile, shard, shards[static_cast<std::size_t>(shard)], true, false}, out, err);
+        runShard({plan.planFile, shard, shards[static_cast<std::size_t>(shard)], true, false, {}}, out, err);
     }
     const fs::path leg = Orvid::FileIoInterface::Las::lasFilesIn(copy)[1];
     const fs::file_time_type planned = fs::last_write_time(leg);
@@ -339,7 +301,7 @@ TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTo
     const std::string replaced =
         leg.string() + ": changed since the plan was made (other bytes of the same size)";
     EXPECT_EQ(refusal([&] {
-                  runShard({plan.planFile, 1, folder() / "replaced-again", true, false}, out, err);
+                  runShard({plan.planFile, 1, folder() / "replaced-again", true, false, {}}, out, err);
               }),
               replaced);
     EXPECT_FALSE(fs::exists(folder() / "replaced-again"));
@@ -351,7 +313,7 @@ TEST_F(ShardedComparison, ShardAndMergeRefuseAnInputReplacedBySameSizedBytesOrTo
                   fs::copy_options::overwrite_existing);
     fs::last_write_time(leg, planned + std::chrono::seconds(1));
     EXPECT_EQ(refusal([&] {
-                  runShard({plan.planFile, 0, folder() / "replaced-again", true, false}, out, err);
+                  runShard({plan.planFile, 0, folder() / "replaced-again", true, false, {}}, out, err);
               }),
               leg.string() + ": changed since the plan was made (modified again)");
 }
@@ -405,7 +367,7 @@ TEST(ShardedLazComparison, MergedLazClassFilesHoldTheRecordsOfTheSingleRun) {
     merge.quiet = true;
     for (std::int64_t shard = 0; shard < 8; ++shard) {
         merge.shardDirectories.push_back(folder / ("shard-" + std::to_string(shard)));
-        runShard({planFile, shard, merge.shardDirectories.back(), true, false}, out, err);
+        runShard({planFile, shard, merge.shardDirectories.back(), true, false, {}}, out, err);
     }
     runMerge(merge, out);
 

@@ -4,7 +4,9 @@
 #include <FileIoInterface/Las/LasHeader.h>
 #include <FileIoInterface/Las/LasPoint.h>
 #include <FileIoInterface/Las/PointRecordsOptions.h>
+#include <FileIoInterface/Las/RawRecordRun.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +38,11 @@ public:
     /// with the path, when the path is not a regular file, the header is not one this plug-in reads, a
     /// LAZ chunk cannot be decoded, or the records cannot be mapped.
     explicit PointRecords(const std::filesystem::path& path, const PointRecordsOptions& options = {});
+    /// Records of the LAS file `path` kept elsewhere: its header is read (as `readLasHeader` does),
+    /// its records are `runs` in order, one block per run that holds records, mapped read-only;
+    /// `size()` is their total. Throws Core::IOException, with a message that starts with the path of
+    /// the file at fault, when the header cannot be read or a run cannot be mapped.
+    PointRecords(const std::filesystem::path& path, const std::vector<RawRecordRun>& runs);
     ~PointRecords();
     PointRecords(PointRecords&&) noexcept;
     PointRecords& operator=(PointRecords&&) noexcept;
@@ -51,6 +58,22 @@ public:
     /// All records one after the other, when the file holds them so (a stored file, mapped); null
     /// when records come block by block. For hints such as prefetching; read through a `Cursor`.
     const std::uint8_t* contiguousRecords() const { return mContiguous; }
+
+    /// The bytes of record `index` (less than `size()`) where they lie in memory already (a mapped
+    /// file or run), for hints such as prefetching; null when its block would have to be read or
+    /// decoded. Read through a `Cursor`.
+    const std::uint8_t* recordInPlace(std::uint64_t index) const {
+        if (mContiguous != nullptr) {
+            return mContiguous + index * mRecordLength;
+        }
+        if (mBlocksInPlace.empty()) {
+            return nullptr;
+        }
+        const auto block = static_cast<std::size_t>(
+            std::upper_bound(mBlockStarts.begin(), mBlockStarts.end(), index) - mBlockStarts.begin() - 1);
+        const std::uint8_t* bytes = mBlocksInPlace[block];
+        return bytes != nullptr ? bytes + (index - mBlockStarts[block]) * mRecordLength : nullptr;
+    }
 
     /// Number of blocks in which records are read: 1 for a stored file (0 without records), one per
     /// chunk for a LAZ file read chunk by chunk.
@@ -139,6 +162,11 @@ public:
     };
 
 private:
+    /// Reads the header of `path` and prepares the decoding of its records.
+    void readHeader(const std::filesystem::path& path);
+    /// Takes the block starts from `mSource`.
+    void indexBlocks();
+
     /// x and y are the first fields of every point format.
     static constexpr std::size_t POSITION_OFFSET = 0;
     static constexpr std::size_t RETURNS_OFFSET = 14;
@@ -150,6 +178,8 @@ private:
     std::unique_ptr<RecordBlockSource> mSource;
     /// Start of each block, ascending, for finding the block of a record.
     std::vector<std::uint64_t> mBlockStarts;
+    /// Per block, its bytes where the source holds them in place; empty when no block is.
+    std::vector<const std::uint8_t*> mBlocksInPlace;
     const std::uint8_t* mContiguous = nullptr;
     std::size_t mRecordLength = 0;
     std::size_t mTimeOffset = 0;

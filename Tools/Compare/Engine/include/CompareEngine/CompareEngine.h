@@ -3,9 +3,11 @@
 #include <CompareEngine/ComparisonOutcome.h>
 #include <CompareEngine/DecisionSink.h>
 #include <CompareEngine/EngineOptions.h>
+#include <CompareEngine/InputParts.h>
 #include <CompareEngine/Progress.h>
 #include <CompareEngine/Window.h>
 
+#include <array>
 #include <filesystem>
 #include <vector>
 
@@ -58,9 +60,20 @@ public:
                               const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                               const ProgressCallback& progress, const std::vector<Window>& only) const;
 
+    /// Like the `compare` above, for one shard compared from the records that its windows `only` hold,
+    /// read from raw record runs (see `partitionShare`): the same decisions, in the same order, as
+    /// that `compare` over the whole inputs, whose facts `parts` carry. A leg's runs must hold its
+    /// records of `only` in reading order. Throws as the `compare` above, the first run's file named
+    /// when a run cannot be mapped.
+    ComparisonOutcome compare(const std::array<InputParts, 2>& parts, DecisionSink& sink,
+                              const ProgressCallback& progress, const std::vector<Window>& only) const;
+
     const EngineOptions& options() const { return mOptions; }
 
 private:
+    /// The threads that the comparison runs on.
+    unsigned threads() const;
+
     EngineOptions mOptions;
 };
 

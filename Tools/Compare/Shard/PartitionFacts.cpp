@@ -1,0 +1,101 @@
+#include "Shard/PartitionFacts.h"
+
+#include "Shard/JsonFields.h"
+
+#include <Core/IOException.h>
+
+namespace Orvid::Compare {
+namespace {
+
+namespace fs = std::filesystem;
+using json = OrderedJson;
+
+constexpr const char* SCHEMA = "orvid-compare-partition/1";
+constexpr const char* ROLES[2] = {"reference", "test"};
+
+json toJson(const Engine::ShareFacts& share) {
+    const Engine::PlanarExtent& extent = share.extent;
+    return {{"points", share.points},
+            {"nanTimes", share.nanTimes},
+            {"inKeyOrder", share.inKeyOrder},
+            {"firstKey", {share.firstPrimary, share.firstSecondary}},
+            {"lastKey", {share.lastPrimary, share.lastSecondary}},
+            {"extent", {extent.minX, extent.minY, extent.maxX, extent.maxY}},
+            {"tally", tallyJson(share.tally)}};
+}
+
+Engine::ShareFacts shareOf(const json& object) {
+    Engine::ShareFacts share;
+    share.points = object.at("points").get<std::uint64_t>();
+    share.nanTimes = object.at("nanTimes").get<std::uint64_t>();
+    share.inKeyOrder = object.at("inKeyOrder").get<bool>();
+    share.firstPrimary = object.at("firstKey").at(0).get<std::uint64_t>();
+    share.firstSecondary = object.at("firstKey").at(1).get<std::uint64_t>();
+    share.lastPrimary = object.at("lastKey").at(0).get<std::uint64_t>();
+    share.lastSecondary = object.at("lastKey").at(1).get<std::uint64_t>();
+    const json& extent = object.at("extent");
+    share.extent = {extent.at(0).get<double>(), extent.at(1).get<double>(), extent.at(2).get<double>(),
+                    extent.at(3).get<double>()};
+    share.tally = tallyOf(object.at("tally"));
+    return share;
+}
+
+} // namespace
+
+fs::path partitionFolder(const fs::path& parts, std::size_t partition) {
+    return parts / ("partition-" + std::to_string(partition));
+}
+
+fs::path partialFolderOf(const fs::path& folder) {
+    return folder.string() + ".partial";
+}
+
+fs::path replacedFolderOf(const fs::path& folder) {
+    return folder.string() + ".replaced";
+}
+
+std::string runFileName(std::size_t shard) {
+    return "shard-" + std::to_string(shard) + ".records";
+}
+
+void writePartitionFacts(const fs::path& path, const PartitionFacts& facts, const fs::path& shownAs) {
+    json runs = json::array();
+    for (const auto& run : facts.runRecords) {
+        runs.push_back({{ROLES[0], run[0]}, {ROLES[1], run[1]}});
+    }
+    const json document = {
+        {"schema", SCHEMA},
+        {"plan", facts.plan},
+        {"partition", facts.partition},
+        {"partitions", facts.partitions},
+        {"shares", {{ROLES[0], toJson(facts.shares[0])}, {ROLES[1], toJson(facts.shares[1])}}},
+        {"runRecords", runs}};
+    writeJsonFile(path, document, shownAs, "the partition's facts");
+}
+
+PartitionFacts readPartitionFacts(const fs::path& path) {
+    const std::string text = textOfFile(path, "the partition's facts");
+    PartitionFacts facts;
+    try {
+        const json document = json::parse(text);
+        if (document.at("schema") != SCHEMA) {
+            throw Core::IOException(path.string() + ": not the facts of a partition (schema " +
+                                    document.at("schema").dump() + ", not \"" + SCHEMA + "\")");
+        }
+        facts.plan = document.at("plan").get<std::string>();
+        facts.partition = document.at("partition").get<std::size_t>();
+        facts.partitions = document.at("partitions").get<std::size_t>();
+        for (std::size_t side = 0; side < 2; ++side) {
+            facts.shares[side] = shareOf(document.at("shares").at(ROLES[side]));
+        }
+        for (const json& run : document.at("runRecords")) {
+            facts.runRecords.push_back({run.at(ROLES[0]).get<std::vector<std::uint64_t>>(),
+                                        run.at(ROLES[1]).get<std::vector<std::uint64_t>>()});
+        }
+    } catch (const nlohmann::json::exception& error) {
+        throw Core::IOException(path.string() + ": corrupt partition facts: " + error.what());
+    }
+    return facts;
+}
+
+} // namespace Orvid::Compare
