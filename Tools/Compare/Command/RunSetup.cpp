@@ -379,9 +379,11 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
 }
 
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
-                               const InputLegs& reference, const InputLegs& test) {
+                               const InputLegs& reference, const InputLegs& test, InputMetadata metadata) {
     noteOneCloudTwice(reference, test, report);
-    compareInputMetadata(settings, reference, test, report);
+    if (metadata == InputMetadata::compared) {
+        compareInputMetadata(settings, reference, test, report);
+    }
     report.parameters = parametersOf(settings, report);
     pairByPositionWithoutTimes(report, report.parameters);
     resolveExactEpsilons(reference, test, report.parameters);

@@ -46,8 +46,12 @@ InputLegs readInput(const std::filesystem::path& input, std::vector<std::filesys
 /// what the inputs store) and returns the engine's options for them. Notes in `report.warnings` a
 /// cloud compared with itself. Throws std::invalid_argument for a
 /// tolerance or ignored name that is neither a point attribute nor an extra attribute of the inputs.
+/// Compares the inputs' metadata too, unless `metadata` leaves it to the merge of a run's shards,
+/// whose every shard would compare the same headers.
+enum class InputMetadata { compared, leftToMerge };
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
-                               const InputLegs& reference, const InputLegs& test);
+                               const InputLegs& reference, const InputLegs& test,
+                               InputMetadata metadata = InputMetadata::compared);
 
 /// The class files of an --out folder staged at `folder`, in `format` (see `chooseClassFileFormat`),
 /// compressed on `threads` threads in all (each writer on its share, at least its caller's); a format

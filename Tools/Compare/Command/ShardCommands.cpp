@@ -396,7 +396,9 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
     checkRoom(
         legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, true,
         plan.settings.strict, options.quiet, err, report.warnings);
-    const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
+    // The merge compares the inputs' metadata, once for all shards.
+    const Engine::EngineOptions engineOptions =
+        setUpRun(plan.settings, report, legs[0], legs[1], InputMetadata::leftToMerge);
     std::unique_ptr<ClassFiles> classFiles = makeClassFiles(folder, legs[0], legs[1], plan.settings.outFormat,
                                                             report.parameters.threads, report.warnings);
     const ShrunkInputGuard shrinking(inputsAtStart, outputs.madePaths());
