@@ -4,6 +4,7 @@
 #include "InputFile.h"
 #include "Laz/ChunkPipeline.h"
 #include "Laz/LazChunkReader.h"
+#include "LegFileName.h"
 #include "PointCodec.h"
 #include "Raw/PointFormat.h"
 
@@ -167,10 +168,8 @@ std::vector<std::filesystem::path> lasFilesIn(const std::filesystem::path& folde
         throw Core::IOException(folder.string() + ": cannot list the folder (" + error.message() + ")");
     }
     for (const auto& entry : entries) {
-        std::string extension = entry.path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char character) { return static_cast<char>(std::tolower(character)); });
-        if ((extension == ".las" || extension == ".laz") && entry.is_regular_file(error)) {
+        const std::string name = entry.path().filename().string();
+        if ((hasExtension(name, ".las") || hasExtension(name, ".laz")) && entry.is_regular_file(error)) {
             files.push_back(entry.path());
         }
     }

@@ -4,7 +4,6 @@
 #include "OutputFile.h"
 #include "Raw/ByteCursor.h"
 
-#include <algorithm>
 #include <array>
 #include <limits>
 #include <stdexcept>
@@ -80,12 +79,8 @@ bool LazPointData::add(std::vector<std::uint8_t>& records, std::uint32_t points,
 
 bool LazPointData::canCopyFrom(const Laz::CopyableChunks& source) const {
     const Laz::LazDescription& theirs = source.description();
-    const auto sameItem = [](const Laz::LazItem& a, const Laz::LazItem& b) {
-        return a.type == b.type && a.size == b.size && a.version == b.version;
-    };
     return source.recordLength() == mRecordLength && theirs.compressor == mDescription.compressor &&
-           std::equal(theirs.items.begin(), theirs.items.end(), mDescription.items.begin(),
-                      mDescription.items.end(), sameItem);
+           theirs.items == mDescription.items;
 }
 
 bool LazPointData::copy(const Laz::CopyableChunks& source, std::size_t chunk,

@@ -107,8 +107,7 @@ const std::uint8_t* PointRecords::Cursor::load(std::uint64_t index) {
         throw Core::IOException(mRecords->mPath.string() + ": no point record " + std::to_string(index) +
                                 " (the file holds " + std::to_string(mRecords->size()) + ")");
     }
-    const auto block =
-        static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), index) - starts.begin() - 1);
+    const std::size_t block = mRecords->blockOf(index);
     const RecordBlock range = mRecords->mSource->block(block);
     mBytes = mRecords->mSource->blockBytes(block, mScratch);
     mFirst = range.first;

@@ -111,19 +111,21 @@ void ChunkEncodingPipeline::work() {
         if (mStopping) {
             return;
         }
-        Slot& slot = mSlots[mClaimed++ % mSlots.size()];
-        fillSlot(lock, slot, mReady,
-                 [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
+        encodeClaimed(lock);
     }
+}
+
+void ChunkEncodingPipeline::encodeClaimed(std::unique_lock<std::mutex>& lock) {
+    Slot& slot = mSlots[mClaimed++ % mSlots.size()];
+    fillSlot(lock, slot, mReady,
+             [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
 }
 
 void ChunkEncodingPipeline::encodeNext() {
     std::unique_lock<std::mutex> lock(mMutex);
     // Every task posted has a slot of records to claim: compressed slots post none.
     if (!mStopping && claimable()) {
-        Slot& slot = mSlots[mClaimed++ % mSlots.size()];
-        fillSlot(lock, slot, mReady,
-                 [this, &slot] { slot.chunk = mEncoder.encode(slot.records.data(), slot.points); });
+        encodeClaimed(lock);
     }
     ++mFinished;
     mReady.notify_all();

@@ -62,6 +62,8 @@ private:
     bool claimable();
     void deliverOldest(const Deliver& deliver);
     void work();
+    /// Claims the next slot of records (there is one) and compresses it, the lock released meanwhile.
+    void encodeClaimed(std::unique_lock<std::mutex>& lock);
     /// Claims and compresses the next chunk submitted, unless stopping: one task on a shared thread.
     void encodeNext();
 

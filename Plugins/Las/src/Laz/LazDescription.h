@@ -37,6 +37,10 @@ struct LazItem {
     /// Bytes of the record that the item covers.
     std::uint16_t size = 0;
     std::uint16_t version = 0;
+
+    friend bool operator==(const LazItem& a, const LazItem& b) {
+        return a.type == b.type && a.size == b.size && a.version == b.version;
+    }
 };
 
 /// The LAZ description record (a VLR identified by `USER_ID` and `RECORD_ID`): compressor, chunk size

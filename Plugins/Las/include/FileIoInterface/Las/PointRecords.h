@@ -69,8 +69,7 @@ public:
         if (mBlocksInPlace.empty()) {
             return nullptr;
         }
-        const auto block = static_cast<std::size_t>(
-            std::upper_bound(mBlockStarts.begin(), mBlockStarts.end(), index) - mBlockStarts.begin() - 1);
+        const std::size_t block = blockOf(index);
         const std::uint8_t* bytes = mBlocksInPlace[block];
         return bytes != nullptr ? bytes + (index - mBlockStarts[block]) * mRecordLength : nullptr;
     }
@@ -166,6 +165,11 @@ private:
     void readHeader(const std::filesystem::path& path);
     /// Takes the block starts from `mSource`.
     void indexBlocks();
+    /// The block that holds record `index` (less than `size()`).
+    std::size_t blockOf(std::uint64_t index) const {
+        return static_cast<std::size_t>(std::upper_bound(mBlockStarts.begin(), mBlockStarts.end(), index) -
+                                        mBlockStarts.begin() - 1);
+    }
 
     /// x and y are the first fields of every point format.
     static constexpr std::size_t POSITION_OFFSET = 0;
