@@ -1,12 +1,11 @@
 #include "Metadata/RecordInventory.h"
 
+#include "Metadata/Fnv1aHash.h"
 #include "Metadata/HeaderFields.h"
 
 #include <FileIoInterface/Las/LasVlr.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <variant>
 
 namespace Orvid::Compare::Metadata {
@@ -18,15 +17,11 @@ using FileIoInterface::Attribute::Descriptor;
 using FileIoInterface::Las::LasHeader;
 using FileIoInterface::Las::LasVlr;
 
-// 64-bit FNV-1a: enough to tell two payloads of the same size apart in a report.
+// Enough to tell two payloads of the same size apart in a report.
 std::string digestOf(const std::vector<std::uint8_t>& bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const std::uint8_t byte : bytes) {
-        hash = (hash ^ byte) * 0x100000001b3ULL;
-    }
-    std::array<char, 17> text{};
-    std::snprintf(text.data(), text.size(), "%016llx", static_cast<unsigned long long>(hash));
-    return text.data();
+    Fnv1aHash hash;
+    hash.add(bytes.data(), bytes.size());
+    return hash.hex();
 }
 
 std::string describeRecord(const LasVlr& vlr, bool extended) {

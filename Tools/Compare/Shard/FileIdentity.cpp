@@ -1,5 +1,7 @@
 #include "Shard/FileIdentity.h"
 
+#include "Metadata/Fnv1aHash.h"
+
 #include <Core/IOException.h>
 
 #include <algorithm>
@@ -7,8 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iomanip>
-#include <sstream>
 
 #include <sys/stat.h>
 
@@ -24,23 +24,18 @@ constexpr std::uint64_t SAMPLE_BYTES = 4096;
 
 std::string hashOfSamples(const fs::path& path, std::uint64_t bytes) {
     std::ifstream file(path, std::ios::binary);
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    Fnv1aHash hash;
     std::array<char, SAMPLE_BYTES> buffer{};
     const std::uint64_t span = bytes > SAMPLE_BYTES ? bytes - SAMPLE_BYTES : 0;
     for (std::uint64_t sample = 0; sample < SAMPLES && file; ++sample) {
         file.seekg(static_cast<std::streamoff>(span * sample / (SAMPLES - 1)));
         file.read(buffer.data(), static_cast<std::streamsize>(std::min(SAMPLE_BYTES, bytes)));
-        for (std::streamsize index = 0; index < file.gcount(); ++index) {
-            hash = (hash ^ static_cast<unsigned char>(buffer[static_cast<std::size_t>(index)])) *
-                   0x100000001b3ULL;
-        }
+        hash.add(buffer.data(), static_cast<std::size_t>(file.gcount()));
     }
     if (!file) {
         throw Core::IOException(path.string() + ": cannot read it to tell whether it changed");
     }
-    std::ostringstream text;
-    text << std::hex << std::setw(16) << std::setfill('0') << hash;
-    return text.str();
+    return hash.hex();
 }
 
 } // namespace

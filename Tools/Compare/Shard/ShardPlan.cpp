@@ -2,6 +2,8 @@
 
 #include "Shard/JsonFields.h"
 
+#include "Metadata/Fnv1aHash.h"
+
 #include <Core/IOException.h>
 
 #include <cerrno>
@@ -9,7 +11,6 @@
 #include <cstring>
 #include <fstream>
 #include <iomanip>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -186,14 +187,11 @@ fs::path ShardPlan::openable(const fs::path& path) const {
 }
 
 std::string planIdOf(const ShardPlan& plan) {
-    // 64-bit FNV-1a of the compact JSON of the contents.
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char byte : contentsOf(plan).dump()) {
-        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
-    }
-    std::ostringstream text;
-    text << std::hex << std::setw(16) << std::setfill('0') << hash;
-    return text.str();
+    // Of the compact JSON of the contents.
+    const std::string contents = contentsOf(plan).dump();
+    Fnv1aHash hash;
+    hash.add(contents.data(), contents.size());
+    return hash.hex();
 }
 
 void writeShardPlan(const fs::path& path, const ShardPlan& plan, const fs::path& shownAs) {

@@ -7,6 +7,7 @@
 #include "KeyIndex.h"
 #include "KeySequence.h"
 #include "Parallel.h"
+#include "PointTallying.h"
 #include "ProgressReporter.h"
 #include "WindowPlan.h"
 
@@ -70,6 +71,11 @@ void setLeastWindows(const std::vector<PlannedWindow>& planned, std::uint64_t wo
     const std::uint64_t indexBytes = std::max(entries[0], entries[1]) * INDEX_BYTES_PER_POINT;
     // The least budget whose index share holds `indexBytes`.
     outcome.leastWindowsBudget = std::min(working + indexBytes, LEAST_INDEX_SHARE * indexBytes);
+}
+
+/// The threads that a run with `options` starts at most.
+unsigned threadsOf(const EngineOptions& options) {
+    return options.threads != 0 ? options.threads : Utils::usableCpuCount();
 }
 
 /// The parts of `windows` inside `only`, in order.
@@ -159,7 +165,7 @@ public:
                const ProgressCallback& progress, const std::vector<Window>* only,
                const std::optional<std::array<InputFacts, 2>>& whole = std::nullopt)
         : mOptions(options)
-        , mThreads(options.threads != 0 ? options.threads : Utils::usableCpuCount())
+        , mThreads(threadsOf(options))
         , mInputs(std::move(inputs))
         , mWhole(whole)
         , mSink(sink)
@@ -230,12 +236,11 @@ private:
     /// tell points apart, and pairing stays by time.
     void pairByPositionWhereTimesCannot() {
         for (std::size_t side = 0; side < 2; ++side) {
-            const PointTally& tally = mScans[side]->tally();
+            const InputScan& scan = *mScans[side];
             // Of inputs compared in part, the whole inputs decide, as they would in one run.
-            mOneTime[side] = mWhole
-                                 ? (*mWhole)[side].oneTime
-                                 : !mInputs[side].timesIgnored() && mScans[side]->points() > 1 &&
-                                       mScans[side]->nanTimes() == 0 && tally.lowestTime == tally.highestTime;
+            mOneTime[side] = mWhole ? (*mWhole)[side].oneTime
+                                    : !mInputs[side].timesIgnored() &&
+                                          shareOneTime(scan.points(), scan.nanTimes(), scan.tally());
         }
         if (!mOneTime[0] || !mOneTime[1]) {
             return;
@@ -419,7 +424,7 @@ ComparisonOutcome CompareEngine::compare(const std::array<InputParts, 2>& parts,
 }
 
 unsigned CompareEngine::threads() const {
-    return mOptions.threads != 0 ? mOptions.threads : Utils::usableCpuCount();
+    return threadsOf(mOptions);
 }
 
 } // namespace Orvid::Compare::Engine

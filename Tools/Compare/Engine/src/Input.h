@@ -68,12 +68,7 @@ public:
     /// The bytes of record `id` when its leg lies in memory whole; null otherwise, and for legs read
     /// from runs, whose records are numbered within the runs rather than in their files.
     const std::uint8_t* recordInMemory(const PointId& id) const {
-        if (mReadFromRuns) {
-            return nullptr;
-        }
-        const FileIoInterface::Las::PointRecords& leg = mLegs[id.leg];
-        const std::uint8_t* records = leg.contiguousRecords();
-        return records != nullptr ? records + id.record * leg.recordLength() : nullptr;
+        return mReadFromRuns ? nullptr : mLegs[id.leg].recordInPlace(id.record);
     }
 
     /// Calls `visit(position, record bytes, leg records)` for every position in [`begin`, `end`), in
@@ -139,11 +134,17 @@ private:
     std::vector<FileIoInterface::Las::PointRecords::Cursor> mCursors;
 };
 
+/// The key of the record at `record` of `records` whose time, as pairing takes it, is `time`.
+inline Key keyOf(double time, const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record,
+                 bool byChannel) {
+    return {primaryOf(time),
+            secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record), byChannel)};
+}
+
 /// The key of the record at `record` of `records`, a leg of `input`.
 inline Key keyOf(const Input& input, const FileIoInterface::Las::PointRecords& records,
                  const std::uint8_t* record, bool byChannel) {
-    return {primaryOf(input.keyTimeAt(records, record)),
-            secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record), byChannel)};
+    return keyOf(input.keyTimeAt(records, record), records, record, byChannel);
 }
 
 } // namespace Orvid::Compare::Engine

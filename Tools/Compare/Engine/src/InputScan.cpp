@@ -4,7 +4,6 @@
 #include "PointTallying.h"
 
 #include <algorithm>
-#include <cmath>
 #include <mutex>
 
 namespace Orvid::Compare::Engine {
@@ -15,14 +14,8 @@ namespace {
 constexpr std::uint64_t PIECE = InputScan::SAMPLE_STRIDE * 32;
 
 struct Piece {
-    std::uint64_t nanTimes = 0;
+    KeyTally keys;
     std::array<std::uint64_t, SECONDARY_COUNT> nanBySecondary{};
-    bool inKeyOrder = true;
-    bool hasKey = false;
-    Key first;
-    Key last;
-    std::uint64_t lowest = NAN_PRIMARY;
-    std::uint64_t highest = 0;
     /// The first primary word at or after each sample position of the piece, inside the piece;
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
@@ -51,20 +44,10 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
                 include(piece.extent, records, record);
                 addToTally(piece.tally, records, record);
                 const Key key = keyOf(input, records, record, byChannel);
-                if (key.primary == NAN_PRIMARY) {
-                    ++piece.nanTimes;
+                if (!piece.keys.add(key)) {
                     ++piece.nanBySecondary[key.secondary];
                     return;
                 }
-                if (!piece.hasKey) {
-                    piece.hasKey = true;
-                    piece.first = key;
-                } else if (key < piece.last) {
-                    piece.inKeyOrder = false;
-                }
-                piece.last = key;
-                piece.lowest = std::min(piece.lowest, key.primary);
-                piece.highest = std::max(piece.highest, key.primary);
                 std::uint64_t& sample =
                     piece.samples[static_cast<std::size_t>((position - begin) / SAMPLE_STRIDE)];
                 if (sample == NAN_PRIMARY) {
@@ -77,24 +60,20 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
         }
     });
 
-    bool hasLast = false;
-    Key last;
+    KeyTally keys;
     for (const Piece& piece : pieces) {
         include(mExtent, piece.extent);
-        mNanTimes += piece.nanTimes;
+        keys.append(piece.keys);
         mTally.add(piece.tally);
         for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
             mNanBySecondary[secondary] += piece.nanBySecondary[secondary];
         }
-        mInKeyOrder = mInKeyOrder && piece.inKeyOrder && !(hasLast && piece.hasKey && piece.first < last);
-        if (piece.hasKey) {
-            hasLast = true;
-            last = piece.last;
-        }
-        mLowest = std::min(mLowest, piece.lowest);
-        mHighest = std::max(mHighest, piece.highest);
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
     }
+    mNanTimes = keys.nanTimes;
+    mInKeyOrder = keys.inKeyOrder;
+    mLowest = keys.lowest;
+    mHighest = keys.highest;
     // The keys' bounds, less their offset, give the time range; keys without times give none.
     if (hasTimes() && !input.timesIgnored()) {
         mTally.lowestTime = timeOf(mLowest) - input.timeOffset();

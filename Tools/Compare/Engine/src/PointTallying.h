@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KeyEncoding.h"
+
 #include <CompareEngine/InputFacts.h>
 
 #include <FileIoInterface/Las/PointRecords.h>
@@ -28,6 +30,55 @@ inline void addToTally(PointTally& tally, const FileIoInterface::Las::PointRecor
         ++tally.invalidReturnNumbers;
     }
 }
+
+/// Whether `points` points, `nanTimes` of them with NaN times, all share one GPS time as `tally` saw
+/// them: times that cannot tell points apart.
+inline bool shareOneTime(std::uint64_t points, std::uint64_t nanTimes, const PointTally& tally) {
+    return points > 1 && nanTimes == 0 && tally.lowestTime == tally.highestTime;
+}
+
+/// What the keys of records read in order tell: the NaN times, whether the other keys follow each other
+/// in key order, the first and the last of them, and their lowest and highest primary word.
+struct KeyTally {
+    std::uint64_t nanTimes = 0;
+    bool inKeyOrder = true;
+    bool hasKey = false;
+    Key first;
+    Key last;
+    std::uint64_t lowest = NAN_PRIMARY;
+    std::uint64_t highest = 0;
+
+    /// Tallies the next key; false for a NaN time, which stands outside the order.
+    bool add(const Key& key) {
+        if (key.primary == NAN_PRIMARY) {
+            ++nanTimes;
+            return false;
+        }
+        if (!hasKey) {
+            hasKey = true;
+            first = key;
+        } else if (key < last) {
+            inKeyOrder = false;
+        }
+        last = key;
+        lowest = std::min(lowest, key.primary);
+        highest = std::max(highest, key.primary);
+        return true;
+    }
+
+    /// Adds `next`, the tally of the keys read after these.
+    void append(const KeyTally& next) {
+        nanTimes += next.nanTimes;
+        inKeyOrder = inKeyOrder && next.inKeyOrder && !(hasKey && next.hasKey && next.first < last);
+        if (next.hasKey) {
+            first = hasKey ? first : next.first;
+            hasKey = true;
+            last = next.last;
+        }
+        lowest = std::min(lowest, next.lowest);
+        highest = std::max(highest, next.highest);
+    }
+};
 
 /// Grows `extent` over the position of the record at `record`.
 inline void include(PlanarExtent& extent, const FileIoInterface::Las::PointRecords& records,

@@ -1,5 +1,6 @@
 #include <CompareEngine/SharePartition.h>
 
+#include "Input.h"
 #include "KeyEncoding.h"
 #include "PointTallying.h"
 
@@ -64,31 +65,6 @@ private:
     std::array<std::size_t, SECONDARY_COUNT> mNanShards{};
 };
 
-/// Tallies the keys of a share as they come, in reading order.
-struct KeyTally {
-    bool hasKey = false;
-    Key first;
-    Key last;
-    std::uint64_t lowest = NAN_PRIMARY;
-    std::uint64_t highest = 0;
-
-    void add(const Key& key, ShareFacts& facts) {
-        if (key.primary == NAN_PRIMARY) {
-            ++facts.nanTimes;
-            return;
-        }
-        if (!hasKey) {
-            hasKey = true;
-            first = key;
-        } else if (key < last) {
-            facts.inKeyOrder = false;
-        }
-        last = key;
-        lowest = std::min(lowest, key.primary);
-        highest = std::max(highest, key.primary);
-    }
-};
-
 } // namespace
 
 ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const InputShare& share,
@@ -110,9 +86,8 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
         const std::size_t length = records.recordLength();
         for (std::uint64_t index = piece.first; index < piece.first + piece.count; ++index) {
             const std::uint8_t* record = cursor.record(index);
-            const Key key{primaryOf(records.gpsTimeAt(record) + routing.timeOffset),
-                          secondaryOf(records.returnNumberAt(record), records.scannerChannelAt(record),
-                                      routing.byChannel)};
+            const Key key =
+                keyOf(records.gpsTimeAt(record) + routing.timeOffset, records, record, routing.byChannel);
             const std::size_t shard = lookup.shardOf(key);
             if (shard == NO_SHARD) {
                 throw std::invalid_argument(legs[piece.leg].string() + ": record " + std::to_string(index) +
@@ -120,7 +95,7 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
             }
             include(facts.extent, records, record);
             addToTally(facts.tally, records, record);
-            keys.add(key, facts);
+            keys.add(key);
             route(shard, piece.leg, record, length);
         }
         facts.points += piece.count;
@@ -128,6 +103,8 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
     if (!(facts.extent.minX <= facts.extent.maxX)) {
         facts.extent = PlanarExtent{};
     }
+    facts.nanTimes = keys.nanTimes;
+    facts.inKeyOrder = keys.inKeyOrder;
     if (keys.hasKey) {
         facts.firstPrimary = keys.first.primary;
         facts.firstSecondary = keys.first.secondary;
@@ -141,24 +118,23 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
 
 InputFacts wholeInputFacts(const std::vector<ShareFacts>& shares) {
     InputFacts whole;
-    bool hasLast = false;
-    Key last;
+    KeyTally keys;
     for (const ShareFacts& share : shares) {
         whole.points += share.points;
-        whole.nanTimes += share.nanTimes;
         include(whole.extent, share.extent);
         whole.tally.add(share.tally);
-        const bool hasKey = share.points > share.nanTimes;
-        const Key first{share.firstPrimary, share.firstSecondary};
-        whole.inKeyOrder = whole.inKeyOrder && share.inKeyOrder && !(hasLast && hasKey && first < last);
-        if (hasKey) {
-            hasLast = true;
-            last = {share.lastPrimary, share.lastSecondary};
-        }
+        KeyTally part;
+        part.nanTimes = share.nanTimes;
+        part.inKeyOrder = share.inKeyOrder;
+        part.hasKey = share.points > share.nanTimes;
+        part.first = {share.firstPrimary, share.firstSecondary};
+        part.last = {share.lastPrimary, share.lastSecondary};
+        keys.append(part);
     }
+    whole.nanTimes = keys.nanTimes;
+    whole.inKeyOrder = keys.inKeyOrder;
     // As the comparison decides it: times that are all one cannot tell the points apart.
-    whole.oneTime =
-        whole.points > 1 && whole.nanTimes == 0 && whole.tally.lowestTime == whole.tally.highestTime;
+    whole.oneTime = shareOneTime(whole.points, whole.nanTimes, whole.tally);
     return whole;
 }
 
