@@ -15,19 +15,24 @@ namespace {
 namespace fs = std::filesystem;
 constexpr const char* ROLES[2] = {"reference", "test"};
 
-/// Adds the runs of one partition's run file `run` to `inputs`, reading `records` (per input, per leg)
-/// from its start, and checks that the file holds them exactly.
-void addRuns(const fs::path& run, const std::array<std::vector<std::uint64_t>, 2>& records,
+/// Adds the runs of shard `shard` in one partition's run file `run` to `inputs`, as the partition's
+/// `facts` list them (per input, per leg, from the file's start), and checks that the file holds them
+/// exactly.
+void addRuns(const fs::path& run, const PartitionFacts& facts, std::size_t shard,
              const std::array<InputLegs, 2>& legs, std::array<Engine::InputParts, 2>& inputs) {
+    const std::array<std::vector<std::uint64_t>, 2>& records = facts.runRecords[shard];
     std::uint64_t offset = 0;
     for (std::size_t side = 0; side < 2; ++side) {
-        if (records[side].size() != legs[side].files.size()) {
+        const std::vector<std::vector<Engine::RunKeys>>& keys = facts.shares[side].runKeys;
+        if (records[side].size() != legs[side].files.size() || shard >= keys.size() ||
+            keys[shard].size() != legs[side].files.size()) {
             throw Core::IOException(run.string() + ": its partition lists " +
                                     std::to_string(records[side].size()) + " legs of the " + ROLES[side] +
                                     ", not " + std::to_string(legs[side].files.size()));
         }
         for (std::size_t leg = 0; leg < records[side].size(); ++leg) {
             inputs[side].runs[leg].push_back({run, offset, records[side][leg]});
+            inputs[side].runKeys[leg].push_back(keys[shard][leg]);
             offset += records[side][leg] * legs[side].headers[leg].pointRecordLength;
         }
     }
@@ -54,10 +59,11 @@ std::array<Engine::InputParts, 2> partsOfShard(const ShardPlan& plan, const fs::
     for (std::size_t side = 0; side < 2; ++side) {
         inputs[side].legs = legs[side].files;
         inputs[side].runs.resize(legs[side].files.size());
+        inputs[side].runKeys.resize(legs[side].files.size());
     }
     // Partitions in order keep each leg's records in reading order, which ranks the points of a key.
     for (const FoundPartition& partition : partitions) {
-        addRuns(partition.folder / runFileName(shard), partition.facts.runRecords[shard], legs, inputs);
+        addRuns(partition.folder / runFileName(shard), partition.facts, shard, legs, inputs);
         for (std::size_t side = 0; side < 2; ++side) {
             shares[side].push_back(partition.facts.shares[side]);
         }

@@ -13,15 +13,58 @@ using json = OrderedJson;
 constexpr const char* SCHEMA = "orvid-compare-partition/1";
 constexpr const char* ROLES[2] = {"reference", "test"};
 
+json toJson(const Engine::RunKeys& run) {
+    json nanTimes = json::array();
+    for (std::size_t secondary = 0; secondary < run.nanTimesBySecondary.size(); ++secondary) {
+        if (run.nanTimesBySecondary[secondary] != 0) {
+            nanTimes.push_back({secondary, run.nanTimesBySecondary[secondary]});
+        }
+    }
+    json keys = nullptr;
+    if (run.hasKey) {
+        keys = {run.firstPrimary,  run.firstSecondary, run.lastPrimary,
+                run.lastSecondary, run.lowestPrimary,  run.highestPrimary};
+    }
+    return {{"nanTimes", nanTimes}, {"inKeyOrder", run.inKeyOrder}, {"keys", keys}};
+}
+
+Engine::RunKeys runKeysOf(const json& object) {
+    Engine::RunKeys run;
+    for (const json& count : object.at("nanTimes")) {
+        run.nanTimesBySecondary.at(count.at(0).get<std::size_t>()) = count.at(1).get<std::uint64_t>();
+    }
+    run.inKeyOrder = object.at("inKeyOrder").get<bool>();
+    const json& keys = object.at("keys");
+    run.hasKey = !keys.is_null();
+    if (run.hasKey) {
+        const auto word = [&keys](std::size_t index) { return keys.at(index).get<std::uint64_t>(); };
+        run.firstPrimary = word(0);
+        run.firstSecondary = word(1);
+        run.lastPrimary = word(2);
+        run.lastSecondary = word(3);
+        run.lowestPrimary = word(4);
+        run.highestPrimary = word(5);
+    }
+    return run;
+}
+
 json toJson(const Engine::ShareFacts& share) {
     const Engine::PlanarExtent& extent = share.extent;
+    json runKeys = json::array();
+    for (const std::vector<Engine::RunKeys>& legs : share.runKeys) {
+        json& shard = runKeys.emplace_back(json::array());
+        for (const Engine::RunKeys& run : legs) {
+            shard.push_back(toJson(run));
+        }
+    }
     return {{"points", share.points},
             {"nanTimes", share.nanTimes},
             {"inKeyOrder", share.inKeyOrder},
             {"firstKey", {share.firstPrimary, share.firstSecondary}},
             {"lastKey", {share.lastPrimary, share.lastSecondary}},
             {"extent", {extent.minX, extent.minY, extent.maxX, extent.maxY}},
-            {"tally", tallyJson(share.tally)}};
+            {"tally", tallyJson(share.tally)},
+            {"runKeys", runKeys}};
 }
 
 Engine::ShareFacts shareOf(const json& object) {
@@ -37,6 +80,12 @@ Engine::ShareFacts shareOf(const json& object) {
     share.extent = {extent.at(0).get<double>(), extent.at(1).get<double>(), extent.at(2).get<double>(),
                     extent.at(3).get<double>()};
     share.tally = tallyOf(object.at("tally"));
+    for (const json& shard : object.at("runKeys")) {
+        share.runKeys.emplace_back();
+        for (const json& leg : shard) {
+            share.runKeys.back().push_back(runKeysOf(leg));
+        }
+    }
     return share;
 }
 

@@ -113,6 +113,22 @@ std::uint64_t compressedPointsOf(const std::vector<std::filesystem::path>& files
     return points;
 }
 
+/// What the keys of the runs of `parts` tell, leg after leg; empty when the parts do not say it.
+/// Throws std::invalid_argument when they say it for other runs than they hold.
+std::vector<RunKeys> runKeysInReadingOrder(const InputParts& parts) {
+    std::vector<RunKeys> keys;
+    if (parts.runKeys.empty()) {
+        return keys;
+    }
+    for (std::size_t leg = 0; leg < parts.runs.size(); ++leg) {
+        if (leg >= parts.runKeys.size() || parts.runKeys[leg].size() != parts.runs[leg].size()) {
+            throw std::invalid_argument("the key facts of an input's runs do not match its runs");
+        }
+        keys.insert(keys.end(), parts.runKeys[leg].begin(), parts.runKeys[leg].end());
+    }
+    return keys;
+}
+
 /// One input in one window: its sorted key index, or its stream's range of positions.
 struct WindowSide {
     const Input* input = nullptr;
@@ -161,13 +177,16 @@ class Comparison {
 public:
     /// Compares `inputs`, all of their keys or those in `only`; `whole`, when given, the facts of the
     /// whole inputs of which `inputs` hold only the records in `only`.
+    /// `runKeys`, when given for an input, what the keys of its runs tell, in reading order.
     Comparison(const EngineOptions& options, std::array<Input, 2> inputs, DecisionSink& sink,
                const ProgressCallback& progress, const std::vector<Window>* only,
-               const std::optional<std::array<InputFacts, 2>>& whole = std::nullopt)
+               const std::optional<std::array<InputFacts, 2>>& whole = std::nullopt,
+               std::array<std::vector<RunKeys>, 2> runKeys = {})
         : mOptions(options)
         , mThreads(threadsOf(options))
         , mInputs(std::move(inputs))
         , mWhole(whole)
+        , mRunKeys(std::move(runKeys))
         , mSink(sink)
         , mProgress(progress)
         , mOnly(only) {
@@ -224,6 +243,12 @@ private:
         ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
         const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
         for (std::size_t side = 0; side < 2; ++side) {
+            if (!mRunKeys[side].empty() && !mInputs[side].timesIgnored()) {
+                mScans[side] =
+                    std::make_unique<InputScan>(mInputs[side], mRunKeys[side], mOptions.pairByChannel);
+                advance(mInputs[side].size());
+                continue;
+            }
             mScans[side] =
                 std::make_unique<InputScan>(mInputs[side], mOptions.pairByChannel, mThreads, advance);
         }
@@ -383,6 +408,7 @@ private:
     unsigned mThreads;
     std::array<Input, 2> mInputs;
     std::optional<std::array<InputFacts, 2>> mWhole;
+    std::array<std::vector<RunKeys>, 2> mRunKeys;
     std::array<std::unique_ptr<InputScan>, 2> mScans;
     /// Per input, whether all its points share one GPS time (`InputFacts::oneTime`).
     std::array<bool, 2> mOneTime{};
@@ -419,7 +445,8 @@ ComparisonOutcome CompareEngine::compare(const std::array<InputParts, 2>& parts,
                                          const std::vector<Window>& only) const {
     std::array<Input, 2> inputs{Input(parts[0], 0.0), Input(parts[1], mOptions.timeOffset)};
     return Comparison(mOptions, std::move(inputs), sink, progress, &only,
-                      std::array<InputFacts, 2>{parts[0].whole, parts[1].whole})
+                      std::array<InputFacts, 2>{parts[0].whole, parts[1].whole},
+                      {runKeysInReadingOrder(parts[0]), runKeysInReadingOrder(parts[1])})
         .run();
 }
 

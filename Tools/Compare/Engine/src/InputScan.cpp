@@ -14,8 +14,7 @@ namespace {
 constexpr std::uint64_t PIECE = InputScan::SAMPLE_STRIDE * 32;
 
 struct Piece {
-    KeyTally keys;
-    std::array<std::uint64_t, SECONDARY_COUNT> nanBySecondary{};
+    SecondaryKeyTally keys;
     /// The first primary word at or after each sample position of the piece, inside the piece;
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
@@ -45,7 +44,6 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
                 addToTally(piece.tally, records, record);
                 const Key key = keyOf(input, records, record, byChannel);
                 if (!piece.keys.add(key)) {
-                    ++piece.nanBySecondary[key.secondary];
                     return;
                 }
                 std::uint64_t& sample =
@@ -60,25 +58,14 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
         }
     });
 
-    KeyTally keys;
+    SecondaryKeyTally keys;
     for (const Piece& piece : pieces) {
         include(mExtent, piece.extent);
         keys.append(piece.keys);
         mTally.add(piece.tally);
-        for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
-            mNanBySecondary[secondary] += piece.nanBySecondary[secondary];
-        }
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
     }
-    mNanTimes = keys.nanTimes;
-    mInKeyOrder = keys.inKeyOrder;
-    mLowest = keys.lowest;
-    mHighest = keys.highest;
-    // The keys' bounds, less their offset, give the time range; keys without times give none.
-    if (hasTimes() && !input.timesIgnored()) {
-        mTally.lowestTime = timeOf(mLowest) - input.timeOffset();
-        mTally.highestTime = timeOf(mHighest) - input.timeOffset();
-    }
+    takeKeys(keys, input);
     // A sample whose stride holds only NaN times takes the next stride's first key.
     std::uint64_t following = NAN_PRIMARY;
     for (auto sample = mSamples.rbegin(); sample != mSamples.rend(); ++sample) {
@@ -86,6 +73,45 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
             *sample = following;
         }
         following = *sample;
+    }
+}
+
+InputScan::InputScan(const Input& input, const std::vector<RunKeys>& runs, bool byChannel)
+    : mPoints(input.size()) {
+    SecondaryKeyTally keys;
+    for (const RunKeys& run : runs) {
+        keys.append(SecondaryKeyTally::of(run));
+    }
+    takeKeys(keys, input);
+    if (!mInKeyOrder) {
+        return;
+    }
+    // In key order, the first key that is a number at or after a sample position is the sample: found
+    // by reading a record or so per stride rather than every record.
+    mSamples.assign(static_cast<std::size_t>((mPoints + SAMPLE_STRIDE - 1) / SAMPLE_STRIDE), NAN_PRIMARY);
+    std::uint64_t next = 0;
+    for (std::size_t sample = 0; sample < mSamples.size(); ++sample) {
+        const std::uint64_t position = std::max(next, sample * SAMPLE_STRIDE);
+        next = input.firstRecord(position, mPoints,
+                                 [&](std::uint64_t, const std::uint8_t* record,
+                                     const FileIoInterface::Las::PointRecords& records) {
+                                     const Key key = keyOf(input, records, record, byChannel);
+                                     mSamples[sample] = key.primary;
+                                     return key.primary != NAN_PRIMARY;
+                                 });
+    }
+}
+
+void InputScan::takeKeys(const SecondaryKeyTally& keys, const Input& input) {
+    mNanTimes = keys.keys.nanTimes;
+    mNanBySecondary = keys.nanBySecondary;
+    mInKeyOrder = keys.keys.inKeyOrder;
+    mLowest = keys.keys.lowest;
+    mHighest = keys.keys.highest;
+    // The keys' bounds, less their offset, give the time range; keys without times give none.
+    if (hasTimes() && !input.timesIgnored()) {
+        mTally.lowestTime = timeOf(mLowest) - input.timeOffset();
+        mTally.highestTime = timeOf(mHighest) - input.timeOffset();
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include "Input.h"
 #include "KeyEncoding.h"
+#include "PointTallying.h"
 
 #include <CompareEngine/InputFacts.h>
+#include <CompareEngine/RunKeys.h>
 
 #include <array>
 #include <cstdint>
@@ -23,6 +25,11 @@ public:
     /// called, one thread at a time, as points are read.
     InputScan(const Input& input, bool byChannel, unsigned threads,
               const std::function<void(std::uint64_t points)>& advance);
+
+    /// Takes what the keys of `input`'s runs tell (`runs`, in reading order) for a scan of them, reading
+    /// only the records that the samples need. The extent and tally stay empty: the facts of the
+    /// whole inputs that the runs were cut from stand for them.
+    InputScan(const Input& input, const std::vector<RunKeys>& runs, bool byChannel);
 
     std::uint64_t points() const { return mPoints; }
     std::uint64_t nanTimes() const { return mNanTimes; }
@@ -46,6 +53,9 @@ public:
     const std::vector<std::uint64_t>& samples() const { return mSamples; }
 
 private:
+    /// Takes the counts, order and bounds of the keys tallied in `keys`.
+    void takeKeys(const SecondaryKeyTally& keys, const Input& input);
+
     std::uint64_t mPoints = 0;
     std::uint64_t mNanTimes = 0;
     std::array<std::uint64_t, SECONDARY_COUNT> mNanBySecondary{};

@@ -3,10 +3,12 @@
 #include "KeyEncoding.h"
 
 #include <CompareEngine/InputFacts.h>
+#include <CompareEngine/RunKeys.h>
 
 #include <FileIoInterface/Las/PointRecords.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -77,6 +79,54 @@ struct KeyTally {
         }
         lowest = std::min(lowest, next.lowest);
         highest = std::max(highest, next.highest);
+    }
+};
+
+static_assert(KEY_SECONDARY_WORDS == SECONDARY_COUNT);
+
+/// A key tally that counts the NaN times per secondary word too: what a scan of keys learns, and
+/// what a run's keys (`RunKeys`) hold.
+struct SecondaryKeyTally {
+    KeyTally keys;
+    std::array<std::uint64_t, SECONDARY_COUNT> nanBySecondary{};
+
+    /// Tallies the next key; false for a NaN time.
+    bool add(const Key& key) {
+        if (keys.add(key)) {
+            return true;
+        }
+        ++nanBySecondary[static_cast<std::size_t>(key.secondary)];
+        return false;
+    }
+
+    /// Adds `next`, the tally of the keys read after these.
+    void append(const SecondaryKeyTally& next) {
+        keys.append(next.keys);
+        for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
+            nanBySecondary[secondary] += next.nanBySecondary[secondary];
+        }
+    }
+
+    RunKeys runKeys() const {
+        return {nanBySecondary,    keys.inKeyOrder,     keys.hasKey, keys.first.primary, keys.first.secondary,
+                keys.last.primary, keys.last.secondary, keys.lowest, keys.highest};
+    }
+
+    static SecondaryKeyTally of(const RunKeys& run) {
+        SecondaryKeyTally tally;
+        tally.nanBySecondary = run.nanTimesBySecondary;
+        for (const std::uint64_t count : run.nanTimesBySecondary) {
+            tally.keys.nanTimes += count;
+        }
+        tally.keys.inKeyOrder = run.inKeyOrder;
+        tally.keys.hasKey = run.hasKey;
+        if (run.hasKey) {
+            tally.keys.first = {run.firstPrimary, run.firstSecondary};
+            tally.keys.last = {run.lastPrimary, run.lastSecondary};
+            tally.keys.lowest = run.lowestPrimary;
+            tally.keys.highest = run.highestPrimary;
+        }
+        return tally;
     }
 };
 

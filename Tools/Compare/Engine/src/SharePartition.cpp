@@ -46,16 +46,34 @@ public:
         if (key.primary == NAN_PRIMARY) {
             return mNanShards[static_cast<std::size_t>(key.secondary)];
         }
-        auto after = std::upper_bound(
-            mTimes.begin(), mTimes.end(), key.primary,
-            [](std::uint64_t primary, const TimeRange& range) { return primary < range.lowest; });
-        if (after == mTimes.begin() || key.primary >= (after - 1)->end) {
+        const std::size_t after = rangesFrom(key.primary);
+        if (after == 0 || key.primary >= mTimes[after - 1].end) {
             return NO_SHARD;
         }
-        return (after - 1)->shard;
+        return mTimes[after - 1].shard;
     }
 
 private:
+    /// Windows of plans are few, one or a handful per shard: a branch-free count is quicker than a
+    /// search whose branches a shuffled input mispredicts.
+    static constexpr std::size_t COUNTED_RANGES = 64;
+
+    /// The number of ranges that start at or below `primary`.
+    std::size_t rangesFrom(std::uint64_t primary) const {
+        if (mTimes.size() > COUNTED_RANGES) {
+            return static_cast<std::size_t>(std::upper_bound(mTimes.begin(), mTimes.end(), primary,
+                                                             [](std::uint64_t value, const TimeRange& range) {
+                                                                 return value < range.lowest;
+                                                             }) -
+                                            mTimes.begin());
+        }
+        std::size_t count = 0;
+        for (const TimeRange& range : mTimes) {
+            count += range.lowest <= primary ? 1 : 0;
+        }
+        return count;
+    }
+
     struct TimeRange {
         std::uint64_t lowest;
         std::uint64_t end;
@@ -73,6 +91,8 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
     ShareFacts facts;
     facts.extent = GROWING_EXTENT;
     KeyTally keys;
+    std::vector<std::vector<SecondaryKeyTally>> runKeys(routing.shards.size(),
+                                                        std::vector<SecondaryKeyTally>(legs.size()));
     FileIoInterface::Las::PointRecordsOptions options;
     options.lazAccess = FileIoInterface::Las::LazAccess::chunkByChunk;
     for (const SharePiece& piece : share) {
@@ -96,12 +116,19 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
             include(facts.extent, records, record);
             addToTally(facts.tally, records, record);
             keys.add(key);
+            runKeys[shard][piece.leg].add(key);
             route(shard, piece.leg, record, length);
         }
         facts.points += piece.count;
     }
     if (!(facts.extent.minX <= facts.extent.maxX)) {
         facts.extent = PlanarExtent{};
+    }
+    for (const std::vector<SecondaryKeyTally>& shard : runKeys) {
+        facts.runKeys.emplace_back();
+        for (const SecondaryKeyTally& leg : shard) {
+            facts.runKeys.back().push_back(leg.runKeys());
+        }
     }
     facts.nanTimes = keys.nanTimes;
     facts.inKeyOrder = keys.inKeyOrder;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CompareEngine/InputFacts.h>
+#include <CompareEngine/RunKeys.h>
 
 #include <FileIoInterface/Las/RawRecordRun.h>
 
@@ -16,6 +17,9 @@ struct InputParts {
     std::vector<std::filesystem::path> legs;
     /// Per leg, the runs that hold its records, in reading order.
     std::vector<std::vector<FileIoInterface::Las::RawRecordRun>> runs;
+    /// Per leg, what the keys of each of its runs tell; when given, the comparison takes it for a scan
+    /// of the runs' keys. Empty, the runs' keys are read.
+    std::vector<std::vector<RunKeys>> runKeys;
     /// The facts of the whole input (duplicates aside), which the comparison reports as its own.
     InputFacts whole;
 };

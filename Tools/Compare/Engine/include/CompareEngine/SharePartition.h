@@ -2,6 +2,7 @@
 
 #include <CompareEngine/InputFacts.h>
 #include <CompareEngine/InputShares.h>
+#include <CompareEngine/RunKeys.h>
 #include <CompareEngine/Window.h>
 
 #include <cstddef>
@@ -27,6 +28,8 @@ struct ShareFacts {
     std::uint64_t lastSecondary = 0;
     PlanarExtent extent;
     PointTally tally;
+    /// Per shard of the routing, per leg of the input: what the keys of the records routed there tell.
+    std::vector<std::vector<RunKeys>> runKeys;
 };
 
 /// How a share's records are keyed and where they go: the keys as the comparison makes them, and the
