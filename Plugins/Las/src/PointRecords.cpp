@@ -108,10 +108,20 @@ const std::uint8_t* PointRecords::Cursor::load(std::uint64_t index) {
                                 " (the file holds " + std::to_string(mRecords->size()) + ")");
     }
     const std::size_t block = mRecords->blockOf(index);
-    const RecordBlock range = mRecords->mSource->block(block);
-    mBytes = mRecords->mSource->blockBytes(block, mScratch);
-    mFirst = range.first;
-    mCount = range.count;
+    const std::uint8_t* inPlace =
+        mRecords->mBlocksInPlace.empty() ? nullptr : mRecords->mBlocksInPlace[block];
+    if (inPlace != nullptr) {
+        // Blocks in place follow each other without gaps: reading a leg of many runs in random order
+        // switches blocks at almost every record, and is spared the source's calls.
+        mBytes = inPlace;
+        mFirst = starts[block];
+        mCount = (block + 1 < starts.size() ? starts[block + 1] : mRecords->size()) - mFirst;
+    } else {
+        const RecordBlock range = mRecords->mSource->block(block);
+        mBytes = mRecords->mSource->blockBytes(block, mScratch);
+        mFirst = range.first;
+        mCount = range.count;
+    }
     return mBytes + (index - mFirst) * mRecordLength;
 }
 

@@ -6,7 +6,6 @@
 #include <FileIoInterface/Las/PointRecordsOptions.h>
 #include <FileIoInterface/Las/RawRecordRun.h>
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -165,10 +164,16 @@ private:
     void readHeader(const std::filesystem::path& path);
     /// Takes the block starts from `mSource`.
     void indexBlocks();
-    /// The block that holds record `index` (less than `size()`).
+    /// The block that holds record `index` (less than `size()`): the last that starts at or before it.
+    /// A search without branches, since records read in random order would mispredict them.
     std::size_t blockOf(std::uint64_t index) const {
-        return static_cast<std::size_t>(std::upper_bound(mBlockStarts.begin(), mBlockStarts.end(), index) -
-                                        mBlockStarts.begin() - 1);
+        const std::uint64_t* first = mBlockStarts.data();
+        for (std::size_t count = mBlockStarts.size(); count > 1;) {
+            const std::size_t half = count / 2;
+            first = first[half] <= index ? first + half : first;
+            count -= half;
+        }
+        return static_cast<std::size_t>(first - mBlockStarts.data());
     }
 
     /// x and y are the first fields of every point format.
