@@ -5,6 +5,7 @@
 #include <CompareEngine/SharePartition.h>
 #include <Core/IOException.h>
 
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -15,25 +16,40 @@ namespace {
 namespace fs = std::filesystem;
 constexpr const char* ROLES[2] = {"reference", "test"};
 
-/// Adds the runs of shard `shard` in one partition's run file `run` to `inputs`, as the partition's
-/// `facts` list them (per input, per leg, from the file's start), and checks that the file holds them
-/// exactly.
+/// Adds the runs of shard `shard` of one partition to `inputs`, as the partition's `facts` list them:
+/// per input, per leg, segments copied into its run file `run` one after the other from the file's
+/// start, or left in the leg. Checks that the run file holds the copies exactly.
 void addRuns(const fs::path& run, const PartitionFacts& facts, std::size_t shard,
              const std::array<InputLegs, 2>& legs, std::array<Engine::InputParts, 2>& inputs) {
-    const std::array<std::vector<std::uint64_t>, 2>& records = facts.runRecords[shard];
+    const auto& segments = facts.runSegments[shard];
     std::uint64_t offset = 0;
     for (std::size_t side = 0; side < 2; ++side) {
+        const std::size_t legCount = legs[side].files.size();
         const std::vector<std::vector<Engine::RunKeys>>& keys = facts.shares[side].runKeys;
-        if (records[side].size() != legs[side].files.size() || shard >= keys.size() ||
-            keys[shard].size() != legs[side].files.size()) {
+        if (segments[side].size() != legCount || shard >= keys.size() || keys[shard].size() != legCount) {
             throw Core::IOException(run.string() + ": its partition lists " +
-                                    std::to_string(records[side].size()) + " legs of the " + ROLES[side] +
-                                    ", not " + std::to_string(legs[side].files.size()));
+                                    std::to_string(segments[side].size()) + " legs of the " + ROLES[side] +
+                                    ", not " + std::to_string(legCount));
         }
-        for (std::size_t leg = 0; leg < records[side].size(); ++leg) {
-            inputs[side].runs[leg].push_back({run, offset, records[side][leg]});
+        for (std::size_t leg = 0; leg < legCount; ++leg) {
+            const FileIoInterface::Las::LasHeader& header = legs[side].headers[leg];
+            std::vector<FileIoInterface::Las::RawRecordRun>& runs = inputs[side].runs[leg];
+            const std::size_t runsBefore = runs.size();
+            for (const RunSegment& segment : segments[side][leg]) {
+                if (segment.firstInLeg) {
+                    runs.push_back({legs[side].files[leg],
+                                    header.offsetToPointData + *segment.firstInLeg * header.pointRecordLength,
+                                    segment.records});
+                    continue;
+                }
+                runs.push_back({run, offset, segment.records});
+                offset += segment.records * header.pointRecordLength;
+            }
+            if (runs.size() == runsBefore) {
+                runs.push_back({run, offset, 0});
+            }
+            // What the keys tell is for all of the partition's records of the leg, in one piece.
             inputs[side].runKeys[leg].push_back(keys[shard][leg]);
-            offset += records[side][leg] * legs[side].headers[leg].pointRecordLength;
         }
     }
     std::error_code error;

@@ -9,6 +9,7 @@
 #include "Command/Progress.h"
 #include "Command/RoomCheck.h"
 #include "Command/RunOutputs.h"
+#include "Command/RunRouter.h"
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
 #include "Command/ShrunkInputGuard.h"
@@ -339,8 +340,8 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
     const InputSnapshot inputsAtStart(plannedFiles(plan));
     PartitionWriter writer(options.partsDirectory, index, shards);
     const ShrunkInputGuard shrinking(inputsAtStart, {{writer.partialFolder()}, {}});
-    PartitionFacts facts{
-        plan.id, index, shards, {}, std::vector<std::array<std::vector<std::uint64_t>, 2>>(shards)};
+    PartitionFacts facts{plan.id, index, shards, {}, {}};
+    RunRouter router(writer, shards);
     std::uint64_t total = 0;
     for (const PlannedInput& input : plan.inputs) {
         for (const Engine::SharePiece& piece : input.shares[index]) {
@@ -351,15 +352,11 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
     std::uint64_t done = 0;
     for (std::size_t side = 0; side < 2; ++side) {
         const std::vector<fs::path> legs = plan.openable(side);
-        for (auto& run : facts.runRecords) {
-            run[side].assign(legs.size(), 0);
-        }
+        router.startInput(side, legs.size());
         // The test's times are shifted as the comparison shifts them, so that its keys fall in its windows.
         routing.timeOffset = side == 1 ? plan.settings.timeOffset : 0.0;
-        const auto route = [&](std::size_t shard, std::size_t leg, const std::uint8_t* record,
-                               std::size_t length) {
-            writer.add(shard, record, length);
-            ++facts.runRecords[shard][side][leg];
+        const auto route = [&](const Engine::RoutedRecord& record) {
+            router.route(record);
             if ((++done & PROGRESS_STRIDE) == 0) {
                 throwIfInterrupted();
                 progress.update("partitioning", done, total);
@@ -371,6 +368,7 @@ void runPartition(const PartitionOptions& options, std::ostream& out, std::ostre
     progress.finish();
     checkInputsUnchanged(plan);
     throwIfInterrupted();
+    router.describe(facts);
     writer.commit(facts);
     if (!options.quiet) {
         out << "Partition " << index << " of " << shards << ": " << counted(done, "point") << " in "

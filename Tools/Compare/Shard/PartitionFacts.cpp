@@ -10,8 +10,38 @@ namespace {
 namespace fs = std::filesystem;
 using json = OrderedJson;
 
-constexpr const char* SCHEMA = "orvid-compare-partition/1";
+constexpr const char* SCHEMA = "orvid-compare-partition/2";
 constexpr const char* ROLES[2] = {"reference", "test"};
+
+/// A leg's segments: a number for records copied, [first, records] for records left in the leg.
+json toJson(const std::vector<RunSegment>& segments) {
+    json list = json::array();
+    for (const RunSegment& segment : segments) {
+        list.push_back(segment.firstInLeg ? json::array({*segment.firstInLeg, segment.records})
+                                          : json(segment.records));
+    }
+    return list;
+}
+
+std::vector<RunSegment> segmentsOf(const json& list) {
+    std::vector<RunSegment> segments;
+    for (const json& segment : list) {
+        if (segment.is_array()) {
+            segments.push_back({segment.at(1).get<std::uint64_t>(), segment.at(0).get<std::uint64_t>()});
+        } else {
+            segments.push_back({segment.get<std::uint64_t>(), std::nullopt});
+        }
+    }
+    return segments;
+}
+
+json toJson(const std::vector<std::vector<RunSegment>>& legs) {
+    json list = json::array();
+    for (const std::vector<RunSegment>& leg : legs) {
+        list.push_back(toJson(leg));
+    }
+    return list;
+}
 
 json toJson(const Engine::RunKeys& run) {
     json nanTimes = json::array();
@@ -109,8 +139,8 @@ std::string runFileName(std::size_t shard) {
 
 void writePartitionFacts(const fs::path& path, const PartitionFacts& facts, const fs::path& shownAs) {
     json runs = json::array();
-    for (const auto& run : facts.runRecords) {
-        runs.push_back({{ROLES[0], run[0]}, {ROLES[1], run[1]}});
+    for (const auto& run : facts.runSegments) {
+        runs.push_back({{ROLES[0], toJson(run[0])}, {ROLES[1], toJson(run[1])}});
     }
     const json document = {
         {"schema", SCHEMA},
@@ -118,7 +148,7 @@ void writePartitionFacts(const fs::path& path, const PartitionFacts& facts, cons
         {"partition", facts.partition},
         {"partitions", facts.partitions},
         {"shares", {{ROLES[0], toJson(facts.shares[0])}, {ROLES[1], toJson(facts.shares[1])}}},
-        {"runRecords", runs}};
+        {"runSegments", runs}};
     writeJsonFile(path, document, shownAs, "the partition's facts");
 }
 
@@ -137,9 +167,13 @@ PartitionFacts readPartitionFacts(const fs::path& path) {
         for (std::size_t side = 0; side < 2; ++side) {
             facts.shares[side] = shareOf(document.at("shares").at(ROLES[side]));
         }
-        for (const json& run : document.at("runRecords")) {
-            facts.runRecords.push_back({run.at(ROLES[0]).get<std::vector<std::uint64_t>>(),
-                                        run.at(ROLES[1]).get<std::vector<std::uint64_t>>()});
+        for (const json& run : document.at("runSegments")) {
+            auto& shard = facts.runSegments.emplace_back();
+            for (std::size_t side = 0; side < 2; ++side) {
+                for (const json& leg : run.at(ROLES[side])) {
+                    shard[side].push_back(segmentsOf(leg));
+                }
+            }
         }
     } catch (const nlohmann::json::exception& error) {
         throw Core::IOException(path.string() + ": corrupt partition facts: " + error.what());

@@ -6,15 +6,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Orvid::Compare {
 
+/// Consecutive records that a partition hands to one shard from one leg: copied into the shard's run,
+/// after the leg's records copied before them, or left where the leg holds them.
+struct RunSegment {
+    std::uint64_t records = 0;
+    /// For records left in the leg, the position of the first there.
+    std::optional<std::uint64_t> firstInLeg;
+};
+
 /// What one partition of a plan wrote into its folder under the parts folder: beside this file (JSON,
 /// schema "orvid-compare-partition/1", written last), one run of raw records per shard of the plan
-/// (`runFileName`), which holds the partition's records of that shard's windows: the reference's legs,
-/// then the test's, each leg's records in reading order, with no header.
+/// (`runFileName`), which holds the partition's records of that shard's windows that it copied: the
+/// reference's legs, then the test's, each leg's records in reading order, with no header.
 struct PartitionFacts {
     /// The id of the plan the partition belongs to.
     std::string plan;
@@ -23,8 +32,8 @@ struct PartitionFacts {
     std::size_t partitions = 0;
     /// What the reference's (0) and the test's (1) shares tell of the whole inputs.
     std::array<Engine::ShareFacts, 2> shares;
-    /// Per shard, per input, per leg: the records of the shard's run, in the order they lie in it.
-    std::vector<std::array<std::vector<std::uint64_t>, 2>> runRecords;
+    /// Per shard, per input, per leg: where the partition's records of the shard lie, in reading order.
+    std::vector<std::array<std::vector<std::vector<RunSegment>>, 2>> runSegments;
 };
 
 /// The name of the facts file in a partition's folder.

@@ -34,7 +34,8 @@ std::vector<FoundPartition> findPartitions(const fs::path& parts, const std::str
     std::vector<std::optional<FoundPartition>> byIndex(partitions);
     for (const fs::path& folder : partitionFolders(parts)) {
         PartitionFacts facts = readPartitionFacts(folder / PARTITION_FACTS_NAME);
-        if (facts.plan != planId || facts.partitions != partitions || facts.runRecords.size() != partitions) {
+        if (facts.plan != planId || facts.partitions != partitions ||
+            facts.runSegments.size() != partitions) {
             throw Core::IOException(folder.string() + ": a partition of another plan (" + facts.plan +
                                     ", not " + planId + " of " + planFile.string() + ")");
         }

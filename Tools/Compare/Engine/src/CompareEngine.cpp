@@ -113,18 +113,18 @@ std::uint64_t compressedPointsOf(const std::vector<std::filesystem::path>& files
     return points;
 }
 
-/// What the keys of the runs of `parts` tell, leg after leg; empty when the parts do not say it.
-/// Throws std::invalid_argument when they say it for other runs than they hold.
+/// What the keys of the records of `parts` tell, leg after leg; empty when the parts do not say it.
+/// Throws std::invalid_argument when they say it for other legs than they hold.
 std::vector<RunKeys> runKeysInReadingOrder(const InputParts& parts) {
     std::vector<RunKeys> keys;
     if (parts.runKeys.empty()) {
         return keys;
     }
-    for (std::size_t leg = 0; leg < parts.runs.size(); ++leg) {
-        if (leg >= parts.runKeys.size() || parts.runKeys[leg].size() != parts.runs[leg].size()) {
-            throw std::invalid_argument("the key facts of an input's runs do not match its runs");
-        }
-        keys.insert(keys.end(), parts.runKeys[leg].begin(), parts.runKeys[leg].end());
+    if (parts.runKeys.size() != parts.runs.size()) {
+        throw std::invalid_argument("the key facts of an input's runs do not match its legs");
+    }
+    for (const std::vector<RunKeys>& leg : parts.runKeys) {
+        keys.insert(keys.end(), leg.begin(), leg.end());
     }
     return keys;
 }

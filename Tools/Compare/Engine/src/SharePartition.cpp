@@ -104,6 +104,7 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
         }
         PointRecords::Cursor cursor(records);
         const std::size_t length = records.recordLength();
+        const bool inFile = records.contiguousRecords() != nullptr;
         for (std::uint64_t index = piece.first; index < piece.first + piece.count; ++index) {
             const std::uint8_t* record = cursor.record(index);
             const Key key =
@@ -117,7 +118,7 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
             addToTally(facts.tally, records, record);
             keys.add(key);
             runKeys[shard][piece.leg].add(key);
-            route(shard, piece.leg, record, length);
+            route({shard, piece.leg, index, record, length, inFile});
         }
         facts.points += piece.count;
     }

@@ -1,5 +1,6 @@
-// A partition's facts read back as written: what the keys of each run tell, which a shard takes for a
-// scan of its runs, down to the NaN times of each return number and a run without keys.
+// A partition's facts read back as written: where each shard's records lie (copied into its run or left
+// in the leg), and what their keys tell, which a shard takes for a scan of its runs, down to the NaN
+// times of each return number and records without keys.
 #include "Shard/PartitionFacts.h"
 #include "TemporaryFolder.h"
 
@@ -17,7 +18,7 @@ bool sameKeys(const RunKeys& a, const RunKeys& b) {
            a.lowestPrimary == b.lowestPrimary && a.highestPrimary == b.highestPrimary;
 }
 
-TEST(PartitionFactsTest, TheKeysOfEveryRunReadBackAsWritten) {
+TEST(PartitionFactsTest, TheSegmentsAndKeysOfEveryRunReadBackAsWritten) {
     const TemporaryFolder folder("partition-facts");
     RunKeys ordered;
     ordered.hasKey = true;
@@ -35,13 +36,31 @@ TEST(PartitionFactsTest, TheKeysOfEveryRunReadBackAsWritten) {
     Compare::PartitionFacts facts;
     facts.plan = "plan";
     facts.partitions = 2;
-    facts.runRecords.resize(2);
+    // Shard 0: the reference's one leg copied then left from record 17; shard 1: the test's leg left whole.
+    facts.runSegments.resize(2);
+    facts.runSegments[0][0] = {{{5, std::nullopt}, {4096, 17}}};
+    facts.runSegments[0][1] = {{}};
+    facts.runSegments[1][0] = {{}};
+    facts.runSegments[1][1] = {{{3, 0}}};
     facts.shares[0].runKeys = {{ordered, nanOnly}, {nanOnly, ordered}};
     facts.shares[1].runKeys = {{RunKeys{}}, {ordered}};
     const auto path = folder / "partition.json";
     Compare::writePartitionFacts(path, facts, path);
     const Compare::PartitionFacts read = Compare::readPartitionFacts(path);
 
+    ASSERT_EQ(read.runSegments.size(), 2U);
+    for (std::size_t shard = 0; shard < 2; ++shard) {
+        for (std::size_t side = 0; side < 2; ++side) {
+            ASSERT_EQ(read.runSegments[shard][side].size(), 1U);
+            const auto& written = facts.runSegments[shard][side][0];
+            const auto& segments = read.runSegments[shard][side][0];
+            ASSERT_EQ(segments.size(), written.size());
+            for (std::size_t segment = 0; segment < written.size(); ++segment) {
+                EXPECT_EQ(segments[segment].records, written[segment].records);
+                EXPECT_EQ(segments[segment].firstInLeg, written[segment].firstInLeg);
+            }
+        }
+    }
     for (std::size_t side = 0; side < 2; ++side) {
         const auto& written = facts.shares[side].runKeys;
         ASSERT_EQ(read.shares[side].runKeys.size(), written.size());

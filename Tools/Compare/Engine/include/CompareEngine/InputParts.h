@@ -17,8 +17,9 @@ struct InputParts {
     std::vector<std::filesystem::path> legs;
     /// Per leg, the runs that hold its records, in reading order.
     std::vector<std::vector<FileIoInterface::Las::RawRecordRun>> runs;
-    /// Per leg, what the keys of each of its runs tell; when given, the comparison takes it for a scan
-    /// of the runs' keys. Empty, the runs' keys are read.
+    /// Per leg, what the keys of its records tell, in parts that follow each other in reading order (one
+    /// per partition that wrote runs, say); when given, the comparison takes it for a scan of the
+    /// records' keys. Empty, the keys are read.
     std::vector<std::vector<RunKeys>> runKeys;
     /// The facts of the whole input (duplicates aside), which the comparison reports as its own.
     InputFacts whole;

@@ -40,9 +40,21 @@ struct ShareRouting {
     std::vector<std::vector<Window>> shards;
 };
 
-/// Called with each record of a share, in reading order, and the shard whose windows hold its key.
-using RecordRoute =
-    std::function<void(std::size_t shard, std::size_t leg, const std::uint8_t* record, std::size_t length)>;
+/// A record of a share, with the shard whose windows hold its key.
+struct RoutedRecord {
+    std::size_t shard = 0;
+    std::size_t leg = 0;
+    /// Its position in its leg.
+    std::uint64_t index = 0;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t length = 0;
+    /// Whether `bytes` lie where the leg's file holds them, mapped and stored uncompressed: records of
+    /// consecutive positions then lie one after the other, for as long as the leg is read.
+    bool inFile = false;
+};
+
+/// Called with each record of a share, in reading order.
+using RecordRoute = std::function<void(const RoutedRecord& record)>;
 
 /// Reads the records of `share` of an input whose legs are `legs` (timeOffset seconds added to its
 /// times, as the comparison adds them) once, LAZ chunks decoded one at a time, hands each to `route`
