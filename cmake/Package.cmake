@@ -15,5 +15,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvid survey-processing team <survey-processing@orvid.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# orvid-compare loads PROJ at run time, where dpkg-shlibdeps cannot see it: the package that holds the
+# library the build found is named here.
+find_package(PROJ CONFIG REQUIRED)
+get_target_property(proj_library PROJ::proj LOCATION)
+execute_process(COMMAND dpkg-query --search ${proj_library} OUTPUT_VARIABLE proj_owner
+    RESULT_VARIABLE proj_query ERROR_QUIET)
+string(REGEX MATCH "^[^:]+" proj_package "${proj_owner}")
+if(proj_query EQUAL 0 AND proj_package)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS ${proj_package})
+else()
+    message(WARNING "no Debian package holds ${proj_library}: the package will not depend on PROJ")
+endif()
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 include(CPack)

@@ -1,12 +1,10 @@
 #include "Metadata/CoordinateSystem.h"
 #include "Metadata/GeoTiffKeys.h"
 #include "Metadata/MetadataReport.h"
-
-#include <proj.h>
-// proj_create_compound_crs
-#include <proj_experimental.h>
+#include "Metadata/ProjLibrary.h"
 
 #include <charconv>
+#include <exception>
 #include <string_view>
 #include <utility>
 
@@ -22,12 +20,15 @@ namespace {
 constexpr PJ_COMPARISON_CRITERION CRITERION = PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS;
 
 struct PjDeleter {
-    void operator()(PJ* object) const { proj_destroy(object); }
+    const ProjLibrary* proj = nullptr;
+    void operator()(PJ* object) const { proj->destroy(object); }
 };
 using PjPointer = std::unique_ptr<PJ, PjDeleter>;
 
 /// A PROJ context and the last error PROJ logged in it, which PROJ would otherwise print to standard error.
 struct ProjContext {
+    /// Null when PROJ could not be loaded; the context is null then too.
+    std::shared_ptr<const ProjLibrary> proj;
     PJ_CONTEXT* context = nullptr;
     std::string lastError;
     /// Why PROJ cannot open its database; empty when it can.
@@ -36,7 +37,14 @@ struct ProjContext {
     ProjContext() = default;
     ProjContext(const ProjContext&) = delete;
     ProjContext& operator=(const ProjContext&) = delete;
-    ~ProjContext() { proj_context_destroy(context); }
+    ~ProjContext() {
+        if (context != nullptr) {
+            proj->contextDestroy(context);
+        }
+    }
+
+    /// Owns `object`, made in this context.
+    PjPointer own(PJ* object) const { return PjPointer(object, PjDeleter{proj.get()}); }
 
     /// The last error PROJ logged, or a placeholder; clears it.
     std::string takeError() {
@@ -66,27 +74,34 @@ void keepLastError(void* data, int level, const char* message) {
 
 std::shared_ptr<ProjContext> openContext(const std::string* databasePath) {
     auto context = std::make_shared<ProjContext>();
-    context->context = proj_context_create();
+    try {
+        context->proj = std::make_shared<const ProjLibrary>();
+    } catch (const std::exception& error) {
+        context->databaseProblem = error.what();
+        return context;
+    }
+    const ProjLibrary& proj = *context->proj;
+    context->context = proj.contextCreate();
     if (context->context == nullptr) {
         context->databaseProblem = "PROJ could not create a context";
         return context;
     }
-    proj_log_func(context->context, context.get(), keepLastError);
-    proj_log_level(context->context, PJ_LOG_ERROR);
+    proj.logFunc(context->context, context.get(), keepLastError);
+    proj.logLevel(context->context, PJ_LOG_ERROR);
     // A failed proj_context_set_database_path leaves the database PROJ found by itself in place.
     if (databasePath != nullptr &&
-        proj_context_set_database_path(context->context, databasePath->c_str(), nullptr, nullptr) == 0) {
+        proj.contextSetDatabasePath(context->context, databasePath->c_str(), nullptr, nullptr) == 0) {
         context->databaseProblem =
             "PROJ could not open the database " + *databasePath + ": " + context->takeError();
-    } else if (proj_context_get_database_path(context->context) == nullptr) {
+    } else if (proj.contextGetDatabasePath(context->context) == nullptr) {
         context->databaseProblem = "PROJ could not open its database: " + context->takeError();
     }
     return context;
 }
 
 PjPointer fromRegistry(ProjContext& context, int code) {
-    return PjPointer(proj_create_from_database(context.context, "EPSG", std::to_string(code).c_str(),
-                                               PJ_CATEGORY_CRS, 0, nullptr));
+    return context.own(context.proj->createFromDatabase(context.context, "EPSG", std::to_string(code).c_str(),
+                                                        PJ_CATEGORY_CRS, 0, nullptr));
 }
 
 /// PROJ's system for `codes`; null, with the reason logged in `context`, when PROJ cannot build it.
@@ -99,10 +114,11 @@ PjPointer systemOfCodes(ProjContext& context, const GeoKeyCodes& codes) {
     if (vertical == nullptr) {
         return nullptr;
     }
+    const ProjLibrary& proj = *context.proj;
     const std::string name =
-        std::string(proj_get_name(horizontal.get())) + " + " + proj_get_name(vertical.get());
-    return PjPointer(
-        proj_create_compound_crs(context.context, name.c_str(), horizontal.get(), vertical.get()));
+        std::string(proj.getName(horizontal.get())) + " + " + proj.getName(vertical.get());
+    return context.own(
+        proj.createCompoundCrs(context.context, name.c_str(), horizontal.get(), vertical.get()));
 }
 
 /// Appends `record`'s payload, marked present or not and prefixed with its size.
@@ -140,7 +156,7 @@ std::string nameInWkt(const std::string& wkt) {
 
 /// PROJ's grammar errors joined, each without the excerpt of the WKT that follows it on lines of its
 /// own; destroys the list.
-std::string takeGrammarErrors(PROJ_STRING_LIST errors) {
+std::string takeGrammarErrors(const ProjLibrary& proj, PROJ_STRING_LIST errors) {
     constexpr std::string_view EXCERPT_INTRODUCTION = " Error occurred around:";
     std::string joined;
     for (PROJ_STRING_LIST error = errors; error != nullptr && *error != nullptr; ++error) {
@@ -152,13 +168,13 @@ std::string takeGrammarErrors(PROJ_STRING_LIST errors) {
         }
         joined += (joined.empty() ? "" : "; ") + std::string(text);
     }
-    proj_string_list_destroy(errors);
+    proj.stringListDestroy(errors);
     return joined;
 }
 
-std::optional<int> epsgIdOf(const PJ* object) {
-    const char* authority = proj_get_id_auth_name(object, 0);
-    const char* code = proj_get_id_code(object, 0);
+std::optional<int> epsgIdOf(const ProjLibrary& proj, const PJ* object) {
+    const char* authority = proj.getIdAuthName(object, 0);
+    const char* code = proj.getIdCode(object, 0);
     int value = 0;
     if (authority == nullptr || code == nullptr || std::string_view(authority) != "EPSG" ||
         std::from_chars(code, code + std::string_view(code).size(), value).ec != std::errc()) {
@@ -169,43 +185,45 @@ std::optional<int> epsgIdOf(const PJ* object) {
 
 /// The EPSG code of the first system that PROJ identifies `object` with, with confidence 100.
 std::optional<int> certainEpsg(ProjContext& context, const PJ* object) {
+    const ProjLibrary& proj = *context.proj;
     int* confidences = nullptr;
-    PJ_OBJ_LIST* candidates = proj_identify(context.context, object, "EPSG", nullptr, &confidences);
+    PJ_OBJ_LIST* candidates = proj.identify(context.context, object, "EPSG", nullptr, &confidences);
     std::optional<int> code;
-    const int count = candidates == nullptr ? 0 : proj_list_get_count(candidates);
+    const int count = candidates == nullptr ? 0 : proj.listGetCount(candidates);
     // Candidates come by decreasing confidence.
     for (int index = 0; index < count && !code && confidences[index] == 100; ++index) {
-        const PjPointer candidate(proj_list_get(context.context, candidates, index));
-        code = candidate == nullptr ? std::nullopt : epsgIdOf(candidate.get());
+        const PjPointer candidate = context.own(proj.listGet(context.context, candidates, index));
+        code = candidate == nullptr ? std::nullopt : epsgIdOf(proj, candidate.get());
     }
-    proj_int_list_destroy(confidences);
-    proj_list_destroy(candidates);
+    proj.intListDestroy(confidences);
+    proj.listDestroy(candidates);
     return code;
 }
 
 /// The system that a bound system (a system with a transformation to WGS 84, which a WKT1 TOWGS84
 /// clause makes) wraps; null for any other.
-PjPointer wrappedSystem(PJ_CONTEXT* context, const PJ* object) {
-    return proj_get_type(object) == PJ_TYPE_BOUND_CRS ? PjPointer(proj_get_source_crs(context, object))
-                                                      : nullptr;
+PjPointer wrappedSystem(const ProjContext& context, const PJ* object) {
+    const ProjLibrary& proj = *context.proj;
+    return context.own(proj.getType(object) == PJ_TYPE_BOUND_CRS ? proj.getSourceCrs(context.context, object)
+                                                                 : nullptr);
 }
 
 /// The code of `object`, else of the system it wraps, else of a compound system's horizontal part.
 std::optional<int> epsgOf(ProjContext& context, const PJ* object) {
-    const PjPointer wrapped = wrappedSystem(context.context, object);
+    const PjPointer wrapped = wrappedSystem(context, object);
     const PJ* system = wrapped != nullptr ? wrapped.get() : object;
     if (const std::optional<int> code = certainEpsg(context, system)) {
         return code;
     }
-    if (proj_get_type(system) != PJ_TYPE_COMPOUND_CRS) {
+    if (context.proj->getType(system) != PJ_TYPE_COMPOUND_CRS) {
         return std::nullopt;
     }
-    const PjPointer horizontal(proj_crs_get_sub_crs(context.context, system, 0));
+    const PjPointer horizontal = context.own(context.proj->crsGetSubCrs(context.context, system, 0));
     return horizontal == nullptr ? std::nullopt : certainEpsg(context, horizontal.get());
 }
 
 bool equivalentSystems(const ProjObject& first, const ProjObject& second) {
-    PJ_CONTEXT* context = first.context->context;
+    const ProjContext& context = *first.context;
     const PjPointer firstWrapped = wrappedSystem(context, first.object.get());
     const PjPointer secondWrapped = wrappedSystem(context, second.object.get());
     // A TOWGS84 clause says how to reach WGS 84, not where the coordinates are: GDAL writes it for some
@@ -213,7 +231,7 @@ bool equivalentSystems(const ProjObject& first, const ProjObject& second) {
     const bool unwrap = (firstWrapped == nullptr) != (secondWrapped == nullptr);
     const PJ* left = unwrap && firstWrapped != nullptr ? firstWrapped.get() : first.object.get();
     const PJ* right = unwrap && secondWrapped != nullptr ? secondWrapped.get() : second.object.get();
-    return proj_is_equivalent_to_with_ctx(context, left, right, CRITERION) != 0;
+    return context.proj->isEquivalentToWithCtx(context.context, left, right, CRITERION) != 0;
 }
 
 } // namespace
@@ -234,7 +252,7 @@ private:
 
 void CoordinateSystemBuilder::adopt(CoordinateSystem& system, const std::shared_ptr<ProjContext>& context,
                                     PjPointer object) {
-    if (const char* name = proj_get_name(object.get())) {
+    if (const char* name = context->proj->getName(object.get())) {
         system.mName = name;
     }
     system.mEpsg = epsgOf(*context, object.get());
@@ -288,9 +306,11 @@ CoordinateSystem CoordinateSystemBuilder::fromWkt(const std::shared_ptr<ProjCont
     }
     PROJ_STRING_LIST warnings = nullptr;
     PROJ_STRING_LIST errors = nullptr;
-    PjPointer object(proj_create_from_wkt(context->context, text.c_str(), nullptr, &warnings, &errors));
-    proj_string_list_destroy(warnings);
-    const std::string grammarErrors = takeGrammarErrors(errors);
+    const ProjLibrary& proj = *context->proj;
+    PjPointer object =
+        context->own(proj.createFromWkt(context->context, text.c_str(), nullptr, &warnings, &errors));
+    proj.stringListDestroy(warnings);
+    const std::string grammarErrors = takeGrammarErrors(proj, errors);
     if (object == nullptr) {
         system.mProblem =
             "PROJ could not read its WKT: " + (grammarErrors.empty() ? context->takeError() : grammarErrors);
