@@ -24,6 +24,16 @@ void RunRouter::startInput(std::size_t side, std::size_t legs) {
 }
 
 void RunRouter::route(const Engine::RoutedRecord& record) {
+    add(record);
+    if (record.lastOfLeg) {
+        // Still mapped: short stretches of the leg can be copied now, so that shards read few pieces.
+        for (std::size_t shard = 0; shard < mLegs[mSide].size(); ++shard) {
+            placeStretch(mLegs[mSide][shard][record.leg], shard, record.length);
+        }
+    }
+}
+
+void RunRouter::add(const Engine::RoutedRecord& record) {
     LegRecords& leg = mLegs[mSide][record.shard][record.leg];
     if (record.inFile && leg.stretch != 0 && record.index == leg.first + leg.stretch) {
         ++leg.stretch;
@@ -64,13 +74,7 @@ void RunRouter::describe(PartitionFacts& facts) const {
     for (std::size_t shard = 0; shard < shards; ++shard) {
         for (std::size_t side = 0; side < 2; ++side) {
             for (const LegRecords& leg : mLegs[side][shard]) {
-                std::vector<RunSegment> segments = leg.segments;
-                // A leg's last stretch is left whatever its length: its bytes are no longer mapped, and
-                // such stretches are one per leg at most.
-                if (leg.stretch != 0) {
-                    segments.push_back({leg.stretch, leg.first});
-                }
-                facts.runSegments[shard][side].push_back(std::move(segments));
+                facts.runSegments[shard][side].push_back(leg.segments);
             }
         }
     }

@@ -12,8 +12,8 @@ namespace Orvid::Compare {
 
 /// Hands the records of a partition to the runs of their shards, leaving in place what a shard can read
 /// from the input itself: long stretches of consecutive records of a stored leg that go to one shard
-/// (an input in key order is hardly copied at all). Shorter stretches are copied into the shard's run,
-/// so that a shard reads few pieces.
+/// (an input in key order is hardly copied at all). Shorter stretches are copied into the shard's run
+/// once they end (at the latest with their leg's last record), so that a shard reads few pieces.
 class RunRouter {
 public:
     /// Routes into `writer`, which has a run for each of `shards` shards.
@@ -29,6 +29,9 @@ public:
     void describe(PartitionFacts& facts) const;
 
 private:
+    /// Places one record.
+    void add(const Engine::RoutedRecord& record);
+
     /// Where the records of one leg that go to one shard lie so far.
     struct LegRecords {
         std::vector<RunSegment> segments;

@@ -118,7 +118,7 @@ ShareFacts partitionShare(const std::vector<std::filesystem::path>& legs, const 
             addToTally(facts.tally, records, record);
             keys.add(key);
             runKeys[shard][piece.leg].add(key);
-            route({shard, piece.leg, index, record, length, inFile});
+            route({shard, piece.leg, index, record, length, inFile, index + 1 == piece.first + piece.count});
         }
         facts.points += piece.count;
     }

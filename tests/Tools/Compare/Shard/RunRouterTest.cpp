@@ -47,8 +47,8 @@ TEST(RunRouterTest, LeavesLongStretchesInTheLegAndCopiesTheRestInOrder) {
         Compare::PartitionWriter writer(folder.path, 0, 2);
         Compare::RunRouter router(writer, 2);
         router.startInput(0, 1);
-        const auto inFile = [&](std::size_t shard, std::uint64_t index) {
-            router.route({shard, 0, index, leg.data() + index * LENGTH, LENGTH, true});
+        const auto inFile = [&](std::size_t shard, std::uint64_t index, bool last = false) {
+            router.route({shard, 0, index, leg.data() + index * LENGTH, LENGTH, true, last});
         };
         for (std::uint64_t index = 0; index < 5000; ++index) {
             inFile(0, index);
@@ -57,22 +57,25 @@ TEST(RunRouterTest, LeavesLongStretchesInTheLegAndCopiesTheRestInOrder) {
         inFile(0, 6000);
         inFile(0, 6001);
         router.route({0, 0, 0, decoded.data(), LENGTH, false});
-        inFile(1, 6002);
+        for (std::uint64_t index = 6002; index < 7000; ++index) {
+            inFile(1, index, index == 6999);
+        }
         router.startInput(1, 1);
         router.describe(facts);
         writer.commit(facts);
     }
     expectSegments(facts.runSegments[0][0][0], {{5000, 0}, {3, std::nullopt}});
-    // A leg's last stretch stays in the leg however short.
-    expectSegments(facts.runSegments[1][0][0], {{1, std::nullopt}, {1, 6002}});
+    // Short stretches that end a leg are copied too.
+    expectSegments(facts.runSegments[1][0][0], {{999, std::nullopt}});
     EXPECT_TRUE(facts.runSegments[0][1][0].empty());
 
     const std::filesystem::path partition = Compare::partitionFolder(folder.path, 0);
     std::vector<std::uint8_t> shard0(leg.begin() + 6000 * LENGTH, leg.begin() + 6002 * LENGTH);
     shard0.insert(shard0.end(), decoded.begin(), decoded.end());
     EXPECT_EQ(fileBytes(partition / Compare::runFileName(0)), shard0);
-    EXPECT_EQ(fileBytes(partition / Compare::runFileName(1)),
-              std::vector<std::uint8_t>(leg.begin() + 5000 * LENGTH, leg.begin() + 5001 * LENGTH));
+    std::vector<std::uint8_t> shard1(leg.begin() + 5000 * LENGTH, leg.begin() + 5001 * LENGTH);
+    shard1.insert(shard1.end(), leg.begin() + 6002 * LENGTH, leg.end());
+    EXPECT_EQ(fileBytes(partition / Compare::runFileName(1)), shard1);
 }
 
 } // namespace

@@ -51,6 +51,8 @@ struct RoutedRecord {
     /// Whether `bytes` lie where the leg's file holds them, mapped and stored uncompressed: records of
     /// consecutive positions then lie one after the other, for as long as the leg is read.
     bool inFile = false;
+    /// Whether it is the last record of its leg in the share: the leg's bytes go once it is routed.
+    bool lastOfLeg = false;
 };
 
 /// Called with each record of a share, in reading order.
