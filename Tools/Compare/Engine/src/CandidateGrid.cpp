@@ -1,65 +1,79 @@
 #include "CandidateGrid.h"
 
-#include <utility>
-
 namespace Orvid::Compare::Engine {
 
-bool CandidateGrid::build(const std::vector<double>& xs, const std::vector<double>& ys, double epsilon) {
-    // Any positive size serves an exact comparison; two epsilons let it reach two cells per axis.
-    mExact = !(epsilon > 0.0);
-    mCellSize = mExact ? 1.0 : 2.0 * epsilon;
-    mCellStarts.clear();
-    const std::size_t count = xs.size();
-    std::size_t capacity = 16;
-    while (capacity < 2 * count) {
-        capacity *= 2;
+namespace {
+
+/// Cells per candidate beyond which cells are widened: the cells of an extent sized by the spacing
+/// number at most about three per candidate, and rounding must not let them run away.
+constexpr double MOST_CELLS_PER_CANDIDATE = 4.0;
+
+} // namespace
+
+bool CandidateGrid::layOut(std::size_t count, const Extent& extent, double epsilon) {
+    mEpsilon = epsilon;
+    sizeCells(count, extent.high[0] - extent.low[0], extent.high[1] - extent.low[1]);
+    if (!coverExtent(count, extent)) {
+        return false;
     }
-    mTable.assign(capacity, Entry{});
-    mMask = capacity - 1;
-    mCellOf.assign(count, NONE);
-    for (std::size_t candidate = 0; candidate < count; ++candidate) {
-        if (!std::isfinite(xs[candidate]) || !std::isfinite(ys[candidate])) {
-            continue;
-        }
-        std::int64_t column = 0;
-        std::int64_t row = 0;
-        if (!cellOf(xs[candidate], column) || !cellOf(ys[candidate], row)) {
+    mCellStarts.assign(static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows) + 1, 0);
+    return true;
+}
+
+void CandidateGrid::sizeCells(std::size_t count, double width, double height) {
+    // Any positive size serves an exact comparison; otherwise two epsilons let it reach two cells per
+    // axis at most.
+    mExact = !(mEpsilon > 0.0);
+    const double least = mExact ? 0.0 : 2.0 * mEpsilon;
+    // The side of a square holding one candidate on average, or of a segment when they lie on a line.
+    const auto points = static_cast<double>(std::max<std::size_t>(count, 1));
+    const double spacing = std::max(std::sqrt(width * height / points), std::max(width, height) / points);
+    mCellSize = std::max(least, spacing);
+    if (!(mCellSize > 0.0) || !std::isfinite(mCellSize)) {
+        mCellSize = mExact || !std::isfinite(least) ? 1.0 : least;
+    }
+}
+
+bool CandidateGrid::coverExtent(std::size_t count, const Extent& extent) {
+    const double most = MOST_CELLS_PER_CANDIDATE * static_cast<double>(count) + 16.0;
+    for (;;) {
+        std::int64_t first[2] = {0, 0};
+        std::int64_t last[2] = {0, 0};
+        if (!cellOf(extent.low[0], first[0]) || !cellOf(extent.low[1], first[1]) ||
+            !cellOf(extent.high[0], last[0]) || !cellOf(extent.high[1], last[1])) {
             return false;
         }
-        std::size_t index = hashOf(column, row) & mMask;
-        while (mTable[index].cell != NONE && !(mTable[index].column == column && mTable[index].row == row)) {
-            index = (index + 1) & mMask;
+        // In doubles, which cannot overflow here.
+        const double columns = static_cast<double>(last[0]) - static_cast<double>(first[0]) + 1.0;
+        const double rows = static_cast<double>(last[1]) - static_cast<double>(first[1]) + 1.0;
+        if (columns * rows <= most) {
+            mFirstColumn = first[0];
+            mFirstRow = first[1];
+            mColumns = last[0] - first[0] + 1;
+            mRows = last[1] - first[1] + 1;
+            mReach = mExact ? 0.0 : std::min(mEpsilon / mCellSize, 0.5);
+            return true;
         }
-        if (mTable[index].cell == NONE) {
-            mTable[index] = {column, row, mCellStarts.size()};
-            mCellStarts.push_back(0);
-        }
-        mCellOf[candidate] = mTable[index].cell;
-        ++mCellStarts[mTable[index].cell];
+        mCellSize *= 2.0;
     }
-    // Counts become first slots, each cell followed by its end marker.
-    std::size_t next = 0;
-    for (std::size_t& start : mCellStarts) {
-        next += std::exchange(start, next) + 1;
+}
+
+void CandidateGrid::startSlots(std::size_t count) {
+    for (std::size_t cell = 1; cell < mCellStarts.size(); ++cell) {
+        mCellStarts[cell] += mCellStarts[cell - 1];
     }
-    mSlots.assign(next, NONE);
-    mUnpaired.reset(next);
+    const std::size_t slots = mCellStarts.back();
+    mSlots.resize(slots);
+    mUnpaired.reset(slots);
     mSlotOf.assign(count, NONE);
-    std::vector<std::size_t>& fill = mCellStarts;
-    for (std::size_t candidate = 0; candidate < count; ++candidate) {
-        if (mCellOf[candidate] != NONE) {
-            const std::size_t slot = fill[mCellOf[candidate]]++;
-            mSlots[slot] = candidate;
-            mSlotOf[candidate] = slot;
-        }
+}
+
+void CandidateGrid::endSlots() {
+    // Placing moved each start to the next cell's start; the last entry, the end, never moved.
+    for (std::size_t cell = mCellStarts.size() - 1; cell > 0; --cell) {
+        mCellStarts[cell] = mCellStarts[cell - 1];
     }
-    // Filling moved each start to its cell's end marker; step back over the cell's candidates.
-    for (std::size_t candidate = count; candidate-- > 0;) {
-        if (mCellOf[candidate] != NONE) {
-            --fill[mCellOf[candidate]];
-        }
-    }
-    return true;
+    mCellStarts[0] = 0;
 }
 
 } // namespace Orvid::Compare::Engine

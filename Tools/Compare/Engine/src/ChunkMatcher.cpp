@@ -142,11 +142,10 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     for (const std::uint64_t testPosition : tests) {
         const std::size_t slot = nextSlot();
         PointId testId;
-        decode(TEST, testPosition, mTestPoints[slot], testId);
         PointId referenceId;
-        const std::size_t found = firstWithin(slot, gridded, referenceId);
+        const std::size_t found = gridded ? matchThroughGrid(slot, testPosition, testId, referenceId)
+                                          : matchByScan(slot, testPosition, testId, referenceId);
         if (found != candidates) {
-            pair(slot, testId, referenceId);
             mUnpaired.take(found);
             if (gridded) {
                 mGrid.paired(found);
@@ -186,37 +185,60 @@ bool ChunkMatcher::gridGroup() {
     if (references.size() < GRID_FROM || mGroup[TEST].size() < 2) {
         return false;
     }
-    mXs.resize(references.size());
-    mYs.resize(references.size());
-    mZs.resize(references.size());
-    for (std::size_t candidate = 0; candidate < references.size(); ++candidate) {
-        PointId id;
-        decode(REFERENCE, references[candidate], mScratch, id);
-        mXs[candidate] = mScratch.getX();
-        mYs[candidate] = mScratch.getY();
-        mZs[candidate] = mScratch.getZ();
-    }
-    return mGrid.build(mXs, mYs, mClassifier.epsilonXY());
+    // Raw coordinates, read again from the records each time the grid asks, spare decoding and a copy.
+    return mGrid.build(
+        references.size(),
+        [&](std::size_t candidate) {
+            const std::uint64_t position = references[candidate];
+            const std::size_t leg = mInputs[REFERENCE]->legOf(position);
+            return mInputs[REFERENCE]->leg(leg).xyAt(mReaders[REFERENCE].record(position, leg));
+        },
+        mClassifier.epsilonXY());
 }
 
-std::size_t ChunkMatcher::firstWithin(std::size_t slot, bool gridded, PointId& referenceId) {
+ChunkMatcher::Coordinates ChunkMatcher::coordinatesOf(std::size_t side, std::uint64_t position) {
+    const std::size_t leg = mInputs[side]->legOf(position);
+    const FileIoInterface::Las::PointRecords& records = mInputs[side]->leg(leg);
+    const std::uint8_t* record = mReaders[side].record(position, leg);
+    const std::array<double, 2> xy = records.xyAt(record);
+    return {xy[0], xy[1], records.zAt(record)};
+}
+
+std::size_t ChunkMatcher::matchThroughGrid(std::size_t slot, std::uint64_t testPosition, PointId& testId,
+                                           PointId& referenceId) {
     const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
-    const std::size_t candidates = references.size();
-    const FileIoInterface::Las::LasPoint& test = mTestPoints[slot];
-    if (gridded) {
-        const std::size_t found = mGrid.first(test.getX(), test.getY(), [&](std::size_t candidate) {
-            return mClassifier.withinEpsilon(mXs[candidate], mYs[candidate], mZs[candidate], test);
-        });
-        if (found == CandidateGrid::NONE) {
-            return candidates;
-        }
-        decode(REFERENCE, references[found], mReferencePoints[slot], referenceId);
+    // The raw coordinates find the candidate; a pair is decoded only when its records differ.
+    const Coordinates test = coordinatesOf(TEST, testPosition);
+    const std::size_t found = mGrid.first(test.x, test.y, [&](std::size_t candidate, double x, double y) {
+        return mClassifier.withinEpsilon(x, y, coordinatesOf(REFERENCE, references[candidate]).z, test.x,
+                                         test.y, test.z);
+    });
+    if (found == CandidateGrid::NONE) {
+        decode(TEST, testPosition, mTestPoints[slot], testId);
+        return references.size();
+    }
+    if (decideIdentical(slot, testPosition, references[found])) {
+        testId = mPending[slot].test;
+        referenceId = mPending[slot].reference;
         return found;
     }
+    decode(TEST, testPosition, mTestPoints[slot], testId);
+    decode(REFERENCE, references[found], mReferencePoints[slot], referenceId);
+    pair(slot, testId, referenceId);
+    return found;
+}
+
+std::size_t ChunkMatcher::matchByScan(std::size_t slot, std::uint64_t testPosition, PointId& testId,
+                                      PointId& referenceId) {
+    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const std::size_t candidates = references.size();
+    decode(TEST, testPosition, mTestPoints[slot], testId);
+    const FileIoInterface::Las::LasPoint& test = mTestPoints[slot];
     for (std::size_t candidate = mUnpaired.freeFrom(0); candidate < candidates;
          candidate = mUnpaired.freeFrom(candidate + 1)) {
         decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
         if (mClassifier.withinEpsilon(mReferencePoints[slot], test)) {
+            pair(slot, testId, referenceId);
             return candidate;
         }
     }

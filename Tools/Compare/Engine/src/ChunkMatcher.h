@@ -72,9 +72,21 @@ private:
     /// Indexes the group's reference candidates in `mGrid`; false when the group is small or its
     /// positions cannot be gridded, so that a linear scan is used.
     bool gridGroup();
-    /// The first unpaired candidate within epsilon of the test point in `slot`, through the grid or a
-    /// scan; the group's size when there is none. A scan leaves the last candidate tried in the slot.
-    std::size_t firstWithin(std::size_t slot, bool gridded, PointId& referenceId);
+    /// Real coordinates of a record, read from its bytes as decoding would give them.
+    struct Coordinates {
+        double x = 0.0;
+        double y = 0.0;
+        double z = 0.0;
+    };
+    Coordinates coordinatesOf(std::size_t side, std::uint64_t position);
+    /// Decides the test point at `testPosition` in `slot` when it pairs with the first unpaired candidate
+    /// within epsilon, found through the grid or a scan, and returns that candidate; otherwise returns
+    /// the group's size with the test point decoded in the slot, and a scan leaves the last candidate it
+    /// tried there too.
+    std::size_t matchThroughGrid(std::size_t slot, std::uint64_t testPosition, PointId& testId,
+                                 PointId& referenceId);
+    std::size_t matchByScan(std::size_t slot, std::uint64_t testPosition, PointId& testId,
+                            PointId& referenceId);
     void countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions);
     /// The slot of the next decision, its points ready to be decoded into.
     std::size_t nextSlot();
@@ -96,11 +108,6 @@ private:
     /// The group's reference candidates still unpaired; the group's size ends every search.
     UnpairedLinks mUnpaired;
     std::vector<std::uint8_t> mChannels;
-    /// Positions of the group's reference candidates, for the grid.
-    std::vector<double> mXs;
-    std::vector<double> mYs;
-    std::vector<double> mZs;
-    FileIoInterface::Las::LasPoint mScratch;
     CandidateGrid mGrid;
     AttributeCounters mDifferenceCounts;
     std::vector<std::uint64_t> mExtraDifferenceCounts;

@@ -36,14 +36,19 @@ unsigned shiftFor(std::uint64_t span, std::uint64_t buckets) {
 }
 
 /// Maps a key of the window to its first-level bucket: a shift of the primary word for a time
-/// window, whose buckets then cover equal spans of time; the secondary word itself for a NaN window,
-/// whose entries then need no further sort.
+/// window, whose buckets then cover equal spans of time; the secondary word itself for a NaN window
+/// or a window of a single time, whose entries then need no further sort.
 class Buckets {
 public:
     Buckets(const Window& window, std::uint64_t expected)
         : mWindow(window) {
         if (window.nanTimes) {
             mCount = window.end - window.lowest;
+            return;
+        }
+        if (window.end - window.lowest == 1) {
+            mBySecondary = true;
+            mCount = SECONDARY_COUNT;
             return;
         }
         const std::uint64_t span = window.end - window.lowest - 1;
@@ -53,13 +58,19 @@ public:
 
     std::uint64_t count() const { return mCount; }
     unsigned shift() const { return mShift; }
+    /// Entries are placed in reading order within each bucket: buckets by secondary word are sorted.
+    bool sorted() const { return mWindow.nanTimes || mBySecondary; }
     std::size_t of(const Key& key) const {
-        return static_cast<std::size_t>(mWindow.nanTimes ? key.secondary - mWindow.lowest
-                                                         : (key.primary - mWindow.lowest) >> mShift);
+        if (mWindow.nanTimes) {
+            return static_cast<std::size_t>(key.secondary - mWindow.lowest);
+        }
+        return static_cast<std::size_t>(mBySecondary ? key.secondary
+                                                     : (key.primary - mWindow.lowest) >> mShift);
     }
 
 private:
     Window mWindow;
+    bool mBySecondary = false;
     unsigned mShift = 0;
     std::uint64_t mCount = 0;
 };
@@ -196,7 +207,7 @@ KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t e
     counts.clear();
     counts.shrink_to_fit();
 
-    if (!window.nanTimes) {
+    if (!buckets.sorted()) {
         const unsigned sorters = std::max(threads, 1u);
         std::atomic<std::size_t> nextBucket{0};
         runTasks(sorters, sorters, [&](std::size_t) {

@@ -43,9 +43,12 @@ public:
     PairClassifier(const EngineOptions& options, std::vector<ExtraRule> extras);
 
     /// x and y differ by at most the horizontal epsilon, z by the vertical one; a NaN difference fails.
+    bool withinEpsilon(double rx, double ry, double rz, double tx, double ty, double tz) const {
+        return std::fabs(rx - tx) <= mEpsilonXY && std::fabs(ry - ty) <= mEpsilonXY &&
+               std::fabs(rz - tz) <= mEpsilonZ;
+    }
     bool withinEpsilon(double rx, double ry, double rz, const FileIoInterface::Las::LasPoint& test) const {
-        return std::fabs(rx - test.getX()) <= mEpsilonXY && std::fabs(ry - test.getY()) <= mEpsilonXY &&
-               std::fabs(rz - test.getZ()) <= mEpsilonZ;
+        return withinEpsilon(rx, ry, rz, test.getX(), test.getY(), test.getZ());
     }
     bool withinEpsilon(const FileIoInterface::Las::LasPoint& reference,
                        const FileIoInterface::Las::LasPoint& test) const {

@@ -1,6 +1,6 @@
 // The windows of a comparison and their key indexes: every point of an input not in key order is in
 // exactly one window's index, each index is sorted and within the budget, and the windows follow
-// each other without gap or overlap.
+// each other without gap or overlap; the index of a single time keeps reading order within each return.
 #include "WindowPlan.h"
 #include "KeyIndex.h"
 #include "LasCloudFiles.h"
@@ -82,6 +82,25 @@ TEST(WindowPlanTest, IndexesEveryPointOnceInContiguousWindowsWithinTheBudget) {
             EXPECT_GT(timeWindows, test.size() / maxEntries / 2);
         }
     }
+}
+
+TEST(WindowPlanTest, IndexesTheReturnsOfASingleTimeInReadingOrder) {
+    // 3000 points at one time on return numbers that change from point to point.
+    const TemporaryFolder folder("engine-single-time");
+    std::vector<PointLeg> legs(1);
+    for (std::size_t index = 0; index < 3000; ++index) {
+        legs[0].push_back(makePoint(2.5, 1 + (index * 7) % 5));
+    }
+    FileIoInterface::Las::LasWriterOptions options;
+    options.pointFormat = 6;
+    const Input input(writeLasLegs(folder.path, "one-time", legs, options, {}));
+    const std::uint64_t primary = primaryOf(2.5);
+    const KeyIndex keys = buildKeyIndex(input, Window{false, primary, primary + 1}, 3000, false, 2);
+    ASSERT_EQ(keys.size(), 3000u);
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(keys[0].position(), 0u);
+    EXPECT_EQ(keys[0].key().secondary, secondaryOf(1, 0, false));
+    EXPECT_EQ(keys[2999].key().secondary, secondaryOf(5, 0, false));
 }
 
 } // namespace

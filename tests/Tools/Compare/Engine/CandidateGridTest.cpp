@@ -1,0 +1,128 @@
+// The candidate grid finds, for each test point in turn, the same candidate as a scan of all of them in
+// reading order would: the first unpaired one within epsilon on x and y, whatever the cell size the
+// candidates' spread chooses and wherever the points fall against the cells' edges.
+#include "CandidateGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace Orvid::Testing {
+namespace {
+
+using Compare::Engine::CandidateGrid;
+
+/// Candidates in clumps of points closer than epsilon to each other, their clumps spread over
+/// `spread` on each axis, and test points at the clumps and on cell edges.
+struct Scene {
+    std::vector<double> xs;
+    std::vector<double> ys;
+    std::vector<std::pair<double, double>> tests;
+};
+
+Scene sceneOf(double epsilon, double spread, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> anywhere(-spread, spread);
+    std::uniform_real_distribution<double> near(-1.5 * epsilon, 1.5 * epsilon);
+    Scene scene;
+    for (int clump = 0; clump < 400; ++clump) {
+        const double x = anywhere(random);
+        const double y = anywhere(random);
+        for (int member = 0; member < 3; ++member) {
+            scene.xs.push_back(x + near(random));
+            scene.ys.push_back(y + near(random));
+        }
+        scene.tests.emplace_back(x + near(random), y + near(random));
+        scene.tests.emplace_back(scene.xs[scene.xs.size() - 2], scene.ys[scene.ys.size() - 2]);
+        // Exactly epsilon away, where rounding decides which cells are reached.
+        scene.tests.emplace_back(scene.xs.back() + epsilon, scene.ys.back() - epsilon);
+    }
+    // Candidates on multiples of epsilon, where cell edges lie for many cell sizes.
+    for (int step = -20; step <= 20; ++step) {
+        scene.xs.push_back(step * epsilon);
+        scene.ys.push_back(-step * epsilon);
+        scene.tests.emplace_back((step + 1) * epsilon, -step * epsilon);
+    }
+    return scene;
+}
+
+/// Builds `grid` over candidates at (xs[k], ys[k]).
+bool buildOver(CandidateGrid& grid, const std::vector<double>& xs, const std::vector<double>& ys,
+               double epsilon) {
+    return grid.build(
+        xs.size(),
+        [&](std::size_t candidate) {
+            return std::array<double, 2>{xs[candidate], ys[candidate]};
+        },
+        epsilon);
+}
+
+/// The first unpaired candidate within epsilon of (x, y), in reading order.
+std::size_t scanFor(const Scene& scene, const std::vector<bool>& paired, double x, double y, double epsilon) {
+    for (std::size_t candidate = 0; candidate < scene.xs.size(); ++candidate) {
+        if (!paired[candidate] && std::fabs(scene.xs[candidate] - x) <= epsilon &&
+            std::fabs(scene.ys[candidate] - y) <= epsilon) {
+            return candidate;
+        }
+    }
+    return CandidateGrid::NONE;
+}
+
+TEST(CandidateGridTest, FindsWhatAScanInReadingOrderFinds) {
+    // Sparse and dense spreads choose cells much wider than epsilon and cells of two epsilons; a zero
+    // epsilon pairs equal positions only.
+    for (const auto& [epsilon, spread] :
+         {std::pair{0.01, 5000.0}, {0.01, 0.5}, {0.25, 100.0}, {0.0, 10.0}, {1e-3, 4.0e6}}) {
+        SCOPED_TRACE(testing::Message() << "epsilon " << epsilon << ", spread " << spread);
+        const Scene scene = sceneOf(epsilon > 0.0 ? epsilon : 0.01, spread, 17);
+        CandidateGrid grid;
+        ASSERT_TRUE(buildOver(grid, scene.xs, scene.ys, epsilon));
+        std::vector<bool> paired(scene.xs.size(), false);
+        std::size_t pairs = 0;
+        for (const auto& [x, y] : scene.tests) {
+            const std::size_t expected = scanFor(scene, paired, x, y, epsilon);
+            const std::size_t found = grid.first(x, y, [&](std::size_t candidate, double cx, double cy) {
+                EXPECT_EQ(cx, scene.xs[candidate]);
+                EXPECT_EQ(cy, scene.ys[candidate]);
+                return true;
+            });
+            ASSERT_EQ(found, expected);
+            if (found != CandidateGrid::NONE) {
+                paired[found] = true;
+                grid.paired(found);
+                ++pairs;
+            }
+        }
+        EXPECT_GE(pairs, 400u);
+    }
+}
+
+TEST(CandidateGridTest, PassesOverCandidatesTheCallerRefuses) {
+    // Candidates all at one position: the caller refuses the first, so the next unpaired one is found.
+    const std::vector<double> xs(40, 3.0);
+    const std::vector<double> ys(40, -2.0);
+    CandidateGrid grid;
+    ASSERT_TRUE(buildOver(grid, xs, ys, 0.01));
+    EXPECT_EQ(grid.first(3.005, -2.0, [](std::size_t candidate, double, double) { return candidate != 0; }),
+              1u);
+    grid.paired(1);
+    EXPECT_EQ(grid.first(3.0, -2.0, [](std::size_t candidate, double, double) { return candidate != 0; }),
+              2u);
+    EXPECT_EQ(grid.first(3.02, -2.0, [](std::size_t, double, double) { return true; }), CandidateGrid::NONE);
+}
+
+TEST(CandidateGridTest, LeavesOutNonFiniteCandidatesAndRefusesCoordinatesBeyondExactCells) {
+    const double nan = std::nan("");
+    CandidateGrid grid;
+    ASSERT_TRUE(buildOver(grid, {nan, 1.0, INFINITY}, {0.0, 0.0, 0.0}, 0.5));
+    EXPECT_EQ(grid.first(1.0, 0.0, [](std::size_t, double, double) { return true; }), 1u);
+    EXPECT_EQ(grid.first(nan, 0.0, [](std::size_t, double, double) { return true; }), CandidateGrid::NONE);
+    // Cells of two thousandths cannot number positions so far from 0.
+    EXPECT_FALSE(buildOver(grid, {1e300, 1e300}, {0.0, 0.0}, 1e-3));
+}
+
+} // namespace
+} // namespace Orvid::Testing
