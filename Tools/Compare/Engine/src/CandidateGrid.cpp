@@ -51,6 +51,9 @@ bool CandidateGrid::coverExtent(std::size_t count, const Extent& extent) {
             mFirstRow = first[1];
             mColumns = last[0] - first[0] + 1;
             mRows = last[1] - first[1] + 1;
+            const bool rowsShorter = mRows <= mColumns;
+            mColumnStride = rowsShorter ? static_cast<std::size_t>(mRows) : 1;
+            mRowStride = rowsShorter ? 1 : static_cast<std::size_t>(mColumns);
             mReach = mExact ? 0.0 : std::min(mEpsilon / mCellSize, 0.5);
             return true;
         }

@@ -17,8 +17,8 @@ namespace Orvid::Compare::Engine {
 /// at least twice as wide as the horizontal epsilon, so that it reaches 2 x 2 cells at most (3 x 3 only
 /// within a rounding error of a cell's middle), and about as wide as the candidates' spacing, so that a
 /// sparse cloud's epsilon mostly reaches a single cell. The cells cover the candidates' extent in one
-/// array, row by row: there are about as many as candidates, at most three times as many, and nearby
-/// points look up nearby cells. Each cell keeps its candidates, with their x and y, in reading order and
+/// array: there are about as many as candidates, at most three times as many, and nearby points look
+/// up nearby cells. Each cell keeps its candidates, with their x and y, in reading order and
 /// skips paired ones, so that the first unpaired candidate in reading order that passes a test is found
 /// as a linear scan over the whole group would find it.
 class CandidateGrid {
@@ -69,9 +69,8 @@ public:
         }
         std::size_t best = NONE;
         for (std::int64_t row = rows[0]; row <= rows[1]; ++row) {
-            const auto rowStart = static_cast<std::size_t>(row) * static_cast<std::size_t>(mColumns);
             for (std::int64_t column = columns[0]; column <= columns[1]; ++column) {
-                const std::size_t cell = rowStart + static_cast<std::size_t>(column);
+                const std::size_t cell = cellNumber(column, row);
                 const std::size_t end = mCellStarts[cell + 1];
                 for (std::size_t slot = mUnpaired.freeFrom(mCellStarts[cell]); slot < end;
                      slot = mUnpaired.freeFrom(slot + 1)) {
@@ -169,14 +168,17 @@ private:
     void startSlots(std::size_t count);
     /// Moves each cell's start back from where placing its candidates left it.
     void endSlots();
+    /// The number of a cell of the extent by its column and row, both from 0.
+    std::size_t cellNumber(std::int64_t column, std::int64_t row) const {
+        return static_cast<std::size_t>(column) * mColumnStride + static_cast<std::size_t>(row) * mRowStride;
+    }
     /// The cell of a candidate with finite coordinates within the extent.
     std::size_t cellAt(double x, double y) const {
         std::int64_t column = 0;
         std::int64_t row = 0;
         cellOf(x, column);
         cellOf(y, row);
-        return static_cast<std::size_t>(row - mFirstRow) * static_cast<std::size_t>(mColumns) +
-               static_cast<std::size_t>(column - mFirstColumn);
+        return cellNumber(column - mFirstColumn, row - mFirstRow);
     }
 
     double mCellSize = 1.0;
@@ -188,8 +190,12 @@ private:
     std::int64_t mFirstRow = 0;
     std::int64_t mColumns = 0;
     std::int64_t mRows = 0;
-    /// Per cell, row by row, its first slot; one more ends the last cell. A cell's candidates follow in
-    /// reading order.
+    /// Cells are numbered along the shorter side first: a survey's scan lines mostly run across its
+    /// strip, so that consecutive points then look up nearby cells.
+    std::size_t mColumnStride = 1;
+    std::size_t mRowStride = 1;
+    /// Per cell, in the order of their numbers, its first slot; one more ends the last cell. A cell's
+    /// candidates follow in reading order.
     std::vector<std::size_t> mCellStarts;
     std::vector<Slot> mSlots;
     /// The slots whose candidate is unpaired.

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace Orvid::Testing {
@@ -16,21 +17,22 @@ namespace {
 using Compare::Engine::CandidateGrid;
 
 /// Candidates in clumps of points closer than epsilon to each other, their clumps spread over
-/// `spread` on each axis, and test points at the clumps and on cell edges.
+/// `width` x `height`, and test points at the clumps and on cell edges.
 struct Scene {
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<std::pair<double, double>> tests;
 };
 
-Scene sceneOf(double epsilon, double spread, unsigned seed) {
+Scene sceneOf(double epsilon, double width, double height, unsigned seed) {
     std::mt19937_64 random(seed);
-    std::uniform_real_distribution<double> anywhere(-spread, spread);
+    std::uniform_real_distribution<double> across(-width / 2, width / 2);
+    std::uniform_real_distribution<double> along(-height / 2, height / 2);
     std::uniform_real_distribution<double> near(-1.5 * epsilon, 1.5 * epsilon);
     Scene scene;
     for (int clump = 0; clump < 400; ++clump) {
-        const double x = anywhere(random);
-        const double y = anywhere(random);
+        const double x = across(random);
+        const double y = along(random);
         for (int member = 0; member < 3; ++member) {
             scene.xs.push_back(x + near(random));
             scene.ys.push_back(y + near(random));
@@ -72,12 +74,17 @@ std::size_t scanFor(const Scene& scene, const std::vector<bool>& paired, double 
 }
 
 TEST(CandidateGridTest, FindsWhatAScanInReadingOrderFinds) {
-    // Sparse and dense spreads choose cells much wider than epsilon and cells of two epsilons; a zero
-    // epsilon pairs equal positions only.
-    for (const auto& [epsilon, spread] :
-         {std::pair{0.01, 5000.0}, {0.01, 0.5}, {0.25, 100.0}, {0.0, 10.0}, {1e-3, 4.0e6}}) {
-        SCOPED_TRACE(testing::Message() << "epsilon " << epsilon << ", spread " << spread);
-        const Scene scene = sceneOf(epsilon > 0.0 ? epsilon : 0.01, spread, 17);
+    // Sparse and dense spreads choose cells much wider than epsilon and cells of two epsilons; strips
+    // number their cells along either side first; a zero epsilon pairs equal positions only.
+    for (const auto& [epsilon, width, height] : {std::tuple{0.01, 5000.0, 5000.0},
+                                                 {0.01, 0.5, 0.5},
+                                                 {0.25, 100.0, 100.0},
+                                                 {0.01, 8000.0, 500.0},
+                                                 {0.01, 300.0, 6000.0},
+                                                 {0.0, 10.0, 10.0},
+                                                 {1e-3, 4.0e6, 4.0e6}}) {
+        SCOPED_TRACE(testing::Message() << "epsilon " << epsilon << ", " << width << " x " << height);
+        const Scene scene = sceneOf(epsilon > 0.0 ? epsilon : 0.01, width, height, 17);
         CandidateGrid grid;
         ASSERT_TRUE(buildOver(grid, scene.xs, scene.ys, epsilon));
         std::vector<bool> paired(scene.xs.size(), false);
