@@ -61,14 +61,13 @@ bool CandidateGrid::coverExtent(std::size_t count, const Extent& extent) {
     }
 }
 
-void CandidateGrid::startSlots(std::size_t count) {
+void CandidateGrid::startSlots() {
     for (std::size_t cell = 1; cell < mCellStarts.size(); ++cell) {
         mCellStarts[cell] += mCellStarts[cell - 1];
     }
     const std::size_t slots = mCellStarts.back();
     mSlots.resize(slots);
     mUnpaired.reset(slots);
-    mSlotOf.assign(count, NONE);
 }
 
 void CandidateGrid::endSlots() {

@@ -45,13 +45,11 @@ public:
                 ++mCellStarts[cellAt(x, y) + 1];
             }
         }
-        startSlots(count);
+        startSlots();
         for (std::size_t candidate = 0; candidate < count; ++candidate) {
             const auto [x, y] = positionOf(candidate);
             if (std::isfinite(x) && std::isfinite(y)) {
-                const std::size_t slot = mCellStarts[cellAt(x, y)]++;
-                mSlots[slot] = {candidate, x, y};
-                mSlotOf[candidate] = slot;
+                mSlots[mCellStarts[cellAt(x, y)]++] = {candidate, x, y};
             }
         }
         endSlots();
@@ -90,11 +88,17 @@ public:
         return best;
     }
 
-    /// Takes `candidate` out of every later search.
-    void paired(std::size_t candidate) {
-        const std::size_t slot = mSlotOf[candidate];
-        if (slot != NONE) {
-            mUnpaired.take(slot);
+    /// Takes `candidate`, indexed at (x, y), out of every later search.
+    void paired(std::size_t candidate, double x, double y) {
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            return;
+        }
+        const std::size_t cell = cellAt(x, y);
+        for (std::size_t slot = mCellStarts[cell]; slot < mCellStarts[cell + 1]; ++slot) {
+            if (mSlots[slot].candidate == candidate) {
+                mUnpaired.take(slot);
+                return;
+            }
         }
     }
 
@@ -165,7 +169,7 @@ private:
     bool coverExtent(std::size_t count, const Extent& extent);
     /// Turns the counts of candidates per cell (each in the entry after its cell's) into first slots,
     /// and makes room for the candidates.
-    void startSlots(std::size_t count);
+    void startSlots();
     /// Moves each cell's start back from where placing its candidates left it.
     void endSlots();
     /// The number of a cell of the extent by its column and row, both from 0.
@@ -200,7 +204,6 @@ private:
     std::vector<Slot> mSlots;
     /// The slots whose candidate is unpaired.
     UnpairedLinks mUnpaired;
-    std::vector<std::size_t> mSlotOf;
 };
 
 } // namespace Orvid::Compare::Engine

@@ -148,14 +148,14 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         if (found != candidates) {
             mUnpaired.take(found);
             if (gridded) {
-                mGrid.paired(found);
+                takeFromGrid(found);
             }
             --unpaired;
         } else if (unpaired == 1) {
             const std::size_t only = mUnpaired.freeFrom(0);
             if (gridded) {
                 decode(REFERENCE, references[only], mReferencePoints[slot], referenceId);
-                mGrid.paired(only);
+                takeFromGrid(only);
             }
             // A scan left the single candidate in the slot, as the last one it tried.
             mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
@@ -194,6 +194,11 @@ bool ChunkMatcher::gridGroup() {
             return mInputs[REFERENCE]->leg(leg).xyAt(mReaders[REFERENCE].record(position, leg));
         },
         mClassifier.epsilonXY());
+}
+
+void ChunkMatcher::takeFromGrid(std::size_t candidate) {
+    const Coordinates at = coordinatesOf(REFERENCE, mGroup[REFERENCE][candidate]);
+    mGrid.paired(candidate, at.x, at.y);
 }
 
 ChunkMatcher::Coordinates ChunkMatcher::coordinatesOf(std::size_t side, std::uint64_t position) {

@@ -79,6 +79,8 @@ private:
         double z = 0.0;
     };
     Coordinates coordinatesOf(std::size_t side, std::uint64_t position);
+    /// Takes a reference candidate of the group out of the grid's later searches.
+    void takeFromGrid(std::size_t candidate);
     /// Decides the test point at `testPosition` in `slot` when it pairs with the first unpaired candidate
     /// within epsilon, found through the grid or a scan, and returns that candidate; otherwise returns
     /// the group's size with the test point decoded in the slot, and a scan leaves the last candidate it

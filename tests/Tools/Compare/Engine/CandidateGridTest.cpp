@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -99,7 +100,7 @@ TEST(CandidateGridTest, FindsWhatAScanInReadingOrderFinds) {
             ASSERT_EQ(found, expected);
             if (found != CandidateGrid::NONE) {
                 paired[found] = true;
-                grid.paired(found);
+                grid.paired(found, scene.xs[found], scene.ys[found]);
                 ++pairs;
             }
         }
@@ -115,18 +116,23 @@ TEST(CandidateGridTest, PassesOverCandidatesTheCallerRefuses) {
     ASSERT_TRUE(buildOver(grid, xs, ys, 0.01));
     EXPECT_EQ(grid.first(3.005, -2.0, [](std::size_t candidate, double, double) { return candidate != 0; }),
               1u);
-    grid.paired(1);
+    grid.paired(1, 3.0, -2.0);
     EXPECT_EQ(grid.first(3.0, -2.0, [](std::size_t candidate, double, double) { return candidate != 0; }),
               2u);
     EXPECT_EQ(grid.first(3.02, -2.0, [](std::size_t, double, double) { return true; }), CandidateGrid::NONE);
 }
 
 TEST(CandidateGridTest, LeavesOutNonFiniteCandidatesAndRefusesCoordinatesBeyondExactCells) {
-    const double nan = std::nan("");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
     CandidateGrid grid;
-    ASSERT_TRUE(buildOver(grid, {nan, 1.0, INFINITY}, {0.0, 0.0, 0.0}, 0.5));
-    EXPECT_EQ(grid.first(1.0, 0.0, [](std::size_t, double, double) { return true; }), 1u);
-    EXPECT_EQ(grid.first(nan, 0.0, [](std::size_t, double, double) { return true; }), CandidateGrid::NONE);
+    ASSERT_TRUE(buildOver(grid, {nan, 1.0, infinity}, {0.0, 0.0, 0.0}, 0.5));
+    const auto any = [](std::size_t, double, double) { return true; };
+    EXPECT_EQ(grid.first(1.0, 0.0, any), 1u);
+    EXPECT_EQ(grid.first(nan, 0.0, any), CandidateGrid::NONE);
+    EXPECT_EQ(grid.first(infinity, 0.0, any), CandidateGrid::NONE);
+    grid.paired(2, infinity, 0.0);
+    EXPECT_EQ(grid.first(1.0, 0.0, any), 1u);
     // Cells of two thousandths cannot number positions so far from 0.
     EXPECT_FALSE(buildOver(grid, {1e300, 1e300}, {0.0, 0.0}, 1e-3));
 }
