@@ -80,6 +80,7 @@ public:
                     if (std::fabs(candidate.x - x) <= mEpsilon && std::fabs(candidate.y - y) <= mEpsilon &&
                         within(candidate.candidate, candidate.x, candidate.y)) {
                         best = candidate.candidate;
+                        mFoundSlot = slot;
                         break;
                     }
                 }
@@ -87,6 +88,9 @@ public:
         }
         return best;
     }
+
+    /// Takes the candidate that the last call of `first` found out of every later search.
+    void pairedFound() { mUnpaired.take(mFoundSlot); }
 
     /// Takes `candidate`, indexed at (x, y), out of every later search.
     void paired(std::size_t candidate, double x, double y) {
@@ -204,6 +208,7 @@ private:
     std::vector<Slot> mSlots;
     /// The slots whose candidate is unpaired.
     UnpairedLinks mUnpaired;
+    std::size_t mFoundSlot = 0;
 };
 
 } // namespace Orvid::Compare::Engine

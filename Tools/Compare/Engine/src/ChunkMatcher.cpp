@@ -148,7 +148,7 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
         if (found != candidates) {
             mUnpaired.take(found);
             if (gridded) {
-                takeFromGrid(found);
+                mGrid.pairedFound();
             }
             --unpaired;
         } else if (unpaired == 1) {
