@@ -41,15 +41,16 @@ void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::f
         } else {
             key = std::min(reference.key(), test.key());
         }
-        mGroup[REFERENCE].clear();
-        for (; !reference.atEnd() && reference.key() == key; reference.advance()) {
-            mGroup[REFERENCE].push_back(reference.position());
-        }
-        mGroup[TEST].clear();
-        for (; !test.atEnd() && test.key() == key; test.advance()) {
-            mGroup[TEST].push_back(test.position());
-        }
+        gather(reference, key, mGroup[REFERENCE]);
+        gather(test, key, mGroup[TEST]);
         matchGroup(flush);
+    }
+}
+
+void ChunkMatcher::gather(KeySequence& sequence, const Key& key, GroupPositions& group) {
+    group.start(sequence.atEnd() ? nullptr : sequence.entry());
+    for (; !sequence.atEnd() && sequence.key() == key; sequence.advance()) {
+        group.add(sequence.position());
     }
 }
 
@@ -105,8 +106,8 @@ void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& 
 }
 
 void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
-    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
-    const std::vector<std::uint64_t>& tests = mGroup[TEST];
+    const GroupPositions& references = mGroup[REFERENCE];
+    const GroupPositions& tests = mGroup[TEST];
     if (references.size() > 1) {
         countDuplicates(REFERENCE, references);
     }
@@ -139,7 +140,8 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
 
     // Each test point, in reading order, against the reference points of its key still unpaired, in
     // reading order: the first within epsilon pairs; a single one beyond epsilon makes it modified.
-    for (const std::uint64_t testPosition : tests) {
+    for (std::size_t testIndex = 0; testIndex < tests.size(); ++testIndex) {
+        const std::uint64_t testPosition = tests[testIndex];
         const std::size_t slot = nextSlot();
         PointId testId;
         PointId referenceId;
@@ -181,7 +183,7 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
 }
 
 bool ChunkMatcher::gridGroup() {
-    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const GroupPositions& references = mGroup[REFERENCE];
     if (references.size() < GRID_FROM || mGroup[TEST].size() < 2) {
         return false;
     }
@@ -211,7 +213,7 @@ ChunkMatcher::Coordinates ChunkMatcher::coordinatesOf(std::size_t side, std::uin
 
 std::size_t ChunkMatcher::matchThroughGrid(std::size_t slot, std::uint64_t testPosition, PointId& testId,
                                            PointId& referenceId) {
-    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const GroupPositions& references = mGroup[REFERENCE];
     // The raw coordinates find the candidate; a pair is decoded only when its records differ.
     const Coordinates test = coordinatesOf(TEST, testPosition);
     const std::size_t found = mGrid.first(test.x, test.y, [&](std::size_t candidate, double x, double y) {
@@ -235,7 +237,7 @@ std::size_t ChunkMatcher::matchThroughGrid(std::size_t slot, std::uint64_t testP
 
 std::size_t ChunkMatcher::matchByScan(std::size_t slot, std::uint64_t testPosition, PointId& testId,
                                       PointId& referenceId) {
-    const std::vector<std::uint64_t>& references = mGroup[REFERENCE];
+    const GroupPositions& references = mGroup[REFERENCE];
     const std::size_t candidates = references.size();
     decode(TEST, testPosition, mTestPoints[slot], testId);
     const FileIoInterface::Las::LasPoint& test = mTestPoints[slot];
@@ -250,7 +252,7 @@ std::size_t ChunkMatcher::matchByScan(std::size_t slot, std::uint64_t testPositi
     return candidates;
 }
 
-void ChunkMatcher::countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions) {
+void ChunkMatcher::countDuplicates(std::size_t side, const GroupPositions& positions) {
     DuplicateCounts& counts = mDuplicates[side];
     counts.duplicateKeys += positions.size() - 1;
     if (mByChannel) {
@@ -258,8 +260,8 @@ void ChunkMatcher::countDuplicates(std::size_t side, const std::vector<std::uint
         return;
     }
     mChannels.clear();
-    for (const std::uint64_t position : positions) {
-        const std::uint8_t channel = mReaders[side].channel(position);
+    for (std::size_t index = 0; index < positions.size(); ++index) {
+        const std::uint8_t channel = mReaders[side].channel(positions[index]);
         if (std::find(mChannels.begin(), mChannels.end(), channel) != mChannels.end()) {
             ++counts.onSameChannel;
         } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CandidateGrid.h"
+#include "GroupPositions.h"
 #include "IdenticalRecords.h"
 #include "Input.h"
 #include "KeySequence.h"
@@ -68,6 +69,8 @@ private:
         bool oneDecodedPoint = false;
     };
 
+    /// Gathers into `group` the points of `sequence` from its current one on that have `key`.
+    static void gather(KeySequence& sequence, const Key& key, GroupPositions& group);
     void matchGroup(const std::function<void()>& flush);
     /// Indexes the group's reference candidates in `mGrid`; false when the group is small or its
     /// positions cannot be gridded, so that a linear scan is used.
@@ -89,7 +92,7 @@ private:
                                  PointId& referenceId);
     std::size_t matchByScan(std::size_t slot, std::uint64_t testPosition, PointId& testId,
                             PointId& referenceId);
-    void countDuplicates(std::size_t side, const std::vector<std::uint64_t>& positions);
+    void countDuplicates(std::size_t side, const GroupPositions& positions);
     /// The slot of the next decision, its points ready to be decoded into.
     std::size_t nextSlot();
     void decode(std::size_t side, std::uint64_t position, FileIoInterface::Las::LasPoint& point, PointId& id);
@@ -106,7 +109,7 @@ private:
     std::vector<Pending> mPending;
     std::vector<FileIoInterface::Las::LasPoint> mTestPoints;
     std::vector<FileIoInterface::Las::LasPoint> mReferencePoints;
-    std::vector<std::uint64_t> mGroup[2];
+    GroupPositions mGroup[2];
     /// The group's reference candidates still unpaired; the group's size ends every search.
     UnpairedLinks mUnpaired;
     std::vector<std::uint8_t> mChannels;

@@ -44,6 +44,8 @@ public:
     bool atEnd() const { return mAtEnd; }
     const Key& key() const { return mKey; }
     std::uint64_t position() const { return mCurrent; }
+    /// The key-index entry of the current point; null for a stream.
+    const KeyEntry* entry() const { return mInput == nullptr ? mEntry : nullptr; }
 
     void advance() {
         if (mInput == nullptr) {
