@@ -29,8 +29,11 @@ void CandidateGrid::sizeCells(std::size_t count, double width, double height) {
     const auto points = static_cast<double>(std::max<std::size_t>(count, 1));
     const double spacing = std::max(std::sqrt(width * height / points), std::max(width, height) / points);
     mCellSize = std::max(least, spacing);
-    if (!(mCellSize > 0.0) || !std::isfinite(mCellSize)) {
-        mCellSize = mExact || !std::isfinite(least) ? 1.0 : least;
+    if (!std::isfinite(least)) {
+        // An epsilon beyond every distance: one cell holds every candidate.
+        mCellSize = std::numeric_limits<double>::infinity();
+    } else if (!(mCellSize > 0.0) || !std::isfinite(mCellSize)) {
+        mCellSize = least > 0.0 ? least : 1.0;
     }
 }
 
@@ -54,7 +57,9 @@ bool CandidateGrid::coverExtent(std::size_t count, const Extent& extent) {
             const bool rowsShorter = mRows <= mColumns;
             mColumnStride = rowsShorter ? static_cast<std::size_t>(mRows) : 1;
             mRowStride = rowsShorter ? 1 : static_cast<std::size_t>(mColumns);
-            mReach = mExact ? 0.0 : std::min(mEpsilon / mCellSize, 0.5);
+            // Written so that an infinite epsilon over infinite cells (NaN) reaches half a cell too.
+            const double reach = mEpsilon / mCellSize;
+            mReach = mExact ? 0.0 : (reach < 0.5 ? reach : 0.5);
             return true;
         }
         mCellSize *= 2.0;

@@ -127,6 +127,19 @@ TEST(CandidateGridTest, PassesOverCandidatesTheCallerRefuses) {
     EXPECT_EQ(grid.first(3.02, -2.0, [](std::size_t, double, double) { return true; }), CandidateGrid::NONE);
 }
 
+TEST(CandidateGridTest, AnInfiniteEpsilonReachesEveryCandidate) {
+    const std::vector<double> xs{-1e300, 5.0, 1e300};
+    const std::vector<double> ys{0.0, -7.0, 1e300};
+    const auto any = [](std::size_t, double, double) { return true; };
+    for (const double epsilon : {std::numeric_limits<double>::infinity(), 1e308}) {
+        CandidateGrid grid;
+        ASSERT_TRUE(buildOver(grid, xs, ys, epsilon));
+        EXPECT_EQ(grid.first(1e300, 1e300, any), 0u);
+        grid.pairedFound();
+        EXPECT_EQ(grid.first(-3.0, 2.0, any), 1u);
+    }
+}
+
 TEST(CandidateGridTest, LeavesOutNonFiniteCandidatesAndRefusesCoordinatesBeyondExactCells) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
