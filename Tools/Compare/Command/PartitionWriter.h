@@ -22,7 +22,7 @@ public:
     PartitionWriter(const PartitionWriter&) = delete;
     PartitionWriter& operator=(const PartitionWriter&) = delete;
 
-    /// Appends the `length` bytes of a record to the run of shard `shard`.
+    /// Appends the `length` bytes of records at `record` to the run of shard `shard`.
     void add(std::size_t shard, const std::uint8_t* record, std::size_t length) {
         std::vector<std::uint8_t>& buffer = mBuffers[shard];
         buffer.insert(buffer.end(), record, record + length);

@@ -8,8 +8,8 @@ namespace Orvid::Compare::Metadata {
 
 /// The PROJ functions that coordinate systems are built and compared with, from PROJ loaded when a
 /// comparison first needs it rather than when the program starts: PROJ and the forty libraries it
-/// needs take about 8 ms of CPU to load, which every task of a sharded comparison would pay, though
-/// only a single run and a merge compare coordinate systems.
+/// needs take about 8 ms of CPU to load, which every partition and shard of a sharded comparison would
+/// pay without comparing a coordinate system.
 class ProjLibrary {
 public:
     /// Loads PROJ. Throws std::runtime_error naming the library and the reason when it cannot.

@@ -4,6 +4,9 @@
 
 #include <Core/IOException.h>
 
+#include <stdexcept>
+#include <string>
+
 namespace Orvid::Compare {
 namespace {
 
@@ -45,23 +48,26 @@ json toJson(const std::vector<std::vector<RunSegment>>& legs) {
 
 json toJson(const Engine::RunKeys& run) {
     json nanTimes = json::array();
-    for (std::size_t secondary = 0; secondary < run.nanTimesBySecondary.size(); ++secondary) {
-        if (run.nanTimesBySecondary[secondary] != 0) {
-            nanTimes.push_back({secondary, run.nanTimesBySecondary[secondary]});
-        }
+    for (const Engine::NanTimeCount& count : run.nanTimes) {
+        nanTimes.push_back({count.secondary, count.records});
     }
     json keys = nullptr;
     if (run.hasKey) {
         keys = {run.firstPrimary,  run.firstSecondary, run.lastPrimary,
                 run.lastSecondary, run.lowestPrimary,  run.highestPrimary};
     }
-    return {{"nanTimes", nanTimes}, {"inKeyOrder", run.inKeyOrder}, {"keys", keys}};
+    return {{"records", run.records}, {"nanTimes", nanTimes}, {"inKeyOrder", run.inKeyOrder}, {"keys", keys}};
 }
 
 Engine::RunKeys runKeysOf(const json& object) {
     Engine::RunKeys run;
+    run.records = object.at("records").get<std::uint64_t>();
     for (const json& count : object.at("nanTimes")) {
-        run.nanTimesBySecondary.at(count.at(0).get<std::size_t>()) = count.at(1).get<std::uint64_t>();
+        run.nanTimes.push_back({count.at(0).get<std::uint64_t>(), count.at(1).get<std::uint64_t>()});
+        if (run.nanTimes.back().secondary >= Engine::KEY_SECONDARY_WORDS) {
+            throw std::out_of_range("a run's NaN times name the secondary word " +
+                                    std::to_string(run.nanTimes.back().secondary) + ", beyond the last");
+        }
     }
     run.inKeyOrder = object.at("inKeyOrder").get<bool>();
     const json& keys = object.at("keys");
@@ -176,6 +182,8 @@ PartitionFacts readPartitionFacts(const fs::path& path) {
             }
         }
     } catch (const nlohmann::json::exception& error) {
+        throw Core::IOException(path.string() + ": corrupt partition facts: " + error.what());
+    } catch (const std::out_of_range& error) {
         throw Core::IOException(path.string() + ": corrupt partition facts: " + error.what());
     }
     return facts;

@@ -21,7 +21,7 @@ struct RunSegment {
 };
 
 /// What one partition of a plan wrote into its folder under the parts folder: beside this file (JSON,
-/// schema "orvid-compare-partition/1", written last), one run of raw records per shard of the plan
+/// schema "orvid-compare-partition/2", written last), one run of raw records per shard of the plan
 /// (`runFileName`), which holds the partition's records of that shard's windows that it copied: the
 /// reference's legs, then the test's, each leg's records in reading order, with no header.
 struct PartitionFacts {

@@ -11,6 +11,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 // What a pass over records tallies of each, shared by the scan of an input and that of its shares.
 namespace Orvid::Compare::Engine {
@@ -84,14 +86,16 @@ struct KeyTally {
 
 static_assert(KEY_SECONDARY_WORDS == SECONDARY_COUNT);
 
-/// A key tally that counts the NaN times per secondary word too: what a scan of keys learns, and
-/// what a run's keys (`RunKeys`) hold.
+/// A key tally that counts the records and the NaN times per secondary word too: what a scan of keys
+/// learns, and what a run's keys (`RunKeys`) hold.
 struct SecondaryKeyTally {
+    std::uint64_t records = 0;
     KeyTally keys;
     std::array<std::uint64_t, SECONDARY_COUNT> nanBySecondary{};
 
     /// Tallies the next key; false for a NaN time.
     bool add(const Key& key) {
+        ++records;
         if (keys.add(key)) {
             return true;
         }
@@ -101,6 +105,7 @@ struct SecondaryKeyTally {
 
     /// Adds `next`, the tally of the keys read after these.
     void append(const SecondaryKeyTally& next) {
+        records += next.records;
         keys.append(next.keys);
         for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
             nanBySecondary[secondary] += next.nanBySecondary[secondary];
@@ -108,15 +113,35 @@ struct SecondaryKeyTally {
     }
 
     RunKeys runKeys() const {
-        return {nanBySecondary,    keys.inKeyOrder,     keys.hasKey, keys.first.primary, keys.first.secondary,
-                keys.last.primary, keys.last.secondary, keys.lowest, keys.highest};
+        RunKeys run{records,
+                    {},
+                    keys.inKeyOrder,
+                    keys.hasKey,
+                    keys.first.primary,
+                    keys.first.secondary,
+                    keys.last.primary,
+                    keys.last.secondary,
+                    keys.lowest,
+                    keys.highest};
+        for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
+            if (nanBySecondary[secondary] != 0) {
+                run.nanTimes.push_back({secondary, nanBySecondary[secondary]});
+            }
+        }
+        return run;
     }
 
+    /// The tally that `run` tells. Throws std::invalid_argument for a secondary word out of range.
     static SecondaryKeyTally of(const RunKeys& run) {
         SecondaryKeyTally tally;
-        tally.nanBySecondary = run.nanTimesBySecondary;
-        for (const std::uint64_t count : run.nanTimesBySecondary) {
-            tally.keys.nanTimes += count;
+        tally.records = run.records;
+        for (const NanTimeCount& count : run.nanTimes) {
+            if (count.secondary >= SECONDARY_COUNT) {
+                throw std::invalid_argument("a run's keys name the secondary word " +
+                                            std::to_string(count.secondary) + ", beyond the last");
+            }
+            tally.nanBySecondary[static_cast<std::size_t>(count.secondary)] += count.records;
+            tally.keys.nanTimes += count.records;
         }
         tally.keys.inKeyOrder = run.inKeyOrder;
         tally.keys.hasKey = run.hasKey;

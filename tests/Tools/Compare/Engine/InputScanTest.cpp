@@ -54,12 +54,14 @@ TEST(InputScanTest, TheKeysOfTheRunsGiveWhatReadingEveryKeyGives) {
     const fs::path shuffled = folder / "shuffled.las";
     writeShuffledCopy(ordered[0], shuffled, 3);
 
-    for (const std::vector<fs::path>& files :
-         {std::vector<fs::path>{ordered[0], nan, ordered[1]}, std::vector<fs::path>{ordered[1], shuffled}}) {
-        const Input input(files, 0.5);
+    for (const bool inOrder : {true, false}) {
+        const Input input(inOrder ? std::vector<fs::path>{ordered[0], nan, ordered[1]}
+                                  : std::vector<fs::path>{ordered[1], shuffled},
+                          0.5);
         const InputScan read(input, false, 2, {});
         const InputScan taken(input, runKeysOf(input), false);
-        SCOPED_TRACE(read.inKeyOrder() ? "in key order" : "shuffled");
+        SCOPED_TRACE(inOrder ? "in key order" : "shuffled");
+        ASSERT_EQ(read.inKeyOrder(), inOrder);
         EXPECT_EQ(taken.points(), read.points());
         EXPECT_EQ(taken.nanTimes(), read.nanTimes());
         EXPECT_EQ(taken.nanTimesBySecondary(), read.nanTimesBySecondary());

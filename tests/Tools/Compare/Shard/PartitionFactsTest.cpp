@@ -6,14 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace Orvid::Testing {
 namespace {
 
 using Compare::Engine::RunKeys;
 
 bool sameKeys(const RunKeys& a, const RunKeys& b) {
-    return a.nanTimesBySecondary == b.nanTimesBySecondary && a.inKeyOrder == b.inKeyOrder &&
-           a.hasKey == b.hasKey && a.firstPrimary == b.firstPrimary && a.firstSecondary == b.firstSecondary &&
+    const auto sameNans = [](const RunKeys& x, const RunKeys& y) {
+        return std::equal(x.nanTimes.begin(), x.nanTimes.end(), y.nanTimes.begin(), y.nanTimes.end(),
+                          [](const auto& u, const auto& v) {
+                              return u.secondary == v.secondary && u.records == v.records;
+                          });
+    };
+    return a.records == b.records && sameNans(a, b) && a.inKeyOrder == b.inKeyOrder && a.hasKey == b.hasKey &&
+           a.firstPrimary == b.firstPrimary && a.firstSecondary == b.firstSecondary &&
            a.lastPrimary == b.lastPrimary && a.lastSecondary == b.lastSecondary &&
            a.lowestPrimary == b.lowestPrimary && a.highestPrimary == b.highestPrimary;
 }
@@ -21,6 +29,7 @@ bool sameKeys(const RunKeys& a, const RunKeys& b) {
 TEST(PartitionFactsTest, TheSegmentsAndKeysOfEveryRunReadBackAsWritten) {
     const TemporaryFolder folder("partition-facts");
     RunKeys ordered;
+    ordered.records = 12;
     ordered.hasKey = true;
     ordered.firstPrimary = ~std::uint64_t{0} - 1;
     ordered.firstSecondary = 63;
@@ -30,8 +39,8 @@ TEST(PartitionFactsTest, TheSegmentsAndKeysOfEveryRunReadBackAsWritten) {
     ordered.highestPrimary = ordered.firstPrimary;
     RunKeys nanOnly;
     nanOnly.inKeyOrder = false;
-    nanOnly.nanTimesBySecondary[0] = 3;
-    nanOnly.nanTimesBySecondary[63] = 9;
+    nanOnly.records = 12;
+    nanOnly.nanTimes = {{0, 3}, {63, 9}};
 
     Compare::PartitionFacts facts;
     facts.plan = "plan";

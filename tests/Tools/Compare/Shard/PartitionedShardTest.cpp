@@ -8,6 +8,7 @@
 #include "LazChunkFiles.h"
 #include "Refusal.h"
 #include "ReportComparison.h"
+#include "Shard/PartitionFacts.h"
 #include "Shard/ShardPlan.h"
 #include "TemporaryFolder.h"
 
@@ -41,6 +42,9 @@ struct Case {
     Layout layout;
     LasCompression compression;
     std::string name;
+    /// Whether duplicate keys and NaN times are planted: they cut a leg's records into short stretches.
+    bool ambiguousKeys = true;
+    SurveyParameters survey = SURVEY;
 };
 
 void PrintTo(const Case& which, std::ostream* out) {
@@ -78,14 +82,17 @@ json withoutWindows(const fs::path& report) {
     return document;
 }
 
-/// Writes the survey, with ambiguous keys planted (duplicates and NaN times, from `phase`), as legs
-/// "leg-<k>" in `folder`: LAS legs, or each copied `across` x `across` tiles, in `compression`.
-void writeSurvey(const fs::path& folder, const ChangePlan& changes, std::size_t phase, std::size_t across,
-                 LasCompression compression) {
+/// Writes the survey of `which`, with ambiguous keys planted when it says so (duplicates and NaN times,
+/// from `phase`), as legs "leg-<k>" in `folder`: LAS legs, or each copied `across` x `across` tiles, in
+/// `compression`.
+void writeSurvey(const fs::path& folder, const Case& which, const ChangePlan& changes, std::size_t phase,
+                 std::size_t across, LasCompression compression) {
     const fs::path source = folder.string() + "-source";
-    const std::vector<fs::path> legs = Orvid::Testing::writeSurveyLegs(source, "leg", SURVEY, changes);
+    const std::vector<fs::path> legs = Orvid::Testing::writeSurveyLegs(source, "leg", which.survey, changes);
     for (std::size_t leg = 0; leg < legs.size(); ++leg) {
-        Orvid::Testing::plantAmbiguousKeys(legs[leg], phase + leg);
+        if (which.ambiguousKeys) {
+            Orvid::Testing::plantAmbiguousKeys(legs[leg], phase + leg);
+        }
         const std::string name = "leg-" + std::to_string(leg + 1);
         if (across > 1 || compression == LasCompression::Laz) {
             Orvid::Testing::writeTiles(legs[leg], folder, name, across, compression);
@@ -98,13 +105,13 @@ void writeSurvey(const fs::path& folder, const ChangePlan& changes, std::size_t 
 
 /// Writes the inputs of `which` into `folder`/reference and `folder`/test.
 void writeInputs(const fs::path& folder, const Case& which) {
-    writeSurvey(folder / "reference", {}, 0, 1, which.compression);
+    writeSurvey(folder / "reference", which, {}, 0, 1, which.compression);
     if (which.layout != Layout::testShuffled) {
-        writeSurvey(folder / "test", CHANGES, 5, which.layout == Layout::testRetiled ? 2 : 1,
+        writeSurvey(folder / "test", which, CHANGES, 5, which.layout == Layout::testRetiled ? 2 : 1,
                     which.compression);
         return;
     }
-    writeSurvey(folder / "test-source", CHANGES, 5, 1, LasCompression::Las);
+    writeSurvey(folder / "test-source", which, CHANGES, 5, 1, LasCompression::Las);
     fs::create_directories(folder / "test");
     for (const fs::path& leg : Orvid::FileIoInterface::Las::lasFilesIn(folder / "test-source")) {
         Orvid::Testing::writeShuffledCopy(leg, folder / "test" / leg.filename(), 7);
@@ -186,6 +193,20 @@ protected:
 
 TEST_P(PartitionedShards, GiveTheSingleRunAndTheShardsThatReadTheWholeInputs) {
     const std::vector<fs::path> folders = runAllStages();
+    if (!GetParam().ambiguousKeys) {
+        // The reference in key order: its records of each shard are long stretches, left in its leg.
+        std::size_t left = 0;
+        for (std::size_t index = 0; index < SHARDS; ++index) {
+            const PartitionFacts facts =
+                readPartitionFacts(partitionFolder(parts(), index) / PARTITION_FACTS_NAME);
+            for (const auto& shard : facts.runSegments) {
+                for (const RunSegment& segment : shard[0].front()) {
+                    left += segment.firstInLeg ? segment.records : 0;
+                }
+            }
+        }
+        EXPECT_GT(left, GetParam().survey.pointsPerLeg * 9 / 10);
+    }
     for (std::size_t index = 0; index < SHARDS; ++index) {
         const fs::path whole = mFolder / ("whole-" + std::to_string(index));
         shard(index, whole, false);
@@ -198,8 +219,10 @@ TEST_P(PartitionedShards, GiveTheSingleRunAndTheShardsThatReadTheWholeInputs) {
     EXPECT_EQ(merged.exitStatus, mSingle.exitStatus);
     const json single = json::parse(bytesOf(mFolder / "single.json"));
     ASSERT_NE(single["counts"]["modified"], 0);
-    ASSERT_NE(single["inputs"]["reference"]["nanTimes"], 0);
-    ASSERT_NE(single["inputs"]["test"]["duplicateKeys"], 0);
+    if (GetParam().ambiguousKeys) {
+        ASSERT_NE(single["inputs"]["reference"]["nanTimes"], 0);
+        ASSERT_NE(single["inputs"]["test"]["duplicateKeys"], 0);
+    }
     EXPECT_EQ(reportDifferences(single, json::parse(bytesOf(mFolder / "merged.json"))),
               std::vector<std::string>{});
     std::size_t classFiles = 0;
@@ -213,6 +236,11 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PartitionedShards,
                          ::testing::Values(Case{Layout::inKeyOrder, LasCompression::Las, "InKeyOrderLas"},
                                            Case{Layout::inKeyOrder, LasCompression::Laz, "InKeyOrderLaz"},
                                            Case{Layout::testShuffled, LasCompression::Las, "TestShuffledLas"},
+                                           Case{Layout::testShuffled,
+                                                LasCompression::Las,
+                                                "TestShuffledLasInLongStretches",
+                                                false,
+                                                {1, 15000, 5}},
                                            Case{Layout::testRetiled, LasCompression::Las, "TestRetiledLas"},
                                            Case{Layout::testRetiled, LasCompression::Laz, "TestRetiledLaz"}),
                          [](const auto& instance) { return instance.param.name; });

@@ -42,6 +42,7 @@ TEST(RunRouterTest, LeavesLongStretchesInTheLegAndCopiesTheRestInOrder) {
     const TemporaryFolder folder("run-router");
     const std::vector<std::uint8_t> leg = legRecords(7000);
     const std::vector<std::uint8_t> decoded = legRecords(1);
+    const std::vector<std::uint8_t> test = legRecords(8191);
     Compare::PartitionFacts facts;
     {
         Compare::PartitionWriter writer(folder.path, 0, 2);
@@ -60,18 +61,31 @@ TEST(RunRouterTest, LeavesLongStretchesInTheLegAndCopiesTheRestInOrder) {
         for (std::uint64_t index = 6002; index < 7000; ++index) {
             inFile(1, index, index == 6999);
         }
+        // The test's leg: a stretch one short of being left, then one just long enough, ending the leg.
         router.startInput(1, 1);
+        const auto testRecord = [&](std::size_t shard, std::uint64_t index) {
+            router.route({shard, 0, index, test.data() + index * LENGTH, LENGTH, true,
+                          index + 1 == test.size() / LENGTH});
+        };
+        for (std::uint64_t index = 0; index < 4095; ++index) {
+            testRecord(0, index);
+        }
+        for (std::uint64_t index = 4095; index < 8191; ++index) {
+            testRecord(1, index);
+        }
         router.describe(facts);
         writer.commit(facts);
     }
     expectSegments(facts.runSegments[0][0][0], {{5000, 0}, {3, std::nullopt}});
     // Short stretches that end a leg are copied too.
     expectSegments(facts.runSegments[1][0][0], {{999, std::nullopt}});
-    EXPECT_TRUE(facts.runSegments[0][1][0].empty());
+    expectSegments(facts.runSegments[0][1][0], {{4095, std::nullopt}});
+    expectSegments(facts.runSegments[1][1][0], {{4096, 4095}});
 
     const std::filesystem::path partition = Compare::partitionFolder(folder.path, 0);
     std::vector<std::uint8_t> shard0(leg.begin() + 6000 * LENGTH, leg.begin() + 6002 * LENGTH);
     shard0.insert(shard0.end(), decoded.begin(), decoded.end());
+    shard0.insert(shard0.end(), test.begin(), test.begin() + 4095 * LENGTH);
     EXPECT_EQ(fileBytes(partition / Compare::runFileName(0)), shard0);
     std::vector<std::uint8_t> shard1(leg.begin() + 5000 * LENGTH, leg.begin() + 5001 * LENGTH);
     shard1.insert(shard1.end(), leg.begin() + 6002 * LENGTH, leg.end());
