@@ -19,7 +19,7 @@ namespace Orvid::Compare::Engine {
 class InputScan {
 public:
     /// Records between two samples.
-    static constexpr std::uint64_t SAMPLE_STRIDE = 4096;
+    static constexpr std::uint64_t SAMPLE_STRIDE = 2048;
 
     /// Reads the key of every record of `input` on up to `threads` threads; `advance(points)` is
     /// called, one thread at a time, as points are read.
