@@ -101,6 +101,25 @@ public:
         return end;
     }
 
+    /// The last position in [`begin`, `end`) whose record `accept(position, record bytes, leg records)`
+    /// accepts, visiting them backwards and none before it; `end` when it accepts none.
+    template <typename Accept>
+    std::uint64_t lastRecord(std::uint64_t begin, std::uint64_t end, Accept&& accept) const {
+        std::uint64_t position = end;
+        for (std::size_t leg = begin < end ? legOf(end - 1) : 0; position > begin; --leg) {
+            const FileIoInterface::Las::PointRecords& records = mLegs[leg];
+            FileIoInterface::Las::PointRecords::Cursor cursor(records);
+            const std::uint64_t start = std::max(begin, mStarts[leg]);
+            while (position > start) {
+                --position;
+                if (accept(position, cursor.record(position - mStarts[leg]), records)) {
+                    return position;
+                }
+            }
+        }
+        return end;
+    }
+
 private:
     /// Numbers the records of the leg just opened after those before. Throws std::invalid_argument
     /// when the input holds more than an index entry can number.

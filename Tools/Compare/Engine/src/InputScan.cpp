@@ -116,20 +116,23 @@ void InputScan::takeKeys(const SecondaryKeyTally& keys, const Input& input) {
 }
 
 std::uint64_t InputScan::lowerBound(const Input& input, std::uint64_t primary, bool byChannel) const {
-    // Every point from sample `after` on has a key not below `primary`; the bound lies in the stride
-    // before it.
+    // Every point from sample `after` on has a key not below `primary`, and the stride before it
+    // holds one below: the bound follows the last of those. Read backwards from the sample, it is
+    // found at once when the bound lies at a sample, as chunk boundaries on this input's samples do.
     const auto after = static_cast<std::uint64_t>(
         std::lower_bound(mSamples.begin(), mSamples.end(), primary) - mSamples.begin());
     if (after == 0) {
         return 0;
     }
+    const std::uint64_t begin = (after - 1) * SAMPLE_STRIDE;
     const std::uint64_t end = std::min(after * SAMPLE_STRIDE, mPoints);
-    return input.firstRecord(
-        (after - 1) * SAMPLE_STRIDE, end,
+    const std::uint64_t below = input.lastRecord(
+        begin, end,
         [&](std::uint64_t, const std::uint8_t* record, const FileIoInterface::Las::PointRecords& records) {
             const Key key = keyOf(input, records, record, byChannel);
-            return key.primary != NAN_PRIMARY && key.primary >= primary;
+            return key.primary != NAN_PRIMARY && key.primary < primary;
         });
+    return below == end ? begin : below + 1;
 }
 
 } // namespace Orvid::Compare::Engine

@@ -19,7 +19,7 @@ namespace Orvid::Compare::Engine {
 class InputScan {
 public:
     /// Records between two samples.
-    static constexpr std::uint64_t SAMPLE_STRIDE = 4096;
+    static constexpr std::uint64_t SAMPLE_STRIDE = 2048;
 
     /// Reads the key of every record of `input` on up to `threads` threads; `advance(points)` is
     /// called, one thread at a time, as points are read.
@@ -45,8 +45,9 @@ public:
     /// What the points say that their headers should agree with.
     const PointTally& tally() const { return mTally; }
 
-    /// For an input in key order: the position of its first point, NaN times left aside, whose key is
-    /// not below `primary` (`points()` when none); positions of NaN-time points may precede it.
+    /// For an input in key order: a position that parts its points with times at `primary`, those
+    /// before it with keys below, those from it on with keys not below; points of NaN time may lie on
+    /// either side of it.
     std::uint64_t lowerBound(const Input& input, std::uint64_t primary, bool byChannel) const;
     /// The primary word of the first point at or after each sample position (k x `SAMPLE_STRIDE`);
     /// `NAN_PRIMARY` where none follows.

@@ -1,5 +1,7 @@
 // What the keys of an input's runs tell stands for a scan that reads every key: the same counts, order
 // and bounds, and for an input in key order the same samples and the same positions found through them.
+// The scan of an input in key order finds where a key begins from its sparse samples: wherever the
+// key falls, across strides and legs, beside points of NaN time and a stride that holds only those.
 #include "InputScan.h"
 #include "LasCloudFiles.h"
 #include "MemoryPoint.h"
@@ -80,6 +82,67 @@ TEST(InputScanTest, TheKeysOfTheRunsGiveWhatReadingEveryKeyGives) {
                 EXPECT_EQ(taken.lowerBound(input, probe, false), read.lowerBound(input, probe, false));
             }
         }
+    }
+}
+
+/// Keys of the points of `input` in reading order; `NAN_PRIMARY` for NaN times.
+std::vector<std::uint64_t> primariesOf(const Input& input) {
+    std::vector<std::uint64_t> primaries;
+    input.forEachRecord(
+        0, input.size(),
+        [&](std::uint64_t, const std::uint8_t* record, const FileIoInterface::Las::PointRecords& records) {
+            primaries.push_back(keyOf(input, records, record, false).primary);
+        });
+    return primaries;
+}
+
+TEST(InputScanTest, LowerBoundPartsThePointsOfAnInputInKeyOrderAtAnyKey) {
+    const TemporaryFolder folder("engine-scan");
+    // Two legs, each time on three points, every seventh point and a stretch longer than a sample
+    // stride of NaN time.
+    constexpr std::size_t LEG_POINTS[] = {5000, 4000};
+    const auto nanTimeAt = [](std::size_t index) {
+        return index % 7 == 3 || (index >= 2100 && index < 4200);
+    };
+    std::vector<PointLeg> legs(2);
+    std::size_t index = 0;
+    for (std::size_t leg = 0; leg < legs.size(); ++leg) {
+        for (std::size_t point = 0; point < LEG_POINTS[leg]; ++point, ++index) {
+            // Three points per whole second.
+            const std::size_t second = index / 3;
+            const double time =
+                nanTimeAt(index) ? std::numeric_limits<double>::quiet_NaN() : static_cast<double>(second);
+            legs[leg].push_back(makePoint(time, 1));
+        }
+    }
+    FileIoInterface::Las::LasWriterOptions options;
+    options.pointFormat = 6;
+    const Input input(writeLasLegs(folder.path, "ordered", legs, options, {}));
+    const InputScan scan(input, false, 2, {});
+    ASSERT_TRUE(scan.inKeyOrder());
+    ASSERT_GT(input.size(), 4 * InputScan::SAMPLE_STRIDE);
+
+    const std::vector<std::uint64_t> primaries = primariesOf(input);
+    std::vector<std::uint64_t> sought{0, primaryOf(-1.0), primaryOf(1e9)};
+    for (std::size_t time = 0; time <= index / 3; ++time) {
+        sought.push_back(primaryOf(static_cast<double>(time)));
+        sought.push_back(primaryOf(static_cast<double>(time) + 0.5));
+    }
+    for (const std::uint64_t primary : sought) {
+        // Past the last point with a time below `primary`, up to the first with a time not below.
+        std::uint64_t afterBelow = 0;
+        std::uint64_t firstNotBelow = input.size();
+        for (std::uint64_t position = input.size(); position-- > 0;) {
+            const std::uint64_t key = primaries[static_cast<std::size_t>(position)];
+            if (key != NAN_PRIMARY && key >= primary) {
+                firstNotBelow = position;
+            } else if (key != NAN_PRIMARY && afterBelow == 0) {
+                afterBelow = position + 1;
+            }
+        }
+        const std::uint64_t bound = scan.lowerBound(input, primary, false);
+        EXPECT_GE(bound, afterBelow) << "key " << primary;
+        EXPECT_LE(bound, firstNotBelow) << "key " << primary;
     }
 }
 
