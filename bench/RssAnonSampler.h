@@ -4,23 +4,31 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
-#include <string>
+#include <cstdio>
+#include <fcntl.h>
 #include <thread>
+#include <unistd.h>
 
+/// RssAnon from /proc/self/statm: resident less shared (file-backed and shared-memory) pages. Reading
+/// statm costs a quarter of parsing /proc/self/status, which, every millisecond, slowed the runs of two
+/// threads more than those of one.
 inline std::uint64_t rssAnonBytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("RssAnon:", 0) == 0) {
-            std::istringstream fields(line.substr(8));
-            std::uint64_t kibibytes = 0;
-            fields >> kibibytes;
-            return kibibytes * 1024;
-        }
+    const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        return 0;
     }
-    return 0;
+    char text[128] = {};
+    const ssize_t length = ::read(file, text, sizeof(text) - 1);
+    ::close(file);
+    unsigned long long size = 0;
+    unsigned long long resident = 0;
+    unsigned long long shared = 0;
+    if (length <= 0 || std::sscanf(text, "%llu %llu %llu", &size, &resident, &shared) != 3 ||
+        shared > resident) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(resident - shared) *
+           static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
 }
 
 /// Samples RssAnon every millisecond while it lives and keeps the peak.
