@@ -70,6 +70,40 @@ inline std::string textOfFile(const std::filesystem::path& path, const std::stri
     return text.str();
 }
 
+/// How messages name a JSON file of one schema.
+struct JsonFileKind {
+    const char* schema;
+    /// "cannot read <what>".
+    const char* what;
+    /// "not <kind> (schema ...)".
+    const char* kind;
+    /// "<malformed>: <reason>" when its contents do not hold what the schema says.
+    const char* malformed;
+};
+
+/// Reads the JSON file `path`, checks that its schema is `kind`'s and returns what `read` makes of the
+/// document. Throws Core::IOException, with a message that starts with the path, when the file cannot
+/// be read, has another schema, or is not what the schema says (JSON errors, and std::invalid_argument
+/// or std::out_of_range from `read`).
+template <typename Read>
+auto readJsonFile(const std::filesystem::path& path, const JsonFileKind& kind, Read&& read) {
+    const std::string text = textOfFile(path, kind.what);
+    try {
+        const OrderedJson document = OrderedJson::parse(text);
+        if (document.at("schema") != kind.schema) {
+            throw Core::IOException(path.string() + ": not " + kind.kind + " (schema " +
+                                    document.at("schema").dump() + ", not \"" + kind.schema + "\")");
+        }
+        return read(document);
+    } catch (const nlohmann::json::exception& error) {
+        throw Core::IOException(path.string() + ": " + kind.malformed + ": " + error.what());
+    } catch (const std::invalid_argument& error) {
+        throw Core::IOException(path.string() + ": " + kind.malformed + ": " + error.what());
+    } catch (const std::out_of_range& error) {
+        throw Core::IOException(path.string() + ": " + kind.malformed + ": " + error.what());
+    }
+}
+
 /// A range as JSON: [low, high], or null when it holds nothing (JSON has no infinity).
 inline OrderedJson rangeJson(double low, double high) {
     return low <= high ? OrderedJson::array({low, high}) : OrderedJson(nullptr);

@@ -14,6 +14,8 @@ namespace fs = std::filesystem;
 using json = OrderedJson;
 
 constexpr const char* SCHEMA = "orvid-compare-partition/2";
+constexpr JsonFileKind FACTS_FILE{SCHEMA, "the partition's facts", "the facts of a partition",
+                                  "corrupt partition facts"};
 constexpr const char* ROLES[2] = {"reference", "test"};
 
 /// A leg's segments: a number for records copied, [first, records] for records left in the leg.
@@ -159,14 +161,8 @@ void writePartitionFacts(const fs::path& path, const PartitionFacts& facts, cons
 }
 
 PartitionFacts readPartitionFacts(const fs::path& path) {
-    const std::string text = textOfFile(path, "the partition's facts");
-    PartitionFacts facts;
-    try {
-        const json document = json::parse(text);
-        if (document.at("schema") != SCHEMA) {
-            throw Core::IOException(path.string() + ": not the facts of a partition (schema " +
-                                    document.at("schema").dump() + ", not \"" + SCHEMA + "\")");
-        }
+    return readJsonFile(path, FACTS_FILE, [](const json& document) {
+        PartitionFacts facts;
         facts.plan = document.at("plan").get<std::string>();
         facts.partition = document.at("partition").get<std::size_t>();
         facts.partitions = document.at("partitions").get<std::size_t>();
@@ -181,12 +177,8 @@ PartitionFacts readPartitionFacts(const fs::path& path) {
                 }
             }
         }
-    } catch (const nlohmann::json::exception& error) {
-        throw Core::IOException(path.string() + ": corrupt partition facts: " + error.what());
-    } catch (const std::out_of_range& error) {
-        throw Core::IOException(path.string() + ": corrupt partition facts: " + error.what());
-    }
-    return facts;
+        return facts;
+    });
 }
 
 } // namespace Orvid::Compare

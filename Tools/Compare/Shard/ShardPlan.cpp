@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 using json = OrderedJson;
 
 constexpr const char* SCHEMA = "orvid-compare-plan/1";
+constexpr JsonFileKind PLAN_FILE{SCHEMA, "the plan", "a plan of orvid-compare", "not a valid plan"};
 constexpr const char* ROLES[2] = {"reference", "test"};
 
 json toJson(const PlannedInput& input) {
@@ -206,32 +207,20 @@ void writeShardPlan(const fs::path& path, const ShardPlan& plan, const fs::path&
 }
 
 ShardPlan readShardPlan(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw Core::IOException(path.string() + ": cannot read the plan (" + std::strerror(errno) + ")");
-    }
-    ShardPlan plan;
-    try {
-        const json document = json::parse(file);
-        if (document.at("schema") != SCHEMA) {
-            throw Core::IOException(path.string() + ": not a plan of orvid-compare (schema " +
-                                    document.at("schema").dump() + ", not \"" + SCHEMA + "\")");
-        }
-        plan.id = document.at("id").get<std::string>();
-        plan.workingDirectory = document.at("workingDirectory").get<std::string>();
+    ShardPlan plan = readJsonFile(path, PLAN_FILE, [](const json& document) {
+        ShardPlan read;
+        read.id = document.at("id").get<std::string>();
+        read.workingDirectory = document.at("workingDirectory").get<std::string>();
         const json& inputs = document.at("inputs");
         for (std::size_t side = 0; side < 2; ++side) {
-            plan.inputs[side] = inputOf(inputs.at(ROLES[side]));
+            read.inputs[side] = inputOf(inputs.at(ROLES[side]));
         }
-        plan.settings = settingsOf(document.at("parameters"));
+        read.settings = settingsOf(document.at("parameters"));
         for (const json& shard : document.at("shards")) {
-            plan.shards.push_back(shardOf(shard));
+            read.shards.push_back(shardOf(shard));
         }
-    } catch (const nlohmann::json::exception& error) {
-        throw Core::IOException(path.string() + ": not a valid plan: " + error.what());
-    } catch (const std::invalid_argument& error) {
-        throw Core::IOException(path.string() + ": not a valid plan: " + error.what());
-    }
+        return read;
+    });
     if (plan.shards.empty()) {
         throw Core::IOException(path.string() + ": not a valid plan: it has no shard");
     }

@@ -15,6 +15,8 @@ namespace fs = std::filesystem;
 using json = OrderedJson;
 
 constexpr const char* SCHEMA = "orvid-compare-shard/1";
+constexpr JsonFileKind REPORT_FILE{SCHEMA, "the shard report", "a shard report of orvid-compare",
+                                   "corrupt shard report"};
 constexpr const char* ROLES[2] = {"reference", "test"};
 constexpr const char* SERIES[4] = {"magnitude", "dx", "dy", "dz"};
 
@@ -234,25 +236,15 @@ void writeShardReport(const fs::path& path, const ShardReport& report, const fs:
 }
 
 ShardReport readShardReport(const fs::path& path, bool withMap) {
-    const std::string text = textOfFile(path, "the shard report");
-    ShardReport report;
-    try {
-        const json document = json::parse(text);
-        if (document.at("schema") != SCHEMA) {
-            throw Core::IOException(path.string() + ": not a shard report of orvid-compare (schema " +
-                                    document.at("schema").dump() + ", not \"" + SCHEMA + "\")");
-        }
+    return readJsonFile(path, REPORT_FILE, [withMap](const json& document) {
+        ShardReport report;
         report.plan = document.at("plan").get<std::string>();
         report.shard = document.at("shard").get<std::size_t>();
         report.shards = document.at("shards").get<std::size_t>();
         report.totals = totalsOf(document, withMap);
         report.warnings = document.at("warnings").get<std::vector<std::string>>();
-    } catch (const nlohmann::json::exception& error) {
-        throw Core::IOException(path.string() + ": corrupt shard report: " + error.what());
-    } catch (const std::invalid_argument& error) {
-        throw Core::IOException(path.string() + ": corrupt shard report: " + error.what());
-    }
-    return report;
+        return report;
+    });
 }
 
 } // namespace Orvid::Compare
