@@ -2,7 +2,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +41,13 @@ inline std::vector<std::int64_t> benchmarkSizes(const char* variable, const char
         values.push_back(std::stoll(item) * scale);
     }
     return values;
+}
+
+/// The middle value of `values` (the upper one of an even count).
+inline double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
+                     values.end());
+    return values[values.size() / 2];
 }
 
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -77,4 +88,66 @@ void inChildProcess(const std::filesystem::path& folder, Write&& write) {
         std::fprintf(stderr, "cannot write the benchmark files into %s\n", folder.c_str());
         std::exit(1);
     }
+}
+
+/// The folder that the environment variable `variable` names, else `name` in the temporary folder:
+/// where a benchmark keeps the files it generates for later runs.
+inline std::filesystem::path benchmarkDataFolder(const char* variable, const char* name) {
+    const char* folder = std::getenv(variable);
+    return folder != nullptr ? std::filesystem::path(folder) : std::filesystem::temp_directory_path() / name;
+}
+
+/// Writes the pair `files` (reference, test) in `folder` unless an earlier run left it: `write` writes
+/// both, under the same names, into the empty folder it is given; they are renamed into place when
+/// complete, the test first, so that a reference present means both are.
+template <typename Write>
+void writePairOnce(const std::filesystem::path& folder, const std::array<std::filesystem::path, 2>& files,
+                   Write write) {
+    namespace fs = std::filesystem;
+    if (fs::exists(files[0]) && fs::exists(files[1])) {
+        return;
+    }
+    inChildProcess(folder, [&] {
+        const fs::path partial = folder / "partial";
+        fs::remove_all(partial);
+        fs::create_directories(partial);
+        write(partial);
+        fs::rename(partial / files[1].filename(), files[1]);
+        fs::rename(partial / files[0].filename(), files[0]);
+        fs::remove_all(partial);
+    });
+}
+
+/// What a process took: wall-clock seconds, and CPU seconds (user + system) of it and its threads.
+struct ProcessSeconds {
+    double wall = 0.0;
+    double cpu = 0.0;
+};
+
+/// Runs `program` with `arguments` in a process of its own. Exits when it fails (status 2 or a
+/// signal): statuses 0 and 1 say same and different.
+inline ProcessSeconds runProcess(const char* program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execv(program, argv.data());
+        std::_Exit(2);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) > 1) {
+        std::fprintf(stderr, "%s %s ... failed\n", program,
+                     arguments.empty() ? "" : arguments.front().c_str());
+        std::exit(1);
+    }
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return {secondsSince(start), seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }

@@ -62,27 +62,7 @@ struct PairFiles {
 enum Order : std::int64_t { KEY_ORDER = 0, TEST_SHUFFLED = 1, BOTH_SHUFFLED = 2 };
 
 fs::path dataFolder() {
-    const char* folder = std::getenv("ORVID_ENGINE_BENCH_DATA");
-    return folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "orvid-engine-bench";
-}
-
-/// Writes the pair `files` (reference, test) in `folder` unless an earlier run left it: `write` writes
-/// both, under the same names, into the empty folder it is given; they are renamed into place when
-/// complete, the test first, so that a reference present means both are.
-template <typename Write>
-void writePairOnce(const fs::path& folder, const std::array<fs::path, 2>& files, Write write) {
-    if (fs::exists(files[0]) && fs::exists(files[1])) {
-        return;
-    }
-    inChildProcess(folder, [&] {
-        const fs::path partial = folder / "partial";
-        fs::remove_all(partial);
-        fs::create_directories(partial);
-        write(partial);
-        fs::rename(partial / files[1].filename(), files[1]);
-        fs::rename(partial / files[0].filename(), files[0]);
-        fs::remove_all(partial);
-    });
+    return benchmarkDataFolder("ORVID_ENGINE_BENCH_DATA", "orvid-engine-bench");
 }
 
 /// The pair of `points` reference points, written unless an earlier run left it; each file is

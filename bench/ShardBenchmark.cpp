@@ -20,8 +20,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
@@ -79,31 +77,9 @@ fs::path inputsOf(std::int64_t points, std::int64_t layout) {
     return folder;
 }
 
-/// Runs orvid-compare with `arguments` in a process of its own and returns the CPU seconds (user +
-/// system) that it and its threads took. Exits when it fails (status 2 or a signal): statuses 0 and 1
-/// say same and different.
+/// The CPU seconds that orvid-compare with `arguments` took, in a process of its own.
 double cpuSecondsOf(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv{const_cast<char*>(ORVID_COMPARE)};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execv(ORVID_COMPARE, argv.data());
-        std::_Exit(2);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) > 1) {
-        std::fprintf(stderr, "orvid-compare %s ... failed\n", arguments.front().c_str());
-        std::exit(1);
-    }
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return runProcess(ORVID_COMPARE, arguments).cpu;
 }
 
 /// The CPU seconds of each task of a comparison in partitions and shards.
@@ -144,12 +120,6 @@ StageSeconds runStages(const fs::path& inputs, const fs::path& work) {
 /// Rounds of the single run and all tasks, one after the other, of which the medians count: the
 /// machine's load moves a single run's CPU by a third.
 constexpr std::size_t ROUNDS = 3;
-
-double median(std::vector<double> values) {
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
-                     values.end());
-    return values[values.size() / 2];
-}
 
 /// Each task's median CPU over `rounds`.
 StageSeconds mediansOf(const std::vector<StageSeconds>& rounds) {

@@ -9,7 +9,6 @@
 #include "Command/RunSetup.h"
 #include "Command/RunSink.h"
 #include "Command/ShrunkInputGuard.h"
-#include "Command/WindowsAdvice.h"
 #include "Gather/RunGatherer.h"
 #include "Render/TextSummary.h"
 
@@ -62,23 +61,19 @@ Engine::ComparisonOutcome compareInputs(const CompareOptions& options, const std
 } // namespace
 
 ComparisonReport runComparison(const CompareOptions& options, std::ostream& out, std::ostream& err) {
-    std::vector<fs::path> referenceFiles = lasFilesOf(options.reference);
-    std::vector<fs::path> testFiles = lasFilesOf(options.test);
-    std::vector<fs::path> inputFiles = referenceFiles;
-    inputFiles.insert(inputFiles.end(), testFiles.begin(), testFiles.end());
-    const InputSnapshot inputsAtStart(inputFiles);
+    const std::array<fs::path, 2> inputs{options.reference, options.test};
+    std::array<std::vector<fs::path>, 2> files{lasFilesOf(options.reference), lasFilesOf(options.test)};
+    const InputSnapshot inputsAtStart(filesOfBoth(files));
 
     // Every output is staged, and so checked, before any input is read.
-    RunOutputs outputs(pathsRead({options.reference, options.test}, {referenceFiles, testFiles}),
-                       options.jsonFile, options.htmlFile, options.outDirectory, options.overwrite);
+    RunOutputs outputs(pathsRead(inputs, files), options.jsonFile, options.htmlFile, options.outDirectory,
+                       options.overwrite);
     ComparisonReport report;
     const bool strict = options.settings.strict;
-    const std::array<InputLegs, 2> legs{
-        readInput(options.reference, std::move(referenceFiles), strict, report.reference, report.warnings),
-        readInput(options.test, std::move(testFiles), strict, report.test, report.warnings)};
+    const std::array<InputLegs, 2> legs = readInputs(inputs, std::move(files), strict, report);
     checkRoom(
-        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, true, strict,
-        options.quiet, err, report.warnings);
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); },
+        temporaryBytesOf(legs, options.settings), strict, options.quiet, err, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(options.settings, report, legs[0], legs[1]);
     if (!options.quiet) {
         printRunHeader(out, report);
@@ -93,20 +88,7 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     RunGatherer gatherer(options.htmlFile.has_value());
     RunSink sink(gatherer, classFiles.get());
     const Engine::ComparisonOutcome outcome = compareInputs(options, legs, engineOptions, sink, err);
-    report.parameters.windows = outcome.windows;
-    if (const std::optional<std::string> warning = extraWindowsWarning(report.parameters.memory, outcome)) {
-        report.warnings.push_back(*warning);
-    }
-    report.summary = gatherer.summary();
-    report.summary.extraDifferences = outcome.extraDifferenceCounts;
-    report.map = gatherer.takeMap();
-    if (report.parameters.pointAttributes) {
-        report.summary.attributeDifferences = outcome.differenceCounts.counts;
-    }
-    completeReport(legs,
-                   {ScannedInput{outcome.reference, gatherer.referencePointsBySourceId()},
-                    ScannedInput{outcome.test, gatherer.testPointsBySourceId()}},
-                   engineOptions, report);
+    reportOutcome(outcome, gatherer, legs, engineOptions, report);
     std::uint64_t unwrittenPoints = 0;
     if (classFiles) {
         classFiles->finish();

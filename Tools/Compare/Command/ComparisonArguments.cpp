@@ -326,7 +326,7 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
         app.add_option("--memory", mMemory,
                        "Memory the whole comparison may take, such as 512M, 1.5G or 2G (at least 16M); "
                        "inputs whose key index does not fit are compared in several GPS-time windows, "
-                       "only slower")
+                       "only slower; decoded LAZ inputs are kept in up to half of it, the rest in TMPDIR")
             ->type_name("SIZE")
             ->default_str("a quarter of physical memory");
     mThreadsOption = app.add_option("--threads", mThreads,

@@ -1,5 +1,9 @@
 #include "Command/RoomCheck.h"
 
+#include <CompareEngine/EngineOptions.h>
+#include <CompareEngine/LazDecoding.h>
+#include <Utils/UsableCpus.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -50,25 +54,29 @@ std::string megabytes(std::uint64_t bytes) {
     return std::to_string((bytes + (1U << 20) - 1) >> 20) + " MB";
 }
 
-std::uint64_t decodedBytesOf(const std::array<InputLegs, 2>& legs, bool lazOnly) {
+std::uint64_t decodedBytesOf(const std::array<InputLegs, 2>& legs) {
     std::uint64_t bytes = 0;
     for (const InputLegs& input : legs) {
         for (const FileIoInterface::Las::LasHeader& header : input.headers) {
-            if (header.compressed || !lazOnly) {
-                bytes += header.pointCount * header.pointRecordLength;
-            }
+            bytes += header.pointCount * header.pointRecordLength;
         }
     }
     return bytes;
 }
 
-void checkRoom(const std::array<InputLegs, 2>& legs, const OutputRoom& outputRoom, bool decodesLaz,
-               bool strict, bool quiet, std::ostream& err, std::vector<std::string>& warnings) {
+std::uint64_t temporaryBytesOf(const std::array<InputLegs, 2>& legs, const ComparisonSettings& settings) {
+    return Engine::planLazDecoding({legs[0].headers, legs[1].headers},
+                                   settings.memory.value_or(Engine::defaultMemoryBudget()),
+                                   settings.threads.value_or(Utils::usableCpuCount()))
+        .temporaryBytes;
+}
+
+void checkRoom(const std::array<InputLegs, 2>& legs, const OutputRoom& outputRoom,
+               std::uint64_t temporaryBytes, bool strict, bool quiet, std::ostream& err,
+               std::vector<std::string>& warnings) {
     std::vector<std::string> shortfalls = outputRoom(decodedBytesOf(legs));
-    if (decodesLaz) {
-        const std::vector<std::string> temporary = temporaryRoomWarnings(decodedBytesOf(legs, true));
-        shortfalls.insert(shortfalls.end(), temporary.begin(), temporary.end());
-    }
+    const std::vector<std::string> temporary = temporaryRoomWarnings(temporaryBytes);
+    shortfalls.insert(shortfalls.end(), temporary.begin(), temporary.end());
     if (strict && !shortfalls.empty()) {
         throw std::runtime_error(shortfalls.front() + " (an error with --strict)");
     }

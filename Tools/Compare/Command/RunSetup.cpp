@@ -1,6 +1,7 @@
 #include "Command/RunSetup.h"
 
 #include "Command/ClassFileKind.h"
+#include "Command/WindowsAdvice.h"
 #include "Render/TextSummary.h"
 
 #include <CompareEngine/ComparedAttribute.h>
@@ -378,6 +379,19 @@ InputLegs readInput(const fs::path& input, std::vector<fs::path> files, bool str
     return legs;
 }
 
+std::vector<fs::path> filesOfBoth(const std::array<std::vector<fs::path>, 2>& files) {
+    std::vector<fs::path> both = files[0];
+    both.insert(both.end(), files[1].begin(), files[1].end());
+    return both;
+}
+
+std::array<InputLegs, 2> readInputs(const std::array<fs::path, 2>& inputs,
+                                    std::array<std::vector<fs::path>, 2> files, bool strict,
+                                    ComparisonReport& report) {
+    return {readInput(inputs[0], std::move(files[0]), strict, report.reference, report.warnings),
+            readInput(inputs[1], std::move(files[1]), strict, report.test, report.warnings)};
+}
+
 Engine::EngineOptions setUpRun(const ComparisonSettings& settings, ComparisonReport& report,
                                const InputLegs& reference, const InputLegs& test, InputMetadata metadata) {
     noteOneCloudTwice(reference, test, report);
@@ -444,6 +458,26 @@ void completeReport(const std::array<InputLegs, 2>& legs, const std::array<Scann
         }
     }
     report.warnings.insert(report.warnings.end(), inputWarnings.begin(), inputWarnings.end());
+}
+
+void reportOutcome(const Engine::ComparisonOutcome& outcome, RunGatherer& gatherer,
+                   const std::array<InputLegs, 2>& legs, const Engine::EngineOptions& engineOptions,
+                   ComparisonReport& report) {
+    report.parameters.windows = outcome.windows;
+    report.parameters.temporaryBytes = outcome.temporaryBytes;
+    if (const std::optional<std::string> warning = extraWindowsWarning(report.parameters.memory, outcome)) {
+        report.warnings.push_back(*warning);
+    }
+    report.summary = gatherer.summary();
+    report.summary.extraDifferences = outcome.extraDifferenceCounts;
+    report.map = gatherer.takeMap();
+    if (report.parameters.pointAttributes) {
+        report.summary.attributeDifferences = outcome.differenceCounts.counts;
+    }
+    completeReport(legs,
+                   {ScannedInput{outcome.reference, gatherer.referencePointsBySourceId()},
+                    ScannedInput{outcome.test, gatherer.testPointsBySourceId()}},
+                   engineOptions, report);
 }
 
 void finishRun(ComparisonReport& report, std::uint64_t unwrittenPoints, RunOutputs& outputs, bool quiet,

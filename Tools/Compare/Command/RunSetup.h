@@ -4,7 +4,9 @@
 #include "Command/RunOutputs.h"
 #include "Gather/ComparisonReport.h"
 #include "Gather/ComparisonSettings.h"
+#include "Gather/RunGatherer.h"
 
+#include <CompareEngine/ComparisonOutcome.h>
 #include <CompareEngine/EngineOptions.h>
 #include <CompareEngine/InputFacts.h>
 
@@ -40,6 +42,16 @@ std::uint64_t bytesOf(const std::vector<std::filesystem::path>& files);
 InputLegs readInput(const std::filesystem::path& input, std::vector<std::filesystem::path> files, bool strict,
                     InputDescription& description, std::vector<std::string>& warnings);
 
+/// The files of both inputs, the reference's first.
+std::vector<std::filesystem::path>
+filesOfBoth(const std::array<std::vector<std::filesystem::path>, 2>& files);
+
+/// Reads both `inputs`, whose files are `files`, as `readInput` does, into the descriptions and
+/// warnings of `report`.
+std::array<InputLegs, 2> readInputs(const std::array<std::filesystem::path, 2>& inputs,
+                                    std::array<std::vector<std::filesystem::path>, 2> files, bool strict,
+                                    ComparisonReport& report);
+
 /// Sets `report.parameters` from `settings` for the inputs described in `report` (epsilon from their
 /// scales when not given, and an epsilon of 0 as a thousandth of their finest scale factor so that it
 /// means the same stored position; memory and threads from this machine when not given; tolerances by
@@ -71,6 +83,12 @@ struct ScannedInput {
 /// time offset when fewer than 1 % of the points paired, and sets the exit status.
 void completeReport(const std::array<InputLegs, 2>& legs, const std::array<ScannedInput, 2>& scanned,
                     const Engine::EngineOptions& engineOptions, ComparisonReport& report);
+
+/// Completes `report`, whose parameters are set, with the engine's `outcome` and what `gatherer` gathered
+/// as the engine decided: the windows, the summary, the map, the inputs as seen (see `completeReport`).
+void reportOutcome(const Engine::ComparisonOutcome& outcome, RunGatherer& gatherer,
+                   const std::array<InputLegs, 2>& legs, const Engine::EngineOptions& engineOptions,
+                   ComparisonReport& report);
 
 /// Ends a run as a single run and a merge both do: warns about the `unwrittenPoints` that did not fit
 /// the class files, prints the attribute statistics and the summary to `out` unless `quiet`, writes the

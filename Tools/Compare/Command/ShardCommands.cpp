@@ -53,22 +53,17 @@ constexpr std::uint64_t PROGRESS_STRIDE = (std::uint64_t{1} << 16) - 1;
 /// Both inputs of a plan read as a run reads them: described in `report`, their headers' warnings in
 /// `report.warnings`, the files as the plan lists them.
 std::array<InputLegs, 2> readPlannedInputs(const ShardPlan& plan, ComparisonReport& report) {
-    InputDescription* descriptions[2] = {&report.reference, &report.test};
-    std::array<InputLegs, 2> legs;
-    for (std::size_t side = 0; side < 2; ++side) {
-        legs[side] = readInput(plan.inputs[side].path, plan.openable(side), plan.settings.strict,
-                               *descriptions[side], report.warnings);
-        descriptions[side]->files = plan.inputs[side].files;
-    }
+    std::array<InputLegs, 2> legs =
+        readInputs({plan.inputs[0].path, plan.inputs[1].path}, {plan.openable(0), plan.openable(1)},
+                   plan.settings.strict, report);
+    report.reference.files = plan.inputs[0].files;
+    report.test.files = plan.inputs[1].files;
     return legs;
 }
 
 /// The files of both inputs of `plan`, as they can be opened from here.
 std::vector<fs::path> plannedFiles(const ShardPlan& plan) {
-    std::vector<fs::path> files = plan.openable(0);
-    const std::vector<fs::path> test = plan.openable(1);
-    files.insert(files.end(), test.begin(), test.end());
-    return files;
+    return filesOfBoth({plan.openable(0), plan.openable(1)});
 }
 
 /// Everything a shard or a merge of `plan` reads: the plan file, the inputs as given and their files.
@@ -391,9 +386,12 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
 
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
+    // A shard that reads its partitions' runs decodes nothing; one that reads the inputs decodes as a
+    // single run does.
     checkRoom(
-        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, true,
-        plan.settings.strict, options.quiet, err, report.warnings);
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); },
+        options.partsDirectory ? 0 : temporaryBytesOf(legs, plan.settings), plan.settings.strict,
+        options.quiet, err, report.warnings);
     // The merge compares the inputs' metadata, once for all shards.
     const Engine::EngineOptions engineOptions =
         setUpRun(plan.settings, report, legs[0], legs[1], InputMetadata::leftToMerge);
@@ -451,7 +449,7 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
     // The shards' class files are concatenated, not decoded: no temporary folder is needed.
     checkRoom(
-        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, false,
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, 0,
         plan.settings.strict, options.quiet, out, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;

@@ -82,6 +82,9 @@ struct RunParameters {
     double timeOffset = 0.0;
     /// The memory budget of the comparison, in bytes, and the threads it ran on.
     std::uint64_t memory = 0;
+    /// Bytes of decoded LAZ records that the comparison kept in the temporary folder (0 in the merged
+    /// report of a run in shards).
+    std::uint64_t temporaryBytes = 0;
     unsigned threads = 0;
     /// Whether the scanner channel was part of the pairing key.
     bool pairByChannel = false;

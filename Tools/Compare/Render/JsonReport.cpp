@@ -87,19 +87,41 @@ json toJson(const Metadata::MetadataReport& metadata) {
             {"test", toJson(metadata.inputs[1])}};
 }
 
+json toJson(const RunParameters& parameters) {
+    json tolerances = json::object();
+    for (const auto& [name, value] : parameters.tolerances) {
+        tolerances[name] = value;
+    }
+    return {{"epsilon", parameters.epsilon},
+            {"epsilonSource",
+             parameters.epsilonFromScale ? "scale" : (parameters.epsilonExact ? "exact" : "given")},
+            {"epsilonXY", parameters.epsilonXY},
+            {"epsilonZ", parameters.epsilonZ},
+            {"tolerances", tolerances},
+            {"ignored", parameters.ignored},
+            {"timeOffset", parameters.timeOffset},
+            {"rgbEpsilon", parameters.rgbEpsilon},
+            {"pointAttributes", parameters.pointAttributes},
+            {"extraAttributes", parameters.extraAttributes},
+            // Points are no longer compared in blocks; the key stays, empty, for readers of this schema.
+            {"capacity", nullptr},
+            {"memory", parameters.memory},
+            {"temporaryBytes", parameters.temporaryBytes},
+            {"threads", parameters.threads},
+            {"pairByChannel", parameters.pairByChannel},
+            {"windows", parameters.windows},
+            {"failOn", failOnNames(parameters.failOn, parameters.metadataFailOn)},
+            {"ignoredMetadata", parameters.ignoredMetadata}};
+}
+
 json toJson(const ComparisonReport& report) {
     const RunParameters& parameters = report.parameters;
-    const json failOn = failOnNames(parameters.failOn, parameters.metadataFailOn);
     json attributes = nullptr;
     if (report.summary.attributeDifferences) {
         attributes = json::object();
         for (std::size_t i = 0; i < Engine::COMPARED_ATTRIBUTE_COUNT; ++i) {
             attributes[Engine::COMPARED_ATTRIBUTES[i].name] = (*report.summary.attributeDifferences)[i];
         }
-    }
-    json tolerances = json::object();
-    for (const auto& [name, value] : parameters.tolerances) {
-        tolerances[name] = value;
     }
     json extras = json::object();
     for (const auto& [name, count] : report.summary.extraDifferences) {
@@ -123,26 +145,7 @@ json toJson(const ComparisonReport& report) {
         {"tool", {{"name", "orvid-compare"}, {"version", FILEIOINTERFACE_VERSION_STRING}}},
         {"time", time},
         {"inputs", {{"reference", toJson(report.reference)}, {"test", toJson(report.test)}}},
-        {"parameters",
-         {{"epsilon", parameters.epsilon},
-          {"epsilonSource",
-           parameters.epsilonFromScale ? "scale" : (parameters.epsilonExact ? "exact" : "given")},
-          {"epsilonXY", parameters.epsilonXY},
-          {"epsilonZ", parameters.epsilonZ},
-          {"tolerances", tolerances},
-          {"ignored", parameters.ignored},
-          {"timeOffset", parameters.timeOffset},
-          {"rgbEpsilon", parameters.rgbEpsilon},
-          {"pointAttributes", parameters.pointAttributes},
-          {"extraAttributes", parameters.extraAttributes},
-          // Points are no longer compared in blocks; the key stays, empty, for readers of this schema.
-          {"capacity", nullptr},
-          {"memory", parameters.memory},
-          {"threads", parameters.threads},
-          {"pairByChannel", parameters.pairByChannel},
-          {"windows", parameters.windows},
-          {"failOn", failOn},
-          {"ignoredMetadata", parameters.ignoredMetadata}}},
+        {"parameters", toJson(parameters)},
         {"metadata", toJson(report.metadata)},
         {"counts", toJson(report.summary.counts)},
         {"attributeDifferences", attributes},

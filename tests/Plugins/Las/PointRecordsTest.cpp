@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <sys/stat.h>
 #include <vector>
 
@@ -142,6 +144,30 @@ TEST(PointRecords, DecodesLazOnTheThreadsAskedForAndReportsEachChunk) {
             EXPECT_LE(most, before + threads);
         }
     }
+}
+
+// Decoded into memory, a LAZ file's records are those decoded into the temporary folder, which it
+// then does not need.
+TEST(PointRecords, DecodesLazIntoMemoryWithoutTheTemporaryFolder) {
+    const std::filesystem::path path = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";
+    const PointRecords inFolder(path);
+    const std::size_t bytes = inFolder.size() * inFolder.recordLength();
+    const std::vector<std::uint8_t> expected(inFolder.contiguousRecords(),
+                                             inFolder.contiguousRecords() + bytes);
+
+    const TemporaryFolder folder;
+    const char* previous = std::getenv("TMPDIR");
+    const std::string restore = previous != nullptr ? previous : "";
+    ::setenv("TMPDIR", (folder / "missing").c_str(), 1);
+    FileIoInterface::Las::PointRecordsOptions options;
+    options.decodeIntoMemory = true;
+    const PointRecords inMemory(path, options);
+    const std::string refused = ioErrorOf([&] { PointRecords records(path); });
+    previous != nullptr ? ::setenv("TMPDIR", restore.c_str(), 1) : ::unsetenv("TMPDIR");
+
+    ASSERT_NE(inMemory.contiguousRecords(), nullptr);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), inMemory.contiguousRecords()));
+    EXPECT_EQ(refused.rfind(path.string() + ": cannot keep its decoded records", 0), 0u) << refused;
 }
 
 TEST(PointRecords, RefusesWhatIsNotARegularFileAndWhatIsNotThere) {

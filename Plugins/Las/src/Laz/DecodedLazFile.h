@@ -12,9 +12,10 @@
 namespace Orvid::FileIoInterface::Las::Laz {
 
 /// The point records of a LAZ file, decoded once, on the threads its options give, into an unnamed temporary
-/// file in the system's temporary folder and mapped read-only from there: records can then be visited in any
-/// order at the speed of a stored file, and live in the page cache rather than in anonymous memory. The
-/// temporary file needs the records' uncompressed size on disk and is gone with the object.
+/// file in the system's temporary folder, or in memory when the options say so, and mapped read-only from
+/// there: records can then be visited in any order at the speed of a stored file, and live in the page
+/// cache (or shared memory) rather than in anonymous memory. The temporary file needs the records'
+/// uncompressed size on disk; either is gone with the object.
 class DecodedLazFile final : public RecordBlockSource {
 public:
     /// `header` is the file's header as `readLasHeader` returns it; `options` say on how many threads

@@ -13,11 +13,7 @@ constexpr double MOST_CELLS_PER_CANDIDATE = 4.0;
 bool CandidateGrid::layOut(std::size_t count, const Extent& extent, double epsilon) {
     mEpsilon = epsilon;
     sizeCells(count, extent.high[0] - extent.low[0], extent.high[1] - extent.low[1]);
-    if (!coverExtent(count, extent)) {
-        return false;
-    }
-    mCellStarts.assign(static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows) + 1, 0);
-    return true;
+    return coverExtent(count, extent);
 }
 
 void CandidateGrid::sizeCells(std::size_t count, double width, double height) {
@@ -66,13 +62,29 @@ bool CandidateGrid::coverExtent(std::size_t count, const Extent& extent) {
     }
 }
 
-void CandidateGrid::startSlots() {
+void CandidateGrid::countSlots() {
+    for (const Index cell : mCellOf) {
+        if (cell != NO_CELL) {
+            ++mCellStarts[cell + 1];
+        }
+    }
     for (std::size_t cell = 1; cell < mCellStarts.size(); ++cell) {
         mCellStarts[cell] += mCellStarts[cell - 1];
     }
     const std::size_t slots = mCellStarts.back();
+    // Never more than the room made for every candidate.
     mSlots.resize(slots);
     mUnpaired.reset(slots);
+}
+
+std::size_t CandidateGrid::cellSplit(std::size_t share, std::size_t shares) const {
+    const std::size_t cells = mCellStarts.size() - 1;
+    if (share == shares) {
+        return cells;
+    }
+    const auto slots = static_cast<Index>(std::uint64_t{mCellStarts.back()} * share / shares);
+    return static_cast<std::size_t>(std::lower_bound(mCellStarts.begin(), mCellStarts.end() - 1, slots) -
+                                    mCellStarts.begin());
 }
 
 void CandidateGrid::endSlots() {

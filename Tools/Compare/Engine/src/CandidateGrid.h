@@ -1,6 +1,7 @@
 #pragma once
 
-#include "UnpairedLinks.h"
+#include "UnpairedBits.h"
+#include "WorkTeam.h"
 
 #include <algorithm>
 #include <array>
@@ -24,34 +25,80 @@ namespace Orvid::Compare::Engine {
 class CandidateGrid {
 public:
     static constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
+    /// Candidates from which no grid is built: slots and cells (at most about four per candidate) are
+    /// numbered in 32 bits, which halves the grid's memory.
+    static constexpr std::size_t MOST_CANDIDATES = std::size_t{1} << 29;
 
     /// Indexes candidates 0 to `count - 1` at `positionOf(k)` (x and y, as a std::array<double, 2>,
-    /// asked for three times per candidate), all unpaired, for searches within `epsilon` on x and y.
+    /// asked for twice per candidate), all unpaired, for searches within `epsilon` on x and y.
     /// Candidates with a non-finite coordinate are left out: they are within epsilon of nothing. Returns
     /// false, leaving the grid unusable, when a coordinate is too far from 0 for its cell number to be
-    /// exact.
+    /// exact, or for `MOST_CANDIDATES` candidates or more.
     template <typename PositionOf>
     bool build(std::size_t count, PositionOf&& positionOf, double epsilon) {
-        Extent extent;
-        for (std::size_t candidate = 0; candidate < count; ++candidate) {
-            extent.include(positionOf(candidate));
-        }
-        if (!layOut(count, extent, epsilon)) {
+        WorkTeam alone(1);
+        return build(
+            count, [&](std::size_t candidate, std::size_t) { return positionOf(candidate); }, epsilon, alone);
+    }
+
+    /// The same, on every member of `team`: `positionOf(k, member)` is asked on the thread of `member`.
+    template <typename PositionOf>
+    bool build(std::size_t count, PositionOf&& positionOf, double epsilon, WorkTeam& team) {
+        if (count >= MOST_CANDIDATES) {
             return false;
         }
-        for (std::size_t candidate = 0; candidate < count; ++candidate) {
-            const auto [x, y] = positionOf(candidate);
-            if (std::isfinite(x) && std::isfinite(y)) {
-                ++mCellStarts[cellAt(x, y) + 1];
-            }
+        const std::size_t members = team.size();
+        std::vector<Extent> extents(members);
+        // Fresh memory is written while the helpers read positions: room for every candidate.
+        team.share(
+            count, BUILD_GRAIN,
+            [&](std::size_t low, std::size_t high, std::size_t member) {
+                for (std::size_t candidate = low; candidate < high; ++candidate) {
+                    extents[member].include(positionOf(candidate, member));
+                }
+            },
+            [&] {
+                mSlots.resize(count);
+                mCellOf.resize(count);
+            });
+        for (std::size_t member = 1; member < members; ++member) {
+            extents[0].merge(extents[member]);
         }
-        startSlots();
-        for (std::size_t candidate = 0; candidate < count; ++candidate) {
-            const auto [x, y] = positionOf(candidate);
-            if (std::isfinite(x) && std::isfinite(y)) {
-                mSlots[mCellStarts[cellAt(x, y)]++] = {candidate, x, y};
-            }
+        if (!layOut(count, extents[0], epsilon)) {
+            return false;
         }
+        team.share(
+            count, BUILD_GRAIN,
+            [&](std::size_t low, std::size_t high, std::size_t member) {
+                for (std::size_t candidate = low; candidate < high; ++candidate) {
+                    const auto [x, y] = positionOf(candidate, member);
+                    mCellOf[candidate] =
+                        std::isfinite(x) && std::isfinite(y) ? static_cast<Index>(cellAt(x, y)) : NO_CELL;
+                }
+            },
+            [&] {
+                mCellStarts.assign(static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows) + 1,
+                                   0);
+            });
+        countSlots();
+        // Each share of the cells is placed by one member, so that every cell keeps reading order; a few
+        // shares per member, so that a member held back leaves its shares to the others.
+        const std::size_t shares = members == 1 ? 1 : SHARES_PER_MEMBER * members;
+        std::vector<std::size_t> splits(shares + 1);
+        for (std::size_t share = 0; share <= shares; ++share) {
+            splits[share] = cellSplit(share, shares);
+        }
+        team.share(shares, 1, [&](std::size_t share, std::size_t, std::size_t member) {
+            const std::size_t low = splits[share];
+            const std::size_t high = splits[share + 1];
+            for (std::size_t candidate = 0; candidate < count; ++candidate) {
+                const Index cell = mCellOf[candidate];
+                if (cell >= low && cell < high) {
+                    const auto [x, y] = positionOf(candidate, member);
+                    mSlots[mCellStarts[cell]++] = {candidate, x, y};
+                }
+            }
+        });
         endSlots();
         return true;
     }
@@ -70,8 +117,8 @@ public:
             for (std::int64_t column = columns[0]; column <= columns[1]; ++column) {
                 const std::size_t cell = cellNumber(column, row);
                 const std::size_t end = mCellStarts[cell + 1];
-                for (std::size_t slot = mUnpaired.freeFrom(mCellStarts[cell]); slot < end;
-                     slot = mUnpaired.freeFrom(slot + 1)) {
+                for (std::size_t slot = mUnpaired.freeBetween(mCellStarts[cell], end); slot < end;
+                     slot = mUnpaired.freeBetween(slot + 1, end)) {
                     const Slot& candidate = mSlots[slot];
                     if (candidate.candidate >= best) {
                         break;
@@ -87,6 +134,58 @@ public:
             }
         }
         return best;
+    }
+
+    /// The first candidates in reading order, paired or not, within epsilon of a point and passing its
+    /// test, by their slots: what pairing a point needs to know of the grid in most cases, found by
+    /// reading the grid only, so that several threads may look up points at once while none pairs.
+    struct Nearby {
+        static constexpr std::size_t MOST = 4;
+        std::array<std::size_t, MOST> slots{};
+        /// The candidates in those slots, so that pairing need not read the slots again.
+        std::array<std::size_t, MOST> candidates{};
+        std::size_t count = 0;
+        /// Other candidates may be within epsilon and pass the test too, after these in reading order.
+        bool more = false;
+    };
+
+    /// The first `Nearby::MOST` candidates in reading order, paired or not, among those within epsilon
+    /// of (x, y) on x and y for which `within(candidate, its x, its y)` holds. Only reads the grid.
+    template <typename Within>
+    void nearby(double x, double y, Within&& within, Nearby& found) const {
+        found.count = 0;
+        found.more = false;
+        std::int64_t columns[2] = {0, 0};
+        std::int64_t rows[2] = {0, 0};
+        if (!reach(x, mColumns, mFirstColumn, columns) || !reach(y, mRows, mFirstRow, rows)) {
+            return;
+        }
+        for (std::int64_t row = rows[0]; row <= rows[1]; ++row) {
+            for (std::int64_t column = columns[0]; column <= columns[1]; ++column) {
+                const std::size_t cell = cellNumber(column, row);
+                for (std::size_t slot = mCellStarts[cell]; slot < mCellStarts[cell + 1]; ++slot) {
+                    const Slot& candidate = mSlots[slot];
+                    if (std::fabs(candidate.x - x) <= mEpsilon && std::fabs(candidate.y - y) <= mEpsilon &&
+                        within(candidate.candidate, candidate.x, candidate.y) && !keep(slot, found)) {
+                        // The cell's later candidates come later in reading order too.
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+    /// Takes the first unpaired candidate among `found` out of every later search and returns it;
+    /// `NONE` when all of them are paired (then, when `found.more`, only `first` can tell).
+    std::size_t takeFirstUnpaired(const Nearby& found) {
+        for (std::size_t index = 0; index < found.count; ++index) {
+            const std::size_t slot = found.slots[index];
+            if (mUnpaired.isFree(slot)) {
+                mUnpaired.take(slot);
+                return found.candidates[index];
+            }
+        }
+        return NONE;
     }
 
     /// Takes the candidate that the last call of `first` found out of every later search.
@@ -123,6 +222,12 @@ private:
             }
             empty = false;
         }
+        void merge(const Extent& other) {
+            if (!other.empty) {
+                include(std::array<double, 2>{other.low[0], other.low[1]});
+                include(std::array<double, 2>{other.high[0], other.high[1]});
+            }
+        }
     };
 
     /// A candidate in its cell, with its position, so that a search reads one place.
@@ -131,6 +236,38 @@ private:
         double x = 0.0;
         double y = 0.0;
     };
+
+    /// Keeps the candidate in `slot` among `found` in reading order; false when it comes after all
+    /// `found` can hold.
+    bool keep(std::size_t slot, Nearby& found) const {
+        const std::size_t candidate = mSlots[slot].candidate;
+        std::size_t at = found.count;
+        while (at > 0 && found.candidates[at - 1] > candidate) {
+            --at;
+        }
+        if (at == Nearby::MOST) {
+            found.more = true;
+            return false;
+        }
+        if (found.count == Nearby::MOST) {
+            found.more = true;
+        } else {
+            ++found.count;
+        }
+        for (std::size_t index = found.count - 1; index > at; --index) {
+            found.slots[index] = found.slots[index - 1];
+            found.candidates[index] = found.candidates[index - 1];
+        }
+        found.slots[at] = slot;
+        found.candidates[at] = candidate;
+        return true;
+    }
+
+    using Index = std::uint32_t;
+    static constexpr Index NO_CELL = std::numeric_limits<Index>::max();
+    /// Candidates that a member of a building team takes at a time.
+    static constexpr std::size_t BUILD_GRAIN = 4096;
+    static constexpr std::size_t SHARES_PER_MEMBER = 4;
 
     /// Beyond 2^52 cells from 0 a cell number is no longer exact; such points are left out.
     static constexpr double LIMIT = 4503599627370496.0;
@@ -164,16 +301,19 @@ private:
         return cells[0] <= cells[1];
     }
 
-    /// Chooses the cells for `count` candidates within `extent` and clears their counts; false when a
-    /// corner of the extent is too far from 0.
+    /// Chooses the cells for `count` candidates within `extent`; false when a corner of the extent is
+    /// too far from 0.
     bool layOut(std::size_t count, const Extent& extent, double epsilon);
     /// Chooses the cell size for `count` candidates spread over `width` x `height`.
     void sizeCells(std::size_t count, double width, double height);
     /// Numbers the cells that cover `extent`; false when a corner is too far from 0.
     bool coverExtent(std::size_t count, const Extent& extent);
-    /// Turns the counts of candidates per cell (each in the entry after its cell's) into first slots,
-    /// and makes room for the candidates.
-    void startSlots();
+    /// Counts the candidates of each cell and turns the counts into first slots, making room for the
+    /// candidates.
+    void countSlots();
+    /// The first cell of share `share` of `shares` in placing candidates: about as many candidates to
+    /// place in each share; `shares` gives the end of the last.
+    std::size_t cellSplit(std::size_t share, std::size_t shares) const;
     /// Moves each cell's start back from where placing its candidates left it.
     void endSlots();
     /// The number of a cell of the extent by its column and row, both from 0.
@@ -204,10 +344,12 @@ private:
     std::size_t mRowStride = 1;
     /// Per cell, in the order of their numbers, its first slot; one more ends the last cell. A cell's
     /// candidates follow in reading order.
-    std::vector<std::size_t> mCellStarts;
+    std::vector<Index> mCellStarts;
     std::vector<Slot> mSlots;
+    /// While building, the cell of each candidate; `NO_CELL` for one left out.
+    std::vector<Index> mCellOf;
     /// The slots whose candidate is unpaired.
-    UnpairedLinks mUnpaired;
+    UnpairedBits mUnpaired;
     std::size_t mFoundSlot = 0;
 };
 

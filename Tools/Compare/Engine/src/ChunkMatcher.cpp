@@ -1,6 +1,7 @@
 #include "ChunkMatcher.h"
 
 #include <algorithm>
+#include <bitset>
 
 namespace Orvid::Compare::Engine {
 
@@ -12,6 +13,19 @@ constexpr std::size_t REFERENCE = 0;
 constexpr std::size_t TEST = 1;
 /// Reference candidates of a key from which they are found through a grid rather than a scan.
 constexpr std::size_t GRID_FROM = 32;
+/// Test points of a gridded key from which its points are decided by a team of threads: enough
+/// batches to pay for starting its threads.
+constexpr std::size_t TEAM_FROM = 4 * BUFFER_LIMIT;
+/// Test points that a member of a team takes at a time.
+constexpr std::size_t TEAM_GRAIN = 256;
+/// Scanner channels as a record holds them, in a byte.
+constexpr std::size_t CHANNELS = 256;
+
+/// Which of the two buffers of nearby candidates and plans serves the batch of test point `index` of a
+/// large key: batches alternate, so that one is filled while the other is used.
+std::size_t parityOf(std::size_t index) {
+    return index / BUFFER_LIMIT % 2;
+}
 
 std::vector<ExtraRule> rulesOf(const Input& reference, const Input& test, const EngineOptions& options) {
     static const std::vector<FileIoInterface::Attribute::Descriptor> NONE;
@@ -24,14 +38,36 @@ std::vector<ExtraRule> rulesOf(const Input& reference, const Input& test, const 
 
 ChunkMatcher::ChunkMatcher(const Input& reference, const Input& test, const EngineOptions& options)
     : mInputs{&reference, &test}
-    , mReaders{InputReader(reference), InputReader(test)}
     , mClassifier(options, rulesOf(reference, test, options))
     , mIdentical(reference, test, options)
     , mByChannel(options.pairByChannel) {
     mPending.reserve(BUFFER_LIMIT + 1);
+    mWorkers.push_back({{InputReader(reference), InputReader(test)}, {}, {}});
 }
 
-void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush) {
+AttributeCounters ChunkMatcher::differenceCounts() const {
+    AttributeCounters counts;
+    for (const Worker& worker : mWorkers) {
+        counts += worker.differenceCounts;
+    }
+    return counts;
+}
+
+std::vector<std::uint64_t> ChunkMatcher::extraDifferenceCounts() const {
+    std::vector<std::uint64_t> counts;
+    for (const Worker& worker : mWorkers) {
+        const std::vector<std::uint64_t>& mine = worker.extraDifferenceCounts;
+        counts.resize(std::max(counts.size(), mine.size()), 0);
+        for (std::size_t index = 0; index < mine.size(); ++index) {
+            counts[index] += mine[index];
+        }
+    }
+    return counts;
+}
+
+void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush,
+                         unsigned threads) {
+    mThreads = std::max(threads, 1u);
     while (!reference.atEnd() || !test.atEnd()) {
         Key key;
         if (reference.atEnd()) {
@@ -49,9 +85,31 @@ void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::f
 
 void ChunkMatcher::gather(KeySequence& sequence, const Key& key, GroupPositions& group) {
     group.start(sequence.atEnd() ? nullptr : sequence.entry());
+    if (!sequence.atEnd() && sequence.entry() != nullptr) {
+        if (sequence.key() == key) {
+            group.addEntries(sequence.skipIndexedKey());
+        }
+        return;
+    }
     for (; !sequence.atEnd() && sequence.key() == key; sequence.advance()) {
         group.add(sequence.position());
     }
+}
+
+auto ChunkMatcher::nearTo(Worker& worker, const Coordinates& test) {
+    return [this, &worker, test](std::size_t candidate, double x, double y) {
+        return mClassifier.withinEpsilon(
+            x, y, coordinatesOf(worker, REFERENCE, mGroup[REFERENCE][candidate]).z, test.x, test.y, test.z);
+    };
+}
+
+void ChunkMatcher::reserveSlots(std::size_t count) {
+    const std::size_t slots = mPending.size() + count;
+    if (slots > mTestPoints.size()) {
+        mTestPoints.resize(slots);
+        mReferencePoints.resize(slots);
+    }
+    mPending.resize(slots);
 }
 
 std::size_t ChunkMatcher::nextSlot() {
@@ -64,20 +122,20 @@ std::size_t ChunkMatcher::nextSlot() {
     return slot;
 }
 
-void ChunkMatcher::decode(std::size_t side, std::uint64_t position, FileIoInterface::Las::LasPoint& point,
-                          PointId& id) {
+void ChunkMatcher::decode(Worker& worker, std::size_t side, std::uint64_t position,
+                          FileIoInterface::Las::LasPoint& point, PointId& id) {
     const std::size_t leg = mInputs[side]->legOf(position);
-    mReaders[side].decode(position, leg, point);
+    worker.readers[side].decode(position, leg, point);
     id = {static_cast<std::uint32_t>(leg), position - mInputs[side]->legStart(leg)};
 }
 
-bool ChunkMatcher::decideIdentical(std::size_t slot, std::uint64_t testPosition,
+bool ChunkMatcher::decideIdentical(Worker& worker, std::size_t slot, std::uint64_t testPosition,
                                    std::uint64_t referencePosition) {
     const std::size_t testLeg = mInputs[TEST]->legOf(testPosition);
     const std::size_t referenceLeg = mInputs[REFERENCE]->legOf(referencePosition);
-    const std::uint8_t* reference = mReaders[REFERENCE].record(referencePosition, referenceLeg);
+    const std::uint8_t* reference = worker.readers[REFERENCE].record(referencePosition, referenceLeg);
     if (!mIdentical.unchanged(referenceLeg, reference, testLeg,
-                              mReaders[TEST].record(testPosition, testLeg))) {
+                              worker.readers[TEST].record(testPosition, testLeg))) {
         return false;
     }
     mInputs[REFERENCE]->leg(referenceLeg).decodeAt(reference, mReferencePoints[slot]);
@@ -89,7 +147,7 @@ bool ChunkMatcher::decideIdentical(std::size_t slot, std::uint64_t testPosition,
     return true;
 }
 
-void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& referenceId) {
+void ChunkMatcher::pair(Worker& worker, std::size_t slot, const PointId& testId, const PointId& referenceId) {
     const PairClassifier::Verdict verdict = mClassifier.classify(mTestPoints[slot], mReferencePoints[slot]);
     Pending& pending = mPending[slot];
     pending.pointClass = verdict.pointClass;
@@ -98,46 +156,77 @@ void ChunkMatcher::pair(std::size_t slot, const PointId& testId, const PointId& 
     pending.test = testId;
     pending.reference = referenceId;
     if (verdict.differences != 0) {
-        mDifferenceCounts.count(verdict.differences);
+        worker.differenceCounts.count(verdict.differences);
     }
     if (verdict.extraAttributesDiffer) {
-        mClassifier.countExtraDifferences(mTestPoints[slot], mReferencePoints[slot], mExtraDifferenceCounts);
+        mClassifier.countExtraDifferences(mTestPoints[slot], mReferencePoints[slot],
+                                          worker.extraDifferenceCounts);
     }
 }
 
 void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     const GroupPositions& references = mGroup[REFERENCE];
     const GroupPositions& tests = mGroup[TEST];
+    if (references.size() == 1 && tests.size() == 1) {
+        matchSinglePair(flush);
+        return;
+    }
+    // A team of one for most keys, which starts no thread.
+    WorkTeam team(tests.size() >= TEAM_FROM ? mThreads : 1);
+    while (mWorkers.size() < team.size()) {
+        mWorkers.push_back({{InputReader(*mInputs[REFERENCE]), InputReader(*mInputs[TEST])}, {}, {}});
+    }
     if (references.size() > 1) {
-        countDuplicates(REFERENCE, references);
+        countDuplicates(REFERENCE, references, team);
     }
     if (tests.size() > 1) {
-        countDuplicates(TEST, tests);
+        countDuplicates(TEST, tests, team);
     }
-    if (references.size() == 1 && tests.size() == 1) {
-        // The usual key, one point on each side: they pair, or the test point is modified.
+    mUnpaired.reset(references.size());
+    mUnpairedCount = references.size();
+    const bool gridded = gridGroup(team);
+    if (gridded && team.size() > 1) {
+        matchTogether(team, flush);
+    } else {
+        matchInTurn(gridded, flush);
+    }
+    for (std::size_t candidate = mUnpaired.freeFrom(0); candidate < references.size();
+         candidate = mUnpaired.freeFrom(candidate + 1)) {
         const std::size_t slot = nextSlot();
-        if (!decideIdentical(slot, tests[0], references[0])) {
-            PointId testId;
-            PointId referenceId;
-            decode(TEST, tests[0], mTestPoints[slot], testId);
-            decode(REFERENCE, references[0], mReferencePoints[slot], referenceId);
-            if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
-                pair(slot, testId, referenceId);
-            } else {
-                mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
-            }
-        }
+        PointId referenceId;
+        decode(own(), REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
+        mPending[slot] = {PointClass::removed, 0, false, {}, referenceId};
         if (mPending.size() >= BUFFER_LIMIT) {
             flush();
         }
-        return;
     }
-    const std::size_t candidates = references.size();
-    mUnpaired.reset(candidates);
-    std::size_t unpaired = candidates;
-    const bool gridded = gridGroup();
+}
 
+void ChunkMatcher::matchSinglePair(const std::function<void()>& flush) {
+    const std::uint64_t test = mGroup[TEST][0];
+    const std::uint64_t reference = mGroup[REFERENCE][0];
+    // The usual key, one point on each side: they pair, or the test point is modified.
+    const std::size_t slot = nextSlot();
+    if (!decideIdentical(own(), slot, test, reference)) {
+        PointId testId;
+        PointId referenceId;
+        decode(own(), TEST, test, mTestPoints[slot], testId);
+        decode(own(), REFERENCE, reference, mReferencePoints[slot], referenceId);
+        if (mClassifier.withinEpsilon(mReferencePoints[slot], mTestPoints[slot])) {
+            pair(own(), slot, testId, referenceId);
+        } else {
+            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+        }
+    }
+    if (mPending.size() >= BUFFER_LIMIT) {
+        flush();
+    }
+}
+
+void ChunkMatcher::matchInTurn(bool gridded, const std::function<void()>& flush) {
+    const GroupPositions& references = mGroup[REFERENCE];
+    const GroupPositions& tests = mGroup[TEST];
+    const std::size_t candidates = references.size();
     // Each test point, in reading order, against the reference points of its key still unpaired, in
     // reading order: the first within epsilon pairs; a single one beyond epsilon makes it modified.
     for (std::size_t testIndex = 0; testIndex < tests.size(); ++testIndex) {
@@ -152,17 +241,17 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
             if (gridded) {
                 mGrid.pairedFound();
             }
-            --unpaired;
-        } else if (unpaired == 1) {
+            --mUnpairedCount;
+        } else if (mUnpairedCount == 1) {
             const std::size_t only = mUnpaired.freeFrom(0);
             if (gridded) {
-                decode(REFERENCE, references[only], mReferencePoints[slot], referenceId);
+                decode(own(), REFERENCE, references[only], mReferencePoints[slot], referenceId);
                 takeFromGrid(only);
             }
             // A scan left the single candidate in the slot, as the last one it tried.
             mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
             mUnpaired.take(only);
-            --unpaired;
+            --mUnpairedCount;
         } else {
             mPending[slot] = {PointClass::added, 0, false, testId, {}};
         }
@@ -170,19 +259,116 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
             flush();
         }
     }
-    for (std::size_t candidate = mUnpaired.freeFrom(0); candidate < candidates;
-         candidate = mUnpaired.freeFrom(candidate + 1)) {
-        const std::size_t slot = nextSlot();
-        PointId referenceId;
-        decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
-        mPending[slot] = {PointClass::removed, 0, false, {}, referenceId};
+}
+
+void ChunkMatcher::matchTogether(WorkTeam& team, const std::function<void()>& flush) {
+    const std::size_t tests = mGroup[TEST].size();
+    // Batches that fill the buffer, so that each is replayed as a whole.
+    if (!mPending.empty()) {
+        flush();
+    }
+    for (std::size_t parity = 0; parity < 2; ++parity) {
+        mNearby[parity].resize(BUFFER_LIMIT);
+        mPlans[parity].resize(BUFFER_LIMIT);
+    }
+    const auto batchFrom = [&](std::size_t first) {
+        return first < tests ? std::min(BUFFER_LIMIT, tests - first) : 0;
+    };
+    // The nearby candidates of the first two batches, and the pairs of the first.
+    team.share(batchFrom(0) + batchFrom(BUFFER_LIMIT), TEAM_GRAIN,
+               [&](std::size_t low, std::size_t high, std::size_t member) {
+                   findNearby(low, high, mWorkers[member]);
+               });
+    planPairs(0, batchFrom(0));
+    for (std::size_t first = 0; first < tests; first += BUFFER_LIMIT) {
+        const std::size_t count = batchFrom(first);
+        const std::size_t firstSlot = mPending.size();
+        reserveSlots(count);
+        // This batch's decisions, and the nearby candidates of the batch after the next, while this
+        // thread pairs the next batch.
+        const std::size_t next = first + BUFFER_LIMIT;
+        const std::size_t ahead = next + BUFFER_LIMIT;
+        team.share(
+            count + batchFrom(ahead), TEAM_GRAIN,
+            [&](std::size_t low, std::size_t high, std::size_t member) {
+                if (low < count) {
+                    decidePlanned(first, low, std::min(high, count), firstSlot, mWorkers[member]);
+                }
+                if (high > count) {
+                    findNearby(ahead + std::max(low, count) - count, ahead + high - count, mWorkers[member]);
+                }
+            },
+            [&] { planPairs(next, batchFrom(next)); });
         if (mPending.size() >= BUFFER_LIMIT) {
             flush();
         }
     }
 }
 
-bool ChunkMatcher::gridGroup() {
+void ChunkMatcher::findNearby(std::size_t low, std::size_t high, Worker& worker) {
+    for (std::size_t index = low; index < high; ++index) {
+        const Coordinates test = coordinatesOf(worker, TEST, mGroup[TEST][index]);
+        mGrid.nearby(test.x, test.y, nearTo(worker, test), mNearby[parityOf(index)][index % BUFFER_LIMIT]);
+    }
+}
+
+void ChunkMatcher::planPairs(std::size_t first, std::size_t count) {
+    const std::vector<CandidateGrid::Nearby>& nearby = mNearby[parityOf(first)];
+    std::vector<Plan>& plans = mPlans[parityOf(first)];
+    for (std::size_t index = 0; index < count; ++index) {
+        std::size_t found = mGrid.takeFirstUnpaired(nearby[index]);
+        if (found == CandidateGrid::NONE && nearby[index].more) {
+            // Every candidate found nearby is paired: the grid finds the first unpaired one beyond them.
+            const Coordinates test = coordinatesOf(own(), TEST, mGroup[TEST][first + index]);
+            found = mGrid.first(test.x, test.y, nearTo(own(), test));
+            if (found != CandidateGrid::NONE) {
+                mGrid.pairedFound();
+            }
+        }
+        Plan& plan = plans[index];
+        if (found != CandidateGrid::NONE) {
+            plan = {PointClass::unchanged, found};
+        } else if (mUnpairedCount == 1) {
+            found = mUnpaired.freeFrom(0);
+            takeFromGrid(found);
+            plan = {PointClass::modified, found};
+        } else {
+            plan = {PointClass::added, 0};
+            continue;
+        }
+        mUnpaired.take(found);
+        --mUnpairedCount;
+    }
+}
+
+void ChunkMatcher::decidePlanned(std::size_t first, std::size_t low, std::size_t high, std::size_t firstSlot,
+                                 Worker& worker) {
+    const GroupPositions& references = mGroup[REFERENCE];
+    for (std::size_t index = low; index < high; ++index) {
+        const std::size_t slot = firstSlot + index;
+        const std::uint64_t testPosition = mGroup[TEST][first + index];
+        const Plan& plan = mPlans[parityOf(first)][index];
+        if (plan.pointClass == PointClass::unchanged &&
+            decideIdentical(worker, slot, testPosition, references[plan.reference])) {
+            continue;
+        }
+        PointId testId;
+        PointId referenceId;
+        decode(worker, TEST, testPosition, mTestPoints[slot], testId);
+        if (plan.pointClass == PointClass::added) {
+            mPending[slot] = {PointClass::added, 0, false, testId, {}};
+            continue;
+        }
+        decode(worker, REFERENCE, references[plan.reference], mReferencePoints[slot], referenceId);
+        if (plan.pointClass == PointClass::unchanged) {
+            pair(worker, slot, testId, referenceId);
+        } else {
+            mPending[slot] = {PointClass::modified, 0, false, testId, referenceId};
+        }
+    }
+}
+
+bool ChunkMatcher::gridGroup(WorkTeam& team) {
     const GroupPositions& references = mGroup[REFERENCE];
     if (references.size() < GRID_FROM || mGroup[TEST].size() < 2) {
         return false;
@@ -190,23 +376,25 @@ bool ChunkMatcher::gridGroup() {
     // Raw coordinates, read again from the records each time the grid asks, spare decoding and a copy.
     return mGrid.build(
         references.size(),
-        [&](std::size_t candidate) {
+        [&](std::size_t candidate, std::size_t member) {
             const std::uint64_t position = references[candidate];
             const std::size_t leg = mInputs[REFERENCE]->legOf(position);
-            return mInputs[REFERENCE]->leg(leg).xyAt(mReaders[REFERENCE].record(position, leg));
+            return mInputs[REFERENCE]->leg(leg).xyAt(
+                mWorkers[member].readers[REFERENCE].record(position, leg));
         },
-        mClassifier.epsilonXY());
+        mClassifier.epsilonXY(), team);
 }
 
 void ChunkMatcher::takeFromGrid(std::size_t candidate) {
-    const Coordinates at = coordinatesOf(REFERENCE, mGroup[REFERENCE][candidate]);
+    const Coordinates at = coordinatesOf(own(), REFERENCE, mGroup[REFERENCE][candidate]);
     mGrid.paired(candidate, at.x, at.y);
 }
 
-ChunkMatcher::Coordinates ChunkMatcher::coordinatesOf(std::size_t side, std::uint64_t position) {
+ChunkMatcher::Coordinates ChunkMatcher::coordinatesOf(Worker& worker, std::size_t side,
+                                                      std::uint64_t position) {
     const std::size_t leg = mInputs[side]->legOf(position);
     const FileIoInterface::Las::PointRecords& records = mInputs[side]->leg(leg);
-    const std::uint8_t* record = mReaders[side].record(position, leg);
+    const std::uint8_t* record = worker.readers[side].record(position, leg);
     const std::array<double, 2> xy = records.xyAt(record);
     return {xy[0], xy[1], records.zAt(record)};
 }
@@ -215,23 +403,20 @@ std::size_t ChunkMatcher::matchThroughGrid(std::size_t slot, std::uint64_t testP
                                            PointId& referenceId) {
     const GroupPositions& references = mGroup[REFERENCE];
     // The raw coordinates find the candidate; a pair is decoded only when its records differ.
-    const Coordinates test = coordinatesOf(TEST, testPosition);
-    const std::size_t found = mGrid.first(test.x, test.y, [&](std::size_t candidate, double x, double y) {
-        return mClassifier.withinEpsilon(x, y, coordinatesOf(REFERENCE, references[candidate]).z, test.x,
-                                         test.y, test.z);
-    });
+    const Coordinates test = coordinatesOf(own(), TEST, testPosition);
+    const std::size_t found = mGrid.first(test.x, test.y, nearTo(own(), test));
     if (found == CandidateGrid::NONE) {
-        decode(TEST, testPosition, mTestPoints[slot], testId);
+        decode(own(), TEST, testPosition, mTestPoints[slot], testId);
         return references.size();
     }
-    if (decideIdentical(slot, testPosition, references[found])) {
+    if (decideIdentical(own(), slot, testPosition, references[found])) {
         testId = mPending[slot].test;
         referenceId = mPending[slot].reference;
         return found;
     }
-    decode(TEST, testPosition, mTestPoints[slot], testId);
-    decode(REFERENCE, references[found], mReferencePoints[slot], referenceId);
-    pair(slot, testId, referenceId);
+    decode(own(), TEST, testPosition, mTestPoints[slot], testId);
+    decode(own(), REFERENCE, references[found], mReferencePoints[slot], referenceId);
+    pair(own(), slot, testId, referenceId);
     return found;
 }
 
@@ -239,35 +424,37 @@ std::size_t ChunkMatcher::matchByScan(std::size_t slot, std::uint64_t testPositi
                                       PointId& referenceId) {
     const GroupPositions& references = mGroup[REFERENCE];
     const std::size_t candidates = references.size();
-    decode(TEST, testPosition, mTestPoints[slot], testId);
+    decode(own(), TEST, testPosition, mTestPoints[slot], testId);
     const FileIoInterface::Las::LasPoint& test = mTestPoints[slot];
     for (std::size_t candidate = mUnpaired.freeFrom(0); candidate < candidates;
          candidate = mUnpaired.freeFrom(candidate + 1)) {
-        decode(REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
+        decode(own(), REFERENCE, references[candidate], mReferencePoints[slot], referenceId);
         if (mClassifier.withinEpsilon(mReferencePoints[slot], test)) {
-            pair(slot, testId, referenceId);
+            pair(own(), slot, testId, referenceId);
             return candidate;
         }
     }
     return candidates;
 }
 
-void ChunkMatcher::countDuplicates(std::size_t side, const GroupPositions& positions) {
+void ChunkMatcher::countDuplicates(std::size_t side, const GroupPositions& positions, WorkTeam& team) {
     DuplicateCounts& counts = mDuplicates[side];
     counts.duplicateKeys += positions.size() - 1;
     if (mByChannel) {
         counts.onSameChannel += positions.size() - 1;
         return;
     }
-    mChannels.clear();
-    for (std::size_t index = 0; index < positions.size(); ++index) {
-        const std::uint8_t channel = mReaders[side].channel(positions[index]);
-        if (std::find(mChannels.begin(), mChannels.end(), channel) != mChannels.end()) {
-            ++counts.onSameChannel;
-        } else {
-            mChannels.push_back(channel);
+    // Each point after the first of its channel is a duplicate on the same channel.
+    std::vector<std::bitset<CHANNELS>> channels(team.size());
+    team.share(positions.size(), TEAM_GRAIN, [&](std::size_t low, std::size_t high, std::size_t member) {
+        for (std::size_t index = low; index < high; ++index) {
+            channels[member].set(mWorkers[member].readers[side].channel(positions[index]));
         }
+    });
+    for (std::size_t member = 1; member < channels.size(); ++member) {
+        channels[0] |= channels[member];
     }
+    counts.onSameChannel += positions.size() - channels[0].count();
 }
 
 void ChunkMatcher::replay(const ReplayTarget& target) {

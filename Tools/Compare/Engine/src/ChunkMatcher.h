@@ -7,7 +7,8 @@
 #include "KeySequence.h"
 #include "PairClassifier.h"
 #include "ProgressReporter.h"
-#include "UnpairedLinks.h"
+#include "UnpairedBits.h"
+#include "WorkTeam.h"
 
 #include <CompareEngine/ComparisonOutcome.h>
 #include <CompareEngine/Decision.h>
@@ -37,22 +38,26 @@ struct ReplayTarget {
     ProgressReporter* progress = nullptr;
 };
 
-/// Pairs and classifies the points of the keys of a chunk, one worker thread's share, and keeps the
-/// decisions with their decoded points until they are replayed to the sink. Decoded points live in
+/// Pairs and classifies the points of the keys of a chunk, one worker thread's share (or, for a window
+/// of one chunk, its large keys on a team of threads), and keeps the decisions with their decoded points
+/// until they are replayed to the sink. Decoded points live in
 /// slots reused from chunk to chunk, so that the steady state allocates nothing.
 class ChunkMatcher {
 public:
     ChunkMatcher(const Input& reference, const Input& test, const EngineOptions& options);
 
-    /// Decides every key of the two sequences. `flush` is called whenever the kept decisions reach
-    /// the buffer's limit; it must replay them.
-    void match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush);
+    /// Decides every key of the two sequences, on `threads` threads (the caller's among them) for keys
+    /// of many points, on the caller's alone otherwise. `flush` is called on the caller's thread
+    /// whenever the kept decisions reach the buffer's limit, and may be called before; it must replay
+    /// them.
+    void match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush,
+               unsigned threads = 1);
     /// Hands the kept decisions to `target`, in the order they were decided, and forgets them.
     void replay(const ReplayTarget& target);
 
-    const AttributeCounters& differenceCounts() const { return mDifferenceCounts; }
+    AttributeCounters differenceCounts() const;
     /// Per extra attribute (by position, see `extraRules`), the pairs that differ in it.
-    const std::vector<std::uint64_t>& extraDifferenceCounts() const { return mExtraDifferenceCounts; }
+    std::vector<std::uint64_t> extraDifferenceCounts() const;
     const std::vector<ExtraRule>& extraRules() const { return mClassifier.extras(); }
     /// Duplicates in the reference (0) and the test (1).
     const std::array<DuplicateCounts, 2>& duplicates() const { return mDuplicates; }
@@ -69,19 +74,55 @@ private:
         bool oneDecodedPoint = false;
     };
 
+    /// What a thread deciding points needs of its own: cursors over both inputs, and the differences
+    /// it counted.
+    struct Worker {
+        std::array<InputReader, 2> readers;
+        AttributeCounters differenceCounts;
+        std::vector<std::uint64_t> extraDifferenceCounts;
+    };
+    /// How a test point of a large key is decided, once pairing has chosen: paired with candidate
+    /// `reference` (`unchanged` here, the classifier deciding its class), modified against it, or added.
+    struct Plan {
+        PointClass pointClass = PointClass::added;
+        std::size_t reference = 0;
+    };
+
     /// Gathers into `group` the points of `sequence` from its current one on that have `key`.
     static void gather(KeySequence& sequence, const Key& key, GroupPositions& group);
     void matchGroup(const std::function<void()>& flush);
-    /// Indexes the group's reference candidates in `mGrid`; false when the group is small or its
-    /// positions cannot be gridded, so that a linear scan is used.
-    bool gridGroup();
+    /// Decides a key of one point on each side.
+    void matchSinglePair(const std::function<void()>& flush);
+    /// Decides the test points of the key one after the other, through the grid when `gridded`, through
+    /// a scan of the candidates otherwise.
+    void matchInTurn(bool gridded, const std::function<void()>& flush);
+    /// Indexes the group's reference candidates in `mGrid` on `team`; false when the group is small or
+    /// its positions cannot be gridded, so that a linear scan is used.
+    bool gridGroup(WorkTeam& team);
     /// Real coordinates of a record, read from its bytes as decoding would give them.
     struct Coordinates {
         double x = 0.0;
         double y = 0.0;
         double z = 0.0;
     };
-    Coordinates coordinatesOf(std::size_t side, std::uint64_t position);
+    Coordinates coordinatesOf(Worker& worker, std::size_t side, std::uint64_t position);
+    /// The grid's test of a reference candidate of the group, at x and y, against the test point at
+    /// `test`: within epsilon on every axis, z read through `worker`.
+    auto nearTo(Worker& worker, const Coordinates& test);
+    /// Decides the test points of a gridded key on the team: the candidates within epsilon of a batch's
+    /// test points are found in parallel, pairing takes them in reading order on this thread, and the
+    /// batch's pairs are decoded and classified in parallel, while the next batch's candidates are found.
+    void matchTogether(WorkTeam& team, const std::function<void()>& flush);
+    /// Finds the candidates near the key's test points `low` to `high - 1` into the buffers of their
+    /// batches in `mNearby`, through `worker`.
+    void findNearby(std::size_t low, std::size_t high, Worker& worker);
+    /// Pairs the `count` test points of the batch from the key's test point `first` on, in reading
+    /// order, through its buffer in `mNearby`, into its buffer in `mPlans`, on the matcher's worker.
+    void planPairs(std::size_t first, std::size_t count);
+    /// Decides the planned test points `low` to `high - 1` of the batch from the key's test point
+    /// `first` on, whose slots start at `firstSlot`, through `worker`.
+    void decidePlanned(std::size_t first, std::size_t low, std::size_t high, std::size_t firstSlot,
+                       Worker& worker);
     /// Takes a reference candidate of the group out of the grid's later searches.
     void takeFromGrid(std::size_t candidate);
     /// Decides the test point at `testPosition` in `slot` when it pairs with the first unpaired candidate
@@ -92,17 +133,26 @@ private:
                                  PointId& referenceId);
     std::size_t matchByScan(std::size_t slot, std::uint64_t testPosition, PointId& testId,
                             PointId& referenceId);
-    void countDuplicates(std::size_t side, const GroupPositions& positions);
+    /// Counts the duplicate keys of a group of several points on `side`, on `team`.
+    void countDuplicates(std::size_t side, const GroupPositions& positions, WorkTeam& team);
     /// The slot of the next decision, its points ready to be decoded into.
     std::size_t nextSlot();
-    void decode(std::size_t side, std::uint64_t position, FileIoInterface::Las::LasPoint& point, PointId& id);
-    void pair(std::size_t slot, const PointId& testId, const PointId& referenceId);
+    /// Makes the slots of the next `count` decisions, their points ready to be decoded into.
+    void reserveSlots(std::size_t count);
+    void decode(Worker& worker, std::size_t side, std::uint64_t position,
+                FileIoInterface::Las::LasPoint& point, PointId& id);
+    void pair(Worker& worker, std::size_t slot, const PointId& testId, const PointId& referenceId);
     /// Decides the single pair of a key in `slot` as unchanged when its records are identical, decoding
     /// the reference point alone; false, with nothing decided, otherwise.
-    bool decideIdentical(std::size_t slot, std::uint64_t testPosition, std::uint64_t referencePosition);
+    bool decideIdentical(Worker& worker, std::size_t slot, std::uint64_t testPosition,
+                         std::uint64_t referencePosition);
+    /// The worker of the matcher's own thread.
+    Worker& own() { return mWorkers.front(); }
 
     const Input* mInputs[2];
-    std::array<InputReader, 2> mReaders;
+    /// The first serves the caller's thread, the others the team's helpers.
+    std::vector<Worker> mWorkers;
+    unsigned mThreads = 1;
     PairClassifier mClassifier;
     IdenticalRecords mIdentical;
     bool mByChannel;
@@ -111,11 +161,13 @@ private:
     std::vector<FileIoInterface::Las::LasPoint> mReferencePoints;
     GroupPositions mGroup[2];
     /// The group's reference candidates still unpaired; the group's size ends every search.
-    UnpairedLinks mUnpaired;
-    std::vector<std::uint8_t> mChannels;
+    UnpairedBits mUnpaired;
+    std::size_t mUnpairedCount = 0;
     CandidateGrid mGrid;
-    AttributeCounters mDifferenceCounts;
-    std::vector<std::uint64_t> mExtraDifferenceCounts;
+    /// Per test point of a batch of a large key, its nearby candidates and its plan, in two buffers
+    /// that alternate from batch to batch.
+    std::array<std::vector<CandidateGrid::Nearby>, 2> mNearby;
+    std::array<std::vector<Plan>, 2> mPlans;
     std::array<DuplicateCounts, 2> mDuplicates{};
 };
 

@@ -144,7 +144,10 @@ void runChunks(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned th
             std::size_t chunk = 0;
             while (relay.take(matcher, chunk)) {
                 ChunkSequences sequences = sequencesOf(chunk);
-                matcher->match(sequences.first, sequences.second, [&] { relay.flush(*matcher, chunk); });
+                // A single chunk leaves the other threads to its matcher's large keys.
+                matcher->match(
+                    sequences.first, sequences.second, [&] { relay.flush(*matcher, chunk); },
+                    chunkCount == 1 ? threads : 1);
                 relay.finish(*matcher, chunk);
             }
         } catch (const Abandoned&) {

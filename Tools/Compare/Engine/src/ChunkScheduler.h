@@ -18,8 +18,9 @@ using ChunkSequences = std::pair<KeySequence, KeySequence>;
 /// matched in parallel, each into a free matcher, and replayed in chunk order, one at a time, by
 /// whichever thread finds the next chunk's turn come. With more matchers than threads a thread runs
 /// ahead of the replay by as many chunks as there are spare matchers, which bounds the decisions
-/// kept. A matcher whose buffer fills mid-chunk waits for its chunk's turn. The first exception stops
-/// every worker and is rethrown.
+/// kept. A matcher whose buffer fills mid-chunk waits for its chunk's turn. A single chunk (a window of
+/// one time, or none) runs on the caller's thread, and its matcher shares its large keys among all
+/// `threads`. The first exception stops every worker and is rethrown.
 void runChunks(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
                const std::function<ChunkSequences(std::size_t chunk)>& sequencesOf,
                const ReplayTarget& target);

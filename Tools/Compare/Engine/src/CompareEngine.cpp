@@ -1,5 +1,7 @@
 #include <CompareEngine/CompareEngine.h>
+#include <CompareEngine/LazDecoding.h>
 
+#include "BudgetShares.h"
 #include "ChunkMatcher.h"
 #include "ChunkScheduler.h"
 #include "Input.h"
@@ -38,25 +40,6 @@ constexpr std::uint64_t CHUNK_POINTS = 2048;
 constexpr unsigned MATCHERS_PER_THREAD = 4;
 // Streamed chunks end at scan samples, at least one stride apart.
 static_assert(CHUNK_POINTS >= InputScan::SAMPLE_STRIDE);
-/// Memory that the comparison holds whatever the size of its inputs, for the budget: the scans'
-/// samples, the planner's histograms, the index's bucket counts; per thread, the decisions and
-/// decoded points of a worker and the scratch of an index sorter.
-constexpr std::uint64_t FIXED_BYTES = std::uint64_t{8} << 20;
-constexpr std::uint64_t BYTES_PER_WORKER = std::uint64_t{8} << 20;
-/// The least that a window's key index may use, however small the budget.
-constexpr std::uint64_t LEAST_INDEX_BYTES = std::uint64_t{64} << 10;
-
-/// Share of a budget that the key index keeps however large the working memory's estimate: that
-/// estimate is an upper bound (a worker uses about half of it), and starving the index multiplies the
-/// passes over the inputs.
-constexpr std::uint64_t LEAST_INDEX_SHARE = 3;
-
-/// The bytes of a `budget` that go to the key index, the rest being working memory, estimated as
-/// `working`.
-std::uint64_t indexShare(std::uint64_t budget, std::uint64_t working) {
-    return std::max({budget > working ? budget - working : 0, budget / LEAST_INDEX_SHARE, LEAST_INDEX_BYTES});
-}
-
 /// Sets the least windows of `outcome`, and the least budget that gives them, from the `planned`
 /// windows under a working memory estimated as `working`.
 void setLeastWindows(const std::vector<PlannedWindow>& planned, std::uint64_t working,
@@ -72,6 +55,11 @@ void setLeastWindows(const std::vector<PlannedWindow>& planned, std::uint64_t wo
     const std::uint64_t indexBytes = std::max(entries[0], entries[1]) * INDEX_BYTES_PER_POINT;
     // The least budget whose index share holds `indexBytes`.
     outcome.leastWindowsBudget = std::min(working + indexBytes, LEAST_INDEX_SHARE * indexBytes);
+}
+
+/// The bytes that a run with `options` may hold.
+std::uint64_t budgetOf(const EngineOptions& options) {
+    return options.memoryBudget != 0 ? options.memoryBudget : defaultMemoryBudget();
 }
 
 /// The threads that a run with `options` starts at most.
@@ -99,19 +87,18 @@ std::vector<PlannedWindow> clipped(const std::vector<PlannedWindow>& windows,
     return result;
 }
 
-/// The points of the LAZ files among `files`, as their headers announce them; a file whose header
-/// cannot be read counts none here, and fails when its input is opened.
-std::uint64_t compressedPointsOf(const std::vector<std::filesystem::path>& files) {
-    std::uint64_t points = 0;
-    for (const std::filesystem::path& file : files) {
+/// The headers of `files`; a file whose header cannot be read has a default one here (no points), and
+/// fails when its input is opened, in the place where it always has.
+std::vector<FileIoInterface::Las::LasHeader> headersOf(const std::vector<std::filesystem::path>& files) {
+    std::vector<FileIoInterface::Las::LasHeader> headers(files.size());
+    for (std::size_t file = 0; file < files.size(); ++file) {
         try {
-            const FileIoInterface::Las::LasHeader header = FileIoInterface::Las::readLasHeader(file);
-            points += header.compressed ? header.pointCount : 0;
+            headers[file] = FileIoInterface::Las::readLasHeader(files[file]);
         } catch (const Core::IOException&) {
-            // Opening the input says what is wrong, in the place where it always has.
+            headers[file] = {};
         }
     }
-    return points;
+    return headers;
 }
 
 /// What the keys of the records of `parts` tell, leg after leg; empty when the parts do not say it.
@@ -155,23 +142,40 @@ struct WindowSide {
     }
 };
 
-/// Opens both inputs from their files, decoding their LAZ legs on `threads` threads, with progress.
-std::array<Input, 2> openInputs(const std::vector<std::filesystem::path>& reference,
-                                const std::vector<std::filesystem::path>& test, double timeOffset,
-                                unsigned threads, const ProgressCallback& progress) {
-    const std::uint64_t compressed = compressedPointsOf(reference) + compressedPointsOf(test);
-    std::optional<ProgressReporter> decoding;
+/// Both inputs opened from their files, and where their LAZ legs were decoded.
+struct OpenedInputs {
+    std::array<Input, 2> inputs;
+    LazDecodingPlan decoding;
+};
+
+/// Opens both inputs from their files, decoding their LAZ legs on `threads` threads, with progress,
+/// into memory as far as half of `memoryBudget` holds them, else into the temporary folder.
+OpenedInputs openInputs(const std::vector<std::filesystem::path>& reference,
+                        const std::vector<std::filesystem::path>& test, double timeOffset, unsigned threads,
+                        std::uint64_t memoryBudget, const ProgressCallback& progress) {
+    const std::array<std::vector<FileIoInterface::Las::LasHeader>, 2> headers{headersOf(reference),
+                                                                              headersOf(test)};
+    const LazDecodingPlan decoding = planLazDecoding(headers, memoryBudget, threads);
+    std::uint64_t compressed = 0;
+    for (const std::vector<FileIoInterface::Las::LasHeader>& side : headers) {
+        for (const FileIoInterface::Las::LasHeader& header : side) {
+            compressed += header.compressed ? header.pointCount : 0;
+        }
+    }
+    std::optional<ProgressReporter> decodingProgress;
     FileIoInterface::Las::PointRecordsOptions options;
     options.decodingThreads = threads;
     if (compressed != 0) {
-        decoding.emplace(progress, Phase::decoding, compressed);
-        options.decoded = [&decoding](std::uint64_t points) { decoding->advance(points); };
+        decodingProgress.emplace(progress, Phase::decoding, compressed);
+        options.decoded = [&decodingProgress](std::uint64_t points) { decodingProgress->advance(points); };
     }
-    std::array<Input, 2> inputs{Input(reference, 0.0, options), Input(test, timeOffset, options)};
-    if (decoding) {
-        decoding->finish();
+    OpenedInputs opened{{Input(reference, 0.0, options, decoding.inMemory[0]),
+                         Input(test, timeOffset, options, decoding.inMemory[1])},
+                        decoding};
+    if (decodingProgress) {
+        decodingProgress->finish();
     }
-    return inputs;
+    return opened;
 }
 
 class Comparison {
@@ -199,12 +203,15 @@ public:
         }
     }
 
+    /// Counts `bytes` of decoded LAZ records in memory against the budget.
+    void holdDecodedInMemory(std::uint64_t bytes) { mDecodedInMemory = bytes; }
+
     ComparisonOutcome run() {
         scanInputs();
         pairByPositionWhereTimesCannot();
-        const std::uint64_t budget =
-            mOptions.memoryBudget != 0 ? mOptions.memoryBudget : defaultMemoryBudget();
-        const std::uint64_t working = FIXED_BYTES + BYTES_PER_WORKER * mThreads;
+        const std::uint64_t budget = budgetOf(mOptions);
+        // LAZ records decoded into memory hold their part of the budget as working memory does.
+        const std::uint64_t working = workingBytes(mThreads) + mDecodedInMemory;
         std::vector<PlannedWindow> windows =
             planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
                         indexShare(budget, working) / INDEX_BYTES_PER_POINT, mThreads, {});
@@ -417,7 +424,22 @@ private:
     DecisionSink& mSink;
     const ProgressCallback& mProgress;
     const std::vector<Window>* mOnly;
+    std::uint64_t mDecodedInMemory = 0;
 };
+
+/// Compares the inputs of `reference` and `test` files, all of their keys or those in `only`.
+ComparisonOutcome compareFiles(const EngineOptions& options,
+                               const std::vector<std::filesystem::path>& reference,
+                               const std::vector<std::filesystem::path>& test, DecisionSink& sink,
+                               const ProgressCallback& progress, const std::vector<Window>* only) {
+    OpenedInputs opened =
+        openInputs(reference, test, options.timeOffset, threadsOf(options), budgetOf(options), progress);
+    Comparison comparison(options, std::move(opened.inputs), sink, progress, only);
+    comparison.holdDecodedInMemory(opened.decoding.memoryBytes);
+    ComparisonOutcome outcome = comparison.run();
+    outcome.temporaryBytes = opened.decoding.temporaryBytes;
+    return outcome;
+}
 
 } // namespace
 
@@ -427,18 +449,14 @@ CompareEngine::CompareEngine(const EngineOptions& options)
 ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
                                          const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                                          const ProgressCallback& progress) const {
-    return Comparison(mOptions, openInputs(reference, test, mOptions.timeOffset, threads(), progress), sink,
-                      progress, nullptr)
-        .run();
+    return compareFiles(mOptions, reference, test, sink, progress, nullptr);
 }
 
 ComparisonOutcome CompareEngine::compare(const std::vector<std::filesystem::path>& reference,
                                          const std::vector<std::filesystem::path>& test, DecisionSink& sink,
                                          const ProgressCallback& progress,
                                          const std::vector<Window>& only) const {
-    return Comparison(mOptions, openInputs(reference, test, mOptions.timeOffset, threads(), progress), sink,
-                      progress, &only)
-        .run();
+    return compareFiles(mOptions, reference, test, sink, progress, &only);
 }
 
 ComparisonOutcome CompareEngine::compare(const std::array<InputParts, 2>& parts, DecisionSink& sink,

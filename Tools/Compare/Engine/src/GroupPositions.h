@@ -19,6 +19,8 @@ public:
         mPositions.clear();
         mSize = 0;
     }
+    /// Adds the next `count` entries of the key index of a group started on an entry.
+    void addEntries(std::size_t count) { mSize += count; }
     void add(std::uint64_t position) {
         if (mEntries == nullptr) {
             mPositions.push_back(position);

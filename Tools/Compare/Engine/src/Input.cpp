@@ -6,13 +6,16 @@
 namespace Orvid::Compare::Engine {
 
 Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset,
-             const FileIoInterface::Las::PointRecordsOptions& options)
+             const FileIoInterface::Las::PointRecordsOptions& options,
+             const std::vector<bool>& decodedInMemory)
     : mTimeOffset(timeOffset) {
     mLegs.reserve(files.size());
     mStarts.reserve(files.size() + 1);
     mStarts.push_back(0);
-    for (const std::filesystem::path& file : files) {
-        mLegs.emplace_back(file, options);
+    FileIoInterface::Las::PointRecordsOptions legOptions = options;
+    for (std::size_t leg = 0; leg < files.size(); ++leg) {
+        legOptions.decodeIntoMemory = leg < decodedInMemory.size() && decodedInMemory[leg];
+        mLegs.emplace_back(files[leg], legOptions);
         numberLastLeg();
     }
 }

@@ -21,9 +21,10 @@ public:
     /// Opens every leg. Throws Core::IOException for a file that cannot be read, std::invalid_argument
     /// when the legs hold more points than an index entry can number.
     /// `timeOffset` seconds are added to every GPS time of its keys; `options` open each leg (threads
-    /// and progress of LAZ decoding).
+    /// and progress of LAZ decoding), those legs that `decodedInMemory` marks into memory.
     explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0,
-                   const FileIoInterface::Las::PointRecordsOptions& options = {});
+                   const FileIoInterface::Las::PointRecordsOptions& options = {},
+                   const std::vector<bool>& decodedInMemory = {});
     /// Opens every leg of `parts`, its records read from its runs. Throws as the constructor above.
     Input(const InputParts& parts, double timeOffset);
 

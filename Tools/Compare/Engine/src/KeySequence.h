@@ -6,6 +6,7 @@
 #include <FileIoInterface/Las/PointRecords.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -65,7 +66,33 @@ public:
         }
     }
 
+    /// Moves past every point of the current key of a key index, as `advance` would one by one, and
+    /// returns how many there were: a key of many points is crossed by a binary search, without reading
+    /// or prefetching its records.
+    std::size_t skipIndexedKey() {
+        const Key key = mKey;
+        std::size_t count = 0;
+        // Most keys hold a point or two: stepping is cheapest for them.
+        for (; count < SHORT_KEY && !mAtEnd && mKey == key; ++count) {
+            advance();
+        }
+        if (mAtEnd || mKey != key) {
+            return count;
+        }
+        const KeyEntry* const first = mEntry;
+        mEntry =
+            std::partition_point(first, mEntryEnd, [&](const KeyEntry& entry) { return entry.key() == key; });
+        mPrefetched = std::max(mPrefetched, mEntry);
+        for (; mPrefetched < mEntryEnd && mPrefetched < mEntry + PREFETCH_DISTANCE + PREFETCH_BATCH;
+             ++mPrefetched) {
+            mIndexed->prefetch(mPrefetched->position());
+        }
+        settleOnEntry();
+        return count + static_cast<std::size_t>(mEntry - first);
+    }
+
 private:
+    static constexpr std::size_t SHORT_KEY = 8;
     static constexpr std::ptrdiff_t PREFETCH_DISTANCE = 24;
     static constexpr std::ptrdiff_t PREFETCH_BATCH = 8;
 

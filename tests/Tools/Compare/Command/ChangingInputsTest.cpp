@@ -93,20 +93,38 @@ TEST_F(ChangingInputs, AnInputTruncatedOrGrownDuringTheRunFailsIt) {
     }
 }
 
-TEST_F(ChangingInputs, TheTemporaryFolderIsNamedWithTheRoomNeededAndTheVariable) {
-    const Outcome missing = compare({LAZ, LAZ}, "TMPDIR=" + at("missing"));
+TEST_F(ChangingInputs, LazRecordsBeyondTheBudgetNeedTheTemporaryFolderWhichIsNamedWithTheRoomNeeded) {
+    // A 16 MiB budget holds neither leg's 9 MB of decoded records: both go to the temporary folder.
+    const Outcome missing = compare({"--memory", "16M", LAZ, LAZ}, "TMPDIR=" + at("missing"));
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err, "orvid-compare: error: the temporary folder " + at("missing") +
                                " does not exist; the LAZ inputs need 17 MB there for their decoded records: "
                                "set TMPDIR to a folder with room\n");
     // Files limited to 512 bytes, as on a full disk: the decoding fails, naming what it needed.
-    const Outcome full = compare({"-q", LAZ, LAZ}, "trap '' XFSZ; ulimit -f 1;");
+    const Outcome full = compare({"-q", "--memory", "16M", LAZ, LAZ}, "trap '' XFSZ; ulimit -f 1;");
     EXPECT_EQ(full.status, 2);
     EXPECT_NE(full.err.find(LAZ + ": cannot keep its decoded records (9 MB) in the temporary folder "),
               std::string::npos)
         << full.err;
     EXPECT_NE(full.err.find("(File too large); set TMPDIR to a folder with room"), std::string::npos)
         << full.err;
+
+    // A budget that holds one leg beside the key index's third and one thread's working memory: the
+    // other goes to the temporary folder, as the report says.
+    ASSERT_EQ(compare({"-q", "--memory", "40M", "--threads", "1", "--json", at("one.json"), LAZ, LAZ}).status,
+              0);
+    const std::uint64_t leg = std::uint64_t{300000} * 28; // its records, of point format 1
+    EXPECT_NE(contentsOf(at("one.json")).find("\"temporaryBytes\": " + std::to_string(leg) + ","),
+              std::string::npos);
+    // Within the default budget both are decoded into memory: no temporary folder is needed.
+    const Outcome inMemory = compare({"-q", "--json", at("both.json"), LAZ, LAZ}, "TMPDIR=" + at("missing"));
+    EXPECT_EQ(inMemory.status, 0) << inMemory.err;
+    EXPECT_NE(contentsOf(at("both.json")).find("\"temporaryBytes\": 0,"), std::string::npos);
+    // So does a shard that reads the inputs itself.
+    ASSERT_EQ(compare({"plan", LAZ, LAZ, "--shards", "1", "-o", at("plan.json")}).status, 0);
+    const Outcome shard =
+        compare({"shard", at("plan.json"), "0", "-o", at("shard")}, "TMPDIR=" + at("missing"));
+    EXPECT_EQ(shard.status, 0) << shard.err;
 }
 
 TEST_F(ChangingInputs, OutputsThatCannotFitAreToldBeforeTheComparisonAndRefusedWithStrict) {

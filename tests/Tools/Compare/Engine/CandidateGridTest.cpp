@@ -113,6 +113,52 @@ TEST(CandidateGridTest, FindsWhatAScanInReadingOrderFinds) {
     }
 }
 
+TEST(CandidateGridTest, BuiltByATeamFindsThroughNearbyCandidatesWhatAScanFinds) {
+    // Each member places the candidates of its own cells; pairing takes the first unpaired of the
+    // nearby candidates, and asks the grid when all of them are paired but more lie within epsilon:
+    // twelve candidates at one position, more than a point's nearby candidates hold.
+    const double epsilon = 0.01;
+    Scene scene = sceneOf(epsilon, 300.0, 200.0, 5);
+    for (int copy = 0; copy < 12; ++copy) {
+        scene.xs.push_back(7.0);
+        scene.ys.push_back(7.0);
+        scene.tests.emplace_back(7.0 + 0.0005 * copy, 7.0);
+    }
+    for (const unsigned threads : {1u, 2u, 3u}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        Compare::Engine::WorkTeam team(threads);
+        CandidateGrid grid;
+        ASSERT_TRUE(grid.build(
+            scene.xs.size(),
+            [&](std::size_t candidate, std::size_t member) {
+                EXPECT_LT(member, team.size());
+                return std::array<double, 2>{scene.xs[candidate], scene.ys[candidate]};
+            },
+            epsilon, team));
+        const auto any = [](std::size_t, double, double) { return true; };
+        std::vector<bool> paired(scene.xs.size(), false);
+        std::size_t askedTheGrid = 0;
+        for (const auto& [x, y] : scene.tests) {
+            const std::size_t expected = scanFor(scene, paired, x, y, epsilon);
+            CandidateGrid::Nearby nearby;
+            grid.nearby(x, y, any, nearby);
+            std::size_t found = grid.takeFirstUnpaired(nearby);
+            if (found == CandidateGrid::NONE && nearby.more) {
+                ++askedTheGrid;
+                found = grid.first(x, y, any);
+                if (found != CandidateGrid::NONE) {
+                    grid.pairedFound();
+                }
+            }
+            ASSERT_EQ(found, expected);
+            if (found != CandidateGrid::NONE) {
+                paired[found] = true;
+            }
+        }
+        EXPECT_EQ(askedTheGrid, 8u);
+    }
+}
+
 TEST(CandidateGridTest, PassesOverCandidatesTheCallerRefuses) {
     // Candidates all at one position: the caller refuses the first, so the next unpaired one is found.
     const std::vector<double> xs(40, 3.0);

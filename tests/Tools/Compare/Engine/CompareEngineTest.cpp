@@ -11,9 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
+#include <tuple>
 
 namespace Orvid::Testing {
 namespace {
@@ -308,6 +312,77 @@ TEST(CompareEngineTest, PairsPointsThatAllShareOneTimeAsTheLibraryDoes) {
               libraryResults(reference, test, EngineOptions{}).sets);
     EXPECT_EQ(outcome.reference.duplicateKeys, 5998u);
     EXPECT_GT(outcome.count(PointClass::added), 0u);
+}
+
+/// Records each decision's class and points.
+class DecisionListSink final : public DecisionSink {
+public:
+    void decided(const Decision& decision) override {
+        decisions.push_back(
+            {decision.pointClass, decision.test.record, decision.reference.record, decision.differences});
+        // The threads of the process while points are decided, now and then.
+        if (decisions.size() % 4096 == 0) {
+            const std::filesystem::directory_iterator tasks("/proc/self/task");
+            mostThreads =
+                std::max(mostThreads, static_cast<std::size_t>(std::distance(begin(tasks), end(tasks))));
+        }
+    }
+    std::vector<std::tuple<PointClass, std::uint64_t, std::uint64_t, std::uint64_t>> decisions;
+    std::size_t mostThreads = 0;
+};
+
+TEST(CompareEngineTest, DecidesLargeKeysWithoutTimeAlikeOnOneThreadAndOnSeveral) {
+    // Keys of tens of thousands of points are shared among threads. Return 1: six reference points at
+    // each position, more than a test point's nearby candidates hold, 1 in 17 left out of the test and
+    // 1 in 13 moved beyond epsilon. Return 2: one point per position, the last test point moved, when
+    // a single candidate is left: modified.
+    const TemporaryFolder folder("engine-large-keys");
+    std::vector<PointLeg> referenceLegs(1);
+    std::vector<PointLeg> testLegs(1);
+    std::uint64_t removed = 0;
+    std::uint64_t added = 0;
+    for (std::size_t index = 0; index < 48000; ++index) {
+        const double x = static_cast<double>(index / 6 % 200);
+        const double y = std::floor(static_cast<double>(index) / 1200.0);
+        referenceLegs[0].push_back(makePoint(0.0, 1, x, y));
+        const bool moved = index % 13 == 0;
+        if (index % 17 == 0) {
+            ++removed;
+        } else {
+            testLegs[0].push_back(makePoint(0.0, 1, x + (moved ? 0.5 : 0.0), y));
+            removed += moved ? 1 : 0;
+            added += moved ? 1 : 0;
+        }
+    }
+    for (std::size_t index = 0; index < 40000; ++index) {
+        const double x = static_cast<double>(index % 200);
+        const double y = std::floor(static_cast<double>(index) / 200.0);
+        referenceLegs[0].push_back(makePoint(0.0, 2, x, y));
+        testLegs[0].push_back(makePoint(0.0, 2, x + (index == 39999 ? 0.5 : 0.0), y));
+    }
+    FileIoInterface::Las::LasWriterOptions writerOptions;
+    writerOptions.pointFormat = 0;
+    writerOptions.versionMinor = 2;
+    const auto reference = writeLasLegs(folder.path, "reference", referenceLegs, writerOptions, {});
+    const auto test = writeLasLegs(folder.path, "test", testLegs, writerOptions, {});
+    std::vector<DecisionListSink> sinks(3);
+    for (unsigned threads = 1; threads <= 3; ++threads) {
+        EngineOptions options;
+        options.threads = threads;
+        const ComparisonOutcome outcome = CompareEngine(options).compare(reference, test, sinks[threads - 1]);
+        EXPECT_EQ(outcome.count(PointClass::removed), removed);
+        EXPECT_EQ(outcome.count(PointClass::added), added);
+        EXPECT_EQ(outcome.count(PointClass::modified), 1u);
+        EXPECT_EQ(outcome.count(PointClass::unchanged), 88000u - removed - 1);
+        // Every point but the first of each return number, all on one channel.
+        EXPECT_EQ(outcome.reference.duplicateKeys, 87998u);
+        EXPECT_EQ(outcome.reference.duplicatesOnSameChannel, 87998u);
+        EXPECT_EQ(outcome.test.duplicatesOnSameChannel, testLegs[0].size() - 2);
+    }
+    EXPECT_EQ(sinks[0].decisions, sinks[1].decisions);
+    EXPECT_EQ(sinks[0].decisions, sinks[2].decisions);
+    // The one chunk's large keys are decided by a team of every thread asked for, and by no more.
+    EXPECT_EQ(sinks[2].mostThreads, sinks[0].mostThreads + 2);
 }
 
 TEST(CompareEngineTest, PairsByPositionWhenEachInputsPointsShareOneTime) {

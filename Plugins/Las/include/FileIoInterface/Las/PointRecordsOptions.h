@@ -21,6 +21,10 @@ struct PointRecordsOptions {
     /// decoded records; 0 means one per CPU this process may run on (`Utils::usableCpuCount`), 1 that
     /// the opening thread decodes them itself and no thread is started.
     unsigned decodingThreads = 0;
+    /// Keep the decoded records of a LAZ file read whole in memory (an anonymous file) rather than in
+    /// the system's temporary folder: for callers that keep a memory budget of their own and counted
+    /// the records' uncompressed size in it.
+    bool decodeIntoMemory = false;
     /// Called on the opening thread after each decoded chunk of a LAZ file, with its number of points,
     /// so that a long decoding can show progress; what it throws stops the opening.
     std::function<void(std::uint64_t points)> decoded;

@@ -33,6 +33,9 @@ struct ComparisonOutcome {
     /// The least `EngineOptions::memoryBudget`, in bytes, under which the comparison runs in
     /// `leastWindows`.
     std::uint64_t leastWindowsBudget = 0;
+    /// Bytes of decoded LAZ records that the comparison kept in the temporary folder, beyond what its
+    /// budget held in memory (`LazDecodingPlan`).
+    std::uint64_t temporaryBytes = 0;
     /// Whether points were paired by position alone, every time taken as one: as asked
     /// (`EngineOptions::pairByPosition`), or because each input's points share one GPS time
     /// (`InputFacts::oneTime` of both), so that their times cannot tell points apart.

@@ -53,12 +53,13 @@ struct EngineOptions {
     /// run on (`Utils::usableCpuCount`).
     unsigned threads = 0;
     /// Bytes the whole comparison may hold; 0 means `defaultMemoryBudget()`. Records are read from
-    /// the page cache and do not count. About 8 MiB and 8 MiB per thread go to working memory; the
-    /// rest, and at least a third of the budget (at least 64 KiB), bounds the key index (16 bytes per
-    /// point of an input not in key order). An index that does not fit makes the comparison run in several
-    /// GPS-time windows, each re-reading the inputs' keys. A window never splits one GPS time (nor
-    /// the NaN times of one return number), so points that share a single time beyond the budget are
-    /// indexed together, over it.
+    /// the page cache and do not count, but for those of LAZ legs decoded into memory: up to half of
+    /// the budget, the rest going to the temporary folder (`planLazDecoding`). About 8 MiB and 8 MiB per
+    /// thread go to working memory; the rest, and at least a third of the budget (at least 64 KiB), bounds
+    /// the key index (16 bytes per point of an input not in key order). An index that does not fit makes the
+    /// comparison run in several GPS-time windows, each re-reading the inputs' keys. A window never splits
+    /// one GPS time (nor the NaN times of one return number), so points that share a single time beyond the
+    /// budget are indexed together, over it.
     std::uint64_t memoryBudget = 0;
 };
 
