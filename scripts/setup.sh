@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, when they are missing. Safe to run repeatedly.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libproj-dev)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libproj-dev
+    python3-dev python3-pybind11 python3-numpy python3-pytest)
 packages+=("$@")
 
 missing=()
