@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <iomanip>
+#include <limits>
 #include <sstream>
 
 namespace Orvid::FileIoInterface::Las {
@@ -409,6 +410,14 @@ bool LasHeader::hasNir() const {
 
 bool LasHeader::hasWavePacket() const {
     return formatOf(pointFormat).wavePacket != 0;
+}
+
+std::uint64_t LasHeader::decodedRecordBytes() const {
+    if (pointRecordLength != 0 &&
+        pointCount > std::numeric_limits<std::uint64_t>::max() / pointRecordLength) {
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+    return pointCount * pointRecordLength;
 }
 
 std::uint16_t LasHeader::standardRecordLength() const {

@@ -4,8 +4,10 @@
 #include <CompareEngine/LazDecoding.h>
 #include <Utils/UsableCpus.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
@@ -51,14 +53,16 @@ std::vector<std::string> temporaryRoomWarnings(std::uint64_t bytes) {
 } // namespace
 
 std::string megabytes(std::uint64_t bytes) {
-    return std::to_string((bytes + (1U << 20) - 1) >> 20) + " MB";
+    const std::uint64_t megabyte = std::uint64_t{1} << 20;
+    return std::to_string(bytes / megabyte + (bytes % megabyte != 0 ? 1 : 0)) + " MB";
 }
 
 std::uint64_t decodedBytesOf(const std::array<InputLegs, 2>& legs) {
     std::uint64_t bytes = 0;
     for (const InputLegs& input : legs) {
         for (const FileIoInterface::Las::LasHeader& header : input.headers) {
-            bytes += header.pointCount * header.pointRecordLength;
+            // Saturates, as each leg's bytes do, rather than wrap on absurd point counts.
+            bytes += std::min(header.decodedRecordBytes(), std::numeric_limits<std::uint64_t>::max() - bytes);
         }
     }
     return bytes;

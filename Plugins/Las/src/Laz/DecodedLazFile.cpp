@@ -99,8 +99,7 @@ private:
 DecodedLazFile::DecodedLazFile(const std::filesystem::path& path, const LasHeader& header,
                                const PointRecordsOptions& options) {
     auto chunks = std::make_shared<const LazChunkReader>(path, header);
-    const TemporaryDescriptor file(path, header.pointCount * header.pointRecordLength,
-                                   options.decodeIntoMemory);
+    const TemporaryDescriptor file(path, header.decodedRecordBytes(), options.decodeIntoMemory);
     ChunkPipeline pipeline(chunks,
                            options.decodingThreads != 0 ? options.decodingThreads : Utils::usableCpuCount());
     std::vector<std::uint8_t> records;

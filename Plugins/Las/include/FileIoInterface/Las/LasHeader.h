@@ -131,6 +131,9 @@ struct FILEIOINTERFACE_LAS_EXPORT LasHeader {
     }
     /// The record length that `pointFormat` defines, without extra bytes.
     std::uint16_t standardRecordLength() const;
+    /// Bytes that the `pointCount` records take uncompressed, or the largest 64-bit count when the
+    /// header announces more than that, so that a plan made from it can never run short.
+    std::uint64_t decodedRecordBytes() const;
     /// "LAS <major>.<minor>, point format <n>".
     std::string describe() const;
 };
