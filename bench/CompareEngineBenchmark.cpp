@@ -10,6 +10,11 @@
 // compareOneTime: a cloud whose GPS times are all 0 (one key group of every point) against a copy shifted
 // by half an epsilon, where every test point must find its reference point among all of them.
 //
+// compareLaz: the pair as LAZ (in key order, or the test shuffled), its legs decoded into memory
+// (the default budget) or read chunk by chunk (16 MiB, decoded whole into the temporary folder only
+// when shuffled); the plain read beside it decodes both files on one thread. Reports the temporary
+// folder's share.
+//
 // Orders: both files in GPS-time order (0), the test file shuffled (1), both shuffled (2).
 // Sizes: ORVID_ENGINE_BENCH_POINTS, a comma-separated list of reference point counts with an
 // optional K or M suffix (default "1M"; "1M,10M" for the full run). The files are generated once
@@ -198,6 +203,52 @@ void compareCommand(benchmark::State& state) {
     });
 }
 
+/// The pair of `points` reference points as LAZ files, the test in key order and shuffled, written
+/// unless an earlier run left them.
+PairFiles lazPairOf(std::int64_t points) {
+    const PairFiles las = pairOf(points);
+    const fs::path folder = dataFolder() / ("laz-" + std::to_string(points));
+    PairFiles files{folder / "reference-1.laz", folder / "test-1.laz", {}, folder / "shuffled-test-1.laz"};
+    writePairOnce(folder, {files.reference, files.test}, [&](const fs::path& partial) {
+        for (const auto& [source, prefix] : {std::pair{las.reference, "reference"}, {las.test, "test"}}) {
+            Testing::writeTiles(source, partial, prefix, 1, FileIoInterface::Las::LasCompression::Laz);
+        }
+    });
+    if (!fs::exists(files.shuffledTest)) {
+        inChildProcess(folder, [&] {
+            const fs::path partial = folder / "partial-shuffled";
+            fs::create_directories(partial);
+            Testing::writeTiles(las.shuffledTest, partial, "shuffled-test", 1,
+                                FileIoInterface::Las::LasCompression::Laz);
+            fs::rename(partial / files.shuffledTest.filename(), files.shuffledTest);
+            fs::remove_all(partial);
+        });
+    }
+    return files;
+}
+
+/// The engine on the LAZ pair. Arguments: reference points, `Order` (key order or test shuffled),
+/// memory budget in MiB (0: the default).
+void compareLaz(benchmark::State& state) {
+    const auto order = static_cast<Order>(state.range(1));
+    const auto budget = static_cast<std::uint64_t>(state.range(2)) * MIB;
+    const PairFiles files = lazPairOf(state.range(0));
+    const std::array<fs::path, 2> inputs{files.reference,
+                                         order == KEY_ORDER ? files.test : files.shuffledTest};
+    EngineOptions options;
+    options.threads = THREADS;
+    options.memoryBudget = budget;
+    std::uint64_t temporary = 0;
+    measure(state, inputs, order, budget, [&] {
+        CountingSink sink;
+        const auto outcome = CompareEngine(options).compare({inputs[0]}, {inputs[1]}, sink);
+        benchmark::DoNotOptimize(sink.checksum());
+        temporary = outcome.temporaryBytes;
+        return outcome.windows;
+    });
+    state.counters["temporary_MiB"] = static_cast<double>(temporary) / static_cast<double>(MIB);
+}
+
 /// A cloud of `points` points on a half-metre grid, all at GPS time 0 and return 1, and its copy
 /// shifted by 5 mm on x and y, written unless an earlier run left them.
 std::array<fs::path, 2> oneTimePairOf(std::int64_t points) {
@@ -299,6 +350,16 @@ void registerAll() {
                 ->Iterations(points >= 5000000 ? 1 : 3)
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime();
+        }
+        for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED}) {
+            for (const std::int64_t budgetMiB : {0, 16}) {
+                benchmark::RegisterBenchmark("compareLaz", compareLaz)
+                    ->ArgNames({"points", "order", "budget_MiB"})
+                    ->Args({points, order, budgetMiB})
+                    ->Iterations(points >= 5000000 ? 1 : 3)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseManualTime();
+            }
         }
         for (const std::int64_t order : {KEY_ORDER, TEST_SHUFFLED, BOTH_SHUFFLED}) {
             for (const auto& [budgetMiB, threads] : {std::pair{0, 1}, {0, 2}, {256, 2}, {16, 2}}) {

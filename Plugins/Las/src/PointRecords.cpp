@@ -31,7 +31,7 @@ PointRecords::PointRecords(const std::filesystem::path& path, const PointRecords
     : mPath(path) {
     readHeader(path);
     if (mHeader.compressed && options.lazAccess == LazAccess::chunkByChunk) {
-        mSource = std::make_unique<Laz::ChunkByChunkLazFile>(path, mHeader);
+        mSource = std::make_unique<Laz::ChunkByChunkLazFile>(path, mHeader, options.chunkCache);
     } else if (mHeader.compressed) {
         mSource = std::make_unique<Laz::DecodedLazFile>(path, mHeader, options);
     } else {
@@ -118,7 +118,8 @@ const std::uint8_t* PointRecords::Cursor::load(std::uint64_t index) {
         mCount = (block + 1 < starts.size() ? starts[block + 1] : mRecords->size()) - mFirst;
     } else {
         const RecordBlock range = mRecords->mSource->block(block);
-        mBytes = mRecords->mSource->blockBytes(block, mScratch);
+        mShared = mRecords->mSource->sharedBlock(block);
+        mBytes = mShared ? mShared->data() : mRecords->mSource->blockBytes(block, mScratch);
         mFirst = range.first;
         mCount = range.count;
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Orvid::FileIoInterface::Las {
@@ -33,6 +34,12 @@ public:
                                           std::vector<std::uint8_t>& scratch) const {
         static_cast<void>(count);
         return blockBytes(index, scratch);
+    }
+    /// The records of block `index` as the source shares them between readers (from a cache of decoded
+    /// blocks), kept alive while held; null when it does not, and `blockBytes` is to be read.
+    virtual std::shared_ptr<const std::vector<std::uint8_t>> sharedBlock(std::size_t index) const {
+        static_cast<void>(index);
+        return nullptr;
     }
     /// All records one after the other when the source holds them so; null otherwise.
     virtual const std::uint8_t* contiguousBytes() const = 0;

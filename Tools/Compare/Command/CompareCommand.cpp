@@ -72,8 +72,8 @@ ComparisonReport runComparison(const CompareOptions& options, std::ostream& out,
     const bool strict = options.settings.strict;
     const std::array<InputLegs, 2> legs = readInputs(inputs, std::move(files), strict, report);
     checkRoom(
-        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); },
-        temporaryBytesOf(legs, options.settings), strict, options.quiet, err, report.warnings);
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, strict, options.quiet,
+        err, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(options.settings, report, legs[0], legs[1]);
     if (!options.quiet) {
         printRunHeader(out, report);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Command/ClassFiles.h"
-#include "Gather/ComparisonSettings.h"
 
 #include <array>
 #include <cstdint>
@@ -20,19 +19,13 @@ std::uint64_t decodedBytesOf(const std::array<InputLegs, 2>& legs);
 /// bytes given.
 using OutputRoom = std::function<std::vector<std::string>(std::uint64_t)>;
 
-/// Checks, before any comparison starts, that there is room for what the run writes: its outputs, as
-/// `outputRoom` says for every point of `legs` decoded, and the `temporaryBytes` of LAZ records that it
-/// decodes into the temporary folder. Each shortfall goes to `warnings` and, unless `quiet`, at once to
-/// `err`; with `strict` the first throws std::runtime_error instead. Throws std::runtime_error, naming
-/// the folder, the room needed and the variable that moves it, when LAZ inputs need a temporary folder
-/// that does not exist.
-void checkRoom(const std::array<InputLegs, 2>& legs, const OutputRoom& outputRoom,
-               std::uint64_t temporaryBytes, bool strict, bool quiet, std::ostream& err,
-               std::vector<std::string>& warnings);
-
-/// The bytes of LAZ records that a single run of `legs` under `settings` decodes into the temporary
-/// folder, beyond what its memory budget holds.
-std::uint64_t temporaryBytesOf(const std::array<InputLegs, 2>& legs, const ComparisonSettings& settings);
+/// Checks, before any comparison starts, that there is room for the outputs of the run, as
+/// `outputRoom` says for every point of `legs` decoded. Each shortfall goes to `warnings` and, unless
+/// `quiet`, at once to `err`; with `strict` the first throws std::runtime_error instead. (Whether LAZ
+/// inputs need the temporary folder is known only once their order is: its failure names the folder
+/// and the room needed then.)
+void checkRoom(const std::array<InputLegs, 2>& legs, const OutputRoom& outputRoom, bool strict, bool quiet,
+               std::ostream& err, std::vector<std::string>& warnings);
 
 /// `bytes` in whole MB, rounded up ("12 MB").
 std::string megabytes(std::uint64_t bytes);

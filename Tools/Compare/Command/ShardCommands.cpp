@@ -386,11 +386,8 @@ void runShard(const ShardOptions& options, std::ostream& out, std::ostream& err)
 
     ComparisonReport report;
     std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    // A shard that reads its partitions' runs decodes nothing; one that reads the inputs decodes as a
-    // single run does.
     checkRoom(
-        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); },
-        options.partsDirectory ? 0 : temporaryBytesOf(legs, plan.settings), plan.settings.strict,
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, plan.settings.strict,
         options.quiet, err, report.warnings);
     // The merge compares the inputs' metadata, once for all shards.
     const Engine::EngineOptions engineOptions =
@@ -447,10 +444,9 @@ ComparisonReport runMerge(const MergeOptions& options, std::ostream& out) {
     // In the order of a single run, so that the reports say the same.
     ComparisonReport report;
     const std::array<InputLegs, 2> legs = readPlannedInputs(plan, report);
-    // The shards' class files are concatenated, not decoded: no temporary folder is needed.
     checkRoom(
-        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, 0,
-        plan.settings.strict, options.quiet, out, report.warnings);
+        legs, [&outputs](std::uint64_t bytes) { return outputs.roomWarnings(bytes); }, plan.settings.strict,
+        options.quiet, out, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(plan.settings, report, legs[0], legs[1]);
     std::unique_ptr<ClassFiles> classFiles;
     if (outputs.classFileFolder()) {

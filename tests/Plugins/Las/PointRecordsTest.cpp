@@ -1,6 +1,7 @@
 #include "LasTestSupport.h"
 
 #include <FileIoInterface/Las/LasReader.h>
+#include <FileIoInterface/Las/LazChunkCache.h>
 #include <FileIoInterface/Las/PointRecords.h>
 
 #include <gtest/gtest.h>
@@ -11,8 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace Orvid::Testing::Las {
@@ -234,6 +237,53 @@ TEST(PointRecords, ReadsALazFileChunkByChunkAsDecodedWhole) {
                     << "block " << block << ", record " << index;
             }
         }
+    }
+}
+
+// Through a shared cache of decoded chunks, two files read chunk by chunk on several threads give
+// the records decoded whole; each chunk is decoded once while the cache holds every chunk, and again
+// only when it was dropped as the least recently read.
+TEST(PointRecords, ReadsLazChunksThroughACacheSharedByFilesAndThreads) {
+    const std::filesystem::path path = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";
+    const PointRecords whole(path);
+    const std::size_t length = whole.recordLength();
+    for (const std::size_t capacity : {std::size_t{18}, std::size_t{1}}) {
+        SCOPED_TRACE(capacity);
+        FileIoInterface::Las::PointRecordsOptions byChunk;
+        byChunk.lazAccess = FileIoInterface::Las::LazAccess::chunkByChunk;
+        byChunk.chunkCache = std::make_shared<FileIoInterface::Las::LazChunkCache>(capacity);
+        const PointRecords first(path, byChunk);
+        const PointRecords second(path, byChunk);
+        const std::size_t chunks = first.blockCount();
+        ASSERT_EQ(chunks, 9u);
+        const auto readAll = [&](const PointRecords& records) {
+            PointRecords::Cursor wholeCursor(whole);
+            PointRecords::Cursor cursor(records);
+            for (std::uint64_t index = 0; index < whole.size(); ++index) {
+                ASSERT_EQ(std::memcmp(wholeCursor.record(index), cursor.record(index), length), 0) << index;
+            }
+        };
+        std::thread other([&] { readAll(first); });
+        readAll(first);
+        other.join();
+        readAll(second);
+        // Both threads read `first` at once: a chunk that one decodes the other waits for, decoding the
+        // next one meanwhile (with one chunk cached, either may decode a chunk again once the other
+        // moved on); `second` is a file of its own.
+        const std::uint64_t decoded = byChunk.chunkCache->decodedChunks();
+        if (capacity >= 2 * chunks) {
+            EXPECT_EQ(decoded, 2 * chunks);
+        } else {
+            EXPECT_GE(decoded, 2 * chunks);
+            EXPECT_LE(decoded, 5 * chunks);
+        }
+        // Read backwards through one cache slot, every chunk but the last one read is decoded anew.
+        const std::uint64_t before = byChunk.chunkCache->decodedChunks();
+        PointRecords::Cursor cursor(second);
+        for (std::uint64_t index = whole.size(); index-- > 0;) {
+            cursor.record(index);
+        }
+        EXPECT_EQ(byChunk.chunkCache->decodedChunks() - before, capacity == 1 ? chunks - 1 : 0u);
     }
 }
 

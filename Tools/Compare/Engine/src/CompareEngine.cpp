@@ -8,18 +8,19 @@
 #include "InputScan.h"
 #include "KeyIndex.h"
 #include "KeySequence.h"
-#include "Parallel.h"
 #include "PointTallying.h"
 #include "ProgressReporter.h"
 #include "WindowPlan.h"
 
 #include <FileIoInterface/Las/LasReader.h>
+#include <FileIoInterface/Las/LazChunkCache.h>
 
 #include <Core/IOException.h>
 #include <Utils/UsableCpus.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -123,8 +124,12 @@ struct WindowSide {
     const InputScan* scan = nullptr;
     bool streamed = false;
     KeyIndex index;
-    /// Start of each chunk, and the end: positions when streamed, index offsets otherwise.
-    std::vector<std::uint64_t> starts;
+    /// Primary words at which chunks start, after the first chunk.
+    const std::vector<std::uint64_t>* boundaries = nullptr;
+    /// Start of each chunk, and the end: positions when streamed, index offsets otherwise;
+    /// `UNKNOWN_START` until the first chunk that needs it finds it.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> starts;
+    static constexpr std::uint64_t UNKNOWN_START = ~std::uint64_t{0};
 
     std::uint64_t startOf(std::uint64_t primary, bool byChannel) const {
         if (streamed) {
@@ -134,11 +139,39 @@ struct WindowSide {
                                           index.begin());
     }
 
-    KeySequence sequence(std::size_t chunk, bool byChannel) const {
-        if (streamed) {
-            return KeySequence::ofStream(*input, starts[chunk], starts[chunk + 1], byChannel);
+    /// Sets the starts of the chunks cut at `cuts`, within the window from `lowest` to `end`.
+    void cut(const std::vector<std::uint64_t>& cuts, std::uint64_t lowest, std::uint64_t end,
+             bool byChannel) {
+        boundaries = &cuts;
+        starts = std::make_unique<std::atomic<std::uint64_t>[]>(cuts.size() + 2);
+        for (std::size_t chunk = 1; chunk <= cuts.size(); ++chunk) {
+            starts[chunk].store(UNKNOWN_START, std::memory_order_relaxed);
         }
-        return KeySequence::ofIndex(*input, index.begin() + starts[chunk], index.begin() + starts[chunk + 1]);
+        starts[0].store(streamed ? startOf(lowest, byChannel) : 0, std::memory_order_relaxed);
+        starts[cuts.size() + 1].store(streamed ? startOf(end, byChannel) : index.size(),
+                                      std::memory_order_relaxed);
+    }
+
+    /// The start of chunk `chunk`. Found when a chunk first needs it, on that chunk's thread: a
+    /// streamed side reads up to a sample stride of records for it, which are the records that one of
+    /// the two chunks around it reads next, so that LAZ legs read chunk by chunk find them in their
+    /// cache rather than decode them once more. Two threads may find the same start, alike.
+    std::uint64_t startOfChunk(std::size_t chunk, bool byChannel) const {
+        std::uint64_t start = starts[chunk].load(std::memory_order_relaxed);
+        if (start == UNKNOWN_START) {
+            start = startOf((*boundaries)[chunk - 1], byChannel);
+            starts[chunk].store(start, std::memory_order_relaxed);
+        }
+        return start;
+    }
+
+    KeySequence sequence(std::size_t chunk, bool byChannel) const {
+        const std::uint64_t begin = startOfChunk(chunk, byChannel);
+        const std::uint64_t end = startOfChunk(chunk + 1, byChannel);
+        if (streamed) {
+            return KeySequence::ofStream(*input, begin, end, byChannel);
+        }
+        return KeySequence::ofIndex(*input, index.begin() + begin, index.begin() + end);
     }
 };
 
@@ -148,25 +181,35 @@ struct OpenedInputs {
     LazDecodingPlan decoding;
 };
 
+/// Decoded LAZ chunks that a comparison on `threads` threads keeps for its legs read chunk by chunk:
+/// enough for every thread's scan or chunk and the spare matchers' reads around it.
+std::size_t cachedChunks(unsigned threads) {
+    return 2 * std::size_t{threads} + 2;
+}
+
 /// Opens both inputs from their files, decoding their LAZ legs on `threads` threads, with progress,
-/// into memory as far as half of `memoryBudget` holds them, else into the temporary folder.
+/// into memory as far as half of `memoryBudget` holds them; the others are read chunk by chunk.
 OpenedInputs openInputs(const std::vector<std::filesystem::path>& reference,
                         const std::vector<std::filesystem::path>& test, double timeOffset, unsigned threads,
                         std::uint64_t memoryBudget, const ProgressCallback& progress) {
     const std::array<std::vector<FileIoInterface::Las::LasHeader>, 2> headers{headersOf(reference),
                                                                               headersOf(test)};
     const LazDecodingPlan decoding = planLazDecoding(headers, memoryBudget, threads);
-    std::uint64_t compressed = 0;
-    for (const std::vector<FileIoInterface::Las::LasHeader>& side : headers) {
-        for (const FileIoInterface::Las::LasHeader& header : side) {
-            compressed += header.compressed ? header.pointCount : 0;
+    std::uint64_t decodedPoints = 0;
+    for (std::size_t side = 0; side < 2; ++side) {
+        for (std::size_t leg = 0; leg < headers[side].size(); ++leg) {
+            decodedPoints += decoding.inMemory[side][leg] ? headers[side][leg].pointCount : 0;
         }
     }
     std::optional<ProgressReporter> decodingProgress;
     FileIoInterface::Las::PointRecordsOptions options;
     options.decodingThreads = threads;
-    if (compressed != 0) {
-        decodingProgress.emplace(progress, Phase::decoding, compressed);
+    options.lazAccess = FileIoInterface::Las::LazAccess::chunkByChunk;
+    if (decoding.byChunkBytes != 0) {
+        options.chunkCache = std::make_shared<FileIoInterface::Las::LazChunkCache>(cachedChunks(threads));
+    }
+    if (decodedPoints != 0) {
+        decodingProgress.emplace(progress, Phase::decoding, decodedPoints);
         options.decoded = [&decodingProgress](std::uint64_t points) { decodingProgress->advance(points); };
     }
     OpenedInputs opened{{Input(reference, 0.0, options, decoding.inMemory[0]),
@@ -209,6 +252,7 @@ public:
     ComparisonOutcome run() {
         scanInputs();
         pairByPositionWhereTimesCannot();
+        decodeWholeWhereReadByIndex();
         const std::uint64_t budget = budgetOf(mOptions);
         // LAZ records decoded into memory hold their part of the budget as working memory does.
         const std::uint64_t working = workingBytes(mThreads) + mDecodedInMemory;
@@ -243,6 +287,7 @@ public:
         outcome.reference = factsOf(0);
         outcome.test = factsOf(1);
         outcome.pairedByPosition = mInputs[0].timesIgnored() || (mOneTime[0] && mOneTime[1]);
+        outcome.temporaryBytes = mTemporaryBytes;
         return outcome;
     }
 
@@ -290,6 +335,24 @@ private:
             input.ignoreTimes();
         }
         scanInputs();
+    }
+
+    /// LAZ legs read chunk by chunk serve an input streamed in key order; an input read through its key
+    /// index (out of key order, or with points of NaN time) has them decoded whole into the temporary
+    /// folder first, where records read in any order cost no decoding.
+    void decodeWholeWhereReadByIndex() {
+        for (std::size_t side = 0; side < 2; ++side) {
+            const std::uint64_t points = mInputs[side].pointsReadByChunk();
+            if (points == 0 || (mScans[side]->inKeyOrder() && mScans[side]->nanTimes() == 0)) {
+                continue;
+            }
+            ProgressReporter decoding(mProgress, Phase::decoding, points);
+            FileIoInterface::Las::PointRecordsOptions options;
+            options.decodingThreads = mThreads;
+            options.decoded = [&decoding](std::uint64_t decoded) { decoding.advance(decoded); };
+            mTemporaryBytes += mInputs[side].decodeWhole(options);
+            decoding.finish();
+        }
     }
 
     /// Throws std::invalid_argument when the comparison is limited to time windows, which cannot
@@ -357,17 +420,8 @@ private:
         const std::vector<std::uint64_t> boundaries =
             window.nanTimes ? std::vector<std::uint64_t>{} : chunkBoundaries(sides, window);
         for (WindowSide& side : sides) {
-            side.starts.assign(boundaries.size() + 2, 0);
-            side.starts.front() = side.streamed ? side.startOf(window.lowest, byChannel) : 0;
-            side.starts.back() = side.streamed ? side.startOf(window.end, byChannel) : side.index.size();
+            side.cut(boundaries, window.lowest, window.end, byChannel);
         }
-        // A streamed side finds each start by reading up to a sample stride of records: as many
-        // records as the window holds, in all, which would otherwise be read on one thread.
-        runTasks(mThreads, boundaries.size(), [&](std::size_t boundary) {
-            for (WindowSide& side : sides) {
-                side.starts[boundary + 1] = side.startOf(boundaries[boundary], byChannel);
-            }
-        });
         runChunks(
             mMatchers, mThreads, boundaries.size() + 1,
             [&](std::size_t chunk) {
@@ -425,6 +479,7 @@ private:
     const ProgressCallback& mProgress;
     const std::vector<Window>* mOnly;
     std::uint64_t mDecodedInMemory = 0;
+    std::uint64_t mTemporaryBytes = 0;
 };
 
 /// Compares the inputs of `reference` and `test` files, all of their keys or those in `only`.
@@ -436,9 +491,7 @@ ComparisonOutcome compareFiles(const EngineOptions& options,
         openInputs(reference, test, options.timeOffset, threadsOf(options), budgetOf(options), progress);
     Comparison comparison(options, std::move(opened.inputs), sink, progress, only);
     comparison.holdDecodedInMemory(opened.decoding.memoryBytes);
-    ComparisonOutcome outcome = comparison.run();
-    outcome.temporaryBytes = opened.decoding.temporaryBytes;
-    return outcome;
+    return comparison.run();
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "Input.h"
 
+#include <Core/IOException.h>
+
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace Orvid::Compare::Engine {
 
@@ -15,9 +18,42 @@ Input::Input(const std::vector<std::filesystem::path>& files, double timeOffset,
     FileIoInterface::Las::PointRecordsOptions legOptions = options;
     for (std::size_t leg = 0; leg < files.size(); ++leg) {
         legOptions.decodeIntoMemory = leg < decodedInMemory.size() && decodedInMemory[leg];
+        legOptions.lazAccess =
+            legOptions.decodeIntoMemory ? FileIoInterface::Las::LazAccess::decodedWhole : options.lazAccess;
         mLegs.emplace_back(files[leg], legOptions);
+        mReadByChunk.push_back(mLegs.back().header().compressed &&
+                               legOptions.lazAccess == FileIoInterface::Las::LazAccess::chunkByChunk);
         numberLastLeg();
     }
+}
+
+std::uint64_t Input::pointsReadByChunk() const {
+    std::uint64_t points = 0;
+    for (std::size_t leg = 0; leg < mLegs.size(); ++leg) {
+        points += mReadByChunk[leg] ? mLegs[leg].size() : 0;
+    }
+    return points;
+}
+
+std::uint64_t Input::decodeWhole(const FileIoInterface::Las::PointRecordsOptions& options) {
+    FileIoInterface::Las::PointRecordsOptions wholeOptions = options;
+    wholeOptions.lazAccess = FileIoInterface::Las::LazAccess::decodedWhole;
+    wholeOptions.decodeIntoMemory = false;
+    std::uint64_t bytes = 0;
+    for (std::size_t leg = 0; leg < mLegs.size(); ++leg) {
+        if (mReadByChunk[leg]) {
+            FileIoInterface::Las::PointRecords whole(mLegs[leg].path(), wholeOptions);
+            if (whole.size() != mLegs[leg].size()) {
+                throw Core::IOException(whole.path().string() + ": changed while it was compared (it held " +
+                                        std::to_string(mLegs[leg].size()) + " points, now " +
+                                        std::to_string(whole.size()) + ")");
+            }
+            mLegs[leg] = std::move(whole);
+            mReadByChunk[leg] = false;
+            bytes += mLegs[leg].header().decodedRecordBytes();
+        }
+    }
+    return bytes;
 }
 
 Input::Input(const InputParts& parts, double timeOffset)
@@ -28,6 +64,7 @@ Input::Input(const InputParts& parts, double timeOffset)
     mStarts.push_back(0);
     for (std::size_t leg = 0; leg < parts.legs.size(); ++leg) {
         mLegs.emplace_back(parts.legs[leg], parts.runs.at(leg));
+        mReadByChunk.push_back(false);
         numberLastLeg();
     }
 }

@@ -21,12 +21,20 @@ public:
     /// Opens every leg. Throws Core::IOException for a file that cannot be read, std::invalid_argument
     /// when the legs hold more points than an index entry can number.
     /// `timeOffset` seconds are added to every GPS time of its keys; `options` open each leg (threads
-    /// and progress of LAZ decoding), those legs that `decodedInMemory` marks into memory.
+    /// and progress of LAZ decoding, or LAZ legs read chunk by chunk), but those legs that
+    /// `decodedInMemory` marks, which are decoded whole into memory.
     explicit Input(const std::vector<std::filesystem::path>& files, double timeOffset = 0.0,
                    const FileIoInterface::Las::PointRecordsOptions& options = {},
                    const std::vector<bool>& decodedInMemory = {});
     /// Opens every leg of `parts`, its records read from its runs. Throws as the constructor above.
     Input(const InputParts& parts, double timeOffset);
+
+    /// Points of the LAZ legs read chunk by chunk.
+    std::uint64_t pointsReadByChunk() const;
+    /// Decodes the LAZ legs read chunk by chunk whole, with `options`, into the temporary folder, so
+    /// that their records can be read in any order; returns their decoded bytes. Throws
+    /// Core::IOException as the constructor does.
+    std::uint64_t decodeWhole(const FileIoInterface::Las::PointRecordsOptions& options);
 
     /// From now on every key's time is 0, so that points pair by return number and position alone.
     void ignoreTimes() { mTimesIgnored = true; }
@@ -127,6 +135,8 @@ private:
     void numberLastLeg();
 
     std::vector<FileIoInterface::Las::PointRecords> mLegs;
+    /// Per leg, whether it is a LAZ file read chunk by chunk.
+    std::vector<bool> mReadByChunk;
     std::vector<std::uint64_t> mStarts;
     double mTimeOffset = 0.0;
     bool mTimesIgnored = false;

@@ -16,7 +16,7 @@ LazDecodingPlan planLazDecoding(const std::array<std::vector<FileIoInterface::La
             const std::uint64_t bytes = header.compressed ? header.decodedRecordBytes() : 0;
             const bool inMemory = bytes != 0 && bytes <= allowance - plan.memoryBytes;
             plan.inMemory[side].push_back(inMemory);
-            std::uint64_t& total = inMemory ? plan.memoryBytes : plan.temporaryBytes;
+            std::uint64_t& total = inMemory ? plan.memoryBytes : plan.byChunkBytes;
             // Saturates, as each leg's bytes do, rather than wrap on absurd point counts.
             total += std::min(bytes, std::numeric_limits<std::uint64_t>::max() - total);
         }

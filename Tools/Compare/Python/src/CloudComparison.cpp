@@ -3,7 +3,6 @@
 #include "Command/ComparisonArguments.h"
 #include "Command/InputSnapshot.h"
 #include "Command/Interruption.h"
-#include "Command/RoomCheck.h"
 #include "Command/RunSetup.h"
 #include "Render/JsonReport.h"
 #include "Render/TextSummary.h"
@@ -47,10 +46,6 @@ CloudComparison compareClouds(const fs::path& reference, const fs::path& test,
     ComparisonReport& report = comparison.report;
     const std::array<InputLegs, 2> legs =
         readInputs({reference, test}, std::move(files), settings.strict, report);
-    std::ostringstream unused;
-    checkRoom(
-        legs, [](std::uint64_t) { return std::vector<std::string>(); }, temporaryBytesOf(legs, settings),
-        settings.strict, true, unused, report.warnings);
     const Engine::EngineOptions engineOptions = setUpRun(settings, report, legs[0], legs[1]);
 
     RunGatherer gatherer(false);

@@ -4,6 +4,7 @@
 #include "Command/InputSnapshot.h"
 #include "Command/ShrunkInputGuard.h"
 #include "CommandTest.h"
+#include "LazChunkFiles.h"
 
 #include <Core/IOException.h>
 
@@ -93,25 +94,42 @@ TEST_F(ChangingInputs, AnInputTruncatedOrGrownDuringTheRunFailsIt) {
     }
 }
 
-TEST_F(ChangingInputs, LazRecordsBeyondTheBudgetNeedTheTemporaryFolderWhichIsNamedWithTheRoomNeeded) {
-    // A 16 MiB budget holds neither leg's 9 MB of decoded records: both go to the temporary folder.
-    const Outcome missing = compare({"--memory", "16M", LAZ, LAZ}, "TMPDIR=" + at("missing"));
+TEST_F(ChangingInputs, LazRecordsBeyondTheBudgetNeedTheTemporaryFolderOnlyOutOfKeyOrderWhichIsNamed) {
+    // A 16 MiB budget holds neither leg's 9 MB of decoded records: in key order they are read chunk
+    // by chunk, and need no temporary folder.
+    const Outcome ordered =
+        compare({"-q", "--memory", "16M", "--json", at("ordered.json"), LAZ, LAZ}, "TMPDIR=" + at("missing"));
+    EXPECT_EQ(ordered.status, 0) << ordered.err;
+    EXPECT_NE(contentsOf(at("ordered.json")).find("\"temporaryBytes\": 0,"), std::string::npos);
+    // Its chunks in reverse order, the test is out of key order: decoded whole, it needs the folder.
+    std::vector<std::size_t> reversed(Orvid::Testing::Las::compressedChunksOf(LAZ).size());
+    for (std::size_t chunk = 0; chunk < reversed.size(); ++chunk) {
+        reversed[chunk] = reversed.size() - 1 - chunk;
+    }
+    const std::string disordered = at("reversed.laz");
+    Orvid::Testing::Las::writeLazFromChunks(LAZ, reversed, disordered);
+    const Outcome missing = compare({"--memory", "16M", LAZ, disordered}, "TMPDIR=" + at("missing"));
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "orvid-compare: error: the temporary folder " + at("missing") +
-                               " does not exist; the LAZ inputs need 17 MB there for their decoded records: "
-                               "set TMPDIR to a folder with room\n");
+    EXPECT_NE(missing.err.find("orvid-compare: error: " + disordered +
+                               ": cannot keep its decoded records (9 MB) in the temporary folder " +
+                               at("missing") +
+                               " (No such file or directory); set TMPDIR to a folder with room"),
+              std::string::npos)
+        << missing.err;
     // Files limited to 512 bytes, as on a full disk: the decoding fails, naming what it needed.
-    const Outcome full = compare({"-q", "--memory", "16M", LAZ, LAZ}, "trap '' XFSZ; ulimit -f 1;");
+    const Outcome full = compare({"-q", "--memory", "16M", LAZ, disordered}, "trap '' XFSZ; ulimit -f 1;");
     EXPECT_EQ(full.status, 2);
-    EXPECT_NE(full.err.find(LAZ + ": cannot keep its decoded records (9 MB) in the temporary folder "),
+    EXPECT_NE(full.err.find(disordered + ": cannot keep its decoded records (9 MB) in the temporary folder "),
               std::string::npos)
         << full.err;
     EXPECT_NE(full.err.find("(File too large); set TMPDIR to a folder with room"), std::string::npos)
         << full.err;
 
     // A budget that holds one leg beside the key index's third and one thread's working memory: the
-    // other goes to the temporary folder, as the report says.
-    ASSERT_EQ(compare({"-q", "--memory", "40M", "--threads", "1", "--json", at("one.json"), LAZ, LAZ}).status,
+    // other, out of key order, goes to the temporary folder, as the report says; its points are the
+    // reference's.
+    ASSERT_EQ(compare({"-q", "--memory", "40M", "--threads", "1", "--json", at("one.json"), LAZ, disordered})
+                  .status,
               0);
     const std::uint64_t leg = std::uint64_t{300000} * 28; // its records, of point format 1
     EXPECT_NE(contentsOf(at("one.json")).find("\"temporaryBytes\": " + std::to_string(leg) + ","),

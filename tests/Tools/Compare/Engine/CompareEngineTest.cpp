@@ -9,6 +9,8 @@
 
 #include <Core/IOException.h>
 
+#include <FileIoInterface/Las/LasReader.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,7 +34,8 @@ using Compare::Engine::Phase;
 using Compare::Engine::PointClass;
 
 /// A reference survey of three legs and its test copy with 1 % of each change, written once for all
-/// tests, in key order and with the records of the test (and of a second reference) shuffled.
+/// tests, in key order and with the records of the test (and of a second reference) shuffled; the
+/// reference and both tests as LAZ too.
 class SurveyFiles {
 public:
     SurveyFiles() {
@@ -46,12 +49,27 @@ public:
             shuffledReference.push_back(mFolder / ("shuffled-reference-" + std::to_string(leg + 1) + ".las"));
             writeShuffledCopy(reference[leg], shuffledReference.back(), leg + 11);
         }
+        const auto asLaz = [&](const std::vector<fs::path>& legs, const std::string& prefix) {
+            std::vector<fs::path> laz;
+            for (std::size_t leg = 0; leg < legs.size(); ++leg) {
+                laz.push_back(writeTiles(legs[leg], mFolder.path, prefix + std::to_string(leg + 1), 1,
+                                         FileIoInterface::Las::LasCompression::Laz)
+                                  .at(0));
+            }
+            return laz;
+        };
+        lazReference = asLaz(reference, "laz-reference-");
+        lazTest = asLaz(test, "laz-test-");
+        lazShuffledTest = asLaz(shuffledTest, "laz-shuffled-test-");
     }
 
     std::vector<fs::path> reference;
     std::vector<fs::path> test;
     std::vector<fs::path> shuffledReference;
     std::vector<fs::path> shuffledTest;
+    std::vector<fs::path> lazReference;
+    std::vector<fs::path> lazTest;
+    std::vector<fs::path> lazShuffledTest;
     SyntheticSurvey::PlantedChanges planted;
 
 private:
@@ -70,6 +88,8 @@ struct SurveyCase {
     unsigned threads = 2;
     /// 1 byte: the least index the engine allows, many windows.
     std::uint64_t memoryBudget = 0;
+    /// The LAZ copies (the reference's in key order).
+    bool laz = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const SurveyCase& survey) {
@@ -81,9 +101,12 @@ class SurveyTest : public testing::TestWithParam<SurveyCase> {};
 TEST_P(SurveyTest, FindsThePlantedChangesAsTheLibraryDoes) {
     const SurveyCase& survey = GetParam();
     const SurveyFiles& files = surveyFiles();
-    const std::vector<fs::path>& reference =
-        survey.shuffledReference ? files.shuffledReference : files.reference;
-    const std::vector<fs::path>& test = survey.shuffledTest ? files.shuffledTest : files.test;
+    const std::vector<fs::path>& reference = survey.laz                 ? files.lazReference
+                                             : survey.shuffledReference ? files.shuffledReference
+                                                                        : files.reference;
+    const std::vector<fs::path>& test = survey.laz
+                                            ? (survey.shuffledTest ? files.lazShuffledTest : files.lazTest)
+                                            : (survey.shuffledTest ? files.shuffledTest : files.test);
     EngineOptions options;
     options.threads = survey.threads;
     options.memoryBudget = survey.memoryBudget;
@@ -104,7 +127,17 @@ TEST_P(SurveyTest, FindsThePlantedChangesAsTheLibraryDoes) {
     EXPECT_EQ(outcome.reference.inKeyOrder, !survey.shuffledReference);
     EXPECT_EQ(outcome.test.inKeyOrder, !survey.shuffledTest);
     EXPECT_EQ(outcome.reference.duplicateKeys + outcome.test.duplicateKeys, 0u);
-    if (survey.memoryBudget != 0 && (survey.shuffledReference || survey.shuffledTest)) {
+    // LAZ legs beyond the budget's share are read chunk by chunk, and decoded whole into the temporary
+    // folder only for an input out of key order.
+    std::uint64_t shuffledBytes = 0;
+    for (const fs::path& leg :
+         survey.laz&& survey.shuffledTest&& survey.memoryBudget != 0 ? test : std::vector<fs::path>{}) {
+        shuffledBytes += FileIoInterface::Las::readLasHeader(leg).decodedRecordBytes();
+    }
+    EXPECT_EQ(outcome.temporaryBytes, shuffledBytes);
+    if (survey.memoryBudget > 1) {
+        EXPECT_EQ(outcome.windows, 1u);
+    } else if (survey.memoryBudget != 0 && (survey.shuffledReference || survey.shuffledTest)) {
         EXPECT_GT(outcome.windows, 5u);
     } else {
         EXPECT_EQ(outcome.windows, 1u);
@@ -119,7 +152,10 @@ INSTANTIATE_TEST_SUITE_P(Orders, SurveyTest,
                                          SurveyCase{"ShuffledBoth", true, true},
                                          SurveyCase{"ShuffledReferenceWindows", true, false, 2, 1},
                                          SurveyCase{"ShuffledTestWindows", false, true, 2, 1},
-                                         SurveyCase{"KeyOrderTinyBudget", false, false, 2, 1}),
+                                         SurveyCase{"KeyOrderTinyBudget", false, false, 2, 1},
+                                         SurveyCase{"KeyOrderLazByChunk", false, false, 2, 16 << 20, true},
+                                         SurveyCase{"ShuffledTestLazByChunk", false, true, 2, 16 << 20, true},
+                                         SurveyCase{"ShuffledTestLazInMemory", false, true, 2, 0, true}),
                          [](const testing::TestParamInfo<SurveyCase>& param) {
                              return std::string(param.param.name);
                          });

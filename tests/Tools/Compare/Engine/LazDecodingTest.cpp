@@ -1,5 +1,5 @@
 // Where LAZ legs are decoded: whole legs into memory in reading order while the budget's share holds
-// them, the rest into the temporary folder, uncompressed legs nowhere, absurd counts never wrapping.
+// them, the rest read chunk by chunk, uncompressed legs nowhere, absurd counts never wrapping.
 #include "BudgetShares.h"
 
 #include <CompareEngine/LazDecoding.h>
@@ -38,7 +38,7 @@ TEST(LazDecodingTest, KeepsWholeLegsInMemoryInReadingOrderWhileTheyFit) {
     EXPECT_EQ(plan.inMemory[1], (std::vector<bool>{false, true}));
     EXPECT_EQ(plan.memoryBytes, (3 * third - 1) * 32);
     EXPECT_LE(plan.memoryBytes, share);
-    EXPECT_EQ(plan.temporaryBytes, share / 2 / 32 * 32);
+    EXPECT_EQ(plan.byChunkBytes, share / 2 / 32 * 32);
 
     const std::uint64_t absurd = std::numeric_limits<std::uint64_t>::max() / 16;
     const auto huge = planLazDecoding(
@@ -46,7 +46,7 @@ TEST(LazDecodingTest, KeepsWholeLegsInMemoryInReadingOrderWhileTheyFit) {
         2);
     EXPECT_EQ(huge.inMemory[0], std::vector<bool>{false});
     EXPECT_EQ(huge.memoryBytes, 0u);
-    EXPECT_EQ(huge.temporaryBytes, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(huge.byChunkBytes, std::numeric_limits<std::uint64_t>::max());
 }
 
 } // namespace

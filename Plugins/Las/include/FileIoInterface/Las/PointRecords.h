@@ -153,6 +153,8 @@ public:
 
         const PointRecords* mRecords;
         std::vector<std::uint8_t> mScratch;
+        /// The block read last when a cache of decoded blocks shares it.
+        std::shared_ptr<const std::vector<std::uint8_t>> mShared;
         const std::uint8_t* mBytes = nullptr;
         std::uint64_t mFirst = 0;
         std::uint64_t mCount = 0;

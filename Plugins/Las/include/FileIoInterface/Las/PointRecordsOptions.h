@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace Orvid::FileIoInterface::Las {
+
+class LazChunkCache;
 
 /// How the records of a LAZ file are read.
 enum class LazAccess {
@@ -28,6 +31,9 @@ struct PointRecordsOptions {
     /// Called on the opening thread after each decoded chunk of a LAZ file, with its number of points,
     /// so that a long decoding can show progress; what it throws stops the opening.
     std::function<void(std::uint64_t points)> decoded;
+    /// Decoded chunks of LAZ files read chunk by chunk, kept for the next reads of them and shared by
+    /// the files opened with the same cache; null: every read of a chunk decodes it.
+    std::shared_ptr<LazChunkCache> chunkCache;
 };
 
 } // namespace Orvid::FileIoInterface::Las

@@ -9,15 +9,16 @@
 namespace Orvid::Compare::Engine {
 
 /// Where a comparison keeps the decoded records of its LAZ legs: in memory, within half of its memory
-/// budget (less when the key index's least share and the working memory would not fit beside them),
-/// or in the temporary folder beyond that.
+/// budget (less when the key index's least share and the working memory would not fit beside them);
+/// beyond that nowhere, read chunk by chunk, as long as their input turns out to be in key order, and
+/// in the temporary folder otherwise.
 struct LazDecodingPlan {
     /// Per input (reference, test), per leg in reading order: whether its records are decoded into
     /// memory.
     std::array<std::vector<bool>, 2> inMemory;
-    /// Decoded bytes kept in memory, and in the temporary folder.
+    /// Decoded bytes kept in memory, and of the LAZ legs read chunk by chunk.
     std::uint64_t memoryBytes = 0;
-    std::uint64_t temporaryBytes = 0;
+    std::uint64_t byChunkBytes = 0;
 };
 
 /// The plan for inputs whose legs have `headers` (reference, test) under a budget of `memoryBudget`

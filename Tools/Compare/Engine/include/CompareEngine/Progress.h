@@ -7,8 +7,9 @@ namespace Orvid::Compare::Engine {
 
 /// Phases of a comparison, for progress reports.
 enum class Phase : std::uint8_t {
-    /// Decoding the LAZ legs of both inputs as they are opened; points count as their chunk is
-    /// decoded. Only when some leg is LAZ.
+    /// Decoding LAZ legs whole: those decoded into memory as they are opened, and after indexing,
+    /// those read chunk by chunk of an input that turned out to be out of key order; points count as
+    /// their chunk is decoded. Only when some leg is LAZ.
     decoding,
     /// Reading the keys of both inputs once, for their order and range of times.
     indexing,
