@@ -286,7 +286,7 @@ public:
         }
         outcome.reference = factsOf(0);
         outcome.test = factsOf(1);
-        outcome.pairedByPosition = mInputs[0].timesIgnored() || (mOneTime[0] && mOneTime[1]);
+        outcome.pairedByPosition = pairedByPosition();
         outcome.temporaryBytes = mTemporaryBytes;
         return outcome;
     }
@@ -338,12 +338,14 @@ private:
     }
 
     /// LAZ legs read chunk by chunk serve an input streamed in key order; an input read through its key
-    /// index (out of key order, or with points of NaN time) has them decoded whole into the temporary
-    /// folder first, where records read in any order cost no decoding.
+    /// index (out of key order, or with points of NaN time), or paired by position (one key whose
+    /// candidates lie anywhere), has them decoded whole into the temporary folder first, where records
+    /// read in any order cost no decoding.
     void decodeWholeWhereReadByIndex() {
+        const bool byPosition = pairedByPosition();
         for (std::size_t side = 0; side < 2; ++side) {
             const std::uint64_t points = mInputs[side].pointsReadByChunk();
-            if (points == 0 || (mScans[side]->inKeyOrder() && mScans[side]->nanTimes() == 0)) {
+            if (points == 0 || (!byPosition && mScans[side]->inKeyOrder() && mScans[side]->nanTimes() == 0)) {
                 continue;
             }
             ProgressReporter decoding(mProgress, Phase::decoding, points);
@@ -354,6 +356,8 @@ private:
             decoding.finish();
         }
     }
+
+    bool pairedByPosition() const { return mInputs[0].timesIgnored() || (mOneTime[0] && mOneTime[1]); }
 
     /// Throws std::invalid_argument when the comparison is limited to time windows, which cannot
     /// cut inputs that pair by position (`why`).

@@ -241,6 +241,36 @@ TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {
     }
 }
 
+// Paired by position, a point's candidates lie anywhere in its key: LAZ legs read chunk by chunk
+// would be decoded again and again, so they are decoded whole even in key order. Here every point has
+// time 0 and return 1, one key in key order, and the test lies 5 mm off the reference.
+TEST(CompareEngineTest, DecodesLazLegsWholeWhenPairingByPosition) {
+    const TemporaryFolder folder("engine-one-time");
+    FileIoInterface::Las::LasWriterOptions writer;
+    writer.pointFormat = 1;
+    writer.compression = FileIoInterface::Las::LasCompression::Laz;
+    writer.lazChunkPoints = 500;
+    writer.scaleOffset = FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
+    std::array<std::vector<fs::path>, 2> files;
+    for (const auto& [side, shift] : {std::pair{std::size_t{0}, 0.0}, {std::size_t{1}, 0.005}}) {
+        std::vector<PointLeg> legs(1);
+        // Rows of 100 points, half a metre apart.
+        for (int row = 0; row < 30; ++row) {
+            for (int column = 0; column < 100; ++column) {
+                legs[0].push_back(makePoint(0.0, 1, 0.5 * column + shift, 0.5 * row + shift));
+            }
+        }
+        files[side] = writeLasLegs(folder.path, side == 0 ? "reference" : "test", legs, writer, {});
+    }
+    EngineOptions options;
+    options.memoryBudget = 16 << 20;
+    OrderSink sink;
+    const ComparisonOutcome outcome = CompareEngine(options).compare(files[0], files[1], sink);
+    EXPECT_TRUE(outcome.pairedByPosition);
+    EXPECT_EQ(outcome.count(PointClass::unchanged), 3000u);
+    EXPECT_EQ(outcome.temporaryBytes, 2u * 3000 * 28);
+}
+
 TEST(CompareEngineTest, ReportsTheDecodingOfLazInputsChunkByChunk) {
     // 829 points in chunks of 100 against the same points stored plainly: only the LAZ side decodes.
     const std::filesystem::path laz = std::filesystem::path(LAZ_SAMPLE_DIR) / "autzen-bmx-2010_chunk100.laz";
