@@ -250,6 +250,9 @@ public:
     void holdDecodedInMemory(std::uint64_t bytes) { mDecodedInMemory = bytes; }
 
     ComparisonOutcome run() {
+        if (pairedByPosition()) {
+            decodeWholeLegs();
+        }
         scanInputs();
         pairByPositionWhereTimesCannot();
         decodeWholeWhereReadByIndex();
@@ -334,6 +337,7 @@ private:
         for (Input& input : mInputs) {
             input.ignoreTimes();
         }
+        decodeWholeLegs();
         scanInputs();
     }
 
@@ -344,17 +348,30 @@ private:
     void decodeWholeWhereReadByIndex() {
         const bool byPosition = pairedByPosition();
         for (std::size_t side = 0; side < 2; ++side) {
-            const std::uint64_t points = mInputs[side].pointsReadByChunk();
-            if (points == 0 || (!byPosition && mScans[side]->inKeyOrder() && mScans[side]->nanTimes() == 0)) {
-                continue;
+            if (byPosition || !mScans[side]->inKeyOrder() || mScans[side]->nanTimes() != 0) {
+                decodeWholeLegs(side);
             }
-            ProgressReporter decoding(mProgress, Phase::decoding, points);
-            FileIoInterface::Las::PointRecordsOptions options;
-            options.decodingThreads = mThreads;
-            options.decoded = [&decoding](std::uint64_t decoded) { decoding.advance(decoded); };
-            mTemporaryBytes += mInputs[side].decodeWhole(options);
-            decoding.finish();
         }
+    }
+
+    /// Decodes whole the LAZ legs of both inputs, before a scan that would otherwise decode them chunk by
+    /// chunk only for them to be decoded whole after it.
+    void decodeWholeLegs() {
+        decodeWholeLegs(0);
+        decodeWholeLegs(1);
+    }
+
+    void decodeWholeLegs(std::size_t side) {
+        const std::uint64_t points = mInputs[side].pointsReadByChunk();
+        if (points == 0) {
+            return;
+        }
+        ProgressReporter decoding(mProgress, Phase::decoding, points);
+        FileIoInterface::Las::PointRecordsOptions options;
+        options.decodingThreads = mThreads;
+        options.decoded = [&decoding](std::uint64_t decoded) { decoding.advance(decoded); };
+        mTemporaryBytes += mInputs[side].decodeWhole(options);
+        decoding.finish();
     }
 
     bool pairedByPosition() const { return mInputs[0].timesIgnored() || (mOneTime[0] && mOneTime[1]); }

@@ -242,33 +242,53 @@ TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {
 }
 
 // Paired by position, a point's candidates lie anywhere in its key: LAZ legs read chunk by chunk
-// would be decoded again and again, so they are decoded whole even in key order. Here every point has
-// time 0 and return 1, one key in key order, and the test lies 5 mm off the reference.
+// would be decoded again and again, so they are decoded whole even in key order, and before any scan
+// that would have to decode them chunk by chunk. Here every point has return 1 and either no time
+// (format 0) or one time per input, 0 in the reference and 1 in the test, so that the inputs are
+// scanned again without times; the test lies 5 mm off the reference.
 TEST(CompareEngineTest, DecodesLazLegsWholeWhenPairingByPosition) {
     const TemporaryFolder folder("engine-one-time");
-    FileIoInterface::Las::LasWriterOptions writer;
-    writer.pointFormat = 1;
-    writer.compression = FileIoInterface::Las::LasCompression::Laz;
-    writer.lazChunkPoints = 500;
-    writer.scaleOffset = FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
-    std::array<std::vector<fs::path>, 2> files;
-    for (const auto& [side, shift] : {std::pair{std::size_t{0}, 0.0}, {std::size_t{1}, 0.005}}) {
-        std::vector<PointLeg> legs(1);
-        // Rows of 100 points, half a metre apart.
-        for (int row = 0; row < 30; ++row) {
-            for (int column = 0; column < 100; ++column) {
-                legs[0].push_back(makePoint(0.0, 1, 0.5 * column + shift, 0.5 * row + shift));
+    for (const std::uint8_t format : {std::uint8_t{0}, std::uint8_t{1}}) {
+        FileIoInterface::Las::LasWriterOptions writer;
+        writer.pointFormat = format;
+        writer.compression = FileIoInterface::Las::LasCompression::Laz;
+        writer.lazChunkPoints = 500;
+        writer.scaleOffset = FileIoInterface::Las::LasScaleOffset{{0.001, 0.001, 0.001}, {0.0, 0.0, 0.0}};
+        std::array<std::vector<fs::path>, 2> files;
+        for (const auto& [side, shift] : {std::pair{std::size_t{0}, 0.0}, {std::size_t{1}, 0.005}}) {
+            std::vector<PointLeg> legs(1);
+            // Rows of 100 points, half a metre apart.
+            for (int row = 0; row < 30; ++row) {
+                for (int column = 0; column < 100; ++column) {
+                    legs[0].push_back(
+                        makePoint(static_cast<double>(side), 1, 0.5 * column + shift, 0.5 * row + shift));
+                }
             }
+            const std::string name = (side == 0 ? "reference-" : "test-") + std::to_string(format);
+            files[side] = writeLasLegs(folder.path, name, legs, writer, {});
         }
-        files[side] = writeLasLegs(folder.path, side == 0 ? "reference" : "test", legs, writer, {});
+        EngineOptions options;
+        options.memoryBudget = 16 << 20;
+        options.pairByPosition = format == 0;
+        OrderSink sink;
+        std::vector<Phase> phases;
+        const ComparisonOutcome outcome = CompareEngine(options).compare(
+            files[0], files[1], sink, [&](Phase phase, std::uint64_t, std::uint64_t) {
+                if (phases.empty() || phases.back() != phase) {
+                    phases.push_back(phase);
+                }
+            });
+        EXPECT_TRUE(outcome.pairedByPosition);
+        EXPECT_EQ(outcome.count(PointClass::unchanged), 3000u);
+        const std::uint64_t recordBytes = format == 0 ? 20 : 28;
+        EXPECT_EQ(outcome.temporaryBytes, recordBytes * 2 * 3000);
+        // One time in both inputs shows only in a first scan, which is then the only one by chunk.
+        const std::vector<Phase> expected =
+            format == 0
+                ? std::vector<Phase>{Phase::decoding, Phase::indexing, Phase::comparing}
+                : std::vector<Phase>{Phase::indexing, Phase::decoding, Phase::indexing, Phase::comparing};
+        EXPECT_EQ(phases, expected) << "format " << int{format};
     }
-    EngineOptions options;
-    options.memoryBudget = 16 << 20;
-    OrderSink sink;
-    const ComparisonOutcome outcome = CompareEngine(options).compare(files[0], files[1], sink);
-    EXPECT_TRUE(outcome.pairedByPosition);
-    EXPECT_EQ(outcome.count(PointClass::unchanged), 3000u);
-    EXPECT_EQ(outcome.temporaryBytes, 2u * 3000 * 28);
 }
 
 TEST(CompareEngineTest, ReportsTheDecodingOfLazInputsChunkByChunk) {
