@@ -284,6 +284,16 @@ TEST(PointRecords, ReadsLazChunksThroughACacheSharedByFilesAndThreads) {
             cursor.record(index);
         }
         EXPECT_EQ(byChunk.chunkCache->decodedChunks() - before, capacity == 1 ? chunks - 1 : 0u);
+        // The first chunk, which the cursor holds, stays readable through it once dropped from the
+        // cache, without decoding, until the cursor lets go of it.
+        PointRecords::Cursor(second).record(whole.size() - 1);
+        const std::uint64_t held = byChunk.chunkCache->decodedChunks();
+        cursor.record(0);
+        EXPECT_EQ(byChunk.chunkCache->decodedChunks(), held);
+        cursor.release();
+        PointRecords::Cursor wholeCursor(whole);
+        EXPECT_EQ(std::memcmp(cursor.record(0), wholeCursor.record(0), length), 0);
+        EXPECT_EQ(byChunk.chunkCache->decodedChunks() - held, capacity == 1 ? 1u : 0u);
     }
 }
 

@@ -81,6 +81,13 @@ void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::f
         gather(test, key, mGroup[TEST]);
         matchGroup(flush);
     }
+    // Decoded LAZ chunks that the cursors would keep alive until the matcher's next chunk would lie
+    // beyond the chunk cache, one per cursor of every matcher waiting for its turn.
+    for (Worker& worker : mWorkers) {
+        for (InputReader& reader : worker.readers) {
+            reader.release();
+        }
+    }
 }
 
 void ChunkMatcher::gather(KeySequence& sequence, const Key& key, GroupPositions& group) {

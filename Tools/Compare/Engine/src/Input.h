@@ -158,6 +158,12 @@ public:
         const std::size_t leg = mInput->legOf(position);
         return mInput->leg(leg).scannerChannelAt(record(position, leg));
     }
+    /// Lets go of the blocks read last (see `PointRecords::Cursor::release`).
+    void release() {
+        for (FileIoInterface::Las::PointRecords::Cursor& cursor : mCursors) {
+            cursor.release();
+        }
+    }
 
 private:
     const Input* mInput;

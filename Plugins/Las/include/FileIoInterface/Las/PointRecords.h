@@ -148,6 +148,15 @@ public:
             return load(index);
         }
 
+        /// Lets go of the block read last, so that a cache of decoded blocks that dropped it frees it
+        /// now rather than when this cursor moves on; the next record reads its block again.
+        void release() {
+            mShared.reset();
+            mBytes = nullptr;
+            mFirst = 0;
+            mCount = 0;
+        }
+
     private:
         const std::uint8_t* load(std::uint64_t index);
 
