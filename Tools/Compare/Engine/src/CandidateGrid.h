@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HugePages.h"
 #include "UnpairedBits.h"
 #include "WorkTeam.h"
 
@@ -58,6 +59,8 @@ public:
                 }
             },
             [&] {
+                reserveOnHugePages(mSlots, count);
+                reserveOnHugePages(mCellOf, count);
                 mSlots.resize(count);
                 mCellOf.resize(count);
             });
@@ -77,8 +80,10 @@ public:
                 }
             },
             [&] {
-                mCellStarts.assign(static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows) + 1,
-                                   0);
+                const std::size_t starts =
+                    static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows) + 1;
+                reserveOnHugePages(mCellStarts, starts);
+                mCellStarts.assign(starts, 0);
             });
         countSlots();
         // Each share of the cells is placed by one member, so that every cell keeps reading order; a few

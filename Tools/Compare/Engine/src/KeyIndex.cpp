@@ -1,5 +1,6 @@
 #include "KeyIndex.h"
 
+#include "HugePages.h"
 #include "Parallel.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 namespace Orvid::Compare::Engine {
 
@@ -139,12 +139,8 @@ KeyIndex::KeyIndex(std::size_t size)
     }
     mEntries =
         std::unique_ptr<KeyEntry[], KeyEntriesUnmap>(static_cast<KeyEntry*>(mapped), KeyEntriesUnmap{bytes});
-    // Entries are written and read in random order: large pages spare most of the address
-    // translations. Asked for before the first write, while no page is there yet; the mapping starts
-    // on a page.
-    if (bytes >= static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))) {
-        ::madvise(mapped, bytes, MADV_HUGEPAGE);
-    }
+    // Entries are written and read in random order.
+    adviseHugePages(mapped, bytes);
 }
 
 void KeyEntriesUnmap::operator()(KeyEntry* entries) const {
