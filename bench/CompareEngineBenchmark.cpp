@@ -100,6 +100,8 @@ public:
         const auto* point = decision.testPoint != nullptr ? decision.testPoint : decision.referencePoint;
         mSum += point->getX() + decision.displacement.dz;
     }
+    bool restartable() const override { return true; }
+    void restart() override { *this = CountingSink(); }
     double checksum() const { return mSum + static_cast<double>(mDecisions); }
 
 private:

@@ -75,7 +75,12 @@ std::vector<fs::path> writeSurveyLegs(const fs::path& folder, const std::string&
     return paths;
 }
 
-void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint64_t seed) {
+namespace {
+
+/// Copies the LAS file `source` to `target` with its point records in the order that `reorder` puts
+/// their numbers in; header and variable-length records stay as they are.
+template <typename Reorder>
+void writeReorderedCopy(const fs::path& source, const fs::path& target, Reorder reorder) {
     const FileIoInterface::Las::LasHeader header = FileIoInterface::Las::readLasHeader(source);
     std::ifstream in(source, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -83,7 +88,7 @@ void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint
     const auto count = static_cast<std::size_t>(header.pointCount);
     std::vector<std::size_t> order(count);
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::shuffle(order.begin(), order.end(), std::mt19937_64(seed));
+    reorder(order);
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(header.offsetToPointData));
     for (const std::size_t record : order) {
@@ -93,8 +98,22 @@ void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint
     const std::size_t tail = header.offsetToPointData + count * length;
     out.write(bytes.data() + tail, static_cast<std::streamsize>(bytes.size() - tail));
     if (!out) {
-        throw Core::IOException(target.string() + ": cannot write the shuffled copy");
+        throw Core::IOException(target.string() + ": cannot write the reordered copy");
     }
+}
+
+} // namespace
+
+void writeShuffledCopy(const fs::path& source, const fs::path& target, std::uint64_t seed) {
+    writeReorderedCopy(source, target, [&](std::vector<std::size_t>& order) {
+        std::shuffle(order.begin(), order.end(), std::mt19937_64(seed));
+    });
+}
+
+void writeCopyWithLastRecordsSwapped(const fs::path& source, const fs::path& target) {
+    writeReorderedCopy(source, target, [](std::vector<std::size_t>& order) {
+        std::swap(order[order.size() - 2], order.back());
+    });
 }
 
 std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points,

@@ -59,6 +59,11 @@ std::vector<std::filesystem::path> writeTiles(const std::filesystem::path& sourc
 void writeShuffledCopy(const std::filesystem::path& source, const std::filesystem::path& target,
                        std::uint64_t seed);
 
+/// Copies the LAS file `source` (two records or more) to `target` with its last two point records
+/// swapped: out of key order at the very end when `source` is in key order.
+void writeCopyWithLastRecordsSwapped(const std::filesystem::path& source,
+                                     const std::filesystem::path& target);
+
 /// Gives, in place, every 37th record of the LAS file `file` (point format 6 to 10), counting from
 /// `phase`, the key (GPS time and return number) of the record before it, a duplicate key, and every
 /// 101st a NaN time. Throws Core::IOException when the file cannot be rewritten.

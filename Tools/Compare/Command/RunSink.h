@@ -19,6 +19,10 @@ public:
         mGatherer.scanned(reference, test);
     }
 
+    /// Class files already written cannot be taken back.
+    bool restartable() const override { return mClassFiles == nullptr && mGatherer.restartable(); }
+    void restart() override { mGatherer.restart(); }
+
     void decided(const Engine::Decision& decision) override {
         throwIfInterrupted();
         mGatherer.decided(decision);

@@ -26,6 +26,9 @@ public:
 
     void scanned(const Engine::InputFacts& reference, const Engine::InputFacts& test) override;
     void decided(const Engine::Decision& decision) override;
+    /// A map is framed before the first position is binned on it: only a run without one can restart.
+    bool restartable() const override { return !mMapWanted; }
+    void restart() override { *this = RunGatherer(mMapWanted); }
 
     /// The map, when one was asked for and the points had an extent.
     std::optional<DifferenceMap> takeMap() { return std::move(mMap); }

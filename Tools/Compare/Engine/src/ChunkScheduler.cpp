@@ -134,16 +134,17 @@ private:
 
 } // namespace
 
-void runChunks(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
-               const std::function<ChunkSequences(std::size_t chunk)>& sequencesOf,
-               const ReplayTarget& target) {
+void runChunks(
+    std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
+    const std::function<ChunkSequences(std::size_t chunk, const ChunkMatcher& matcher)>& sequencesOf,
+    const ReplayTarget& target) {
     Relay relay(matchers, chunkCount, target);
     const auto work = [&] {
         try {
             ChunkMatcher* matcher = nullptr;
             std::size_t chunk = 0;
             while (relay.take(matcher, chunk)) {
-                ChunkSequences sequences = sequencesOf(chunk);
+                ChunkSequences sequences = sequencesOf(chunk, *matcher);
                 // A single chunk leaves the other threads to its matcher's large keys.
                 matcher->match(
                     sequences.first, sequences.second, [&] { relay.flush(*matcher, chunk); },

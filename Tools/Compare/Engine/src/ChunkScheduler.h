@@ -20,9 +20,11 @@ using ChunkSequences = std::pair<KeySequence, KeySequence>;
 /// ahead of the replay by as many chunks as there are spare matchers, which bounds the decisions
 /// kept. A matcher whose buffer fills mid-chunk waits for its chunk's turn. A single chunk (a window of
 /// one time, or none) runs on the caller's thread, and its matcher shares its large keys among all
-/// `threads`. The first exception stops every worker and is rethrown.
-void runChunks(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
-               const std::function<ChunkSequences(std::size_t chunk)>& sequencesOf,
-               const ReplayTarget& target);
+/// `threads`. `sequencesOf(chunk, matcher)` gives the sequences of `chunk`, about to be matched in
+/// `matcher`. The first exception stops every worker and is rethrown.
+void runChunks(
+    std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
+    const std::function<ChunkSequences(std::size_t chunk, const ChunkMatcher& matcher)>& sequencesOf,
+    const ReplayTarget& target);
 
 } // namespace Orvid::Compare::Engine

@@ -7,6 +7,7 @@
 #include "Input.h"
 #include "InputScan.h"
 #include "KeyIndex.h"
+#include "KeySearch.h"
 #include "KeySequence.h"
 #include "PointTallying.h"
 #include "ProgressReporter.h"
@@ -121,15 +122,21 @@ std::vector<RunKeys> runKeysInReadingOrder(const InputParts& parts) {
 /// One input in one window: its sorted key index, or its stream's range of positions.
 struct WindowSide {
     const Input* input = nullptr;
+    /// The scan of a streamed input; null for a stream checked as it is read, whose chunks start at
+    /// `streamCuts`, found near their positions in the larger input scaled by `guessScale`.
     const InputScan* scan = nullptr;
     bool streamed = false;
     KeyIndex index;
+    const StreamCuts* streamCuts = nullptr;
+    double guessScale = 1.0;
     /// Primary words at which chunks start, after the first chunk.
     const std::vector<std::uint64_t>* boundaries = nullptr;
     /// Start of each chunk, and the end: positions when streamed, index offsets otherwise;
     /// `UNKNOWN_START` until the first chunk that needs it finds it.
     std::unique_ptr<std::atomic<std::uint64_t>[]> starts;
     static constexpr std::uint64_t UNKNOWN_START = ~std::uint64_t{0};
+
+    bool checked() const { return streamed && scan == nullptr; }
 
     std::uint64_t startOf(std::uint64_t primary, bool byChannel) const {
         if (streamed) {
@@ -143,13 +150,29 @@ struct WindowSide {
     void cut(const std::vector<std::uint64_t>& cuts, std::uint64_t lowest, std::uint64_t end,
              bool byChannel) {
         boundaries = &cuts;
-        starts = std::make_unique<std::atomic<std::uint64_t>[]>(cuts.size() + 2);
-        for (std::size_t chunk = 1; chunk <= cuts.size(); ++chunk) {
-            starts[chunk].store(UNKNOWN_START, std::memory_order_relaxed);
-        }
+        makeStarts(cuts.size() + 1);
         starts[0].store(streamed ? startOf(lowest, byChannel) : 0, std::memory_order_relaxed);
         starts[cuts.size() + 1].store(streamed ? startOf(end, byChannel) : index.size(),
                                       std::memory_order_relaxed);
+    }
+
+    /// Makes a checked stream of the whole input, whatever keys its ends hold (for the checks to see
+    /// them all), in the chunks of `cuts`, scaled from the larger input's `largerSize` points.
+    void cutChecked(const StreamCuts& cuts, std::uint64_t largerSize) {
+        streamed = true;
+        streamCuts = &cuts;
+        guessScale = static_cast<double>(input->size()) / static_cast<double>(largerSize);
+        makeStarts(cuts.chunks());
+        starts[0].store(0, std::memory_order_relaxed);
+        starts[cuts.chunks()].store(input->size(), std::memory_order_relaxed);
+    }
+
+    /// Starts for `chunks` chunks and the end, those between unknown.
+    void makeStarts(std::size_t chunks) {
+        starts = std::make_unique<std::atomic<std::uint64_t>[]>(chunks + 1);
+        for (std::size_t chunk = 1; chunk < chunks; ++chunk) {
+            starts[chunk].store(UNKNOWN_START, std::memory_order_relaxed);
+        }
     }
 
     /// The start of chunk `chunk`. Found when a chunk first needs it, on that chunk's thread: a
@@ -159,21 +182,64 @@ struct WindowSide {
     std::uint64_t startOfChunk(std::size_t chunk, bool byChannel) const {
         std::uint64_t start = starts[chunk].load(std::memory_order_relaxed);
         if (start == UNKNOWN_START) {
-            start = startOf((*boundaries)[chunk - 1], byChannel);
+            start = checked() ? lowerBoundNear(*input, streamCuts->primary(chunk), guessOfStart(chunk))
+                              : startOf((*boundaries)[chunk - 1], byChannel);
             starts[chunk].store(start, std::memory_order_relaxed);
         }
         return start;
     }
 
-    KeySequence sequence(std::size_t chunk, bool byChannel) const {
+    /// Where a checked stream's chunk `chunk` (after the first) likely starts: as far past the start of
+    /// the chunk before, when known (chunks are taken in order, so it mostly is), as the cuts lie apart
+    /// in the larger input, scaled to this one.
+    std::uint64_t guessOfStart(std::size_t chunk) const {
+        const std::uint64_t previous = starts[chunk - 1].load(std::memory_order_relaxed);
+        const std::uint64_t position = streamCuts->position(chunk);
+        if (previous == UNKNOWN_START) {
+            return scaled(position);
+        }
+        return previous + scaled(position - streamCuts->position(chunk - 1));
+    }
+
+    std::uint64_t scaled(std::uint64_t position) const {
+        return static_cast<std::uint64_t>(static_cast<double>(position) * guessScale);
+    }
+
+    /// The sequence of chunk `chunk`; a checked stream tallies its records into `tally`.
+    KeySequence sequence(std::size_t chunk, bool byChannel, StreamTally* tally) const {
         const std::uint64_t begin = startOfChunk(chunk, byChannel);
         const std::uint64_t end = startOfChunk(chunk + 1, byChannel);
+        if (checked()) {
+            // Cuts out of order would let keys of two chunks interleave unseen.
+            const Window keys{false, chunk == 0 ? 0 : streamCuts->primary(chunk),
+                              chunk + 1 == streamCuts->chunks() ? NAN_PRIMARY
+                                                                : streamCuts->primary(chunk + 1)};
+            if (keys.end < keys.lowest) {
+                throw OutOfKeyOrder();
+            }
+            return KeySequence::ofCheckedStream(*input, begin, end, byChannel, keys, *tally);
+        }
         if (streamed) {
             return KeySequence::ofStream(*input, begin, end, byChannel);
         }
         return KeySequence::ofIndex(*input, index.begin() + begin, index.begin() + end);
     }
 };
+
+/// The facts of `input`, in key order without NaN times, whose records tallied `tally`.
+InputFacts factsOfStream(const Input& input, const StreamTally& tally) {
+    InputFacts facts;
+    facts.points = input.size();
+    facts.inKeyOrder = true;
+    include(facts.extent, tally.extent);
+    facts.tally = tally.tally;
+    // As for a scan, the keys' bounds less their offset give the time range.
+    if (tally.lowest <= tally.highest && !input.timesIgnored()) {
+        facts.tally.lowestTime = timeOf(tally.lowest) - input.timeOffset();
+        facts.tally.highestTime = timeOf(tally.highest) - input.timeOffset();
+    }
+    return facts;
+}
 
 /// Both inputs opened from their files, and where their LAZ legs were decoded.
 struct OpenedInputs {
@@ -250,18 +316,98 @@ public:
     void holdDecodedInMemory(std::uint64_t bytes) { mDecodedInMemory = bytes; }
 
     ComparisonOutcome run() {
+        if (mayBeInKeyOrder()) {
+            try {
+                return compareInOnePass();
+            } catch (const OutOfKeyOrder&) {
+                // The decisions so far may pair keys that come again later: start again, by the scan.
+                mSink.restart();
+                mMatchers.clear();
+            }
+        }
+        return compareScanned();
+    }
+
+private:
+    /// Whether the inputs may be in key order, to be compared as they are read: whole inputs, mapped
+    /// or in memory, paired by time, first and last points with times that are numbers (points of NaN
+    /// time are indexed) and not one time (which makes one key of a whole input, for the scan's way
+    /// with it), for a sink that can start again should they turn out not to be.
+    bool mayBeInKeyOrder() const {
+        if (mOnly != nullptr || mWhole || pairedByPosition() || !mSink.restartable()) {
+            return false;
+        }
+        for (std::size_t side = 0; side < 2; ++side) {
+            const Input& input = mInputs[side];
+            if (!mRunKeys[side].empty() || input.size() < 2 || input.pointsReadByChunk() != 0) {
+                return false;
+            }
+            InputReader reader(input);
+            const std::uint64_t first = primaryAt(input, reader, 0);
+            const std::uint64_t last = primaryAt(input, reader, input.size() - 1);
+            if (first == NAN_PRIMARY || last == NAN_PRIMARY || last <= first) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /// Compares inputs in key order as their records are read, without a pass over their keys first:
+    /// each chunk's records are checked to be in key order and within the chunk's keys, and tallied
+    /// for the facts, which the sink receives last. Throws OutOfKeyOrder at the first record that is
+    /// not, once every worker has stopped.
+    ComparisonOutcome compareInOnePass() {
+        const bool byChannel = mOptions.pairByChannel;
+        const Input& larger = mInputs[mInputs[0].size() >= mInputs[1].size() ? 0 : 1];
+        const StreamCuts cuts(larger, CHUNK_POINTS);
+        std::array<WindowSide, 2> sides;
+        for (std::size_t side = 0; side < 2; ++side) {
+            sides[side].input = &mInputs[side];
+            sides[side].cutChecked(cuts, larger.size());
+        }
+
+        ComparisonOutcome outcome;
+        setLeastWindows({PlannedWindow{Window{false, 0, NAN_PRIMARY}, {}}}, workingMemory(), outcome);
+        makeMatchers();
+        std::vector<std::array<StreamTally, 2>> tallies(mMatchers.size());
+        ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
+        const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
+        runChunks(
+            mMatchers, mThreads, cuts.chunks(),
+            [&](std::size_t chunk, const ChunkMatcher& matcher) {
+                std::array<StreamTally, 2>& tally = tallies[matcherIndex(matcher)];
+                return ChunkSequences(sides[0].sequence(chunk, byChannel, &tally[0]),
+                                      sides[1].sequence(chunk, byChannel, &tally[1]));
+            },
+            target);
+        comparing.finish();
+
+        for (std::size_t side = 0; side < 2; ++side) {
+            StreamTally total;
+            for (const std::array<StreamTally, 2>& tally : tallies) {
+                total.add(tally[side]);
+            }
+            mStreamedFacts[side] = factsOfStream(mInputs[side], total);
+            mOneTime[side] = shareOneTime(mInputs[side].size(), 0, mStreamedFacts[side].tally);
+        }
+        mSink.scanned(factsOf(0), factsOf(1));
+        finish(outcome, 1);
+        return outcome;
+    }
+
+    /// Scans the inputs' keys first, then compares them window by window, each input streamed when in
+    /// key order and read through a key index otherwise.
+    ComparisonOutcome compareScanned() {
         if (pairedByPosition()) {
             decodeWholeLegs();
         }
         scanInputs();
         pairByPositionWhereTimesCannot();
         decodeWholeWhereReadByIndex();
-        const std::uint64_t budget = budgetOf(mOptions);
-        // LAZ records decoded into memory hold their part of the budget as working memory does.
-        const std::uint64_t working = workingBytes(mThreads) + mDecodedInMemory;
+        const std::uint64_t working = workingMemory();
         std::vector<PlannedWindow> windows =
             planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
-                        indexShare(budget, working) / INDEX_BYTES_PER_POINT, mThreads, {});
+                        indexShare(budgetOf(mOptions), working) / INDEX_BYTES_PER_POINT, mThreads, {});
         ComparisonOutcome outcome;
         setLeastWindows(windows, working, outcome);
         if (mOnly != nullptr) {
@@ -269,18 +415,39 @@ public:
         }
 
         mSink.scanned(factsOf(0), factsOf(1));
-        const unsigned matchers = mThreads == 1 ? 1 : MATCHERS_PER_THREAD * mThreads;
-        for (unsigned matcher = 0; matcher < matchers; ++matcher) {
-            mMatchers.push_back(std::make_unique<ChunkMatcher>(mInputs[0], mInputs[1], mOptions));
-        }
+        makeMatchers();
         ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
         const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
         for (const PlannedWindow& window : windows) {
             compareWindow(window, target);
         }
         comparing.finish();
+        finish(outcome, windows.size());
+        return outcome;
+    }
 
-        outcome.windows = windows.size();
+    /// The working memory that the budget must leave: LAZ records decoded into memory hold their part
+    /// of it as the workers' memory does.
+    std::uint64_t workingMemory() const { return workingBytes(mThreads) + mDecodedInMemory; }
+
+    void makeMatchers() {
+        const unsigned matchers = mThreads == 1 ? 1 : MATCHERS_PER_THREAD * mThreads;
+        for (unsigned matcher = 0; matcher < matchers; ++matcher) {
+            mMatchers.push_back(std::make_unique<ChunkMatcher>(mInputs[0], mInputs[1], mOptions));
+        }
+    }
+
+    std::size_t matcherIndex(const ChunkMatcher& matcher) const {
+        return static_cast<std::size_t>(
+            std::find_if(mMatchers.begin(), mMatchers.end(),
+                         [&](const std::unique_ptr<ChunkMatcher>& mine) { return mine.get() == &matcher; }) -
+            mMatchers.begin());
+    }
+
+    /// Completes `outcome` of a comparison in `windows` windows with what the matchers counted and the
+    /// facts of the inputs.
+    void finish(ComparisonOutcome& outcome, std::size_t windows) const {
+        outcome.windows = windows;
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
             outcome.differenceCounts += matcher->differenceCounts();
         }
@@ -291,10 +458,8 @@ public:
         outcome.test = factsOf(1);
         outcome.pairedByPosition = pairedByPosition();
         outcome.temporaryBytes = mTemporaryBytes;
-        return outcome;
     }
 
-private:
     void scanInputs() {
         ProgressReporter indexing(mProgress, Phase::indexing, mInputs[0].size() + mInputs[1].size());
         const auto advance = [&](std::uint64_t points) { indexing.advance(points); };
@@ -407,6 +572,8 @@ private:
         InputFacts facts;
         if (mWhole) {
             facts = (*mWhole)[side];
+        } else if (!mScans[side]) {
+            facts = mStreamedFacts[side];
         } else {
             facts.points = mScans[side]->points();
             facts.nanTimes = mScans[side]->nanTimes();
@@ -445,9 +612,9 @@ private:
         }
         runChunks(
             mMatchers, mThreads, boundaries.size() + 1,
-            [&](std::size_t chunk) {
-                return ChunkSequences(sides[0].sequence(chunk, byChannel),
-                                      sides[1].sequence(chunk, byChannel));
+            [&](std::size_t chunk, const ChunkMatcher&) {
+                return ChunkSequences(sides[0].sequence(chunk, byChannel, nullptr),
+                                      sides[1].sequence(chunk, byChannel, nullptr));
             },
             target);
     }
@@ -493,6 +660,8 @@ private:
     std::optional<std::array<InputFacts, 2>> mWhole;
     std::array<std::vector<RunKeys>, 2> mRunKeys;
     std::array<std::unique_ptr<InputScan>, 2> mScans;
+    /// The facts of inputs compared in one pass, without a scan.
+    std::array<InputFacts, 2> mStreamedFacts;
     /// Per input, whether all its points share one GPS time (`InputFacts::oneTime`).
     std::array<bool, 2> mOneTime{};
     std::vector<std::unique_ptr<ChunkMatcher>> mMatchers;

@@ -1,5 +1,4 @@
 #include <CompareEngine/ComparedAttribute.h>
-#include <CompareEngine/DecisionSink.h>
 
 namespace Orvid::Compare::Engine {
 namespace {
@@ -20,8 +19,6 @@ static_assert(COMPARED_ATTRIBUTE_COUNT == static_cast<std::size_t>(ComparedAttri
 static_assert(COMPARED_ATTRIBUTE_COUNT <= 8 * sizeof(AttributeMask), "an AttributeMask has a bit for each");
 
 } // namespace
-
-void DecisionSink::scanned(const InputFacts&, const InputFacts&) {}
 
 AttributeCounters& AttributeCounters::operator+=(const AttributeCounters& other) {
     for (std::size_t index = 0; index < COMPARED_ATTRIBUTE_COUNT; ++index) {

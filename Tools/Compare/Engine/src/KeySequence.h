@@ -2,15 +2,25 @@
 
 #include "Input.h"
 #include "KeyEncoding.h"
+#include "PointTallying.h"
 
+#include <CompareEngine/Window.h>
 #include <FileIoInterface/Las/PointRecords.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 
 namespace Orvid::Compare::Engine {
+
+/// Thrown by a checked stream (`KeySequence::ofCheckedStream`) at the first record out of key order.
+class OutOfKeyOrder : public std::runtime_error {
+public:
+    OutOfKeyOrder()
+        : std::runtime_error("an input is not in key order") {}
+};
 
 /// The points of one input in one chunk, in key order and, at equal keys, in reading order: either a
 /// slice of a sorted key index, or a range of positions of an input in key order, read as a stream
@@ -38,6 +48,26 @@ public:
         sequence.mPosition = begin;
         sequence.mEnd = end;
         sequence.mByChannel = byChannel;
+        sequence.settleOnRecord();
+        return sequence;
+    }
+
+    /// A stream of the records from `begin` to `end` that checks, as it reads them, that their keys
+    /// follow each other in key order inside the time window `keys`, and tallies them into `tally`.
+    /// Throws OutOfKeyOrder at the first record that fails (a NaN time among them), and when `begin`
+    /// is past `end`.
+    static KeySequence ofCheckedStream(const Input& input, std::uint64_t begin, std::uint64_t end,
+                                       bool byChannel, const Window& keys, StreamTally& tally) {
+        if (begin > end) {
+            throw OutOfKeyOrder();
+        }
+        KeySequence sequence;
+        sequence.mInput = &input;
+        sequence.mPosition = begin;
+        sequence.mEnd = end;
+        sequence.mByChannel = byChannel;
+        sequence.mChecked = keys;
+        sequence.mTally = &tally;
         sequence.settleOnRecord();
         return sequence;
     }
@@ -95,6 +125,9 @@ private:
     static constexpr std::size_t SHORT_KEY = 8;
     static constexpr std::ptrdiff_t PREFETCH_DISTANCE = 24;
     static constexpr std::ptrdiff_t PREFETCH_BATCH = 8;
+    /// How far ahead of the record read a stream asks for its bytes: beyond the next record's cache
+    /// lines, within the pages mapped with them.
+    static constexpr std::size_t STREAM_PREFETCH_BYTES = 1024;
 
     KeySequence() = default;
 
@@ -112,7 +145,13 @@ private:
                 enterLegOf(mPosition);
             }
             const std::uint8_t* record = mCursor->record(mPosition - mLegStart);
-            mKey = keyOf(*mInput, *mRecords, record, mByChannel);
+            // Records read in order stream from memory; asking for them early overlaps the waits.
+            __builtin_prefetch(record + STREAM_PREFETCH_BYTES);
+            const Key key = keyOf(*mInput, *mRecords, record, mByChannel);
+            if (mTally != nullptr) {
+                checkAndTally(key, record);
+            }
+            mKey = key;
             if (mKey.primary != NAN_PRIMARY) {
                 mCurrent = mPosition;
                 mAtEnd = false;
@@ -120,6 +159,14 @@ private:
             }
         }
         mAtEnd = true;
+    }
+
+    void checkAndTally(const Key& key, const std::uint8_t* record) {
+        // The key before the first record is {0, 0}, which no key is below.
+        if (!mChecked.holds(key.primary, key.secondary) || key < mKey) {
+            throw OutOfKeyOrder();
+        }
+        mTally->add(key.primary, *mRecords, record);
     }
 
     void enterLegOf(std::uint64_t position) {
@@ -144,6 +191,9 @@ private:
     std::uint64_t mPosition = 0;
     std::uint64_t mEnd = 0;
     bool mByChannel = false;
+    /// For a checked stream: the keys its records must hold, and what they tally into.
+    Window mChecked;
+    StreamTally* mTally = nullptr;
     bool mAtEnd = true;
     Key mKey;
     std::uint64_t mCurrent = 0;

@@ -178,4 +178,30 @@ inline void include(PlanarExtent& extent, const PlanarExtent& part) {
     }
 }
 
+/// What a stream of records in key order tallies of them: their extent, the tally of their points and
+/// the lowest and highest primary word of their keys.
+struct StreamTally {
+    PlanarExtent extent = GROWING_EXTENT;
+    PointTally tally;
+    std::uint64_t lowest = NAN_PRIMARY;
+    std::uint64_t highest = 0;
+
+    /// Tallies the record at `record` of `records`, whose key has the primary word `primary`.
+    void add(std::uint64_t primary, const FileIoInterface::Las::PointRecords& records,
+             const std::uint8_t* record) {
+        include(extent, records, record);
+        addToTally(tally, records, record);
+        lowest = std::min(lowest, primary);
+        highest = std::max(highest, primary);
+    }
+
+    /// Adds what `other` tallied of other records.
+    void add(const StreamTally& other) {
+        include(extent, other.extent);
+        tally.add(other.tally);
+        lowest = std::min(lowest, other.lowest);
+        highest = std::max(highest, other.highest);
+    }
+};
+
 } // namespace Orvid::Compare::Engine

@@ -47,6 +47,13 @@ public:
         mGatherer.scanned(reference, test);
     }
     void decided(const Engine::Decision& decision) override;
+    bool restartable() const override { return mGatherer.restartable(); }
+    void restart() override {
+        mGatherer.restart();
+        for (std::vector<ClassPoint>& points : mPoints) {
+            points.clear();
+        }
+    }
 
     std::vector<ClassPoint>& points(DifferenceClass kind) { return mPoints[static_cast<std::size_t>(kind)]; }
 

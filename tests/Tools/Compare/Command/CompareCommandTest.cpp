@@ -218,6 +218,28 @@ TEST_F(CompareGeneratedSurvey, ShuffledInputsGiveTheSameCountsAndTheLeastMemoryH
     EXPECT_EQ(leastMemory["flightLines"], oneWindow["flightLines"]);
 }
 
+TEST_F(CompareGeneratedSurvey, ATestOutOfKeyOrderOnlyAtItsEndGivesTheSameReport) {
+    // Compared as it is read up to its last two records, then again from the start.
+    const fs::path late = folder() / "late-disorder";
+    fs::create_directories(late);
+    const std::vector<fs::path> legs = lasFilesIn(test());
+    for (const fs::path& leg : legs) {
+        if (leg == legs.back()) {
+            Orvid::Testing::writeCopyWithLastRecordsSwapped(leg, late / leg.filename());
+        } else {
+            fs::copy_file(leg, late / leg.filename());
+        }
+    }
+    const json inOrder = compare({}).second;
+    const json lateDisorder = compare({}, late).second;
+    EXPECT_EQ(lateDisorder["inputs"]["test"]["inKeyOrder"], false);
+    EXPECT_EQ(lateDisorder["counts"], countsOf(sTotal));
+    for (const char* part :
+         {"counts", "flightLines", "displacement", "attributeDifferences", "classTransitions"}) {
+        EXPECT_EQ(lateDisorder[part], inOrder[part]) << part;
+    }
+}
+
 TEST_F(CompareGeneratedSurvey, FailOnNamesTheClassesThatMakeTheExitStatusOne) {
     const Outcome quiet =
         run({"--quiet", "--fail-on", "none", reference().string(), test().string()}, folder());

@@ -337,8 +337,9 @@ TEST_P(RandomCloudsTest, GivesTheLibraryAnswers) {
         const std::vector<fs::path> test = clouds.write(folder.path, false);
         const EngineOptions options = optionsOf(random);
         ComparisonOutcome outcome;
+        // Inputs in key order are compared in one pass for odd seeds, scanned first for even ones.
         expectSameResults(libraryResults(reference, test, options),
-                          engineResults(reference, test, options, &outcome));
+                          engineResults(reference, test, options, &outcome, seed % 2 == 1));
         EXPECT_EQ(outcome.reference.duplicateKeys, clouds.duplicates(true));
         EXPECT_EQ(outcome.test.duplicateKeys, clouds.duplicates(false));
         EXPECT_EQ(outcome.reference.nanTimes, clouds.nanTimes(true));

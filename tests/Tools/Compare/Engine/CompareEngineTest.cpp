@@ -160,9 +160,20 @@ INSTANTIATE_TEST_SUITE_P(Orders, SurveyTest,
                              return std::string(param.param.name);
                          });
 
-/// Records the order of decisions and of progress reports.
+/// Records the order of decisions; when `canRestart`, forgets them on a restart, which it counts.
 class OrderSink final : public DecisionSink {
 public:
+    explicit OrderSink(bool canRestart = false)
+        : mCanRestart(canRestart) {}
+
+    void scanned(const Compare::Engine::InputFacts&, const Compare::Engine::InputFacts&) override {
+        factsAfterDecisions = !keys.empty();
+    }
+    bool restartable() const override { return mCanRestart; }
+    void restart() override {
+        keys.clear();
+        ++restarts;
+    }
     void decided(const Decision& decision) override {
         const Compare::Engine::PointId& id =
             decision.pointClass == PointClass::removed ? decision.reference : decision.test;
@@ -171,6 +182,11 @@ public:
                           id.record);
     }
     std::vector<std::pair<double, std::uint64_t>> keys;
+    unsigned restarts = 0;
+    bool factsAfterDecisions = false;
+
+private:
+    bool mCanRestart;
 };
 
 TEST(CompareEngineTest, DecidesInTheSameOrderWhateverTheWindowsAndThreads) {
@@ -217,6 +233,52 @@ TEST(CompareEngineTest, RunsInNoMoreWindowsThanItsBudgetRequiresAndNamesTheBudge
     EXPECT_EQ(outcome.windows, 2u);
     EXPECT_EQ(outcome.leastWindowsBudget, leastBudget);
     EXPECT_LE(windowsUnder(leastBudget / 2).windows, 3u);
+}
+
+TEST(CompareEngineTest, ComparesInputsInKeyOrderAsTheyAreReadAndStartsAgainWhenTheyAreNot) {
+    // A sink that can restart lets inputs in key order be compared without a scan first, the facts
+    // coming last; two records out of order at the very end restart it, and the scan follows. Either
+    // way the decisions and facts are those of a sink that cannot restart.
+    const SurveyFiles& files = surveyFiles();
+    const TemporaryFolder folder("engine-one-pass");
+    std::vector<fs::path> lateDisorder = files.test;
+    lateDisorder.back() = folder / "late-disorder.las";
+    writeCopyWithLastRecordsSwapped(files.test.back(), lateDisorder.back());
+    EngineOptions options;
+    options.threads = 2;
+    for (const std::vector<fs::path>* test :
+         {&files.test, static_cast<const std::vector<fs::path>*>(&lateDisorder)}) {
+        const bool inOrder = test == &files.test;
+        SCOPED_TRACE(inOrder ? "in key order" : "out of order at the end");
+        OrderSink scanned;
+        const ComparisonOutcome expected = CompareEngine(options).compare(files.reference, *test, scanned);
+        OrderSink streamed(true);
+        std::vector<Phase> phases;
+        const ComparisonOutcome outcome = CompareEngine(options).compare(
+            files.reference, *test, streamed, [&](Phase phase, std::uint64_t done, std::uint64_t) {
+                if (done == 0) {
+                    phases.push_back(phase);
+                }
+            });
+        const std::vector<Phase> restarted{Phase::comparing, Phase::indexing, Phase::comparing};
+        EXPECT_EQ(phases, inOrder ? std::vector<Phase>{Phase::comparing} : restarted);
+        EXPECT_EQ(streamed.restarts, inOrder ? 0u : 1u);
+        EXPECT_EQ(streamed.factsAfterDecisions, inOrder);
+        EXPECT_EQ(streamed.keys, scanned.keys);
+        EXPECT_EQ(outcome.classCounts, expected.classCounts);
+        EXPECT_EQ(outcome.differenceCounts.counts, expected.differenceCounts.counts);
+        EXPECT_EQ(outcome.windows, expected.windows);
+        for (const auto& [mine, theirs] :
+             {std::pair{&outcome.reference, &expected.reference}, {&outcome.test, &expected.test}}) {
+            EXPECT_EQ(mine->points, theirs->points);
+            EXPECT_EQ(mine->inKeyOrder, theirs->inKeyOrder);
+            EXPECT_EQ(mine->tally, theirs->tally);
+            EXPECT_EQ(
+                std::make_tuple(mine->extent.minX, mine->extent.minY, mine->extent.maxX, mine->extent.maxY),
+                std::make_tuple(theirs->extent.minX, theirs->extent.minY, theirs->extent.maxX,
+                                theirs->extent.maxY));
+        }
+    }
 }
 
 TEST(CompareEngineTest, ReportsProgressOfBothPhasesToTheirTotals) {

@@ -35,8 +35,15 @@ void sortSets(ResultSets& results) {
 
 class RecordingSink final : public DecisionSink {
 public:
-    explicit RecordingSink(ResultSets& results)
-        : mResults(results) {}
+    RecordingSink(ResultSets& results, bool restartable)
+        : mResults(results)
+        , mRestartable(restartable) {}
+
+    bool restartable() const override { return mRestartable; }
+    void restart() override {
+        mResults = {};
+        classCounts = {};
+    }
 
     void decided(const Decision& decision) override {
         ++classCounts[static_cast<std::size_t>(decision.pointClass)];
@@ -78,6 +85,7 @@ public:
 
 private:
     ResultSets& mResults;
+    bool mRestartable;
 };
 
 } // namespace
@@ -148,9 +156,9 @@ ResultSets libraryResults(const std::vector<std::filesystem::path>& reference,
 
 ResultSets engineResults(const std::vector<std::filesystem::path>& reference,
                          const std::vector<std::filesystem::path>& test, const EngineOptions& options,
-                         ComparisonOutcome* outcome) {
+                         ComparisonOutcome* outcome, bool restartable) {
     ResultSets results;
-    RecordingSink sink(results);
+    RecordingSink sink(results, restartable);
     const ComparisonOutcome totals = Compare::Engine::CompareEngine(options).compare(reference, test, sink);
     EXPECT_EQ(totals.classCounts, sink.classCounts);
     const auto count = [&](PointClass pointClass) { return totals.count(pointClass); };

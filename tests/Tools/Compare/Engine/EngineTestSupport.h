@@ -33,10 +33,11 @@ ResultSets libraryResults(const std::vector<std::filesystem::path>& reference,
                           const Compare::Engine::EngineOptions& options);
 
 /// The engine's answer; `outcome` receives its totals. Checks on the way that every decision is
-/// complete and that the totals add up.
+/// complete and that the totals add up. With `restartable`, inputs in key order may be compared in
+/// one pass.
 ResultSets engineResults(const std::vector<std::filesystem::path>& reference,
                          const std::vector<std::filesystem::path>& test,
                          const Compare::Engine::EngineOptions& options,
-                         Compare::Engine::ComparisonOutcome* outcome = nullptr);
+                         Compare::Engine::ComparisonOutcome* outcome = nullptr, bool restartable = true);
 
 } // namespace Orvid::Testing

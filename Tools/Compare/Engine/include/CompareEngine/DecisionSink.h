@@ -13,11 +13,17 @@ namespace Orvid::Compare::Engine {
 class DecisionSink {
 public:
     virtual ~DecisionSink() = default;
-    /// Called once, before the first decision, with what the first pass over the keys found of each
-    /// input: points, NaN times, key order and extent (duplicates are counted later). Does nothing
-    /// unless overridden.
+    /// Called once with what the pass over the keys found of each input: points, NaN times, key order
+    /// and extent (duplicates are counted later); before the first decision, or after the last for a
+    /// `restartable` sink. Does nothing unless overridden.
     virtual void scanned(const InputFacts& reference, const InputFacts& test);
     virtual void decided(const Decision& decision) = 0;
+    /// Whether the sink can take its facts after the decisions and forget them all on `restart`. Inputs
+    /// in key order are then compared as they are read, without a pass over their keys first; inputs
+    /// found out of order on the way are compared again from the start. False unless overridden.
+    virtual bool restartable() const;
+    /// Forgets every decision received, as if none had come. Called only on a `restartable` sink.
+    virtual void restart();
 };
 
 } // namespace Orvid::Compare::Engine
