@@ -46,19 +46,22 @@ struct OutputArguments {
                        "Write the differences as LAS or LAZ files (see --out-format) into this folder: "
                        "modified/ (as read), displacement/ (x, y, z = test - reference), added/, removed/, "
                        "mutated/, altered/")
-            ->type_name("DIR");
+            ->type_name("DIR")
+            ->check(nonEmptyPath());
         app.add_flag("--overwrite", overwrite,
                      "Write into an --out folder that holds other files too (only the files an earlier run "
                      "wrote there are ever replaced)");
         app.add_option("--json", jsonFile,
                        "Write a machine-readable report (JSON, schema 'orvid-compare/1') here")
-            ->type_name("FILE");
+            ->type_name("FILE")
+            ->check(nonEmptyPath());
         app.add_option(
                "--html", htmlFile,
                "Write a self-contained HTML report here: a map of where the differences lie, a "
                "histogram of the displacements, a chart of the attributes that differ and a table per "
                "flight line")
-            ->type_name("FILE");
+            ->type_name("FILE")
+            ->check(nonEmptyPath());
     }
 
     void giveTo(CompareOptions& options) const {
@@ -69,16 +72,17 @@ struct OutputArguments {
     }
 };
 
-/// -q, --progress and --demo; returns --progress, which is read once parsed.
-CLI::Option* declareRunFlags(CLI::App& app, CompareOptions& options) {
+/// -q, --progress and --demo; returns --progress, whose value `progress` takes when it is given.
+/// Bound to a variable, a value other than a boolean (--progress=maybe) is a parse error.
+CLI::Option* declareRunFlags(CLI::App& app, CompareOptions& options, bool& progress) {
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-    CLI::Option* progress =
-        app.add_flag("--progress,!--no-progress", "Show a progress bar on standard error (default: "
-                                                  "when it is a terminal)");
+    CLI::Option* progressFlag = app.add_flag("--progress,!--no-progress", progress,
+                                             "Show a progress bar on standard error (default: "
+                                             "when it is a terminal)");
     app.add_flag("--demo", options.demo,
                  "Generate a synthetic survey and a changed copy (in the folder given as REFERENCE, or a "
                  "temporary one), compare them and check that the planted changes are found");
-    return progress;
+    return progressFlag;
 }
 
 } // namespace
@@ -94,7 +98,8 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     ComparisonFlags flags(app);
     OutputArguments outputs;
     outputs.declare(app);
-    const CLI::Option* progress = declareRunFlags(app, options);
+    bool progressGiven = false;
+    const CLI::Option* progress = declareRunFlags(app, options, progressGiven);
     if (const std::optional<EarlyExit> early = parseCommand(app, argc, argv, [&] {
             inputs.check(options.demo);
             options.settings = flags.read();
@@ -110,7 +115,7 @@ std::variant<CompareOptions, EarlyExit> parseCommandLine(int argc, const char* c
     }
     outputs.giveTo(options);
     if (progress->count() > 0) {
-        options.progress = progress->as<bool>();
+        options.progress = progressGiven;
     }
     return options;
 }

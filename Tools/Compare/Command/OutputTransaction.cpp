@@ -57,6 +57,23 @@ fs::path folderOf(const fs::path& file) {
     return parent.empty() ? fs::path(".") : parent;
 }
 
+/// `path` resolved as far as it exists, without a trailing separator.
+fs::path resolved(const fs::path& path) {
+    std::error_code error;
+    fs::path result = fs::weakly_canonical(path, error);
+    if (error) {
+        result = fs::absolute(path, error).lexically_normal();
+    }
+    return result.filename().empty() ? result.parent_path() : result;
+}
+
+/// Whether `path` is `folder` or lies inside it.
+bool isWithin(const fs::path& path, const fs::path& folder) {
+    const fs::path inner = resolved(path);
+    const fs::path outer = resolved(folder);
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first == outer.end();
+}
+
 /// The file that `path` names once its symbolic links are followed (as many as the system would).
 fs::path followLinks(fs::path path) {
     std::error_code error;
@@ -245,10 +262,26 @@ fs::path OutputTransaction::stageFolder(const fs::path& folder, bool overwrite) 
                                  ": exists and is not a folder, so the differences cannot be "
                                  "written there");
     }
+    for (const StagedFile& file : mFiles) {
+        if (isWithin(folder, file.destination)) {
+            throw std::runtime_error(folder.string() + ": named for two outputs");
+        }
+        // The run replaces what lies in its folder: a report there could be replaced, or replace.
+        if (isWithin(file.destination, folder)) {
+            throw std::runtime_error(file.destination.string() + ": lies inside the output folder " +
+                                     folder.string() +
+                                     ", whose files the run manages; choose a path outside it");
+        }
+    }
     checkNotAnInput(folder / MANIFEST, "output folder");
     checkFolderHoldsNoInput(folder);
     if (!fs::exists(folder, error)) {
-        mFolderCreated = fs::create_directories(folder, error);
+        const fs::path parent = folderOf(resolved(folder));
+        if (!fs::is_directory(parent, error)) {
+            throw std::runtime_error(folder.string() + ": the folder " + parent.string() +
+                                     " does not exist, so the output folder cannot be made there");
+        }
+        mFolderCreated = fs::create_directory(folder, error);
         if (error) {
             throw std::runtime_error(folder.string() + ": cannot create the output folder (" +
                                      error.message() + ")");

@@ -59,6 +59,14 @@ std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const
     return std::nullopt;
 }
 
+CLI::Validator nonEmptyPath() {
+    return CLI::Validator(
+        [](const std::string& value) {
+            return value.empty() ? std::string("an empty path names no file or folder") : std::string();
+        },
+        "");
+}
+
 std::optional<std::filesystem::path> givenPath(const std::string& text) {
     if (text.empty()) {
         return std::nullopt;

@@ -7,7 +7,8 @@
 
 namespace CLI {
 class App;
-}
+class Validator;
+} // namespace CLI
 
 namespace Orvid::Compare {
 
@@ -22,6 +23,9 @@ struct EarlyExit {
 /// when the command line was good. `check` refuses by throwing a CLI::ParseError.
 std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const* argv,
                                       const std::function<void()>& check = {});
+
+/// Refuses an empty value (`--json ""`), which names no file or folder, for options that name one.
+CLI::Validator nonEmptyPath();
 
 /// The path given as `text` to an option that names an output; absent when none was given, or an
 /// empty one.

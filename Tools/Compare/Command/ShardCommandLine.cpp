@@ -72,17 +72,21 @@ class TaskOutputFlags {
 public:
     TaskOutputFlags(CLI::App& app, bool& quiet) {
         app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
-        mProgress = app.add_flag("--progress,!--no-progress",
+        // Bound to a variable, a value other than a boolean (--progress=maybe) is a parse error.
+        mProgress = app.add_flag("--progress,!--no-progress", mProgressGiven,
                                  "Show a progress bar on standard error (default: when it is a terminal)");
     }
+    TaskOutputFlags(const TaskOutputFlags&) = delete;
+    TaskOutputFlags& operator=(const TaskOutputFlags&) = delete;
 
     /// --progress or --no-progress, once parsed; nothing when neither was given.
     std::optional<bool> progress() const {
-        return mProgress->count() > 0 ? std::optional<bool>(mProgress->as<bool>()) : std::nullopt;
+        return mProgress->count() > 0 ? std::optional<bool>(mProgressGiven) : std::nullopt;
     }
 
 private:
     CLI::Option* mProgress = nullptr;
+    bool mProgressGiven = false;
 };
 
 ShardCommand parsePlan(int argc, const char* const* argv) {
@@ -94,7 +98,10 @@ ShardCommand parsePlan(int argc, const char* const* argv) {
         ->check(CLI::Range(std::size_t{1}, std::size_t{100000}))
         ->type_name("N");
     std::string planFile;
-    app.add_option("-o,--output", planFile, "Where to write the plan (JSON)")->required()->type_name("PLAN");
+    app.add_option("-o,--output", planFile, "Where to write the plan (JSON)")
+        ->required()
+        ->type_name("PLAN")
+        ->check(nonEmptyPath());
     InputArguments inputs;
     inputs.declare(app);
     ComparisonFlags flags(app);
@@ -125,7 +132,10 @@ ShardCommand parseShard(int argc, const char* const* argv) {
     std::string outDirectory;
     app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
     app.add_option("K", options.shard, "The shard to compare, from 0")->required()->type_name("K");
-    app.add_option("-o,--output", outDirectory, "The shard's folder")->required()->type_name("DIR");
+    app.add_option("-o,--output", outDirectory, "The shard's folder")
+        ->required()
+        ->type_name("DIR")
+        ->check(nonEmptyPath());
     const TaskOutputFlags output(app, options.quiet);
     std::string parts;
     app.add_option("--parts", parts, "Read the shard's records from the partitions in this folder")
@@ -172,9 +182,15 @@ ShardCommand parseMerge(int argc, const char* const* argv) {
     app.add_option("DIR", folders, "The shards' folders, one per shard, in any order")
         ->required()
         ->type_name("DIR");
-    app.add_option("--json", jsonFile, "Write the JSON report here")->type_name("FILE");
-    app.add_option("--html", htmlFile, "Write the HTML report here")->type_name("FILE");
-    app.add_option("--out", outDirectory, "Write the class files into this folder")->type_name("DIR");
+    app.add_option("--json", jsonFile, "Write the JSON report here")
+        ->type_name("FILE")
+        ->check(nonEmptyPath());
+    app.add_option("--html", htmlFile, "Write the HTML report here")
+        ->type_name("FILE")
+        ->check(nonEmptyPath());
+    app.add_option("--out", outDirectory, "Write the class files into this folder")
+        ->type_name("DIR")
+        ->check(nonEmptyPath());
     app.add_flag("--overwrite", options.overwrite,
                  "Write into an --out folder that holds other files too (only the files an earlier run "
                  "wrote there are ever replaced)");

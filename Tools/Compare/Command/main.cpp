@@ -7,6 +7,7 @@
 #include "Command/RunOutputs.h"
 #include "Command/ShardCommandLine.h"
 
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -18,11 +19,24 @@ std::ostream& summaryStream(const std::optional<std::filesystem::path>& jsonFile
     return Orvid::Compare::RunOutputs::isStandardOutput(jsonFile) ? std::cerr : std::cout;
 }
 
+/// `status`, unless what was written to standard output did not all reach it (a full disk): then 2.
+int afterStandardOutput(int status) {
+    std::cout.flush();
+    if (!std::cout && status != 2) {
+        std::cerr << "orvid-compare: error: standard output could not be written\n";
+        return 2;
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace Orvid::Compare;
     std::ios::sync_with_stdio(false);
+    // A file-size limit (ulimit -f) then fails the write that reaches it, as a full disk does, and the
+    // run ends as any failed run does, rather than being killed with its outputs staged.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc > 1 && isShardCommand(argv[1])) {
         const auto parsed = parseShardCommandLine(argc, argv);
         if (const auto* early = std::get_if<EarlyExit>(&parsed)) {
@@ -44,8 +58,7 @@ int main(int argc, char** argv) {
             const MergeOptions& merge = std::get<MergeOptions>(parsed);
             return runMerge(merge, summaryStream(merge.jsonFile)).exitStatus;
         });
-        std::cout.flush();
-        return status;
+        return afterStandardOutput(status);
     }
     const auto parsed = parseCommandLine(argc, argv);
     if (const auto* early = std::get_if<EarlyExit>(&parsed)) {
@@ -59,6 +72,5 @@ int main(int argc, char** argv) {
         }
         return runComparison(options, summaryStream(options.jsonFile), std::cerr).exitStatus;
     });
-    std::cout.flush();
-    return status;
+    return afterStandardOutput(status);
 }

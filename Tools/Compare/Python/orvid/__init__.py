@@ -171,7 +171,15 @@ def compare(reference: Path, test: Path, *, epsilon: Union[float, str, None] = N
     KeyboardInterrupt in its own thread) rather than interrupting the main thread elsewhere.
     """
     flags = _flags(locals())
-    return Comparison(_orvid.compare(os.fspath(reference), os.fspath(test), flags))
+    return Comparison(_orvid.compare(_path(reference), _path(test), flags))
+
+
+def _path(given: Path) -> str:
+    path = os.fspath(given)
+    # The system would read a path only up to a NUL, and so another file than the one named.
+    if "\0" in str(path):
+        raise ValueError(f"{path!r}: a path cannot hold a NUL character")
+    return str(path)
 
 
 def assert_same(reference: Path, test: Path, **options: Any) -> Comparison:

@@ -152,6 +152,26 @@ TEST_F(OutputSafety, UnwritableOutputsAndUnreadableInputsAreRefusedBeforeAnyComp
                                      ": the folder " + at("missing").string() +
                                      " does not exist, so the JSON report cannot be "
                                      "written there\n");
+    const auto refusal = [&](const std::vector<std::string>& outputs) {
+        std::vector<std::string> arguments = outputs;
+        arguments.insert(arguments.end(), {REFERENCE, TEST});
+        const Outcome outcome = compare(arguments);
+        EXPECT_EQ(outcome.status, 2);
+        return outcome.err;
+    };
+    EXPECT_EQ(refusal({"--out", at("missing/out").string()}),
+              "orvid-compare: error: " + at("missing/out").string() + ": the folder " +
+                  at("missing").string() + " does not exist, so the output folder cannot be made there\n");
+    // The run manages its folder's files: a report there could replace one, or be replaced.
+    EXPECT_EQ(refusal({"--json", at("same").string(), "--out", at("same").string()}),
+              "orvid-compare: error: " + at("same").string() + ": named for two outputs\n");
+    fs::create_directories(at("out/added"));
+    EXPECT_EQ(
+        refusal({"--out", at("out").string(), "--overwrite", "--html", at("out/added/added.las").string()}),
+        "orvid-compare: error: " + at("out/added/added.las").string() + ": lies inside the output folder " +
+            at("out").string() + ", whose files the run manages; choose a path outside it\n");
+    EXPECT_FALSE(fs::exists(at("missing")) || fs::exists(at("same")));
+    EXPECT_TRUE(fs::is_empty(at("out/added")));
     ASSERT_EQ(::mkfifo(at("pipe.las").c_str(), 0600), 0);
     const Outcome pipe = compare({at("pipe.las").string(), TEST}, "timeout 20");
     EXPECT_EQ(pipe.status, 2);
@@ -198,6 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{"FailOnAnyThenNone",
                  {"--fail-on", "any", "--fail-on", "none"},
                  "--fail-on: none stands alone; it cannot be given with any"},
+        BadValue{"EmptyOutputPath", {"--json", ""}, "--json: an empty path names no file or folder"},
+        BadValue{"ProgressNotABoolean", {"--progress=maybe"}, "Could not convert: --progress = maybe"},
         BadValue{"MisspeltSubcommand",
                  {"plna"},
                  "'plna' is neither a subcommand (plan, shard, merge) nor an input: give REFERENCE "

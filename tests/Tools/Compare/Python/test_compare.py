@@ -93,6 +93,8 @@ def test_bad_input_raises_the_command_s_message(planted, tmp_path):
     (tmp_path / "notes.las").write_text("not a point cloud")
     with pytest.raises(OSError, match="notes.las"):
         orvid.compare(reference, tmp_path / "notes.las")
+    with pytest.raises(ValueError, match="NUL"):
+        orvid.compare(f"{reference}\0notes.las", test)
     refusals = [({"epsilon": -1}, "--epsilon: must be 'auto' or a number"),
                 ({"memory": "1K"}, "--memory: must be at least 16M"),
                 ({"threads": 0}, "--threads: must be a whole number of at least 1"),
