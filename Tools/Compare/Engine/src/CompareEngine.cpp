@@ -2,6 +2,7 @@
 #include <CompareEngine/LazDecoding.h>
 
 #include "BudgetShares.h"
+#include "CheckedSide.h"
 #include "ChunkMatcher.h"
 #include "ChunkScheduler.h"
 #include "Input.h"
@@ -12,6 +13,7 @@
 #include "PointTallying.h"
 #include "ProgressReporter.h"
 #include "WindowPlan.h"
+#include "WindowSide.h"
 
 #include <FileIoInterface/Las/LasReader.h>
 #include <FileIoInterface/Las/LazChunkCache.h>
@@ -21,7 +23,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -119,120 +120,13 @@ std::vector<RunKeys> runKeysInReadingOrder(const InputParts& parts) {
     return keys;
 }
 
-/// One input in one window: its sorted key index, or its stream's range of positions.
-struct WindowSide {
-    const Input* input = nullptr;
-    /// The scan of a streamed input; null for a stream checked as it is read, whose chunks start at
-    /// `streamCuts`, found near their positions in the larger input scaled by `guessScale`.
-    const InputScan* scan = nullptr;
-    bool streamed = false;
-    KeyIndex index;
-    const StreamCuts* streamCuts = nullptr;
-    double guessScale = 1.0;
-    /// Primary words at which chunks start, after the first chunk.
-    const std::vector<std::uint64_t>* boundaries = nullptr;
-    /// Start of each chunk, and the end: positions when streamed, index offsets otherwise;
-    /// `UNKNOWN_START` until the first chunk that needs it finds it.
-    std::unique_ptr<std::atomic<std::uint64_t>[]> starts;
-    static constexpr std::uint64_t UNKNOWN_START = ~std::uint64_t{0};
-
-    bool checked() const { return streamed && scan == nullptr; }
-
-    std::uint64_t startOf(std::uint64_t primary, bool byChannel) const {
-        if (streamed) {
-            return scan->lowerBound(*input, primary, byChannel);
-        }
-        return static_cast<std::uint64_t>(std::lower_bound(index.begin(), index.end(), KeyEntry{primary, 0}) -
-                                          index.begin());
-    }
-
-    /// Sets the starts of the chunks cut at `cuts`, within the window from `lowest` to `end`.
-    void cut(const std::vector<std::uint64_t>& cuts, std::uint64_t lowest, std::uint64_t end,
-             bool byChannel) {
-        boundaries = &cuts;
-        makeStarts(cuts.size() + 1);
-        starts[0].store(streamed ? startOf(lowest, byChannel) : 0, std::memory_order_relaxed);
-        starts[cuts.size() + 1].store(streamed ? startOf(end, byChannel) : index.size(),
-                                      std::memory_order_relaxed);
-    }
-
-    /// Makes a checked stream of the whole input, whatever keys its ends hold (for the checks to see
-    /// them all), in the chunks of `cuts`, scaled from the larger input's `largerSize` points.
-    void cutChecked(const StreamCuts& cuts, std::uint64_t largerSize) {
-        streamed = true;
-        streamCuts = &cuts;
-        guessScale = static_cast<double>(input->size()) / static_cast<double>(largerSize);
-        makeStarts(cuts.chunks());
-        starts[0].store(0, std::memory_order_relaxed);
-        starts[cuts.chunks()].store(input->size(), std::memory_order_relaxed);
-    }
-
-    /// Starts for `chunks` chunks and the end, those between unknown.
-    void makeStarts(std::size_t chunks) {
-        starts = std::make_unique<std::atomic<std::uint64_t>[]>(chunks + 1);
-        for (std::size_t chunk = 1; chunk < chunks; ++chunk) {
-            starts[chunk].store(UNKNOWN_START, std::memory_order_relaxed);
-        }
-    }
-
-    /// The start of chunk `chunk`. Found when a chunk first needs it, on that chunk's thread: a
-    /// streamed side reads up to a sample stride of records for it, which are the records that one of
-    /// the two chunks around it reads next, so that LAZ legs read chunk by chunk find them in their
-    /// cache rather than decode them once more. Two threads may find the same start, alike.
-    std::uint64_t startOfChunk(std::size_t chunk, bool byChannel) const {
-        std::uint64_t start = starts[chunk].load(std::memory_order_relaxed);
-        if (start == UNKNOWN_START) {
-            start = checked() ? lowerBoundNear(*input, streamCuts->primary(chunk), guessOfStart(chunk))
-                              : startOf((*boundaries)[chunk - 1], byChannel);
-            starts[chunk].store(start, std::memory_order_relaxed);
-        }
-        return start;
-    }
-
-    /// Where a checked stream's chunk `chunk` (after the first) likely starts: as far past the start of
-    /// the chunk before, when known (chunks are taken in order, so it mostly is), as the cuts lie apart
-    /// in the larger input, scaled to this one.
-    std::uint64_t guessOfStart(std::size_t chunk) const {
-        const std::uint64_t previous = starts[chunk - 1].load(std::memory_order_relaxed);
-        const std::uint64_t position = streamCuts->position(chunk);
-        if (previous == UNKNOWN_START) {
-            return scaled(position);
-        }
-        return previous + scaled(position - streamCuts->position(chunk - 1));
-    }
-
-    std::uint64_t scaled(std::uint64_t position) const {
-        return static_cast<std::uint64_t>(static_cast<double>(position) * guessScale);
-    }
-
-    /// The sequence of chunk `chunk`; a checked stream tallies its records into `tally`.
-    KeySequence sequence(std::size_t chunk, bool byChannel, StreamTally* tally) const {
-        const std::uint64_t begin = startOfChunk(chunk, byChannel);
-        const std::uint64_t end = startOfChunk(chunk + 1, byChannel);
-        if (checked()) {
-            // Cuts out of order would let keys of two chunks interleave unseen.
-            const Window keys{false, chunk == 0 ? 0 : streamCuts->primary(chunk),
-                              chunk + 1 == streamCuts->chunks() ? NAN_PRIMARY
-                                                                : streamCuts->primary(chunk + 1)};
-            if (keys.end < keys.lowest) {
-                throw OutOfKeyOrder();
-            }
-            return KeySequence::ofCheckedStream(*input, begin, end, byChannel, keys, *tally);
-        }
-        if (streamed) {
-            return KeySequence::ofStream(*input, begin, end, byChannel);
-        }
-        return KeySequence::ofIndex(*input, index.begin() + begin, index.begin() + end);
-    }
-};
-
 /// The facts of `input`, in key order without NaN times, whose records tallied `tally`.
 InputFacts factsOfStream(const Input& input, const StreamTally& tally) {
     InputFacts facts;
     facts.points = input.size();
     facts.inKeyOrder = true;
-    include(facts.extent, tally.extent);
-    facts.tally = tally.tally;
+    include(facts.extent, tally.points.extent);
+    facts.tally = tally.points.tally;
     // As for a scan, the keys' bounds less their offset give the time range.
     if (tally.lowest <= tally.highest && !input.timesIgnored()) {
         facts.tally.lowestTime = timeOf(tally.lowest) - input.timeOffset();
@@ -360,11 +254,8 @@ private:
         const bool byChannel = mOptions.pairByChannel;
         const Input& larger = mInputs[mInputs[0].size() >= mInputs[1].size() ? 0 : 1];
         const StreamCuts cuts(larger, CHUNK_POINTS);
-        std::array<WindowSide, 2> sides;
-        for (std::size_t side = 0; side < 2; ++side) {
-            sides[side].input = &mInputs[side];
-            sides[side].cutChecked(cuts, larger.size());
-        }
+        const std::array<CheckedSide, 2> sides{CheckedSide(mInputs[0], cuts, larger.size()),
+                                               CheckedSide(mInputs[1], cuts, larger.size())};
 
         ComparisonOutcome outcome;
         setLeastWindows({PlannedWindow{Window{false, 0, NAN_PRIMARY}, {}}}, workingMemory(), outcome);
@@ -376,8 +267,8 @@ private:
             mMatchers, mThreads, cuts.chunks(),
             [&](std::size_t chunk, const ChunkMatcher& matcher) {
                 std::array<StreamTally, 2>& tally = tallies[matcherIndex(matcher)];
-                return ChunkSequences(sides[0].sequence(chunk, byChannel, &tally[0]),
-                                      sides[1].sequence(chunk, byChannel, &tally[1]));
+                return ChunkSequences(sides[0].sequence(chunk, byChannel, tally[0]),
+                                      sides[1].sequence(chunk, byChannel, tally[1]));
             },
             target);
         comparing.finish();
@@ -613,8 +504,8 @@ private:
         runChunks(
             mMatchers, mThreads, boundaries.size() + 1,
             [&](std::size_t chunk, const ChunkMatcher&) {
-                return ChunkSequences(sides[0].sequence(chunk, byChannel, nullptr),
-                                      sides[1].sequence(chunk, byChannel, nullptr));
+                return ChunkSequences(sides[0].sequence(chunk, byChannel),
+                                      sides[1].sequence(chunk, byChannel));
             },
             target);
     }

@@ -18,8 +18,7 @@ struct Piece {
     /// The first primary word at or after each sample position of the piece, inside the piece;
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
-    PlanarExtent extent = GROWING_EXTENT;
-    PointTally tally;
+    RecordTally points;
 };
 
 } // namespace
@@ -40,8 +39,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
             begin, end,
             [&](std::uint64_t position, const std::uint8_t* record,
                 const FileIoInterface::Las::PointRecords& records) {
-                include(piece.extent, records, record);
-                addToTally(piece.tally, records, record);
+                piece.points.add(records, record);
                 const Key key = keyOf(input, records, record, byChannel);
                 if (!piece.keys.add(key)) {
                     return;
@@ -59,12 +57,14 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
     });
 
     SecondaryKeyTally keys;
+    RecordTally points;
     for (const Piece& piece : pieces) {
-        include(mExtent, piece.extent);
         keys.append(piece.keys);
-        mTally.add(piece.tally);
+        points.add(piece.points);
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
     }
+    include(mExtent, points.extent);
+    mTally = points.tally;
     takeKeys(keys, input);
     // A sample whose stride holds only NaN times takes the next stride's first key.
     std::uint64_t following = NAN_PRIMARY;

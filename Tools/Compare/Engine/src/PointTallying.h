@@ -178,27 +178,42 @@ inline void include(PlanarExtent& extent, const PlanarExtent& part) {
     }
 }
 
-/// What a stream of records in key order tallies of them: their extent, the tally of their points and
-/// the lowest and highest primary word of their keys.
-struct StreamTally {
+/// What a pass over some records tallies of their points: their extent and their point tally.
+struct RecordTally {
     PlanarExtent extent = GROWING_EXTENT;
     PointTally tally;
+
+    /// Tallies the record at `record` of `records`.
+    void add(const FileIoInterface::Las::PointRecords& records, const std::uint8_t* record) {
+        include(extent, records, record);
+        addToTally(tally, records, record);
+    }
+
+    /// Adds what `other` tallied of other records.
+    void add(const RecordTally& other) {
+        include(extent, other.extent);
+        tally.add(other.tally);
+    }
+};
+
+/// What a stream of records in key order tallies of them: their points, and the lowest and highest
+/// primary word of their keys.
+struct StreamTally {
+    RecordTally points;
     std::uint64_t lowest = NAN_PRIMARY;
     std::uint64_t highest = 0;
 
     /// Tallies the record at `record` of `records`, whose key has the primary word `primary`.
     void add(std::uint64_t primary, const FileIoInterface::Las::PointRecords& records,
              const std::uint8_t* record) {
-        include(extent, records, record);
-        addToTally(tally, records, record);
+        points.add(records, record);
         lowest = std::min(lowest, primary);
         highest = std::max(highest, primary);
     }
 
     /// Adds what `other` tallied of other records.
     void add(const StreamTally& other) {
-        include(extent, other.extent);
-        tally.add(other.tally);
+        points.add(other.points);
         lowest = std::min(lowest, other.lowest);
         highest = std::max(highest, other.highest);
     }
