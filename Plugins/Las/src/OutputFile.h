@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace Orvid::FileIoInterface::Las {
@@ -29,6 +30,8 @@ public:
 private:
     bool fail(const char* operation);
 
+    /// Outlives `mFile`, which writes through it.
+    std::unique_ptr<char[]> mBuffer;
     std::FILE* mFile = nullptr;
     std::string mError;
 };

@@ -135,6 +135,13 @@ InputFacts factsOfStream(const Input& input, const StreamTally& tally) {
     return facts;
 }
 
+/// What the checked streams of one matcher tally of the reference and the test, on cache lines of its
+/// own: the matchers of two threads tally record after record, and lines that both wrote would pass
+/// from core to core at every record.
+struct alignas(64) MatcherTallies {
+    std::array<StreamTally, 2> sides;
+};
+
 /// Both inputs opened from their files, and where their LAZ legs were decoded.
 struct OpenedInputs {
     std::array<Input, 2> inputs;
@@ -260,13 +267,13 @@ private:
         ComparisonOutcome outcome;
         setLeastWindows({PlannedWindow{Window{false, 0, NAN_PRIMARY}, {}}}, workingMemory(), outcome);
         makeMatchers();
-        std::vector<std::array<StreamTally, 2>> tallies(mMatchers.size());
+        std::vector<MatcherTallies> tallies(mMatchers.size());
         ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
         const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
         runChunks(
             mMatchers, mThreads, cuts.chunks(),
             [&](std::size_t chunk, const ChunkMatcher& matcher) {
-                std::array<StreamTally, 2>& tally = tallies[matcherIndex(matcher)];
+                std::array<StreamTally, 2>& tally = tallies[matcherIndex(matcher)].sides;
                 return ChunkSequences(sides[0].sequence(chunk, byChannel, tally[0]),
                                       sides[1].sequence(chunk, byChannel, tally[1]));
             },
@@ -275,8 +282,8 @@ private:
 
         for (std::size_t side = 0; side < 2; ++side) {
             StreamTally total;
-            for (const std::array<StreamTally, 2>& tally : tallies) {
-                total.add(tally[side]);
+            for (const MatcherTallies& tally : tallies) {
+                total.add(tally.sides[side]);
             }
             mStreamedFacts[side] = factsOfStream(mInputs[side], total);
             mOneTime[side] = shareOneTime(mInputs[side].size(), 0, mStreamedFacts[side].tally);
