@@ -120,6 +120,14 @@ void writeCopyWithLastRecordsSwapped(const fs::path& source, const fs::path& tar
     });
 }
 
+void writeCopyWithFirstRecordLast(const fs::path& source, const fs::path& target) {
+    writeReorderedCopy(source, target, [](std::vector<std::size_t>& order) {
+        if (!order.empty()) {
+            std::rotate(order.begin(), order.begin() + 1, order.end());
+        }
+    });
+}
+
 std::array<fs::path, 2> writeSurveyPair(const fs::path& folder, std::uint64_t points,
                                         std::uint8_t pointFormat,
                                         FileIoInterface::Las::LasCompression compression) {

@@ -64,6 +64,10 @@ void writeShuffledCopy(const std::filesystem::path& source, const std::filesyste
 void writeCopyWithLastRecordsSwapped(const std::filesystem::path& source,
                                      const std::filesystem::path& target);
 
+/// Copies the LAS file `source` to `target` with its first point record moved after the others: out
+/// of key order at the very end, with the lowest key, when `source` is in key order.
+void writeCopyWithFirstRecordLast(const std::filesystem::path& source, const std::filesystem::path& target);
+
 /// Gives, in place, every 37th record of the LAS file `file` (point format 6 to 10), counting from
 /// `phase`, the key (GPS time and return number) of the record before it, a duplicate key, and every
 /// 101st a NaN time. Throws Core::IOException when the file cannot be rewritten.

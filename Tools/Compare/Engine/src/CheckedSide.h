@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace Orvid::Compare::Engine {
 
@@ -23,6 +24,9 @@ public:
     /// OutOfKeyOrder when the chunk's start is past its end, or its keys' bounds out of order: keys of
     /// two chunks could then interleave unseen.
     KeySequence sequence(std::size_t chunk, bool byChannel, StreamTally& tally) const;
+
+    /// Where chunk `chunk` starts, once a chunk has found it.
+    std::optional<std::uint64_t> knownStart(std::size_t chunk) const { return mStarts.known(chunk); }
 
 private:
     /// Where chunk `chunk` (after the first) likely starts: as far past the start of the chunk before,

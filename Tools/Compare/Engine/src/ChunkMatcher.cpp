@@ -36,6 +36,20 @@ std::vector<ExtraRule> rulesOf(const Input& reference, const Input& test, const 
 
 } // namespace
 
+MatchCounts& MatchCounts::operator+=(const MatchCounts& other) {
+    differenceCounts += other.differenceCounts;
+    extraDifferenceCounts.resize(std::max(extraDifferenceCounts.size(), other.extraDifferenceCounts.size()),
+                                 0);
+    for (std::size_t index = 0; index < other.extraDifferenceCounts.size(); ++index) {
+        extraDifferenceCounts[index] += other.extraDifferenceCounts[index];
+    }
+    for (std::size_t side = 0; side < 2; ++side) {
+        duplicates[side].duplicateKeys += other.duplicates[side].duplicateKeys;
+        duplicates[side].onSameChannel += other.duplicates[side].onSameChannel;
+    }
+    return *this;
+}
+
 ChunkMatcher::ChunkMatcher(const Input& reference, const Input& test, const EngineOptions& options)
     : mInputs{&reference, &test}
     , mClassifier(options, rulesOf(reference, test, options))
@@ -45,23 +59,12 @@ ChunkMatcher::ChunkMatcher(const Input& reference, const Input& test, const Engi
     mWorkers.push_back({{InputReader(reference), InputReader(test)}, {}, {}});
 }
 
-AttributeCounters ChunkMatcher::differenceCounts() const {
-    AttributeCounters counts;
+MatchCounts ChunkMatcher::counts() const {
+    MatchCounts counts;
     for (const Worker& worker : mWorkers) {
-        counts += worker.differenceCounts;
+        counts += MatchCounts{worker.differenceCounts, worker.extraDifferenceCounts, {}};
     }
-    return counts;
-}
-
-std::vector<std::uint64_t> ChunkMatcher::extraDifferenceCounts() const {
-    std::vector<std::uint64_t> counts;
-    for (const Worker& worker : mWorkers) {
-        const std::vector<std::uint64_t>& mine = worker.extraDifferenceCounts;
-        counts.resize(std::max(counts.size(), mine.size()), 0);
-        for (std::size_t index = 0; index < mine.size(); ++index) {
-            counts[index] += mine[index];
-        }
-    }
+    counts.duplicates = mDuplicates;
     return counts;
 }
 

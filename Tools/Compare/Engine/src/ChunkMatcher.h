@@ -31,6 +31,17 @@ struct DuplicateCounts {
     std::uint64_t onSameChannel = 0;
 };
 
+/// What matching counts beside the decisions: the pairs that differ, per attribute and per extra
+/// attribute (by position, see `ChunkMatcher::extraRules`), and the duplicates in the reference (0)
+/// and the test (1).
+struct MatchCounts {
+    AttributeCounters differenceCounts;
+    std::vector<std::uint64_t> extraDifferenceCounts;
+    std::array<DuplicateCounts, 2> duplicates{};
+
+    MatchCounts& operator+=(const MatchCounts& other);
+};
+
 /// What replaying decisions feeds: the sink, the class totals and the progress of the comparing phase.
 struct ReplayTarget {
     DecisionSink* sink = nullptr;
@@ -55,12 +66,9 @@ public:
     /// Hands the kept decisions to `target`, in the order they were decided, and forgets them.
     void replay(const ReplayTarget& target);
 
-    AttributeCounters differenceCounts() const;
-    /// Per extra attribute (by position, see `extraRules`), the pairs that differ in it.
-    std::vector<std::uint64_t> extraDifferenceCounts() const;
+    /// What the matcher counted so far.
+    MatchCounts counts() const;
     const std::vector<ExtraRule>& extraRules() const { return mClassifier.extras(); }
-    /// Duplicates in the reference (0) and the test (1).
-    const std::array<DuplicateCounts, 2>& duplicates() const { return mDuplicates; }
 
 private:
     struct Pending {

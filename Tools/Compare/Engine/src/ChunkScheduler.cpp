@@ -18,8 +18,9 @@ struct Abandoned {};
 class Relay {
 public:
     Relay(std::vector<std::unique_ptr<ChunkMatcher>>& matchers, std::size_t chunkCount,
-          const ReplayTarget& target)
+          const ReplayTarget& target, const ChunkReplayed& replayed)
         : mTarget(target)
+        , mReplayed(replayed)
         , mMatched(chunkCount, nullptr) {
         for (const std::unique_ptr<ChunkMatcher>& matcher : matchers) {
             mFree.push_back(matcher.get());
@@ -60,6 +61,9 @@ public:
         }
         // No other thread replays: `chunk` has its turn and is not matched yet.
         matcher.replay(mTarget);
+        if (mReplayed) {
+            mReplayed(chunk, matcher, false);
+        }
     }
 
     /// Marks `chunk` as matched in `matcher` and replays the chunks whose turn has come, unless
@@ -103,9 +107,13 @@ private:
         mReplaying = true;
         while (mTurn < mMatched.size() && mMatched[mTurn] != nullptr) {
             ChunkMatcher* matcher = mMatched[mTurn];
+            const std::size_t chunk = mTurn;
             lock.unlock();
             try {
                 matcher->replay(mTarget);
+                if (mReplayed) {
+                    mReplayed(chunk, *matcher, true);
+                }
             } catch (...) {
                 lock.lock();
                 mReplaying = false;
@@ -121,6 +129,7 @@ private:
     }
 
     const ReplayTarget& mTarget;
+    const ChunkReplayed& mReplayed;
     std::mutex mMutex;
     std::condition_variable mChanged;
     std::vector<ChunkMatcher*> mFree;
@@ -137,8 +146,8 @@ private:
 void runChunks(
     std::vector<std::unique_ptr<ChunkMatcher>>& matchers, unsigned threads, std::size_t chunkCount,
     const std::function<ChunkSequences(std::size_t chunk, const ChunkMatcher& matcher)>& sequencesOf,
-    const ReplayTarget& target) {
-    Relay relay(matchers, chunkCount, target);
+    const ReplayTarget& target, const ChunkReplayed& replayed) {
+    Relay relay(matchers, chunkCount, target, replayed);
     const auto work = [&] {
         try {
             ChunkMatcher* matcher = nullptr;

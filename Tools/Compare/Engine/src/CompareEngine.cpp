@@ -188,6 +188,15 @@ OpenedInputs openInputs(const std::vector<std::filesystem::path>& reference,
     return opened;
 }
 
+/// What a pass over inputs in key order, stopped by a record out of order, decided for good: every
+/// key below `cut`, from the records before `starts` in each input, unless a later record has such a
+/// key too; and what was counted of them.
+struct SettledPrefix {
+    std::uint64_t cut = 0;
+    std::array<std::uint64_t, 2> starts{};
+    MatchCounts counts;
+};
+
 class Comparison {
 public:
     /// Compares `inputs`, all of their keys or those in `only`; `whole`, when given, the facts of the
@@ -217,16 +226,20 @@ public:
     void holdDecodedInMemory(std::uint64_t bytes) { mDecodedInMemory = bytes; }
 
     ComparisonOutcome run() {
-        if (mayBeInKeyOrder()) {
-            try {
-                return compareInOnePass();
-            } catch (const OutOfKeyOrder&) {
-                // The decisions so far may pair keys that come again later: start again, by the scan.
-                mSink.restart();
-                mMatchers.clear();
-            }
+        if (!mayBeInKeyOrder()) {
+            return compareScanned();
         }
-        return compareScanned();
+        ComparisonOutcome outcome;
+        if (compareInOnePass(outcome)) {
+            return outcome;
+        }
+        // Out of key order: the scan goes on from what the pass settled, or starts again without it.
+        mMatchers.clear();
+        if (!mSettled) {
+            mSink.restart();
+            outcome = {};
+        }
+        return compareScanned(std::move(outcome));
     }
 
 private:
@@ -253,31 +266,56 @@ private:
         return true;
     }
 
-    /// Compares inputs in key order as their records are read, without a pass over their keys first:
-    /// each chunk's records are checked to be in key order and within the chunk's keys, and tallied
-    /// for the facts, which the sink receives last. Throws OutOfKeyOrder at the first record that is
-    /// not, once every worker has stopped.
-    ComparisonOutcome compareInOnePass() {
+    /// Compares inputs in key order as their records are read, without a pass over their keys first,
+    /// into `outcome`: each chunk's records are checked to be in key order and within the chunk's keys,
+    /// and tallied for the facts, which the sink receives last. False at the first record that is not,
+    /// once every worker has stopped, with what the chunks replayed by then settled in `mSettled`.
+    bool compareInOnePass(ComparisonOutcome& outcome) {
         const bool byChannel = mOptions.pairByChannel;
         const Input& larger = mInputs[mInputs[0].size() >= mInputs[1].size() ? 0 : 1];
         const StreamCuts cuts(larger, CHUNK_POINTS);
         const std::array<CheckedSide, 2> sides{CheckedSide(mInputs[0], cuts, larger.size()),
                                                CheckedSide(mInputs[1], cuts, larger.size())};
 
-        ComparisonOutcome outcome;
         setLeastWindows({PlannedWindow{Window{false, 0, NAN_PRIMARY}, {}}}, workingMemory(), outcome);
         makeMatchers();
         std::vector<MatcherTallies> tallies(mMatchers.size());
+        // Each matcher's counts when the last of its chunks was replayed whole: a matcher takes its next
+        // chunk only then, so these are the counts of the chunks replayed.
+        std::vector<MatchCounts> replayedCounts(mMatchers.size());
+        std::size_t replayedChunks = 0;
+        bool partlyReplayed = false;
+        const ChunkReplayed replayed = [&](std::size_t chunk, const ChunkMatcher& matcher, bool whole) {
+            partlyReplayed = !whole;
+            if (whole) {
+                replayedChunks = chunk + 1;
+                replayedCounts[matcherIndex(matcher)] = matcher.counts();
+            }
+        };
         ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
         const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
-        runChunks(
-            mMatchers, mThreads, cuts.chunks(),
-            [&](std::size_t chunk, const ChunkMatcher& matcher) {
-                std::array<StreamTally, 2>& tally = tallies[matcherIndex(matcher)].sides;
-                return ChunkSequences(sides[0].sequence(chunk, byChannel, tally[0]),
-                                      sides[1].sequence(chunk, byChannel, tally[1]));
-            },
-            target);
+        try {
+            runChunks(
+                mMatchers, mThreads, cuts.chunks(),
+                [&](std::size_t chunk, const ChunkMatcher& matcher) {
+                    std::array<StreamTally, 2>& tally = tallies[matcherIndex(matcher)].sides;
+                    return ChunkSequences(sides[0].sequence(chunk, byChannel, tally[0]),
+                                          sides[1].sequence(chunk, byChannel, tally[1]));
+                },
+                target, replayed);
+        } catch (const OutOfKeyOrder&) {
+            // The chunks replayed whole hold every key below the next one's cut that their records
+            // have; a chunk replayed in part holds some of its keys' decisions only.
+            const std::array<std::optional<std::uint64_t>, 2> starts{sides[0].knownStart(replayedChunks),
+                                                                     sides[1].knownStart(replayedChunks)};
+            if (replayedChunks != 0 && !partlyReplayed && starts[0] && starts[1]) {
+                mSettled = SettledPrefix{cuts.primary(replayedChunks), {*starts[0], *starts[1]}, {}};
+                for (const MatchCounts& counts : replayedCounts) {
+                    mSettled->counts += counts;
+                }
+            }
+            return false;
+        }
         comparing.finish();
 
         for (std::size_t side = 0; side < 2; ++side) {
@@ -290,37 +328,53 @@ private:
         }
         mSink.scanned(factsOf(0), factsOf(1));
         finish(outcome, 1);
-        return outcome;
+        return true;
     }
 
     /// Scans the inputs' keys first, then compares them window by window, each input streamed when in
-    /// key order and read through a key index otherwise.
-    ComparisonOutcome compareScanned() {
+    /// key order and read through a key index otherwise; after a pass that settled a prefix, only the
+    /// keys from its cut on, into `outcome`, which holds the prefix's, provided that the scan finds
+    /// no later record below the cut. The sink then receives the facts last.
+    ComparisonOutcome compareScanned(ComparisonOutcome outcome = {}) {
         if (pairedByPosition()) {
             decodeWholeLegs();
         }
         scanInputs();
+        if (mSettled && (mScans[0]->pointsBelow() != mSettled->starts[0] ||
+                         mScans[1]->pointsBelow() != mSettled->starts[1])) {
+            mSettled.reset();
+            mSink.restart();
+            outcome = {};
+        }
         pairByPositionWhereTimesCannot();
         decodeWholeWhereReadByIndex();
         const std::uint64_t working = workingMemory();
         std::vector<PlannedWindow> windows =
             planWindows({PlanInput{&mInputs[0], mScans[0].get()}, PlanInput{&mInputs[1], mScans[1].get()}},
                         indexShare(budgetOf(mOptions), working) / INDEX_BYTES_PER_POINT, mThreads, {});
-        ComparisonOutcome outcome;
         setLeastWindows(windows, working, outcome);
         if (mOnly != nullptr) {
             windows = clipped(windows, *mOnly);
         }
-
-        mSink.scanned(factsOf(0), factsOf(1));
+        std::uint64_t points = mInputs[0].size() + mInputs[1].size();
+        if (mSettled) {
+            windows =
+                clipped(windows, {Window{false, mSettled->cut, NAN_PRIMARY}, Window{true, 0, NAN_PRIMARY}});
+            points -= mSettled->starts[0] + mSettled->starts[1];
+        } else {
+            mSink.scanned(factsOf(0), factsOf(1));
+        }
         makeMatchers();
-        ProgressReporter comparing(mProgress, Phase::comparing, mInputs[0].size() + mInputs[1].size());
+        ProgressReporter comparing(mProgress, Phase::comparing, points);
         const ReplayTarget target{&mSink, &outcome.classCounts, &comparing};
         for (const PlannedWindow& window : windows) {
             compareWindow(window, target);
         }
         comparing.finish();
         finish(outcome, windows.size());
+        if (mSettled) {
+            mSink.scanned(outcome.reference, outcome.test);
+        }
         return outcome;
     }
 
@@ -346,11 +400,10 @@ private:
     /// facts of the inputs.
     void finish(ComparisonOutcome& outcome, std::size_t windows) const {
         outcome.windows = windows;
-        for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
-            outcome.differenceCounts += matcher->differenceCounts();
-        }
+        const MatchCounts counts = matchCounts();
+        outcome.differenceCounts = counts.differenceCounts;
         if (mOptions.compareExtraAttributes) {
-            outcome.extraDifferenceCounts = extraDifferenceCounts();
+            outcome.extraDifferenceCounts = extraDifferenceCounts(counts.extraDifferenceCounts);
         }
         outcome.reference = factsOf(0);
         outcome.test = factsOf(1);
@@ -368,8 +421,8 @@ private:
                 advance(mInputs[side].size());
                 continue;
             }
-            mScans[side] =
-                std::make_unique<InputScan>(mInputs[side], mOptions.pairByChannel, mThreads, advance);
+            mScans[side] = std::make_unique<InputScan>(mInputs[side], mOptions.pairByChannel, mThreads,
+                                                       advance, mSettled ? mSettled->cut : 0);
         }
         indexing.finish();
     }
@@ -448,22 +501,30 @@ private:
         }
     }
 
-    std::vector<std::pair<std::string, std::uint64_t>> extraDifferenceCounts() const {
-        std::vector<std::pair<std::string, std::uint64_t>> counts;
-        for (const ExtraRule& rule : mMatchers.front()->extraRules()) {
-            counts.emplace_back(rule.name, 0);
-        }
+    /// What the matchers counted, and the settled prefix.
+    MatchCounts matchCounts() const {
+        MatchCounts counts = mSettled ? mSettled->counts : MatchCounts{};
         for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
-            const std::vector<std::uint64_t>& mine = matcher->extraDifferenceCounts();
-            for (std::size_t index = 0; index < mine.size(); ++index) {
-                if (index == counts.size()) {
-                    // Values beyond what the first legs describe.
-                    counts.emplace_back("extra[" + std::to_string(index) + "]", 0);
-                }
-                counts[index].second += mine[index];
-            }
+            counts += matcher->counts();
         }
         return counts;
+    }
+
+    /// The extra attributes' names with their `counts`.
+    std::vector<std::pair<std::string, std::uint64_t>>
+    extraDifferenceCounts(const std::vector<std::uint64_t>& counts) const {
+        std::vector<std::pair<std::string, std::uint64_t>> named;
+        for (const ExtraRule& rule : mMatchers.front()->extraRules()) {
+            named.emplace_back(rule.name, 0);
+        }
+        for (std::size_t index = 0; index < counts.size(); ++index) {
+            if (index == named.size()) {
+                // Values beyond what the first legs describe.
+                named.emplace_back("extra[" + std::to_string(index) + "]", 0);
+            }
+            named[index].second = counts[index];
+        }
+        return named;
     }
 
     InputFacts factsOf(std::size_t side) const {
@@ -480,10 +541,9 @@ private:
             facts.tally = mScans[side]->tally();
         }
         facts.oneTime = mOneTime[side];
-        for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
-            facts.duplicateKeys += matcher->duplicates()[side].duplicateKeys;
-            facts.duplicatesOnSameChannel += matcher->duplicates()[side].onSameChannel;
-        }
+        const DuplicateCounts duplicates = matchCounts().duplicates[side];
+        facts.duplicateKeys += duplicates.duplicateKeys;
+        facts.duplicatesOnSameChannel += duplicates.onSameChannel;
         return facts;
     }
 
@@ -563,6 +623,8 @@ private:
     /// Per input, whether all its points share one GPS time (`InputFacts::oneTime`).
     std::array<bool, 2> mOneTime{};
     std::vector<std::unique_ptr<ChunkMatcher>> mMatchers;
+    /// What a pass over inputs found out of key order had settled, while it stands.
+    std::optional<SettledPrefix> mSettled;
     DecisionSink& mSink;
     const ProgressCallback& mProgress;
     const std::vector<Window>* mOnly;

@@ -19,12 +19,13 @@ struct Piece {
     /// `NAN_PRIMARY` when the rest of the piece has none.
     std::vector<std::uint64_t> samples;
     RecordTally points;
+    std::uint64_t below = 0;
 };
 
 } // namespace
 
 InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
-                     const std::function<void(std::uint64_t points)>& advance)
+                     const std::function<void(std::uint64_t points)>& advance, std::uint64_t countBelow)
     : mPoints(input.size()) {
     const std::uint64_t pieceCount = (mPoints + PIECE - 1) / PIECE;
     std::vector<Piece> pieces(static_cast<std::size_t>(pieceCount));
@@ -41,6 +42,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
                 const FileIoInterface::Las::PointRecords& records) {
                 piece.points.add(records, record);
                 const Key key = keyOf(input, records, record, byChannel);
+                piece.below += key.primary < countBelow ? 1 : 0;
                 if (!piece.keys.add(key)) {
                     return;
                 }
@@ -61,6 +63,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
     for (const Piece& piece : pieces) {
         keys.append(piece.keys);
         points.add(piece.points);
+        mBelow += piece.below;
         mSamples.insert(mSamples.end(), piece.samples.begin(), piece.samples.end());
     }
     include(mExtent, points.extent);

@@ -22,9 +22,10 @@ public:
     static constexpr std::uint64_t SAMPLE_STRIDE = 2048;
 
     /// Reads the key of every record of `input` on up to `threads` threads; `advance(points)` is
-    /// called, one thread at a time, as points are read.
+    /// called, one thread at a time, as points are read. Counts the points whose primary word is below
+    /// `countBelow` (`pointsBelow`).
     InputScan(const Input& input, bool byChannel, unsigned threads,
-              const std::function<void(std::uint64_t points)>& advance);
+              const std::function<void(std::uint64_t points)>& advance, std::uint64_t countBelow = 0);
 
     /// Takes what the keys of `input`'s runs tell (`runs`, in reading order) for a scan of them, reading
     /// only the records that the samples need. The extent and tally stay empty: the facts of the
@@ -32,6 +33,8 @@ public:
     InputScan(const Input& input, const std::vector<RunKeys>& runs, bool byChannel);
 
     std::uint64_t points() const { return mPoints; }
+    /// The points below the primary word given to count them; none for a scan of runs.
+    std::uint64_t pointsBelow() const { return mBelow; }
     std::uint64_t nanTimes() const { return mNanTimes; }
     /// NaN-time points per secondary word.
     const std::array<std::uint64_t, SECONDARY_COUNT>& nanTimesBySecondary() const { return mNanBySecondary; }
@@ -58,6 +61,7 @@ private:
     void takeKeys(const SecondaryKeyTally& keys, const Input& input);
 
     std::uint64_t mPoints = 0;
+    std::uint64_t mBelow = 0;
     std::uint64_t mNanTimes = 0;
     std::array<std::uint64_t, SECONDARY_COUNT> mNanBySecondary{};
     bool mInKeyOrder = true;

@@ -14,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <random>
+#include <tuple>
 
 namespace Orvid::Testing {
 namespace {
@@ -48,6 +49,11 @@ struct RandomCase {
     /// Added to the test's x offset and to every test x, so that equal records of the two inputs
     /// hold positions this far apart.
     double testOffsetX = 0.0;
+    /// Reference points beyond the few drawn, for inputs of several chunks.
+    std::size_t morePoints = 0;
+    /// The test in key order (time, then return number), but for one point, drawn anywhere, moved after
+    /// the others: out of key order at its end, with a key that may lie far back.
+    bool testPointLast = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const RandomCase& random) {
@@ -72,6 +78,15 @@ public:
             const auto numbers = std::stable_partition(
                 points.begin(), points.end(), [](const auto& point) { return !std::isnan(point->time); });
             std::shuffle(points.begin(), reference ? numbers : points.end(), mRandom);
+        }
+        if (!reference && mCase.testPointLast && !points.empty()) {
+            // A time of -0 lies before a time of 0 in key order.
+            std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) {
+                return std::make_tuple(a->time, !std::signbit(a->time), a->returnNumber) <
+                       std::make_tuple(b->time, !std::signbit(b->time), b->returnNumber);
+            });
+            const auto moved = points.begin() + static_cast<std::ptrdiff_t>(pick(points.size()));
+            std::rotate(moved, moved + 1, points.end());
         }
         std::vector<PointLeg> legs(1 + pick(3));
         std::vector<std::size_t> cuts;
@@ -159,7 +174,7 @@ private:
     }
 
     void makeReference() {
-        const std::size_t count = mCase.largeKeyGroups ? 60 + pick(200) : pick(90);
+        const std::size_t count = mCase.morePoints + (mCase.largeKeyGroups ? 60 + pick(200) : pick(90));
         double time = chance(0.5) ? -1.0 : 0.0;
         std::size_t returnNumber = 1;
         for (std::size_t index = 0; index < count; ++index) {
@@ -366,7 +381,10 @@ INSTANTIATE_TEST_SUITE_P(
         RandomCase{"LargeKeyGroups", 7, true, false, false, true, true, 0, 2, 0, true},
         // Equal records at positions within epsilon, then beyond it.
         RandomCase{"TestOffsetWithinEpsilon", 7, false, false, false, true, true, 0, 2, 0, false, STEP},
-        RandomCase{"TestOffsetBeyondEpsilon", 3, true, false, false, true, true, 0, 2, 0, false, 3 * STEP}),
+        RandomCase{"TestOffsetBeyondEpsilon", 3, true, false, false, true, true, 0, 2, 0, false, 3 * STEP},
+        // A pass in key order stopped after some chunks were decided: the scan goes on from them, or
+        // starts again when the point out of order has a key among theirs.
+        RandomCase{"TestPointLast", 7, false, false, false, true, true, 0, 2, 0, false, 0.0, 5000, true}),
     [](const testing::TestParamInfo<RandomCase>& param) { return std::string(param.param.name); });
 
 } // namespace

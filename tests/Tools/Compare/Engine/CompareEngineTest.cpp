@@ -235,35 +235,48 @@ TEST(CompareEngineTest, RunsInNoMoreWindowsThanItsBudgetRequiresAndNamesTheBudge
     EXPECT_LE(windowsUnder(leastBudget / 2).windows, 3u);
 }
 
-TEST(CompareEngineTest, ComparesInputsInKeyOrderAsTheyAreReadAndStartsAgainWhenTheyAreNot) {
+TEST(CompareEngineTest, ComparesInputsInKeyOrderAsTheyAreReadAndGoesOnOrStartsAgainWhenTheyAreNot) {
     // A sink that can restart lets inputs in key order be compared without a scan first, the facts
-    // coming last; two records out of order at the very end restart it, and the scan follows. Either
-    // way the decisions and facts are those of a sink that cannot restart.
+    // coming last. Two records out of order at the very end stop the pass: the scan that follows
+    // compares only the keys that the pass had not decided. The lowest key moved to the end reaches
+    // back into what the pass decided, which then starts again. Each way, the decisions and facts
+    // are those of a sink that cannot restart.
     const SurveyFiles& files = surveyFiles();
     const TemporaryFolder folder("engine-one-pass");
     std::vector<fs::path> lateDisorder = files.test;
     lateDisorder.back() = folder / "late-disorder.las";
     writeCopyWithLastRecordsSwapped(files.test.back(), lateDisorder.back());
+    std::vector<fs::path> lowestLast = files.test;
+    lowestLast.back() = folder / "lowest-last.las";
+    writeCopyWithFirstRecordLast(files.test.back(), lowestLast.back());
     EngineOptions options;
     options.threads = 2;
-    for (const std::vector<fs::path>* test :
-         {&files.test, static_cast<const std::vector<fs::path>*>(&lateDisorder)}) {
-        const bool inOrder = test == &files.test;
-        SCOPED_TRACE(inOrder ? "in key order" : "out of order at the end");
+    const std::vector<Phase> scannedAfter{Phase::comparing, Phase::indexing, Phase::comparing};
+    struct Case {
+        const char* name;
+        const std::vector<fs::path>* test;
+        std::vector<Phase> phases;
+        unsigned restarts;
+        bool factsAfterDecisions;
+    };
+    for (const Case& order : {Case{"in key order", &files.test, {Phase::comparing}, 0, true},
+                              Case{"out of order at the end", &lateDisorder, scannedAfter, 0, true},
+                              Case{"lowest key last", &lowestLast, scannedAfter, 1, false}}) {
+        SCOPED_TRACE(order.name);
         OrderSink scanned;
-        const ComparisonOutcome expected = CompareEngine(options).compare(files.reference, *test, scanned);
+        const ComparisonOutcome expected =
+            CompareEngine(options).compare(files.reference, *order.test, scanned);
         OrderSink streamed(true);
         std::vector<Phase> phases;
         const ComparisonOutcome outcome = CompareEngine(options).compare(
-            files.reference, *test, streamed, [&](Phase phase, std::uint64_t done, std::uint64_t) {
+            files.reference, *order.test, streamed, [&](Phase phase, std::uint64_t done, std::uint64_t) {
                 if (done == 0) {
                     phases.push_back(phase);
                 }
             });
-        const std::vector<Phase> restarted{Phase::comparing, Phase::indexing, Phase::comparing};
-        EXPECT_EQ(phases, inOrder ? std::vector<Phase>{Phase::comparing} : restarted);
-        EXPECT_EQ(streamed.restarts, inOrder ? 0u : 1u);
-        EXPECT_EQ(streamed.factsAfterDecisions, inOrder);
+        EXPECT_EQ(phases, order.phases);
+        EXPECT_EQ(streamed.restarts, order.restarts);
+        EXPECT_EQ(streamed.factsAfterDecisions, order.factsAfterDecisions);
         EXPECT_EQ(streamed.keys, scanned.keys);
         EXPECT_EQ(outcome.classCounts, expected.classCounts);
         EXPECT_EQ(outcome.differenceCounts.counts, expected.differenceCounts.counts);
@@ -272,6 +285,7 @@ TEST(CompareEngineTest, ComparesInputsInKeyOrderAsTheyAreReadAndStartsAgainWhenT
              {std::pair{&outcome.reference, &expected.reference}, {&outcome.test, &expected.test}}) {
             EXPECT_EQ(mine->points, theirs->points);
             EXPECT_EQ(mine->inKeyOrder, theirs->inKeyOrder);
+            EXPECT_EQ(mine->duplicateKeys, theirs->duplicateKeys);
             EXPECT_EQ(mine->tally, theirs->tally);
             EXPECT_EQ(
                 std::make_tuple(mine->extent.minX, mine->extent.minY, mine->extent.maxX, mine->extent.maxY),

@@ -38,20 +38,25 @@ def test_planted_changes_come_back_as_points_of_their_class(planted):
 
 
 def test_a_test_out_of_order_only_at_its_end_gives_the_points_of_one_in_order(tmp_path):
-    # Compared as it is read up to its last two points, then again from the start.
+    # Compared as it is read up to its last points, then the rest after a scan; or all again when the
+    # point out of order has a key among those decided.
     reference = survey(10000)
     test = reference.copy()
     test["x"][[10, 4000]] += 1.0
     write_las(tmp_path / "reference.las", reference)
     write_las(tmp_path / "in-order.las", test)
-    test[[-2, -1]] = test[[-1, -2]]
-    write_las(tmp_path / "late-disorder.las", test)
+    late = test.copy()
+    late[[-2, -1]] = late[[-1, -2]]
+    write_las(tmp_path / "late-disorder.las", late)
+    write_las(tmp_path / "lowest-last.las", np.concatenate([test[1:], test[:1]]))
 
     in_order = orvid.compare(tmp_path / "reference.las", tmp_path / "in-order.las")
-    late = orvid.compare(tmp_path / "reference.las", tmp_path / "late-disorder.las")
-    assert late.report["inputs"]["test"]["inKeyOrder"] is False
-    assert late.counts == in_order.counts == {"removed": 0, "added": 0, "modified": 2, "mutated": 0, "altered": 0}
-    assert keys(late.points("modified")) == keys(in_order.points("modified"))
+    for name in ("late-disorder.las", "lowest-last.las"):
+        disordered = orvid.compare(tmp_path / "reference.las", tmp_path / name)
+        assert disordered.report["inputs"]["test"]["inKeyOrder"] is False
+        assert disordered.counts == in_order.counts == {"removed": 0, "added": 0, "modified": 2, "mutated": 0,
+                                                        "altered": 0}
+        assert keys(disordered.points("modified")) == keys(in_order.points("modified"))
 
 
 def test_report_and_summary_are_the_command_s(planted, tmp_path):

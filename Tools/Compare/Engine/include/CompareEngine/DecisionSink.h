@@ -20,7 +20,8 @@ public:
     virtual void decided(const Decision& decision) = 0;
     /// Whether the sink can take its facts after the decisions and forget them all on `restart`. Inputs
     /// in key order are then compared as they are read, without a pass over their keys first; inputs
-    /// found out of order on the way are compared again from the start. False unless overridden.
+    /// found out of order on the way are compared on from the keys decided, or, when a later record
+    /// has a key among those, again from the start. False unless overridden.
     virtual bool restartable() const;
     /// Forgets every decision received, as if none had come. Called only on a `restartable` sink.
     virtual void restart();
