@@ -73,7 +73,6 @@ struct OutputArguments {
 };
 
 /// -q, --progress and --demo; returns --progress, whose value `progress` takes when it is given.
-/// Bound to a variable, a value other than a boolean (--progress=maybe) is a parse error.
 CLI::Option* declareRunFlags(CLI::App& app, CompareOptions& options, bool& progress) {
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
     CLI::Option* progressFlag = app.add_flag("--progress,!--no-progress", progress,

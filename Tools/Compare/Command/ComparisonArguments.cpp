@@ -9,62 +9,53 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <limits>
 #include <optional>
 #include <sstream>
+#include <string>
+#include <system_error>
 #include <utility>
 
 namespace Orvid::Compare {
 namespace {
 
-/// Refuses a command line with `message` alone on standard error, without CLI11's hint at --help.
-[[noreturn]] void refuseAlone(const char* message) {
-    std::cerr << message << '\n';
-    throw CLI::RuntimeError(2);
-}
-
 /// The least --memory: about what the engine's working memory for one thread takes.
 constexpr std::uint64_t LEAST_MEMORY = std::uint64_t{16} << 20;
+
+constexpr std::uint64_t MOST_THREADS = 1024;
+
+/// The number that `text` is, all of it; absent when it is none.
+std::optional<double> numberIn(const std::string& text) {
+    // Not std::stod, which throws for a subnormal (strtod flags it ERANGE) although it is a number all
+    // the same; an overflow comes back infinite, for the callers to refuse.
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size() ? std::optional(value) : std::nullopt;
+}
 
 std::optional<double> parseEpsilon(const std::string& text) {
     if (text == "auto") {
         return std::nullopt;
     }
-    std::size_t used = 0;
-    double value = 0.0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::invalid_argument&) {
-        refuseAlone("--epsilon: must be 'auto' or a number of coordinate units, 0 or more");
-    } catch (const std::out_of_range&) {
-        refuseAlone("--epsilon: out of range");
-    }
-    if (used != text.size() || !(value >= 0.0) || !std::isfinite(value)) {
+    const std::optional<double> value = numberIn(text);
+    if (!value || !(*value >= 0.0) || !std::isfinite(*value)) {
         throw CLI::ValidationError("--epsilon", "must be 'auto' or a number of coordinate units, 0 or more");
     }
     return value;
 }
 
-/// The number that `text` is, all of it; absent when it is none.
-std::optional<double> numberIn(const std::string& text) {
-    std::size_t used = 0;
-    double value = 0.0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    return used == text.size() ? std::optional(value) : std::nullopt;
-}
-
-/// A finite number of at least 0, as typed, for `flag`.
+/// A finite number, of at least 0 unless `signedValue`, as typed, for `flag`.
 double parseAmount(const std::string& flag, const std::string& text, bool signedValue) {
     const double value = numberIn(text).value_or(std::nan(""));
-    if (!std::isfinite(value) || (!signedValue && value < 0.0)) {
+    if (std::isinf(value)) {
+        throw CLI::ValidationError(flag, "'" + text + "' is out of range");
+    }
+    if (std::isnan(value) || (!signedValue && value < 0.0)) {
         throw CLI::ValidationError(flag, "'" + text + "' is not a " + (signedValue ? "" : "non-negative ") +
                                              "number");
     }
@@ -91,19 +82,6 @@ std::pair<std::string, double> parseTolerance(const std::string& text) {
     return {std::move(name), value};
 }
 
-/// The names of --ignore, every one checked.
-std::vector<std::string> parseIgnored(const std::vector<std::string>& names) {
-    for (const std::string& name : names) {
-        if (name == Engine::GPS_TIME_NAME) {
-            throw CLI::ValidationError("--ignore", "gpsTime pairs the points and cannot be ignored");
-        }
-        if (name.empty()) {
-            throw CLI::ValidationError("--ignore", "an empty name");
-        }
-    }
-    return names;
-}
-
 std::string gibibytes(std::uint64_t bytes) {
     const double value = static_cast<double>(bytes) / static_cast<double>(1ULL << 30);
     std::ostringstream text;
@@ -122,30 +100,18 @@ std::string toleranceNames() {
     return names + "gpsTime (0 only), or an extra attribute's name";
 }
 
-/// A whole number of at least 1, as typed: signs, fractions and trailing letters are refused.
-std::size_t parseCount(const std::string& flag, const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
+/// A whole number from `least` to `most`, as typed for `flag`: signs, fractions and trailing letters
+/// are refused.
+std::uint64_t parseWhole(const std::string& flag, const std::string& text, std::uint64_t least,
+                         std::uint64_t most) {
+    std::uint64_t value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || stop != end || error != std::errc() || value < least || value > most) {
+        throw CLI::ValidationError(flag, "must be a whole number from " + std::to_string(least) + " to " +
+                                             std::to_string(most) + ", not '" + text + "'");
     }
-    std::size_t used = 0;
-    unsigned long long value = 0;
-    try {
-        value = std::stoull(text, &used);
-    } catch (const std::out_of_range&) {
-        throw CLI::ValidationError(flag, "'" + text + "' is too large");
-    }
-    if (value == 0) {
-        throw CLI::ValidationError(flag, "must be a whole number of at least 1, not '" + text + "'");
-    }
-    return static_cast<std::size_t>(value);
-}
-
-unsigned parseThreads(const std::string& text) {
-    const std::size_t count = parseCount("--threads", text);
-    if (count > 1024) {
-        throw CLI::ValidationError("--threads", "at most 1024, not " + text);
-    }
-    return static_cast<unsigned>(count);
+    return value;
 }
 
 /// The bytes of a binary multiple's letter (K, M, G, T, any case, "B", "iB" or nothing after it), or of
@@ -221,14 +187,54 @@ void readFailOn(std::vector<std::string> names, ComparisonSettings& settings) {
     readFailOnNames(named, settings.failOn, settings.metadataFailOn);
 }
 
-/// Declares `flag`, a comma-separated list that may be given again, read into `target`.
+/// The items of `list`, comma-separated, empty ones too.
+std::vector<std::string> itemsOf(const std::string& list) {
+    std::vector<std::string> items(1);
+    for (const char character : list) {
+        if (character == ',') {
+            items.emplace_back();
+        } else {
+            items.back() += character;
+        }
+    }
+    return items;
+}
+
+/// The items of every list given to a list option, in order.
+std::vector<std::string> itemsOf(const std::vector<std::string>& lists) {
+    std::vector<std::string> items;
+    for (const std::string& list : lists) {
+        const std::vector<std::string> more = itemsOf(list);
+        items.insert(items.end(), more.begin(), more.end());
+    }
+    return items;
+}
+
+/// Why an item of a list option is refused; empty when it is not.
+using ItemCheck = std::string (*)(const std::string& item);
+
+/// Declares `flag`, a comma-separated list of `item`s that may be given again, read into `target` as
+/// given. Refuses an empty item, and any other that `check` refuses. The lists are split here, not by
+/// CLI11, which drops empty items and takes the next word for a list left with none ("--fail-on ,,").
 CLI::Option* addListOption(CLI::App& app, const std::string& flag, std::vector<std::string>& target,
-                           const std::string& description) {
+                           const std::string& description, const char* item, ItemCheck check) {
     return app.add_option(flag, target, description)
         ->type_name("LIST")
-        ->delimiter(',')
         ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(CLI::Validator(
+            [item, check](const std::string& list) {
+                for (const std::string& name : itemsOf(list)) {
+                    if (name.empty()) {
+                        return "the list '" + list + "' has an empty " + item;
+                    }
+                    if (std::string refused = check(name); !refused.empty()) {
+                        return refused;
+                    }
+                }
+                return std::string();
+            },
+            ""));
 }
 
 std::string listed(const std::vector<std::string>& names) {
@@ -304,16 +310,20 @@ void ComparisonFlags::declareAttributeFlags(CLI::App& app) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     addListOption(app, "--ignore", mIgnored,
                   "Attributes to leave out of the comparison, comma-separated, named as for --tolerance "
-                  "(gpsTime excepted)");
+                  "(gpsTime excepted)",
+                  "name", [](const std::string& name) {
+                      return name == Engine::GPS_TIME_NAME ? std::string("gpsTime pairs the points and "
+                                                                         "cannot be ignored")
+                                                           : std::string();
+                  });
     app.add_option("--time-offset", mTimeOffset,
                    "Seconds to add to every test GPS time before pairing, as a run with few pairs suggests "
                    "(a change between GPS week time and adjusted standard GPS time, or a clock offset)")
         ->type_name("SECONDS");
-    app.add_option("--rgb-epsilon", mDirect.rgbEpsilon,
-                   "Largest per-channel colour difference (0 to 65535) of "
-                   "points whose colour is unchanged")
+    app.add_option("--rgb-epsilon", mRgbEpsilon,
+                   "Largest per-channel colour difference (0 to 65535) of points whose colour is unchanged")
         ->type_name("0..65535")
-        ->default_val(0);
+        ->default_str("0");
     app.add_flag("--no-point-attributes", mNoPointAttributes,
                  "Do not compare the point attributes (no 'mutated')");
     app.add_flag("--no-extra-attributes", mNoExtraAttributes,
@@ -345,30 +355,26 @@ void ComparisonFlags::declareRunAndVerdictFlags(CLI::App& app) {
         app, "--fail-on", mFailOn,
         "What makes the exit status 1, comma-separated and repeatable: the classes removed, added, "
         "modified, mutated, altered; crs (a coordinate system changed, added or lost); metadata (any "
-        "header, record or coordinate-system difference); any (every class and crs); or none alone")
-        ->check(CLI::Validator(
-            [](std::string& name) {
-                if (name != ANY && name != NONE && !isFailOnName(name)) {
-                    return "'" + name +
-                           "' is not one of removed, added, modified, mutated, altered, crs, metadata, any, "
-                           "none";
-                }
-                return std::string();
-            },
-            "LIST"))
+        "header, record or coordinate-system difference); any (every class and crs); or none alone",
+        "class",
+        [](const std::string& name) {
+            return name == ANY || name == NONE || isFailOnName(name)
+                       ? std::string()
+                       : "'" + name +
+                             "' is not one of removed, added, modified, mutated, altered, crs, metadata, "
+                             "any, none";
+        })
         ->default_str("any");
-    addListOption(app, "--ignore-metadata", mDirect.ignoredMetadata,
+    addListOption(app, "--ignore-metadata", mIgnoredMetadata,
                   "Metadata to leave out of the comparison, comma-separated: header fields as the report "
                   "names them (creationDate and generatingSoftware are the usual ones), or crs, vlr or "
-                  "extraBytes for a whole kind")
-        ->check(CLI::Validator(
-            [](std::string& name) {
-                const std::vector<std::string> names = Metadata::ignorableMetadataNames();
-                return std::find(names.begin(), names.end(), name) != names.end()
-                           ? std::string()
-                           : "'" + name + "' is not one of " + listed(names);
-            },
-            "LIST"));
+                  "extraBytes for a whole kind",
+                  "name", [](const std::string& name) {
+                      const std::vector<std::string> names = Metadata::ignorableMetadataNames();
+                      return std::find(names.begin(), names.end(), name) != names.end()
+                                 ? std::string()
+                                 : "'" + name + "' is not one of " + listed(names);
+                  });
     app.add_option("--out-format", mOutFormat,
                    "Format of the class files that --out writes: las, or laz (compressed); by default laz "
                    "when every input file is LAZ, else las")
@@ -392,19 +398,22 @@ ComparisonSettings ComparisonFlags::read() const {
     for (const std::string& tolerance : mTolerances) {
         settings.tolerances.push_back(parseTolerance(tolerance));
     }
-    settings.ignored = parseIgnored(mIgnored);
+    settings.ignored = itemsOf(mIgnored);
+    settings.ignoredMetadata = itemsOf(mIgnoredMetadata);
+    settings.rgbEpsilon = static_cast<std::uint16_t>(
+        parseWhole("--rgb-epsilon", mRgbEpsilon, 0, std::numeric_limits<std::uint16_t>::max()));
     if (!mTimeOffset.empty()) {
         settings.timeOffset = parseAmount("--time-offset", mTimeOffset, true);
     }
     if (mThreadsOption->count() > 0) {
-        settings.threads = parseThreads(mThreads);
+        settings.threads = static_cast<unsigned>(parseWhole("--threads", mThreads, 1, MOST_THREADS));
     }
     if (mMemoryOption->count() > 0) {
         settings.memory = checkedMemory(parseMemory(mMemory));
     }
     settings.pointAttributes = !mNoPointAttributes;
     settings.extraAttributes = !mNoExtraAttributes;
-    readFailOn(mFailOn, settings);
+    readFailOn(itemsOf(mFailOn), settings);
     settings.outFormat = classFileFormatNamed(mOutFormat);
     return settings;
 }

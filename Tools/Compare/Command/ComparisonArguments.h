@@ -41,8 +41,7 @@ public:
     ComparisonFlags& operator=(const ComparisonFlags&) = delete;
 
     /// The settings that the flags given say. Throws CLI::ValidationError naming the flag of a value
-    /// out of its range, and CLI::RuntimeError(2), after saying why on standard error, for an --epsilon
-    /// that is no number at all.
+    /// out of its range.
     ComparisonSettings read() const;
 
 private:
@@ -50,21 +49,24 @@ private:
     void declareAttributeFlags(CLI::App& app);
     void declareRunAndVerdictFlags(CLI::App& app);
 
-    /// The settings that CLI11 reads as they are: the colour epsilon, pairing by channel, strict.
+    /// The settings that CLI11 reads as they are: pairing by channel, strict.
     ComparisonSettings mDirect;
     std::string mEpsilon = "auto";
     std::string mEpsilonXY;
     std::string mEpsilonZ;
     std::vector<std::string> mTolerances;
+    /// Lists (--ignore, --fail-on, --ignore-metadata) as given: one per time the flag is.
     std::vector<std::string> mIgnored;
+    std::vector<std::string> mFailOn;
+    std::vector<std::string> mIgnoredMetadata;
     std::string mTimeOffset;
+    std::string mRgbEpsilon = "0";
     bool mNoPointAttributes = false;
     bool mNoExtraAttributes = false;
     std::string mMemory;
     CLI::Option* mMemoryOption = nullptr;
     std::string mThreads;
     CLI::Option* mThreadsOption = nullptr;
-    std::vector<std::string> mFailOn;
     std::string mOutFormat;
 };
 

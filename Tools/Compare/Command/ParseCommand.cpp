@@ -15,11 +15,15 @@ bool isNumber(const std::string& word) {
     return end != word.c_str() && *end == '\0';
 }
 
-/// Throws CLI::ExtrasError "Unknown option: NAME" for the first of the command's words (`argv`, after
-/// the command's own name) that has the form of an option but is none of `app`'s. CLI11 alone would
-/// take the word after an unknown option for a positional argument, and complain about that one
-/// instead ("Could not convert: K = PLAN" for `shard --threads 1 PLAN 0`).
-void rejectUnknownOptions(const CLI::App& app, int argc, const char* const* argv) {
+/// Throws CLI::ParseError for the first of the command's words (`argv`, after the command's own name)
+/// that CLI11 alone would misread:
+/// - "Unknown option: NAME" for a word that has the form of an option but is none of `app`'s. CLI11
+///   would take the word after it for a positional argument, and complain about that one instead
+///   ("Could not convert: K = PLAN" for `shard --threads 1 PLAN 0`);
+/// - a value given to a flag (`--progress=maybe`), which CLI11 would refuse as no boolean of its own
+///   spelling;
+/// - "--name=" with nothing after it, for which CLI11 would take the next word as the value.
+void rejectMisreadOptions(const CLI::App& app, int argc, const char* const* argv) {
     for (int index = 0; index < argc; ++index) {
         const std::string word = argv[index];
         if (word == "--") {
@@ -36,7 +40,14 @@ void rejectUnknownOptions(const CLI::App& app, int argc, const char* const* argv
             throw CLI::ExtrasError("Unknown option: " + name, CLI::ExitCodes::ExtrasError);
         }
         const bool valueAttached = isLong ? name.size() < word.size() : word.size() > 2;
-        if (option->get_items_expected_max() > 0 && !valueAttached) {
+        const bool takesValue = option->get_items_expected_max() > 0;
+        if (isLong && valueAttached && !takesValue) {
+            throw CLI::ValidationError(name, "takes no value, not '" + word.substr(name.size() + 1) + "'");
+        }
+        if (isLong && takesValue && name.size() + 1 == word.size()) {
+            throw CLI::ValidationError(name, "nothing follows '='; give the value after it");
+        }
+        if (takesValue && !valueAttached) {
             ++index;
         }
     }
@@ -47,7 +58,7 @@ void rejectUnknownOptions(const CLI::App& app, int argc, const char* const* argv
 std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const* argv,
                                       const std::function<void()>& check) {
     try {
-        rejectUnknownOptions(app, argc - 1, argv + 1);
+        rejectMisreadOptions(app, argc - 1, argv + 1);
         app.parse(argc, argv);
         if (check) {
             check();

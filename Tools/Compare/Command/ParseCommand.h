@@ -18,9 +18,10 @@ struct EarlyExit {
 };
 
 /// Parses the words of a command (`argv`, its name first) with `app`, then runs `check` on what was
-/// read. Names an unknown option as unknown. Help, the version and usage errors are printed here (to
-/// standard output and standard error respectively); the result then says how to exit, and is empty
-/// when the command line was good. `check` refuses by throwing a CLI::ParseError.
+/// read. Names an unknown option as unknown, and refuses a value given to a flag. Help, the version and
+/// usage errors are printed here (to standard output and standard error respectively); the result then
+/// says how to exit, and is empty when the command line was good. `check` refuses by throwing a
+/// CLI::ParseError.
 std::optional<EarlyExit> parseCommand(CLI::App& app, int argc, const char* const* argv,
                                       const std::function<void()>& check = {});
 

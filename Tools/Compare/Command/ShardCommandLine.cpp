@@ -3,9 +3,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <variant>
 #include <vector>
 
@@ -67,12 +70,26 @@ struct SingleRunFlags {
     bool refused() const { return demo || !out.empty() || !json.empty() || !html.empty(); }
 };
 
+/// Refuses a `what` (a shard, a share) given as anything but a whole number; the plan says which are its.
+CLI::Validator indexOfPlan(const char* what) {
+    return CLI::Validator(
+        [what](const std::string& text) {
+            std::int64_t index = 0;
+            const char* const end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, index);
+            return text.empty() || stop != end || error != std::errc()
+                       ? "must be a whole number (a " + std::string(what) + " of the plan, from 0), not '" +
+                             text + "'"
+                       : std::string();
+        },
+        "");
+}
+
 /// The -q and --progress flags of a task that runs anywhere (a partition, a shard).
 class TaskOutputFlags {
 public:
     TaskOutputFlags(CLI::App& app, bool& quiet) {
         app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
-        // Bound to a variable, a value other than a boolean (--progress=maybe) is a parse error.
         mProgress = app.add_flag("--progress,!--no-progress", mProgressGiven,
                                  "Show a progress bar on standard error (default: when it is a terminal)");
     }
@@ -131,7 +148,10 @@ ShardCommand parseShard(int argc, const char* const* argv) {
     std::string plan;
     std::string outDirectory;
     app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
-    app.add_option("K", options.shard, "The shard to compare, from 0")->required()->type_name("K");
+    app.add_option("K", options.shard, "The shard to compare, from 0")
+        ->required()
+        ->type_name("K")
+        ->check(indexOfPlan("shard"));
     app.add_option("-o,--output", outDirectory, "The shard's folder")
         ->required()
         ->type_name("DIR")
@@ -156,7 +176,10 @@ ShardCommand parsePartition(int argc, const char* const* argv) {
     std::string plan;
     std::string parts;
     app.add_option("PLAN", plan, "The plan")->required()->type_name("PLAN");
-    app.add_option("I", options.partition, "The share to partition, from 0")->required()->type_name("I");
+    app.add_option("I", options.partition, "The share to partition, from 0")
+        ->required()
+        ->type_name("I")
+        ->check(indexOfPlan("share"));
     app.add_option("--parts", parts, "The partitions' folder, shared by all of them")
         ->required()
         ->type_name("PARTS");

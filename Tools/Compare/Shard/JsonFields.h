@@ -5,23 +5,109 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
-
-#include <cmath>
-#include <limits>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace Orvid::Compare {
 
 // Keys keep the order they are written in, so that the files read top-down.
 using OrderedJson = nlohmann::ordered_json;
+
+/// How a message shows `value`: as written when it is a single value, else by its kind.
+inline std::string shownJson(const OrderedJson& value) {
+    if (value.is_structured()) {
+        return std::string("an ") + value.type_name();
+    }
+    return value.dump();
+}
+
+/// The field `key` of `object`, which must be `expected`. Throws std::invalid_argument naming the field
+/// when it is missing, or what it must be when `holds` says it is not.
+template <typename Holds>
+const OrderedJson& checkedField(const OrderedJson& object, const std::string& key,
+                                const std::string& expected, Holds&& holds) {
+    if (!object.contains(key)) {
+        throw std::invalid_argument(key + ": missing");
+    }
+    const OrderedJson& value = object.at(key);
+    if (!holds(value)) {
+        throw std::invalid_argument(key + ": must be " + expected + ", not " + shownJson(value));
+    }
+    return value;
+}
+
+/// The field `key` of `object` as a T: a boolean, a string, a number, a list of strings, or a whole
+/// number that T holds. Throws as `checkedField` does when it is anything else.
+template <typename T>
+T fieldOf(const OrderedJson& object, const std::string& key) {
+    if constexpr (std::is_same_v<T, bool>) {
+        return checkedField(object, key, "true or false",
+                            [](const OrderedJson& value) { return value.is_boolean(); })
+            .template get<T>();
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        return checkedField(object, key, "a string",
+                            [](const OrderedJson& value) { return value.is_string(); })
+            .template get<T>();
+    } else if constexpr (std::is_floating_point_v<T>) {
+        return checkedField(object, key, "a number",
+                            [](const OrderedJson& value) { return value.is_number(); })
+            .template get<T>();
+    } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+        return checkedField(object, key, "a list of strings",
+                            [](const OrderedJson& value) {
+                                return value.is_array() &&
+                                       std::all_of(value.begin(), value.end(),
+                                                   [](const OrderedJson& item) { return item.is_string(); });
+                            })
+            .template get<T>();
+    } else {
+        static_assert(std::is_integral_v<T>, "a field of another type");
+        const auto holds = [](const OrderedJson& value) {
+            if (value.is_number_unsigned()) {
+                return value.get<std::uint64_t>() <= std::uint64_t{std::numeric_limits<T>::max()};
+            }
+            return value.is_number_integer() && std::is_signed_v<T> &&
+                   value.get<std::int64_t>() >= std::int64_t{std::numeric_limits<T>::min()};
+        };
+        return checkedField(object, key,
+                            "a whole number from " + std::to_string(std::numeric_limits<T>::min()) + " to " +
+                                std::to_string(std::numeric_limits<T>::max()),
+                            holds)
+            .template get<T>();
+    }
+}
+
+/// The field `key` of `object` as a T, as `fieldOf` reads it; absent when it is null.
+template <typename T>
+std::optional<T> optionalFieldOf(const OrderedJson& object, const std::string& key) {
+    if (object.contains(key) && object.at(key).is_null()) {
+        return std::nullopt;
+    }
+    return fieldOf<T>(object, key);
+}
+
+/// The field `key` of `object`, a list. Throws as `checkedField` does when it is anything else.
+inline const OrderedJson& listField(const OrderedJson& object, const std::string& key) {
+    return checkedField(object, key, "a list", [](const OrderedJson& value) { return value.is_array(); });
+}
+
+/// The field `key` of `object`, an object. Throws as `checkedField` does when it is anything else.
+inline const OrderedJson& objectField(const OrderedJson& object, const std::string& key) {
+    return checkedField(object, key, "an object", [](const OrderedJson& value) { return value.is_object(); });
+}
 
 /// A double as JSON: a number when finite, else "nan", "inf" or "-inf", which JSON numbers cannot hold.
 inline OrderedJson jsonNumber(double value) {

@@ -6,11 +6,13 @@
 
 #include <Core/IOException.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -46,28 +48,41 @@ json toJson(const PlannedInput& input) {
     return {{"path", input.path.string()}, {"files", files}, {"shares", shares}};
 }
 
+/// A piece of a share as `toJson` wrote it: [leg, first record, record count].
+Engine::SharePiece pieceOf(const json& piece) {
+    if (!piece.is_array() || piece.size() != 3 ||
+        !std::all_of(piece.begin(), piece.end(),
+                     [](const json& number) { return number.is_number_unsigned(); })) {
+        throw std::invalid_argument(
+            "shares: a piece must be [leg, first record, record count] in whole numbers, not " +
+            piece.dump());
+    }
+    return {piece[0].get<std::size_t>(), piece[1].get<std::uint64_t>(), piece[2].get<std::uint64_t>()};
+}
+
 PlannedInput inputOf(const json& object) {
     PlannedInput input;
-    input.path = object.at("path").get<std::string>();
-    for (const json& file : object.at("files")) {
-        input.files.emplace_back(file.at("path").get<std::string>());
+    input.path = fieldOf<std::string>(object, "path");
+    for (const json& file : listField(object, "files")) {
+        input.files.emplace_back(fieldOf<std::string>(file, "path"));
         FileIdentity identity;
-        identity.bytes = file.at("bytes").get<std::uint64_t>();
+        identity.bytes = fieldOf<std::uint64_t>(file, "bytes");
         // Plans written before identities were kept have the size alone.
         if (file.contains("sampleHash")) {
-            identity.modified = file.at("modified").get<std::int64_t>();
-            identity.sampleHash = file.at("sampleHash").get<std::string>();
+            identity.modified = fieldOf<std::int64_t>(file, "modified");
+            identity.sampleHash = fieldOf<std::string>(file, "sampleHash");
         }
         input.identities.push_back(identity);
     }
     // Plans written before partitions were planned have no shares.
     if (object.contains("shares")) {
-        for (const json& share : object.at("shares")) {
-            Engine::InputShare& pieces = input.shares.emplace_back();
-            for (const json& piece : share) {
-                pieces.push_back({piece.at(0).get<std::size_t>(), piece.at(1).get<std::uint64_t>(),
-                                  piece.at(2).get<std::uint64_t>()});
+        for (const json& share : listField(object, "shares")) {
+            if (!share.is_array()) {
+                throw std::invalid_argument("shares: a share must be a list of pieces, not " +
+                                            shownJson(share));
             }
+            Engine::InputShare& pieces = input.shares.emplace_back();
+            std::transform(share.begin(), share.end(), std::back_inserter(pieces), pieceOf);
         }
     }
     return input;
@@ -102,40 +117,34 @@ ComparisonSettings settingsOf(const json& object) {
     for (const auto& [key, field] :
          {std::pair{"epsilon", &settings.epsilon}, std::pair{"epsilonXY", &settings.epsilonXY},
           std::pair{"epsilonZ", &settings.epsilonZ}}) {
-        if (!object.at(key).is_null()) {
-            *field = object.at(key).get<double>();
-        }
+        *field = optionalFieldOf<double>(object, key);
     }
-    for (const json& tolerance : object.at("tolerances")) {
-        settings.tolerances.emplace_back(tolerance.at("name").get<std::string>(),
-                                         tolerance.at("value").get<double>());
+    for (const json& tolerance : listField(object, "tolerances")) {
+        settings.tolerances.emplace_back(fieldOf<std::string>(tolerance, "name"),
+                                         fieldOf<double>(tolerance, "value"));
     }
-    settings.ignored = object.at("ignored").get<std::vector<std::string>>();
-    settings.timeOffset = object.at("timeOffset").get<double>();
-    settings.rgbEpsilon = object.at("rgbEpsilon").get<std::uint16_t>();
-    settings.pointAttributes = object.at("pointAttributes").get<bool>();
-    settings.extraAttributes = object.at("extraAttributes").get<bool>();
-    if (!object.at("memory").is_null()) {
-        settings.memory = object.at("memory").get<std::uint64_t>();
-    }
-    if (!object.at("threads").is_null()) {
-        settings.threads = object.at("threads").get<unsigned>();
-    }
-    settings.pairByChannel = object.at("pairByChannel").get<bool>();
-    settings.strict = object.at("strict").get<bool>();
+    settings.ignored = fieldOf<std::vector<std::string>>(object, "ignored");
+    settings.timeOffset = fieldOf<double>(object, "timeOffset");
+    settings.rgbEpsilon = fieldOf<std::uint16_t>(object, "rgbEpsilon");
+    settings.pointAttributes = fieldOf<bool>(object, "pointAttributes");
+    settings.extraAttributes = fieldOf<bool>(object, "extraAttributes");
+    settings.memory = optionalFieldOf<std::uint64_t>(object, "memory");
+    settings.threads = optionalFieldOf<unsigned>(object, "threads");
+    settings.pairByChannel = fieldOf<bool>(object, "pairByChannel");
+    settings.strict = fieldOf<bool>(object, "strict");
     // Plans written before the class files' format was a setting have none.
     if (object.contains("outFormat") && !object.at("outFormat").is_null()) {
-        const std::string name = object.at("outFormat").get<std::string>();
+        const std::string name = fieldOf<std::string>(object, "outFormat");
         settings.outFormat = classFileFormatNamed(name);
         if (!settings.outFormat) {
             throw std::invalid_argument("outFormat: '" + name + "' is not las or laz");
         }
     }
-    readFailOnNames(object.at("failOn").get<std::vector<std::string>>(), settings.failOn,
+    readFailOnNames(fieldOf<std::vector<std::string>>(object, "failOn"), settings.failOn,
                     settings.metadataFailOn);
     // Plans written before metadata was compared have no such key: nothing was ignored.
     if (object.contains("ignoredMetadata")) {
-        settings.ignoredMetadata = object.at("ignoredMetadata").get<std::vector<std::string>>();
+        settings.ignoredMetadata = fieldOf<std::vector<std::string>>(object, "ignoredMetadata");
     }
     return settings;
 }
@@ -150,10 +159,10 @@ json toJson(const Engine::PlannedShard& shard) {
 
 Engine::PlannedShard shardOf(const json& object) {
     Engine::PlannedShard shard;
-    shard.points = object.at("points").get<std::uint64_t>();
-    for (const json& window : object.at("windows")) {
-        shard.windows.push_back({window.at("nanTimes").get<bool>(), window.at("lowest").get<std::uint64_t>(),
-                                 window.at("end").get<std::uint64_t>()});
+    shard.points = fieldOf<std::uint64_t>(object, "points");
+    for (const json& window : listField(object, "windows")) {
+        shard.windows.push_back({fieldOf<bool>(window, "nanTimes"), fieldOf<std::uint64_t>(window, "lowest"),
+                                 fieldOf<std::uint64_t>(window, "end")});
     }
     return shard;
 }
@@ -209,14 +218,14 @@ void writeShardPlan(const fs::path& path, const ShardPlan& plan, const fs::path&
 ShardPlan readShardPlan(const fs::path& path) {
     ShardPlan plan = readJsonFile(path, PLAN_FILE, [](const json& document) {
         ShardPlan read;
-        read.id = document.at("id").get<std::string>();
-        read.workingDirectory = document.at("workingDirectory").get<std::string>();
-        const json& inputs = document.at("inputs");
+        read.id = fieldOf<std::string>(document, "id");
+        read.workingDirectory = fieldOf<std::string>(document, "workingDirectory");
+        const json& inputs = objectField(document, "inputs");
         for (std::size_t side = 0; side < 2; ++side) {
-            read.inputs[side] = inputOf(inputs.at(ROLES[side]));
+            read.inputs[side] = inputOf(objectField(inputs, ROLES[side]));
         }
-        read.settings = settingsOf(document.at("parameters"));
-        for (const json& shard : document.at("shards")) {
+        read.settings = settingsOf(objectField(document, "parameters"));
+        for (const json& shard : listField(document, "shards")) {
             read.shards.push_back(shardOf(shard));
         }
         return read;

@@ -104,11 +104,23 @@ def _whole(option: str, value: Any) -> str:
     return str(int(value))
 
 
-def _names(option: str, value: Names) -> str:
+def _names(option: str, value: Names) -> List[str]:
     names = [value] if isinstance(value, str) else list(value)
     if not all(isinstance(name, str) for name in names):
         raise TypeError(f"{option} must be a name or names")
-    return ",".join(names)
+    if "" in names:
+        raise ValueError(f"{option} holds an empty name")
+    return names
+
+
+def _tolerances(value: Any) -> Mapping[str, Any]:
+    if not isinstance(value, Mapping):
+        raise TypeError("tolerances must be a mapping of attribute names to differences, such as "
+                        f"{{'intensity': 2}}, not {type(value).__name__}")
+    for name in value:
+        if not isinstance(name, str):
+            raise TypeError(f"tolerances must name attributes by strings, not {type(name).__name__}")
+    return value
 
 
 def _flags(options: Mapping[str, Any]) -> List[str]:
@@ -121,12 +133,20 @@ def _flags(options: Mapping[str, Any]) -> List[str]:
                          ("time_offset", "--time-offset")):
         if options[option] is not None:
             flags.append(f"{flag}={_number(option, options[option])}")
-    for name, value in (options["tolerances"] or {}).items():
-        flags.append(f"--tolerance={name}={_number('tolerances', value)}")
+    if options["tolerances"] is not None:
+        for name, value in _tolerances(options["tolerances"]).items():
+            flags.append(f"--tolerance={name}={_number('tolerances', value)}")
     for option, flag in (("ignore", "--ignore"), ("fail_on", "--fail-on"),
                          ("ignore_metadata", "--ignore-metadata")):
-        if options[option] is not None:
-            flags.append(f"{flag}={_names(option, options[option])}")
+        if options[option] is None:
+            continue
+        names = _names(option, options[option])
+        # The command takes no empty list. Leaving nothing out is leaving the flag out, but an absent
+        # --fail-on means any, so failing on nothing is said with "none".
+        if not names and option == "fail_on":
+            raise ValueError("fail_on names no class: give 'none' to fail on nothing")
+        if names:
+            flags.append(f"{flag}={','.join(names)}")
     if options["threads"] is not None:
         flags.append("--threads=" + _whole("threads", options["threads"]))
     memory = options["memory"]
@@ -158,7 +178,8 @@ def compare(reference: Path, test: Path, *, epsilon: Union[float, str, None] = N
     - ``time_offset``: seconds added to the test's GPS times before pairing;
     - ``pair_by_channel``: pair by scanner channel too (multi-channel scanners);
     - ``threads``, ``memory``: the most threads, and the memory budget in bytes or as ``"512M"``;
-    - ``fail_on``: what makes :attr:`Comparison.different` true (default ``"any"``);
+    - ``fail_on``: what makes :attr:`Comparison.different` true (default ``"any"``; ``"none"`` for
+      nothing);
     - ``ignore_metadata``: header fields or kinds (crs, vlr, extraBytes) left out;
     - ``strict``: warnings about an input are errors: one that its header draws raises OSError, one
       found only once its points are read makes :attr:`Comparison.exit_status` 2.

@@ -444,6 +444,15 @@ TEST_F(CompareErrors, UsageErrorsExitWithStatusTwo) {
     }
 }
 
+// strtod flags a subnormal as out of range, but it is a number of at least 0 all the same.
+TEST_F(CompareErrors, SubnormalAmountsAreTakenAsTheNumbersTheyAre) {
+    const Outcome outcome =
+        run({"-q", "--epsilon", "1e-320", "--epsilon-xy", "1e-320", "--epsilon-z", "4.9e-324", "--tolerance",
+             "intensity=1e-310", "--time-offset", "-1e-320", GOOD_SAMPLE, GOOD_SAMPLE},
+            sFolder->path);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+}
+
 // CLI11 alone takes the word after an unknown option for a positional argument and complains about
 // that one; every command names the option instead, and values that look like options stay values.
 TEST(CompareCommandLine, EveryCommandNamesAnUnknownOptionAsUnknown) {

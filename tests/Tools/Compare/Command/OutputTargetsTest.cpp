@@ -115,6 +115,17 @@ TEST_F(OutputTargets, MergeAndShardCheckTheirFoldersAsASingleRunDoes) {
     EXPECT_EQ(negative.status, 2);
     EXPECT_EQ(negative.err, "orvid-compare: error: " + at("plan.json") +
                                 ": has 2 shards, so the shard must be a number from 0 to 1, not -1\n");
+    for (const char* shard : {"one", "1.5", "99999999999999999999"}) {
+        const Outcome notANumber = compare({"shard", at("plan.json"), shard, "-o", at("shard-x")});
+        EXPECT_EQ(notANumber.status, 2);
+        EXPECT_EQ(notANumber.err.substr(0, notANumber.err.find('\n')),
+                  std::string("K: must be a whole number (a shard of the plan, from 0), not '") + shard +
+                      "'");
+    }
+    const Outcome share = compare({"partition", at("plan.json"), "first", "--parts", at("parts")});
+    EXPECT_EQ(share.err.substr(0, share.err.find('\n')),
+              "I: must be a whole number (a share of the plan, from 0), not 'first'");
+    EXPECT_FALSE(fs::exists(at("shard-x")) || fs::exists(at("parts")));
 }
 
 } // namespace

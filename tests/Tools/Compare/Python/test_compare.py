@@ -102,15 +102,24 @@ def test_bad_input_raises_the_command_s_message(planted, tmp_path):
         orvid.compare(f"{reference}\0notes.las", test)
     refusals = [({"epsilon": -1}, "--epsilon: must be 'auto' or a number"),
                 ({"memory": "1K"}, "--memory: must be at least 16M"),
-                ({"threads": 0}, "--threads: must be a whole number of at least 1"),
+                ({"threads": 0}, "--threads: must be a whole number from 1 to 1024, not '0'"),
                 ({"ignore": "gpsTime"}, "--ignore: gpsTime pairs the points"),
                 ({"tolerances": {"wobble": 1}}, "'wobble' is neither a point attribute"),
-                ({"fail_on": "everything"}, "'everything' is not one of")]
+                ({"fail_on": "everything"}, "'everything' is not one of"),
+                ({"fail_on": "removed,,added"}, "--fail-on: the list 'removed,,added' has an empty class"),
+                ({"fail_on": []}, "fail_on names no class: give 'none' to fail on nothing"),
+                ({"ignore_metadata": ["vlr", ""]}, "ignore_metadata holds an empty name")]
     for options, message in refusals:
         with pytest.raises(ValueError, match=message):
             orvid.compare(reference, test, **options)
-    with pytest.raises(TypeError):
-        orvid.compare(reference, test, epsilon="wide")
+    wrong_types = [({"epsilon": "wide"}, "epsilon must be a number, not str"),
+                   ({"tolerances": [1, 2]}, "tolerances must be a mapping of attribute names to differences"),
+                   ({"tolerances": {1: 2}}, "tolerances must name attributes by strings, not int")]
+    for options, message in wrong_types:
+        with pytest.raises(TypeError, match=message):
+            orvid.compare(reference, test, **options)
+    # A subnormal epsilon is a number like any other; nothing left out is no flag at all.
+    assert orvid.compare(reference, test, epsilon_xy=1e-320, ignore=[]).counts["modified"] == 3
     with pytest.raises(ValueError, match="'unchanged' is not one of"):
         orvid.compare(reference, test).points("unchanged")
 

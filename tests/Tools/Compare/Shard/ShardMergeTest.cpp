@@ -246,6 +246,26 @@ TEST_F(ShardedComparison, MergeRefusesAMissingRepeatedForeignOrCorruptShardAndWr
                   ": the plan was changed after it was made (its contents do not match its id " + planId +
                   ")");
 
+    // A field of another type, or out of its type's range, is named with what it must be.
+    const auto planWith = [&](const std::string& field, const std::string& value) {
+        std::string withValue = bytesOf(plan);
+        const std::size_t start = withValue.find("\"" + field + "\": ") + field.size() + 4;
+        withValue.replace(start, withValue.find_first_of(",\n", start) - start, value);
+        std::ofstream(edited) << withValue;
+        return refusal([&] { readShardPlan(edited); });
+    };
+    const std::string invalid = edited.string() + ": not a valid plan: ";
+    EXPECT_EQ(planWith("rgbEpsilon", "\"2\""),
+              invalid + "rgbEpsilon: must be a whole number from 0 to 65535, not \"2\"");
+    EXPECT_EQ(planWith("rgbEpsilon", "70000"),
+              invalid + "rgbEpsilon: must be a whole number from 0 to 65535, not 70000");
+    EXPECT_EQ(planWith("strict", "1"), invalid + "strict: must be true or false, not 1");
+    EXPECT_EQ(planWith("timeOffset", "null"), invalid + "timeOffset: must be a number, not null");
+    EXPECT_EQ(planWith("memory", "-1"),
+              invalid + "memory: must be a whole number from 0 to 18446744073709551615, not -1");
+    EXPECT_EQ(planWith("workingDirectory", "[]"),
+              invalid + "workingDirectory: must be a string, not an array");
+
     // A shard run again alone replaces its folder's outputs, and the set merges.
     runShard({plan, 2, shards[2], true, false, {}}, out, err);
     EXPECT_EQ(runMerge(mergeOptions("checked", shards), out).exitStatus, sSingle.exitStatus);
