@@ -11,7 +11,7 @@ namespace Orvid::Compare::Engine {
 /// Where each chunk of a window starts in one input, and where the last one ends: positions or key
 /// index offsets. The ends are set at once; each start between them is found when a chunk first needs
 /// it, on that chunk's thread, so that no thread finds them all before the comparison starts. Two
-/// threads may find the same start, alike.
+/// threads may look for the same start at once; the first found stands for both.
 class ChunkStarts {
 public:
     ChunkStarts() = default;
@@ -32,8 +32,11 @@ public:
     std::uint64_t of(std::size_t chunk, const Find& find) const {
         std::uint64_t start = mStarts[chunk].load(std::memory_order_relaxed);
         if (start == UNKNOWN) {
-            start = find();
-            mStarts[chunk].store(start, std::memory_order_relaxed);
+            // In an input out of order, searches from other guesses may find other starts: the chunks
+            // on either side of this one must agree on it, or records between two answers go unread.
+            const std::uint64_t found = find();
+            start = mStarts[chunk].compare_exchange_strong(start, found, std::memory_order_relaxed) ? found
+                                                                                                    : start;
         }
         return start;
     }

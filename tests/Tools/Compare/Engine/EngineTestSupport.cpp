@@ -41,7 +41,7 @@ public:
 
     bool restartable() const override { return mRestartable; }
     void restart() override {
-        mResults = {};
+        mResults = ResultSets{{}, {}, mResults.restarts + 1};
         classCounts = {};
     }
 

@@ -19,6 +19,8 @@ struct ResultSets {
     /// removed, added, modified (with displaced coordinates), mutated, altered.
     std::array<std::vector<std::string>, 5> sets;
     Compare::Engine::AttributeCounts counters{};
+    /// Times the engine told its sink to start again.
+    unsigned restarts = 0;
 };
 
 /// The (name, count) lines of the library comparator's statistics report, in its order.

@@ -14,8 +14,8 @@ class DecisionSink {
 public:
     virtual ~DecisionSink() = default;
     /// Called once with what the pass over the keys found of each input: points, NaN times, key order
-    /// and extent (duplicates are counted later); before the first decision, or after the last for a
-    /// `restartable` sink. Does nothing unless overridden.
+    /// and extent; before the first decision (duplicates, counted as points are decided, not yet among
+    /// the facts), or after the last for a `restartable` sink. Does nothing unless overridden.
     virtual void scanned(const InputFacts& reference, const InputFacts& test);
     virtual void decided(const Decision& decision) = 0;
     /// Whether the sink can take its facts after the decisions and forget them all on `restart`. Inputs
