@@ -147,8 +147,9 @@ def _flags(options: Mapping[str, Any]) -> List[str]:
             raise ValueError("fail_on names no class: give 'none' to fail on nothing")
         if names:
             flags.append(f"{flag}={','.join(names)}")
-    if options["threads"] is not None:
-        flags.append("--threads=" + _whole("threads", options["threads"]))
+    for option, flag in (("rgb_epsilon", "--rgb-epsilon"), ("threads", "--threads")):
+        if options[option] is not None:
+            flags.append(f"{flag}={_whole(option, options[option])}")
     memory = options["memory"]
     if memory is not None:
         flags.append("--memory=" + (memory if isinstance(memory, str) else _whole("memory", memory)))
@@ -161,7 +162,8 @@ def _flags(options: Mapping[str, Any]) -> List[str]:
 def compare(reference: Path, test: Path, *, epsilon: Union[float, str, None] = None,
             epsilon_xy: Optional[float] = None, epsilon_z: Optional[float] = None,
             tolerances: Optional[Mapping[str, float]] = None, ignore: Optional[Names] = None,
-            time_offset: Optional[float] = None, pair_by_channel: bool = False,
+            time_offset: Optional[float] = None, rgb_epsilon: Optional[int] = None,
+            pair_by_channel: bool = False,
             threads: Optional[int] = None, memory: Union[int, str, None] = None,
             fail_on: Optional[Names] = None, ignore_metadata: Optional[Names] = None,
             strict: bool = False) -> Comparison:
@@ -176,6 +178,7 @@ def compare(reference: Path, test: Path, *, epsilon: Union[float, str, None] = N
     - ``tolerances``: attribute name to the difference it may show, such as ``{"intensity": 2}``;
     - ``ignore``: attributes left out of the comparison;
     - ``time_offset``: seconds added to the test's GPS times before pairing;
+    - ``rgb_epsilon``: the largest difference, per colour channel, of a colour taken as unchanged;
     - ``pair_by_channel``: pair by scanner channel too (multi-channel scanners);
     - ``threads``, ``memory``: the most threads, and the memory budget in bytes or as ``"512M"``;
     - ``fail_on``: what makes :attr:`Comparison.different` true (default ``"any"``; ``"none"`` for

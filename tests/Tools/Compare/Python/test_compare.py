@@ -103,6 +103,7 @@ def test_bad_input_raises_the_command_s_message(planted, tmp_path):
     refusals = [({"epsilon": -1}, "--epsilon: must be 'auto' or a number"),
                 ({"memory": "1K"}, "--memory: must be at least 16M"),
                 ({"threads": 0}, "--threads: must be a whole number from 1 to 1024, not '0'"),
+                ({"rgb_epsilon": 65536}, "--rgb-epsilon: must be a whole number from 0 to 65535"),
                 ({"ignore": "gpsTime"}, "--ignore: gpsTime pairs the points"),
                 ({"tolerances": {"wobble": 1}}, "'wobble' is neither a point attribute"),
                 ({"fail_on": "everything"}, "'everything' is not one of"),
@@ -120,6 +121,7 @@ def test_bad_input_raises_the_command_s_message(planted, tmp_path):
             orvid.compare(reference, test, **options)
     # A subnormal epsilon is a number like any other; nothing left out is no flag at all.
     assert orvid.compare(reference, test, epsilon_xy=1e-320, ignore=[]).counts["modified"] == 3
+    assert orvid.compare(reference, test, rgb_epsilon=300).report["parameters"]["rgbEpsilon"] == 300
     with pytest.raises(ValueError, match="'unchanged' is not one of"):
         orvid.compare(reference, test).points("unchanged")
 
