@@ -36,6 +36,7 @@ void CandidateGrid::sizeCells(std::size_t count, double width, double height) {
 bool CandidateGrid::coverExtent(std::size_t count, const Extent& extent) {
     const double most = MOST_CELLS_PER_CANDIDATE * static_cast<double>(count) + 16.0;
     for (;;) {
+        mCellsPerUnit = 1.0 / mCellSize;
         std::int64_t first[2] = {0, 0};
         std::int64_t last[2] = {0, 0};
         if (!cellOf(extent.low[0], first[0]) || !cellOf(extent.low[1], first[1]) ||

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "HugePages.h"
+#include "ScratchArray.h"
 #include "UnpairedBits.h"
 #include "WorkTeam.h"
+
+#include <CompareEngine/InputFacts.h>
 
 #include <algorithm>
 #include <array>
@@ -30,11 +33,11 @@ public:
     /// numbered in 32 bits, which halves the grid's memory.
     static constexpr std::size_t MOST_CANDIDATES = std::size_t{1} << 29;
 
-    /// Indexes candidates 0 to `count - 1` at `positionOf(k)` (x and y, as a std::array<double, 2>,
-    /// asked for twice per candidate), all unpaired, for searches within `epsilon` on x and y.
-    /// Candidates with a non-finite coordinate are left out: they are within epsilon of nothing. Returns
-    /// false, leaving the grid unusable, when a coordinate is too far from 0 for its cell number to be
-    /// exact, or for `MOST_CANDIDATES` candidates or more.
+    /// Indexes candidates 0 to `count - 1` at `positionOf(k)` (x, y and z, as a std::array<double, 3>,
+    /// asked for up to three times per candidate), all unpaired, for searches within `epsilon` on x and
+    /// y; z is kept for the searches' tests. Candidates with a non-finite x or y are left out: they are
+    /// within epsilon of nothing. Returns false, leaving the grid unusable, when a coordinate is too far from
+    /// 0 for its cell number to be exact, or for `MOST_CANDIDATES` candidates or more.
     template <typename PositionOf>
     bool build(std::size_t count, PositionOf&& positionOf, double epsilon) {
         WorkTeam alone(1);
@@ -43,27 +46,27 @@ public:
     }
 
     /// The same, on every member of `team`: `positionOf(k, member)` is asked on the thread of `member`.
+    /// `known`, when given, holds every candidate's finite position, which are then not read for it.
     template <typename PositionOf>
-    bool build(std::size_t count, PositionOf&& positionOf, double epsilon, WorkTeam& team) {
+    bool build(std::size_t count, PositionOf&& positionOf, double epsilon, WorkTeam& team,
+               const PlanarExtent* known = nullptr) {
         if (count >= MOST_CANDIDATES) {
             return false;
         }
         const std::size_t members = team.size();
         std::vector<Extent> extents(members);
-        // Fresh memory is written while the helpers read positions: room for every candidate.
-        team.share(
-            count, BUILD_GRAIN,
-            [&](std::size_t low, std::size_t high, std::size_t member) {
+        mSlots.resize(count);
+        mCellOf.resize(count);
+        if (known != nullptr) {
+            extents[0].merge(*known);
+        } else {
+            team.share(count, BUILD_GRAIN, [&](std::size_t low, std::size_t high, std::size_t member) {
                 for (std::size_t candidate = low; candidate < high; ++candidate) {
-                    extents[member].include(positionOf(candidate, member));
+                    const auto [x, y, z] = positionOf(candidate, member);
+                    extents[member].include({x, y});
                 }
-            },
-            [&] {
-                reserveOnHugePages(mSlots, count);
-                reserveOnHugePages(mCellOf, count);
-                mSlots.resize(count);
-                mCellOf.resize(count);
             });
+        }
         for (std::size_t member = 1; member < members; ++member) {
             extents[0].merge(extents[member]);
         }
@@ -74,7 +77,7 @@ public:
             count, BUILD_GRAIN,
             [&](std::size_t low, std::size_t high, std::size_t member) {
                 for (std::size_t candidate = low; candidate < high; ++candidate) {
-                    const auto [x, y] = positionOf(candidate, member);
+                    const auto [x, y, z] = positionOf(candidate, member);
                     mCellOf[candidate] =
                         std::isfinite(x) && std::isfinite(y) ? static_cast<Index>(cellAt(x, y)) : NO_CELL;
                 }
@@ -99,8 +102,8 @@ public:
             for (std::size_t candidate = 0; candidate < count; ++candidate) {
                 const Index cell = mCellOf[candidate];
                 if (cell >= low && cell < high) {
-                    const auto [x, y] = positionOf(candidate, member);
-                    mSlots[mCellStarts[cell]++] = {candidate, x, y};
+                    const auto [x, y, z] = positionOf(candidate, member);
+                    mSlots[mCellStarts[cell]++] = {candidate, x, y, z};
                 }
             }
         });
@@ -109,7 +112,7 @@ public:
     }
 
     /// The first unpaired candidate, in reading order, among those within epsilon of (x, y) on x and y
-    /// for which `within(candidate, its x, its y)` holds; `NONE` when there is none.
+    /// for which `within(candidate, its x, its y, its z)` holds; `NONE` when there is none.
     template <typename Within>
     std::size_t first(double x, double y, Within&& within) {
         std::int64_t columns[2] = {0, 0};
@@ -130,7 +133,7 @@ public:
                     }
                     // The same test as the classifier's, so that it only spares calls.
                     if (std::fabs(candidate.x - x) <= mEpsilon && std::fabs(candidate.y - y) <= mEpsilon &&
-                        within(candidate.candidate, candidate.x, candidate.y)) {
+                        within(candidate.candidate, candidate.x, candidate.y, candidate.z)) {
                         best = candidate.candidate;
                         mFoundSlot = slot;
                         break;
@@ -155,7 +158,7 @@ public:
     };
 
     /// The first `Nearby::MOST` candidates in reading order, paired or not, among those within epsilon
-    /// of (x, y) on x and y for which `within(candidate, its x, its y)` holds. Only reads the grid.
+    /// of (x, y) on x and y for which `within(candidate, its x, its y, its z)` holds. Only reads the grid.
     template <typename Within>
     void nearby(double x, double y, Within&& within, Nearby& found) const {
         found.count = 0;
@@ -171,7 +174,8 @@ public:
                 for (std::size_t slot = mCellStarts[cell]; slot < mCellStarts[cell + 1]; ++slot) {
                     const Slot& candidate = mSlots[slot];
                     if (std::fabs(candidate.x - x) <= mEpsilon && std::fabs(candidate.y - y) <= mEpsilon &&
-                        within(candidate.candidate, candidate.x, candidate.y) && !keep(slot, found)) {
+                        within(candidate.candidate, candidate.x, candidate.y, candidate.z) &&
+                        !keep(slot, found)) {
                         // The cell's later candidates come later in reading order too.
                         break;
                     }
@@ -233,13 +237,20 @@ private:
                 include(std::array<double, 2>{other.high[0], other.high[1]});
             }
         }
+        void merge(const PlanarExtent& other) {
+            if (other.minX <= other.maxX) {
+                include(std::array<double, 2>{other.minX, other.minY});
+                include(std::array<double, 2>{other.maxX, other.maxY});
+            }
+        }
     };
 
     /// A candidate in its cell, with its position, so that a search reads one place.
     struct Slot {
-        std::size_t candidate = NONE;
-        double x = 0.0;
-        double y = 0.0;
+        std::size_t candidate;
+        double x;
+        double y;
+        double z;
     };
 
     /// Keeps the candidate in `slot` among `found` in reading order; false when it comes after all
@@ -277,32 +288,37 @@ private:
     /// Beyond 2^52 cells from 0 a cell number is no longer exact; such points are left out.
     static constexpr double LIMIT = 4503599627370496.0;
 
+    /// The floor of `value`, whose magnitude is below 2^62, as an integer: inline, where std::floor
+    /// without SSE 4.1 is a call into the C library on every lookup.
+    static std::int64_t floorOf(double value) {
+        const auto truncated = static_cast<std::int64_t>(value);
+        return value < static_cast<double>(truncated) ? truncated - 1 : truncated;
+    }
+
     /// The cell number of a coordinate along one axis, from 0; false when it is not finite or too far
     /// from 0.
     bool cellOf(double value, std::int64_t& cell) const {
-        const double quotient = std::floor(value / mCellSize);
-        // A margin below the limit, so that every cell a search reaches is exact too.
-        if (!(std::fabs(quotient) < LIMIT - 4.0)) {
+        const double quotient = value * mCellsPerUnit;
+        if (!(std::fabs(quotient) < LIMIT)) {
             return false;
         }
-        cell = static_cast<std::int64_t>(quotient);
-        return true;
+        cell = floorOf(quotient);
+        // A margin below the limit, so that every cell a search reaches is exact too.
+        return std::abs(cell) < static_cast<std::int64_t>(LIMIT) - 4;
     }
 
     /// The first and last of the `count` cells from `first` on along one axis that a coordinate's
     /// epsilon reaches, widened by a rounding error on each side, numbered from 0; false when it
     /// reaches none of them.
     bool reach(double value, std::int64_t count, std::int64_t first, std::int64_t (&cells)[2]) const {
-        const double scaled = value / mCellSize;
+        const double scaled = value * mCellsPerUnit;
         if (!(std::fabs(scaled) < LIMIT - 2.0)) {
             return false;
         }
         // An exact comparison reaches no other cell.
         const double margin = mExact ? 0.0 : 1e-9 + std::fabs(scaled) * 1e-15;
-        cells[0] = std::max<std::int64_t>(
-            static_cast<std::int64_t>(std::floor(scaled - mReach - margin)) - first, 0);
-        cells[1] = std::min<std::int64_t>(
-            static_cast<std::int64_t>(std::floor(scaled + mReach + margin)) - first, count - 1);
+        cells[0] = std::max<std::int64_t>(floorOf(scaled - mReach - margin) - first, 0);
+        cells[1] = std::min<std::int64_t>(floorOf(scaled + mReach + margin) - first, count - 1);
         return cells[0] <= cells[1];
     }
 
@@ -335,6 +351,9 @@ private:
     }
 
     double mCellSize = 1.0;
+    /// 1 / `mCellSize`: a lookup multiplies rather than divides, in the building and in every search alike,
+    /// so that an exact comparison finds a candidate in the very cell it was placed in.
+    double mCellsPerUnit = 1.0;
     double mEpsilon = 0.0;
     /// The epsilon in cells: 0.5 at most; 0 for an exact comparison.
     double mReach = 0.5;
@@ -350,9 +369,9 @@ private:
     /// Per cell, in the order of their numbers, its first slot; one more ends the last cell. A cell's
     /// candidates follow in reading order.
     std::vector<Index> mCellStarts;
-    std::vector<Slot> mSlots;
+    ScratchArray<Slot> mSlots;
     /// While building, the cell of each candidate; `NO_CELL` for one left out.
-    std::vector<Index> mCellOf;
+    ScratchArray<Index> mCellOf;
     /// The slots whose candidate is unpaired.
     UnpairedBits mUnpaired;
     std::size_t mFoundSlot = 0;

@@ -82,7 +82,7 @@ void ChunkMatcher::match(KeySequence& reference, KeySequence& test, const std::f
         }
         gather(reference, key, mGroup[REFERENCE]);
         gather(test, key, mGroup[TEST]);
-        matchGroup(flush);
+        matchGroup(key, flush);
     }
     // Decoded LAZ chunks that the cursors would keep alive until the matcher's next chunk would lie
     // beyond the chunk cache, one per cursor of every matcher waiting for its turn.
@@ -106,10 +106,9 @@ void ChunkMatcher::gather(KeySequence& sequence, const Key& key, GroupPositions&
     }
 }
 
-auto ChunkMatcher::nearTo(Worker& worker, const Coordinates& test) {
-    return [this, &worker, test](std::size_t candidate, double x, double y) {
-        return mClassifier.withinEpsilon(
-            x, y, coordinatesOf(worker, REFERENCE, mGroup[REFERENCE][candidate]).z, test.x, test.y, test.z);
+auto ChunkMatcher::nearTo(const Coordinates& test) const {
+    return [this, test](std::size_t, double x, double y, double z) {
+        return mClassifier.withinEpsilon(x, y, z, test.x, test.y, test.z);
     };
 }
 
@@ -174,7 +173,7 @@ void ChunkMatcher::pair(Worker& worker, std::size_t slot, const PointId& testId,
     }
 }
 
-void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
+void ChunkMatcher::matchGroup(const Key& key, const std::function<void()>& flush) {
     const GroupPositions& references = mGroup[REFERENCE];
     const GroupPositions& tests = mGroup[TEST];
     if (references.size() == 1 && tests.size() == 1) {
@@ -194,7 +193,7 @@ void ChunkMatcher::matchGroup(const std::function<void()>& flush) {
     }
     mUnpaired.reset(references.size());
     mUnpairedCount = references.size();
-    const bool gridded = gridGroup(team);
+    const bool gridded = gridGroup(key, team);
     if (gridded && team.size() > 1) {
         matchTogether(team, flush);
     } else {
@@ -284,31 +283,25 @@ void ChunkMatcher::matchTogether(WorkTeam& team, const std::function<void()>& fl
     const auto batchFrom = [&](std::size_t first) {
         return first < tests ? std::min(BUFFER_LIMIT, tests - first) : 0;
     };
-    // The nearby candidates of the first two batches, and the pairs of the first.
-    team.share(batchFrom(0) + batchFrom(BUFFER_LIMIT), TEAM_GRAIN,
-               [&](std::size_t low, std::size_t high, std::size_t member) {
-                   findNearby(low, high, mWorkers[member]);
-               });
-    planPairs(0, batchFrom(0));
+    team.share(batchFrom(0), TEAM_GRAIN, [&](std::size_t low, std::size_t high, std::size_t member) {
+        findNearby(low, high, mWorkers[member]);
+    });
     for (std::size_t first = 0; first < tests; first += BUFFER_LIMIT) {
         const std::size_t count = batchFrom(first);
+        const std::size_t next = first + BUFFER_LIMIT;
         const std::size_t firstSlot = mPending.size();
         reserveSlots(count);
-        // This batch's decisions, and the nearby candidates of the batch after the next, while this
-        // thread pairs the next batch.
-        const std::size_t next = first + BUFFER_LIMIT;
-        const std::size_t ahead = next + BUFFER_LIMIT;
+        // The helpers find the candidates near the next batch's test points while this thread pairs and
+        // decides this batch's: its decoded points stay in this thread's caches until replayed.
         team.share(
-            count + batchFrom(ahead), TEAM_GRAIN,
+            batchFrom(next), TEAM_GRAIN,
             [&](std::size_t low, std::size_t high, std::size_t member) {
-                if (low < count) {
-                    decidePlanned(first, low, std::min(high, count), firstSlot, mWorkers[member]);
-                }
-                if (high > count) {
-                    findNearby(ahead + std::max(low, count) - count, ahead + high - count, mWorkers[member]);
-                }
+                findNearby(next + low, next + high, mWorkers[member]);
             },
-            [&] { planPairs(next, batchFrom(next)); });
+            [&] {
+                planPairs(first, count);
+                decidePlanned(first, count, firstSlot);
+            });
         if (mPending.size() >= BUFFER_LIMIT) {
             flush();
         }
@@ -318,7 +311,7 @@ void ChunkMatcher::matchTogether(WorkTeam& team, const std::function<void()>& fl
 void ChunkMatcher::findNearby(std::size_t low, std::size_t high, Worker& worker) {
     for (std::size_t index = low; index < high; ++index) {
         const Coordinates test = coordinatesOf(worker, TEST, mGroup[TEST][index]);
-        mGrid.nearby(test.x, test.y, nearTo(worker, test), mNearby[parityOf(index)][index % BUFFER_LIMIT]);
+        mGrid.nearby(test.x, test.y, nearTo(test), mNearby[parityOf(index)][index % BUFFER_LIMIT]);
     }
 }
 
@@ -330,7 +323,7 @@ void ChunkMatcher::planPairs(std::size_t first, std::size_t count) {
         if (found == CandidateGrid::NONE && nearby[index].more) {
             // Every candidate found nearby is paired: the grid finds the first unpaired one beyond them.
             const Coordinates test = coordinatesOf(own(), TEST, mGroup[TEST][first + index]);
-            found = mGrid.first(test.x, test.y, nearTo(own(), test));
+            found = mGrid.first(test.x, test.y, nearTo(test));
             if (found != CandidateGrid::NONE) {
                 mGrid.pairedFound();
             }
@@ -351,10 +344,10 @@ void ChunkMatcher::planPairs(std::size_t first, std::size_t count) {
     }
 }
 
-void ChunkMatcher::decidePlanned(std::size_t first, std::size_t low, std::size_t high, std::size_t firstSlot,
-                                 Worker& worker) {
+void ChunkMatcher::decidePlanned(std::size_t first, std::size_t count, std::size_t firstSlot) {
     const GroupPositions& references = mGroup[REFERENCE];
-    for (std::size_t index = low; index < high; ++index) {
+    Worker& worker = own();
+    for (std::size_t index = 0; index < count; ++index) {
         const std::size_t slot = firstSlot + index;
         const std::uint64_t testPosition = mGroup[TEST][first + index];
         const Plan& plan = mPlans[parityOf(first)][index];
@@ -378,7 +371,7 @@ void ChunkMatcher::decidePlanned(std::size_t first, std::size_t low, std::size_t
     }
 }
 
-bool ChunkMatcher::gridGroup(WorkTeam& team) {
+bool ChunkMatcher::gridGroup(const Key& key, WorkTeam& team) {
     const GroupPositions& references = mGroup[REFERENCE];
     if (references.size() < GRID_FROM || mGroup[TEST].size() < 2) {
         return false;
@@ -388,11 +381,12 @@ bool ChunkMatcher::gridGroup(WorkTeam& team) {
         references.size(),
         [&](std::size_t candidate, std::size_t member) {
             const std::uint64_t position = references[candidate];
-            const std::size_t leg = mInputs[REFERENCE]->legOf(position);
-            return mInputs[REFERENCE]->leg(leg).xyAt(
-                mWorkers[member].readers[REFERENCE].record(position, leg));
+            const Coordinates at = coordinatesOf(mWorkers[member], REFERENCE, position);
+            return std::array<double, 3>{at.x, at.y, at.z};
         },
-        mClassifier.epsilonXY(), team);
+        mClassifier.epsilonXY(), team,
+        mReferenceExtents != nullptr ? &(*mReferenceExtents)[static_cast<std::size_t>(key.secondary)]
+                                     : nullptr);
 }
 
 void ChunkMatcher::takeFromGrid(std::size_t candidate) {
@@ -414,7 +408,7 @@ std::size_t ChunkMatcher::matchThroughGrid(std::size_t slot, std::uint64_t testP
     const GroupPositions& references = mGroup[REFERENCE];
     // The raw coordinates find the candidate; a pair is decoded only when its records differ.
     const Coordinates test = coordinatesOf(own(), TEST, testPosition);
-    const std::size_t found = mGrid.first(test.x, test.y, nearTo(own(), test));
+    const std::size_t found = mGrid.first(test.x, test.y, nearTo(test));
     if (found == CandidateGrid::NONE) {
         decode(own(), TEST, testPosition, mTestPoints[slot], testId);
         return references.size();
@@ -450,7 +444,7 @@ std::size_t ChunkMatcher::matchByScan(std::size_t slot, std::uint64_t testPositi
 void ChunkMatcher::countDuplicates(std::size_t side, const GroupPositions& positions, WorkTeam& team) {
     DuplicateCounts& counts = mDuplicates[side];
     counts.duplicateKeys += positions.size() - 1;
-    if (mByChannel) {
+    if (mByChannel || !mInputs[side]->hasChannels()) {
         counts.onSameChannel += positions.size() - 1;
         return;
     }

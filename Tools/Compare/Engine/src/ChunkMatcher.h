@@ -63,6 +63,11 @@ public:
     /// them.
     void match(KeySequence& reference, KeySequence& test, const std::function<void()>& flush,
                unsigned threads = 1);
+    /// From now on, the XY extent of the reference's points of each secondary word, when every key to
+    /// match holds all of them (a window of the one time of the reference); null otherwise.
+    void knowReferenceExtents(const std::array<PlanarExtent, SECONDARY_COUNT>* extents) {
+        mReferenceExtents = extents;
+    }
     /// Hands the kept decisions to `target`, in the order they were decided, and forgets them.
     void replay(const ReplayTarget& target);
 
@@ -98,15 +103,15 @@ private:
 
     /// Gathers into `group` the points of `sequence` from its current one on that have `key`.
     static void gather(KeySequence& sequence, const Key& key, GroupPositions& group);
-    void matchGroup(const std::function<void()>& flush);
+    void matchGroup(const Key& key, const std::function<void()>& flush);
     /// Decides a key of one point on each side.
     void matchSinglePair(const std::function<void()>& flush);
     /// Decides the test points of the key one after the other, through the grid when `gridded`, through
     /// a scan of the candidates otherwise.
     void matchInTurn(bool gridded, const std::function<void()>& flush);
-    /// Indexes the group's reference candidates in `mGrid` on `team`; false when the group is small or
-    /// its positions cannot be gridded, so that a linear scan is used.
-    bool gridGroup(WorkTeam& team);
+    /// Indexes the reference candidates of the group of `key` in `mGrid` on `team`; false when the group
+    /// is small or its positions cannot be gridded, so that a linear scan is used.
+    bool gridGroup(const Key& key, WorkTeam& team);
     /// Real coordinates of a record, read from its bytes as decoding would give them.
     struct Coordinates {
         double x = 0.0;
@@ -114,12 +119,12 @@ private:
         double z = 0.0;
     };
     Coordinates coordinatesOf(Worker& worker, std::size_t side, std::uint64_t position);
-    /// The grid's test of a reference candidate of the group, at x and y, against the test point at
-    /// `test`: within epsilon on every axis, z read through `worker`.
-    auto nearTo(Worker& worker, const Coordinates& test);
-    /// Decides the test points of a gridded key on the team: the candidates within epsilon of a batch's
-    /// test points are found in parallel, pairing takes them in reading order on this thread, and the
-    /// batch's pairs are decoded and classified in parallel, while the next batch's candidates are found.
+    /// The grid's test of a reference candidate of the group, at x, y and z, against the test point at
+    /// `test`: within epsilon on every axis.
+    auto nearTo(const Coordinates& test) const;
+    /// Decides the test points of a gridded key on the team: the helpers find the candidates within
+    /// epsilon of a batch's test points, while this thread pairs the batch before, in reading order, and
+    /// decodes and classifies its pairs.
     void matchTogether(WorkTeam& team, const std::function<void()>& flush);
     /// Finds the candidates near the key's test points `low` to `high - 1` into the buffers of their
     /// batches in `mNearby`, through `worker`.
@@ -127,10 +132,9 @@ private:
     /// Pairs the `count` test points of the batch from the key's test point `first` on, in reading
     /// order, through its buffer in `mNearby`, into its buffer in `mPlans`, on the matcher's worker.
     void planPairs(std::size_t first, std::size_t count);
-    /// Decides the planned test points `low` to `high - 1` of the batch from the key's test point
-    /// `first` on, whose slots start at `firstSlot`, through `worker`.
-    void decidePlanned(std::size_t first, std::size_t low, std::size_t high, std::size_t firstSlot,
-                       Worker& worker);
+    /// Decides the `count` planned test points of the batch from the key's test point `first` on, whose
+    /// slots start at `firstSlot`, on this thread.
+    void decidePlanned(std::size_t first, std::size_t count, std::size_t firstSlot);
     /// Takes a reference candidate of the group out of the grid's later searches.
     void takeFromGrid(std::size_t candidate);
     /// Decides the test point at `testPosition` in `slot` when it pairs with the first unpaired candidate
@@ -172,6 +176,7 @@ private:
     UnpairedBits mUnpaired;
     std::size_t mUnpairedCount = 0;
     CandidateGrid mGrid;
+    const std::array<PlanarExtent, SECONDARY_COUNT>* mReferenceExtents = nullptr;
     /// Per test point of a batch of a large key, its nearby candidates and its plan, in two buffers
     /// that alternate from batch to batch.
     std::array<std::vector<CandidateGrid::Nearby>, 2> mNearby;

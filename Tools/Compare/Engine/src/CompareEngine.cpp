@@ -557,11 +557,16 @@ private:
             current.scan = mScans[side].get();
             current.streamed = !window.nanTimes && mScans[side]->inKeyOrder();
             if (!current.streamed) {
-                current.index =
-                    buildKeyIndex(mInputs[side], window, planned.entries[side], byChannel, mThreads);
+                // The reference's candidates of a key are gridded: the extent of a key that holds all of
+                // them spares the grid a pass.
+                current.index = buildKeyIndex(mInputs[side], window, planned.entries[side], byChannel,
+                                              mThreads, mScans[side]->countsIn(window), side == 0);
             }
         }
 
+        for (const std::unique_ptr<ChunkMatcher>& matcher : mMatchers) {
+            matcher->knowReferenceExtents(sides[0].streamed ? nullptr : sides[0].index.extentsBySecondary());
+        }
         // Chunks end at primary words, so that no key is split; NaN windows are one chunk.
         const std::vector<std::uint64_t> boundaries =
             window.nanTimes ? std::vector<std::uint64_t>{} : chunkBoundaries(sides, window);

@@ -15,6 +15,9 @@
 
 namespace Orvid::Compare::Engine {
 
+/// The first point format whose records hold a scanner channel.
+constexpr std::uint8_t FIRST_FORMAT_WITH_CHANNELS = 6;
+
 /// One side of a comparison: its legs' records, numbered in reading order over all legs.
 class Input {
 public:
@@ -45,6 +48,12 @@ public:
     }
 
     std::uint64_t size() const { return mStarts.back(); }
+    /// Whether some leg's records hold a scanner channel; all points of the others are on channel 0.
+    bool hasChannels() const {
+        return std::any_of(mLegs.begin(), mLegs.end(), [](const FileIoInterface::Las::PointRecords& leg) {
+            return leg.header().pointFormat >= FIRST_FORMAT_WITH_CHANNELS;
+        });
+    }
     double timeOffset() const { return mTimeOffset; }
     std::size_t legCount() const { return mLegs.size(); }
     const FileIoInterface::Las::PointRecords& leg(std::size_t index) const { return mLegs[index]; }

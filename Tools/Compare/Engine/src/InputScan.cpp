@@ -20,6 +20,8 @@ struct Piece {
     std::vector<std::uint64_t> samples;
     RecordTally points;
     std::uint64_t below = 0;
+    /// Points with a time that is a number, per secondary word.
+    std::array<std::uint64_t, SECONDARY_COUNT> bySecondary{};
 };
 
 } // namespace
@@ -46,6 +48,7 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
                 if (!piece.keys.add(key)) {
                     return;
                 }
+                ++piece.bySecondary[static_cast<std::size_t>(key.secondary)];
                 std::uint64_t& sample =
                     piece.samples[static_cast<std::size_t>((position - begin) / SAMPLE_STRIDE)];
                 if (sample == NAN_PRIMARY) {
@@ -69,6 +72,12 @@ InputScan::InputScan(const Input& input, bool byChannel, unsigned threads,
     include(mExtent, points.extent);
     mTally = points.tally;
     takeKeys(keys, input);
+    if (hasTimes() && mNanTimes == 0 && mLowest == mHighest) {
+        mPieceCounts.records = PIECE;
+        for (const Piece& piece : pieces) {
+            mPieceCounts.bySecondary.push_back(piece.bySecondary);
+        }
+    }
     // A sample whose stride holds only NaN times takes the next stride's first key.
     std::uint64_t following = NAN_PRIMARY;
     for (auto sample = mSamples.rbegin(); sample != mSamples.rend(); ++sample) {

@@ -2,10 +2,12 @@
 
 #include "Input.h"
 #include "KeyEncoding.h"
+#include "KeyIndex.h"
 #include "PointTallying.h"
 
 #include <CompareEngine/InputFacts.h>
 #include <CompareEngine/RunKeys.h>
+#include <CompareEngine/Window.h>
 
 #include <array>
 #include <cstdint>
@@ -55,6 +57,13 @@ public:
     /// The primary word of the first point at or after each sample position (k x `SAMPLE_STRIDE`);
     /// `NAN_PRIMARY` where none follows.
     const std::vector<std::uint64_t>& samples() const { return mSamples; }
+    /// For an input whose points all have one time that is a number, read record by record, and a
+    /// `window` of that time alone: its points per secondary word, piece by piece; null otherwise.
+    const PieceCounts* countsIn(const Window& window) const {
+        const bool oneTimeWindow =
+            !window.nanTimes && window.lowest == mLowest && window.end - window.lowest == 1;
+        return oneTimeWindow && !mPieceCounts.bySecondary.empty() ? &mPieceCounts : nullptr;
+    }
 
 private:
     /// Takes the counts, order and bounds of the keys tallied in `keys`.
@@ -70,6 +79,7 @@ private:
     std::vector<std::uint64_t> mSamples;
     PlanarExtent mExtent;
     PointTally mTally;
+    PieceCounts mPieceCounts;
 };
 
 } // namespace Orvid::Compare::Engine

@@ -2,11 +2,14 @@
 
 #include "HugePages.h"
 #include "Parallel.h"
+#include "PointTallying.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -126,6 +129,122 @@ void sortBucket(KeyEntry* first, KeyEntry* last, std::uint64_t lowest, unsigned 
     }
 }
 
+/// The parts of an input whose entries are counted and placed each on one thread: the pieces that
+/// counted them already, or as many even parts as there are threads.
+class Parts {
+public:
+    Parts(std::uint64_t points, unsigned threads, const PieceCounts* counted)
+        : mPoints(points)
+        , mPieceRecords(counted != nullptr ? counted->records : 0)
+        , mCount(counted != nullptr ? counted->bySecondary.size()
+                                    : static_cast<std::size_t>(std::clamp<std::uint64_t>(
+                                          points / 65536, 1, std::max(threads, 1u)))) {}
+
+    std::size_t count() const { return mCount; }
+    /// The positions of part `part`, from the first to one past the last.
+    std::pair<std::uint64_t, std::uint64_t> range(std::size_t part) const {
+        if (mPieceRecords != 0) {
+            const std::uint64_t begin = part * mPieceRecords;
+            return {begin, std::min(begin + mPieceRecords, mPoints)};
+        }
+        return {mPoints * part / mCount, mPoints * (part + 1) / mCount};
+    }
+
+private:
+    std::uint64_t mPoints;
+    std::uint64_t mPieceRecords;
+    std::size_t mCount;
+};
+
+/// Per part, how many of its entries fall in each bucket.
+std::vector<std::vector<std::uint64_t>> countEntries(const Input& input, const Window& window,
+                                                     const Buckets& buckets, bool byChannel,
+                                                     const Parts& parts) {
+    std::vector<std::vector<std::uint64_t>> counts(parts.count());
+    runTasks(static_cast<unsigned>(parts.count()), parts.count(), [&](std::size_t part) {
+        const auto [begin, end] = parts.range(part);
+        std::vector<std::uint64_t>& mine = counts[part];
+        mine.assign(buckets.count(), 0);
+        input.forEachRecord(begin, end,
+                            [&](std::uint64_t, const std::uint8_t* record,
+                                const FileIoInterface::Las::PointRecords& records) {
+                                const Key key = keyOf(input, records, record, byChannel);
+                                if (window.holds(key.primary, key.secondary)) {
+                                    ++mine[buckets.of(key)];
+                                }
+                            });
+    });
+    return counts;
+}
+
+/// Turns the parts' `counts` into where each part's next entry of each bucket goes, bucket-major and
+/// part-minor so that the entries of a bucket stay in reading order; returns where each bucket starts,
+/// and the end of the last.
+std::vector<std::uint64_t> toOffsets(std::vector<std::vector<std::uint64_t>>& counts,
+                                     std::size_t bucketCount) {
+    std::vector<std::uint64_t> bucketStarts(bucketCount + 1, 0);
+    std::uint64_t total = 0;
+    for (std::size_t bucket = 0; bucket < bucketCount; ++bucket) {
+        bucketStarts[bucket] = total;
+        for (std::vector<std::uint64_t>& part : counts) {
+            const std::uint64_t count = part[bucket];
+            part[bucket] = total;
+            total += count;
+        }
+    }
+    bucketStarts[bucketCount] = total;
+    return bucketStarts;
+}
+
+/// Places each entry of the window into `entries` at the offsets `next` of its part; `extents`, when
+/// given (for buckets by secondary word), takes the extent of each word's points.
+void placeEntries(const Input& input, const Window& window, const Buckets& buckets, bool byChannel,
+                  unsigned threads, const Parts& parts, std::vector<std::vector<std::uint64_t>>& next,
+                  KeyIndex& entries, std::array<PlanarExtent, SECONDARY_COUNT>* extents) {
+    std::mutex merging;
+    runTasks(std::max(threads, 1u), parts.count(), [&](std::size_t part) {
+        const auto [begin, end] = parts.range(part);
+        std::vector<std::uint64_t>& mine = next[part];
+        std::array<PlanarExtent, SECONDARY_COUNT> partExtents;
+        partExtents.fill(GROWING_EXTENT);
+        input.forEachRecord(begin, end,
+                            [&](std::uint64_t position, const std::uint8_t* record,
+                                const FileIoInterface::Las::PointRecords& records) {
+                                const Key key = keyOf(input, records, record, byChannel);
+                                if (window.holds(key.primary, key.secondary)) {
+                                    entries.begin()[mine[buckets.of(key)]++] = {
+                                        key.primary, (key.secondary << POSITION_BITS) | position};
+                                    if (extents != nullptr) {
+                                        include(partExtents[static_cast<std::size_t>(key.secondary)], records,
+                                                record);
+                                    }
+                                }
+                            });
+        if (extents != nullptr) {
+            const std::lock_guard<std::mutex> lock(merging);
+            for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
+                include((*extents)[secondary], partExtents[secondary]);
+            }
+        }
+    });
+}
+
+/// Sorts the entries of each first-level bucket, which start at `bucketStarts`, on `threads` threads.
+void sortBuckets(KeyIndex& entries, const std::vector<std::uint64_t>& bucketStarts, const Buckets& buckets,
+                 const Window& window, unsigned threads) {
+    const unsigned sorters = std::max(threads, 1u);
+    std::atomic<std::size_t> nextBucket{0};
+    runTasks(sorters, sorters, [&](std::size_t) {
+        std::vector<KeyEntry> scratch;
+        std::vector<std::size_t> subbucketCounts;
+        for (std::size_t bucket = nextBucket++; bucket < buckets.count(); bucket = nextBucket++) {
+            sortBucket(entries.begin() + bucketStarts[bucket], entries.begin() + bucketStarts[bucket + 1],
+                       window.lowest + (std::uint64_t{bucket} << buckets.shift()), buckets.shift(), scratch,
+                       subbucketCounts);
+        }
+    });
+}
+
 } // namespace
 
 KeyIndex::KeyIndex(std::size_t size)
@@ -148,73 +267,38 @@ void KeyEntriesUnmap::operator()(KeyEntry* entries) const {
 }
 
 KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,
-                       unsigned threads) {
-    const std::uint64_t points = input.size();
-    const unsigned parts =
-        static_cast<unsigned>(std::clamp<std::uint64_t>(points / 65536, 1, std::max(threads, 1u)));
-    const auto rangeOf = [&](std::size_t part) {
-        return std::pair{points * part / parts, points * (part + 1) / parts};
-    };
-
-    // Pass 1: how many entries each part has in each bucket.
+                       unsigned threads, const PieceCounts* counted, bool withExtents) {
     const Buckets buckets(window, expected);
-    std::vector<std::vector<std::uint64_t>> counts(parts, std::vector<std::uint64_t>(buckets.count(), 0));
-    runTasks(parts, parts, [&](std::size_t part) {
-        const auto [begin, end] = rangeOf(part);
-        std::vector<std::uint64_t>& mine = counts[part];
-        input.forEachRecord(begin, end,
-                            [&](std::uint64_t, const std::uint8_t* record,
-                                const FileIoInterface::Las::PointRecords& records) {
-                                const Key key = keyOf(input, records, record, byChannel);
-                                if (window.holds(key.primary, key.secondary)) {
-                                    ++mine[buckets.of(key)];
-                                }
-                            });
-    });
-
-    // Bucket-major, part-minor offsets: entries of a bucket stay in reading order.
-    std::vector<std::uint64_t> bucketStarts(buckets.count() + 1, 0);
-    std::uint64_t total = 0;
-    for (std::size_t bucket = 0; bucket < buckets.count(); ++bucket) {
-        bucketStarts[bucket] = total;
-        for (unsigned part = 0; part < parts; ++part) {
-            const std::uint64_t count = counts[part][bucket];
-            counts[part][bucket] = total;
-            total += count;
+    // A window of one time has its buckets by secondary word, as the pieces count them.
+    const bool countedAlready = counted != nullptr && !window.nanTimes && buckets.sorted();
+    const Parts parts(input.size(), threads, countedAlready ? counted : nullptr);
+    std::vector<std::vector<std::uint64_t>> next;
+    if (countedAlready) {
+        for (const std::array<std::uint64_t, SECONDARY_COUNT>& piece : counted->bySecondary) {
+            next.emplace_back(piece.begin(), piece.end());
         }
+    } else {
+        next = countEntries(input, window, buckets, byChannel, parts);
     }
-    bucketStarts[buckets.count()] = total;
+    const std::vector<std::uint64_t> bucketStarts =
+        toOffsets(next, static_cast<std::size_t>(buckets.count()));
 
-    // Pass 2: each entry straight to its place.
-    KeyIndex entries(static_cast<std::size_t>(total));
-    runTasks(parts, parts, [&](std::size_t part) {
-        const auto [begin, end] = rangeOf(part);
-        std::vector<std::uint64_t>& next = counts[part];
-        input.forEachRecord(begin, end,
-                            [&](std::uint64_t position, const std::uint8_t* record,
-                                const FileIoInterface::Las::PointRecords& records) {
-                                const Key key = keyOf(input, records, record, byChannel);
-                                if (window.holds(key.primary, key.secondary)) {
-                                    entries.begin()[next[buckets.of(key)]++] = {
-                                        key.primary, (key.secondary << POSITION_BITS) | position};
-                                }
-                            });
-    });
-    counts.clear();
-    counts.shrink_to_fit();
-
+    KeyIndex entries(static_cast<std::size_t>(bucketStarts.back()));
+    // With the counts given, every point of the input is placed by its secondary word.
+    std::optional<std::array<PlanarExtent, SECONDARY_COUNT>> extents;
+    if (countedAlready && withExtents) {
+        extents.emplace();
+        extents->fill(GROWING_EXTENT);
+    }
+    placeEntries(input, window, buckets, byChannel, threads, parts, next, entries,
+                 extents ? &*extents : nullptr);
+    next.clear();
+    next.shrink_to_fit();
+    if (extents) {
+        entries.holdAllBySecondary(*extents);
+    }
     if (!buckets.sorted()) {
-        const unsigned sorters = std::max(threads, 1u);
-        std::atomic<std::size_t> nextBucket{0};
-        runTasks(sorters, sorters, [&](std::size_t) {
-            std::vector<KeyEntry> scratch;
-            std::vector<std::size_t> subbucketCounts;
-            for (std::size_t bucket = nextBucket++; bucket < buckets.count(); bucket = nextBucket++) {
-                sortBucket(entries.begin() + bucketStarts[bucket], entries.begin() + bucketStarts[bucket + 1],
-                           window.lowest + (std::uint64_t{bucket} << buckets.shift()), buckets.shift(),
-                           scratch, subbucketCounts);
-            }
-        });
+        sortBuckets(entries, bucketStarts, buckets, window, threads);
     }
     return entries;
 }

@@ -52,13 +52,13 @@ Scene sceneOf(double epsilon, double width, double height, unsigned seed) {
     return scene;
 }
 
-/// Builds `grid` over candidates at (xs[k], ys[k]).
+/// Builds `grid` over candidates at (xs[k], ys[k]), each with its number k as its z.
 bool buildOver(CandidateGrid& grid, const std::vector<double>& xs, const std::vector<double>& ys,
                double epsilon) {
     return grid.build(
         xs.size(),
         [&](std::size_t candidate) {
-            return std::array<double, 2>{xs[candidate], ys[candidate]};
+            return std::array<double, 3>{xs[candidate], ys[candidate], static_cast<double>(candidate)};
         },
         epsilon);
 }
@@ -92,11 +92,13 @@ TEST(CandidateGridTest, FindsWhatAScanInReadingOrderFinds) {
         std::size_t pairs = 0;
         for (const auto& [x, y] : scene.tests) {
             const std::size_t expected = scanFor(scene, paired, x, y, epsilon);
-            const std::size_t found = grid.first(x, y, [&](std::size_t candidate, double cx, double cy) {
-                EXPECT_EQ(cx, scene.xs[candidate]);
-                EXPECT_EQ(cy, scene.ys[candidate]);
-                return true;
-            });
+            const std::size_t found =
+                grid.first(x, y, [&](std::size_t candidate, double cx, double cy, double cz) {
+                    EXPECT_EQ(cx, scene.xs[candidate]);
+                    EXPECT_EQ(cy, scene.ys[candidate]);
+                    EXPECT_EQ(cz, static_cast<double>(candidate));
+                    return true;
+                });
             ASSERT_EQ(found, expected);
             if (found != CandidateGrid::NONE) {
                 paired[found] = true;
@@ -132,10 +134,10 @@ TEST(CandidateGridTest, BuiltByATeamFindsThroughNearbyCandidatesWhatAScanFinds) 
             scene.xs.size(),
             [&](std::size_t candidate, std::size_t member) {
                 EXPECT_LT(member, team.size());
-                return std::array<double, 2>{scene.xs[candidate], scene.ys[candidate]};
+                return std::array<double, 3>{scene.xs[candidate], scene.ys[candidate], 0.0};
             },
             epsilon, team));
-        const auto any = [](std::size_t, double, double) { return true; };
+        const auto any = [](std::size_t, double, double, double) { return true; };
         std::vector<bool> paired(scene.xs.size(), false);
         std::size_t askedTheGrid = 0;
         for (const auto& [x, y] : scene.tests) {
@@ -165,18 +167,21 @@ TEST(CandidateGridTest, PassesOverCandidatesTheCallerRefuses) {
     const std::vector<double> ys(40, -2.0);
     CandidateGrid grid;
     ASSERT_TRUE(buildOver(grid, xs, ys, 0.01));
-    EXPECT_EQ(grid.first(3.005, -2.0, [](std::size_t candidate, double, double) { return candidate != 0; }),
-              1u);
+    EXPECT_EQ(
+        grid.first(3.005, -2.0, [](std::size_t candidate, double, double, double) { return candidate != 0; }),
+        1u);
     grid.paired(1, 3.0, -2.0);
-    EXPECT_EQ(grid.first(3.0, -2.0, [](std::size_t candidate, double, double) { return candidate != 0; }),
-              2u);
-    EXPECT_EQ(grid.first(3.02, -2.0, [](std::size_t, double, double) { return true; }), CandidateGrid::NONE);
+    EXPECT_EQ(
+        grid.first(3.0, -2.0, [](std::size_t candidate, double, double, double) { return candidate != 0; }),
+        2u);
+    EXPECT_EQ(grid.first(3.02, -2.0, [](std::size_t, double, double, double) { return true; }),
+              CandidateGrid::NONE);
 }
 
 TEST(CandidateGridTest, AnInfiniteEpsilonReachesEveryCandidate) {
     const std::vector<double> xs{-1e300, 5.0, 1e300};
     const std::vector<double> ys{0.0, -7.0, 1e300};
-    const auto any = [](std::size_t, double, double) { return true; };
+    const auto any = [](std::size_t, double, double, double) { return true; };
     for (const double epsilon : {std::numeric_limits<double>::infinity(), 1e308}) {
         CandidateGrid grid;
         ASSERT_TRUE(buildOver(grid, xs, ys, epsilon));
@@ -191,7 +196,7 @@ TEST(CandidateGridTest, LeavesOutNonFiniteCandidatesAndRefusesCoordinatesBeyondE
     const double infinity = std::numeric_limits<double>::infinity();
     CandidateGrid grid;
     ASSERT_TRUE(buildOver(grid, {nan, 1.0, infinity}, {0.0, 0.0, 0.0}, 0.5));
-    const auto any = [](std::size_t, double, double) { return true; };
+    const auto any = [](std::size_t, double, double, double) { return true; };
     EXPECT_EQ(grid.first(1.0, 0.0, any), 1u);
     EXPECT_EQ(grid.first(nan, 0.0, any), CandidateGrid::NONE);
     EXPECT_EQ(grid.first(infinity, 0.0, any), CandidateGrid::NONE);

@@ -2,14 +2,17 @@
 // exactly one window's index, each index is sorted and within the budget, and the windows follow
 // each other without gap or overlap; the index of a single time keeps reading order within each return.
 #include "WindowPlan.h"
+#include "InputScan.h"
 #include "KeyIndex.h"
 #include "LasCloudFiles.h"
 #include "MemoryPoint.h"
+#include "PointTallying.h"
 #include "TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace Orvid::Testing {
@@ -85,22 +88,62 @@ TEST(WindowPlanTest, IndexesEveryPointOnceInContiguousWindowsWithinTheBudget) {
 }
 
 TEST(WindowPlanTest, IndexesTheReturnsOfASingleTimeInReadingOrder) {
-    // 3000 points at one time on return numbers that change from point to point.
+    // Points at one time on return numbers that change from point to point, over several pieces of a
+    // scan, the last one short.
     const TemporaryFolder folder("engine-single-time");
+    constexpr std::size_t POINTS = 140000;
     std::vector<PointLeg> legs(1);
-    for (std::size_t index = 0; index < 3000; ++index) {
-        legs[0].push_back(makePoint(2.5, 1 + (index * 7) % 5));
+    std::array<PlanarExtent, SECONDARY_COUNT> expectedExtents;
+    expectedExtents.fill(GROWING_EXTENT);
+    for (std::size_t index = 0; index < POINTS; ++index) {
+        const std::size_t returnNumber = 1 + (index * 7) % 5;
+        const std::size_t row = index / 1000;
+        const double x = static_cast<double>(index % 1000) - 20.0 * static_cast<double>(returnNumber);
+        const double y = static_cast<double>(row) + 3.0 * static_cast<double>(returnNumber);
+        legs[0].push_back(makePoint(2.5, returnNumber, x, y));
+        PlanarExtent& extent =
+            expectedExtents[secondaryOf(static_cast<std::uint8_t>(returnNumber), 0, false)];
+        extent = {std::min(extent.minX, x), std::min(extent.minY, y), std::max(extent.maxX, x),
+                  std::max(extent.maxY, y)};
     }
     FileIoInterface::Las::LasWriterOptions options;
     options.pointFormat = 6;
     const Input input(writeLasLegs(folder.path, "one-time", legs, options, {}));
     const std::uint64_t primary = primaryOf(2.5);
-    const KeyIndex keys = buildKeyIndex(input, Window{false, primary, primary + 1}, 3000, false, 2);
-    ASSERT_EQ(keys.size(), 3000u);
+    const Window window{false, primary, primary + 1};
+    const KeyIndex keys = buildKeyIndex(input, window, POINTS, false, 2);
+    ASSERT_EQ(keys.size(), POINTS);
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
     EXPECT_EQ(keys[0].position(), 0u);
     EXPECT_EQ(keys[0].key().secondary, secondaryOf(1, 0, false));
-    EXPECT_EQ(keys[2999].key().secondary, secondaryOf(5, 0, false));
+    EXPECT_EQ(keys[POINTS - 1].key().secondary, secondaryOf(5, 0, false));
+    EXPECT_EQ(keys.extentsBySecondary(), nullptr);
+
+    // The scan's counts spare the index its counting pass, and give the same index; the extents of the
+    // returns come with it when asked for.
+    const InputScan scan(input, false, 2, {});
+    ASSERT_NE(scan.countsIn(window), nullptr);
+    EXPECT_EQ(scan.countsIn(Window{false, primary + 1, primary + 2}), nullptr);
+    for (const bool withExtents : {false, true}) {
+        const KeyIndex counted =
+            buildKeyIndex(input, window, POINTS, false, 2, scan.countsIn(window), withExtents);
+        ASSERT_TRUE(std::equal(keys.begin(), keys.end(), counted.begin(), counted.end(),
+                               [](const KeyEntry& a, const KeyEntry& b) {
+                                   return a.primary == b.primary &&
+                                          a.secondaryAndPosition == b.secondaryAndPosition;
+                               }));
+        ASSERT_EQ(counted.extentsBySecondary() != nullptr, withExtents);
+        if (withExtents) {
+            for (std::size_t secondary = 0; secondary < SECONDARY_COUNT; ++secondary) {
+                const PlanarExtent& extent = (*counted.extentsBySecondary())[secondary];
+                const PlanarExtent& expected = expectedExtents[secondary];
+                EXPECT_EQ(extent.minX, expected.minX) << "secondary " << secondary;
+                EXPECT_EQ(extent.minY, expected.minY) << "secondary " << secondary;
+                EXPECT_EQ(extent.maxX, expected.maxX) << "secondary " << secondary;
+                EXPECT_EQ(extent.maxY, expected.maxY) << "secondary " << secondary;
+            }
+        }
+    }
 }
 
 } // namespace
