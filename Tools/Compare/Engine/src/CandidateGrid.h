@@ -23,9 +23,9 @@ namespace Orvid::Compare::Engine {
 /// within a rounding error of a cell's middle), and about as wide as the candidates' spacing, so that a
 /// sparse cloud's epsilon mostly reaches a single cell. The cells cover the candidates' extent in one
 /// array: there are about as many as candidates, at most three times as many, and nearby points look
-/// up nearby cells. Each cell keeps its candidates, with their x and y, in reading order and
-/// skips paired ones, so that the first unpaired candidate in reading order that passes a test is found
-/// as a linear scan over the whole group would find it.
+/// up nearby cells. Each cell keeps its candidates in reading order and skips paired ones, so that the first
+/// unpaired candidate in reading order that passes a test is found as a linear scan over the whole group
+/// would find it.
 class CandidateGrid {
 public:
     static constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
@@ -34,7 +34,7 @@ public:
     static constexpr std::size_t MOST_CANDIDATES = std::size_t{1} << 29;
 
     /// Indexes candidates 0 to `count - 1` at `positionOf(k)` (x, y and z, as a std::array<double, 3>,
-    /// asked for up to three times per candidate), all unpaired, for searches within `epsilon` on x and
+    /// asked for up to twice per candidate), all unpaired, for searches within `epsilon` on x and
     /// y; z is kept for the searches' tests. Candidates with a non-finite x or y are left out: they are
     /// within epsilon of nothing. Returns false, leaving the grid unusable, when a coordinate is too far from
     /// 0 for its cell number to be exact, or for `MOST_CANDIDATES` candidates or more.
@@ -55,7 +55,7 @@ public:
         }
         const std::size_t members = team.size();
         std::vector<Extent> extents(members);
-        mSlots.resize(count);
+        mPositions.resize(count);
         mCellOf.resize(count);
         if (known != nullptr) {
             extents[0].merge(*known);
@@ -78,6 +78,7 @@ public:
             [&](std::size_t low, std::size_t high, std::size_t member) {
                 for (std::size_t candidate = low; candidate < high; ++candidate) {
                     const auto [x, y, z] = positionOf(candidate, member);
+                    mPositions[candidate] = {x, y, z};
                     mCellOf[candidate] =
                         std::isfinite(x) && std::isfinite(y) ? static_cast<Index>(cellAt(x, y)) : NO_CELL;
                 }
@@ -96,14 +97,13 @@ public:
         for (std::size_t share = 0; share <= shares; ++share) {
             splits[share] = cellSplit(share, shares);
         }
-        team.share(shares, 1, [&](std::size_t share, std::size_t, std::size_t member) {
+        team.share(shares, 1, [&](std::size_t share, std::size_t, std::size_t) {
             const std::size_t low = splits[share];
             const std::size_t high = splits[share + 1];
             for (std::size_t candidate = 0; candidate < count; ++candidate) {
                 const Index cell = mCellOf[candidate];
                 if (cell >= low && cell < high) {
-                    const auto [x, y, z] = positionOf(candidate, member);
-                    mSlots[mCellStarts[cell]++] = {candidate, x, y, z};
+                    mSlots[mCellStarts[cell]++] = static_cast<Index>(candidate);
                 }
             }
         });
@@ -127,14 +127,15 @@ public:
                 const std::size_t end = mCellStarts[cell + 1];
                 for (std::size_t slot = mUnpaired.freeBetween(mCellStarts[cell], end); slot < end;
                      slot = mUnpaired.freeBetween(slot + 1, end)) {
-                    const Slot& candidate = mSlots[slot];
-                    if (candidate.candidate >= best) {
+                    const std::size_t candidate = mSlots[slot];
+                    if (candidate >= best) {
                         break;
                     }
                     // The same test as the classifier's, so that it only spares calls.
-                    if (std::fabs(candidate.x - x) <= mEpsilon && std::fabs(candidate.y - y) <= mEpsilon &&
-                        within(candidate.candidate, candidate.x, candidate.y, candidate.z)) {
-                        best = candidate.candidate;
+                    const Position& at = mPositions[candidate];
+                    if (std::fabs(at.x - x) <= mEpsilon && std::fabs(at.y - y) <= mEpsilon &&
+                        within(candidate, at.x, at.y, at.z)) {
+                        best = candidate;
                         mFoundSlot = slot;
                         break;
                     }
@@ -172,10 +173,10 @@ public:
             for (std::int64_t column = columns[0]; column <= columns[1]; ++column) {
                 const std::size_t cell = cellNumber(column, row);
                 for (std::size_t slot = mCellStarts[cell]; slot < mCellStarts[cell + 1]; ++slot) {
-                    const Slot& candidate = mSlots[slot];
-                    if (std::fabs(candidate.x - x) <= mEpsilon && std::fabs(candidate.y - y) <= mEpsilon &&
-                        within(candidate.candidate, candidate.x, candidate.y, candidate.z) &&
-                        !keep(slot, found)) {
+                    const std::size_t candidate = mSlots[slot];
+                    const Position& at = mPositions[candidate];
+                    if (std::fabs(at.x - x) <= mEpsilon && std::fabs(at.y - y) <= mEpsilon &&
+                        within(candidate, at.x, at.y, at.z) && !keep(slot, found)) {
                         // The cell's later candidates come later in reading order too.
                         break;
                     }
@@ -207,7 +208,7 @@ public:
         }
         const std::size_t cell = cellAt(x, y);
         for (std::size_t slot = mCellStarts[cell]; slot < mCellStarts[cell + 1]; ++slot) {
-            if (mSlots[slot].candidate == candidate) {
+            if (mSlots[slot] == candidate) {
                 mUnpaired.take(slot);
                 return;
             }
@@ -245,9 +246,9 @@ private:
         }
     };
 
-    /// A candidate in its cell, with its position, so that a search reads one place.
-    struct Slot {
-        std::size_t candidate;
+    /// A candidate's position, kept in reading order: the test points of a search come in about the
+    /// candidates' order, so that consecutive searches read nearby positions.
+    struct Position {
         double x;
         double y;
         double z;
@@ -256,7 +257,7 @@ private:
     /// Keeps the candidate in `slot` among `found` in reading order; false when it comes after all
     /// `found` can hold.
     bool keep(std::size_t slot, Nearby& found) const {
-        const std::size_t candidate = mSlots[slot].candidate;
+        const std::size_t candidate = mSlots[slot];
         std::size_t at = found.count;
         while (at > 0 && found.candidates[at - 1] > candidate) {
             --at;
@@ -369,7 +370,10 @@ private:
     /// Per cell, in the order of their numbers, its first slot; one more ends the last cell. A cell's
     /// candidates follow in reading order.
     std::vector<Index> mCellStarts;
-    ScratchArray<Slot> mSlots;
+    /// The candidate in each slot.
+    ScratchArray<Index> mSlots;
+    /// Each candidate's position.
+    ScratchArray<Position> mPositions;
     /// While building, the cell of each candidate; `NO_CELL` for one left out.
     ScratchArray<Index> mCellOf;
     /// The slots whose candidate is unpaired.

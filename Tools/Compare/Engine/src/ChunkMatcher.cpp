@@ -7,8 +7,9 @@ namespace Orvid::Compare::Engine {
 
 namespace {
 
-/// Decisions kept before they must be replayed: bounds a worker's decoded points to a few MiB.
-constexpr std::size_t BUFFER_LIMIT = 8192;
+/// Decisions kept before they must be replayed: a worker's decoded points stay within the processor's
+/// caches, where they are written when decided and read when replayed.
+constexpr std::size_t BUFFER_LIMIT = 2048;
 constexpr std::size_t REFERENCE = 0;
 constexpr std::size_t TEST = 1;
 /// Reference candidates of a key from which they are found through a grid rather than a scan.
