@@ -72,7 +72,7 @@ void CandidateGrid::countSlots() {
     for (std::size_t cell = 1; cell < mCellStarts.size(); ++cell) {
         mCellStarts[cell] += mCellStarts[cell - 1];
     }
-    const std::size_t slots = mCellStarts.back();
+    const std::size_t slots = mCellStarts[mCellStarts.size() - 1];
     // Never more than the room made for every candidate.
     mSlots.resize(slots);
     mUnpaired.reset(slots);
@@ -83,7 +83,7 @@ std::size_t CandidateGrid::cellSplit(std::size_t share, std::size_t shares) cons
     if (share == shares) {
         return cells;
     }
-    const auto slots = static_cast<Index>(std::uint64_t{mCellStarts.back()} * share / shares);
+    const auto slots = static_cast<Index>(std::uint64_t{mCellStarts[cells]} * share / shares);
     return static_cast<std::size_t>(std::lower_bound(mCellStarts.begin(), mCellStarts.end() - 1, slots) -
                                     mCellStarts.begin());
 }

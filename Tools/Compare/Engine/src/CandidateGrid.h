@@ -1,6 +1,5 @@
 #pragma once
 
-#include "HugePages.h"
 #include "ScratchArray.h"
 #include "UnpairedBits.h"
 #include "WorkTeam.h"
@@ -86,8 +85,8 @@ public:
             [&] {
                 const std::size_t starts =
                     static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows) + 1;
-                reserveOnHugePages(mCellStarts, starts);
-                mCellStarts.assign(starts, 0);
+                mCellStarts.resize(starts);
+                std::fill(mCellStarts.begin(), mCellStarts.end(), Index{0});
             });
         countSlots();
         // Each share of the cells is placed by one member, so that every cell keeps reading order; a few
@@ -369,7 +368,7 @@ private:
     std::size_t mRowStride = 1;
     /// Per cell, in the order of their numbers, its first slot; one more ends the last cell. A cell's
     /// candidates follow in reading order.
-    std::vector<Index> mCellStarts;
+    ScratchArray<Index> mCellStarts;
     /// The candidate in each slot.
     ScratchArray<Index> mSlots;
     /// Each candidate's position.

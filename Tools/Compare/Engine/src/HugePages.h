@@ -1,24 +1,32 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
 
 namespace Orvid::Compare::Engine {
 
-/// Asks the system to back the whole large pages inside the `bytes` at `data` with large pages when they
-/// are first written. Arrays of many MiB, written once and then read in random order, take a page fault
-/// per 2 MiB instead of per 4 KiB, and spare most address translations. Only a hint: pages already
-/// written stay as they are, and a system without large pages ignores it.
-void adviseHugePages(void* data, std::size_t bytes);
+/// Anonymous memory of its own mapping, apart from the heap, so that its pages return to the system
+/// when it goes. From a large page on, it starts and ends on whole large pages (2 MiB), all of them
+/// advised to be large when first written: arrays of many MiB, written once and then read in random
+/// order, then take a page fault per 2 MiB instead of per 4 KiB, and spare most address translations.
+/// A small page left at either end would cost more than its share: in a virtual machine that maps
+/// pages through its host, a first write to a small page can cost as much as one to a large page. Only
+/// a hint: a system without large pages ignores it.
+class MappedMemory {
+public:
+    MappedMemory() = default;
+    /// At least `bytes`, not yet written. Throws std::bad_alloc.
+    explicit MappedMemory(std::size_t bytes);
+    ~MappedMemory();
+    MappedMemory(MappedMemory&& other) noexcept;
+    MappedMemory& operator=(MappedMemory&& other) noexcept;
+    MappedMemory(const MappedMemory&) = delete;
+    MappedMemory& operator=(const MappedMemory&) = delete;
 
-/// Gives `values` room for `count` values and, when that takes a fresh buffer, advises large pages for it
-/// before anything is written there.
-template <typename T>
-void reserveOnHugePages(std::vector<T>& values, std::size_t count) {
-    if (values.capacity() < count) {
-        values.reserve(count);
-        adviseHugePages(values.data(), values.capacity() * sizeof(T));
-    }
-}
+    void* data() const { return mData; }
+
+private:
+    void* mData = nullptr;
+    std::size_t mMapped = 0;
+};
 
 } // namespace Orvid::Compare::Engine

@@ -13,8 +13,6 @@
 #include <type_traits>
 #include <vector>
 
-#include <sys/mman.h>
-
 namespace Orvid::Compare::Engine {
 
 namespace {
@@ -248,22 +246,10 @@ void sortBuckets(KeyIndex& entries, const std::vector<std::uint64_t>& bucketStar
 } // namespace
 
 KeyIndex::KeyIndex(std::size_t size)
-    : mSize(size) {
+    : mMemory(size * sizeof(KeyEntry))
+    , mSize(size) {
     static_assert(std::is_trivially_copyable_v<KeyEntry> && std::is_trivially_destructible_v<KeyEntry>,
                   "entries live in mapped pages without construction");
-    const std::size_t bytes = std::max<std::size_t>(size, 1) * sizeof(KeyEntry);
-    void* const mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) {
-        throw std::bad_alloc();
-    }
-    mEntries =
-        std::unique_ptr<KeyEntry[], KeyEntriesUnmap>(static_cast<KeyEntry*>(mapped), KeyEntriesUnmap{bytes});
-    // Entries are written and read in random order.
-    adviseHugePages(mapped, bytes);
-}
-
-void KeyEntriesUnmap::operator()(KeyEntry* entries) const {
-    ::munmap(entries, bytes);
 }
 
 KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,

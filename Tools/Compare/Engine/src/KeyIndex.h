@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HugePages.h"
 #include "Input.h"
 #include "KeyEncoding.h"
 #include <CompareEngine/InputFacts.h>
@@ -17,15 +18,9 @@ namespace Orvid::Compare::Engine {
 /// engine's fixed working memory).
 constexpr std::uint64_t INDEX_BYTES_PER_POINT = sizeof(KeyEntry);
 
-/// Unmaps the `bytes` of a key index's entries. They are mapped apart from the heap, so that their pages
-/// return to the system when the index goes: freed to the allocator, they would stay and count again
-/// beside the next window's index.
-struct KeyEntriesUnmap {
-    std::size_t bytes = 0;
-    void operator()(KeyEntry* entries) const;
-};
-
-/// Key entries in one block of memory, sorted once built.
+/// Key entries in one block of memory, sorted once built. They are mapped apart from the heap (see
+/// `MappedMemory`), so that their pages return to the system when the index goes: freed to the
+/// allocator, they would stay and count again beside the next window's index.
 class KeyIndex {
 public:
     KeyIndex() = default;
@@ -33,11 +28,11 @@ public:
     explicit KeyIndex(std::size_t size);
 
     std::size_t size() const { return mSize; }
-    KeyEntry* begin() { return mEntries.get(); }
-    KeyEntry* end() { return mEntries.get() + mSize; }
-    const KeyEntry* begin() const { return mEntries.get(); }
-    const KeyEntry* end() const { return mEntries.get() + mSize; }
-    const KeyEntry& operator[](std::size_t index) const { return mEntries[index]; }
+    KeyEntry* begin() { return static_cast<KeyEntry*>(mMemory.data()); }
+    KeyEntry* end() { return begin() + mSize; }
+    const KeyEntry* begin() const { return static_cast<const KeyEntry*>(mMemory.data()); }
+    const KeyEntry* end() const { return begin() + mSize; }
+    const KeyEntry& operator[](std::size_t index) const { return begin()[index]; }
 
     /// Marks an index of every point of its input, whose keys are one time and a secondary word each,
     /// and keeps the XY extent of each word's points.
@@ -51,7 +46,7 @@ public:
     }
 
 private:
-    std::unique_ptr<KeyEntry[], KeyEntriesUnmap> mEntries;
+    MappedMemory mMemory;
     std::size_t mSize = 0;
     std::unique_ptr<std::array<PlanarExtent, SECONDARY_COUNT>> mExtentsBySecondary;
 };
