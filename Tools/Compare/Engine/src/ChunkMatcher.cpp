@@ -14,18 +14,21 @@ constexpr std::size_t REFERENCE = 0;
 constexpr std::size_t TEST = 1;
 /// Reference candidates of a key from which they are found through a grid rather than a scan.
 constexpr std::size_t GRID_FROM = 32;
+/// Test points of a large key whose nearby candidates the helpers find in one step: several buffers'
+/// worth, so that the team meets seldom.
+constexpr std::size_t TEAM_BATCH = 4 * BUFFER_LIMIT;
 /// Test points of a gridded key from which its points are decided by a team of threads: enough
 /// batches to pay for starting its threads.
-constexpr std::size_t TEAM_FROM = 4 * BUFFER_LIMIT;
+constexpr std::size_t TEAM_FROM = 4 * TEAM_BATCH;
 /// Test points that a member of a team takes at a time.
 constexpr std::size_t TEAM_GRAIN = 256;
 /// Scanner channels as a record holds them, in a byte.
 constexpr std::size_t CHANNELS = 256;
 
-/// Which of the two buffers of nearby candidates and plans serves the batch of test point `index` of a
-/// large key: batches alternate, so that one is filled while the other is used.
+/// Which of the two buffers of nearby candidates serves the batch of test point `index` of a large key:
+/// batches alternate, so that one is filled while the other is used.
 std::size_t parityOf(std::size_t index) {
-    return index / BUFFER_LIMIT % 2;
+    return index / TEAM_BATCH % 2;
 }
 
 std::vector<ExtraRule> rulesOf(const Input& reference, const Input& test, const EngineOptions& options) {
@@ -273,52 +276,55 @@ void ChunkMatcher::matchInTurn(bool gridded, const std::function<void()>& flush)
 
 void ChunkMatcher::matchTogether(WorkTeam& team, const std::function<void()>& flush) {
     const std::size_t tests = mGroup[TEST].size();
-    // Batches that fill the buffer, so that each is replayed as a whole.
+    // Buffers that fill up, so that each is replayed as a whole.
     if (!mPending.empty()) {
         flush();
     }
-    for (std::size_t parity = 0; parity < 2; ++parity) {
-        mNearby[parity].resize(BUFFER_LIMIT);
-        mPlans[parity].resize(BUFFER_LIMIT);
+    for (std::vector<CandidateGrid::Nearby>& nearby : mNearby) {
+        nearby.resize(TEAM_BATCH);
     }
-    const auto batchFrom = [&](std::size_t first) {
-        return first < tests ? std::min(BUFFER_LIMIT, tests - first) : 0;
+    mPlans.resize(BUFFER_LIMIT);
+    const auto batchFrom = [&](std::size_t first, std::size_t most) {
+        return first < tests ? std::min(most, tests - first) : 0;
     };
-    team.share(batchFrom(0), TEAM_GRAIN, [&](std::size_t low, std::size_t high, std::size_t member) {
-        findNearby(low, high, mWorkers[member]);
-    });
-    for (std::size_t first = 0; first < tests; first += BUFFER_LIMIT) {
-        const std::size_t count = batchFrom(first);
-        const std::size_t next = first + BUFFER_LIMIT;
-        const std::size_t firstSlot = mPending.size();
-        reserveSlots(count);
+    team.share(batchFrom(0, TEAM_BATCH), TEAM_GRAIN,
+               [&](std::size_t low, std::size_t high, std::size_t member) {
+                   findNearby(low, high, mWorkers[member]);
+               });
+    for (std::size_t first = 0; first < tests; first += TEAM_BATCH) {
+        const std::size_t next = first + TEAM_BATCH;
         // The helpers find the candidates near the next batch's test points while this thread pairs and
-        // decides this batch's: its decoded points stay in this thread's caches until replayed.
+        // decides this batch's, a buffer at a time: its decoded points stay in this thread's caches
+        // until replayed.
         team.share(
-            batchFrom(next), TEAM_GRAIN,
+            batchFrom(next, TEAM_BATCH), TEAM_GRAIN,
             [&](std::size_t low, std::size_t high, std::size_t member) {
                 findNearby(next + low, next + high, mWorkers[member]);
             },
             [&] {
-                planPairs(first, count);
-                decidePlanned(first, count, firstSlot);
+                for (std::size_t part = first; part < next && part < tests; part += BUFFER_LIMIT) {
+                    if (mPending.size() >= BUFFER_LIMIT) {
+                        flush();
+                    }
+                    const std::size_t count = batchFrom(part, BUFFER_LIMIT);
+                    const std::size_t firstSlot = mPending.size();
+                    reserveSlots(count);
+                    planPairs(part, count);
+                    decidePlanned(part, count, firstSlot);
+                }
             });
-        if (mPending.size() >= BUFFER_LIMIT) {
-            flush();
-        }
     }
 }
 
 void ChunkMatcher::findNearby(std::size_t low, std::size_t high, Worker& worker) {
     for (std::size_t index = low; index < high; ++index) {
         const Coordinates test = coordinatesOf(worker, TEST, mGroup[TEST][index]);
-        mGrid.nearby(test.x, test.y, nearTo(test), mNearby[parityOf(index)][index % BUFFER_LIMIT]);
+        mGrid.nearby(test.x, test.y, nearTo(test), mNearby[parityOf(index)][index % TEAM_BATCH]);
     }
 }
 
 void ChunkMatcher::planPairs(std::size_t first, std::size_t count) {
-    const std::vector<CandidateGrid::Nearby>& nearby = mNearby[parityOf(first)];
-    std::vector<Plan>& plans = mPlans[parityOf(first)];
+    const CandidateGrid::Nearby* nearby = &mNearby[parityOf(first)][first % TEAM_BATCH];
     for (std::size_t index = 0; index < count; ++index) {
         std::size_t found = mGrid.takeFirstUnpaired(nearby[index]);
         if (found == CandidateGrid::NONE && nearby[index].more) {
@@ -329,7 +335,7 @@ void ChunkMatcher::planPairs(std::size_t first, std::size_t count) {
                 mGrid.pairedFound();
             }
         }
-        Plan& plan = plans[index];
+        Plan& plan = mPlans[index];
         if (found != CandidateGrid::NONE) {
             plan = {PointClass::unchanged, found};
         } else if (mUnpairedCount == 1) {
@@ -351,7 +357,7 @@ void ChunkMatcher::decidePlanned(std::size_t first, std::size_t count, std::size
     for (std::size_t index = 0; index < count; ++index) {
         const std::size_t slot = firstSlot + index;
         const std::uint64_t testPosition = mGroup[TEST][first + index];
-        const Plan& plan = mPlans[parityOf(first)][index];
+        const Plan& plan = mPlans[index];
         if (plan.pointClass == PointClass::unchanged &&
             decideIdentical(worker, slot, testPosition, references[plan.reference])) {
             continue;

@@ -129,11 +129,11 @@ private:
     /// Finds the candidates near the key's test points `low` to `high - 1` into the buffers of their
     /// batches in `mNearby`, through `worker`.
     void findNearby(std::size_t low, std::size_t high, Worker& worker);
-    /// Pairs the `count` test points of the batch from the key's test point `first` on, in reading
-    /// order, through its buffer in `mNearby`, into its buffer in `mPlans`, on the matcher's worker.
+    /// Pairs the `count` test points from the key's test point `first` on, in reading order, through
+    /// their batch's buffer in `mNearby`, into `mPlans`, on the matcher's worker.
     void planPairs(std::size_t first, std::size_t count);
-    /// Decides the `count` planned test points of the batch from the key's test point `first` on, whose
-    /// slots start at `firstSlot`, on this thread.
+    /// Decides the `count` test points planned from the key's test point `first` on, whose slots start
+    /// at `firstSlot`, on this thread.
     void decidePlanned(std::size_t first, std::size_t count, std::size_t firstSlot);
     /// Takes a reference candidate of the group out of the grid's later searches.
     void takeFromGrid(std::size_t candidate);
@@ -177,10 +177,11 @@ private:
     std::size_t mUnpairedCount = 0;
     CandidateGrid mGrid;
     const std::array<PlanarExtent, SECONDARY_COUNT>* mReferenceExtents = nullptr;
-    /// Per test point of a batch of a large key, its nearby candidates and its plan, in two buffers
-    /// that alternate from batch to batch.
+    /// Per test point of a batch of a large key, its nearby candidates, in two buffers that alternate
+    /// from batch to batch.
     std::array<std::vector<CandidateGrid::Nearby>, 2> mNearby;
-    std::array<std::vector<Plan>, 2> mPlans;
+    /// The plans of the test points being decided, a buffer's worth at most.
+    std::vector<Plan> mPlans;
     std::array<DuplicateCounts, 2> mDuplicates{};
 };
 
