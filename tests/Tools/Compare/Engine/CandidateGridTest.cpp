@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -16,6 +17,7 @@ namespace Orvid::Testing {
 namespace {
 
 using Compare::Engine::CandidateGrid;
+using Compare::Engine::PlanarExtent;
 
 /// Candidates in clumps of points closer than epsilon to each other, their clumps spread over
 /// `width` x `height`, and test points at the clumps and on cell edges.
@@ -126,8 +128,13 @@ TEST(CandidateGridTest, BuiltByATeamFindsThroughNearbyCandidatesWhatAScanFinds) 
         scene.ys.push_back(7.0);
         scene.tests.emplace_back(7.0 + 0.0005 * copy, 7.0);
     }
-    for (const unsigned threads : {1u, 2u, 3u}) {
-        SCOPED_TRACE(testing::Message() << threads << " threads");
+    // The extent the caller may know instead of the grid reading it.
+    const PlanarExtent extent{*std::min_element(scene.xs.begin(), scene.xs.end()),
+                              *std::min_element(scene.ys.begin(), scene.ys.end()),
+                              *std::max_element(scene.xs.begin(), scene.xs.end()),
+                              *std::max_element(scene.ys.begin(), scene.ys.end())};
+    for (const auto& [threads, known] : {std::pair{1u, false}, {2u, false}, {3u, false}, {2u, true}}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads" << (known ? ", extent known" : ""));
         Compare::Engine::WorkTeam team(threads);
         CandidateGrid grid;
         ASSERT_TRUE(grid.build(
@@ -136,7 +143,7 @@ TEST(CandidateGridTest, BuiltByATeamFindsThroughNearbyCandidatesWhatAScanFinds) 
                 EXPECT_LT(member, team.size());
                 return std::array<double, 3>{scene.xs[candidate], scene.ys[candidate], 0.0};
             },
-            epsilon, team));
+            epsilon, team, known ? &extent : nullptr));
         const auto any = [](std::size_t, double, double, double) { return true; };
         std::vector<bool> paired(scene.xs.size(), false);
         std::size_t askedTheGrid = 0;

@@ -55,6 +55,10 @@ struct RandomCase {
     /// The test in key order (time, then return number), but for one point, drawn anywhere, moved after
     /// the others: out of key order at its end, with a key that may lie far back.
     bool testPointLast = false;
+    /// Every point at one time, so that each return number is a key of all its points, as in clouds
+    /// without GPS time. The reference is then sorted by return number: the library keeps equal keys of
+    /// a reference out of key order in an order of its own.
+    bool oneTime = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const RandomCase& random) {
@@ -205,9 +209,13 @@ private:
                 point->y = STEP * static_cast<double>(pick(40));
                 point->z = STEP * static_cast<double>(pick(8));
             }
-            point->time = time;
+            point->time = mCase.oneTime ? 0.5 : time;
             point->returnNumber = returnNumber;
             mReference.push_back(std::move(point));
+        }
+        if (mCase.oneTime) {
+            std::stable_sort(mReference.begin(), mReference.end(),
+                             [](const auto& a, const auto& b) { return a->returnNumber < b->returnNumber; });
         }
         if (mCase.nanTimes) {
             // Return numbers 5 to 7 belong to NaN times alone, at most one point each, at the end.
@@ -296,7 +304,7 @@ private:
                 auto point = std::make_unique<MemoryPoint>(*reference);
                 randomise(*point);
                 point->x = reference->x + STEP * static_cast<double>(pick(4));
-                if (chance(0.5)) {
+                if (!mCase.oneTime && chance(0.5)) {
                     point->time += 0.125;
                 }
                 mTest.push_back(std::move(point));
@@ -394,7 +402,8 @@ INSTANTIATE_TEST_SUITE_P(
         RandomCase{"TestOffsetBeyondEpsilon", 3, true, false, false, true, true, 0, 2, 0, false, 3 * STEP},
         // A pass in key order stopped after some chunks were decided: the scan goes on from them, or
         // starts again when the point out of order has a key among theirs.
-        RandomCase{"TestPointLast", 7, false, false, false, true, true, 0, 2, 0, false, 0.0, 5000, true}),
+        RandomCase{"TestPointLast", 7, false, false, false, true, true, 0, 2, 0, false, 0.0, 5000, true},
+        RandomCase{"OneTime", 3, true, false, false, true, true, 0, 2, 0, false, 0.0, 0, false, true}),
     [](const testing::TestParamInfo<RandomCase>& param) { return std::string(param.param.name); });
 
 } // namespace
