@@ -176,6 +176,7 @@ private:
     UnpairedBits mUnpaired;
     std::size_t mUnpairedCount = 0;
     CandidateGrid mGrid;
+    /// See `knowReferenceExtents`.
     const std::array<PlanarExtent, SECONDARY_COUNT>* mReferenceExtents = nullptr;
     /// Per test point of a batch of a large key, its nearby candidates, in two buffers that alternate
     /// from batch to batch.
