@@ -1,6 +1,5 @@
 #include "KeyIndex.h"
 
-#include "HugePages.h"
 #include "Parallel.h"
 #include "PointTallying.h"
 
@@ -8,9 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <new>
 #include <optional>
-#include <type_traits>
 #include <vector>
 
 namespace Orvid::Compare::Engine {
@@ -245,11 +242,8 @@ void sortBuckets(KeyIndex& entries, const std::vector<std::uint64_t>& bucketStar
 
 } // namespace
 
-KeyIndex::KeyIndex(std::size_t size)
-    : mMemory(size * sizeof(KeyEntry))
-    , mSize(size) {
-    static_assert(std::is_trivially_copyable_v<KeyEntry> && std::is_trivially_destructible_v<KeyEntry>,
-                  "entries live in mapped pages without construction");
+KeyIndex::KeyIndex(std::size_t size) {
+    mEntries.resize(size);
 }
 
 KeyIndex buildKeyIndex(const Input& input, const Window& window, std::uint64_t expected, bool byChannel,

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "HugePages.h"
 #include "Input.h"
 #include "KeyEncoding.h"
+#include "ScratchArray.h"
+
 #include <CompareEngine/InputFacts.h>
 #include <CompareEngine/Window.h>
 
@@ -19,7 +20,7 @@ namespace Orvid::Compare::Engine {
 constexpr std::uint64_t INDEX_BYTES_PER_POINT = sizeof(KeyEntry);
 
 /// Key entries in one block of memory, sorted once built. They are mapped apart from the heap (see
-/// `MappedMemory`), so that their pages return to the system when the index goes: freed to the
+/// `ScratchArray`), so that their pages return to the system when the index goes: freed to the
 /// allocator, they would stay and count again beside the next window's index.
 class KeyIndex {
 public:
@@ -27,12 +28,12 @@ public:
     /// Room for `size` entries, not yet written. Throws std::bad_alloc.
     explicit KeyIndex(std::size_t size);
 
-    std::size_t size() const { return mSize; }
-    KeyEntry* begin() { return static_cast<KeyEntry*>(mMemory.data()); }
-    KeyEntry* end() { return begin() + mSize; }
-    const KeyEntry* begin() const { return static_cast<const KeyEntry*>(mMemory.data()); }
-    const KeyEntry* end() const { return begin() + mSize; }
-    const KeyEntry& operator[](std::size_t index) const { return begin()[index]; }
+    std::size_t size() const { return mEntries.size(); }
+    KeyEntry* begin() { return mEntries.begin(); }
+    KeyEntry* end() { return mEntries.end(); }
+    const KeyEntry* begin() const { return mEntries.begin(); }
+    const KeyEntry* end() const { return mEntries.end(); }
+    const KeyEntry& operator[](std::size_t index) const { return mEntries[index]; }
 
     /// Marks an index of every point of its input, whose keys are one time and a secondary word each,
     /// and keeps the XY extent of each word's points.
@@ -46,8 +47,7 @@ public:
     }
 
 private:
-    MappedMemory mMemory;
-    std::size_t mSize = 0;
+    ScratchArray<KeyEntry> mEntries;
     std::unique_ptr<std::array<PlanarExtent, SECONDARY_COUNT>> mExtentsBySecondary;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HugePages.h"
+#include "MappedMemory.h"
 
 #include <cstddef>
 #include <type_traits>

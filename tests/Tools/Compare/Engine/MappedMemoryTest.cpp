@@ -1,6 +1,6 @@
 // Memory mapped for the engine's large arrays: whole large pages from a large page on, every byte asked
 // for writable, and moves that hand the mapping over.
-#include "HugePages.h"
+#include "MappedMemory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HugePages.h"
+#include "MappedMemory.h"
 
 #include <cstdint>
 #include <new>
